@@ -1,0 +1,126 @@
+#include "threeds_builder.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace t3ds {
+
+ChunkWriter& ChunkWriter::begin(std::uint16_t id) {
+  open_.push_back(bytes_.size());
+  u16(id);
+  return u32(0);
+}
+
+ChunkWriter& ChunkWriter::end() {
+  if (open_.empty()) throw std::logic_error("ChunkWriter::end without begin");
+  const std::size_t start = open_.back();
+  open_.pop_back();
+  const auto length = static_cast<std::uint32_t>(bytes_.size() - start);
+  for (int i = 0; i < 4; ++i) bytes_[start + 2 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::header(std::uint16_t id, std::uint32_t length) {
+  return u16(id).u32(length);
+}
+
+ChunkWriter& ChunkWriter::u8(std::uint8_t value) {
+  bytes_.push_back(value);
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::u16(std::uint16_t value) {
+  bytes_.push_back(static_cast<std::uint8_t>(value));
+  bytes_.push_back(static_cast<std::uint8_t>(value >> 8));
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::u32(std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  return *this;
+}
+
+ChunkWriter& ChunkWriter::f32(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  return u32(bits);
+}
+
+ChunkWriter& ChunkWriter::str(std::string_view text) {
+  bytes_.insert(bytes_.end(), text.begin(), text.end());
+  return u8(0);
+}
+
+ChunkWriter& ChunkWriter::raw(const std::vector<std::uint8_t>& bytes) {
+  bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+  return *this;
+}
+
+const std::vector<std::uint8_t>& ChunkWriter::bytes() const {
+  if (!open_.empty()) throw std::logic_error("ChunkWriter::bytes with chunks still open");
+  return bytes_;
+}
+
+void WriteObject(ChunkWriter& out, const Mesh& mesh) {
+  out.begin(0x4000).str(mesh.name);
+  out.begin(0x4100);
+  out.begin(0x4110).u16(static_cast<std::uint16_t>(mesh.vertices.size()));
+  for (const Vec3& v : mesh.vertices) out.f32(v[0]).f32(v[1]).f32(v[2]);
+  out.end();
+  if (!mesh.uvs.empty()) {
+    out.begin(0x4140).u16(static_cast<std::uint16_t>(mesh.uvs.size()));
+    for (const Vec2& uv : mesh.uvs) out.f32(uv[0]).f32(uv[1]);
+    out.end();
+  }
+  if (mesh.write_matrix) {
+    out.begin(0x4160);
+    const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    for (float f : identity) out.f32(f);
+    out.end();
+  }
+  out.begin(0x4120).u16(static_cast<std::uint16_t>(mesh.faces.size()));
+  for (const Face& f : mesh.faces) out.u16(f.a).u16(f.b).u16(f.c).u16(f.flags);
+  for (const FaceGroup& group : mesh.groups) {
+    out.begin(0x4130).str(group.material).u16(static_cast<std::uint16_t>(group.faces.size()));
+    for (std::uint16_t face : group.faces) out.u16(face);
+    out.end();
+  }
+  out.end();  // face list
+  out.end();  // triangle mesh
+  out.end();  // object block
+}
+
+namespace {
+void WriteColor(ChunkWriter& out, std::uint16_t id, const Color& color) {
+  out.begin(id).begin(0x0010).f32(color.r).f32(color.g).f32(color.b).end().end();
+}
+}  // namespace
+
+void WriteMaterial(ChunkWriter& out, const Material& material) {
+  out.begin(0xAFFF);
+  out.begin(0xA000).str(material.name).end();
+  if (material.ambient) WriteColor(out, 0xA010, *material.ambient);
+  if (material.diffuse) WriteColor(out, 0xA020, *material.diffuse);
+  if (material.specular) WriteColor(out, 0xA030, *material.specular);
+  if (material.transparency)
+    out.begin(0xA050)
+        .begin(0x0030)
+        .u16(static_cast<std::uint16_t>(*material.transparency))
+        .end()
+        .end();
+  if (material.two_sided) out.empty(0xA081);
+  if (!material.texture.empty()) out.begin(0xA200).begin(0xA300).str(material.texture).end().end();
+  out.end();
+}
+
+std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
+                                    const std::vector<Mesh>& meshes) {
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  for (const Material& material : materials) WriteMaterial(out, material);
+  for (const Mesh& mesh : meshes) WriteObject(out, mesh);
+  out.end().end();
+  return out.bytes();
+}
+
+}  // namespace t3ds

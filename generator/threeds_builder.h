@@ -1,0 +1,83 @@
+// Builds 3DS byte streams chunk by chunk.  Tests state their input with it,
+// and it makes the shipped sample, the fuzz seeds and the benchmark models.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace t3ds {
+
+// Low level: nested chunks whose lengths are filled in when they end.
+class ChunkWriter {
+ public:
+  ChunkWriter& begin(std::uint16_t id);
+  ChunkWriter& end();
+  // A chunk with no body.
+  ChunkWriter& empty(std::uint16_t id) { return begin(id).end(); }
+  // A header with a length of one's choosing and no body written.
+  ChunkWriter& header(std::uint16_t id, std::uint32_t length);
+
+  ChunkWriter& u8(std::uint8_t value);
+  ChunkWriter& u16(std::uint16_t value);
+  ChunkWriter& u32(std::uint32_t value);
+  ChunkWriter& f32(float value);
+  ChunkWriter& str(std::string_view text);  // the characters and a zero byte
+  ChunkWriter& raw(const std::vector<std::uint8_t>& bytes);
+
+  std::size_t size() const { return bytes_.size(); }
+  // All chunks must have ended.
+  const std::vector<std::uint8_t>& bytes() const;
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::vector<std::size_t> open_;
+};
+
+using Vec3 = std::array<float, 3>;
+using Vec2 = std::array<float, 2>;
+
+struct Face {
+  std::uint16_t a, b, c;
+  std::uint16_t flags = 0;
+};
+
+struct FaceGroup {
+  std::string material;
+  std::vector<std::uint16_t> faces;
+};
+
+// A triangle mesh in the file's own axes.
+struct Mesh {
+  std::string name;
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  std::vector<Vec2> uvs;          // none: no mapping chunk
+  std::vector<FaceGroup> groups;  // written inside the face list
+  bool write_matrix = false;
+};
+
+struct Color {
+  float r, g, b;
+};
+
+struct Material {
+  std::string name;
+  std::optional<Color> ambient, diffuse, specular;  // written as float colours
+  std::optional<std::int16_t> transparency;         // percent
+  bool two_sided = false;
+  std::string texture;  // empty: no texture map
+};
+
+// Writes one object block (0x4000) holding the mesh.
+void WriteObject(ChunkWriter& out, const Mesh& mesh);
+// Writes one material block (0xAFFF).
+void WriteMaterial(ChunkWriter& out, const Material& material);
+// A whole file: main chunk, editor chunk, materials, then objects.
+std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
+                                    const std::vector<Mesh>& meshes);
+
+}  // namespace t3ds

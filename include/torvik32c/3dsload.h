@@ -1,0 +1,99 @@
+// The 3DS reader: scene records, reading a scene from bytes or a file, and
+// the conversion of a scene into a model.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "torvik32c/outgl.h"
+#include "torvik32c/types.h"
+
+namespace torvik {
+
+// Names held by the scene have at most this many characters.
+inline constexpr std::size_t kMaxNameLength = 49;
+
+// The name the reader gives the binding of a mesh without face-material
+// groups, and the name of the material the conversion adds for it.
+inline constexpr const char* kDefaultMaterialName = "QZ_DEFAULT";
+
+struct H3dsVert {
+  float32 x, y, z;
+};
+
+struct H3dsMap {
+  float32 u, v;
+};
+
+struct H3dsFace {
+  uword p0, p1, p2;  // vertex indices into the mesh's vertlist
+  word flags;        // the face's flag word as stored
+};
+
+// One face-material group: which faces of the mesh use the named material.
+struct H3dsMatList {
+  std::string name;
+  std::vector<uword> faces;  // indices into the mesh's facelist
+};
+
+struct H3dsMeshObj {
+  std::string name;  // name of the object block that holds the mesh
+  std::vector<H3dsFace> facelist;
+  std::vector<H3dsVert> vertlist;
+  std::vector<H3dsMap> maplist;  // one pair per vertex; may be shorter or empty
+  int matrix = 0;                // 1 once a local-axis matrix was read
+  float32 TraMatrix[12] = {};
+  std::vector<H3dsMatList> bindings;
+};
+
+struct H3dsRGBColor {
+  float32 red = 0, green = 0, blue = 0;
+};
+
+struct H3dsTexture {
+  std::string texturename;
+};
+
+struct H3dsMat {
+  std::string name;
+  H3dsRGBColor ambient, diffuse, specular;
+  int doublesided = 0;
+  H3dsTexture texture;
+  float32 alpha = 0;
+};
+
+struct H3dsScene {
+  std::vector<H3dsMeshObj> meshobjlist;
+  std::vector<H3dsMat> material;
+  // Raised when some mesh had no face-material group and got the default binding.
+  bool defaultmaterialwarning = false;
+};
+
+// Reads a scene from the bytes of a 3DS file.  Throws ReadError for a file
+// that is damaged, truncated or not a 3DS file, std::bad_alloc when memory
+// runs out.
+H3dsScene HRead3dsScene(std::span<const byte> bytes);
+
+// Reads a whole file into memory.  Throws IoError (open, seek, size or read)
+// naming the path.
+std::vector<byte> ReadFileBytes(const std::string& path);
+
+// Reads a scene from a file: ReadFileBytes followed by HRead3dsScene.
+H3dsScene ReadSceneFile(const std::string& path);
+
+// What a conversion did, for reports.
+struct ConversionStats {
+  bool default_material_added = false;
+  std::size_t degenerate_dropped = 0;
+};
+
+// Converts a scene into a finished model: the file's y and z are exchanged,
+// every face's winding is reversed, vertices of all meshes are numbered in one
+// sequence, and a binding whose material the scene lacks goes to the default
+// material.  The scene's vertices are left with y and z exchanged.
+Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats = nullptr);
+
+}  // namespace torvik

@@ -1,0 +1,57 @@
+// The BMF format: records and the writer.
+//
+// A BMF file is a u16 block count and a u16 strip flag (0), then one block per
+// material: u16 L and L bytes of texture name (zero-terminated), ambient,
+// diffuse and specular colours (4 x f32 each), u16 V and V vertex records
+// (u, v, normal i j k, position x y z: 8 x f32), u16 T and T triangles
+// (3 x u16 indices into the block's own vertex table).  Little-endian,
+// packed.  Vertices are numbered in first-use order within each block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "torvik32c/outgl.h"
+#include "torvik32c/types.h"
+
+namespace torvik {
+
+struct BMF_RGBCOLOR {
+  float32 red, green, blue, alpha;
+};
+
+struct BMF_UNVERTEX {
+  float32 u, v;
+  float32 i, j, k;
+  float32 x, y, z;
+};
+
+struct BMF_SURFACE {
+  uword p0, p1, p2;
+};
+
+// The 16-bit fields bound blocks, and vertices and triangles per block.
+inline constexpr std::size_t kBmfMaxCount = 65535;
+
+// What a written file holds.
+struct BmfStats {
+  std::size_t blocks = 0;
+  std::size_t vertices = 0;   // vertex records over all blocks
+  std::size_t triangles = 0;  // triangle records over all blocks
+  std::size_t bytes = 0;
+};
+
+// Serialises the model.  A material whose triangles use more than 65535
+// distinct vertices, or that has more than 65535 triangles, becomes several
+// consecutive blocks with the same texture name and colours.  Throws
+// ModelTooLarge when more than 65535 blocks would be needed.
+std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
+
+// Writes the model to `filename` through a temporary file that replaces the
+// destination only when complete.  Throws IoError (open_dest or write_dest),
+// ModelTooLarge or WriterOutOfMemory; the destination is then left as it was.
+void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr);
+
+}  // namespace torvik

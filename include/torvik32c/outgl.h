@@ -1,0 +1,113 @@
+// The renderer-oriented model: one vertex table shared by all materials and
+// one triangle table per material, with face and vertex normals.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "torvik32c/types.h"
+
+namespace torvik {
+
+struct RGB {
+  float32 red, green, blue, alpha;
+};
+
+struct VERTEX {
+  float32 u, v;
+  float32 nx, ny, nz;
+  float32 x, y, z;
+};
+
+struct TRIANGLE {
+  dword p0, p1, p2;
+};
+
+struct NORMAL {
+  float32 n0, n1, n2;
+};
+
+// A stored triangle with its unit face normal.
+struct SURFACE {
+  dword p0, p1, p2;
+  float32 n0, n1, n2;
+};
+
+// One material and the triangles drawn with it.  In a two-sided material
+// every triangle is followed by its reversed copy, so the copies are the
+// entries at odd positions.
+struct POLYGONLIST {
+  std::string name;
+  RGB ambient, diffuse, specular;
+  int doublesided = 0;
+  std::vector<SURFACE> TriangleIndexList;
+  std::string texturename;
+
+  std::size_t NumTriangles() const { return TriangleIndexList.size(); }
+};
+
+class Model {
+ public:
+  // Appends a material.  Names are not tested for duplicates: triangles go to
+  // the first material of a name.
+  void OutGLAddMaterial(RGB ambient, RGB diffuse, RGB specular, std::string_view name,
+                        std::string_view texname, int doublesided);
+
+  // Appends a vertex; its index is the vertex count before the call.
+  void OutGLAddVertex(const VERTEX& v);
+
+  // Adds a triangle to the first material called MaterialName.  A degenerate
+  // triangle is dropped (and counted) without looking at the name; otherwise
+  // an unknown name throws UnknownMaterial.  The corners must be indices of
+  // vertices already added.
+  void OutGLAddPolygon(TRIANGLE tri, std::string_view MaterialName);
+
+  // The same, with the material given by its index.
+  void AddPolygonToMaterial(TRIANGLE tri, std::size_t material);
+
+  // Index of the first material called `name`, or -1.
+  std::int64_t FindMaterialIndex(std::string_view name) const;
+
+  // Gives every vertex the angle-weighted average of the face normals of the
+  // triangles that use it.  Called once, after the last triangle.
+  void OutGLFinishModel();
+
+  // Empties the model.
+  void FreeData();
+
+  // Capacity hints, so tables are sized once from the counts a file declares.
+  void ReserveVertices(std::size_t count) { VertexList.reserve(count); }
+  void ReserveTriangles(std::size_t material, std::size_t count);
+
+  std::size_t NumVertex() const { return VertexList.size(); }
+  std::size_t NumPolyLists() const { return PolyList.size(); }
+  std::size_t DegenerateDropped() const { return degenerate_dropped_; }
+
+  std::vector<VERTEX> VertexList;
+  std::vector<POLYGONLIST> PolyList;
+
+ private:
+  bool MakeSurface(TRIANGLE tri, SURFACE& surface);
+  void StoreSurface(const SURFACE& surface, std::size_t material);
+
+  std::unordered_map<std::string, std::size_t> first_material_;
+  std::size_t degenerate_dropped_ = 0;
+};
+
+// Computes the unit face normal of `surface` from the positions of its
+// corners.  Returns 0 when it stored the normal, 1 when the triangle is
+// degenerate (the normal fields are then left as they were).
+int CalculateSurfaceNormal(const std::vector<VERTEX>& vertices, SURFACE& surface);
+
+// The weight of `triangle` at its corner `vertex`: pi minus the interior
+// angle there.
+float32 angle(const std::vector<VERTEX>& vertices, const SURFACE& triangle, dword vertex);
+
+// Euclidean distance between the positions of two vertices, in double.
+double distance(const VERTEX& v1, const VERTEX& v2);
+
+}  // namespace torvik

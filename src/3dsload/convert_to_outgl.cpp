@@ -1,0 +1,102 @@
+// Scene to model: materials first, then mesh by mesh all vertices followed by
+// the triangles of every face-material group.
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include "torvik32c/3dsload.h"
+#include "torvik32c/errors.h"
+
+namespace torvik {
+
+namespace {
+
+constexpr RGB kWhite{1.0f, 1.0f, 1.0f, 1.0f};
+
+RGB WithAlpha(const H3dsRGBColor& color, float32 alpha) {
+  return RGB{color.red, color.green, color.blue, alpha};
+}
+
+// A binding whose material the scene lacks goes to the default material, so
+// the default material is needed for such a binding as well as for a mesh
+// that had no face-material group at all.
+bool NeedsDefaultMaterial(const H3dsScene& scene) {
+  if (scene.defaultmaterialwarning) return true;
+  std::unordered_set<std::string_view> names;
+  for (const H3dsMat& mat : scene.material) names.insert(mat.name);
+  for (const H3dsMeshObj& mesh : scene.meshobjlist)
+    for (const H3dsMatList& binding : mesh.bindings)
+      if (!names.contains(binding.name)) return true;
+  return false;
+}
+
+}  // namespace
+
+Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats) {
+  Model model;
+  const bool add_default = NeedsDefaultMaterial(scene);
+  if (add_default) model.OutGLAddMaterial(kWhite, kWhite, kWhite, kDefaultMaterialName, "", 1);
+  for (const H3dsMat& mat : scene.material)
+    model.OutGLAddMaterial(WithAlpha(mat.ambient, mat.alpha), WithAlpha(mat.diffuse, mat.alpha),
+                           WithAlpha(mat.specular, mat.alpha), mat.name, mat.texture.texturename,
+                           mat.doublesided);
+
+  // Size the tables once.
+  std::size_t total_vertices = 0;
+  std::vector<std::size_t> triangles_per_material(model.NumPolyLists(), 0);
+  std::vector<std::vector<std::size_t>> binding_material(scene.meshobjlist.size());
+  for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
+    const H3dsMeshObj& mesh = scene.meshobjlist[m];
+    total_vertices += mesh.vertlist.size();
+    for (const H3dsMatList& binding : mesh.bindings) {
+      const std::int64_t found = model.FindMaterialIndex(binding.name);
+      const std::size_t index = found >= 0 ? static_cast<std::size_t>(found) : 0;
+      binding_material[m].push_back(index);
+      triangles_per_material[index] += binding.faces.size();
+    }
+  }
+  model.ReserveVertices(total_vertices);
+  for (std::size_t i = 0; i < triangles_per_material.size(); ++i)
+    model.ReserveTriangles(i, triangles_per_material[i]);
+
+  dword current = 0;
+  for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
+    H3dsMeshObj& mesh = scene.meshobjlist[m];
+    for (H3dsVert& vert : mesh.vertlist) std::swap(vert.y, vert.z);
+    for (std::size_t i = 0; i < mesh.vertlist.size(); ++i) {
+      const H3dsVert& vert = mesh.vertlist[i];
+      VERTEX vertex{0, 0, 0, 0, 0, vert.x, vert.y, vert.z};
+      if (i < mesh.maplist.size()) {
+        vertex.u = mesh.maplist[i].u;
+        vertex.v = mesh.maplist[i].v;
+      }
+      model.OutGLAddVertex(vertex);
+    }
+    for (std::size_t b = 0; b < mesh.bindings.size(); ++b) {
+      const std::size_t material = binding_material[m][b];
+      for (const uword face_index : mesh.bindings[b].faces) {
+        // The reader guarantees these; a scene built by hand may not.
+        if (face_index >= mesh.facelist.size())
+          throw Error("mesh '" + mesh.name + "' binds face " + std::to_string(face_index) + " of " +
+                      std::to_string(mesh.facelist.size()));
+        const H3dsFace& face = mesh.facelist[face_index];
+        if (std::max({face.p0, face.p1, face.p2}) >= mesh.vertlist.size())
+          throw Error("mesh '" + mesh.name + "' has a face on a vertex beyond its " +
+                      std::to_string(mesh.vertlist.size()) + " vertices");
+        // The winding is reversed along with the change of axes.
+        model.AddPolygonToMaterial(
+            TRIANGLE{face.p0 + current, face.p2 + current, face.p1 + current}, material);
+      }
+    }
+    current += static_cast<dword>(mesh.vertlist.size());
+  }
+  model.OutGLFinishModel();
+  if (stats != nullptr) {
+    stats->default_material_added = add_default;
+    stats->degenerate_dropped = model.DegenerateDropped();
+  }
+  return model;
+}
+
+}  // namespace torvik

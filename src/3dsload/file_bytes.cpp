@@ -1,0 +1,84 @@
+// Reading a source file into memory in one piece.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "torvik32c/3dsload.h"
+#include "torvik32c/errors.h"
+
+#ifdef _WIN32
+#define TORVIK_FSTAT _fstat64
+#define TORVIK_STAT_T struct _stat64
+#define TORVIK_FILENO _fileno
+#define TORVIK_IS_REG(m) (((m)&_S_IFMT) == _S_IFREG)
+#else
+#define TORVIK_FSTAT fstat
+#define TORVIK_STAT_T struct stat
+#define TORVIK_FILENO fileno
+#define TORVIK_IS_REG(m) S_ISREG(m)
+#endif
+
+namespace torvik {
+
+namespace {
+
+// Chunk positions are signed 32-bit, so nothing past this is ever read.
+constexpr std::size_t kMaxReadable =
+    static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+constexpr std::size_t kReadStep = 1 << 20;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+[[noreturn]] void Fail(IoError::Kind kind, const std::string& path, const char* what, int error) {
+  std::string message = what;
+  if (error != 0) message += std::string(": ") + std::strerror(error);
+  throw IoError(kind, path, message);
+}
+
+}  // namespace
+
+std::vector<byte> ReadFileBytes(const std::string& path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) Fail(IoError::Kind::open_source, path, "can't open", errno);
+  if (std::fseek(file.get(), 0, SEEK_END) != 0)
+    Fail(IoError::Kind::seek_source, path, "can't seek", errno);
+  const long size = std::ftell(file.get());
+  if (size == -1) Fail(IoError::Kind::size_source, path, "can't tell its size", errno);
+  std::rewind(file.get());
+
+  // The size is trusted only for a regular file: a directory or a device can
+  // report anything.
+  std::size_t expected = 0;
+  TORVIK_STAT_T st;
+  if (TORVIK_FSTAT(TORVIK_FILENO(file.get()), &st) == 0 && TORVIK_IS_REG(st.st_mode))
+    expected = static_cast<std::size_t>(size) < kMaxReadable ? static_cast<std::size_t>(size)
+                                                             : kMaxReadable;
+
+  std::vector<byte> bytes(expected);
+  std::size_t filled = std::fread(bytes.data(), 1, expected, file.get());
+  int next = 0;
+  while (filled == bytes.size() && filled < kMaxReadable &&
+         (next = std::fgetc(file.get())) != EOF) {
+    // The file is longer than it said, or its size is unknown: go on in steps.
+    bytes.resize(filled + std::min(std::max(kReadStep, filled), kMaxReadable - filled));
+    bytes[filled++] = static_cast<byte>(next);
+    filled += std::fread(bytes.data() + filled, 1, bytes.size() - filled, file.get());
+  }
+  if (std::ferror(file.get())) Fail(IoError::Kind::read_source, path, "error reading", errno);
+  bytes.resize(filled);
+  return bytes;
+}
+
+H3dsScene ReadSceneFile(const std::string& path) {
+  const std::vector<byte> bytes = ReadFileBytes(path);
+  return HRead3dsScene(bytes);
+}
+
+}  // namespace torvik

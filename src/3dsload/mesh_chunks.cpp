@@ -1,0 +1,146 @@
+// Triangle-mesh chunks: vertices, faces, texture coordinates, the local-axis
+// matrix and the face-material groups of one mesh object.
+#include <utility>
+
+#include "chunk_reader.h"
+#include "little_endian.h"
+
+namespace torvik {
+
+namespace {
+constexpr uword kVertexList = 0x4110;
+constexpr uword kFaceList = 0x4120;
+constexpr uword kFaceMaterial = 0x4130;
+constexpr uword kMappingList = 0x4140;
+constexpr uword kLocalAxes = 0x4160;
+constexpr word kSwappedFaceFlags = 7;
+}  // namespace
+
+void ChunkReader::ReadTriMeshBlocks(std::int32_t p, const std::string& name) {
+  H3dsMeshObj& meshobj = scene_.meshobjlist.emplace_back();
+  meshobj.name = name;
+  mesh_name_ = &meshobj.name;
+  bool found_facemat = false;
+  const ChunkHeader mesh_chunk = chunk_;
+  // Faces of a face list are followed by its sub-chunks, which this loop then
+  // reads as if they stood beside the face list: that is how the face-material
+  // groups are met.
+  ChunkLoop(p, [&](const ChunkHeader& chunk) {
+    switch (chunk.id) {
+      case kVertexList:
+        ReadVertList(meshobj);
+        return true;
+      case kFaceList:
+        ReadFaceList(meshobj);
+        return true;
+      case kFaceMaterial:
+        ReadFaceMaterial(meshobj);
+        found_facemat = true;
+        return true;
+      case kMappingList:
+        ReadMapList(meshobj);
+        return true;
+      case kLocalAxes:
+        ReadTraMatrix(meshobj);
+        return true;
+      default:
+        return false;
+    }
+  });
+  chunk_ = mesh_chunk;
+  if (!found_facemat) {
+    scene_.defaultmaterialwarning = true;
+    ReadDefaultMaterial(meshobj, meshobj.facelist.size());
+  }
+  CheckMeshIndices(meshobj);
+  mesh_name_ = nullptr;
+}
+
+void ChunkReader::ReadVertList(H3dsMeshObj& meshobj) {
+  const std::size_t count = read_u16("vertex count");
+  need(count, 12, "vertex list");
+  const byte* data = dread(count * 12, "vertex list");
+  std::vector<H3dsVert> vertices(count);
+  for (std::size_t i = 0; i < count; ++i, data += 12)
+    vertices[i] = H3dsVert{load_f32(data), load_f32(data + 4), load_f32(data + 8)};
+  meshobj.vertlist = std::move(vertices);
+}
+
+std::size_t ChunkReader::ReadFaceList(H3dsMeshObj& meshobj) {
+  const std::size_t count = read_u16("face count");
+  need(count, 8, "face list");
+  const byte* data = dread(count * 8, "face list");
+  std::vector<H3dsFace> faces(count);
+  for (std::size_t i = 0; i < count; ++i, data += 8) {
+    H3dsFace& face = faces[i];
+    face.p0 = load_u16(data);
+    face.p1 = load_u16(data + 2);
+    face.p2 = load_u16(data + 4);
+    face.flags = static_cast<word>(load_u16(data + 6));
+    if (face.flags == kSwappedFaceFlags) std::swap(face.p1, face.p2);
+  }
+  meshobj.facelist = std::move(faces);
+  return count;
+}
+
+void ChunkReader::ReadMapList(H3dsMeshObj& meshobj) {
+  const std::size_t count = read_u16("mapping count");
+  need(count, 8, "mapping list");
+  const byte* data = dread(count * 8, "mapping list");
+  std::vector<H3dsMap> maps(count);
+  for (std::size_t i = 0; i < count; ++i, data += 8)
+    maps[i] = H3dsMap{load_f32(data), load_f32(data + 4)};
+  meshobj.maplist = std::move(maps);
+}
+
+void ChunkReader::ReadTraMatrix(H3dsMeshObj& meshobj) {
+  const byte* data = dread(48, "local-axis matrix");
+  for (int i = 0; i < 12; ++i) meshobj.TraMatrix[i] = load_f32(data + 4 * i);
+  meshobj.matrix = 1;
+}
+
+void ChunkReader::ReadFaceMaterial(H3dsMeshObj& meshobj) {
+  H3dsMatList binding;
+  binding.name = ReadName("face-material name");
+  const std::size_t count = read_u16("face-material count");
+  need(count, 2, "face-material group");
+  const byte* data = dread(count * 2, "face-material group");
+  binding.faces.resize(count);
+  for (std::size_t i = 0; i < count; ++i) binding.faces[i] = load_u16(data + 2 * i);
+  meshobj.bindings.push_back(std::move(binding));
+}
+
+void ChunkReader::ReadDefaultMaterial(H3dsMeshObj& meshobj, std::size_t nf) {
+  H3dsMatList& binding = meshobj.bindings.emplace_back();
+  binding.name = kDefaultMaterialName;
+  binding.faces.resize(nf);
+  for (std::size_t i = 0; i < nf; ++i) binding.faces[i] = static_cast<uword>(i);
+}
+
+// Runs when the mesh chunk ends, against its final lists, so the lists may
+// come in any order.
+void ChunkReader::CheckMeshIndices(const H3dsMeshObj& meshobj) {
+  const std::size_t num_verts = meshobj.vertlist.size();
+  const std::size_t num_faces = meshobj.facelist.size();
+  for (std::size_t i = 0; i < num_faces; ++i) {
+    const H3dsFace& face = meshobj.facelist[i];
+    for (const uword corner : {face.p0, face.p1, face.p2}) {
+      if (corner >= num_verts)
+        Fail("face " + std::to_string(i) + " of mesh '" + meshobj.name + "' uses vertex " +
+                 std::to_string(corner) + ", but the mesh has " + std::to_string(num_verts) +
+                 " vertices",
+             dgetpos());
+    }
+  }
+  for (const H3dsMatList& binding : meshobj.bindings) {
+    for (const uword face : binding.faces) {
+      if (face >= num_faces)
+        Fail("material group '" + binding.name + "' of mesh '" + meshobj.name + "' lists face " +
+                 std::to_string(face) + ", but the mesh has " + std::to_string(num_faces) +
+                 " faces",
+             dgetpos());
+    }
+  }
+}
+
+}  // namespace torvik

@@ -1,0 +1,64 @@
+// The walk from the main chunk down to object blocks and material blocks.
+#include "chunk_reader.h"
+
+namespace torvik {
+
+namespace {
+constexpr uword kMainChunk = 0x4D4D;
+constexpr uword kEditorChunk = 0x3D3D;
+constexpr uword kObjectBlock = 0x4000;
+constexpr uword kTriangleMesh = 0x4100;
+constexpr uword kMaterialBlock = 0xAFFF;
+}  // namespace
+
+H3dsScene HRead3dsScene(std::span<const byte> bytes) { return ChunkReader(bytes).Read(); }
+
+H3dsScene ChunkReader::Read() {
+  const ChunkHeader main = ReadChunkHeader();
+  if (main.id != kMainChunk) {
+    chunk_ = main;
+    Fail("not a 3DS file: it begins with chunk " + HexId(main.id) +
+             " instead of the main chunk 0x4D4D",
+         0);
+  }
+  chunk_ = main;
+  ReadMainBlocks(main.end);
+  return std::move(scene_);
+}
+
+void ChunkReader::ReadMainBlocks(std::int32_t p) {
+  ChunkLoop(p, [&](const ChunkHeader& chunk) {
+    if (chunk.id != kEditorChunk) return false;
+    ReadObjMeshBlocks(chunk.end);
+    return true;
+  });
+}
+
+void ChunkReader::ReadObjMeshBlocks(std::int32_t p) {
+  ChunkLoop(p, [&](const ChunkHeader& chunk) {
+    switch (chunk.id) {
+      case kObjectBlock:
+        ReadObjBlocks(chunk.end);
+        return true;
+      case kMaterialBlock:
+        ReadMaterialBlocks(chunk.end);
+        return true;
+      default:
+        return false;
+    }
+  });
+}
+
+void ChunkReader::ReadObjBlocks(std::int32_t p) {
+  const std::string name = ReadName("object name");
+  ChunkLoop(p, [&](const ChunkHeader& chunk) {
+    if (chunk.id != kTriangleMesh) return false;
+    ReadTriMeshBlocks(chunk.end, name);
+    return true;
+  });
+  // The walk goes on at the object block's end, wherever its last sub-chunk
+  // left the stream.
+  dsetpos(p);
+}
+
+}  // namespace torvik

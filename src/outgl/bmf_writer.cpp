@@ -1,0 +1,240 @@
+// The BMF writer.  Each material's triangles index the model's global vertex
+// table; the writer crunches them into blocks with a vertex table of their
+// own, numbered in first-use order, and 16-bit indices.  A material too
+// large for one block is split into several consecutive ones.
+#include <cstring>
+#include <functional>
+#include <new>
+
+#include "output_file.h"
+#include "torvik32c/bmf.h"
+#include "torvik32c/errors.h"
+
+namespace torvik {
+
+namespace {
+
+struct Block {
+  std::size_t material;
+  std::size_t first, last;  // triangles [first, last) of the material
+  std::size_t vertices;
+};
+
+// Which block a model vertex was last placed in, and where.  A new block
+// takes a new generation, so nothing is cleared between blocks.
+class TranslateTable {
+ public:
+  explicit TranslateTable(std::size_t vertices) try : generation_(vertices, 0), slot_(vertices, 0) {
+  } catch (const std::bad_alloc&) {
+    throw WriterOutOfMemory("Error allocating memory for translate");
+  }
+
+  void NextBlock() { ++current_; }
+  bool Placed(dword w) const { return generation_[w] == current_; }
+  void Place(dword w, uword slot) {
+    generation_[w] = current_;
+    slot_[w] = slot;
+  }
+  uword Slot(dword w) const { return slot_[w]; }
+
+ private:
+  std::vector<std::uint32_t> generation_;
+  std::vector<uword> slot_;
+  std::uint32_t current_ = 0;
+};
+
+void CheckCorners(const SURFACE& s, std::size_t vertices) {
+  if (s.p0 >= vertices || s.p1 >= vertices || s.p2 >= vertices)
+    throw Error("a triangle uses a vertex beyond the model's " + std::to_string(vertices));
+}
+
+// Corners of `s` that the current block does not hold yet.
+std::size_t NewCorners(const SURFACE& s, const TranslateTable& table) {
+  std::size_t count = table.Placed(s.p0) ? 0 : 1;
+  if (!table.Placed(s.p1) && s.p1 != s.p0) ++count;
+  if (!table.Placed(s.p2) && s.p2 != s.p0 && s.p2 != s.p1) ++count;
+  return count;
+}
+
+std::vector<Block> PlanBlocks(const Model& model, TranslateTable& table) {
+  std::vector<Block> blocks;
+  for (std::size_t m = 0; m < model.PolyList.size(); ++m) {
+    const std::vector<SURFACE>& triangles = model.PolyList[m].TriangleIndexList;
+    Block block{m, 0, 0, 0};
+    table.NextBlock();
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+      const SURFACE& s = triangles[t];
+      CheckCorners(s, model.NumVertex());
+      std::size_t fresh = NewCorners(s, table);
+      // The triangle that would take the block past a 16-bit count starts
+      // the next block.
+      if (t - block.first + 1 > kBmfMaxCount || block.vertices + fresh > kBmfMaxCount) {
+        block.last = t;
+        blocks.push_back(block);
+        block = Block{m, t, t, 0};
+        table.NextBlock();
+        fresh = NewCorners(s, table);
+      }
+      table.Place(s.p0, 0);
+      table.Place(s.p1, 0);
+      table.Place(s.p2, 0);
+      block.vertices += fresh;
+    }
+    block.last = triangles.size();
+    blocks.push_back(block);
+  }
+  if (blocks.size() > kBmfMaxCount)
+    throw ModelTooLarge("the model needs " + std::to_string(blocks.size()) +
+                        " blocks, more than the 65535 a BMF file holds");
+  return blocks;
+}
+
+// Little-endian output through one buffer, handed to `flush` when full and
+// at the end.
+class Encoder {
+ public:
+  explicit Encoder(std::function<void(const byte*, std::size_t)> flush, std::size_t capacity)
+      : flush_(std::move(flush)), capacity_(capacity) {
+    buffer_.reserve(capacity_);
+  }
+
+  void u16(std::size_t value) {
+    const byte bytes[2] = {static_cast<byte>(value & 0xFF), static_cast<byte>((value >> 8) & 0xFF)};
+    raw(bytes, 2);
+  }
+  void f32(float32 value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    const byte bytes[4] = {static_cast<byte>(bits), static_cast<byte>(bits >> 8),
+                           static_cast<byte>(bits >> 16), static_cast<byte>(bits >> 24)};
+    raw(bytes, 4);
+  }
+  void color(const RGB& c) {
+    f32(c.red);
+    f32(c.green);
+    f32(c.blue);
+    f32(c.alpha);
+  }
+  void raw(const void* data, std::size_t size) {
+    if (buffer_.size() + size > capacity_) Flush();
+    const byte* bytes = static_cast<const byte*>(data);
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+  }
+  void Flush() {
+    if (!buffer_.empty()) flush_(buffer_.data(), buffer_.size());
+    total_ += buffer_.size();
+    buffer_.clear();
+  }
+  std::size_t Total() const { return total_ + buffer_.size(); }
+
+ private:
+  std::function<void(const byte*, std::size_t)> flush_;
+  std::size_t capacity_;
+  std::vector<byte> buffer_;
+  std::size_t total_ = 0;
+};
+
+void WriteBlock(const Model& model, const Block& block, TranslateTable& table, Encoder& out,
+                std::vector<BMF_UNVERTEX>& CrunchedVertex,
+                std::vector<BMF_SURFACE>& CrunchedIndex) {
+  const POLYGONLIST& material = model.PolyList[block.material];
+  if (material.texturename.empty()) {
+    out.u16(1);
+    out.raw("", 1);
+  } else {
+    if (material.texturename.size() + 1 > kBmfMaxCount)
+      throw ModelTooLarge("a texture name is longer than a BMF file holds");
+    out.u16(material.texturename.size() + 1);
+    out.raw(material.texturename.c_str(), material.texturename.size() + 1);
+  }
+  out.color(material.ambient);
+  out.color(material.diffuse);
+  out.color(material.specular);
+
+  CrunchedVertex.clear();
+  CrunchedIndex.clear();
+  table.NextBlock();
+  for (std::size_t t = block.first; t < block.last; ++t) {
+    const SURFACE& s = material.TriangleIndexList[t];
+    uword corners[3];
+    const dword model_corners[3] = {s.p0, s.p1, s.p2};
+    for (int c = 0; c < 3; ++c) {
+      const dword w = model_corners[c];
+      if (!table.Placed(w)) {
+        const VERTEX& v = model.VertexList[w];
+        table.Place(w, static_cast<uword>(CrunchedVertex.size()));
+        CrunchedVertex.push_back(BMF_UNVERTEX{v.u, v.v, v.nx, v.ny, v.nz, v.x, v.y, v.z});
+      }
+      corners[c] = table.Slot(w);
+    }
+    CrunchedIndex.push_back(BMF_SURFACE{corners[0], corners[1], corners[2]});
+  }
+
+  out.u16(CrunchedVertex.size());
+  for (const BMF_UNVERTEX& v : CrunchedVertex) {
+    for (const float32 f : {v.u, v.v, v.i, v.j, v.k, v.x, v.y, v.z}) out.f32(f);
+  }
+  out.u16(CrunchedIndex.size());
+  for (const BMF_SURFACE& s : CrunchedIndex) {
+    out.u16(s.p0);
+    out.u16(s.p1);
+    out.u16(s.p2);
+  }
+}
+
+void WriteModel(const Model& model, Encoder& out, BmfStats* stats) {
+  TranslateTable table(model.NumVertex());
+  const std::vector<Block> blocks = PlanBlocks(model, table);
+  std::size_t largest_vertices = 0, largest_triangles = 0;
+  for (const Block& block : blocks) {
+    largest_vertices = std::max(largest_vertices, block.vertices);
+    largest_triangles = std::max(largest_triangles, block.last - block.first);
+  }
+  std::vector<BMF_SURFACE> CrunchedIndex;
+  std::vector<BMF_UNVERTEX> CrunchedVertex;
+  try {
+    CrunchedIndex.reserve(largest_triangles);
+  } catch (const std::bad_alloc&) {
+    throw WriterOutOfMemory("Error allocating memory for CrunchedIndex");
+  }
+  try {
+    CrunchedVertex.reserve(largest_vertices);
+  } catch (const std::bad_alloc&) {
+    throw WriterOutOfMemory("Error allocating memory for CrunchedVertex");
+  }
+
+  out.u16(blocks.size());
+  out.u16(0);  // strip flag: every block is an indexed triangle list
+  BmfStats totals;
+  totals.blocks = blocks.size();
+  for (const Block& block : blocks) {
+    WriteBlock(model, block, table, out, CrunchedVertex, CrunchedIndex);
+    totals.vertices += CrunchedVertex.size();
+    totals.triangles += CrunchedIndex.size();
+  }
+  out.Flush();
+  totals.bytes = out.Total();
+  if (stats != nullptr) *stats = totals;
+}
+
+constexpr std::size_t kFileBufferSize = 1 << 20;
+
+}  // namespace
+
+std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats) {
+  std::vector<byte> bytes;
+  Encoder out(
+      [&](const byte* data, std::size_t size) { bytes.insert(bytes.end(), data, data + size); },
+      kFileBufferSize);
+  WriteModel(model, out, stats);
+  return bytes;
+}
+
+void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats) {
+  OutputFile file(filename);
+  Encoder out([&](const byte* data, std::size_t size) { file.Write(data, size); }, kFileBufferSize);
+  WriteModel(model, out, stats);
+  file.Commit();
+}
+
+}  // namespace torvik

@@ -1,0 +1,165 @@
+#include "output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "torvik32c/errors.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace torvik {
+
+namespace {
+
+#ifdef _WIN32
+using StatBuf = struct _stat64;
+int StatPath(const std::string& path, StatBuf* st) { return _stat64(path.c_str(), st); }
+bool IsRegular(const StatBuf& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
+int OpenNew(const std::string& path) {
+  return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int OpenInPlace(const std::string& path) {
+  return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+long WriteSome(int fd, const char* data, std::size_t size) {
+  const unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+  return _write(fd, data, chunk);
+}
+int CloseFile(int fd) { return _close(fd); }
+int RemoveFile(const std::string& path) { return _unlink(path.c_str()); }
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+unsigned long ProcessId() { return static_cast<unsigned long>(_getpid()); }
+std::string FollowLinks(const std::string& path) { return path; }
+void KeepMode(int, const StatBuf&) {}
+#else
+using StatBuf = struct stat;
+int StatPath(const std::string& path, StatBuf* st) { return stat(path.c_str(), st); }
+bool IsRegular(const StatBuf& st) { return S_ISREG(st.st_mode); }
+int OpenNew(const std::string& path) {
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+int OpenInPlace(const std::string& path) {
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+long WriteSome(int fd, const char* data, std::size_t size) {
+  return static_cast<long>(write(fd, data, size > (1u << 30) ? (1u << 30) : size));
+}
+int CloseFile(int fd) { return close(fd); }
+int RemoveFile(const std::string& path) { return unlink(path.c_str()); }
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+// The file a chain of symbolic links ends at (which need not exist yet).
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096), '\0');
+    const ssize_t length = readlink(current.c_str(), link.data(), link.size());
+    if (length < 0) return current;
+    link.resize(static_cast<std::size_t>(length));
+    if (link.empty() || link[0] == '/') {
+      current = link;
+    } else {
+      const std::size_t slash = current.rfind('/');
+      current = slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
+    }
+  }
+  return current;
+}
+
+void KeepMode(int fd, const StatBuf& st) {
+  // Best effort: a file we may write but not chmod keeps the default mode.
+  (void)fchmod(fd, st.st_mode & 07777);
+}
+#endif
+
+std::string TempName(const std::string& target) {
+  static std::atomic<unsigned long> counter{0};
+  const unsigned long stamp = static_cast<unsigned long>(
+      std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFF);
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".%lu-%lu-%lx.tmp", ProcessId(), counter.fetch_add(1),
+                stamp);
+  return target + suffix;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const std::string& dest) : dest_(dest), target_(FollowLinks(dest)) {
+  StatBuf st;
+  const bool exists = StatPath(target_, &st) == 0;
+  if (exists && !IsRegular(st)) {
+    fd_ = OpenInPlace(dest_);
+  } else {
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+      temp_ = TempName(target_);
+      fd_ = OpenNew(temp_);
+      if (fd_ < 0 && errno != EEXIST) break;
+    }
+    if (fd_ >= 0 && exists) KeepMode(fd_, st);
+  }
+  if (fd_ < 0) {
+    const int error = errno;
+    temp_.clear();
+    throw IoError(IoError::Kind::open_dest, dest_,
+                  std::string("can't open for writing: ") + std::strerror(error));
+  }
+}
+
+OutputFile::~OutputFile() {
+  if (!committed_) Discard();
+}
+
+void OutputFile::Discard() {
+  if (fd_ >= 0) CloseFile(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) RemoveFile(temp_);
+  temp_.clear();
+}
+
+void OutputFile::WriteFailed() {
+  const int error = errno;
+  Discard();
+  throw IoError(IoError::Kind::write_dest, dest_,
+                std::string("error writing: ") + std::strerror(error));
+}
+
+void OutputFile::Write(const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const long written = WriteSome(fd_, bytes, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) WriteFailed();
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+void OutputFile::Commit() {
+  const int result = CloseFile(fd_);
+  fd_ = -1;
+  if (result != 0) WriteFailed();
+  if (!temp_.empty() && !ReplaceFile(temp_, target_)) WriteFailed();
+  temp_.clear();
+  committed_ = true;
+}
+
+}  // namespace torvik

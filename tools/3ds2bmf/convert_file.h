@@ -1,0 +1,20 @@
+// Converts one 3DS file into one BMF file through the C++ API.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+struct FileResult {
+  std::string input;
+  std::string output;
+  bool ok = false;
+  std::string error;       // the detailed reason when !ok
+  std::string error_path;  // the file the error is about
+  std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
+  bool default_material = false;
+  double milliseconds = 0;
+};
+
+// Never throws.  A file that fails leaves no output and any existing output
+// file untouched.
+FileResult ConvertFile(const std::string& input, const std::string& output);

@@ -1,0 +1,27 @@
+// Command-line options of 3ds2bmf.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct Options {
+  std::vector<std::string> inputs;
+  std::optional<std::string> output;     // -o FILE
+  std::optional<std::string> directory;  // -d DIR
+  std::size_t jobs = 0;                  // 0: one per core
+  bool quiet = false;
+  bool verbose = false;
+  bool json = false;
+  bool help = false;
+  bool version = false;
+};
+
+// Throws std::invalid_argument with a message for the user on a usage error.
+Options ParseOptions(const std::vector<std::string>& args);
+
+// Where the BMF for `input` goes under `options`.
+std::string OutputPath(const Options& options, const std::string& input);
+
+extern const char* const kUsage;

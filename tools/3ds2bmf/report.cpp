@@ -1,0 +1,79 @@
+#include "report.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string Milliseconds(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", ms);
+  return text;
+}
+
+}  // namespace
+
+std::string SummaryLine(const FileResult& r) {
+  if (!r.ok) return r.input + ": failed: " + r.error;
+  return r.input + ": " + std::to_string(r.blocks) + " blocks, " + std::to_string(r.vertices) +
+         " vertices, " + std::to_string(r.triangles) + " triangles, " +
+         std::to_string(r.degenerate) + " degenerate dropped, " +
+         (r.default_material ? "default material used" : "no default material") + ", " +
+         Milliseconds(r.milliseconds) + " ms -> " + r.output;
+}
+
+std::string JsonLine(const FileResult& r) {
+  std::string line = "{\"path\":" + JsonString(r.input) + ",\"output\":" + JsonString(r.output) +
+                     ",\"ok\":" + (r.ok ? "true" : "false") +
+                     ",\"error\":" + (r.ok ? std::string("null") : JsonString(r.error));
+  line += ",\"blocks\":" + std::to_string(r.blocks) +
+          ",\"vertices\":" + std::to_string(r.vertices) +
+          ",\"triangles\":" + std::to_string(r.triangles) +
+          ",\"degenerate\":" + std::to_string(r.degenerate) +
+          ",\"default_material\":" + (r.default_material ? "true" : "false") +
+          ",\"milliseconds\":" + Milliseconds(r.milliseconds) + "}";
+  return line;
+}
+
+std::string ErrorLine(const FileResult& r) { return "3ds2bmf: " + r.error_path + ": " + r.error; }
+
+std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width) {
+  const std::size_t filled = total == 0 ? width : done * width / total;
+  std::string bar(1, '[');
+  bar.append(filled, '#').append(width - filled, ' ').append("] ");
+  bar += std::to_string(done);
+  bar += '/';
+  bar += std::to_string(total);
+  return bar;
+}

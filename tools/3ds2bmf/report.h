@@ -1,0 +1,15 @@
+// What 3ds2bmf prints about each file.
+#pragma once
+
+#include <string>
+
+#include "convert_file.h"
+
+// "PATH: 3 blocks, 1234 vertices, ..." for -v.
+std::string SummaryLine(const FileResult& result);
+// One JSON object on one line, for --json.
+std::string JsonLine(const FileResult& result);
+// "3ds2bmf: PATH: reason".
+std::string ErrorLine(const FileResult& result);
+// "[#####     ] 12/40" sized for a terminal line.
+std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width = 40);
