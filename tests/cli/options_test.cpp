@@ -1,0 +1,36 @@
+// Where 3ds2bmf puts its outputs, and what it refuses.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "options.h"
+
+namespace {
+
+Options Parse(std::vector<std::string> args) { return ParseOptions(args); }
+
+TEST(Options, OutputPathsBesideInsideOrNamed) {
+  const Options beside = Parse({"models/Car.3DS", "x.tar.3ds", "noext", "dir.v2/file"});
+  EXPECT_EQ(OutputPath(beside, "models/Car.3DS"), "models/Car.bmf");
+  EXPECT_EQ(OutputPath(beside, "x.tar.3ds"), "x.tar.bmf");
+  EXPECT_EQ(OutputPath(beside, "noext"), "noext.bmf");
+  EXPECT_EQ(OutputPath(beside, "dir.v2/file"), "dir.v2/file.bmf");
+  const Options into = Parse({"-d", "out", "models/Car.3ds"});
+  EXPECT_EQ(OutputPath(into, "models/Car.3ds"), "out/Car.bmf");
+  const Options named = Parse({"a.3ds", "-o", "b.bin"});
+  EXPECT_EQ(OutputPath(named, "a.3ds"), "b.bin");
+}
+
+TEST(Options, UsageErrors) {
+  EXPECT_THROW(Parse({}), std::invalid_argument);
+  EXPECT_THROW(Parse({"-o", "x.bmf", "a.3ds", "b.3ds"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"-o", "x.bmf", "-d", "out", "a.3ds"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"-j", "0", "a.3ds"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"-j", "two", "a.3ds"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"--frobnicate", "a.3ds"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"a.3ds", "-o"}), std::invalid_argument);
+  EXPECT_EQ(Parse({"-j4", "--", "-odd.3ds"}).inputs, std::vector<std::string>({"-odd.3ds"}));
+  EXPECT_TRUE(Parse({"--help"}).help);
+}
+
+}  // namespace

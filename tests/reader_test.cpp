@@ -1,0 +1,276 @@
+// The chunk walk, names, and the triangle-mesh chunks.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "test_support.h"
+#include "threeds_builder.h"
+#include "torvik32c/3dsload.h"
+#include "torvik32c/errors.h"
+
+namespace {
+
+using t3ds::ChunkWriter;
+using torvik::H3dsScene;
+using torvik::HRead3dsScene;
+using torvik::ReadError;
+
+H3dsScene Read(const ChunkWriter& out) { return HRead3dsScene(out.bytes()); }
+
+// A mesh chunk body with a vertex list of `n` vertices.
+void Vertices(ChunkWriter& out, int n) {
+  out.begin(0x4110).u16(static_cast<std::uint16_t>(n));
+  for (int i = 0; i < n; ++i) out.f32(static_cast<float>(i)).f32(static_cast<float>(i * i)).f32(1);
+  out.end();
+}
+
+TEST(ChunkWalk, SkipsUnknownChunksAtEveryLevel) {
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x0002).u32(3).end();  // version chunk
+  out.begin(0x3D3D).begin(0x1234).u16(9).end();
+  out.begin(0x4000).str("Obj").begin(0x4700).f32(1).end();  // camera before the mesh
+  out.begin(0x4100).begin(0x4111).u8(1).end();
+  Vertices(out, 3);
+  out.begin(0x4120).u16(1).u16(0).u16(1).u16(2).u16(0);
+  out.begin(0x4150).u32(1).end();  // smoothing groups, inside the face list
+  out.begin(0x4130).str("M").u16(1).u16(0).end();
+  out.begin(0x4999).end();
+  out.end();        // face list
+  out.end().end();  // mesh, object
+  out.begin(0xB000).u32(0).end();  // keyframer inside the editor
+  out.end();                       // editor
+  out.begin(0xB000).u32(0).end();  // keyframer
+  out.end();
+  const H3dsScene scene = Read(out);
+  ASSERT_EQ(scene.meshobjlist.size(), 1u);
+  const auto& mesh = scene.meshobjlist[0];
+  EXPECT_EQ(mesh.name, "Obj");
+  EXPECT_EQ(mesh.vertlist.size(), 3u);
+  ASSERT_EQ(mesh.bindings.size(), 1u);
+  EXPECT_EQ(mesh.bindings[0].name, "M");
+  EXPECT_FALSE(scene.defaultmaterialwarning);
+}
+
+TEST(ChunkWalk, MainChunkOfLengthSixGivesAnEmptyScene) {
+  ChunkWriter out;
+  out.empty(0x4D4D).u32(0xDEADBEEF);  // bytes after the main chunk are ignored
+  const H3dsScene scene = Read(out);
+  EXPECT_TRUE(scene.meshobjlist.empty());
+  EXPECT_TRUE(scene.material.empty());
+}
+
+TEST(ChunkWalk, RejectsForeignShortAndOverlongStreams) {
+  ChunkWriter editor_first;
+  editor_first.empty(0x3D3D);
+  EXPECT_THROW(Read(editor_first), ReadError);
+
+  EXPECT_THROW(HRead3dsScene(std::vector<std::uint8_t>{0x4D, 0x4D, 6, 0}), ReadError);
+  EXPECT_THROW(HRead3dsScene(std::vector<std::uint8_t>{}), ReadError);
+
+  ChunkWriter overlong;  // main chunk claims more than the stream holds
+  overlong.header(0x4D4D, 100).begin(0x3D3D).end();
+  EXPECT_THROW(Read(overlong), ReadError);
+}
+
+TEST(ChunkWalk, RejectsImpossibleLengths) {
+  for (std::uint32_t length : {0u, 5u, 0xFFFFFFFFu}) {
+    ChunkWriter out;
+    out.begin(0x4D4D).header(0x1234, length).end();
+    EXPECT_THROW(Read(out), ReadError) << length;
+  }
+  ChunkWriter beyond;  // ends past byte 2^31 - 1
+  beyond.begin(0x4D4D).header(0x1234, 0x7FFFFFFF).end();
+  EXPECT_THROW(Read(beyond), ReadError);
+}
+
+TEST(ChunkWalk, ErrorsNameTheChunkAndTheOffset) {
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D).begin(0x4000).str("Box01").begin(0x4100);
+  out.begin(0x4110).u16(100).f32(1).end();  // 100 vertices announced, one float given
+  out.end().end().end().end();
+  try {
+    Read(out);
+    FAIL() << "no error";
+  } catch (const ReadError& error) {
+    const std::string message = error.what();
+    EXPECT_EQ(error.chunk_id, 0x4110);
+    EXPECT_EQ(error.chunk_offset, 30);
+    EXPECT_NE(message.find("vertex list of mesh 'Box01'"), std::string::npos) << message;
+    EXPECT_NE(message.find("0x4110 at byte 30"), std::string::npos) << message;
+    EXPECT_NE(message.find("1196 bytes short"), std::string::npos) << message;
+  }
+}
+
+TEST(ChunkWalk, SubChunkEndingPastItsParentIsWalkedToItsOwnEnd) {
+  // The material block ends before its name chunk does; the walk follows the
+  // name chunk and the editor's loop then stops.
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  out.header(0xAFFF, 6 + 4);  // covers only part of the next header
+  out.begin(0xA000).str("Long").end();
+  out.end().end();
+  const H3dsScene scene = Read(out);
+  ASSERT_EQ(scene.material.size(), 1u);
+  EXPECT_EQ(scene.material[0].name, "Long");
+}
+
+TEST(ChunkWalk, ObjectBlockResumesAtItsOwnEnd) {
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  // A's mesh claims B's object block too; after A the walk goes back to A's
+  // end and so still reads B.
+  out.header(0x4000, 6 + 2 + 6).str("A").header(0x4100, 6 + 14);
+  out.begin(0x4000).str("B").begin(0x4100).end().end();
+  out.begin(0x4000).str("C").begin(0x4010).end().end();  // no mesh: adds nothing
+  out.begin(0x4000).str("D").begin(0x4100).end().begin(0x4100).end().end();
+  out.end().end();
+  const H3dsScene scene = Read(out);
+  ASSERT_EQ(scene.meshobjlist.size(), 4u);
+  EXPECT_EQ(scene.meshobjlist[0].name, "A");
+  EXPECT_EQ(scene.meshobjlist[1].name, "B");
+  EXPECT_EQ(scene.meshobjlist[2].name, "D");
+  EXPECT_EQ(scene.meshobjlist[3].name, "D");
+}
+
+TEST(ChunkWalk, OverlappingChunksCannotMakeTheReaderSpin) {
+  // Object blocks whose meshes run to the end of the file make the walk read
+  // the rest of the file again for every block; the reader gives up.
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  const int blocks = 20000;
+  const std::size_t start = out.size();
+  const std::uint32_t record = 13;
+  const std::uint32_t total = blocks * record;
+  for (std::uint32_t i = 0; i < blocks; ++i)
+    out.header(0x4000, record).str("").header(0x4100, total - (i * record + 7));
+  ASSERT_EQ(out.size() - start, total);
+  out.end().end();
+  EXPECT_THROW(Read(out), ReadError);
+}
+
+TEST(Names, LongNamesKeepFortyNineCharactersAndTheWalkResumesAfterTheZero) {
+  const std::string name49(49, 'a');
+  const std::string name60 = std::string(49, 'b') + std::string(11, 'c');
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  out.begin(0x4000).str(name49).begin(0x4100).end().end();
+  out.begin(0x4000).str(name60).begin(0x4100).end().end();
+  out.end().end();
+  const H3dsScene scene = Read(out);
+  ASSERT_EQ(scene.meshobjlist.size(), 2u);
+  EXPECT_EQ(scene.meshobjlist[0].name, name49);
+  EXPECT_EQ(scene.meshobjlist[1].name, std::string(49, 'b'));
+}
+
+TEST(Names, UnterminatedNameIsAShortRead) {
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D).begin(0x4000).u8('x').u8('y');
+  std::vector<std::uint8_t> bytes = out.end().end().end().bytes();
+  EXPECT_THROW(HRead3dsScene(bytes), ReadError);
+}
+
+ChunkWriter MeshFile(const std::function<void(ChunkWriter&)>& body) {
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D).begin(0x4000).str("M").begin(0x4100);
+  body(out);
+  out.end().end().end().end();
+  return out;
+}
+
+TEST(MeshChunks, FlagSevenSwapsTheLastTwoCorners) {
+  const H3dsScene scene = Read(MeshFile([](ChunkWriter& out) {
+    Vertices(out, 3);
+    out.begin(0x4120).u16(3);
+    out.u16(0).u16(1).u16(2).u16(7);
+    out.u16(0).u16(1).u16(2).u16(6);
+    out.u16(0).u16(1).u16(2).u16(15);
+    out.end();
+  }));
+  const auto& faces = scene.meshobjlist[0].facelist;
+  ASSERT_EQ(faces.size(), 3u);
+  EXPECT_EQ(std::vector<int>({faces[0].p0, faces[0].p1, faces[0].p2}), std::vector<int>({0, 2, 1}));
+  EXPECT_EQ(std::vector<int>({faces[1].p0, faces[1].p1, faces[1].p2}), std::vector<int>({0, 1, 2}));
+  EXPECT_EQ(std::vector<int>({faces[2].p0, faces[2].p1, faces[2].p2}), std::vector<int>({0, 1, 2}));
+}
+
+TEST(MeshChunks, MeshWithoutGroupsGetsTheDefaultBinding) {
+  const H3dsScene scene = Read(MeshFile([](ChunkWriter& out) {
+    Vertices(out, 3);
+    out.begin(0x4120).u16(5);
+    for (int i = 0; i < 5; ++i) out.u16(0).u16(1).u16(2).u16(0);
+    out.end();
+  }));
+  EXPECT_TRUE(scene.defaultmaterialwarning);
+  const auto& bindings = scene.meshobjlist[0].bindings;
+  ASSERT_EQ(bindings.size(), 1u);
+  EXPECT_EQ(bindings[0].name, "QZ_DEFAULT");
+  EXPECT_EQ(bindings[0].faces, std::vector<std::uint16_t>({0, 1, 2, 3, 4}));
+
+  const H3dsScene empty = Read(MeshFile([](ChunkWriter&) {}));
+  EXPECT_TRUE(empty.defaultmaterialwarning);
+  ASSERT_EQ(empty.meshobjlist[0].bindings.size(), 1u);
+  EXPECT_TRUE(empty.meshobjlist[0].bindings[0].faces.empty());
+}
+
+TEST(MeshChunks, GroupsAreKeptAsReadAndTheLaterFaceListWins) {
+  const H3dsScene scene = Read(MeshFile([](ChunkWriter& out) {
+    out.begin(0x4120).u16(1).u16(0).u16(1).u16(2).u16(0).end();
+    out.begin(0x4120).u16(5);
+    for (int i = 0; i < 5; ++i) out.u16(0).u16(1).u16(2).u16(0);
+    out.begin(0x4130).str("Red").u16(3).u16(4).u16(0).u16(2).end();
+    out.begin(0x4130).str("Red").u16(1).u16(1).end();
+    out.begin(0x4130).str("Empty").u16(0).end();
+    out.end();
+    Vertices(out, 3);  // after the faces that use them
+    out.begin(0x4160);
+    for (int i = 0; i < 12; ++i) out.f32(static_cast<float>(i));
+    out.end();
+  }));
+  const auto& mesh = scene.meshobjlist[0];
+  EXPECT_FALSE(scene.defaultmaterialwarning);
+  EXPECT_EQ(mesh.facelist.size(), 5u);
+  ASSERT_EQ(mesh.bindings.size(), 3u);
+  EXPECT_EQ(mesh.bindings[0].faces, std::vector<std::uint16_t>({4, 0, 2}));
+  EXPECT_EQ(mesh.bindings[1].name, "Red");
+  EXPECT_TRUE(mesh.bindings[2].faces.empty());
+  EXPECT_EQ(mesh.matrix, 1);
+  EXPECT_EQ(mesh.TraMatrix[11], 11.0f);
+  EXPECT_TRUE(mesh.maplist.empty());
+}
+
+TEST(MeshChunks, CountsAreUnsignedAndZeroIsAnEmptyList) {
+  const H3dsScene scene = Read(MeshFile([](ChunkWriter& out) {
+    out.begin(0x4110).u16(0).end();
+    out.begin(0x4140).u16(0).end();
+    out.begin(0x4120).u16(0).end();
+  }));
+  EXPECT_TRUE(scene.meshobjlist[0].vertlist.empty());
+
+  const H3dsScene big = Read(MeshFile([](ChunkWriter& out) { Vertices(out, 40000); }));
+  EXPECT_EQ(big.meshobjlist[0].vertlist.size(), 40000u);
+}
+
+TEST(MeshChunks, IndicesBeyondTheListsMakeTheFileDamaged) {
+  EXPECT_THROW(Read(MeshFile([](ChunkWriter& out) {
+                 Vertices(out, 3);
+                 out.begin(0x4120).u16(1).u16(0).u16(1).u16(3).u16(0).end();
+               })),
+               ReadError);
+  EXPECT_THROW(Read(MeshFile([](ChunkWriter& out) {
+                 Vertices(out, 3);
+                 out.begin(0x4120).u16(1).u16(0).u16(1).u16(2).u16(0);
+                 out.begin(0x4130).str("M").u16(2).u16(0).u16(1).end();
+                 out.end();
+               })),
+               ReadError);
+  // A later, shorter vertex list is what counts.
+  EXPECT_THROW(Read(MeshFile([](ChunkWriter& out) {
+                 Vertices(out, 3);
+                 out.begin(0x4120).u16(1).u16(0).u16(1).u16(2).u16(0).end();
+                 Vertices(out, 2);
+               })),
+               ReadError);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::random_device random;
+  for (;;) {
+    path_ = fs::temp_directory_path() / ("torvik-test-" + std::to_string(random()));
+    if (fs::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("can't read " + path);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("can't write " + path);
+}
+
+namespace {
+
+class BmfCursor {
+ public:
+  explicit BmfCursor(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+  const std::uint8_t* take(std::size_t n) {
+    if (n > bytes_.size() - pos_)
+      throw std::runtime_error("BMF ends early at byte " + std::to_string(pos_));
+    const std::uint8_t* p = bytes_.data() + pos_;
+    pos_ += n;
+    return p;
+  }
+  std::uint16_t u16() {
+    const std::uint8_t* p = take(2);
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+  }
+  float f32() {
+    float f;
+    std::memcpy(&f, take(4), 4);
+    return f;
+  }
+  bool done() const { return pos_ == bytes_.size(); }
+  std::size_t pos() const { return pos_; }
+
+ private:
+  const std::vector<std::uint8_t>& bytes_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+BmfFile ParseBmf(const std::vector<std::uint8_t>& bytes) {
+  BmfCursor in(bytes);
+  BmfFile file;
+  const std::size_t count = in.u16();
+  if (in.u16() != 0) throw std::runtime_error("strip flag is not 0");
+  for (std::size_t b = 0; b < count; ++b) {
+    BmfBlock block;
+    const std::size_t length = in.u16();
+    if (length == 0) throw std::runtime_error("texture name length 0");
+    const std::uint8_t* name = in.take(length);
+    if (name[length - 1] != 0) throw std::runtime_error("texture name not zero-terminated");
+    block.texture.assign(reinterpret_cast<const char*>(name), length - 1);
+    for (torvik::BMF_RGBCOLOR* c : {&block.ambient, &block.diffuse, &block.specular})
+      *c = {in.f32(), in.f32(), in.f32(), in.f32()};
+    block.vertices.resize(in.u16());
+    for (torvik::BMF_UNVERTEX& v : block.vertices)
+      v = {in.f32(), in.f32(), in.f32(), in.f32(), in.f32(), in.f32(), in.f32(), in.f32()};
+    block.triangles.resize(in.u16());
+    std::size_t next_new = 0;
+    for (torvik::BMF_SURFACE& t : block.triangles) {
+      t = {in.u16(), in.u16(), in.u16()};
+      for (std::size_t corner : {t.p0, t.p1, t.p2}) {
+        if (corner >= block.vertices.size())
+          throw std::runtime_error("block " + std::to_string(b) + ": index beyond V");
+        if (corner > next_new)
+          throw std::runtime_error("block " + std::to_string(b) + ": not in first-use order");
+        if (corner == next_new) ++next_new;
+      }
+    }
+    if (next_new != block.vertices.size())
+      throw std::runtime_error("block " + std::to_string(b) + ": a stored vertex is never used");
+    file.blocks.push_back(std::move(block));
+  }
+  if (!in.done()) throw std::runtime_error("bytes after the last block at " + std::to_string(in.pos()));
+  return file;
+}
+
+torvik::Model ConvertToModel(const std::vector<std::uint8_t>& bytes3ds) {
+  torvik::H3dsScene scene = torvik::HRead3dsScene(bytes3ds);
+  return torvik::convert_to_outgl(scene);
+}
+
+std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& bytes3ds) {
+  return torvik::OutGLBMFBytes(ConvertToModel(bytes3ds));
+}
+
+std::vector<std::string> CorpusFiles() {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(TORVIK_CORPUS_DIR, error)) {
+    std::string ext = entry.path().extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".3ds") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace testing_support
