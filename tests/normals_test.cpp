@@ -35,9 +35,10 @@ TEST(FaceNormals, FollowTheWindingAndDropDegenerateTriangles) {
     model.OutGLAddVertex(v);
   model.OutGLAddPolygon({0, 1, 2}, "M");
   model.OutGLAddPolygon({0, 2, 1}, "M");
-  model.OutGLAddPolygon({0, 0, 2}, "Nowhere");  // repeated index: dropped before the name is looked at
-  model.OutGLAddPolygon({0, 3, 2}, "M");        // two corners at one place
-  model.OutGLAddPolygon({0, 1, 4}, "M");        // on a line
+  model.OutGLAddPolygon({0, 0, 2},
+                        "Nowhere");       // repeated index: dropped before the name is looked at
+  model.OutGLAddPolygon({0, 3, 2}, "M");  // two corners at one place
+  model.OutGLAddPolygon({0, 1, 4}, "M");  // on a line
   const auto& triangles = model.PolyList[0].TriangleIndexList;
   ASSERT_EQ(triangles.size(), 2u);
   EXPECT_EQ(std::vector<float>({triangles[0].n0, triangles[0].n1, triangles[0].n2}),
@@ -80,7 +81,8 @@ TEST(VertexNormals, AngleWeightsArePiMinusTheCorner) {
   ExpectNormal(model.VertexList[0], 0.8f, 0, 0.6f);
   ExpectNormal(model.VertexList[1], 0, 0, 1);  // one triangle: its face normal
   for (const VERTEX& v : model.VertexList) {
-    const double length = std::sqrt(double(v.nx) * v.nx + double(v.ny) * v.ny + double(v.nz) * v.nz);
+    const double length =
+        std::sqrt(double(v.nx) * v.nx + double(v.ny) * v.ny + double(v.nz) * v.nz);
     EXPECT_NEAR(length, 1.0, 1e-6);
   }
 }
@@ -131,6 +133,33 @@ TEST(VertexNormals, AngleStaysFiniteOnNearlyFlatCorners) {
     EXPECT_FALSE(std::isnan(weight));
     EXPECT_GE(weight, 0.0f);
     EXPECT_LE(weight, 3.1416f);
+  }
+}
+
+TEST(VertexNormals, ThreadsDoNotChangeABit) {
+  auto build = [] {
+    Model model = WithMaterials();
+    model.OutGLAddMaterial(kGrey, kGrey, kGrey, "Two", "", 1);
+    const int n = 40;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j)
+        model.OutGLAddVertex(At(static_cast<float>(i), static_cast<float>(j),
+                                static_cast<float>(std::sin(i * 0.7) * std::cos(j * 1.3))));
+    for (int i = 0; i + 1 < n; ++i)
+      for (int j = 0; j + 1 < n; ++j) {
+        const auto a = static_cast<torvik::dword>(i * n + j);
+        model.OutGLAddPolygon({a, a + n, a + 1}, (i + j) % 3 ? "M" : "Two");
+        model.OutGLAddPolygon({a + 1, a + n, a + n + 1}, "M");
+      }
+    return model;
+  };
+  Model one = build(), many = build();
+  one.OutGLFinishModel(1);
+  many.OutGLFinishModel(7);
+  for (std::size_t i = 0; i < one.NumVertex(); ++i) {
+    EXPECT_EQ(one.VertexList[i].nx, many.VertexList[i].nx);
+    EXPECT_EQ(one.VertexList[i].ny, many.VertexList[i].ny);
+    EXPECT_EQ(one.VertexList[i].nz, many.VertexList[i].nz);
   }
 }
 

@@ -73,8 +73,11 @@ class Model {
   std::int64_t FindMaterialIndex(std::string_view name) const;
 
   // Gives every vertex the angle-weighted average of the face normals of the
-  // triangles that use it.  Called once, after the last triangle.
+  // triangles that use it.  Called once, after the last triangle.  Large
+  // models share the work among the machine's cores; the result is the same
+  // for any number of threads.
   void OutGLFinishModel();
+  void OutGLFinishModel(std::size_t threads);
 
   // Empties the model.
   void FreeData();

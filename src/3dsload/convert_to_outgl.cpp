@@ -33,7 +33,9 @@ bool NeedsDefaultMaterial(const H3dsScene& scene) {
 
 }  // namespace
 
-Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats) {
+namespace {
+
+Model Convert(H3dsScene& scene, ConversionStats* stats, bool release_meshes) {
   Model model;
   const bool add_default = NeedsDefaultMaterial(scene);
   if (add_default) model.OutGLAddMaterial(kWhite, kWhite, kWhite, kDefaultMaterialName, "", 1);
@@ -90,6 +92,7 @@ Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats) {
       }
     }
     current += static_cast<dword>(mesh.vertlist.size());
+    if (release_meshes) mesh = H3dsMeshObj();
   }
   model.OutGLFinishModel();
   if (stats != nullptr) {
@@ -97,6 +100,18 @@ Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats) {
     stats->degenerate_dropped = model.DegenerateDropped();
   }
   return model;
+}
+
+}  // namespace
+
+Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats) {
+  return Convert(scene, stats, false);
+}
+
+Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats) {
+  // Each mesh is released once converted, so the scene and the model are
+  // never both held whole.
+  return Convert(scene, stats, true);
 }
 
 }  // namespace torvik

@@ -1,6 +1,7 @@
 #include "parse3ds.h"
 
 #include <new>
+#include <utility>
 
 #include "torvik32c/errors.h"
 
@@ -37,7 +38,7 @@ ParseResult parse3ds(const std::string& filename, Model& model, std::string& mes
     return ParseResult::read_failed;
   }
   try {
-    model = convert_to_outgl(scene, stats);
+    model = convert_to_outgl(std::move(scene), stats);
   } catch (const std::bad_alloc&) {
     model.FreeData();
     message = "Out of memory converting " + filename;

@@ -89,48 +89,59 @@ std::vector<Block> PlanBlocks(const Model& model, TranslateTable& table) {
   return blocks;
 }
 
+void Store16(byte* p, std::size_t value) {
+  p[0] = static_cast<byte>(value & 0xFF);
+  p[1] = static_cast<byte>((value >> 8) & 0xFF);
+}
+
+void Store32(byte* p, float32 value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  p[0] = static_cast<byte>(bits);
+  p[1] = static_cast<byte>(bits >> 8);
+  p[2] = static_cast<byte>(bits >> 16);
+  p[3] = static_cast<byte>(bits >> 24);
+}
+
 // Little-endian output through one buffer, handed to `flush` when full and
 // at the end.
 class Encoder {
  public:
   explicit Encoder(std::function<void(const byte*, std::size_t)> flush, std::size_t capacity)
-      : flush_(std::move(flush)), capacity_(capacity) {
-    buffer_.reserve(capacity_);
-  }
+      : flush_(std::move(flush)), buffer_(capacity) {}
 
-  void u16(std::size_t value) {
-    const byte bytes[2] = {static_cast<byte>(value & 0xFF), static_cast<byte>((value >> 8) & 0xFF)};
-    raw(bytes, 2);
+  // Room for `size` more bytes, written by the caller.
+  byte* Grow(std::size_t size) {
+    if (size > buffer_.size() - used_) {
+      Flush();
+      if (size > buffer_.size()) buffer_.resize(size);
+    }
+    byte* at = buffer_.data() + used_;
+    used_ += size;
+    return at;
   }
-  void f32(float32 value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    const byte bytes[4] = {static_cast<byte>(bits), static_cast<byte>(bits >> 8),
-                           static_cast<byte>(bits >> 16), static_cast<byte>(bits >> 24)};
-    raw(bytes, 4);
+  void u16(std::size_t value) { Store16(Grow(2), value); }
+  void raw(const void* data, std::size_t size) {
+    if (size > 0) std::memcpy(Grow(size), data, size);
   }
   void color(const RGB& c) {
-    f32(c.red);
-    f32(c.green);
-    f32(c.blue);
-    f32(c.alpha);
-  }
-  void raw(const void* data, std::size_t size) {
-    if (buffer_.size() + size > capacity_) Flush();
-    const byte* bytes = static_cast<const byte*>(data);
-    buffer_.insert(buffer_.end(), bytes, bytes + size);
+    byte* p = Grow(16);
+    Store32(p, c.red);
+    Store32(p + 4, c.green);
+    Store32(p + 8, c.blue);
+    Store32(p + 12, c.alpha);
   }
   void Flush() {
-    if (!buffer_.empty()) flush_(buffer_.data(), buffer_.size());
-    total_ += buffer_.size();
-    buffer_.clear();
+    if (used_ > 0) flush_(buffer_.data(), used_);
+    total_ += used_;
+    used_ = 0;
   }
-  std::size_t Total() const { return total_ + buffer_.size(); }
+  std::size_t Total() const { return total_ + used_; }
 
  private:
   std::function<void(const byte*, std::size_t)> flush_;
-  std::size_t capacity_;
   std::vector<byte> buffer_;
+  std::size_t used_ = 0;
   std::size_t total_ = 0;
 };
 
@@ -171,14 +182,20 @@ void WriteBlock(const Model& model, const Block& block, TranslateTable& table, E
   }
 
   out.u16(CrunchedVertex.size());
+  byte* p = out.Grow(32 * CrunchedVertex.size());
   for (const BMF_UNVERTEX& v : CrunchedVertex) {
-    for (const float32 f : {v.u, v.v, v.i, v.j, v.k, v.x, v.y, v.z}) out.f32(f);
+    for (const float32 f : {v.u, v.v, v.i, v.j, v.k, v.x, v.y, v.z}) {
+      Store32(p, f);
+      p += 4;
+    }
   }
   out.u16(CrunchedIndex.size());
+  p = out.Grow(6 * CrunchedIndex.size());
   for (const BMF_SURFACE& s : CrunchedIndex) {
-    out.u16(s.p0);
-    out.u16(s.p1);
-    out.u16(s.p2);
+    Store16(p, s.p0);
+    Store16(p + 2, s.p1);
+    Store16(p + 4, s.p2);
+    p += 6;
   }
 }
 

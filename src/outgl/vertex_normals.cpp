@@ -1,91 +1,103 @@
 // Vertex normals: the angle-weighted average of the face normals of the
 // triangles at a vertex.
 //
-// A vertex's triangles are summed in the reverse of the order in which they
-// were linked (materials in order, triangles in table order), and the
-// rounding of every step is part of the result.  The reversed copies of
-// two-sided triangles are not linked: each would cancel its original.
+// A vertex sums its triangles from the last linked to the first (materials
+// in order, triangles in table order, so the last triangle of the last
+// material comes first), and the rounding of every step is part of the
+// result.  Walking all triangles backwards and adding each one to its three
+// vertices visits every vertex's triangles in exactly that order, so no
+// per-vertex lists are needed.  The reversed copies of two-sided triangles
+// take no part: each would cancel its original.
+//
+// Each vertex's sum is independent of the others, so large models split the
+// vertices into ranges, one thread each; the bytes cannot change.
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "acos.h"
+#include "parallel_ranges.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
 
 namespace {
 
-// Per vertex, the triangles that use it, in summation order: an
-// offsets-plus-entries table.
-struct VertexTriangles {
-  std::vector<std::size_t> offsets;  // NumVertex + 1 entries
-  std::vector<const SURFACE*> triangles;
-};
-
-template <class Visit>
-void ForEachLinkedTriangle(const std::vector<POLYGONLIST>& materials, Visit&& visit) {
-  for (const POLYGONLIST& material : materials) {
-    const std::size_t step = material.doublesided != 0 ? 2 : 1;
-    for (std::size_t t = 0; t < material.TriangleIndexList.size(); t += step)
-      visit(material.TriangleIndexList[t]);
-  }
-}
-
-VertexTriangles LinkVerticesToPolygons(const Model& model) {
-  VertexTriangles links;
-  links.offsets.assign(model.NumVertex() + 1, 0);
-  ForEachLinkedTriangle(model.PolyList, [&](const SURFACE& s) {
-    ++links.offsets[s.p0 + 1];
-    ++links.offsets[s.p1 + 1];
-    ++links.offsets[s.p2 + 1];
-  });
-  for (std::size_t i = 1; i < links.offsets.size(); ++i) links.offsets[i] += links.offsets[i - 1];
-  links.triangles.resize(links.offsets.back());
-  // Fill each vertex's range from its end, so that the triangle linked last
-  // comes first.
-  std::vector<std::size_t> next(links.offsets.begin() + 1, links.offsets.end());
-  ForEachLinkedTriangle(model.PolyList, [&](const SURFACE& s) {
-    links.triangles[--next[s.p0]] = &s;
-    links.triangles[--next[s.p1]] = &s;
-    links.triangles[--next[s.p2]] = &s;
-  });
-  return links;
-}
-
 float32 Round(double value) { return static_cast<float32>(value); }
 
 bool IsNonZeroNumber(float32 value) { return value != 0.0f && !std::isnan(value); }
 
-void CalculateVertexNormals(Model& model, const VertexTriangles& links) {
-  std::vector<VERTEX>& vertices = model.VertexList;
-  for (std::size_t i = 0; i < vertices.size(); ++i) {
-    float32 nx = 0, ny = 0, nz = 0, TotalAngles = 0;
-    for (std::size_t k = links.offsets[i]; k < links.offsets[i + 1]; ++k) {
-      const SURFACE& triangle = *links.triangles[k];
-      const double VertexAngle = angle(vertices, triangle, static_cast<dword>(i));
-      nx = Round(static_cast<double>(nx) + VertexAngle * static_cast<double>(triangle.n0));
-      ny = Round(static_cast<double>(ny) + VertexAngle * static_cast<double>(triangle.n1));
-      nz = Round(static_cast<double>(nz) + VertexAngle * static_cast<double>(triangle.n2));
-      TotalAngles = Round(static_cast<double>(TotalAngles) + VertexAngle);
-    }
+// The weight of a corner whose two sides are a and b and whose opposite
+// side is c: the arc cosine of the negated cosine of the corner, that is pi
+// minus the corner's angle.  Rounding on a sliver can push the quotient just
+// outside [-1, 1].
+float32 CornerWeight(double a, double b, double c) {
+  const double result = ((c * c - a * a) - b * b) / ((2 * a) * b);
+  if (std::isnan(result)) return 0.0f;
+  return AcosToFloat(std::clamp(result, -1.0, 1.0));  // float32(Acos(...))
+}
+
+struct Accumulator {
+  float32 nx = 0, ny = 0, nz = 0, TotalAngles = 0;
+
+  void Add(float32 VertexAngle, const SURFACE& triangle) {
+    const double weight = VertexAngle;
+    nx = Round(static_cast<double>(nx) + weight * static_cast<double>(triangle.n0));
+    ny = Round(static_cast<double>(ny) + weight * static_cast<double>(triangle.n1));
+    nz = Round(static_cast<double>(nz) + weight * static_cast<double>(triangle.n2));
+    TotalAngles = Round(static_cast<double>(TotalAngles) + weight);
+  }
+
+  void Finish(VERTEX& vertex) const {
+    float32 x = nx, y = ny, z = nz;
     if (IsNonZeroNumber(TotalAngles)) {
-      nx = Round(static_cast<double>(nx) / static_cast<double>(TotalAngles));
-      ny = Round(static_cast<double>(ny) / static_cast<double>(TotalAngles));
-      nz = Round(static_cast<double>(nz) / static_cast<double>(TotalAngles));
+      x = Round(static_cast<double>(x) / static_cast<double>(TotalAngles));
+      y = Round(static_cast<double>(y) / static_cast<double>(TotalAngles));
+      z = Round(static_cast<double>(z) / static_cast<double>(TotalAngles));
     }
-    const double dx = nx, dy = ny, dz = nz;
+    const double dx = x, dy = y, dz = z;
     const float32 sum = Round(dx * dx + dy * dy + dz * dz);
     if (IsNonZeroNumber(sum)) {
       const double magnitude = Round(1.0 / std::sqrt(static_cast<double>(sum)));
-      nx = Round(dx * magnitude);
-      ny = Round(dy * magnitude);
-      nz = Round(dz * magnitude);
+      x = Round(dx * magnitude);
+      y = Round(dy * magnitude);
+      z = Round(dz * magnitude);
     }
-    vertices[i].nx = nx;
-    vertices[i].ny = ny;
-    vertices[i].nz = nz;
+    vertex.nx = x;
+    vertex.ny = y;
+    vertex.nz = z;
   }
+};
+
+// Computes the normals of the vertices in [first, last).
+void CalculateVertexNormals(Model& model, std::size_t first, std::size_t last) {
+  std::vector<VERTEX>& vertices = model.VertexList;
+  std::vector<Accumulator> sums(last - first);
+  auto mine = [&](dword v) { return v >= first && v < last; };
+  for (auto material = model.PolyList.rbegin(); material != model.PolyList.rend(); ++material) {
+    const std::vector<SURFACE>& triangles = material->TriangleIndexList;
+    const std::size_t step = material->doublesided != 0 ? 2 : 1;
+    // Originals stand at multiples of `step`.
+    for (std::size_t n = triangles.size() / step; n-- > 0;) {
+      const SURFACE& s = triangles[n * step];
+      const bool in0 = mine(s.p0), in1 = mine(s.p1), in2 = mine(s.p2);
+      if (!(in0 || in1 || in2)) continue;
+      // Each side's length is the same whichever end it is measured from.
+      const VERTEX& P0 = vertices[s.p0];
+      const VERTEX& P1 = vertices[s.p1];
+      const VERTEX& P2 = vertices[s.p2];
+      const double d01 = distance(P0, P1), d02 = distance(P0, P2), d12 = distance(P1, P2);
+      if (in0) sums[s.p0 - first].Add(CornerWeight(d01, d02, d12), s);
+      if (in1) sums[s.p1 - first].Add(CornerWeight(d01, d12, d02), s);
+      if (in2) sums[s.p2 - first].Add(CornerWeight(d02, d12, d01), s);
+    }
+  }
+  for (std::size_t i = first; i < last; ++i) sums[i - first].Finish(vertices[i]);
 }
+
+// Below this many triangles a second thread costs more than it saves.
+constexpr std::size_t kTrianglesPerThread = 100000;
+constexpr std::size_t kMaxThreads = 16;
 
 }  // namespace
 
@@ -100,28 +112,26 @@ float32 angle(const std::vector<VERTEX>& vertices, const SURFACE& triangle, dwor
   const VERTEX& P0 = vertices[triangle.p0];
   const VERTEX& P1 = vertices[triangle.p1];
   const VERTEX& P2 = vertices[triangle.p2];
-  double a, b, c;  // a and b meet at the corner, c is opposite it
-  if (vertex == triangle.p0) {
-    a = distance(P0, P1);
-    b = distance(P0, P2);
-    c = distance(P1, P2);
-  } else if (vertex == triangle.p1) {
-    a = distance(P1, P0);
-    b = distance(P1, P2);
-    c = distance(P2, P0);
-  } else {
-    a = distance(P2, P0);
-    b = distance(P2, P1);
-    c = distance(P0, P1);
-  }
-  // The negated cosine of the corner, so the weight is pi minus the corner's
-  // angle.  Rounding on a sliver can push it just outside [-1, 1].
-  double result = ((c * c - a * a) - b * b) / ((2 * a) * b);
-  if (std::isnan(result)) return 0.0f;
-  result = std::clamp(result, -1.0, 1.0);
-  return static_cast<float32>(std::acos(result));
+  if (vertex == triangle.p0)
+    return CornerWeight(distance(P0, P1), distance(P0, P2), distance(P1, P2));
+  if (vertex == triangle.p1)
+    return CornerWeight(distance(P1, P0), distance(P1, P2), distance(P2, P0));
+  return CornerWeight(distance(P2, P0), distance(P2, P1), distance(P0, P1));
 }
 
-void Model::OutGLFinishModel() { CalculateVertexNormals(*this, LinkVerticesToPolygons(*this)); }
+void Model::OutGLFinishModel() {
+  std::size_t triangles = 0;
+  for (const POLYGONLIST& material : PolyList) triangles += material.NumTriangles();
+  OutGLFinishModel(std::min(
+      {HardwareThreads(), kMaxThreads, std::max<std::size_t>(1, triangles / kTrianglesPerThread)}));
+}
+
+void Model::OutGLFinishModel(std::size_t threads) {
+  const std::size_t count = NumVertex();
+  const std::size_t parts = std::max<std::size_t>(1, std::min(threads, count));
+  ParallelRanges(count, parts, [this](std::size_t first, std::size_t last) {
+    CalculateVertexNormals(*this, first, last);
+  });
+}
 
 }  // namespace torvik

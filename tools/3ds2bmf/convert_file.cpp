@@ -4,11 +4,15 @@
 #include <exception>
 #include <new>
 
+#include "output_paths.h"
+#include "png_file.h"
+#include "preview_renderer.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 
-FileResult ConvertFile(const std::string& input, const std::string& output) {
+FileResult ConvertFile(const std::string& input, const std::string& output, bool preview) {
   FileResult result;
   result.input = input;
   result.output = output;
@@ -17,19 +21,22 @@ FileResult ConvertFile(const std::string& input, const std::string& output) {
   try {
     torvik::Model model;
     torvik::ConversionStats conversion;
-    {
-      torvik::H3dsScene scene = torvik::ReadSceneFile(input);
-      model = torvik::convert_to_outgl(scene, &conversion);
-    }
+    model = torvik::convert_to_outgl(torvik::ReadSceneFile(input), &conversion);
     result.error_path = output;
     torvik::BmfStats written;
     torvik::OutGLBMF(model, output, &written);
-    result.ok = true;
     result.blocks = written.blocks;
     result.vertices = written.vertices;
     result.triangles = written.triangles;
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
+    if (preview) {
+      // Drawn from the file as written, so the picture shows what a host loads.
+      result.error_path = WithExtension(output, ".bmf", ".png");
+      WritePng(result.error_path, RenderPreview(torvik::ReadBmfFile(output)));
+      result.preview = result.error_path;
+    }
+    result.ok = true;
   } catch (const torvik::ModelTooLarge& error) {
     result.error = std::string("model too large for BMF: ") + error.what();
   } catch (const std::bad_alloc&) {

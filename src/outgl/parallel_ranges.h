@@ -1,0 +1,57 @@
+// Runs work(first, last) over [0, count) split into `parts` ranges, one
+// thread each.  Exceptions from any range reach the caller after every
+// thread has ended; where threads can't be had the ranges run one by one.
+#pragma once
+
+#include <cstddef>
+#include <exception>
+#include <vector>
+
+#if !defined(__MINGW32__) || defined(_GLIBCXX_HAS_GTHREADS)
+#include <system_error>
+#include <thread>
+#define TORVIK_HAVE_THREADS 1
+#endif
+
+namespace torvik {
+
+template <class Work>
+void ParallelRanges(std::size_t count, std::size_t parts, Work&& work) {
+  auto range = [&](std::size_t part) { work(count * part / parts, count * (part + 1) / parts); };
+  std::vector<std::exception_ptr> errors(parts);
+  auto guarded = [&](std::size_t part) {
+    try {
+      range(part);
+    } catch (...) {
+      errors[part] = std::current_exception();
+    }
+  };
+  std::size_t started = 1;
+#ifdef TORVIK_HAVE_THREADS
+  std::vector<std::thread> threads;
+  try {
+    threads.reserve(parts);
+    for (; started < parts; ++started) threads.emplace_back(guarded, started);
+  } catch (const std::exception&) {
+    // No more threads: the remaining ranges run here.
+  }
+#endif
+  guarded(0);
+  for (std::size_t part = started; part < parts; ++part) guarded(part);
+#ifdef TORVIK_HAVE_THREADS
+  for (std::thread& thread : threads) thread.join();
+#endif
+  for (const std::exception_ptr& error : errors)
+    if (error) std::rethrow_exception(error);
+}
+
+inline std::size_t HardwareThreads() {
+#ifdef TORVIK_HAVE_THREADS
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+#else
+  return 1;
+#endif
+}
+
+}  // namespace torvik
