@@ -1,0 +1,70 @@
+#include "acos_cost.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "measure.h"
+
+namespace bench {
+
+namespace {
+
+constexpr int kInputs = 1 << 20;
+constexpr int kPasses = 7;
+
+// The converter's argument: minus the cosine of the corner between sides a
+// and b, c opposite.
+double NegatedCosine(double a, double b, double c) {
+  return ((c * c - a * a) - b * b) / (2 * a * b);
+}
+
+double TimePerCall(const std::vector<double>& inputs) {
+  std::vector<double> timings;
+  volatile double sink = 0;
+  for (int pass = 0; pass < kPasses; ++pass) {
+    double sum = 0;
+    const double start = Now();
+    for (const double x : inputs) sum += std::acos(x);
+    timings.push_back((Now() - start) / static_cast<double>(inputs.size()));
+    sink = sink + sum;
+  }
+  return Median(timings) * 1e9;
+}
+
+}  // namespace
+
+AcosCost MeasureAcos() {
+  std::mt19937_64 random(12345);
+  std::uniform_real_distribution<double> coordinate(-1.0, 1.0);
+  std::vector<double> corners;
+  corners.reserve(kInputs);
+  while (corners.size() < kInputs) {
+    double p[3][3];
+    for (auto& point : p)
+      for (double& x : point) x = coordinate(random);
+    auto side = [&](int i, int j) {
+      return std::sqrt((p[i][0] - p[j][0]) * (p[i][0] - p[j][0]) +
+                       (p[i][1] - p[j][1]) * (p[i][1] - p[j][1]) +
+                       (p[i][2] - p[j][2]) * (p[i][2] - p[j][2]));
+    };
+    const double ab = side(0, 1), bc = side(1, 2), ca = side(2, 0);
+    corners.push_back(std::clamp(NegatedCosine(ab, ca, bc), -1.0, 1.0));
+    corners.push_back(std::clamp(NegatedCosine(ab, bc, ca), -1.0, 1.0));
+    corners.push_back(std::clamp(NegatedCosine(bc, ca, ab), -1.0, 1.0));
+  }
+  corners.resize(kInputs);
+  std::vector<double> grid;
+  grid.reserve(kInputs);
+  const double diagonal = std::sqrt(2.0);
+  while (grid.size() < kInputs) {
+    grid.push_back(NegatedCosine(1.0, 1.0, diagonal));
+    grid.push_back(NegatedCosine(1.0, diagonal, 1.0));
+    grid.push_back(NegatedCosine(diagonal, 1.0, 1.0));
+  }
+  grid.resize(kInputs);
+  return AcosCost{TimePerCall(corners), TimePerCall(grid)};
+}
+
+}  // namespace bench

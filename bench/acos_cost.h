@@ -1,0 +1,16 @@
+// The cost of one call of the C library's acos, which the vertex normals need
+// three times per triangle (once per corner): the largest share of the
+// converter's floor.
+#pragma once
+
+namespace bench {
+
+struct AcosCost {
+  double random_triangles_ns;  // inputs: the corners of random triangles
+  double grid_triangles_ns;    // inputs: the corners of a square grid's halves (45, 45, 90)
+};
+
+// Median of several timed passes over a million precomputed inputs.
+AcosCost MeasureAcos();
+
+}  // namespace bench

@@ -1,0 +1,158 @@
+// torvik_e2e: file to file, process start included, our 3ds2bmf beside cat
+// reading the input and cat copying our output into a file (the cost of
+// moving those bytes at all) and, when they were built, the lib3ds and Assimp
+// peers.  The programs take turns within every repetition,
+// so all of them see the same machine; the table gives medians and the
+// ratios to ours, and the floors that the converter is held against.
+//
+//   torvik_e2e [--reps N] [--out DIR] FILE.3ds...
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "acos_cost.h"
+#include "measure.h"
+#include "torvik32c/3dsload.h"
+
+namespace {
+
+struct Program {
+  Program(std::string name, std::vector<std::string> argv, std::string stdout_path = "/dev/null")
+      : name(std::move(name)), argv(std::move(argv)), stdout_path(std::move(stdout_path)) {}
+
+  std::string name;
+  std::vector<std::string> argv;
+  std::string stdout_path;
+  std::vector<double> seconds;
+  std::vector<double> peaks;
+  int failures = 0;
+};
+
+// Triangles whose corners get a vertex-normal weight: every face a material
+// group lists.  Degenerate ones are dropped later, so this bounds the work.
+double LinkedTriangles(const std::string& path) {
+  const torvik::H3dsScene scene = torvik::ReadSceneFile(path);
+  double count = 0;
+  for (const torvik::H3dsMeshObj& mesh : scene.meshobjlist)
+    for (const torvik::H3dsMatList& binding : mesh.bindings)
+      count += static_cast<double>(binding.faces.size());
+  return count;
+}
+
+// In turn order; the copy of our output needs the output of the run before.
+enum { kStart, kCatInput, kOurs, kCopyOutput };
+
+std::vector<Program> Programs(const std::string& input, const std::string& out) {
+  std::vector<Program> programs;
+  programs.push_back({"true (process start)", {"/bin/true"}});
+  programs.push_back({"cat input", {"/bin/cat", input}});
+  programs.push_back({"3ds2bmf", {TORVIK_3DS2BMF, "-q", input, "-o", out + ".bmf"}});
+  programs.push_back({"cat output > file", {"/bin/cat", out + ".bmf"}, out + ".copy"});
+  if (std::string(PEER_LIB3DS).size() > 0)
+    programs.push_back({"lib3ds", {PEER_LIB3DS, input, out + ".lib3ds"}});
+  if (std::string(PEER_ASSIMP).size() > 0)
+    programs.push_back({"assimp", {PEER_ASSIMP, input, out + ".assimp"}});
+  return programs;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int reps = 5;
+  std::string out_dir = std::filesystem::temp_directory_path().string();
+  std::vector<std::string> inputs;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--reps" && i + 1 < argc)
+      reps = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--out" && i + 1 < argc)
+      out_dir = argv[++i];
+    else
+      inputs.push_back(arg);
+  }
+  if (inputs.empty()) {
+    std::fprintf(stderr, "usage: torvik_e2e [--reps N] [--out DIR] FILE.3ds...\n");
+    return 2;
+  }
+  // Everything that needs much memory runs in a child: a child started later
+  // begins as a copy of this process, which its peak would include.
+  const bench::ChildRun acos_run = bench::RunInChild(2, [](double* out) {
+    const bench::AcosCost cost = bench::MeasureAcos();
+    out[0] = cost.random_triangles_ns;
+    out[1] = cost.grid_triangles_ns;
+  });
+  const bench::AcosCost acos{acos_run.values[0], acos_run.values[1]};
+  std::printf(
+      "glibc acos: %.1f ns a call on the corners of random triangles, %.1f ns on a "
+      "square grid's\n\n",
+      acos.random_triangles_ns, acos.grid_triangles_ns);
+  std::printf(
+      "End to end, file to file, process start included; median of %d runs, the "
+      "programs taking turns. x ours: time (memory) over ours.\n\n",
+      reps);
+  std::printf("| input | MB | program | ms | MB/s | peak MiB | time x ours | memory x ours |\n");
+  std::printf("| --- | ---: | --- | ---: | ---: | ---: | ---: | ---: |\n");
+  std::vector<std::string> floors;
+  int failures = 0;
+  for (const std::string& input : inputs) {
+    const std::string name = std::filesystem::path(input).stem().string();
+    const std::string out = (std::filesystem::path(out_dir) / (name + ".e2e")).string();
+    std::vector<Program> programs = Programs(input, out);
+    for (Program& program : programs)  // warm the caches
+      bench::RunProcess(program.argv, program.stdout_path);
+    for (int r = 0; r < reps; ++r) {
+      for (Program& program : programs) {
+        const bench::ProcessRun run = bench::RunProcess(program.argv, program.stdout_path);
+        if (run.exit_status != 0) {
+          ++program.failures;
+          continue;
+        }
+        program.seconds.push_back(run.seconds);
+        program.peaks.push_back(static_cast<double>(run.peak_kib));
+      }
+    }
+    const double size = bench::FileBytes(input);
+    const double ours = bench::Median(programs[kOurs].seconds);
+    const double ours_peak = bench::Median(programs[kOurs].peaks);
+    for (const Program& program : programs) {
+      if (program.failures > 0) {
+        std::printf("| %s | %.1f | %s | failed %d of %d runs | | | | |\n", name.c_str(), size / 1e6,
+                    program.name.c_str(), program.failures, reps);
+        if (program.name == "3ds2bmf") ++failures;
+        continue;
+      }
+      const double seconds = bench::Median(program.seconds);
+      const double peak = bench::Median(program.peaks);
+      std::printf("| %s | %.1f | %s | %.1f | %.0f | %.1f | %.2f | %.2f |\n", name.c_str(),
+                  size / 1e6, program.name.c_str(), seconds * 1e3, size / 1e6 / seconds,
+                  peak / 1024.0, seconds / ours, peak / ours_peak);
+    }
+    // One process start, not the two of the cats.
+    const double start = bench::Median(programs[kStart].seconds);
+    const double read = bench::Median(programs[kCatInput].seconds) - start;
+    const double write = bench::Median(programs[kCopyOutput].seconds) - start;
+    const bench::ChildRun linked =
+        bench::RunInChild(1, [&](double* out) { out[0] = LinkedTriangles(input); });
+    const double acos_seconds = 3 * linked.values[0] * acos.random_triangles_ns * 1e-9;
+    const double one_core = start + read + write + acos_seconds;
+    const double two_cores = start + read + write + acos_seconds / 2;
+    char line[400];
+    std::snprintf(line, sizeof line,
+                  "%s: floor on one core %.1f ms (process start %.1f + reading the input %.1f + "
+                  "writing the output %.1f + 3 x %.0f acos %.1f), on two cores %.1f ms; 3ds2bmf "
+                  "takes %.2fx the one-core floor, %.2fx the two-core floor",
+                  name.c_str(), one_core * 1e3, start * 1e3, read * 1e3, write * 1e3,
+                  linked.values[0], acos_seconds * 1e3, two_cores * 1e3, ours / one_core,
+                  ours / two_cores);
+    floors.push_back(line);
+    for (const char* suffix : {".bmf", ".copy", ".lib3ds", ".assimp"})
+      std::filesystem::remove(out + suffix);
+  }
+  std::printf("\n");
+  for (const std::string& line : floors) std::printf("- %s\n", line.c_str());
+  return failures == 0 ? 0 : 1;
+}

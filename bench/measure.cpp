@@ -1,0 +1,134 @@
+#include "measure.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+
+namespace bench {
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+long PeakKib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+bool ResetPeak() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return static_cast<bool>(clear);
+}
+
+ProcessRun RunProcess(const std::vector<std::string>& argv, const std::string& stdout_path) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  ProcessRun run;
+  const double start = Now();
+  const pid_t pid = fork();
+  if (pid < 0) return run;
+  if (pid == 0) {
+    const int out = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out >= 0) dup2(out, 1);
+    execv(args[0], args.data());
+    std::perror(args[0]);
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  run.seconds = Now() - start;
+  run.peak_kib = usage.ru_maxrss;
+  run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+namespace detail {
+
+ChildRun ForkAndCollect(std::size_t count, void (*body)(void*, double*), void* context) {
+  ChildRun run;
+  int fds[2];
+  if (pipe(fds) != 0) return run;
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return run;
+  if (pid == 0) {
+    close(fds[0]);
+    std::vector<double> values(count, 0.0);
+    int code = 0;
+    try {
+      body(context, values.data());
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "benchmark child: %s\n", error.what());
+      code = 1;
+    }
+    const char* data = reinterpret_cast<const char*>(values.data());
+    std::size_t left = values.size() * sizeof(double);
+    while (code == 0 && left > 0) {
+      const ssize_t written = write(fds[1], data, left);
+      if (written <= 0) break;
+      data += written;
+      left -= static_cast<std::size_t>(written);
+    }
+    std::fflush(nullptr);
+    _exit(code);
+  }
+  close(fds[1]);
+  run.values.assign(count, 0.0);
+  char* data = reinterpret_cast<char*>(run.values.data());
+  std::size_t left = count * sizeof(double);
+  while (left > 0) {
+    const ssize_t got = read(fds[0], data, left);
+    if (got <= 0) break;
+    data += got;
+    left -= static_cast<std::size_t>(got);
+  }
+  close(fds[0]);
+  int status = 0;
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  run.peak_kib = usage.ru_maxrss;
+  run.ok = left == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return run;
+}
+
+}  // namespace detail
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t mid = values.size() / 2;
+  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+double FileBytes(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<double>(st.st_size) : 0.0;
+}
+
+std::string ExecutableDir() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string(".") : self.parent_path().string();
+}
+
+}  // namespace bench

@@ -1,0 +1,172 @@
+// torvik_stages: times the converter's stages on each input, every repetition
+// in a fresh child process, and prints a table of medians.
+//
+//   torvik_stages [--reps N] [--out DIR] FILE.3ds...
+//
+// Stages: read (torvik::ReadFileBytes, then torvik::HRead3dsScene; the bytes
+// are freed at the end), convert (torvik::convert_to_outgl with the vertex
+// normals; the scene is freed at the end) and write (torvik::OutGLBMF).
+// Peak memory is the process's high-water mark during the stage.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "measure.h"
+#include "torvik32c/3dsload.h"
+#include "torvik32c/bmf.h"
+
+namespace {
+
+// What one repetition sends back.
+enum Field {
+  kBytesSeconds,
+  kParseSeconds,
+  kConvertSeconds,
+  kWriteSeconds,
+  kTeardownSeconds,
+  kReadPeak,
+  kConvertPeak,
+  kWritePeak,
+  kTriangles,
+  kVertices,
+  kBlocks,
+  kOutputBytes,
+  kFieldCount
+};
+
+void RunStages(const std::string& input, const std::string& output, double* out) {
+  const bool resets = bench::ResetPeak();
+  double t0 = bench::Now();
+  torvik::Model model;
+  {
+    torvik::H3dsScene scene;
+    {
+      const std::vector<torvik::byte> bytes = torvik::ReadFileBytes(input);
+      const double t1 = bench::Now();
+      out[kBytesSeconds] = t1 - t0;
+      scene = torvik::HRead3dsScene(bytes);
+      t0 = t1;
+    }
+    double t1 = bench::Now();
+    out[kParseSeconds] = t1 - t0;
+    out[kReadPeak] = static_cast<double>(bench::PeakKib());
+    if (resets) bench::ResetPeak();
+    t0 = bench::Now();
+    model = torvik::convert_to_outgl(scene);
+    scene = {};
+    t1 = bench::Now();
+    out[kConvertSeconds] = t1 - t0;
+    out[kConvertPeak] = static_cast<double>(bench::PeakKib());
+  }
+  if (resets) bench::ResetPeak();
+  t0 = bench::Now();
+  torvik::BmfStats stats;
+  torvik::OutGLBMF(model, output, &stats);
+  double t1 = bench::Now();
+  out[kWriteSeconds] = t1 - t0;
+  out[kWritePeak] = static_cast<double>(bench::PeakKib());
+  t0 = t1;
+  model = {};
+  out[kTeardownSeconds] = bench::Now() - t0;
+  out[kTriangles] = static_cast<double>(stats.triangles);
+  out[kVertices] = static_cast<double>(stats.vertices);
+  out[kBlocks] = static_cast<double>(stats.blocks);
+  out[kOutputBytes] = static_cast<double>(stats.bytes);
+}
+
+struct Summary {
+  std::vector<double> fields[kFieldCount];
+  std::vector<double> totals;
+  std::vector<double> process_peaks;
+};
+
+void PrintRow(const char* name, const char* stage, double seconds, double input_bytes,
+              double triangles, double peak_kib) {
+  char peak[32] = "";
+  if (peak_kib >= 0) std::snprintf(peak, sizeof peak, "%.1f", peak_kib / 1024.0);
+  std::printf(seconds < 0.01 ? "| %s | %s | %.2f | %.0f | %.2f | %s |\n"
+                             : "| %s | %s | %.1f | %.0f | %.2f | %s |\n",
+              name, stage, seconds * 1e3, input_bytes / 1e6 / seconds, triangles / 1e6 / seconds,
+              peak);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int reps = 5;
+  std::string out_dir = std::filesystem::temp_directory_path().string();
+  std::vector<std::string> inputs;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--reps" && i + 1 < argc)
+      reps = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--out" && i + 1 < argc)
+      out_dir = argv[++i];
+    else
+      inputs.push_back(arg);
+  }
+  if (inputs.empty()) {
+    std::fprintf(stderr, "usage: torvik_stages [--reps N] [--out DIR] FILE.3ds...\n");
+    return 2;
+  }
+  std::printf(
+      "Per stage, median of %d runs, each in a fresh process. MB/s: of input; "
+      "Mtri/s: triangles written; peak: the process's resident high-water mark "
+      "during the stage.\n\n",
+      reps);
+  std::printf("| input | stage | ms | MB/s | Mtri/s | peak MiB |\n");
+  std::printf("| --- | --- | ---: | ---: | ---: | ---: |\n");
+  std::vector<std::string> notes;
+  int failures = 0;
+  for (const std::string& input : inputs) {
+    const std::string name = std::filesystem::path(input).stem().string();
+    const std::string output = (std::filesystem::path(out_dir) / (name + ".stages.bmf")).string();
+    Summary summary;
+    for (int r = 0; r < reps; ++r) {
+      const bench::ChildRun run =
+          bench::RunInChild(kFieldCount, [&](double* out) { RunStages(input, output, out); });
+      if (!run.ok) {
+        std::fprintf(stderr, "torvik_stages: %s failed\n", input.c_str());
+        ++failures;
+        break;
+      }
+      for (int f = 0; f < kFieldCount; ++f) summary.fields[f].push_back(run.values[f]);
+      summary.totals.push_back(run.values[kBytesSeconds] + run.values[kParseSeconds] +
+                               run.values[kConvertSeconds] + run.values[kWriteSeconds] +
+                               run.values[kTeardownSeconds]);
+      // Resetting the high-water mark resets ru_maxrss too: the process's
+      // peak is the highest of the stages' (or ru_maxrss when nothing reset).
+      summary.process_peaks.push_back(
+          std::max({static_cast<double>(run.peak_kib), run.values[kReadPeak],
+                    run.values[kConvertPeak], run.values[kWritePeak]}));
+    }
+    if (summary.totals.empty()) continue;
+    auto median = [&](Field f) { return bench::Median(summary.fields[f]); };
+    const double size = bench::FileBytes(input);
+    const double triangles = median(kTriangles);
+    PrintRow(name.c_str(), "read: file bytes", median(kBytesSeconds), size, triangles,
+             median(kReadPeak));
+    PrintRow(name.c_str(), "read: parse", median(kParseSeconds), size, triangles,
+             median(kReadPeak));
+    PrintRow(name.c_str(), "convert + normals", median(kConvertSeconds), size, triangles,
+             median(kConvertPeak));
+    PrintRow(name.c_str(), "write", median(kWriteSeconds), size, triangles, median(kWritePeak));
+    PrintRow(name.c_str(), "free model", median(kTeardownSeconds), size, triangles, -1);
+    PrintRow(name.c_str(), "**all stages**", bench::Median(summary.totals), size, triangles,
+             bench::Median(summary.process_peaks));
+    char note[256];
+    std::snprintf(note, sizeof note,
+                  "%s: %.1f MB in, %.1f MB out, %.0f triangles and %.0f vertices written in %.0f "
+                  "blocks",
+                  name.c_str(), size / 1e6, median(kOutputBytes) / 1e6, triangles,
+                  median(kVertices), median(kBlocks));
+    notes.push_back(note);
+    std::filesystem::remove(output);
+  }
+  std::printf("\n");
+  for (const std::string& note : notes) std::printf("- %s\n", note.c_str());
+  return failures == 0 ? 0 : 1;
+}
