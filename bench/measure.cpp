@@ -56,6 +56,8 @@ ProcessRun RunProcess(const std::vector<std::string>& argv, const std::string& s
   while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   run.seconds = Now() - start;
+  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
   run.peak_kib = usage.ru_maxrss;
   run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;

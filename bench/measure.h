@@ -18,10 +18,12 @@ long PeakKib();
 // allow it (the peak then covers the process's whole life).
 bool ResetPeak();
 
-// One run of a program: wall time from fork to exit, the child's peak
-// resident set (ru_maxrss) and its exit status (-1 when it did not exit).
+// One run of a program: wall time from fork to exit, the child's processor
+// time, its peak resident set (ru_maxrss) and its exit status (-1 when it did
+// not exit).
 struct ProcessRun {
   double seconds = 0;
+  double cpu_seconds = 0;  // user + system, all threads
   long peak_kib = 0;
   int exit_status = -1;
 };
