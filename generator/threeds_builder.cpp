@@ -80,6 +80,11 @@ void WriteObject(ChunkWriter& out, const Mesh& mesh) {
   }
   out.begin(0x4120).u16(static_cast<std::uint16_t>(mesh.faces.size()));
   for (const Face& f : mesh.faces) out.u16(f.a).u16(f.b).u16(f.c).u16(f.flags);
+  if (!mesh.smoothing.empty()) {
+    out.begin(0x4150);
+    for (std::uint32_t mask : mesh.smoothing) out.u32(mask);
+    out.end();
+  }
   for (const FaceGroup& group : mesh.groups) {
     out.begin(0x4130).str(group.material).u16(static_cast<std::uint16_t>(group.faces.size()));
     for (std::uint16_t face : group.faces) out.u16(face);

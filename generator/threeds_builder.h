@@ -55,8 +55,9 @@ struct Mesh {
   std::string name;
   std::vector<Vec3> vertices;
   std::vector<Face> faces;
-  std::vector<Vec2> uvs;          // none: no mapping chunk
-  std::vector<FaceGroup> groups;  // written inside the face list
+  std::vector<Vec2> uvs;                      // none: no mapping chunk
+  std::vector<FaceGroup> groups;              // written inside the face list
+  std::vector<std::uint32_t> smoothing = {};  // one mask per face; none: no chunk
   bool write_matrix = false;
 };
 

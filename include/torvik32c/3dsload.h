@@ -47,6 +47,9 @@ struct H3dsMeshObj {
   int matrix = 0;                // 1 once a local-axis matrix was read
   float32 TraMatrix[12] = {};
   std::vector<H3dsMatList> bindings;
+  // One smoothing-group mask per face, when the file has them and they were
+  // asked for (ReadOptions::smoothing_groups); empty otherwise.
+  std::vector<dword> smoothing;
 };
 
 struct H3dsRGBColor {
@@ -72,17 +75,32 @@ struct H3dsScene {
   bool defaultmaterialwarning = false;
 };
 
+struct ReadOptions {
+  // Keep each mesh's smoothing groups (chunk 0x4150: one 32-bit mask per
+  // face).  Without it the chunk is skipped like any unknown chunk.
+  bool smoothing_groups = false;
+};
+
 // Reads a scene from the bytes of a 3DS file.  Throws ReadError for a file
 // that is damaged, truncated or not a 3DS file, std::bad_alloc when memory
 // runs out.
-H3dsScene HRead3dsScene(std::span<const byte> bytes);
+H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options = {});
 
 // Reads a whole file into memory.  Throws IoError (open, seek, size or read)
 // naming the path.
 std::vector<byte> ReadFileBytes(const std::string& path);
 
 // Reads a scene from a file: ReadFileBytes followed by HRead3dsScene.
-H3dsScene ReadSceneFile(const std::string& path);
+H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options = {});
+
+struct ConvertOptions {
+  // Hard edges where the smoothing groups say so: each triangle corner is
+  // smoothed only over the triangles at its vertex whose mask shares a bit
+  // with its own (a mask of 0 keeps the face normal), and a vertex whose
+  // corners end up with different normals is written once per normal.
+  // Meshes without smoothing groups are smoothed as one group.
+  bool smoothing_groups = false;
+};
 
 // What a conversion did, for reports.
 struct ConversionStats {
@@ -94,8 +112,10 @@ struct ConversionStats {
 // every face's winding is reversed, vertices of all meshes are numbered in one
 // sequence, and a binding whose material the scene lacks goes to the default
 // material.  The scene's vertices are left with y and z exchanged.
-Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats = nullptr);
+Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats = nullptr,
+                       const ConvertOptions& options = {});
 // The same, releasing the scene's meshes as it goes: less memory at peak.
-Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats = nullptr);
+Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats = nullptr,
+                       const ConvertOptions& options = {});
 
 }  // namespace torvik

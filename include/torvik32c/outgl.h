@@ -46,6 +46,9 @@ struct POLYGONLIST {
   int doublesided = 0;
   std::vector<SURFACE> TriangleIndexList;
   std::string texturename;
+  // For a model finished by smoothing groups: the mask of every entry of
+  // TriangleIndexList (a reversed copy has its original's).  Empty otherwise.
+  std::vector<dword> SmoothingGroups;
 
   std::size_t NumTriangles() const { return TriangleIndexList.size(); }
 };
@@ -78,6 +81,16 @@ class Model {
   // for any number of threads.
   void OutGLFinishModel();
   void OutGLFinishModel(std::size_t threads);
+
+  // Finishes the model by smoothing groups (each material's SmoothingGroups
+  // must hold one mask per triangle): every triangle corner gets the
+  // angle-weighted average of the face normals of the triangles at its
+  // vertex whose masks share a bit with its own, or its face normal for a
+  // mask of 0.  A vertex whose corners get different normals becomes one
+  // vertex per normal, so the vertex table grows and triangles are
+  // renumbered.  Throws Error when a vertex carries so many different groups
+  // that the work would run away.
+  void OutGLFinishModelBySmoothingGroups();
 
   // Empties the model.
   void FreeData();

@@ -25,8 +25,9 @@ std::string HexId(uword id) {
   return text;
 }
 
-ChunkReader::ChunkReader(std::span<const byte> bytes)
+ChunkReader::ChunkReader(std::span<const byte> bytes, const ReadOptions& options)
     : bytes_(bytes),
+      options_(options),
       size_(std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(kMaxPosition))),
       read_budget_(kReadPasses * size_ + kReadSlack) {}
 

@@ -22,7 +22,7 @@ struct ChunkHeader {
 
 class ChunkReader {
  public:
-  explicit ChunkReader(std::span<const byte> bytes);
+  ChunkReader(std::span<const byte> bytes, const ReadOptions& options);
 
   H3dsScene Read();
 
@@ -63,6 +63,7 @@ class ChunkReader {
   void ReadTraMatrix(H3dsMeshObj& meshobj);
   void ReadFaceMaterial(H3dsMeshObj& meshobj);
   void ReadDefaultMaterial(H3dsMeshObj& meshobj, std::size_t nf);
+  void ReadSmoothingGroups(H3dsMeshObj& meshobj, const ChunkHeader& chunk);
   void CheckMeshIndices(const H3dsMeshObj& meshobj);
 
   void ReadMaterialBlocks(std::int32_t p);
@@ -73,6 +74,7 @@ class ChunkReader {
   void ReadTextureChunk(std::int32_t p, H3dsTexture& texture);
 
   std::span<const byte> bytes_;
+  ReadOptions options_;
   std::size_t size_;  // readable bytes: the file, but no further than 2^31 - 1
   std::int32_t pos_ = 0;
   // Chunks that overlap their parents make the walk read some bytes again;

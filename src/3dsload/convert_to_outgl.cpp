@@ -35,7 +35,11 @@ bool NeedsDefaultMaterial(const H3dsScene& scene) {
 
 namespace {
 
-Model Convert(H3dsScene& scene, ConversionStats* stats, bool release_meshes) {
+// A mesh without smoothing groups is smoothed as a single group.
+constexpr dword kOneGroup = 0xFFFFFFFF;
+
+Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& options,
+              bool release_meshes) {
   Model model;
   const bool add_default = NeedsDefaultMaterial(scene);
   if (add_default) model.OutGLAddMaterial(kWhite, kWhite, kWhite, kDefaultMaterialName, "", 1);
@@ -65,6 +69,10 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, bool release_meshes) {
   dword current = 0;
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
     H3dsMeshObj& mesh = scene.meshobjlist[m];
+    if (options.smoothing_groups && !mesh.smoothing.empty() &&
+        mesh.smoothing.size() != mesh.facelist.size())
+      throw Error("mesh '" + mesh.name + "' has " + std::to_string(mesh.smoothing.size()) +
+                  " smoothing groups for " + std::to_string(mesh.facelist.size()) + " faces");
     for (H3dsVert& vert : mesh.vertlist) std::swap(vert.y, vert.z);
     for (std::size_t i = 0; i < mesh.vertlist.size(); ++i) {
       const H3dsVert& vert = mesh.vertlist[i];
@@ -89,12 +97,20 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, bool release_meshes) {
         // The winding is reversed along with the change of axes.
         model.AddPolygonToMaterial(
             TRIANGLE{face.p0 + current, face.p2 + current, face.p1 + current}, material);
+        if (options.smoothing_groups) {
+          POLYGONLIST& list = model.PolyList[material];
+          const dword mask = mesh.smoothing.empty() ? kOneGroup : mesh.smoothing[face_index];
+          list.SmoothingGroups.resize(list.NumTriangles(), mask);
+        }
       }
     }
     current += static_cast<dword>(mesh.vertlist.size());
     if (release_meshes) mesh = H3dsMeshObj();
   }
-  model.OutGLFinishModel();
+  if (options.smoothing_groups)
+    model.OutGLFinishModelBySmoothingGroups();
+  else
+    model.OutGLFinishModel();
   if (stats != nullptr) {
     stats->default_material_added = add_default;
     stats->degenerate_dropped = model.DegenerateDropped();
@@ -104,14 +120,14 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, bool release_meshes) {
 
 }  // namespace
 
-Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats) {
-  return Convert(scene, stats, false);
+Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& options) {
+  return Convert(scene, stats, options, false);
 }
 
-Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats) {
+Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats, const ConvertOptions& options) {
   // Each mesh is released once converted, so the scene and the model are
   // never both held whole.
-  return Convert(scene, stats, true);
+  return Convert(scene, stats, options, true);
 }
 
 }  // namespace torvik

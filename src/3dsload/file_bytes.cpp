@@ -12,11 +12,13 @@
 #include "torvik32c/errors.h"
 
 #ifdef _WIN32
+#define TORVIK_FTELL _ftelli64  // ftell's long has 32 bits there
 #define TORVIK_FSTAT _fstat64
 #define TORVIK_STAT_T struct _stat64
 #define TORVIK_FILENO _fileno
 #define TORVIK_IS_REG(m) (((m)&_S_IFMT) == _S_IFREG)
 #else
+#define TORVIK_FTELL ftell
 #define TORVIK_FSTAT fstat
 #define TORVIK_STAT_T struct stat
 #define TORVIK_FILENO fileno
@@ -49,7 +51,7 @@ std::vector<byte> ReadFileBytes(const std::string& path) {
   if (!file) Fail(IoError::Kind::open_source, path, "can't open", errno);
   if (std::fseek(file.get(), 0, SEEK_END) != 0)
     Fail(IoError::Kind::seek_source, path, "can't seek", errno);
-  const long size = std::ftell(file.get());
+  const auto size = TORVIK_FTELL(file.get());
   if (size == -1) Fail(IoError::Kind::size_source, path, "can't tell its size", errno);
   std::rewind(file.get());
 
@@ -76,9 +78,9 @@ std::vector<byte> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-H3dsScene ReadSceneFile(const std::string& path) {
+H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options) {
   const std::vector<byte> bytes = ReadFileBytes(path);
-  return HRead3dsScene(bytes);
+  return HRead3dsScene(bytes, options);
 }
 
 }  // namespace torvik

@@ -12,6 +12,7 @@ constexpr uword kVertexList = 0x4110;
 constexpr uword kFaceList = 0x4120;
 constexpr uword kFaceMaterial = 0x4130;
 constexpr uword kMappingList = 0x4140;
+constexpr uword kSmoothingGroups = 0x4150;
 constexpr uword kLocalAxes = 0x4160;
 constexpr word kSwappedFaceFlags = 7;
 }  // namespace
@@ -42,6 +43,10 @@ void ChunkReader::ReadTriMeshBlocks(std::int32_t p, const std::string& name) {
         return true;
       case kLocalAxes:
         ReadTraMatrix(meshobj);
+        return true;
+      case kSmoothingGroups:
+        if (!options_.smoothing_groups) return false;
+        ReadSmoothingGroups(meshobj, chunk);
         return true;
       default:
         return false;
@@ -117,6 +122,20 @@ void ChunkReader::ReadDefaultMaterial(H3dsMeshObj& meshobj, std::size_t nf) {
   for (std::size_t i = 0; i < nf; ++i) binding.faces[i] = static_cast<uword>(i);
 }
 
+// One mask per face of the face list just read, filling the chunk exactly.
+void ChunkReader::ReadSmoothingGroups(H3dsMeshObj& meshobj, const ChunkHeader& chunk) {
+  const std::size_t faces = meshobj.facelist.size();
+  const std::size_t body = static_cast<std::size_t>(chunk.end - chunk.start) - 6;
+  if (body != 4 * faces)
+    Fail(Context("smoothing groups") + " hold " + std::to_string(body) + " bytes, but " +
+             std::to_string(faces) + " faces need " + std::to_string(4 * faces),
+         dgetpos());
+  need(faces, 4, "smoothing groups");
+  const byte* data = dread(4 * faces, "smoothing groups");
+  meshobj.smoothing.resize(faces);
+  for (std::size_t i = 0; i < faces; ++i) meshobj.smoothing[i] = load_u32(data + 4 * i);
+}
+
 // Runs when the mesh chunk ends, against its final lists, so the lists may
 // come in any order.
 void ChunkReader::CheckMeshIndices(const H3dsMeshObj& meshobj) {
@@ -132,6 +151,10 @@ void ChunkReader::CheckMeshIndices(const H3dsMeshObj& meshobj) {
              dgetpos());
     }
   }
+  if (!meshobj.smoothing.empty() && meshobj.smoothing.size() != num_faces)
+    Fail("mesh '" + meshobj.name + "' has " + std::to_string(meshobj.smoothing.size()) +
+             " smoothing groups for " + std::to_string(num_faces) + " faces",
+         dgetpos());
   for (const H3dsMatList& binding : meshobj.bindings) {
     for (const uword face : binding.faces) {
       if (face >= num_faces)

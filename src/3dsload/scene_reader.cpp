@@ -11,7 +11,9 @@ constexpr uword kTriangleMesh = 0x4100;
 constexpr uword kMaterialBlock = 0xAFFF;
 }  // namespace
 
-H3dsScene HRead3dsScene(std::span<const byte> bytes) { return ChunkReader(bytes).Read(); }
+H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options) {
+  return ChunkReader(bytes, options).Read();
+}
 
 H3dsScene ChunkReader::Read() {
   const ChunkHeader main = ReadChunkHeader();

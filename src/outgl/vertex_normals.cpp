@@ -15,59 +15,13 @@
 #include <cmath>
 #include <vector>
 
-#include "acos.h"
+#include "normal_sum.h"
 #include "parallel_ranges.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
 
 namespace {
-
-float32 Round(double value) { return static_cast<float32>(value); }
-
-bool IsNonZeroNumber(float32 value) { return value != 0.0f && !std::isnan(value); }
-
-// The weight of a corner whose two sides are a and b and whose opposite
-// side is c: the arc cosine of the negated cosine of the corner, that is pi
-// minus the corner's angle.  Rounding on a sliver can push the quotient just
-// outside [-1, 1].
-float32 CornerWeight(double a, double b, double c) {
-  const double result = ((c * c - a * a) - b * b) / ((2 * a) * b);
-  if (std::isnan(result)) return 0.0f;
-  return AcosToFloat(std::clamp(result, -1.0, 1.0));  // float32(Acos(...))
-}
-
-struct Accumulator {
-  float32 nx = 0, ny = 0, nz = 0, TotalAngles = 0;
-
-  void Add(float32 VertexAngle, const SURFACE& triangle) {
-    const double weight = VertexAngle;
-    nx = Round(static_cast<double>(nx) + weight * static_cast<double>(triangle.n0));
-    ny = Round(static_cast<double>(ny) + weight * static_cast<double>(triangle.n1));
-    nz = Round(static_cast<double>(nz) + weight * static_cast<double>(triangle.n2));
-    TotalAngles = Round(static_cast<double>(TotalAngles) + weight);
-  }
-
-  void Finish(VERTEX& vertex) const {
-    float32 x = nx, y = ny, z = nz;
-    if (IsNonZeroNumber(TotalAngles)) {
-      x = Round(static_cast<double>(x) / static_cast<double>(TotalAngles));
-      y = Round(static_cast<double>(y) / static_cast<double>(TotalAngles));
-      z = Round(static_cast<double>(z) / static_cast<double>(TotalAngles));
-    }
-    const double dx = x, dy = y, dz = z;
-    const float32 sum = Round(dx * dx + dy * dy + dz * dz);
-    if (IsNonZeroNumber(sum)) {
-      const double magnitude = Round(1.0 / std::sqrt(static_cast<double>(sum)));
-      x = Round(dx * magnitude);
-      y = Round(dy * magnitude);
-      z = Round(dz * magnitude);
-    }
-    vertex.nx = x;
-    vertex.ny = y;
-    vertex.nz = z;
-  }
-};
 
 // Computes the normals of the vertices in [first, last).
 void CalculateVertexNormals(Model& model, std::size_t first, std::size_t last) {
@@ -92,7 +46,7 @@ void CalculateVertexNormals(Model& model, std::size_t first, std::size_t last) {
       if (in2) sums[s.p2 - first].Add(CornerWeight(d02, d12, d01), s);
     }
   }
-  for (std::size_t i = first; i < last; ++i) sums[i - first].Finish(vertices[i]);
+  for (std::size_t i = first; i < last; ++i) sums[i - first].FinishInto(vertices[i]);
 }
 
 // Below this many triangles a second thread costs more than it saves.

@@ -1,0 +1,146 @@
+// Normals by smoothing groups.
+//
+// Each corner of a triangle sums, in the same order and with the same
+// roundings as the smooth normals, only the triangles at its vertex whose
+// smoothing mask shares a bit with its own triangle's.  A vertex whose
+// corners end up with different normals is split into one vertex per
+// normal; vertices are never merged, so only faces that share a vertex can
+// be smoothed together.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "normal_sum.h"
+#include "torvik32c/errors.h"
+#include "torvik32c/outgl.h"
+
+namespace torvik {
+
+namespace {
+
+// One triangle at one vertex, in that vertex's summation order.
+struct Corner {
+  const SURFACE* triangle;
+  dword* record;  // where the corner's new vertex index goes
+  dword mask;
+  float32 weight;
+};
+
+// Summing a vertex's triangles once per distinct mask costs the number of
+// triangles times the number of masks; past this the file is hostile.
+constexpr std::size_t kMaxWork = std::size_t{1} << 28;
+
+// Equal as numbers: 0 and -0 are one normal; NaN matches NaN.
+bool SameComponent(float32 a, float32 b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+bool SameNormal(const NORMAL& a, const NORMAL& b) {
+  return SameComponent(a.n0, b.n0) && SameComponent(a.n1, b.n1) && SameComponent(a.n2, b.n2);
+}
+
+}  // namespace
+
+void Model::OutGLFinishModelBySmoothingGroups() {
+  const std::size_t count = NumVertex();
+  // Per original triangle, the new vertex index of each of its corners.
+  std::vector<std::vector<dword>> records(PolyList.size());
+  std::vector<std::size_t> offsets(count + 1, 0);
+  auto originals = [&](auto&& visit) {
+    for (std::size_t m = 0; m < PolyList.size(); ++m) {
+      const POLYGONLIST& material = PolyList[m];
+      if (material.SmoothingGroups.size() != material.TriangleIndexList.size())
+        throw Error("material '" + material.name + "' has no smoothing group for every triangle");
+      const std::size_t step = material.doublesided != 0 ? 2 : 1;
+      for (std::size_t t = 0; t < material.TriangleIndexList.size(); t += step) visit(m, t);
+    }
+  };
+  originals([&](std::size_t m, std::size_t t) {
+    const SURFACE& s = PolyList[m].TriangleIndexList[t];
+    ++offsets[s.p0 + 1];
+    ++offsets[s.p1 + 1];
+    ++offsets[s.p2 + 1];
+  });
+  for (std::size_t i = 1; i <= count; ++i) offsets[i] += offsets[i - 1];
+  for (std::size_t m = 0; m < PolyList.size(); ++m)
+    records[m].resize(3 * PolyList[m].TriangleIndexList.size(), 0);
+
+  // Each vertex's corners from its end backwards, so that the triangle
+  // added last comes first, as in the smooth normals.
+  std::vector<Corner> corners(offsets[count]);
+  std::vector<std::size_t> next(offsets.begin() + 1, offsets.end());
+  originals([&](std::size_t m, std::size_t t) {
+    const SURFACE& s = PolyList[m].TriangleIndexList[t];
+    const dword mask = PolyList[m].SmoothingGroups[t];
+    const double d01 = distance(VertexList[s.p0], VertexList[s.p1]);
+    const double d02 = distance(VertexList[s.p0], VertexList[s.p2]);
+    const double d12 = distance(VertexList[s.p1], VertexList[s.p2]);
+    dword* slot = &records[m][3 * t];
+    corners[--next[s.p0]] = Corner{&s, slot, mask, CornerWeight(d01, d02, d12)};
+    corners[--next[s.p1]] = Corner{&s, slot + 1, mask, CornerWeight(d01, d12, d02)};
+    corners[--next[s.p2]] = Corner{&s, slot + 2, mask, CornerWeight(d02, d12, d01)};
+  });
+
+  std::vector<VERTEX> split;
+  split.reserve(count);
+  std::vector<std::pair<dword, NORMAL>> by_mask;  // this vertex's sums so far
+  std::vector<std::pair<NORMAL, dword>> made;     // this vertex's records so far
+  std::size_t work = 0;
+  for (std::size_t v = 0; v < count; ++v) {
+    by_mask.clear();
+    made.clear();
+    const Corner* first = corners.data() + offsets[v];
+    const Corner* last = corners.data() + offsets[v + 1];
+    for (const Corner* corner = first; corner != last; ++corner) {
+      NORMAL normal{corner->triangle->n0, corner->triangle->n1, corner->triangle->n2};
+      if (corner->mask != 0) {
+        auto known = std::find_if(by_mask.begin(), by_mask.end(),
+                                  [&](const auto& entry) { return entry.first == corner->mask; });
+        if (known != by_mask.end()) {
+          normal = known->second;
+        } else {
+          work += static_cast<std::size_t>(last - first);
+          if (work > kMaxWork)
+            throw Error("smoothing groups: vertex " + std::to_string(v) +
+                        " carries too many different groups to smooth");
+          Accumulator sum;
+          for (const Corner* other = first; other != last; ++other)
+            if ((other->mask & corner->mask) != 0) sum.Add(other->weight, *other->triangle);
+          normal = sum.Finish();
+          by_mask.emplace_back(corner->mask, normal);
+        }
+      }
+      auto record = std::find_if(made.begin(), made.end(), [&](const auto& entry) {
+        return SameNormal(entry.first, normal);
+      });
+      if (record == made.end()) {
+        VERTEX copy = VertexList[v];
+        copy.nx = normal.n0;
+        copy.ny = normal.n1;
+        copy.nz = normal.n2;
+        made.emplace_back(normal, static_cast<dword>(split.size()));
+        split.push_back(copy);
+        record = made.end() - 1;
+      }
+      *corner->record = record->second;
+    }
+  }
+
+  // Renumber the triangles; a reversed copy takes its original's records.
+  for (std::size_t m = 0; m < PolyList.size(); ++m) {
+    std::vector<SURFACE>& triangles = PolyList[m].TriangleIndexList;
+    const std::size_t step = PolyList[m].doublesided != 0 ? 2 : 1;
+    for (std::size_t t = 0; t < triangles.size(); t += step) {
+      const dword* r = &records[m][3 * t];
+      triangles[t].p0 = r[0];
+      triangles[t].p1 = r[1];
+      triangles[t].p2 = r[2];
+      if (step == 2 && t + 1 < triangles.size()) {
+        triangles[t + 1].p0 = r[0];
+        triangles[t + 1].p1 = r[2];
+        triangles[t + 1].p2 = r[1];
+      }
+    }
+  }
+  VertexList = std::move(split);
+}
+
+}  // namespace torvik
