@@ -12,12 +12,15 @@
 #include "torvik32c/errors.h"
 
 #ifdef _WIN32
-#define TORVIK_FTELL _ftelli64  // ftell's long has 32 bits there
+// 64-bit positions: long has 32 bits there.
+#define TORVIK_FSEEK _fseeki64
+#define TORVIK_FTELL _ftelli64
 #define TORVIK_FSTAT _fstat64
 #define TORVIK_STAT_T struct _stat64
 #define TORVIK_FILENO _fileno
 #define TORVIK_IS_REG(m) (((m)&_S_IFMT) == _S_IFREG)
 #else
+#define TORVIK_FSEEK fseek
 #define TORVIK_FTELL ftell
 #define TORVIK_FSTAT fstat
 #define TORVIK_STAT_T struct stat
@@ -49,7 +52,7 @@ struct FileCloser {
 std::vector<byte> ReadFileBytes(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) Fail(IoError::Kind::open_source, path, "can't open", errno);
-  if (std::fseek(file.get(), 0, SEEK_END) != 0)
+  if (TORVIK_FSEEK(file.get(), 0, SEEK_END) != 0)
     Fail(IoError::Kind::seek_source, path, "can't seek", errno);
   const auto size = TORVIK_FTELL(file.get());
   if (size == -1) Fail(IoError::Kind::size_source, path, "can't tell its size", errno);
@@ -60,8 +63,8 @@ std::vector<byte> ReadFileBytes(const std::string& path) {
   std::size_t expected = 0;
   TORVIK_STAT_T st;
   if (TORVIK_FSTAT(TORVIK_FILENO(file.get()), &st) == 0 && TORVIK_IS_REG(st.st_mode))
-    expected = static_cast<std::size_t>(size) < kMaxReadable ? static_cast<std::size_t>(size)
-                                                             : kMaxReadable;
+    expected = static_cast<std::uint64_t>(size) < kMaxReadable ? static_cast<std::size_t>(size)
+                                                               : kMaxReadable;
 
   std::vector<byte> bytes(expected);
   std::size_t filled = std::fread(bytes.data(), 1, expected, file.get());
