@@ -1,0 +1,153 @@
+// Compares acos between two builds (the native one and the Windows one under
+// Wine) on a fixed set of several million arguments in [-1, 1].
+//
+//   acos_survey write system|torvik FILE [COUNT]
+//       writes acos of every argument, as raw doubles, with the C runtime's
+//       std::acos or with torvik::Acos
+//   acos_survey compare system|torvik FILE [COUNT]
+//       evaluates the same arguments here and reports where FILE differs: in
+//       how many values, by how many units in the last place, which side is
+//       correctly rounded (judged in quad precision where the build has it),
+//       and in how many values the float the converter keeps differs.
+//
+// The arguments: edge values, then COUNT uniform in [-1, 1], COUNT with
+// random exponents (small magnitudes), and COUNT close to -1 and 1.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "acos.h"
+
+#ifdef TORVIK_HAVE_QUADMATH
+#include <quadmath.h>
+#endif
+
+namespace {
+
+std::uint64_t Next(std::uint64_t& state) {  // splitmix64
+  std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+double Uniform01(std::uint64_t& state) { return static_cast<double>(Next(state) >> 11) * 0x1p-53; }
+
+std::vector<double> Arguments(std::size_t count) {
+  std::vector<double> x;
+  for (double sign : {1.0, -1.0}) {
+    x.push_back(sign * 0.0);
+    x.push_back(sign * 1.0);
+    x.push_back(sign * 0.5);
+    x.push_back(sign * std::sqrt(0.5));
+    x.push_back(sign * std::numeric_limits<double>::denorm_min());
+    x.push_back(sign * std::numeric_limits<double>::min());
+    for (int k = 1; k <= 4096; ++k) x.push_back(sign * (1.0 - k * 0x1p-53));
+    for (int e = 1; e <= 1074; ++e) x.push_back(sign * std::ldexp(1.0, -e));
+    for (int d = 0; d <= 180; ++d) x.push_back(sign * std::cos(d * 3.14159265358979323846 / 180));
+  }
+  std::uint64_t state = 20240229;
+  for (std::size_t i = 0; i < count; ++i) x.push_back(2 * Uniform01(state) - 1);
+  while (x.size() < 2 * count) {
+    std::uint64_t bits = Next(state);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::fabs(value) <= 1) x.push_back(value);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const double gap = std::ldexp(Uniform01(state), -static_cast<int>(Next(state) % 48));
+    x.push_back((i % 2 == 0 ? 1.0 : -1.0) * (1.0 - gap));
+  }
+  return x;
+}
+
+double Evaluate(const std::string& which, double x) {
+  return which == "torvik" ? torvik::Acos(x) : std::acos(x);
+}
+
+std::int64_t Ordered(double value) {
+  std::int64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits < 0 ? std::numeric_limits<std::int64_t>::min() - bits : bits;
+}
+
+// Which of two neighbouring doubles acos(x) rounds to: -1 for a, 1 for b,
+// 0 when the build cannot tell.
+int CorrectlyRounded([[maybe_unused]] double x, [[maybe_unused]] double a,
+                     [[maybe_unused]] double b) {
+#ifdef TORVIK_HAVE_QUADMATH
+  const __float128 exact = acosq(static_cast<__float128>(x));
+  const __float128 da = fabsq(exact - a), db = fabsq(exact - b);
+  return da < db ? -1 : db < da ? 1 : 0;
+#else
+  return 0;
+#endif
+}
+
+int Write(const std::string& which, const char* path, std::size_t count) {
+  const std::vector<double> x = Arguments(count);
+  std::vector<double> y(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) y[i] = Evaluate(which, x[i]);
+  std::FILE* file = std::fopen(path, "wb");
+  if (file == nullptr || std::fwrite(y.data(), sizeof(double), y.size(), file) != y.size() ||
+      std::fclose(file) != 0) {
+    std::perror(path);
+    return 1;
+  }
+  return 0;
+}
+
+int Compare(const std::string& which, const char* path, std::size_t count) {
+  const std::vector<double> x = Arguments(count);
+  std::vector<double> other(x.size());
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr ||
+      std::fread(other.data(), sizeof(double), other.size(), file) != other.size()) {
+    std::fprintf(stderr, "%s: can't read %zu values\n", path, other.size());
+    return 1;
+  }
+  std::fclose(file);
+  std::size_t differ = 0, float_differ = 0, here_right = 0, there_right = 0, undecided = 0;
+  std::int64_t max_ulps = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double here = Evaluate(which, x[i]);
+    if (Ordered(here) == Ordered(other[i])) continue;
+    ++differ;
+    const std::int64_t ulps = std::llabs(Ordered(here) - Ordered(other[i]));
+    if (ulps > max_ulps) max_ulps = ulps;
+    if (static_cast<float>(here) != static_cast<float>(other[i])) {
+      ++float_differ;
+      std::printf("float differs: acos(%a) = %a here, %a there\n", x[i], here, other[i]);
+    }
+    const int right = ulps == 1 ? CorrectlyRounded(x[i], here, other[i]) : 0;
+    (right < 0 ? here_right : right > 0 ? there_right : undecided) += 1;
+    if (differ <= 10)
+      std::printf("acos(%a) = %a here, %a there (%lld ulp)\n", x[i], here, other[i],
+                  static_cast<long long>(ulps));
+  }
+  std::printf("%s acos: %zu arguments, %zu differ (at most %lld ulp), %zu differ as float\n",
+              which.c_str(), x.size(), differ, static_cast<long long>(max_ulps), float_differ);
+  std::printf("where they differ, correctly rounded: here %zu, there %zu, undecided %zu\n",
+              here_right, there_right, undecided);
+  return differ == 0 ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4 || (std::string(argv[2]) != "system" && std::string(argv[2]) != "torvik")) {
+    std::fprintf(stderr, "usage: acos_survey write|compare system|torvik FILE [COUNT]\n");
+    return 2;
+  }
+  const std::size_t count = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 2000000;
+  const std::string mode = argv[1];
+  if (mode == "write") return Write(argv[2], argv[3], count);
+  if (mode == "compare") return Compare(argv[2], argv[3], count);
+  std::fprintf(stderr, "acos_survey: unknown mode %s\n", argv[1]);
+  return 2;
+}
