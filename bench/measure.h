@@ -10,6 +10,9 @@ namespace bench {
 // Seconds on the monotonic clock.
 double Now();
 
+// Processor seconds used by this process so far, all threads.
+double CpuNow();
+
 // The highest resident set of this process so far (VmHWM), in KiB.
 long PeakKib();
 

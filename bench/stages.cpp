@@ -27,6 +27,11 @@ enum Field {
   kConvertSeconds,
   kWriteSeconds,
   kTeardownSeconds,
+  kBytesCpu,
+  kParseCpu,
+  kConvertCpu,
+  kWriteCpu,
+  kTeardownCpu,
   kReadPeak,
   kConvertPeak,
   kWritePeak,
@@ -37,40 +42,53 @@ enum Field {
   kFieldCount
 };
 
+// Wall and processor time of one stage.
+class StageClock {
+ public:
+  StageClock() { Restart(); }
+  void Restart() {
+    wall_ = bench::Now();
+    cpu_ = bench::CpuNow();
+  }
+  // Stores the time since the last restart, then restarts.
+  void Lap(double* out, int wall_field, int cpu_field) {
+    out[wall_field] = bench::Now() - wall_;
+    out[cpu_field] = bench::CpuNow() - cpu_;
+    Restart();
+  }
+
+ private:
+  double wall_ = 0, cpu_ = 0;
+};
+
 void RunStages(const std::string& input, const std::string& output, double* out) {
   const bool resets = bench::ResetPeak();
-  double t0 = bench::Now();
+  StageClock clock;
   torvik::Model model;
   {
     torvik::H3dsScene scene;
     {
       const std::vector<torvik::byte> bytes = torvik::ReadFileBytes(input);
-      const double t1 = bench::Now();
-      out[kBytesSeconds] = t1 - t0;
+      clock.Lap(out, kBytesSeconds, kBytesCpu);
       scene = torvik::HRead3dsScene(bytes);
-      t0 = t1;
     }
-    double t1 = bench::Now();
-    out[kParseSeconds] = t1 - t0;
+    clock.Lap(out, kParseSeconds, kParseCpu);
     out[kReadPeak] = static_cast<double>(bench::PeakKib());
     if (resets) bench::ResetPeak();
-    t0 = bench::Now();
+    clock.Restart();
     model = torvik::convert_to_outgl(scene);
     scene = {};
-    t1 = bench::Now();
-    out[kConvertSeconds] = t1 - t0;
+    clock.Lap(out, kConvertSeconds, kConvertCpu);
     out[kConvertPeak] = static_cast<double>(bench::PeakKib());
   }
   if (resets) bench::ResetPeak();
-  t0 = bench::Now();
+  clock.Restart();
   torvik::BmfStats stats;
   torvik::OutGLBMF(model, output, &stats);
-  double t1 = bench::Now();
-  out[kWriteSeconds] = t1 - t0;
+  clock.Lap(out, kWriteSeconds, kWriteCpu);
   out[kWritePeak] = static_cast<double>(bench::PeakKib());
-  t0 = t1;
   model = {};
-  out[kTeardownSeconds] = bench::Now() - t0;
+  clock.Lap(out, kTeardownSeconds, kTeardownCpu);
   out[kTriangles] = static_cast<double>(stats.triangles);
   out[kVertices] = static_cast<double>(stats.vertices);
   out[kBlocks] = static_cast<double>(stats.blocks);
@@ -79,18 +97,23 @@ void RunStages(const std::string& input, const std::string& output, double* out)
 
 struct Summary {
   std::vector<double> fields[kFieldCount];
-  std::vector<double> totals;
+  std::vector<double> totals, cpu_totals;
   std::vector<double> process_peaks;
 };
 
-void PrintRow(const char* name, const char* stage, double seconds, double input_bytes,
-              double triangles, double peak_kib) {
+std::string Milliseconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, seconds < 0.01 ? "%.2f" : "%.1f", seconds * 1e3);
+  return text;
+}
+
+void PrintRow(const char* name, const char* stage, double seconds, double cpu_seconds,
+              double input_bytes, double triangles, double peak_kib) {
   char peak[32] = "";
   if (peak_kib >= 0) std::snprintf(peak, sizeof peak, "%.1f", peak_kib / 1024.0);
-  std::printf(seconds < 0.01 ? "| %s | %s | %.2f | %.0f | %.2f | %s |\n"
-                             : "| %s | %s | %.1f | %.0f | %.2f | %s |\n",
-              name, stage, seconds * 1e3, input_bytes / 1e6 / seconds, triangles / 1e6 / seconds,
-              peak);
+  std::printf("| %s | %s | %s | %s | %.0f | %.2f | %s |\n", name, stage,
+              Milliseconds(seconds).c_str(), Milliseconds(cpu_seconds).c_str(),
+              input_bytes / 1e6 / seconds, triangles / 1e6 / seconds, peak);
 }
 
 }  // namespace
@@ -113,12 +136,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::printf(
-      "Per stage, median of %d runs, each in a fresh process. MB/s: of input; "
-      "Mtri/s: triangles written; peak: the process's resident high-water mark "
-      "during the stage.\n\n",
+      "Per stage, median of %d runs, each in a fresh process. ms: wall time; cpu ms: "
+      "processor time of all threads; MB/s: of input; Mtri/s: triangles written; peak: "
+      "the process's resident high-water mark during the stage.\n\n",
       reps);
-  std::printf("| input | stage | ms | MB/s | Mtri/s | peak MiB |\n");
-  std::printf("| --- | --- | ---: | ---: | ---: | ---: |\n");
+  std::printf("| input | stage | ms | cpu ms | MB/s | Mtri/s | peak MiB |\n");
+  std::printf("| --- | --- | ---: | ---: | ---: | ---: | ---: |\n");
   std::vector<std::string> notes;
   int failures = 0;
   for (const std::string& input : inputs) {
@@ -137,6 +160,9 @@ int main(int argc, char** argv) {
       summary.totals.push_back(run.values[kBytesSeconds] + run.values[kParseSeconds] +
                                run.values[kConvertSeconds] + run.values[kWriteSeconds] +
                                run.values[kTeardownSeconds]);
+      summary.cpu_totals.push_back(run.values[kBytesCpu] + run.values[kParseCpu] +
+                                   run.values[kConvertCpu] + run.values[kWriteCpu] +
+                                   run.values[kTeardownCpu]);
       // Resetting the high-water mark resets ru_maxrss too: the process's
       // peak is the highest of the stages' (or ru_maxrss when nothing reset).
       summary.process_peaks.push_back(
@@ -147,16 +173,18 @@ int main(int argc, char** argv) {
     auto median = [&](Field f) { return bench::Median(summary.fields[f]); };
     const double size = bench::FileBytes(input);
     const double triangles = median(kTriangles);
-    PrintRow(name.c_str(), "read: file bytes", median(kBytesSeconds), size, triangles,
+    const char* n = name.c_str();
+    PrintRow(n, "read: file bytes", median(kBytesSeconds), median(kBytesCpu), size, triangles,
              median(kReadPeak));
-    PrintRow(name.c_str(), "read: parse", median(kParseSeconds), size, triangles,
+    PrintRow(n, "read: parse", median(kParseSeconds), median(kParseCpu), size, triangles,
              median(kReadPeak));
-    PrintRow(name.c_str(), "convert + normals", median(kConvertSeconds), size, triangles,
+    PrintRow(n, "convert + normals", median(kConvertSeconds), median(kConvertCpu), size, triangles,
              median(kConvertPeak));
-    PrintRow(name.c_str(), "write", median(kWriteSeconds), size, triangles, median(kWritePeak));
-    PrintRow(name.c_str(), "free model", median(kTeardownSeconds), size, triangles, -1);
-    PrintRow(name.c_str(), "**all stages**", bench::Median(summary.totals), size, triangles,
-             bench::Median(summary.process_peaks));
+    PrintRow(n, "write", median(kWriteSeconds), median(kWriteCpu), size, triangles,
+             median(kWritePeak));
+    PrintRow(n, "free model", median(kTeardownSeconds), median(kTeardownCpu), size, triangles, -1);
+    PrintRow(n, "**all stages**", bench::Median(summary.totals), bench::Median(summary.cpu_totals),
+             size, triangles, bench::Median(summary.process_peaks));
     char note[256];
     std::snprintf(note, sizeof note,
                   "%s: %.1f MB in, %.1f MB out, %.0f triangles and %.0f vertices written in %.0f "
