@@ -10,7 +10,8 @@ struct AcosCost {
   double grid_triangles_ns;    // inputs: the corners of a square grid's halves (45, 45, 90)
 };
 
-// Median of several timed passes over a million precomputed inputs.
+// Median of several passes over a million precomputed inputs, in processor
+// time, so that other work on the machine does not count.
 AcosCost MeasureAcos();
 
 }  // namespace bench
