@@ -3,6 +3,10 @@
 // converter's floor.
 #pragma once
 
+#include <vector>
+
+#include "torvik32c/3dsload.h"
+
 namespace bench {
 
 struct AcosCost {
@@ -13,5 +17,12 @@ struct AcosCost {
 // Median of several passes over a million precomputed inputs, in processor
 // time, so that other work on the machine does not count.
 AcosCost MeasureAcos();
+
+// The arguments of the three acos calls of every triangle that a face-material
+// group of the scene lists: minus the cosine of each corner.
+std::vector<double> CornerArguments(const torvik::H3dsScene& scene);
+
+// Processor seconds for one acos over each of `inputs` (median of passes).
+double AcosSeconds(const std::vector<double>& inputs);
 
 }  // namespace bench
