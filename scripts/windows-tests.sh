@@ -6,9 +6,9 @@
 #   - import_host.exe calls the DLL through its import library;
 #   - 3ds2bmf.exe converts every input;
 #   - every output is compared byte for byte with the native 3ds2bmf's, and
-#     the converter's acos is compared on a million arguments.
+#     the converter's acos is compared on three million arguments.
 # The inputs: samples/sample.3ds, the models of tests/windows/make_models.cpp
-# and every file in ../shared/corpus (when it is there).
+# and every file in ../shared/corpus or $TORVIK_CORPUS_DIR (when it is there).
 #
 #   scripts/windows-tests.sh [NATIVE_BUILD]   NATIVE_BUILD defaults to
 #       build/win-native, configured and built here; CTest passes its own.
@@ -28,7 +28,7 @@ if [ "${1:-}" = --acos-survey ]; then
 fi
 native="$(realpath -m "${1:-build/win-native}")"
 mingw="$root/build/mingw"
-corpus="$root/../shared/corpus"
+corpus="${TORVIK_CORPUS_DIR:-$root/../shared/corpus}"
 
 for tool in i686-w64-mingw32-g++-posix i686-w64-mingw32-gcc-posix wine wineserver; do
   if ! command -v "$tool" >/dev/null; then
