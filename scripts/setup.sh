@@ -4,7 +4,7 @@
 # something is missing.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev)
+packages=(cmake g++ make libgtest-dev libgmock-dev libpng-dev)
 
 missing=()
 for p in "${packages[@]}"; do

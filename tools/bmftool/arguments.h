@@ -1,0 +1,26 @@
+// Command line of bmftool: a subcommand, its files and its options.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "preview_renderer.h"
+
+enum class Command { none, info, validate, obj, png };
+
+struct Arguments {
+  Command command = Command::none;
+  std::vector<std::string> files;
+  std::optional<std::string> output;  // -o: only with a single file
+  bool json = false;                  // info --json
+  bool all = false;                   // validate --all
+  PreviewOptions preview;             // png --size --yaw --pitch
+  bool help = false;
+  bool version = false;
+};
+
+// Throws std::invalid_argument with a message for the user on a usage error.
+Arguments ParseArguments(const std::vector<std::string>& args);
+
+extern const char* const kUsage;

@@ -1,0 +1,145 @@
+#include "commands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+
+#include "model_info.h"
+#include "obj_export.h"
+#include "output_paths.h"
+#include "png_file.h"
+
+namespace {
+
+// How many violations validate prints per file without --all.
+constexpr std::size_t kViolationsShown = 20;
+
+void PrintError(const std::string& path, const std::string& reason) {
+  std::fprintf(stderr, "bmftool: %s: %s\n", path.c_str(), reason.c_str());
+}
+
+// Reads a file, or prints why it can't.
+std::optional<torvik::BmfFile> Load(const std::string& path) {
+  try {
+    return torvik::ReadBmfFile(path);
+  } catch (const std::exception& error) {
+    PrintError(path, error.what());
+    return std::nullopt;
+  }
+}
+
+// Reads a file whose triangles are all drawable: an index outside its
+// block would silently drop triangles from an export.
+std::optional<torvik::BmfFile> LoadDrawable(const std::string& path) {
+  std::optional<torvik::BmfFile> file = Load(path);
+  if (!file) return file;
+  for (const torvik::BmfViolation& violation : torvik::ValidateBmf(*file)) {
+    if (violation.rule == torvik::BmfRule::index_range) {
+      PrintError(path, torvik::DescribeViolation(violation));
+      return std::nullopt;
+    }
+  }
+  return file;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw std::runtime_error(std::string("can't write: ") + std::strerror(errno));
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) {
+    std::remove(path.c_str());
+    throw std::runtime_error("error writing");
+  }
+}
+
+}  // namespace
+
+int RunInfo(const Arguments& arguments) {
+  int status = 0;
+  for (const std::string& path : arguments.files) {
+    const std::optional<torvik::BmfFile> file = Load(path);
+    if (!file) {
+      status = 1;
+      continue;
+    }
+    if (arguments.json)
+      std::printf("%s\n", InfoJson(path, *file).c_str());
+    else
+      std::fputs(InfoText(path, *file).c_str(), stdout);
+    std::fflush(stdout);
+  }
+  return status;
+}
+
+int RunValidate(const Arguments& arguments) {
+  int status = 0;
+  for (const std::string& path : arguments.files) {
+    const std::optional<torvik::BmfFile> file = Load(path);
+    if (!file) {
+      status = 1;
+      continue;
+    }
+    const std::vector<torvik::BmfViolation> violations = torvik::ValidateBmf(*file);
+    if (violations.empty()) {
+      std::printf("%s: valid, %zu blocks\n", path.c_str(), file->blocks.size());
+      continue;
+    }
+    status = 1;
+    const std::size_t shown =
+        arguments.all ? violations.size() : std::min(violations.size(), kViolationsShown);
+    for (std::size_t i = 0; i < shown; ++i)
+      PrintError(path, torvik::DescribeViolation(violations[i]));
+    if (shown < violations.size())
+      PrintError(path, "and " + std::to_string(violations.size() - shown) +
+                           " more violations (--all shows them)");
+  }
+  return status;
+}
+
+int RunObj(const Arguments& arguments) {
+  int status = 0;
+  for (const std::string& path : arguments.files) {
+    const std::optional<torvik::BmfFile> file = LoadDrawable(path);
+    if (!file) {
+      status = 1;
+      continue;
+    }
+    const std::string obj_path = arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
+    const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
+    const ObjText text = ExportObj(*file, FileName(mtl_path));
+    for (const auto& [out_path, content] :
+         {std::pair{mtl_path, &text.mtl}, {obj_path, &text.obj}}) {
+      try {
+        WriteText(out_path, *content);
+      } catch (const std::exception& error) {
+        PrintError(out_path, error.what());
+        status = 1;
+        break;
+      }
+    }
+  }
+  return status;
+}
+
+int RunPng(const Arguments& arguments) {
+  int status = 0;
+  for (const std::string& path : arguments.files) {
+    const std::optional<torvik::BmfFile> file = LoadDrawable(path);
+    if (!file) {
+      status = 1;
+      continue;
+    }
+    const std::string png_path = arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
+    try {
+      WritePng(png_path, RenderPreview(*file, arguments.preview));
+    } catch (const std::exception& error) {
+      PrintError(png_path, error.what());
+      status = 1;
+    }
+  }
+  return status;
+}

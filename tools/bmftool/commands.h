@@ -1,0 +1,11 @@
+// The four subcommands of bmftool.  Each handles every file of the command
+// line, prints what it found and returns the exit status: 0 when all went
+// well, 1 when some file was unreadable, invalid or could not be written.
+#pragma once
+
+#include "arguments.h"
+
+int RunInfo(const Arguments& arguments);
+int RunValidate(const Arguments& arguments);
+int RunObj(const Arguments& arguments);
+int RunPng(const Arguments& arguments);

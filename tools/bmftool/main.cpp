@@ -1,0 +1,41 @@
+// bmftool: shows, checks and exports BMF model files.
+#include <cstdio>
+#include <stdexcept>
+
+#include "arguments.h"
+#include "commands.h"
+
+#ifndef TORVIK_VERSION
+#define TORVIK_VERSION "unknown"
+#endif
+
+int main(int argc, char** argv) {
+  Arguments arguments;
+  try {
+    arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::invalid_argument& error) {
+    std::fprintf(stderr, "bmftool: %s\nTry 'bmftool --help' for more information.\n", error.what());
+    return 2;
+  }
+  if (arguments.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (arguments.version) {
+    std::printf("bmftool %s\n", TORVIK_VERSION);
+    return 0;
+  }
+  switch (arguments.command) {
+    case Command::info:
+      return RunInfo(arguments);
+    case Command::validate:
+      return RunValidate(arguments);
+    case Command::obj:
+      return RunObj(arguments);
+    case Command::png:
+      return RunPng(arguments);
+    case Command::none:
+      break;
+  }
+  return 2;
+}

@@ -1,0 +1,136 @@
+#include "model_info.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "json_string.h"
+
+namespace {
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+std::string ColourText(const torvik::BMF_RGBCOLOR& c) {
+  return Number(c.red) + " " + Number(c.green) + " " + Number(c.blue) + ", alpha " +
+         Number(c.alpha);
+}
+
+std::string JsonArray(std::initializer_list<double> values) {
+  std::string out = "[";
+  for (const double value : values) {
+    if (out.size() > 1) out += ',';
+    out += JsonNumber(value);
+  }
+  out += ']';
+  return out;
+}
+
+std::string ColourJson(const torvik::BMF_RGBCOLOR& c) {
+  return JsonArray({c.red, c.green, c.blue, c.alpha});
+}
+
+std::string NormalsText(const torvik::BmfBlock& block, const BlockFacts& facts) {
+  if (block.vertices.empty()) return "none";
+  if (facts.non_unit_normals == 0) return "all unit length";
+  return std::to_string(facts.non_unit_normals) + " of " + std::to_string(block.vertices.size()) +
+         " not unit length";
+}
+
+std::string BoundsText(const BlockFacts& facts) {
+  if (!facts.has_bounds) return "none";
+  return "x " + Number(facts.low[0]) + " .. " + Number(facts.high[0]) + ", y " +
+         Number(facts.low[1]) + " .. " + Number(facts.high[1]) + ", z " + Number(facts.low[2]) +
+         " .. " + Number(facts.high[2]);
+}
+
+}  // namespace
+
+BlockFacts BlockFactsOf(const torvik::BmfBlock& block) {
+  BlockFacts facts;
+  for (const torvik::BMF_UNVERTEX& v : block.vertices) {
+    const float position[3] = {v.x, v.y, v.z};
+    if (std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) {
+      for (int axis = 0; axis < 3; ++axis) {
+        facts.low[axis] =
+            facts.has_bounds ? std::min(facts.low[axis], position[axis]) : position[axis];
+        facts.high[axis] =
+            facts.has_bounds ? std::max(facts.high[axis], position[axis]) : position[axis];
+      }
+      facts.has_bounds = true;
+    }
+    const double length = std::sqrt(double{v.i} * v.i + double{v.j} * v.j + double{v.k} * v.k);
+    if (!(std::abs(length - 1) <= kUnitTolerance)) ++facts.non_unit_normals;
+  }
+  return facts;
+}
+
+FileTotals TotalsOf(const torvik::BmfFile& file) {
+  FileTotals totals;
+  totals.blocks = file.blocks.size();
+  totals.bytes = 4 + file.trailing_bytes;
+  for (const torvik::BmfBlock& block : file.blocks) {
+    totals.vertices += block.vertices.size();
+    totals.triangles += block.triangles.size();
+    totals.bytes += torvik::BmfBlockLayout(block).size;
+  }
+  return totals;
+}
+
+std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
+  const FileTotals totals = TotalsOf(file);
+  std::string text = path + ": " + std::to_string(totals.blocks) + " blocks, " +
+                     std::to_string(totals.vertices) + " vertices, " +
+                     std::to_string(totals.triangles) + " triangles, " +
+                     std::to_string(totals.bytes) + " bytes\n";
+  const std::size_t violations = torvik::ValidateBmf(file).size();
+  if (violations != 0)
+    text += "  not a valid BMF file: " + std::to_string(violations) +
+            " violations (see bmftool validate)\n";
+  for (std::size_t b = 0; b < file.blocks.size(); ++b) {
+    const torvik::BmfBlock& block = file.blocks[b];
+    const BlockFacts facts = BlockFactsOf(block);
+    const std::string texture = block.TextureName();
+    text += "  block " + std::to_string(b) + ": texture " +
+            (texture.empty() ? std::string("none") : JsonString(texture)) + "\n";
+    text += "    ambient  " + ColourText(block.ambient) + "\n";
+    text += "    diffuse  " + ColourText(block.diffuse) + "\n";
+    text += "    specular " + ColourText(block.specular) + "\n";
+    text += "    V " + std::to_string(block.vertices.size()) + ", T " +
+            std::to_string(block.triangles.size()) + "\n";
+    text += "    bounds   " + BoundsText(facts) + "\n";
+    text += "    normals  " + NormalsText(block, facts) + "\n";
+  }
+  return text;
+}
+
+std::string InfoJson(const std::string& path, const torvik::BmfFile& file) {
+  const FileTotals totals = TotalsOf(file);
+  std::string json =
+      "{\"path\":" + JsonString(path) + ",\"block_count\":" + std::to_string(totals.blocks) +
+      ",\"vertices\":" + std::to_string(totals.vertices) +
+      ",\"triangles\":" + std::to_string(totals.triangles) +
+      ",\"bytes\":" + std::to_string(totals.bytes) +
+      ",\"valid\":" + (torvik::ValidateBmf(file).empty() ? "true" : "false") + ",\"blocks\":[";
+  for (std::size_t b = 0; b < file.blocks.size(); ++b) {
+    const torvik::BmfBlock& block = file.blocks[b];
+    const BlockFacts facts = BlockFactsOf(block);
+    if (b != 0) json += ',';
+    json += "{\"texture\":" + JsonString(block.TextureName()) +
+            ",\"ambient\":" + ColourJson(block.ambient) +
+            ",\"diffuse\":" + ColourJson(block.diffuse) +
+            ",\"specular\":" + ColourJson(block.specular) +
+            ",\"vertices\":" + std::to_string(block.vertices.size()) +
+            ",\"triangles\":" + std::to_string(block.triangles.size()) + ",\"bounds\":";
+    json += facts.has_bounds
+                ? "{\"min\":" + JsonArray({facts.low[0], facts.low[1], facts.low[2]}) +
+                      ",\"max\":" + JsonArray({facts.high[0], facts.high[1], facts.high[2]}) + "}"
+                : std::string("null");
+    json += ",\"unit_normals\":" + std::string(facts.non_unit_normals == 0 ? "true" : "false") +
+            ",\"non_unit_normals\":" + std::to_string(facts.non_unit_normals) + "}";
+  }
+  return json + "]}";
+}

@@ -1,0 +1,73 @@
+#include "obj_export.h"
+
+#include <charconv>
+
+namespace {
+
+// The shortest text that reads back as the same float.
+void AppendNumber(std::string& out, float value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  out.append(text, result.ptr);
+}
+
+void AppendLine(std::string& out, const char* key, std::initializer_list<float> values) {
+  out += key;
+  for (const float value : values) {
+    out += ' ';
+    AppendNumber(out, value);
+  }
+  out += '\n';
+}
+
+// Control characters would break the line structure of the files.
+std::string OneLine(const std::string& text) {
+  std::string line = text;
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 0x20) c = '_';
+  return line;
+}
+
+void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock& block) {
+  mtl += "newmtl block" + std::to_string(index) + "\n";
+  AppendLine(mtl, "Ka", {block.ambient.red, block.ambient.green, block.ambient.blue});
+  AppendLine(mtl, "Kd", {block.diffuse.red, block.diffuse.green, block.diffuse.blue});
+  AppendLine(mtl, "Ks", {block.specular.red, block.specular.green, block.specular.blue});
+  AppendLine(mtl, "d", {block.diffuse.alpha});
+  mtl += "illum 2\n";
+  const std::string texture = block.TextureName();
+  if (!texture.empty()) mtl += "map_Kd " + OneLine(texture) + "\n";
+  mtl += '\n';
+}
+
+}  // namespace
+
+ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name) {
+  ObjText text;
+  text.mtl = "# Materials of a BMF model, one per block, written by bmftool\n\n";
+  text.obj = "# A BMF model written by bmftool: " + std::to_string(file.blocks.size()) +
+             " blocks\nmtllib " + OneLine(mtl_name) + "\n";
+  std::size_t first = 1;  // OBJ index of the block's vertex 0
+  for (std::size_t b = 0; b < file.blocks.size(); ++b) {
+    const torvik::BmfBlock& block = file.blocks[b];
+    AppendMaterial(text.mtl, b, block);
+    text.obj += "\ng block" + std::to_string(b) + "\nusemtl block" + std::to_string(b) + "\n";
+    for (const torvik::BMF_UNVERTEX& v : block.vertices) AppendLine(text.obj, "v", {v.x, v.y, v.z});
+    for (const torvik::BMF_UNVERTEX& v : block.vertices) AppendLine(text.obj, "vt", {v.u, v.v});
+    for (const torvik::BMF_UNVERTEX& v : block.vertices)
+      AppendLine(text.obj, "vn", {v.i, v.j, v.k});
+    for (const torvik::BMF_SURFACE& t : block.triangles) {
+      if (t.p0 >= block.vertices.size() || t.p1 >= block.vertices.size() ||
+          t.p2 >= block.vertices.size())
+        continue;
+      text.obj += 'f';
+      for (const std::size_t corner : {t.p0, t.p1, t.p2}) {
+        const std::string index = std::to_string(first + corner);
+        text.obj += ' ' + index + '/' + index + '/' + index;
+      }
+      text.obj += '\n';
+    }
+    first += block.vertices.size();
+  }
+  return text;
+}

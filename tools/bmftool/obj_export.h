@@ -1,0 +1,18 @@
+// Wavefront OBJ and MTL text for a BMF model.
+#pragma once
+
+#include <string>
+
+#include "torvik32c/bmf_reader.h"
+
+struct ObjText {
+  std::string obj, mtl;
+};
+
+// One material per block, named "block<N>", with Ka, Kd and Ks from the
+// block's colours, d from the diffuse alpha and map_Kd from the texture
+// name; positions, texture coordinates and normals as stored, so one OBJ
+// index stands for one BMF vertex in all three lists.  `mtl_name` is what
+// the OBJ's mtllib line names.  Triangles with an index outside their block
+// are left out.
+ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name);

@@ -1,0 +1,10 @@
+// Writing images as PNG files, through libpng.
+#pragma once
+
+#include <string>
+
+#include "preview_renderer.h"
+
+// Writes `image` as an 8-bit RGB PNG.  Throws std::runtime_error saying why
+// when the file can't be written; no partial file is left behind then.
+void WritePng(const std::string& path, const Image& image);

@@ -1,0 +1,13 @@
+// JSON text for the tools' --json output.
+#pragma once
+
+#include <string>
+
+// `text` as a quoted JSON string, with quotes, backslashes and control
+// characters escaped.  Bytes that are not part of valid UTF-8 (texture names
+// and paths are often Latin-1) are taken as Latin-1 and escaped as \u00XX,
+// so the output is always valid JSON.
+std::string JsonString(const std::string& text);
+
+// A number as JSON: NaN and the infinities, which JSON lacks, become null.
+std::string JsonNumber(double value);
