@@ -10,11 +10,14 @@ struct FileResult {
   bool ok = false;
   std::string error;       // the detailed reason when !ok
   std::string error_path;  // the file the error is about
+  std::string preview;     // the PNG written with --preview
   std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
   bool default_material = false;
   double milliseconds = 0;
 };
 
 // Never throws.  A file that fails leaves no output and any existing output
-// file untouched.
-FileResult ConvertFile(const std::string& input, const std::string& output);
+// file untouched.  With `preview`, the converted model is also rendered into
+// a PNG beside the BMF; a preview that can't be written fails the file but
+// leaves the BMF in place.
+FileResult ConvertFile(const std::string& input, const std::string& output, bool preview = false);

@@ -9,7 +9,8 @@ const char* const kUsage =
     "Converts 3D Studio mesh files (.3ds) into BMF model files.\n"
     "\n"
     "Each INPUT.3ds is written as INPUT.bmf beside it, unless -o or -d says otherwise.\n"
-    "A file that fails to convert leaves no output behind and an existing output intact.\n"
+    "A file that fails to convert leaves no output behind and an existing output intact\n"
+    "(a preview that can't be written fails its file but leaves the BMF in place).\n"
     "\n"
     "Options:\n"
     "  -o FILE     write the BMF to FILE (only with a single input)\n"
@@ -19,6 +20,8 @@ const char* const kUsage =
     "  -v          print a one-line summary per file (blocks, vertices, triangles,\n"
     "              degenerate triangles dropped, default material, time)\n"
     "  --json      print one JSON object per file on standard output\n"
+    "  --preview   also render each converted model into a PNG image beside its BMF\n"
+    "              (OUTPUT.png; the same picture as 'bmftool png')\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -66,6 +69,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.verbose = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--preview") {
+      options.preview = true;
     } else if (arg == "-h" || arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {

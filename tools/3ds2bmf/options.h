@@ -14,6 +14,7 @@ struct Options {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
+  bool preview = false;  // --preview: a PNG beside each BMF
   bool help = false;
   bool version = false;
 };

@@ -2,39 +2,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "json_string.h"
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+namespace {
 
 std::string Milliseconds(double ms) {
   char text[32];
@@ -50,7 +20,8 @@ std::string SummaryLine(const FileResult& r) {
          " vertices, " + std::to_string(r.triangles) + " triangles, " +
          std::to_string(r.degenerate) + " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
-         Milliseconds(r.milliseconds) + " ms -> " + r.output;
+         Milliseconds(r.milliseconds) + " ms -> " + r.output +
+         (r.preview.empty() ? "" : " and " + r.preview);
 }
 
 std::string JsonLine(const FileResult& r) {
@@ -62,7 +33,9 @@ std::string JsonLine(const FileResult& r) {
           ",\"triangles\":" + std::to_string(r.triangles) +
           ",\"degenerate\":" + std::to_string(r.degenerate) +
           ",\"default_material\":" + (r.default_material ? "true" : "false") +
-          ",\"milliseconds\":" + Milliseconds(r.milliseconds) + "}";
+          ",\"milliseconds\":" + Milliseconds(r.milliseconds);
+  if (!r.preview.empty()) line += ",\"preview\":" + JsonString(r.preview);
+  line += "}";
   return line;
 }
 
