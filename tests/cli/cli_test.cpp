@@ -25,7 +25,8 @@ ToolRun Tool(const TempDir& dir, const std::string& args) {
   ToolRun run{};
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    run.out.append(buffer, n);
   const int status = pclose(pipe);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   const std::vector<std::uint8_t> err = ReadFile(err_file);
@@ -56,11 +57,12 @@ TEST_F(Cli, FailedFileLeavesNoOutputAndKeepsAnOldOne) {
   WriteFile(dir.file("bad.bmf"), {'o', 'l', 'd'});
   std::filesystem::create_directory(dir.file("out"));
   const ToolRun run = Tool(dir, "-d " + dir.file("out") + " " + dir.file("bad.3ds") + " " +
-                                dir.file("box.3ds") + " " + dir.file("missing.3ds"));
+                                    dir.file("box.3ds") + " " + dir.file("missing.3ds"));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("bad.3ds") + ": "), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("at byte"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("missing.3ds") + ": can't open"), std::string::npos);
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("missing.3ds") + ": can't open"),
+            std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir.file("out/box.bmf")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("out/bad.bmf")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("out/missing.bmf")));
@@ -87,6 +89,18 @@ TEST_F(Cli, JsonAndVerboseReports) {
                              "material used"),
             std::string::npos)
       << verbose.out;
+}
+
+TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
+  t3ds::Mesh box = t3ds::Box("Box", {0, 0, 0}, {1, 1, 1});
+  box.smoothing = {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32};
+  WriteFile(dir.file("grouped.3ds"), t3ds::BuildFile({}, {box}));
+  const ToolRun plain = Tool(dir, "--json " + dir.file("grouped.3ds"));
+  EXPECT_NE(plain.out.find("\"vertices\":8,"), std::string::npos) << plain.out;
+  const ToolRun hard = Tool(dir, "--json --smoothing-groups " + dir.file("grouped.3ds"));
+  EXPECT_EQ(hard.status, 0) << hard.err;
+  EXPECT_NE(hard.out.find("\"vertices\":24,"), std::string::npos) << hard.out;
+  EXPECT_NE(Tool(dir, "--help").out.find("--smoothing-groups"), std::string::npos);
 }
 
 TEST_F(Cli, HelpVersionAndUsageErrors) {

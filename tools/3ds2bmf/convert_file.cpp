@@ -12,7 +12,8 @@
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 
-FileResult ConvertFile(const std::string& input, const std::string& output, bool preview) {
+FileResult ConvertFile(const std::string& input, const std::string& output,
+                       const FileSettings& settings) {
   FileResult result;
   result.input = input;
   result.output = output;
@@ -21,7 +22,9 @@ FileResult ConvertFile(const std::string& input, const std::string& output, bool
   try {
     torvik::Model model;
     torvik::ConversionStats conversion;
-    model = torvik::convert_to_outgl(torvik::ReadSceneFile(input), &conversion);
+    model = torvik::convert_to_outgl(
+        torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups}), &conversion,
+        {.smoothing_groups = settings.smoothing_groups});
     result.error_path = output;
     torvik::BmfStats written;
     torvik::OutGLBMF(model, output, &written);
@@ -30,7 +33,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output, bool
     result.triangles = written.triangles;
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
-    if (preview) {
+    if (settings.preview) {
       // Drawn from the file as written, so the picture shows what a host loads.
       result.error_path = WithExtension(output, ".bmf", ".png");
       WritePng(result.error_path, RenderPreview(torvik::ReadBmfFile(output)));

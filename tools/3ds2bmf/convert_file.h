@@ -16,8 +16,15 @@ struct FileResult {
   double milliseconds = 0;
 };
 
+struct FileSettings {
+  // Also render the converted model into a PNG beside the BMF; a preview
+  // that can't be written fails the file but leaves the BMF in place.
+  bool preview = false;
+  // Hard edges where the model's smoothing groups say so.
+  bool smoothing_groups = false;
+};
+
 // Never throws.  A file that fails leaves no output and any existing output
-// file untouched.  With `preview`, the converted model is also rendered into
-// a PNG beside the BMF; a preview that can't be written fails the file but
-// leaves the BMF in place.
-FileResult ConvertFile(const std::string& input, const std::string& output, bool preview = false);
+// file untouched.
+FileResult ConvertFile(const std::string& input, const std::string& output,
+                       const FileSettings& settings = {});

@@ -100,7 +100,9 @@ int Run(const Options& options) {
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < options.inputs.size(); i = next++)
-      reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i], options.preview));
+      reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i],
+                                       {.preview = options.preview,
+                                        .smoothing_groups = options.smoothing_groups}));
   };
   std::vector<std::thread> threads;
   for (std::size_t t = 1; t < jobs; ++t) threads.emplace_back(worker);

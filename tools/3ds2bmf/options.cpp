@@ -22,6 +22,11 @@ const char* const kUsage =
     "  --json      print one JSON object per file on standard output\n"
     "  --preview   also render each converted model into a PNG image beside its BMF\n"
     "              (OUTPUT.png; the same picture as 'bmftool png')\n"
+    "  --smoothing-groups\n"
+    "              keep hard edges where the model's smoothing groups say so: a\n"
+    "              vertex is smoothed only over faces that share a group with it,\n"
+    "              and written once per distinct normal (default: every vertex is\n"
+    "              smoothed over all its faces)\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -71,6 +76,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.json = true;
     } else if (arg == "--preview") {
       options.preview = true;
+    } else if (arg == "--smoothing-groups") {
+      options.smoothing_groups = true;
     } else if (arg == "-h" || arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {

@@ -14,7 +14,8 @@ struct Options {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
-  bool preview = false;  // --preview: a PNG beside each BMF
+  bool preview = false;           // --preview: a PNG beside each BMF
+  bool smoothing_groups = false;  // --smoothing-groups: hard edges by groups
   bool help = false;
   bool version = false;
 };
