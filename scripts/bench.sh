@@ -36,6 +36,7 @@ bin=build/bench
 data=$bin/data
 mkdir -p "$data"
 files=()
+large=""
 for input in "${inputs[@]}"; do
   case "$input" in
     sample) files+=(samples/sample.3ds) ;;
@@ -44,7 +45,8 @@ for input in "${inputs[@]}"; do
       if [ ! -f "$data/$input.3ds" ] || [ "$bin/generator/make_preset" -nt "$data/$input.3ds" ]; then
         "$bin/generator/make_preset" "$input" "$data/$input.3ds"
       fi
-      files+=("$data/$input.3ds") ;;
+      files+=("$data/$input.3ds")
+      [ "$input" != large ] || large="$data/large.3ds" ;;
     *) files+=("$input") ;;
   esac
 done
@@ -64,10 +66,10 @@ echo
 "$bin/bench/torvik_e2e" --reps "$reps" --out "$scratch" "${files[@]}" | tee "$results/end_to_end.md"
 
 # An independent cross-check of the end-to-end ratios on the large preset.
-if command -v hyperfine >/dev/null && [ -f "$data/large.3ds" ]; then
-  commands=("$bin/3ds2bmf -q $data/large.3ds -o $scratch/large.bmf")
-  [ -x "$bin/bench/peer_lib3ds" ] && commands+=("$bin/bench/peer_lib3ds $data/large.3ds $scratch/large.lib3ds")
-  [ -x "$bin/bench/peer_assimp" ] && commands+=("$bin/bench/peer_assimp $data/large.3ds $scratch/large.assimp")
+if command -v hyperfine >/dev/null && [ -n "$large" ]; then
+  commands=("$bin/3ds2bmf -q $large -o $scratch/large.bmf")
+  [ ! -x "$bin/bench/peer_lib3ds" ] || commands+=("$bin/bench/peer_lib3ds $large $scratch/large.lib3ds")
+  [ ! -x "$bin/bench/peer_assimp" ] || commands+=("$bin/bench/peer_assimp $large $scratch/large.assimp")
   echo
   hyperfine -N --warmup 1 --runs "$reps" --export-markdown "$results/hyperfine-large.md" "${commands[@]}"
 fi
