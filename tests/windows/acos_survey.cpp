@@ -1,10 +1,10 @@
 // Compares acos between two builds (the native one and the Windows one under
 // Wine) on a fixed set of several million arguments in [-1, 1].
 //
-//   acos_survey write system|torvik FILE [COUNT]
+//   acos_survey write system|torvik|torvik-float FILE [COUNT]
 //       writes acos of every argument, as raw doubles, with the C runtime's
-//       std::acos or with torvik::Acos
-//   acos_survey compare system|torvik FILE [COUNT]
+//       std::acos, with torvik::Acos or with torvik::AcosToFloat
+//   acos_survey compare system|torvik|torvik-float FILE [COUNT]
 //       evaluates the same arguments here and reports where FILE differs: in
 //       how many values, by how many units in the last place, which side is
 //       correctly rounded (judged in quad precision where the build has it),
@@ -67,7 +67,9 @@ std::vector<double> Arguments(std::size_t count) {
 }
 
 double Evaluate(const std::string& which, double x) {
-  return which == "torvik" ? torvik::Acos(x) : std::acos(x);
+  if (which == "torvik") return torvik::Acos(x);
+  if (which == "torvik-float") return torvik::AcosToFloat(x);
+  return std::acos(x);
 }
 
 std::int64_t Ordered(double value) {
@@ -140,8 +142,10 @@ int Compare(const std::string& which, const char* path, std::size_t count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4 || (std::string(argv[2]) != "system" && std::string(argv[2]) != "torvik")) {
-    std::fprintf(stderr, "usage: acos_survey write|compare system|torvik FILE [COUNT]\n");
+  const std::string which = argc > 2 ? argv[2] : "";
+  if (argc < 4 || (which != "system" && which != "torvik" && which != "torvik-float")) {
+    std::fprintf(stderr,
+                 "usage: acos_survey write|compare system|torvik|torvik-float FILE [COUNT]\n");
     return 2;
   }
   const std::size_t count = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 2000000;
