@@ -1,0 +1,119 @@
+// bmftool as a user runs it: messages, exit status and the files it writes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "shapes.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+struct ToolRun {
+  int status;
+  std::string out, err;
+};
+
+class BmftoolCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir.file("box.bmf"), testing_support::Convert(t3ds::BuildFile(
+                                       {}, {t3ds::Box("Box", {0, 0, 0}, {1, 2, 3})})));
+    std::vector<std::uint8_t> broken = ReadFile(dir.file("box.bmf"));
+    broken[2] = 1;        // strip flag
+    broken.push_back(7);  // a byte after the last block
+    WriteFile(dir.file("broken.bmf"), broken);
+  }
+
+  ToolRun Tool(const std::string& args) const {
+    const std::string err_file = dir.file("stderr.txt");
+    const std::string command = std::string(TORVIK_BMFTOOL) + " " + args + " 2>" + err_file;
+    ToolRun run{};
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::vector<std::uint8_t> err = ReadFile(err_file);
+    run.err.assign(err.begin(), err.end());
+    return run;
+  }
+
+  TempDir dir;
+};
+
+TEST_F(BmftoolCli, ValidateReportsEachViolationAndExitsOne) {
+  const ToolRun good = Tool("validate " + dir.file("box.bmf"));
+  EXPECT_EQ(good.status, 0) << good.err;
+  EXPECT_EQ(good.out, dir.file("box.bmf") + ": valid, 1 blocks\n");
+
+  const ToolRun bad = Tool("validate " + dir.file("box.bmf") + " " + dir.file("broken.bmf"));
+  EXPECT_EQ(bad.status, 1);
+  const std::string prefix = "bmftool: " + dir.file("broken.bmf") + ": byte ";
+  EXPECT_EQ(bad.err, prefix + "2: the strip flag is 1, not 0\n" + prefix +
+                         std::to_string(ReadFile(dir.file("broken.bmf")).size() - 1) +
+                         ": 1 bytes follow the last block\n");
+
+  const ToolRun missing = Tool("validate " + dir.file("missing.bmf"));
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err.rfind("bmftool: " + dir.file("missing.bmf") + ": can't open", 0), 0u)
+      << missing.err;
+}
+
+TEST_F(BmftoolCli, InfoAsTextAndJson) {
+  const ToolRun text = Tool("info " + dir.file("box.bmf"));
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find(": 1 blocks, 8 vertices, 24 triangles, "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("bounds   x 0 .. 1, y 0 .. 3, z 0 .. 2"), std::string::npos);
+  EXPECT_NE(text.out.find("normals  all unit length"), std::string::npos);
+
+  const ToolRun json = Tool("info --json " + dir.file("box.bmf") + " " + dir.file("broken.bmf"));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"block_count\":1,\"vertices\":8,\"triangles\":24"), std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"valid\":true"), std::string::npos);
+  EXPECT_NE(json.out.find("\"valid\":false"), std::string::npos);
+  EXPECT_NE(json.out.find("\"diffuse\":[1,1,1,1]"), std::string::npos);
+}
+
+TEST_F(BmftoolCli, ObjAndPngWriteTheirFiles) {
+  const ToolRun obj = Tool("obj " + dir.file("box.bmf") + " -o " + dir.file("out.obj"));
+  EXPECT_EQ(obj.status, 0) << obj.err;
+  const std::vector<std::uint8_t> text = ReadFile(dir.file("out.obj"));
+  EXPECT_NE(std::string(text.begin(), text.end()).find("mtllib out.mtl\n"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out.mtl")));
+
+  const ToolRun png = Tool("png --size 48 --yaw -20 --pitch 45 " + dir.file("box.bmf"));
+  EXPECT_EQ(png.status, 0) << png.err;
+  const std::vector<std::uint8_t> image = ReadFile(dir.file("box.png"));
+  ASSERT_GT(image.size(), 24u);
+  EXPECT_EQ(std::vector<std::uint8_t>(image.begin() + 1, image.begin() + 4),
+            (std::vector<std::uint8_t>{'P', 'N', 'G'}));
+  EXPECT_EQ(image[19], 48);  // IHDR width, big-endian
+  EXPECT_EQ(image[23], 48);  // height
+
+  const ToolRun unwritable = Tool("png " + dir.file("box.bmf") + " -o " + dir.file("no/such.png"));
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(unwritable.err.rfind("bmftool: " + dir.file("no/such.png") + ": can't write", 0), 0u)
+      << unwritable.err;
+}
+
+TEST_F(BmftoolCli, UsageErrorsExitTwo) {
+  for (const char* args : {"", "frobnicate x.bmf", "info", "info --size 9 x.bmf",
+                           "png --size 10 x.bmf", "png --yaw left x.bmf", "obj -o a b c"}) {
+    const ToolRun run = Tool(args);
+    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_EQ(run.err.rfind("bmftool: ", 0), 0u) << args;
+  }
+  const ToolRun help = Tool("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: bmftool COMMAND"), std::string::npos);
+}
+
+}  // namespace
