@@ -89,8 +89,11 @@ trap cleanup EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== making the Wine prefix $WINEPREFIX"
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+  if ! wineboot -i >"$work/wineboot.log" 2>&1 || ! wineserver -w; then
+    cat "$work/wineboot.log"
+    echo "windows-tests: wineboot failed" >&2
+    exit 1
+  fi
 fi
 
 if [ $survey -eq 1 ]; then
