@@ -1,0 +1,40 @@
+# What `cmake --install` puts under the prefix: the shared library, the C
+# header and the C++ API headers, the commands, and the CMake package that
+# find_package(torvik32c) reads.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+if(NOT WIN32)
+  set_target_properties(torvik32c PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR})
+endif()
+
+install(TARGETS torvik32c EXPORT torvik32cTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/torvik32c
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  FILES_MATCHING PATTERN "*.h")
+if(TORVIK_BUILD_TOOLS)
+  install(TARGETS 3ds2bmf bmftool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+set(TORVIK_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/torvik32c)
+install(EXPORT torvik32cTargets
+  NAMESPACE torvik32c::
+  DESTINATION ${TORVIK_PACKAGE_DIR})
+configure_package_config_file(
+  ${CMAKE_CURRENT_LIST_DIR}/torvik32cConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/torvik32cConfig.cmake
+  INSTALL_DESTINATION ${TORVIK_PACKAGE_DIR}
+  PATH_VARS CMAKE_INSTALL_INCLUDEDIR CMAKE_INSTALL_BINDIR)
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/torvik32cConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${PROJECT_BINARY_DIR}/torvik32cConfig.cmake
+  ${PROJECT_BINARY_DIR}/torvik32cConfigVersion.cmake
+  DESTINATION ${TORVIK_PACKAGE_DIR})
