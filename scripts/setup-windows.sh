@@ -8,7 +8,10 @@ set -euo pipefail
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
-packages=(g++-mingw-w64-i686 g++-mingw-w64-i686-posix wine wine32:i386)
+# The "posix" flavour of the i686 compilers is the one the toolchain file
+# uses.  Wine's recommended packages (graphics drivers, codecs, GStreamer
+# plugins: hundreds of MiB) are not needed for console programs.
+packages=(g++-mingw-w64-i686-posix wine wine32:i386)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,4 +25,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 "${sudo_cmd[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
