@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes one target for a given time and prints what the run reached.
 #   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
-# TARGET is fuzz_convert (bytes to BMF bytes) or fuzz_reader (the reader
-# alone).  The corpus grows in build/fuzz/corpus-TARGET and is kept between
+# TARGET is fuzz_convert (bytes to BMF bytes), fuzz_reader (the reader
+# alone) or fuzz_bmf_reader (the BMF reader and validator).  The corpus grows in build/fuzz/corpus-TARGET and is kept between
 # runs; it starts from the generated seeds, the shipped sample and, when
 # present, ../shared/corpus.  Findings (crash-*, leak-*, timeout-*, oom-*)
 # land in build/fuzz/findings-TARGET/.  Exit status 1 when there is a
@@ -11,14 +11,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 2 ]; then
-  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader SECONDS [libFuzzer options...]" >&2
+  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader|fuzz_bmf_reader SECONDS [libFuzzer options...]" >&2
   exit 2
 fi
 target="$1"
 seconds="$2"
 shift 2
 case "$target" in
-  fuzz_convert | fuzz_reader) ;;
+  fuzz_convert | fuzz_reader | fuzz_bmf_reader) ;;
   *)
     echo "fuzz.sh: unknown target '$target'" >&2
     exit 2
