@@ -25,7 +25,7 @@ const char* const kUsage =
     "      --size N          width and height in pixels (default 512, 16 to 8192)\n"
     "      --yaw DEG         turns the camera around the model's up axis; positive\n"
     "                        looks from the right (default 30)\n"
-    "      --pitch DEG       raises the camera; positive looks from above (default 20)\n"
+    "      --pitch DEG       raises the camera; positive looks from above (default 25)\n"
     "\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"

@@ -19,9 +19,9 @@ std::string ColourText(const torvik::BMF_RGBCOLOR& c) {
          Number(c.alpha);
 }
 
-std::string JsonArray(std::initializer_list<double> values) {
+std::string JsonArray(std::initializer_list<float> values) {
   std::string out = "[";
-  for (const double value : values) {
+  for (const float value : values) {
     if (out.size() > 1) out += ',';
     out += JsonNumber(value);
   }

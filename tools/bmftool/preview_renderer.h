@@ -12,7 +12,7 @@
 struct PreviewOptions {
   int size = 512;             // width and height in pixels
   double yaw_degrees = 30;    // around the up axis; positive looks from the right
-  double pitch_degrees = 20;  // positive looks from above
+  double pitch_degrees = 25;  // positive looks from above
 };
 
 struct Rgb8 {

@@ -1,5 +1,6 @@
 #include "json_string.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -75,9 +76,9 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-std::string JsonNumber(double value) {
+std::string JsonNumber(float value) {
   if (!std::isfinite(value)) return "null";
   char text[32];
-  std::snprintf(text, sizeof text, "%.9g", value);
-  return text;
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }

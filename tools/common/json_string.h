@@ -9,5 +9,6 @@
 // so the output is always valid JSON.
 std::string JsonString(const std::string& text);
 
-// A number as JSON: NaN and the infinities, which JSON lacks, become null.
-std::string JsonNumber(double value);
+// A float as JSON, in the fewest digits that read back as the same float;
+// NaN and the infinities, which JSON lacks, become null.
+std::string JsonNumber(float value);
