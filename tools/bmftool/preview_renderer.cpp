@@ -118,8 +118,8 @@ class Raster {
         // Perspective-correct weights for the normals.
         const double w0 = l0 * c[0].inv_depth / inv_depth, w1 = l1 * c[1].inv_depth / inv_depth;
         const double w2 = 1 - w0 - w1;
-        colour_[at] = ToRgb8(
-            shade(Normalized(w0 * c[0].normal + w1 * c[1].normal + w2 * c[2].normal), x, y));
+        colour_[at] =
+            ToRgb8(shade(Normalized(w0 * c[0].normal + w1 * c[1].normal + w2 * c[2].normal), x, y));
       }
     }
   }
