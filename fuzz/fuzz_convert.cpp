@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <new>
 #include <span>
+#include <utility>
 
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
@@ -33,9 +34,12 @@ void CheckWritten(const std::vector<torvik::byte>& bmf, const torvik::BmfStats& 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<torvik::byte> bmf;
   torvik::BmfStats stats;
+  // Inputs of odd length also take the smoothing groups into account.
+  const bool smoothing = size % 2 == 1;
   try {
-    torvik::H3dsScene scene = torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size));
-    const torvik::Model model = torvik::convert_to_outgl(scene);
+    torvik::H3dsScene scene =
+        torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size), {smoothing});
+    const torvik::Model model = torvik::convert_to_outgl(std::move(scene), nullptr, {smoothing});
     bmf = torvik::OutGLBMFBytes(model, &stats);
   } catch (const torvik::Error&) {
     return 0;

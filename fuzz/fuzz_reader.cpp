@@ -10,14 +10,17 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
+    // Inputs of odd length also keep the smoothing groups.
     const torvik::H3dsScene scene =
-        torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size));
+        torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size), {size % 2 == 1});
     // Every index the reader lets through must be inside its lists.
     for (const torvik::H3dsMeshObj& mesh : scene.meshobjlist) {
       for (const torvik::H3dsFace& face : mesh.facelist)
         if (face.p0 >= mesh.vertlist.size() || face.p1 >= mesh.vertlist.size() ||
             face.p2 >= mesh.vertlist.size())
           __builtin_trap();
+      if (!mesh.smoothing.empty() && mesh.smoothing.size() != mesh.facelist.size())
+        __builtin_trap();
       for (const torvik::H3dsMatList& binding : mesh.bindings)
         for (const torvik::uword face : binding.faces)
           if (face >= mesh.facelist.size()) __builtin_trap();

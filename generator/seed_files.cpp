@@ -39,7 +39,8 @@ void WriteRichMaterial(ChunkWriter& out, const std::string& name, bool two_sided
 }
 
 // A square of two faces, one stored with the swapped-winding flags 7, with
-// mapping, a local-axis matrix and one face-material group per face.
+// mapping, a local-axis matrix, one face-material group per face and
+// smoothing groups that share no bit.
 void WriteRichMesh(ChunkWriter& out, const std::string& name, const std::string& first,
                    const std::string& second) {
   out.begin(0x4000).str(name);
@@ -57,6 +58,7 @@ void WriteRichMesh(ChunkWriter& out, const std::string& name, const std::string&
   out.u16(0).u16(2).u16(3).u16(7);
   out.begin(0x4130).str(first).u16(1).u16(0).end();
   out.begin(0x4130).str(second).u16(1).u16(1).end();
+  out.begin(0x4150).u32(1).u32(6).end();
   out.end();
   out.end();
   out.end();
