@@ -67,8 +67,24 @@ struct BmfBlockLayout {
   explicit BmfBlockLayout(const BmfBlock& block);
 };
 
-// One broken rule of the BMF layout.
+// The rules of the BMF layout.
+enum class BmfRule {
+  block_count,      // at most 65535 blocks
+  strip_flag,       // the strip flag is 0
+  name_length,      // 1 <= L <= 65535
+  name_terminator,  // the texture name ends with its one zero byte, and has no other
+  vertex_count,     // V <= 65535
+  triangle_count,   // T <= 65535
+  vertex_budget,    // V <= 3T
+  index_range,      // every index below V
+  first_use_order,  // vertices numbered in the order the triangles first use them
+  unused_vertex,    // every stored vertex used by a triangle
+  trailing_bytes,   // nothing after the last block
+};
+
+// One broken rule.
 struct BmfViolation {
+  BmfRule rule;
   std::int64_t byte_offset;  // where the offending field starts in the file
   std::int64_t block;        // its block, or -1 for the header and what follows the last block
   std::string message;

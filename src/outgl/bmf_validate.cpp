@@ -12,25 +12,28 @@ class Checker {
  public:
   explicit Checker(std::vector<BmfViolation>& out) : out_(out) {}
 
-  void Report(std::size_t offset, std::int64_t block, std::string message) {
-    out_.push_back(BmfViolation{static_cast<std::int64_t>(offset), block, std::move(message)});
+  void Report(BmfRule rule, std::size_t offset, std::int64_t block, std::string message) {
+    out_.push_back(
+        BmfViolation{rule, static_cast<std::int64_t>(offset), block, std::move(message)});
   }
 
   void CheckName(const BmfBlock& block, std::size_t start, std::int64_t b) {
     const std::string& field = block.name_field;
     if (field.empty()) {
-      Report(start, b, "the texture-name length is 0; the field needs at least its zero byte");
+      Report(BmfRule::name_length, start, b,
+             "the texture-name length is 0; the field needs at least its zero byte");
       return;
     }
     if (field.size() > kBmfMaxCount)
-      Report(start, b,
+      Report(BmfRule::name_length, start, b,
              "the texture name is " + std::to_string(field.size()) +
                  " bytes long, more than its 16-bit length holds");
     const std::size_t zero = field.find('\0');
     if (zero == std::string::npos)
-      Report(start + 2 + field.size() - 1, b, "the texture name does not end with a zero byte");
+      Report(BmfRule::name_terminator, start + 2 + field.size() - 1, b,
+             "the texture name does not end with a zero byte");
     else if (zero + 1 != field.size())
-      Report(start + 2 + zero, b,
+      Report(BmfRule::name_terminator, start + 2 + zero, b,
              "the texture name has a zero byte at position " + std::to_string(zero) +
                  ", before the end of its " + std::to_string(field.size()) + "-byte field");
   }
@@ -39,13 +42,13 @@ class Checker {
                    std::int64_t b) {
     const std::size_t v = block.vertices.size(), t = block.triangles.size();
     if (v > kBmfMaxCount)
-      Report(start + at.vertex_count, b,
+      Report(BmfRule::vertex_count, start + at.vertex_count, b,
              "V = " + std::to_string(v) + " vertices, more than the 65535 a block holds");
     if (t > kBmfMaxCount)
-      Report(start + at.triangle_count, b,
+      Report(BmfRule::triangle_count, start + at.triangle_count, b,
              "T = " + std::to_string(t) + " triangles, more than the 65535 a block holds");
     if (v > 3 * t)
-      Report(start + at.vertex_count, b,
+      Report(BmfRule::vertex_budget, start + at.vertex_count, b,
              "V = " + std::to_string(v) + " is more than 3T = " + std::to_string(3 * t) +
                  ", the most vertices " + std::to_string(t) + " triangles can use");
   }
@@ -65,14 +68,14 @@ class Checker {
         const std::size_t offset = start + at.triangles + 6 * t + 2 * c;
         const std::string where = "triangle " + std::to_string(t) + " corner " + std::to_string(c);
         if (index >= v) {
-          Report(offset, b,
+          Report(BmfRule::index_range, offset, b,
                  where + ": index " + std::to_string(index) +
                      " is not below V = " + std::to_string(v));
           continue;
         }
         if (used[index]) continue;
         if (index != met)
-          Report(offset, b,
+          Report(BmfRule::first_use_order, offset, b,
                  where + ": vertex " + std::to_string(index) + " is used first where vertex " +
                      std::to_string(met) + " is due (vertices go in first-use order)");
         used[index] = true;
@@ -84,7 +87,7 @@ class Checker {
     if (unused != 0) {
       const std::size_t first =
           static_cast<std::size_t>(std::find(used.begin(), used.end(), false) - used.begin());
-      Report(start + at.vertices + 32 * first, b,
+      Report(BmfRule::unused_vertex, start + at.vertices + 32 * first, b,
              std::to_string(unused) + " of the " + std::to_string(v) +
                  " stored vertices are used by no triangle; the first is vertex " +
                  std::to_string(first));
@@ -102,10 +105,11 @@ std::vector<BmfViolation> ValidateBmf(const BmfFile& file) {
   Checker check(violations);
   if (file.blocks.size() > kBmfMaxCount)
     check.Report(
-        0, -1,
+        BmfRule::block_count, 0, -1,
         std::to_string(file.blocks.size()) + " blocks, more than the 65535 the block count holds");
   if (file.strip_flag != 0)
-    check.Report(2, -1, "the strip flag is " + std::to_string(file.strip_flag) + ", not 0");
+    check.Report(BmfRule::strip_flag, 2, -1,
+                 "the strip flag is " + std::to_string(file.strip_flag) + ", not 0");
 
   std::size_t start = 4;
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
@@ -118,7 +122,8 @@ std::vector<BmfViolation> ValidateBmf(const BmfFile& file) {
     start += at.size;
   }
   if (file.trailing_bytes != 0)
-    check.Report(start, -1, std::to_string(file.trailing_bytes) + " bytes follow the last block");
+    check.Report(BmfRule::trailing_bytes, start, -1,
+                 std::to_string(file.trailing_bytes) + " bytes follow the last block");
   std::stable_sort(
       violations.begin(), violations.end(),
       [](const BmfViolation& a, const BmfViolation& b) { return a.byte_offset < b.byte_offset; });
