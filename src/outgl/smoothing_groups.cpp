@@ -8,7 +8,11 @@
 // be smoothed together.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "normal_sum.h"
@@ -31,11 +35,29 @@ struct Corner {
 // triangles times the number of masks; past this the file is hostile.
 constexpr std::size_t kMaxWork = std::size_t{1} << 28;
 
-// Equal as numbers: 0 and -0 are one normal; NaN matches NaN.
-bool SameComponent(float32 a, float32 b) { return a == b || (std::isnan(a) && std::isnan(b)); }
-bool SameNormal(const NORMAL& a, const NORMAL& b) {
-  return SameComponent(a.n0, b.n0) && SameComponent(a.n1, b.n1) && SameComponent(a.n2, b.n2);
+// Normals equal as numbers share a key: 0 and -0 are one normal; NaN
+// matches NaN.  A vertex can carry tens of thousands of distinct normals, so
+// they are looked up by hash, not by scanning.
+struct NormalKey {
+  std::uint32_t n0, n1, n2;
+  bool operator==(const NormalKey&) const = default;
+};
+std::uint32_t ComponentKey(float32 f) {
+  if (f == 0) return 0;
+  if (std::isnan(f)) return 0x7FC00000u;
+  std::uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
 }
+NormalKey KeyOf(const NORMAL& n) {
+  return {ComponentKey(n.n0), ComponentKey(n.n1), ComponentKey(n.n2)};
+}
+struct NormalKeyHash {
+  std::size_t operator()(const NormalKey& k) const noexcept {
+    return std::hash<std::uint64_t>()((std::uint64_t{k.n0} << 32 | k.n1) ^
+                                      (std::uint64_t{k.n2} * 0x9E3779B97F4A7C15u));
+  }
+};
 
 }  // namespace
 
@@ -81,12 +103,16 @@ void Model::OutGLFinishModelBySmoothingGroups() {
 
   std::vector<VERTEX> split;
   split.reserve(count);
-  std::vector<std::pair<dword, NORMAL>> by_mask;  // this vertex's sums so far
-  std::vector<std::pair<NORMAL, dword>> made;     // this vertex's records so far
+  std::vector<std::pair<dword, NORMAL>> by_mask;             // this vertex's sums so far
+  std::unordered_map<NormalKey, dword, NormalKeyHash> made;  // this vertex's records so far
   std::size_t work = 0;
   for (std::size_t v = 0; v < count; ++v) {
     by_mask.clear();
-    made.clear();
+    // Clearing costs the table's buckets, so a large table starts afresh.
+    if (made.size() > 64)
+      decltype(made)().swap(made);
+    else
+      made.clear();
     const Corner* first = corners.data() + offsets[v];
     const Corner* last = corners.data() + offsets[v + 1];
     for (const Corner* corner = first; corner != last; ++corner) {
@@ -108,17 +134,14 @@ void Model::OutGLFinishModelBySmoothingGroups() {
           by_mask.emplace_back(corner->mask, normal);
         }
       }
-      auto record = std::find_if(made.begin(), made.end(), [&](const auto& entry) {
-        return SameNormal(entry.first, normal);
-      });
-      if (record == made.end()) {
+      const auto [record, is_new] =
+          made.try_emplace(KeyOf(normal), static_cast<dword>(split.size()));
+      if (is_new) {
         VERTEX copy = VertexList[v];
         copy.nx = normal.n0;
         copy.ny = normal.n1;
         copy.nz = normal.n2;
-        made.emplace_back(normal, static_cast<dword>(split.size()));
         split.push_back(copy);
-        record = made.end() - 1;
       }
       *corner->record = record->second;
     }
