@@ -6,6 +6,7 @@
 #include "robustness_support.h"
 #include "threeds_builder.h"
 #include "torvik32c/bmf_reader.h"
+#include "torvik32c/torvik32c.h"
 
 namespace robustness {
 namespace {
@@ -53,6 +54,24 @@ TEST(HostileModels, VertexWithTensOfThousandsOfDistinctSmoothingNormals) {
   EXPECT_GT(model.NumVertex(), 65535u + 60000u);
   const Bytes bmf = torvik::OutGLBMFBytes(model);
   EXPECT_TRUE(torvik::ValidateBmf(torvik::ReadBmf(bmf)).empty());
+}
+
+// Every material block gives a BMF block, even one without triangles, so
+// 65536 empty material blocks (6 bytes each) need more blocks than a BMF
+// file can count.
+TEST(HostileModels, TooManyMaterialsFailTheCallAndKeepTheDestination) {
+  t3ds::ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  for (int i = 0; i < 65536; ++i) out.empty(0xAFFF);
+  out.end().end();
+  testing_support::TempDir dir;
+  const std::string src = dir.file("materials.3ds"), dest = dir.file("materials.bmf");
+  testing_support::WriteFile(src, out.bytes());
+  testing_support::WriteFile(dest, {'o', 'l', 'd'});
+  const EntryCall call = CallEntry(src, dest);
+  EXPECT_EQ(call.result, 1);
+  EXPECT_EQ(call.message, "Model too large for BMF: " + dest);
+  EXPECT_EQ(testing_support::ReadFile(dest), Bytes({'o', 'l', 'd'}));
 }
 
 }  // namespace
