@@ -72,6 +72,13 @@ class Model {
   // The same, with the material given by its index.
   void AddPolygonToMaterial(TRIANGLE tri, std::size_t material);
 
+  // The same for many triangles at once: QueuePolygon only stores the
+  // corners, and AddQueuedPolygons then computes the face normals on all
+  // cores and drops the degenerate triangles.  The tables end up exactly as
+  // if every triangle had been added by AddPolygonToMaterial in queue order.
+  void QueuePolygon(TRIANGLE tri, std::size_t material);
+  void AddQueuedPolygons();
+
   // Index of the first material called `name`, or -1.
   std::int64_t FindMaterialIndex(std::string_view name) const;
 
@@ -111,6 +118,7 @@ class Model {
   void StoreSurface(const SURFACE& surface, std::size_t material);
 
   std::unordered_map<std::string, std::size_t> first_material_;
+  std::vector<std::size_t> queued_from_;  // per material: its first queued entry
   std::size_t degenerate_dropped_ = 0;
 };
 

@@ -95,8 +95,8 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
           throw Error("mesh '" + mesh.name + "' has a face on a vertex beyond its " +
                       std::to_string(mesh.vertlist.size()) + " vertices");
         // The winding is reversed along with the change of axes.
-        model.AddPolygonToMaterial(
-            TRIANGLE{face.p0 + current, face.p2 + current, face.p1 + current}, material);
+        model.QueuePolygon(TRIANGLE{face.p0 + current, face.p2 + current, face.p1 + current},
+                           material);
         if (options.smoothing_groups) {
           POLYGONLIST& list = model.PolyList[material];
           const dword mask = mesh.smoothing.empty() ? kOneGroup : mesh.smoothing[face_index];
@@ -107,6 +107,7 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
     current += static_cast<dword>(mesh.vertlist.size());
     if (release_meshes) mesh = H3dsMeshObj();
   }
+  model.AddQueuedPolygons();
   if (options.smoothing_groups)
     model.OutGLFinishModelBySmoothingGroups();
   else

@@ -66,6 +66,23 @@ void Model::StoreSurface(const SURFACE& surface, std::size_t material) {
   }
 }
 
+void Model::QueuePolygon(TRIANGLE tri, std::size_t material) {
+  const std::size_t count = VertexList.size();
+  if (tri.p0 >= count || tri.p1 >= count || tri.p2 >= count)
+    throw Error("a triangle uses a vertex beyond the model's " + std::to_string(count));
+  if (material >= PolyList.size())
+    throw UnknownMaterial("a triangle names material " + std::to_string(material) + " of " +
+                          std::to_string(PolyList.size()));
+  if (queued_from_.size() < PolyList.size()) {
+    for (std::size_t m = queued_from_.size(); m < PolyList.size(); ++m)
+      queued_from_.push_back(PolyList[m].TriangleIndexList.size());
+  }
+  POLYGONLIST& list = PolyList[material];
+  list.TriangleIndexList.push_back(SURFACE{tri.p0, tri.p1, tri.p2, 0, 0, 0});
+  if (list.doublesided != 0)
+    list.TriangleIndexList.push_back(SURFACE{tri.p0, tri.p2, tri.p1, 0, 0, 0});
+}
+
 void Model::ReserveTriangles(std::size_t material, std::size_t count) {
   POLYGONLIST& list = PolyList.at(material);
   list.TriangleIndexList.reserve(list.doublesided != 0 ? 2 * count : count);

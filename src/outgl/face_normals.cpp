@@ -1,0 +1,87 @@
+// Face normals of queued triangles, computed on all cores.  Each triangle's
+// normal depends on nothing but its corners, so the work splits freely; the
+// degenerate triangles are then dropped in order, one pass per material.
+#include <algorithm>
+#include <vector>
+
+#include "parallel_ranges.h"
+#include "torvik32c/outgl.h"
+
+namespace torvik {
+
+namespace {
+
+struct QueuedRange {
+  POLYGONLIST* material;
+  std::size_t from;   // first queued entry
+  std::size_t step;   // 2 when every triangle is followed by its reversed copy
+  std::size_t first;  // index of its first triangle among all queued ones
+};
+
+// Below this many triangles a second thread costs more than it saves.
+constexpr std::size_t kTrianglesPerThread = 200000;
+constexpr std::size_t kMaxThreads = 16;
+
+}  // namespace
+
+void Model::AddQueuedPolygons() {
+  std::vector<QueuedRange> ranges;
+  std::size_t total = 0;
+  for (std::size_t m = 0; m < queued_from_.size(); ++m) {
+    POLYGONLIST& list = PolyList[m];
+    const std::size_t step = list.doublesided != 0 ? 2 : 1;
+    ranges.push_back({&list, queued_from_[m], step, total});
+    total += (list.TriangleIndexList.size() - queued_from_[m]) / step;
+  }
+  queued_from_.clear();
+  if (total == 0) return;
+
+  std::vector<unsigned char> keep(total);
+  auto compute = [&](std::size_t first, std::size_t last) {
+    auto range = std::upper_bound(ranges.begin(), ranges.end(), first,
+                                  [](std::size_t i, const QueuedRange& r) { return i < r.first; }) -
+                 1;
+    for (std::size_t i = first; i < last; ++i) {
+      while (range + 1 != ranges.end() && i >= (range + 1)->first) ++range;
+      const std::size_t entry = range->from + (i - range->first) * range->step;
+      SURFACE& surface = range->material->TriangleIndexList[entry];
+      keep[i] = CalculateSurfaceNormal(VertexList, surface) == 0;
+      if (keep[i] && range->step == 2) {
+        // The reversed copy gets the normal of its own corners; should that
+        // cross product round to zero, the negated normal of the first copy.
+        SURFACE& reversed = range->material->TriangleIndexList[entry + 1];
+        reversed.n0 = -surface.n0;
+        reversed.n1 = -surface.n1;
+        reversed.n2 = -surface.n2;
+        CalculateSurfaceNormal(VertexList, reversed);
+      }
+    }
+  };
+  const std::size_t parts = std::min(
+      {HardwareThreads(), kMaxThreads, std::max<std::size_t>(1, total / kTrianglesPerThread)});
+  ParallelRanges(total, parts, compute);
+
+  for (std::size_t r = 0; r < ranges.size(); ++r) {
+    std::vector<SURFACE>& triangles = ranges[r].material->TriangleIndexList;
+    std::vector<dword>& masks = ranges[r].material->SmoothingGroups;
+    const bool with_masks = masks.size() == triangles.size();
+    const std::size_t step = ranges[r].step;
+    const std::size_t last = r + 1 < ranges.size() ? ranges[r + 1].first : total;
+    std::size_t out = ranges[r].from;
+    for (std::size_t i = ranges[r].first; i < last; ++i) {
+      const std::size_t in = ranges[r].from + (i - ranges[r].first) * step;
+      if (!keep[i]) {
+        ++degenerate_dropped_;
+        continue;
+      }
+      for (std::size_t k = 0; k < step; ++k, ++out) {
+        triangles[out] = triangles[in + k];
+        if (with_masks) masks[out] = masks[in + k];
+      }
+    }
+    triangles.resize(out);
+    if (with_masks) masks.resize(out);
+  }
+}
+
+}  // namespace torvik
