@@ -3,6 +3,7 @@
 // without material groups that takes the default material.
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 #include "shapes.h"
 
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
       {"Glass", Color{0.1f, 0.1f, 0.2f}, Color{0.4f, 0.5f, 0.9f}, Color{1, 1, 1}, 40, false, ""},
   };
   Mesh torus = Torus("Ring", 2.0f, 0.6f, 32, 16, {0, 0, 1.0f});
+  // The torus's faces carry the flag word 7, for which readers exchange the
+  // last two corners: store them the other way round so the ring faces out.
+  for (Face& face : torus.faces) std::swap(face.b, face.c);
   AssignAll(torus, "Brass");
   Mesh box = Box("Plinth", {-3.5f, -3.5f, -0.5f}, {3.5f, 3.5f, 0});
   AssignAll(box, "Leaf");

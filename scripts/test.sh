@@ -7,6 +7,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-release}"
 scripts/setup.sh
-cmake --preset "$preset" >/dev/null
+cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
 ctest --preset "$preset" -j "$(nproc)"

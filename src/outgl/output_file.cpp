@@ -39,7 +39,7 @@ long WriteSome(int fd, const char* data, std::size_t size) {
 }
 int CloseFile(int fd) { return _close(fd); }
 int RemoveFile(const std::string& path) { return _unlink(path.c_str()); }
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool ReplaceTarget(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 unsigned long ProcessId() { return static_cast<unsigned long>(_getpid()); }
@@ -60,7 +60,7 @@ long WriteSome(int fd, const char* data, std::size_t size) {
 }
 int CloseFile(int fd) { return close(fd); }
 int RemoveFile(const std::string& path) { return unlink(path.c_str()); }
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool ReplaceTarget(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
@@ -157,7 +157,7 @@ void OutputFile::Commit() {
   const int result = CloseFile(fd_);
   fd_ = -1;
   if (result != 0) WriteFailed();
-  if (!temp_.empty() && !ReplaceFile(temp_, target_)) WriteFailed();
+  if (!temp_.empty() && !ReplaceTarget(temp_, target_)) WriteFailed();
   temp_.clear();
   committed_ = true;
 }
