@@ -1,9 +1,9 @@
 // Writes one of the synthetic benchmark models: make_preset NAME OUT.3ds
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 
 #include "presets.h"
+#include "threeds_builder.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -19,13 +19,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_preset: %s\n", error.what());
     return 2;
   }
-  std::ofstream out(argv[2], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    std::perror(argv[2]);
-    return 1;
-  }
-  return 0;
+  return t3ds::SaveFile(argv[2], bytes) ? 0 : 1;
 }

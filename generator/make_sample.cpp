@@ -2,7 +2,6 @@
 // materials (one textured, one two-sided, one translucent), and a mesh
 // without material groups that takes the default material.
 #include <cstdio>
-#include <fstream>
 #include <utility>
 
 #include "shapes.h"
@@ -41,12 +40,5 @@ int main(int argc, char** argv) {
   AssignAll(cylinder, "Glass");
   Mesh plain = Box("Plain", {2.8f, 2.8f, 0}, {3.4f, 3.4f, 0.6f});  // no material groups
   const std::vector<std::uint8_t> bytes = BuildFile(materials, {torus, box, cylinder, plain});
-  std::ofstream out(argv[1], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) {
-    std::perror(argv[1]);
-    return 1;
-  }
-  return 0;
+  return SaveFile(argv[1], bytes) ? 0 : 1;
 }

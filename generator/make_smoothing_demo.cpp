@@ -1,7 +1,6 @@
 // Writes a small model whose smoothing groups matter: a box with one group
 // per side and a cylinder whose caps are in other groups than its side.
 #include <cstdio>
-#include <fstream>
 #include <utility>
 
 #include "shapes.h"
@@ -32,12 +31,5 @@ int main(int argc, char** argv) {
     can.smoothing.push_back(i % 4 < 2 ? 1u : (i % 4 == 2 ? 2u : 4u));
   AssignAll(can, "Steel");
   const std::vector<std::uint8_t> bytes = BuildFile(materials, {box, can});
-  std::ofstream out(argv[1], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) {
-    std::perror(argv[1]);
-    return 1;
-  }
-  return 0;
+  return SaveFile(argv[1], bytes) ? 0 : 1;
 }

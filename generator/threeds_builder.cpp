@@ -1,6 +1,8 @@
 #include "threeds_builder.h"
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 namespace t3ds {
@@ -116,6 +118,18 @@ void WriteMaterial(ChunkWriter& out, const Material& material) {
   if (material.two_sided) out.empty(0xA081);
   if (!material.texture.empty()) out.begin(0xA200).begin(0xA300).str(material.texture).end().end();
   out.end();
+}
+
+bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    std::perror(path.c_str());
+    return false;
+  }
+  return true;
 }
 
 std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,

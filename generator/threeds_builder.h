@@ -77,6 +77,10 @@ struct Material {
 void WriteObject(ChunkWriter& out, const Mesh& mesh);
 // Writes one material block (0xAFFF).
 void WriteMaterial(ChunkWriter& out, const Material& material);
+// Writes bytes to a file; on failure prints why (naming the file) to
+// standard error and returns false.
+bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
 // A whole file: main chunk, editor chunk, materials, then objects.
 std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
                                     const std::vector<Mesh>& meshes);

@@ -1,6 +1,9 @@
 #include "test_support.h"
 
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -32,7 +35,8 @@ std::vector<std::uint8_t> ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("can't write " + path);
 }
 
@@ -100,7 +104,8 @@ BmfFile ParseBmf(const std::vector<std::uint8_t>& bytes) {
       throw std::runtime_error("block " + std::to_string(b) + ": a stored vertex is never used");
     file.blocks.push_back(std::move(block));
   }
-  if (!in.done()) throw std::runtime_error("bytes after the last block at " + std::to_string(in.pos()));
+  if (!in.done())
+    throw std::runtime_error("bytes after the last block at " + std::to_string(in.pos()));
   return file;
 }
 
@@ -113,12 +118,28 @@ std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& bytes3ds) {
   return torvik::OutGLBMFBytes(ConvertToModel(bytes3ds));
 }
 
+ToolRun RunCommand(const std::string& command, const TempDir& dir) {
+  const std::string err_file = dir.file("stderr.txt");
+  ToolRun run{};
+  FILE* pipe = popen((command + " 2>" + err_file).c_str(), "r");
+  if (pipe == nullptr) throw std::runtime_error("can't run " + command);
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    run.out.append(buffer, n);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const std::vector<std::uint8_t> err = ReadFile(err_file);
+  run.err.assign(err.begin(), err.end());
+  return run;
+}
+
 std::vector<std::string> CorpusFiles() {
   std::vector<std::string> files;
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(TORVIK_CORPUS_DIR, error)) {
     std::string ext = entry.path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     if (ext == ".3ds") files.push_back(entry.path().string());
   }
   std::sort(files.begin(), files.end());

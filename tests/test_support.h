@@ -49,6 +49,15 @@ BmfFile ParseBmf(const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& bytes3ds);
 torvik::Model ConvertToModel(const std::vector<std::uint8_t>& bytes3ds);
 
+// What a command printed and how it ended.
+struct ToolRun {
+  int status;  // exit status, or -1 when it did not exit normally
+  std::string out, err;
+};
+// Runs `command` through the shell; standard error passes through a file in
+// `dir`.
+ToolRun RunCommand(const std::string& command, const TempDir& dir);
+
 // Files of the real-world corpus, empty when the folder is absent.
 std::vector<std::string> CorpusFiles();
 

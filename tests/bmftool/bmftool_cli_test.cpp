@@ -1,6 +1,5 @@
 // bmftool as a user runs it: messages, exit status and the files it writes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -14,10 +13,7 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
+using testing_support::ToolRun;
 
 class BmftoolCli : public ::testing::Test {
  protected:
@@ -31,18 +27,7 @@ class BmftoolCli : public ::testing::Test {
   }
 
   ToolRun Tool(const std::string& args) const {
-    const std::string err_file = dir.file("stderr.txt");
-    const std::string command = std::string(TORVIK_BMFTOOL) + " " + args + " 2>" + err_file;
-    ToolRun run{};
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const std::vector<std::uint8_t> err = ReadFile(err_file);
-    run.err.assign(err.begin(), err.end());
-    return run;
+    return testing_support::RunCommand(std::string(TORVIK_BMFTOOL) + " " + args, dir);
   }
 
   TempDir dir;

@@ -1,6 +1,5 @@
 // 3ds2bmf as a user runs it: outputs, messages, exit status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -14,24 +13,10 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
+using testing_support::ToolRun;
 
 ToolRun Tool(const TempDir& dir, const std::string& args) {
-  const std::string err_file = dir.file("stderr.txt");
-  const std::string command = std::string(TORVIK_3DS2BMF) + " " + args + " 2>" + err_file;
-  ToolRun run{};
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  const std::vector<std::uint8_t> err = ReadFile(err_file);
-  run.err.assign(err.begin(), err.end());
-  return run;
+  return testing_support::RunCommand(std::string(TORVIK_3DS2BMF) + " " + args, dir);
 }
 
 class Cli : public ::testing::Test {
