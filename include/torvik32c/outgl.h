@@ -103,7 +103,7 @@ class Model {
   void FreeData();
 
   // Capacity hints, so tables are sized once from the counts a file declares.
-  void ReserveVertices(std::size_t count) { VertexList.reserve(count); }
+  void ReserveVertices(std::size_t count);
   void ReserveTriangles(std::size_t material, std::size_t count);
 
   std::size_t NumVertex() const { return VertexList.size(); }

@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "../outgl/large_tables.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/errors.h"
 
@@ -66,7 +67,8 @@ std::vector<byte> ReadFileBytes(const std::string& path) {
     expected = static_cast<std::uint64_t>(size) < kMaxReadable ? static_cast<std::size_t>(size)
                                                                : kMaxReadable;
 
-  std::vector<byte> bytes(expected);
+  std::vector<byte> bytes;
+  ResizeLarge(bytes, expected);
   std::size_t filled = std::fread(bytes.data(), 1, expected, file.get());
   int next = 0;
   while (filled == bytes.size() && filled < kMaxReadable &&

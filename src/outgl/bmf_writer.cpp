@@ -6,6 +6,7 @@
 #include <functional>
 #include <new>
 
+#include "large_tables.h"
 #include "output_file.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
@@ -24,9 +25,13 @@ struct Block {
 // takes a new generation, so nothing is cleared between blocks.
 class TranslateTable {
  public:
-  explicit TranslateTable(std::size_t vertices) try : generation_(vertices, 0), slot_(vertices, 0) {
-  } catch (const std::bad_alloc&) {
-    throw WriterOutOfMemory("Error allocating memory for translate");
+  explicit TranslateTable(std::size_t vertices) {
+    try {
+      ResizeLarge(generation_, vertices);
+      ResizeLarge(slot_, vertices);
+    } catch (const std::bad_alloc&) {
+      throw WriterOutOfMemory("Error allocating memory for translate");
+    }
   }
 
   void NextBlock() { ++current_; }

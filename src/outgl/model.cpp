@@ -1,6 +1,7 @@
 // The model's tables: materials, vertices and triangles.
 #include <string>
 
+#include "large_tables.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/outgl.h"
 
@@ -83,9 +84,11 @@ void Model::QueuePolygon(TRIANGLE tri, std::size_t material) {
     list.TriangleIndexList.push_back(SURFACE{tri.p0, tri.p2, tri.p1, 0, 0, 0});
 }
 
+void Model::ReserveVertices(std::size_t count) { ReserveLarge(VertexList, count); }
+
 void Model::ReserveTriangles(std::size_t material, std::size_t count) {
   POLYGONLIST& list = PolyList.at(material);
-  list.TriangleIndexList.reserve(list.doublesided != 0 ? 2 * count : count);
+  ReserveLarge(list.TriangleIndexList, list.doublesided != 0 ? 2 * count : count);
 }
 
 void Model::FreeData() {

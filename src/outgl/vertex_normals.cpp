@@ -15,6 +15,7 @@
 #include <cmath>
 #include <vector>
 
+#include "large_tables.h"
 #include "normal_sum.h"
 #include "parallel_ranges.h"
 #include "torvik32c/outgl.h"
@@ -26,7 +27,8 @@ namespace {
 // Computes the normals of the vertices in [first, last).
 void CalculateVertexNormals(Model& model, std::size_t first, std::size_t last) {
   std::vector<VERTEX>& vertices = model.VertexList;
-  std::vector<Accumulator> sums(last - first);
+  std::vector<Accumulator> sums;
+  ResizeLarge(sums, last - first);
   auto mine = [&](dword v) { return v >= first && v < last; };
   for (auto material = model.PolyList.rbegin(); material != model.PolyList.rend(); ++material) {
     const std::vector<SURFACE>& triangles = material->TriangleIndexList;
