@@ -52,22 +52,10 @@ std::vector<Program> Programs(const std::string& input, const std::string& out) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int reps = 5;
-  std::string out_dir = std::filesystem::temp_directory_path().string();
-  std::vector<std::string> inputs;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--reps" && i + 1 < argc)
-      reps = std::max(1, std::atoi(argv[++i]));
-    else if (arg == "--out" && i + 1 < argc)
-      out_dir = argv[++i];
-    else
-      inputs.push_back(arg);
-  }
-  if (inputs.empty()) {
-    std::fprintf(stderr, "usage: torvik_e2e [--reps N] [--out DIR] FILE.3ds...\n");
-    return 2;
-  }
+  const bench::BenchArguments arguments = bench::ParseBenchArguments(argc, argv, "torvik_e2e");
+  const int reps = arguments.reps;
+  const std::string& out_dir = arguments.out_dir;
+  const std::vector<std::string>& inputs = arguments.inputs;
   // Everything that needs much memory runs in a child: a child started later
   // begins as a copy of this process, which its peak would include.
   const bench::ChildRun acos_run = bench::RunInChild(2, [](double* out) {

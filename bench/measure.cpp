@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
@@ -138,6 +139,25 @@ std::string ExecutableDir() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string(".") : self.parent_path().string();
+}
+
+BenchArguments ParseBenchArguments(int argc, char** argv, const char* program) {
+  BenchArguments arguments;
+  arguments.out_dir = std::filesystem::temp_directory_path().string();
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--reps" && i + 1 < argc)
+      arguments.reps = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--out" && i + 1 < argc)
+      arguments.out_dir = argv[++i];
+    else
+      arguments.inputs.push_back(arg);
+  }
+  if (arguments.inputs.empty()) {
+    std::fprintf(stderr, "usage: %s [--reps N] [--out DIR] FILE.3ds...\n", program);
+    std::exit(2);
+  }
+  return arguments;
 }
 
 }  // namespace bench

@@ -48,6 +48,15 @@ ChildRun RunInChild(std::size_t count, Work&& work);
 
 double Median(std::vector<double> values);
 
+// The command line both benchmarks take: [--reps N] [--out DIR] FILE.3ds...
+struct BenchArguments {
+  int reps = 5;
+  std::string out_dir;  // default: the temporary directory
+  std::vector<std::string> inputs;
+};
+// Exits with a usage message naming `program` when no input is given.
+BenchArguments ParseBenchArguments(int argc, char** argv, const char* program);
+
 // The size of a file in bytes, or 0 when it can't be read.
 double FileBytes(const std::string& path);
 

@@ -119,22 +119,10 @@ void PrintRow(const char* name, const char* stage, double seconds, double cpu_se
 }  // namespace
 
 int main(int argc, char** argv) {
-  int reps = 5;
-  std::string out_dir = std::filesystem::temp_directory_path().string();
-  std::vector<std::string> inputs;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--reps" && i + 1 < argc)
-      reps = std::max(1, std::atoi(argv[++i]));
-    else if (arg == "--out" && i + 1 < argc)
-      out_dir = argv[++i];
-    else
-      inputs.push_back(arg);
-  }
-  if (inputs.empty()) {
-    std::fprintf(stderr, "usage: torvik_stages [--reps N] [--out DIR] FILE.3ds...\n");
-    return 2;
-  }
+  const bench::BenchArguments arguments = bench::ParseBenchArguments(argc, argv, "torvik_stages");
+  const int reps = arguments.reps;
+  const std::string& out_dir = arguments.out_dir;
+  const std::vector<std::string>& inputs = arguments.inputs;
   std::printf(
       "Per stage, median of %d runs, each in a fresh process. ms: wall time; cpu ms: "
       "processor time of all threads; MB/s: of input; Mtri/s: triangles written; peak: "
