@@ -100,7 +100,11 @@ int RunValidate(const Arguments& arguments) {
   return status;
 }
 
-int RunObj(const Arguments& arguments) {
+// Runs `write` on every file that loads and can be drawn; `write` names the
+// file it writes in `out_path` and throws when it can't.  Exit status 1 when
+// any file failed.
+template <class Write>
+int ForEachDrawable(const Arguments& arguments, Write&& write) {
   int status = 0;
   for (const std::string& path : arguments.files) {
     const std::optional<torvik::BmfFile> file = LoadDrawable(path);
@@ -108,38 +112,34 @@ int RunObj(const Arguments& arguments) {
       status = 1;
       continue;
     }
-    const std::string obj_path = arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
-    const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
-    const ObjText text = ExportObj(*file, FileName(mtl_path));
-    for (const auto& [out_path, content] :
-         {std::pair{mtl_path, &text.mtl}, {obj_path, &text.obj}}) {
-      try {
-        WriteText(out_path, *content);
-      } catch (const std::exception& error) {
-        PrintError(out_path, error.what());
-        status = 1;
-        break;
-      }
+    std::string out_path;
+    try {
+      write(path, *file, out_path);
+    } catch (const std::exception& error) {
+      PrintError(out_path, error.what());
+      status = 1;
     }
   }
   return status;
 }
 
+int RunObj(const Arguments& arguments) {
+  return ForEachDrawable(
+      arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        const std::string obj_path = arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
+        const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
+        const ObjText text = ExportObj(file, FileName(mtl_path));
+        out_path = mtl_path;
+        WriteText(mtl_path, text.mtl);
+        out_path = obj_path;
+        WriteText(obj_path, text.obj);
+      });
+}
+
 int RunPng(const Arguments& arguments) {
-  int status = 0;
-  for (const std::string& path : arguments.files) {
-    const std::optional<torvik::BmfFile> file = LoadDrawable(path);
-    if (!file) {
-      status = 1;
-      continue;
-    }
-    const std::string png_path = arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
-    try {
-      WritePng(png_path, RenderPreview(*file, arguments.preview));
-    } catch (const std::exception& error) {
-      PrintError(png_path, error.what());
-      status = 1;
-    }
-  }
-  return status;
+  return ForEachDrawable(
+      arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        out_path = arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
+        WritePng(out_path, RenderPreview(file, arguments.preview));
+      });
 }
