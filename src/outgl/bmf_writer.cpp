@@ -4,6 +4,7 @@
 // large for one block is split into several consecutive ones.
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <new>
 
 #include "large_tables.h"
@@ -113,15 +114,20 @@ void Store32(byte* p, float32 value) {
 class Encoder {
  public:
   explicit Encoder(std::function<void(const byte*, std::size_t)> flush, std::size_t capacity)
-      : flush_(std::move(flush)), buffer_(capacity) {}
+      : flush_(std::move(flush)),
+        buffer_(std::make_unique_for_overwrite<byte[]>(capacity)),
+        capacity_(capacity) {}
 
   // Room for `size` more bytes, written by the caller.
   byte* Grow(std::size_t size) {
-    if (size > buffer_.size() - used_) {
+    if (size > capacity_ - used_) {
       Flush();
-      if (size > buffer_.size()) buffer_.resize(size);
+      if (size > capacity_) {
+        buffer_ = std::make_unique_for_overwrite<byte[]>(size);
+        capacity_ = size;
+      }
     }
-    byte* at = buffer_.data() + used_;
+    byte* at = buffer_.get() + used_;
     used_ += size;
     return at;
   }
@@ -137,7 +143,7 @@ class Encoder {
     Store32(p + 12, c.alpha);
   }
   void Flush() {
-    if (used_ > 0) flush_(buffer_.data(), used_);
+    if (used_ > 0) flush_(buffer_.get(), used_);
     total_ += used_;
     used_ = 0;
   }
@@ -145,7 +151,9 @@ class Encoder {
 
  private:
   std::function<void(const byte*, std::size_t)> flush_;
-  std::vector<byte> buffer_;
+  // Not zero-filled: only what the writer stores is ever handed on.
+  std::unique_ptr<byte[]> buffer_;
+  std::size_t capacity_;
   std::size_t used_ = 0;
   std::size_t total_ = 0;
 };
