@@ -33,6 +33,9 @@ struct FileSettings {
   bool preview = false;
   // Hard edges where the model's smoothing groups say so.
   bool smoothing_groups = false;
+  // Every face keeps its corners as the file stores them (no exchange for
+  // faces whose flag word is 7).
+  bool keep_file_winding = false;
   // Checked between the stages of the conversion: once raised, the file
   // stops, leaving no output and no temporary file.
   const std::atomic<bool>* cancel = nullptr;

@@ -141,6 +141,7 @@ int Run(const Options& options) {
       reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i],
                                        {.preview = options.preview,
                                         .smoothing_groups = options.smoothing_groups,
+                                        .keep_file_winding = options.keep_file_winding,
                                         .cancel = &InterruptionFlag()}));
   };
   std::vector<std::thread> threads;

