@@ -36,6 +36,8 @@ struct FileSettings {
   // Every face keeps its corners as the file stores them (no exchange for
   // faces whose flag word is 7).
   bool keep_file_winding = false;
+  // Each block's triangles in a GPU-friendly order (GpuTriangleOrder).
+  bool optimize = false;
   // Checked between the stages of the conversion: once raised, the file
   // stops, leaving no output and no temporary file.
   const std::atomic<bool>* cancel = nullptr;

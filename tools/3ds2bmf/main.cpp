@@ -142,6 +142,7 @@ int Run(const Options& options) {
                                        {.preview = options.preview,
                                         .smoothing_groups = options.smoothing_groups,
                                         .keep_file_winding = options.keep_file_winding,
+                                        .optimize = options.optimize,
                                         .cancel = &InterruptionFlag()}));
   };
   std::vector<std::thread> threads;

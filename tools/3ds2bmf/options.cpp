@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "command_line.h"
+#include "meshoptimizer_available.h"
 
 const char* const kUsage =
     "Usage: 3ds2bmf [options] INPUT.3ds...\n"
@@ -62,6 +63,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--preview", options.preview);
   app.add_flag("--smoothing-groups", options.smoothing_groups);
   app.add_flag("--keep-file-winding", options.keep_file_winding);
+  app.add_flag("--optimize", options.optimize);
   app.add_flag("-h,--help", options.help);
   app.add_flag("--version", options.version);
   app.add_option("inputs", options.inputs);
@@ -76,6 +78,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::invalid_argument("-o and -d exclude each other");
   if (options.output && options.inputs.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
+  if (options.optimize && !kHaveMeshOptimizer)
+    throw std::invalid_argument(std::string("--optimize is not available: ") + kNoMeshOptimizer);
   if (options.quiet && options.verbose)
     throw std::invalid_argument("-q (--quiet) and -v (--verbose) exclude each other");
   return options;

@@ -17,6 +17,7 @@ struct Options {
   bool preview = false;            // --preview: a PNG beside each BMF
   bool smoothing_groups = false;   // --smoothing-groups: hard edges by groups
   bool keep_file_winding = false;  // --keep-file-winding: no flag-7 exchange
+  bool optimize = false;           // --optimize: GPU-friendly triangle order
   bool help = false;
   bool version = false;
 };

@@ -14,6 +14,7 @@ struct Arguments {
   std::vector<std::string> files;
   std::optional<std::string> output;  // -o: only with a single file
   bool json = false;                  // info --json
+  bool overdraw = false;              // info --overdraw
   bool all = false;                   // validate --all
   PreviewOptions preview;             // png --size --yaw --pitch
   bool help = false;

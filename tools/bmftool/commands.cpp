@@ -117,9 +117,9 @@ int RunInfo(const Arguments& arguments) {
     }
     if (!torvik::ValidateBmf(*file).empty()) status = 1;
     if (arguments.json)
-      std::printf("%s\n", InfoJson(path, *file).c_str());
+      std::printf("%s\n", InfoJson(path, *file, arguments.overdraw).c_str());
     else
-      std::fputs(InfoText(path, *file).c_str(), stdout);
+      std::fputs(InfoText(path, *file, arguments.overdraw).c_str(), stdout);
     std::fflush(stdout);
   }
   return status;

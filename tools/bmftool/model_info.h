@@ -24,9 +24,11 @@ struct FileTotals {
 
 FileTotals TotalsOf(const torvik::BmfFile& file);
 
-// A few lines per block, after a header line naming the path and the totals.
-std::string InfoText(const std::string& path, const torvik::BmfFile& file);
+// A few lines per block, after a header line naming the path and the totals
+// and one with the vertex cache figures; `overdraw` adds the overdraw to
+// those of the file and of each block.
+std::string InfoText(const std::string& path, const torvik::BmfFile& file, bool overdraw = false);
 // The same as one JSON object on one line.
-std::string InfoJson(const std::string& path, const torvik::BmfFile& file);
+std::string InfoJson(const std::string& path, const torvik::BmfFile& file, bool overdraw = false);
 // The JSON object for a file that can't be read: its path and the reason.
 std::string InfoErrorJson(const std::string& path, const std::string& error);
