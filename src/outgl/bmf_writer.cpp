@@ -160,18 +160,17 @@ class Encoder {
   std::size_t total_ = 0;
 };
 
-// Numbers the vertices of the block's triangles in first-use order, taking
-// the triangles in the material's order or, when `order` is not empty, in
-// the order it names (relative to the block's first triangle).
-void CrunchBlock(const Model& model, const Block& block, std::span<const std::uint32_t> order,
-                 TranslateTable& table, std::vector<BMF_UNVERTEX>& CrunchedVertex,
+// Gives the block's triangles a vertex table of their own, numbered in
+// first-use order.
+void CrunchBlock(const Model& model, const Block& block, TranslateTable& table,
+                 std::vector<BMF_UNVERTEX>& CrunchedVertex,
                  std::vector<BMF_SURFACE>& CrunchedIndex) {
   const std::vector<SURFACE>& triangles = model.PolyList[block.material].TriangleIndexList;
   CrunchedVertex.clear();
   CrunchedIndex.clear();
   table.NextBlock();
   for (std::size_t t = block.first; t < block.last; ++t) {
-    const SURFACE& s = triangles[order.empty() ? t : block.first + order[t - block.first]];
+    const SURFACE& s = triangles[t];
     uword corners[3];
     const dword model_corners[3] = {s.p0, s.p1, s.p2};
     for (int c = 0; c < 3; ++c) {
@@ -213,6 +212,31 @@ std::vector<std::uint32_t> ChooseOrder(const TriangleOrder& triangle_order, std:
   return order;
 }
 
+// Puts the crunched triangles in `order` and renumbers their vertices in
+// first-use order of it.
+void Reorder(std::span<const std::uint32_t> order, std::vector<BMF_UNVERTEX>& CrunchedVertex,
+             std::vector<BMF_SURFACE>& CrunchedIndex) {
+  constexpr std::uint32_t kUnplaced = UINT32_MAX;
+  std::vector<std::uint32_t> slot(CrunchedVertex.size(), kUnplaced);
+  std::vector<BMF_UNVERTEX> vertices;
+  std::vector<BMF_SURFACE> triangles;
+  vertices.reserve(CrunchedVertex.size());
+  triangles.reserve(CrunchedIndex.size());
+  for (const std::uint32_t t : order) {
+    uword corners[3] = {CrunchedIndex[t].p0, CrunchedIndex[t].p1, CrunchedIndex[t].p2};
+    for (uword& corner : corners) {
+      if (slot[corner] == kUnplaced) {
+        slot[corner] = static_cast<std::uint32_t>(vertices.size());
+        vertices.push_back(CrunchedVertex[corner]);
+      }
+      corner = static_cast<uword>(slot[corner]);
+    }
+    triangles.push_back(BMF_SURFACE{corners[0], corners[1], corners[2]});
+  }
+  CrunchedVertex.swap(vertices);
+  CrunchedIndex.swap(triangles);
+}
+
 void WriteBlock(const Model& model, const Block& block, std::size_t number,
                 const BmfWriteOptions& options, TranslateTable& table, Encoder& out,
                 std::vector<BMF_UNVERTEX>& CrunchedVertex,
@@ -231,12 +255,10 @@ void WriteBlock(const Model& model, const Block& block, std::size_t number,
   out.color(material.diffuse);
   out.color(material.specular);
 
-  CrunchBlock(model, block, {}, table, CrunchedVertex, CrunchedIndex);
-  if (options.triangle_order && !CrunchedIndex.empty()) {
-    const std::vector<std::uint32_t> order =
-        ChooseOrder(options.triangle_order, number, CrunchedVertex, CrunchedIndex);
-    CrunchBlock(model, block, order, table, CrunchedVertex, CrunchedIndex);
-  }
+  CrunchBlock(model, block, table, CrunchedVertex, CrunchedIndex);
+  if (options.triangle_order && !CrunchedIndex.empty())
+    Reorder(ChooseOrder(options.triangle_order, number, CrunchedVertex, CrunchedIndex),
+            CrunchedVertex, CrunchedIndex);
 
   out.u16(CrunchedVertex.size());
   byte* p = out.Grow(32 * CrunchedVertex.size());

@@ -1,6 +1,7 @@
 // 3ds2bmf as a user runs it: outputs, messages, exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "shapes.h"
 #include "test_support.h"
 #include "torvik32c/bmf_reader.h"
+#include "triangle_order.h"
 
 namespace {
 
@@ -149,6 +151,25 @@ TEST_F(Cli, OptimizeChangesOnlyTheOrderOfEachBlocksTriangles) {
   }
   EXPECT_GE(torvik::ReadBmfFile(dir.file("split-optimized.bmf")).blocks.size(), 2u);
   EXPECT_NE(Tool(dir, "--help").out.find("--optimize"), std::string::npos);
+}
+
+// Equal triangles, mirror images and rotations are told apart as the
+// writer needs: each input triangle is named once.
+TEST(GpuTriangleOrder, NamesEachTriangleOnce) {
+  std::vector<std::uint32_t> corners;
+  for (std::uint32_t i = 0; i < 300; ++i) {
+    const std::uint32_t a = i % 40, b = (i * 7 + 1) % 40, c = (i * 13 + 2) % 40;
+    corners.insert(corners.end(), {a, b, c, a, b, c, c, b, a, b, c, a});
+  }
+  std::vector<float> positions;
+  for (int v = 0; v < 40; ++v)
+    positions.insert(positions.end(), {static_cast<float>(v % 5), static_cast<float>(v / 5), 0});
+  const std::vector<std::uint32_t> order = GpuTriangleOrder({corners, positions, 40});
+  EXPECT_FALSE(std::is_sorted(order.begin(), order.end()));  // reordered, not kept
+  std::vector<std::uint32_t> sorted = order;
+  std::sort(sorted.begin(), sorted.end());
+  for (std::uint32_t t = 0; t < sorted.size(); ++t) ASSERT_EQ(sorted[t], t);
+  ASSERT_EQ(order.size(), corners.size() / 3);
 }
 
 TEST_F(Cli, HelpVersionAndUsageErrors) {

@@ -15,7 +15,8 @@ constexpr float kOverdrawThreshold = 1.05f;
 
 // A triangle's corners under the rotation that comes first, so that the
 // same triangle compares equal whichever corner it starts with, while its
-// winding still tells it apart from its mirror image.
+// winding still tells it apart from its mirror image.  Block-local corners
+// are below 65536, well within 21 bits each.
 std::uint64_t RotationKey(const std::uint32_t* corners) {
   std::uint64_t best = UINT64_MAX;
   for (int r = 0; r < 3; ++r) {
@@ -26,28 +27,71 @@ std::uint64_t RotationKey(const std::uint32_t* corners) {
   return best;
 }
 
+// The input triangles by rotation key: an open-addressing table whose every
+// key heads a list of the triangles with that key, in input order.
+class TrianglesByKey {
+ public:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
+  explicit TrianglesByKey(const std::vector<std::uint32_t>& corners)
+      : next_(corners.size() / 3, kNone) {
+    std::size_t size = 2;
+    while (size < 2 * next_.size()) size *= 2;
+    keys_.assign(size, kEmpty);
+    heads_.assign(size, kNone);
+    mask_ = size - 1;
+    std::vector<std::uint32_t> tails(size, kNone);
+    for (std::uint32_t t = 0; t < next_.size(); ++t) {
+      const std::uint64_t key = RotationKey(&corners[3 * t]);
+      const std::size_t slot = Find(key);
+      if (keys_[slot] == kEmpty) {
+        keys_[slot] = key;
+        heads_[slot] = t;
+      } else {
+        next_[tails[slot]] = t;
+      }
+      tails[slot] = t;
+    }
+  }
+
+  // The first input triangle with this key not taken yet, now taken; kNone
+  // when there is none.
+  std::uint32_t Take(std::uint64_t key) {
+    const std::size_t slot = Find(key);
+    const std::uint32_t t = heads_[slot];  // kNone for an empty slot
+    if (t != kNone) heads_[slot] = next_[t];
+    return t;
+  }
+
+ private:
+  // No key has all bits set: corners take 63 bits at most.
+  static constexpr std::uint64_t kEmpty = UINT64_MAX;
+
+  // The slot that holds `key`, or the empty one where it would go.
+  std::size_t Find(std::uint64_t key) const {
+    std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_;
+    while (keys_[slot] != kEmpty && keys_[slot] != key) slot = (slot + 1) & mask_;
+    return slot;
+  }
+
+  std::vector<std::uint64_t> keys_;
+  std::vector<std::uint32_t> heads_;
+  std::vector<std::uint32_t> next_;
+  std::size_t mask_ = 0;
+};
+
 // Which input triangle each triangle of `reordered` is.  meshoptimizer may
 // start a triangle at another corner; matching up to rotation gives each
 // output triangle back its input's corner order.  Equal triangles are taken
 // in input order.
 std::vector<std::uint32_t> MatchTriangles(const std::vector<std::uint32_t>& corners,
                                           const std::vector<std::uint32_t>& reordered) {
-  const std::size_t count = corners.size() / 3;
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> keys(count);
-  for (std::size_t t = 0; t < count; ++t)
-    keys[t] = {RotationKey(&corners[3 * t]), static_cast<std::uint32_t>(t)};
-  std::sort(keys.begin(), keys.end());
-  std::vector<std::size_t> taken(count, 0);  // per run of equal keys, how many are taken
-  std::vector<std::uint32_t> order(count);
-  for (std::size_t t = 0; t < count; ++t) {
-    const std::uint64_t key = RotationKey(&reordered[3 * t]);
-    const auto run = std::lower_bound(keys.begin(), keys.end(), std::make_pair(key, 0u));
-    const std::size_t first = static_cast<std::size_t>(run - keys.begin());
-    const std::size_t next = first + taken[first];
-    if (next >= count || keys[next].first != key)
+  TrianglesByKey inputs(corners);
+  std::vector<std::uint32_t> order(corners.size() / 3);
+  for (std::size_t t = 0; t < order.size(); ++t) {
+    order[t] = inputs.Take(RotationKey(&reordered[3 * t]));
+    if (order[t] == TrianglesByKey::kNone)
       throw std::runtime_error("meshoptimizer returned a triangle the block does not have");
-    ++taken[first];
-    order[t] = keys[next].second;
   }
   return order;
 }
