@@ -56,6 +56,9 @@ std::string BoundsText(const BlockFacts& facts) {
 struct GpuFigures {
   std::optional<VertexCacheFigures> cache;
   std::optional<double> overdraw;
+
+  std::optional<double> Acmr() const { return cache ? std::optional(cache->Acmr()) : std::nullopt; }
+  std::optional<double> Atvr() const { return cache ? std::optional(cache->Atvr()) : std::nullopt; }
 };
 
 GpuFigures BlockGpuFigures(const torvik::BmfBlock& block, bool overdraw) {
@@ -84,27 +87,22 @@ std::string Fixed(double value) {
 }
 
 std::string GpuText(const GpuFigures& figures, bool overdraw) {
-  std::string text = figures.cache ? "ACMR " + Fixed(figures.cache->Acmr()) + ", ATVR " +
-                                         Fixed(figures.cache->Atvr())
-                                   : std::string("ACMR and ATVR not measured");
+  std::string text = figures.cache
+                         ? "ACMR " + Fixed(*figures.Acmr()) + ", ATVR " + Fixed(*figures.Atvr())
+                         : std::string("ACMR and ATVR not measured");
   if (overdraw)
     text += figures.overdraw ? ", overdraw " + Fixed(*figures.overdraw) : ", no overdraw";
   return text;
 }
 
-std::string OptionalJson(bool present, double value) {
-  return present ? JsonNumber(static_cast<float>(value)) : std::string("null");
+std::string JsonOrNull(std::optional<double> value) {
+  return value ? JsonNumber(static_cast<float>(*value)) : std::string("null");
 }
 
 std::string GpuJson(const GpuFigures& figures, bool overdraw) {
   std::string json =
-      ",\"acmr\":" +
-      OptionalJson(figures.cache.has_value(), figures.cache ? figures.cache->Acmr() : 0) +
-      ",\"atvr\":" +
-      OptionalJson(figures.cache.has_value(), figures.cache ? figures.cache->Atvr() : 0);
-  if (overdraw)
-    json +=
-        ",\"overdraw\":" + OptionalJson(figures.overdraw.has_value(), figures.overdraw.value_or(0));
+      ",\"acmr\":" + JsonOrNull(figures.Acmr()) + ",\"atvr\":" + JsonOrNull(figures.Atvr());
+  if (overdraw) json += ",\"overdraw\":" + JsonOrNull(figures.overdraw);
   return json;
 }
 
