@@ -22,7 +22,9 @@ void AddGrid(Model& model, int count) {
                                 static_cast<float>(i * i % 11), static_cast<float>(i)});
 }
 
-Bytes U16(std::uint16_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
+Bytes U16(std::uint16_t v) {
+  return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+}
 Bytes F32(float f) {
   std::uint32_t bits;
   std::memcpy(&bits, &f, 4);
@@ -47,14 +49,14 @@ TEST(BmfLayout, OneTriangleFileIsExactly161Bytes) {
   for (int c = 0; c < 3; ++c)
     for (float f : {1.0f, 0.0f, 0.0f, 0.5f}) Append(expected, F32(f));
   Append(expected, U16(3));
-  for (const VERTEX& v : model.VertexList)
+  for (const VERTEX& v : model.VertexList())
     for (float f : {v.u, v.v, v.nx, v.ny, v.nz, v.x, v.y, v.z}) Append(expected, F32(f));
   Append(expected, U16(1));
   Append(expected, {0, 0, 1, 0, 2, 0});
   const Bytes bytes = torvik::OutGLBMFBytes(model);
   ASSERT_EQ(bytes.size(), 161u);
   EXPECT_EQ(bytes, expected);
-  EXPECT_EQ(model.VertexList[0].nz, 1.0f);
+  EXPECT_EQ(model.VertexList()[0].nz, 1.0f);
 }
 
 TEST(BmfLayout, TextureNameAndEmptyMaterials) {

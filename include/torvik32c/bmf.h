@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/export.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
 
@@ -47,11 +48,12 @@ struct BmfStats {
 // distinct vertices, or that has more than 65535 triangles, becomes several
 // consecutive blocks with the same texture name and colours.  Throws
 // ModelTooLarge when more than 65535 blocks would be needed.
-std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
+TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
 
 // Writes the model to `filename` through a temporary file that replaces the
-// destination only when complete.  Throws IoError (open_dest or write_dest),
+// destination only when complete.  Throws IoError (cannot_open or write_failed),
 // ModelTooLarge or WriterOutOfMemory; the destination is then left as it was.
-void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr);
+TORVIK_API void OutGLBMF(const Model& model, const std::string& filename,
+                         BmfStats* stats = nullptr);
 
 }  // namespace torvik
