@@ -1,7 +1,8 @@
 // The BMF writer.  Each material's triangles index the model's global vertex
 // table; the writer crunches them into blocks with a vertex table of their
 // own, numbered in first-use order, and 16-bit indices.  A material too
-// large for one block is split into several consecutive ones.
+// large for one block is split into several consecutive ones.  Every corner
+// names a vertex of the model: the model checks that as triangles come in.
 #include <cstring>
 #include <functional>
 #include <memory>
