@@ -129,6 +129,29 @@ TEST(Conversion, FacesReachTheModelOnlyThroughGroups) {
   EXPECT_EQ(model.PolyList()[1].NumTriangles(), 1u);
 }
 
+// A closed box stored with outward faces, every face flagged 7 (the usual
+// value): the exchange turns its normals inward, the file's own winding
+// keeps them outward.
+TEST(Conversion, KeptFileWindingGivesAClosedFlagSevenMeshOutwardNormals) {
+  Mesh box = t3ds::Box("Box", {-1, -1, -1}, {1, 1, 1});
+  const std::vector<std::uint8_t> plain = t3ds::BuildFile({}, {box});
+  for (Face& face : box.faces) face.flags = 7;
+  const std::vector<std::uint8_t> flagged = t3ds::BuildFile({}, {box});
+  const auto outward = [](const torvik::Model& model) {
+    int count = 0;
+    for (const torvik::VERTEX& v : model.VertexList())
+      count += v.nx * v.x + v.ny * v.y + v.nz * v.z > 0 ? 1 : 0;
+    return count;
+  };
+  const auto convert = [](const std::vector<std::uint8_t>& bytes, bool keep) {
+    return torvik::convert_to_outgl(torvik::HRead3dsScene(bytes, {.keep_file_winding = keep}));
+  };
+  EXPECT_EQ(outward(convert(plain, false)), 8);
+  EXPECT_EQ(outward(convert(flagged, false)), 0);
+  EXPECT_EQ(outward(convert(flagged, true)), 8);
+  EXPECT_EQ(outward(convert(plain, true)), 8);
+}
+
 TEST(Conversion, EmptySceneGivesAnEmptyModel) {
   const torvik::Model model = ConvertToModel(t3ds::BuildFile({}, {}));
   EXPECT_EQ(model.NumPolyLists(), 0u);

@@ -8,8 +8,10 @@
 // packed.  Vertices are numbered in first-use order within each block.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,9 +53,17 @@ struct BmfStats {
 TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
 
 // Writes the model to `filename` through a temporary file that replaces the
-// destination only when complete.  Throws IoError (cannot_open or write_failed),
-// ModelTooLarge or WriterOutOfMemory; the destination is then left as it was.
-TORVIK_API void OutGLBMF(const Model& model, const std::string& filename,
-                         BmfStats* stats = nullptr);
+// destination only when complete.  Throws IoError (cannot_open or
+// write_failed), ModelTooLarge or WriterOutOfMemory, or Cancelled when
+// `cancel` is raised before the file is complete; the destination is then
+// left as it was and the temporary file is removed.
+TORVIK_API void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr,
+                         const std::atomic<bool>* cancel = nullptr);
+
+// Writes `bytes` to `filename` the same way: through a temporary file beside
+// it, renamed over the destination when complete (a destination that is not
+// a regular file, such as a pipe or /dev/stdout, is written in place).
+// Throws IoError (cannot_open or write_failed).
+TORVIK_API void WriteFileReplacing(const std::string& filename, std::span<const byte> bytes);
 
 }  // namespace torvik

@@ -2,6 +2,7 @@
 // message that names the problem; errors in a file's bytes also say where.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,7 @@ class TORVIK_API Error : public std::runtime_error {
     too_large,      // the model does not fit the BMF format's 16-bit fields
     out_of_memory,  // a working table could not be allocated; the message says which
     invalid_model,  // a scene or model built by hand breaks a rule that every read file keeps
+    cancelled,      // the caller raised the cancellation flag
   };
 
   Error(Kind kind, const std::string& message) : std::runtime_error(message), kind(kind) {}
@@ -51,6 +53,19 @@ class TORVIK_API IoError : public Error {
     path = file;
   }
 };
+
+// cancelled: a conversion stopped because its caller raised the
+// cancellation flag.  No output was written, and any temporary file is gone.
+class TORVIK_API Cancelled : public Error {
+ public:
+  Cancelled() : Error(Kind::cancelled, "cancelled") {}
+};
+
+// Throws Cancelled when `flag` is given and raised.  Conversions call it
+// between their stages.
+inline void StopIfCancelled(const std::atomic<bool>* flag) {
+  if (flag != nullptr && flag->load(std::memory_order_relaxed)) throw Cancelled();
+}
 
 // too_large.
 class TORVIK_API ModelTooLarge : public Error {

@@ -77,6 +77,7 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
 
   dword current = 0;
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
+    StopIfCancelled(options.cancel);
     H3dsMeshObj& mesh = scene.meshobjlist[m];
     for (H3dsVert& vert : mesh.vertlist) std::swap(vert.y, vert.z);
     for (std::size_t i = 0; i < mesh.vertlist.size(); ++i) {
@@ -104,7 +105,9 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
     current += static_cast<dword>(mesh.vertlist.size());
     if (release_meshes) mesh = H3dsMeshObj();
   }
+  StopIfCancelled(options.cancel);
   model.AddQueuedPolygons();
+  StopIfCancelled(options.cancel);
   if (options.smoothing_groups)
     model.OutGLFinishModelBySmoothingGroups();
   else

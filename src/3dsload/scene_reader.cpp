@@ -21,6 +21,7 @@ H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options) {
 }
 
 H3dsScene ChunkReader::Read() {
+  if (bytes_.empty()) Fail("empty file", 0);
   const ChunkHeader main = ReadChunkHeader();
   if (main.id != kMainChunk) {
     chunk_ = main;
