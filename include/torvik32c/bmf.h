@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/export.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
 
@@ -72,23 +73,28 @@ struct BmfWriteOptions {
 // Serialises the model.  A material whose triangles use more than 65535
 // distinct vertices, or that has more than 65535 triangles, becomes several
 // consecutive blocks with the same texture name and colours.  Throws
-// ModelTooLarge when more than 65535 blocks would be needed, Error when
+// ModelTooLarge when more than 65535 blocks would be needed.
+TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
+// The same with options; throws Error (invalid_model) when
 // `options.triangle_order` returns something other than a permutation.
-std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr,
-                                const BmfWriteOptions& options = {});
+TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats,
+                                           const BmfWriteOptions& options);
 
 // Writes the model to `filename` through a temporary file that replaces the
-// destination only when complete.  Throws IoError (open_dest or write_dest),
-// ModelTooLarge or WriterOutOfMemory, or Cancelled when `cancel` is raised
-// before the file is complete; the destination is then left as it was and
-// the temporary file is removed.
-void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr,
-              const std::atomic<bool>* cancel = nullptr, const BmfWriteOptions& options = {});
+// destination only when complete.  Throws IoError (cannot_open or
+// write_failed), ModelTooLarge or WriterOutOfMemory, or Cancelled when
+// `cancel` is raised before the file is complete; the destination is then
+// left as it was and the temporary file is removed.
+TORVIK_API void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr,
+                         const std::atomic<bool>* cancel = nullptr);
+// The same with options, as for OutGLBMFBytes.
+TORVIK_API void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats,
+                         const std::atomic<bool>* cancel, const BmfWriteOptions& options);
 
 // Writes `bytes` to `filename` the same way: through a temporary file beside
 // it, renamed over the destination when complete (a destination that is not
 // a regular file, such as a pipe or /dev/stdout, is written in place).
-// Throws IoError (open_dest or write_dest).
-void WriteFileReplacing(const std::string& filename, std::span<const byte> bytes);
+// Throws IoError (cannot_open or write_failed).
+TORVIK_API void WriteFileReplacing(const std::string& filename, std::span<const byte> bytes);
 
 }  // namespace torvik

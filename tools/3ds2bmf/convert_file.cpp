@@ -29,7 +29,7 @@ void WriteStandardOutput(const std::vector<torvik::byte>& bytes) {
 #endif
   if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
       std::fflush(stdout) != 0)
-    throw torvik::IoError(torvik::IoError::Kind::write_dest, kStandardOutput,
+    throw torvik::IoError(torvik::Error::Kind::write_failed, kStandardOutput,
                           "error writing to standard output");
 }
 
