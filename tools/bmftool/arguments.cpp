@@ -110,6 +110,11 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
     } else if (arg == "--yaw") {
       Require(arguments, Command::png, arg, "png");
       arguments.preview.yaw_degrees = ParseNumber(arg, value());
+    } else if (arg == "--no-textures") {
+      Require(arguments, Command::png, arg, "png");
+      arguments.textures = false;
+    } else if (arg == "--texture-path") {
+      arguments.texture_paths.emplace_back(value());
     } else if (arg == "--pitch") {
       Require(arguments, Command::png, arg, "png");
       arguments.preview.pitch_degrees = ParseNumber(arg, value());

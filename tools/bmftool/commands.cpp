@@ -11,6 +11,8 @@
 #include "obj_export.h"
 #include "output_paths.h"
 #include "png_file.h"
+#include "preview_textures.h"
+#include "texture_report.h"
 
 namespace {
 
@@ -139,7 +141,13 @@ int RunObj(const Arguments& arguments) {
 int RunPng(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        PreviewTextures textures;
+        if (arguments.textures) {
+          textures = LoadPreviewTextures(
+              file, ResolveTextures(BlockTextureNames(file), path, arguments.texture_paths), true);
+          for (const std::string& problem : textures.problems) PrintError(path, problem);
+        }
         out_path = arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
-        WritePng(out_path, RenderPreview(file, arguments.preview));
+        WritePng(out_path, RenderPreview(file, arguments.preview, textures.Pointers()));
       });
 }
