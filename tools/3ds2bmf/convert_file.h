@@ -2,7 +2,11 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
+#include <vector>
+
+#include "torvik32c/texture_resolver.h"
 
 struct FileResult {
   std::string input;
@@ -14,6 +18,9 @@ struct FileResult {
   std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
   bool default_material = false;
   double milliseconds = 0;
+  std::vector<torvik::TextureResolution> textures;  // each distinct texture name, resolved
+  std::vector<bool> copied;           // per texture, with copy_textures: beside the BMF now
+  std::vector<std::string> warnings;  // 'texture "X.JPG" not found', ... (the file still converts)
 };
 
 struct FileSettings {
@@ -22,6 +29,14 @@ struct FileSettings {
   bool preview = false;
   // Hard edges where the model's smoothing groups say so.
   bool smoothing_groups = false;
+  // Folders searched for textures after the model's own.
+  std::vector<std::filesystem::path> texture_paths;
+  // Copy every found texture beside the BMF under its stored name.
+  bool copy_textures = false;
+  // A texture not found or ambiguous fails the file.
+  bool require_textures = false;
+  // Previews draw textures; false draws every block in its diffuse colour.
+  bool preview_textures = true;
 };
 
 // Never throws.  A file that fails leaves no output and any existing output

@@ -57,6 +57,8 @@ class Reporter {
 
  private:
   void Print(const FileResult& r) {
+    if (!options_.quiet || !r.ok)
+      for (const std::string& line : WarningLines(r)) std::fprintf(stderr, "%s\n", line.c_str());
     if (!r.ok) std::fprintf(stderr, "%s\n", ErrorLine(r).c_str());
     if (options_.json)
       std::printf("%s\n", JsonLine(r).c_str());
@@ -102,7 +104,11 @@ int Run(const Options& options) {
     for (std::size_t i = next++; i < options.inputs.size(); i = next++)
       reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i],
                                        {.preview = options.preview,
-                                        .smoothing_groups = options.smoothing_groups}));
+                                        .smoothing_groups = options.smoothing_groups,
+                                        .texture_paths = options.texture_paths,
+                                        .copy_textures = options.copy_textures,
+                                        .require_textures = options.require_textures,
+                                        .preview_textures = options.textures}));
   };
   std::vector<std::thread> threads;
   for (std::size_t t = 1; t < jobs; ++t) threads.emplace_back(worker);

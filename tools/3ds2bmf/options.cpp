@@ -78,6 +78,14 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.preview = true;
     } else if (arg == "--smoothing-groups") {
       options.smoothing_groups = true;
+    } else if (arg == "--texture-path") {
+      options.texture_paths.emplace_back(value(arg));
+    } else if (arg == "--copy-textures") {
+      options.copy_textures = true;
+    } else if (arg == "--require-textures") {
+      options.require_textures = true;
+    } else if (arg == "--no-textures") {
+      options.textures = false;
     } else if (arg == "-h" || arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {

@@ -42,11 +42,16 @@ std::string TextureJson(const torvik::TextureResolution& texture) {
   return json + "]}";
 }
 
-std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures) {
+std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures,
+                         const std::vector<bool>* copied) {
   std::string json = "[";
   for (std::size_t i = 0; i < textures.size(); ++i) {
     if (i != 0) json += ',';
     json += TextureJson(textures[i]);
+    if (copied != nullptr && i < copied->size()) {
+      json.pop_back();
+      json += std::string(",\"copied\":") + ((*copied)[i] ? "true" : "false") + "}";
+    }
   }
   return json + "]";
 }

@@ -22,8 +22,10 @@ std::size_t FoundCount(const std::vector<torvik::TextureResolution>& textures);
 // {"name":..,"path":..,"rule":..,"candidates":[..]}: path and rule null when
 // nothing was found, candidates empty unless the name is ambiguous.
 std::string TextureJson(const torvik::TextureResolution& texture);
-// The objects as a JSON array.
-std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures);
+// The objects as a JSON array; with `copied` (one flag per texture) each
+// object also says "copied": true or false.
+std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures,
+                         const std::vector<bool>* copied = nullptr);
 
 // 'texture "X.JPG" not found', or 'texture "X.JPG" is ambiguous: A, B
 // (using A)'; empty when the texture was found once.
