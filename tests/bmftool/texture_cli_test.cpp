@@ -119,4 +119,38 @@ TEST_F(BmftoolTextures, BrokenAndOversizedImagesAreRefusedWithAMessage) {
   EXPECT_THROW(LoadTextureImage(dir.file("huge.tga")), std::runtime_error);
 }
 
+TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
+  WriteQuad("C:\\MAPS\\QUAD.TGA");
+  std::filesystem::create_directories(dir.file("quad_maps"));
+  WriteFile(dir.file("quad_maps/Quad.tga"), t3ds::TgaBytes(Quadrants()));
+  const ToolRun text = Tool("info " + dir.file("quad.bmf"));
+  EXPECT_NE(text.out.find("block 0: texture \"C:\\\\MAPS\\\\QUAD.TGA\", " +
+                          dir.file("quad_maps/Quad.tga") + " (subfolder)\n"),
+            std::string::npos)
+      << text.out;
+  const ToolRun json = Tool("info --json " + dir.file("quad.bmf"));
+  EXPECT_NE(json.out.find("\"texture_file\":{\"name\":\"C:\\\\MAPS\\\\QUAD.TGA\",\"path\":\"" +
+                          dir.file("quad_maps/Quad.tga") +
+                          "\",\"rule\":\"subfolder\",\"candidates\":[]}"),
+            std::string::npos)
+      << json.out;
+
+  std::filesystem::create_directories(dir.file("export"));
+  EXPECT_EQ(Tool("obj -o " + dir.file("export/quad.obj") + " " + dir.file("quad.bmf")).status, 0);
+  const std::vector<std::uint8_t> mtl = ReadFile(dir.file("export/quad.mtl"));
+  EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("map_Kd ../quad_maps/Quad.tga\n"),
+            std::string::npos);
+
+  // Not found: the stored name, and info says so.
+  std::filesystem::remove_all(dir.file("quad_maps"));
+  EXPECT_NE(Tool("info " + dir.file("quad.bmf")).out.find("QUAD.TGA\", not found\n"),
+            std::string::npos);
+  EXPECT_NE(Tool("info --json " + dir.file("quad.bmf")).out.find("\"path\":null,\"rule\":null"),
+            std::string::npos);
+  Tool("obj -o " + dir.file("export/quad.obj") + " " + dir.file("quad.bmf"));
+  const std::vector<std::uint8_t> stored = ReadFile(dir.file("export/quad.mtl"));
+  EXPECT_NE(std::string(stored.begin(), stored.end()).find("map_Kd C:\\MAPS\\QUAD.TGA\n"),
+            std::string::npos);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
@@ -58,6 +59,28 @@ void WriteText(const std::string& path, const std::string& text) {
   }
 }
 
+// What each block's map_Kd names: the texture found, relative to the OBJ's
+// folder; the stored name when it was not found.
+std::vector<std::string> TextureFilesFor(const torvik::BmfFile& file, const std::string& path,
+                                         const std::filesystem::path& obj_folder,
+                                         const std::vector<std::filesystem::path>& texture_paths) {
+  const std::vector<torvik::TextureResolution> textures =
+      ResolveTextures(BlockTextureNames(file), path, texture_paths);
+  std::vector<std::string> files;
+  for (const torvik::BmfBlock& block : file.blocks) {
+    std::string name;
+    for (const torvik::TextureResolution& texture : textures) {
+      if (texture.name != block.TextureName() || !texture.found()) continue;
+      const std::filesystem::path found = std::filesystem::absolute(*texture.path);
+      const std::filesystem::path relative =
+          found.lexically_relative(std::filesystem::absolute(obj_folder));
+      name = (relative.empty() ? found : relative).generic_string();
+    }
+    files.push_back(name);
+  }
+  return files;
+}
+
 }  // namespace
 
 int RunInfo(const Arguments& arguments) {
@@ -68,10 +91,12 @@ int RunInfo(const Arguments& arguments) {
       status = 1;
       continue;
     }
+    const std::vector<torvik::TextureResolution> textures =
+        ResolveTextures(BlockTextureNames(*file), path, arguments.texture_paths);
     if (arguments.json)
-      std::printf("%s\n", InfoJson(path, *file).c_str());
+      std::printf("%s\n", InfoJson(path, *file, textures).c_str());
     else
-      std::fputs(InfoText(path, *file).c_str(), stdout);
+      std::fputs(InfoText(path, *file, textures).c_str(), stdout);
     std::fflush(stdout);
   }
   return status;
@@ -130,7 +155,10 @@ int RunObj(const Arguments& arguments) {
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         const std::string obj_path = arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
-        const ObjText text = ExportObj(file, FileName(mtl_path));
+        const ObjText text =
+            ExportObj(file, FileName(mtl_path),
+                      TextureFilesFor(file, path, std::filesystem::path(obj_path).parent_path(),
+                                      arguments.texture_paths));
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
         out_path = obj_path;

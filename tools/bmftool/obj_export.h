@@ -1,6 +1,7 @@
 // Wavefront OBJ and MTL text for a BMF model.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "torvik32c/bmf_reader.h"
@@ -14,5 +15,7 @@ struct ObjText {
 // name; positions, texture coordinates and normals as stored, so one OBJ
 // index stands for one BMF vertex in all three lists.  `mtl_name` is what
 // the OBJ's mtllib line names.  Triangles with an index outside their block
-// are left out.
-ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name);
+// are left out.  `texture_files`, when given, holds for each block what its
+// map_Kd names instead of the stored texture name (empty: the stored name).
+ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
+                  std::span<const std::string> texture_files = {});
