@@ -2,6 +2,7 @@
 // the conversion of a scene into a model.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -100,6 +101,10 @@ struct ConvertOptions {
   // corners end up with different normals is written once per normal.
   // Meshes without smoothing groups are smoothed as one group.
   bool smoothing_groups = false;
+  // When given, another thread (or a signal handler) may raise it to stop the
+  // conversion: it is checked between stages, and the conversion then throws
+  // Cancelled.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // What a conversion did, for reports.

@@ -85,7 +85,9 @@ TEST_F(BmftoolCli, ObjAndPngWriteTheirFiles) {
 
   const ToolRun unwritable = Tool("png " + dir.file("box.bmf") + " -o " + dir.file("no/such.png"));
   EXPECT_EQ(unwritable.status, 1);
-  EXPECT_EQ(unwritable.err.rfind("bmftool: " + dir.file("no/such.png") + ": can't write", 0), 0u)
+  EXPECT_EQ(
+      unwritable.err.rfind("bmftool: " + dir.file("no/such.png") + ": can't open for writing", 0),
+      0u)
       << unwritable.err;
 }
 

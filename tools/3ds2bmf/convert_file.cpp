@@ -1,6 +1,9 @@
 #include "convert_file.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -16,7 +19,27 @@
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
+
+void WriteStandardOutput(const std::vector<torvik::byte>& bytes) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+      std::fflush(stdout) != 0)
+    throw torvik::IoError(torvik::IoError::Kind::write_dest, kStandardOutput,
+                          "error writing to standard output");
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+}
 
 // Resolves the model's texture names and notes what is missing or
 // ambiguous; throws when the settings require every texture.
@@ -31,7 +54,7 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
     std::string problem = TextureProblem(texture);
     if (problem.empty()) continue;
     ++problems;
-    result.warnings.push_back(std::move(problem));
+    result.notes.push_back(result.input + ": " + problem);
   }
   if (settings.require_textures && problems != 0)
     throw std::runtime_error(std::to_string(problems) + " of " +
@@ -44,11 +67,13 @@ void CopyModelTextures(FileResult& result) {
   for (const torvik::TextureResolution& texture : result.textures) {
     TextureCopy copy = CopyTexture(texture, folder);
     result.copied.push_back(copy.copied);
-    if (!copy.problem.empty()) result.warnings.push_back(std::move(copy.problem));
+    if (!copy.problem.empty()) result.notes.push_back(result.input + ": " + copy.problem);
   }
 }
 
 }  // namespace
+
+std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
 
 FileResult ConvertFile(const std::string& input, const std::string& output,
                        const FileSettings& settings) {
@@ -57,36 +82,60 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   result.output = output;
   result.error_path = input;
   const auto start = std::chrono::steady_clock::now();
+  const bool to_stdout = output == kStandardOutput;
+  bool bmf_written = false;
   try {
+    torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
     model = torvik::convert_to_outgl(
         torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups}), &conversion,
-        {.smoothing_groups = settings.smoothing_groups});
+        {.smoothing_groups = settings.smoothing_groups, .cancel = settings.cancel});
     ResolveModelTextures(model, settings, result);
-    result.error_path = output;
+    result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
-    torvik::OutGLBMF(model, output, &written);
+    if (to_stdout) {
+      torvik::StopIfCancelled(settings.cancel);
+      WriteStandardOutput(torvik::OutGLBMFBytes(model, &written));
+    } else {
+      torvik::OutGLBMF(model, output, &written, settings.cancel);
+    }
+    bmf_written = true;
     result.blocks = written.blocks;
     result.vertices = written.vertices;
     result.triangles = written.triangles;
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
-    if (settings.copy_textures) CopyModelTextures(result);
-    if (settings.preview) {
+    if (settings.copy_textures && (to_stdout || !IsRegularFile(output)))
+      result.notes.push_back(result.error_path +
+                             ": no textures copied: the BMF did not go to a regular file");
+    else if (settings.copy_textures)
+      CopyModelTextures(result);
+    if (settings.preview && (to_stdout || !IsRegularFile(output))) {
+      result.notes.push_back(result.error_path +
+                             ": no preview: the BMF did not go to a regular file");
+    } else if (settings.preview) {
       // Drawn from the file as written, so the picture shows what a host loads.
-      result.error_path = WithExtension(output, ".bmf", ".png");
+      result.error_path = PreviewPath(output);
       const torvik::BmfFile file = torvik::ReadBmfFile(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
         textures = LoadPreviewTextures(file, result.textures, false);
-        for (std::string& problem : textures.problems)
-          result.warnings.push_back(std::move(problem));
+        for (const std::string& problem : textures.problems)
+          result.notes.push_back(input + ": " + problem);
       }
-      WritePng(result.error_path, RenderPreview(file, {}, textures.Pointers()));
+      const Image image = RenderPreview(file, {}, textures.Pointers());
+      torvik::StopIfCancelled(settings.cancel);
+      WritePng(result.error_path, image);
       result.preview = result.error_path;
     }
     result.ok = true;
+  } catch (const torvik::Cancelled&) {
+    result.cancelled = true;
+    result.preview_unfinished = bmf_written;
+    result.error = bmf_written
+                       ? "interrupted: the BMF " + output + " is complete, this preview is not"
+                       : "interrupted";
   } catch (const torvik::ModelTooLarge& error) {
     result.error = std::string("model too large for BMF: ") + error.what();
   } catch (const std::bad_alloc&) {

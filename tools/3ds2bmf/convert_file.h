@@ -1,6 +1,7 @@
 // Converts one 3DS file into one BMF file through the C++ API.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -8,38 +9,53 @@
 
 #include "torvik32c/texture_resolver.h"
 
+// The output name that means standard output.
+inline constexpr const char* kStandardOutput = "-";
+
 struct FileResult {
   std::string input;
   std::string output;
   bool ok = false;
+  bool cancelled = false;  // interrupted before the BMF was complete: no output
   std::string error;       // the detailed reason when !ok
   std::string error_path;  // the file the error is about
   std::string preview;     // the PNG written with --preview
+  // The BMF is complete but the preview asked for was interrupted.
+  bool preview_unfinished = false;
+  std::vector<std::string> notes;  // "PATH: what happened", printed as warnings
   std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
   bool default_material = false;
   double milliseconds = 0;
   std::vector<torvik::TextureResolution> textures;  // each distinct texture name, resolved
-  std::vector<bool> copied;           // per texture, with copy_textures: beside the BMF now
-  std::vector<std::string> warnings;  // 'texture "X.JPG" not found', ... (the file still converts)
+  std::vector<bool> copied;  // per texture, with copy_textures: beside the BMF now
 };
 
 struct FileSettings {
   // Also render the converted model into a PNG beside the BMF; a preview
-  // that can't be written fails the file but leaves the BMF in place.
+  // that can't be written fails the file but leaves the BMF in place.  A BMF
+  // written to standard output, a pipe or a device gets no preview (a note
+  // says so).
   bool preview = false;
   // Hard edges where the model's smoothing groups say so.
   bool smoothing_groups = false;
   // Folders searched for textures after the model's own.
   std::vector<std::filesystem::path> texture_paths;
-  // Copy every found texture beside the BMF under its stored name.
+  // Copy every found texture beside the BMF under its stored name (only when
+  // the BMF went to a regular file; a note says so otherwise).
   bool copy_textures = false;
   // A texture not found or ambiguous fails the file.
   bool require_textures = false;
   // Previews draw textures; false draws every block in its diffuse colour.
   bool preview_textures = true;
+  // Checked between the stages of the conversion: once raised, the file
+  // stops, leaving no output and no temporary file.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
+// Where --preview puts the PNG of the BMF `output`.
+std::string PreviewPath(const std::string& output);
+
 // Never throws.  A file that fails leaves no output and any existing output
-// file untouched.
+// file untouched.  `output` may be kStandardOutput.
 FileResult ConvertFile(const std::string& input, const std::string& output,
                        const FileSettings& settings = {});

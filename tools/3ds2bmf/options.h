@@ -9,7 +9,7 @@
 
 struct Options {
   std::vector<std::string> inputs;
-  std::optional<std::string> output;     // -o FILE
+  std::optional<std::string> output;     // -o FILE ("-": standard output)
   std::optional<std::string> directory;  // -d DIR
   std::size_t jobs = 0;                  // 0: one per core
   bool quiet = false;

@@ -52,13 +52,6 @@ std::string JsonLine(const FileResult& r) {
 
 std::string ErrorLine(const FileResult& r) { return "3ds2bmf: " + r.error_path + ": " + r.error; }
 
-std::vector<std::string> WarningLines(const FileResult& r) {
-  std::vector<std::string> lines;
-  for (const std::string& warning : r.warnings)
-    lines.push_back("3ds2bmf: " + r.input + ": " + warning);
-  return lines;
-}
-
 std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width) {
   const std::size_t filled = total == 0 ? width : done * width / total;
   std::string bar(1, '[');

@@ -1,19 +1,22 @@
 #include "commands.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
+#include <set>
+#include <span>
 #include <stdexcept>
 
+#include "file_identity.h"
+#include "interruption.h"
 #include "model_info.h"
 #include "obj_export.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_textures.h"
 #include "texture_report.h"
+#include "torvik32c/bmf.h"
+#include "torvik32c/errors.h"
 
 namespace {
 
@@ -49,13 +52,29 @@ std::optional<torvik::BmfFile> LoadDrawable(const std::string& path) {
 }
 
 void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error(std::string("can't write: ") + std::strerror(errno));
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) {
-    std::remove(path.c_str());
-    throw std::runtime_error("error writing");
+  torvik::WriteFileReplacing(
+      path, std::span(reinterpret_cast<const torvik::byte*>(text.data()), text.size()));
+}
+
+std::string ObjPath(const Arguments& arguments, const std::string& path) {
+  return arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
+}
+
+std::string PngPath(const Arguments& arguments, const std::string& path) {
+  return arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
+}
+
+// The files the command writes for the input `path`.
+std::vector<std::string> FilesWritten(const Arguments& arguments, const std::string& path) {
+  switch (arguments.command) {
+    case Command::obj: {
+      const std::string obj = ObjPath(arguments, path);
+      return {obj, WithExtension(obj, ".obj", ".mtl")};
+    }
+    case Command::png:
+      return {PngPath(arguments, path)};
+    default:
+      return {};
   }
 }
 
@@ -82,6 +101,19 @@ std::vector<std::string> TextureFilesFor(const torvik::BmfFile& file, const std:
 }
 
 }  // namespace
+
+std::string CheckOutputs(const Arguments& arguments) {
+  InputFiles inputs;
+  for (const std::string& path : arguments.files) inputs.Add(path);
+  std::set<std::string> seen;
+  for (const std::string& path : arguments.files) {
+    for (const std::string& file : FilesWritten(arguments, path)) {
+      if (inputs.Contains(file)) return "the output " + file + " is one of the input files";
+      if (!seen.insert(FileKey(file)).second) return "two outputs would both be written to " + file;
+    }
+  }
+  return "";
+}
 
 int RunInfo(const Arguments& arguments) {
   int status = 0;
@@ -134,6 +166,7 @@ template <class Write>
 int ForEachDrawable(const Arguments& arguments, Write&& write) {
   int status = 0;
   for (const std::string& path : arguments.files) {
+    if (Interrupted()) return InterruptedExitStatus();
     const std::optional<torvik::BmfFile> file = LoadDrawable(path);
     if (!file) {
       status = 1;
@@ -142,6 +175,9 @@ int ForEachDrawable(const Arguments& arguments, Write&& write) {
     std::string out_path;
     try {
       write(path, *file, out_path);
+    } catch (const torvik::IoError& error) {
+      PrintError(error.path, error.what());
+      status = 1;
     } catch (const std::exception& error) {
       PrintError(out_path, error.what());
       status = 1;
@@ -153,7 +189,7 @@ int ForEachDrawable(const Arguments& arguments, Write&& write) {
 int RunObj(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
-        const std::string obj_path = arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
+        const std::string obj_path = ObjPath(arguments, path);
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
         const ObjText text =
             ExportObj(file, FileName(mtl_path),
@@ -175,7 +211,7 @@ int RunPng(const Arguments& arguments) {
               file, ResolveTextures(BlockTextureNames(file), path, arguments.texture_paths), true);
           for (const std::string& problem : textures.problems) PrintError(path, problem);
         }
-        out_path = arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
+        out_path = PngPath(arguments, path);
         WritePng(out_path, RenderPreview(file, arguments.preview, textures.Pointers()));
       });
 }

@@ -5,6 +5,10 @@
 
 #include "arguments.h"
 
+// Refuses, before anything is written, outputs that would replace an input
+// or each other.  Returns the message, or "".
+std::string CheckOutputs(const Arguments& arguments);
+
 int RunInfo(const Arguments& arguments);
 int RunValidate(const Arguments& arguments);
 int RunObj(const Arguments& arguments);
