@@ -36,14 +36,14 @@ class BmftoolCli : public ::testing::Test {
 TEST_F(BmftoolCli, ValidateReportsEachViolationAndExitsOne) {
   const ToolRun good = Tool("validate " + dir.file("box.bmf"));
   EXPECT_EQ(good.status, 0) << good.err;
-  EXPECT_EQ(good.out, dir.file("box.bmf") + ": valid, 1 blocks\n");
+  EXPECT_EQ(good.out, dir.file("box.bmf") + ": valid, 1 block\n");
 
   const ToolRun bad = Tool("validate " + dir.file("box.bmf") + " " + dir.file("broken.bmf"));
   EXPECT_EQ(bad.status, 1);
   const std::string prefix = "bmftool: " + dir.file("broken.bmf") + ": byte ";
   EXPECT_EQ(bad.err, prefix + "2: the strip flag is 1, not 0\n" + prefix +
                          std::to_string(ReadFile(dir.file("broken.bmf")).size() - 1) +
-                         ": 1 bytes follow the last block\n");
+                         ": 1 byte follows the last block\n");
 
   const ToolRun missing = Tool("validate " + dir.file("missing.bmf"));
   EXPECT_EQ(missing.status, 1);
@@ -51,15 +51,33 @@ TEST_F(BmftoolCli, ValidateReportsEachViolationAndExitsOne) {
       << missing.err;
 }
 
+// info fails (exit 1) for a file that is invalid or unreadable, and --json
+// still gives that file a record.
+TEST_F(BmftoolCli, InfoOfInvalidOrForeignFilesExitsOne) {
+  const ToolRun invalid = Tool("info " + dir.file("broken.bmf"));
+  EXPECT_EQ(invalid.status, 1);
+  EXPECT_NE(invalid.out.find("not a valid BMF file: 2 violations"), std::string::npos);
+  WriteFile(dir.file("model.3ds"), t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 2, 3})}));
+  const ToolRun foreign = Tool("--json info " + dir.file("model.3ds") + " " + dir.file("box.bmf"));
+  EXPECT_EQ(foreign.status, 1);
+  EXPECT_NE(foreign.err.find("looks like a 3DS file, which 3ds2bmf converts"), std::string::npos)
+      << foreign.err;
+  EXPECT_EQ(foreign.out.rfind(
+                "{\"path\":\"" + dir.file("model.3ds") + "\",\"valid\":false,\"error\":", 0),
+            0u)
+      << foreign.out;
+  EXPECT_NE(foreign.out.find("\n{\"path\":\"" + dir.file("box.bmf") + "\""), std::string::npos);
+}
+
 TEST_F(BmftoolCli, InfoAsTextAndJson) {
   const ToolRun text = Tool("info " + dir.file("box.bmf"));
   EXPECT_EQ(text.status, 0) << text.err;
-  EXPECT_NE(text.out.find(": 1 blocks, 8 vertices, 24 triangles, "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find(": 1 block, 8 vertices, 24 triangles, "), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("bounds   x 0 .. 1, y 0 .. 3, z 0 .. 2"), std::string::npos);
   EXPECT_NE(text.out.find("normals  all unit length"), std::string::npos);
 
   const ToolRun json = Tool("info --json " + dir.file("box.bmf") + " " + dir.file("broken.bmf"));
-  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.status, 1) << json.err;  // broken.bmf is invalid
   EXPECT_NE(json.out.find("\"block_count\":1,\"vertices\":8,\"triangles\":24"), std::string::npos)
       << json.out;
   EXPECT_NE(json.out.find("\"valid\":true"), std::string::npos);
@@ -101,6 +119,18 @@ TEST_F(BmftoolCli, UsageErrorsExitTwo) {
   const ToolRun help = Tool("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: bmftool COMMAND"), std::string::npos);
+  // Options before the command, long forms; huge angles are taken modulo 360.
+  for (const std::string& args :
+       {"--output=" + dir.file("a.png") + " png --yaw 1e308 --pitch=-1e308 " + dir.file("box.bmf"),
+        "png --size=32 --yaw -1e308 -o " + dir.file("b.png") + " " + dir.file("box.bmf")}) {
+    const ToolRun run = Tool(args);
+    EXPECT_EQ(run.status, 0) << args << "\n" << run.err;
+  }
+  // An output that is the input is refused before anything is written.
+  const std::vector<std::uint8_t> box = ReadFile(dir.file("box.bmf"));
+  EXPECT_EQ(Tool("png -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
+  EXPECT_EQ(Tool("obj -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
+  EXPECT_EQ(ReadFile(dir.file("box.bmf")), box);
 }
 
 }  // namespace

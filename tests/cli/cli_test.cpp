@@ -71,7 +71,7 @@ TEST_F(Cli, JsonAndVerboseReports) {
 
   const ToolRun verbose = Tool(dir, "-v " + dir.file("box.3ds"));
   EXPECT_EQ(verbose.status, 0);
-  EXPECT_NE(verbose.out.find("1 blocks, 8 vertices, 24 triangles, 0 degenerate dropped, default "
+  EXPECT_NE(verbose.out.find("1 block, 8 vertices, 24 triangles, 0 degenerate dropped, default "
                              "material used"),
             std::string::npos)
       << verbose.out;
@@ -87,6 +87,7 @@ TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
   EXPECT_EQ(hard.status, 0) << hard.err;
   EXPECT_NE(hard.out.find("\"vertices\":24,"), std::string::npos) << hard.out;
   EXPECT_NE(Tool(dir, "--help").out.find("--smoothing-groups"), std::string::npos);
+  EXPECT_NE(Tool(dir, "--help").out.find("--keep-file-winding"), std::string::npos);
 }
 
 TEST_F(Cli, HelpVersionAndUsageErrors) {

@@ -89,8 +89,9 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::Model model;
     torvik::ConversionStats conversion;
     model = torvik::convert_to_outgl(
-        torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups}), &conversion,
-        {.smoothing_groups = settings.smoothing_groups, .cancel = settings.cancel});
+        torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
+                                      .keep_file_winding = settings.keep_file_winding}),
+        &conversion, {.smoothing_groups = settings.smoothing_groups, .cancel = settings.cancel});
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;

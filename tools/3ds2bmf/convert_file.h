@@ -38,6 +38,9 @@ struct FileSettings {
   bool preview = false;
   // Hard edges where the model's smoothing groups say so.
   bool smoothing_groups = false;
+  // Every face keeps its corners as the file stores them (no exchange for
+  // faces whose flag word is 7).
+  bool keep_file_winding = false;
   // Folders searched for textures after the model's own.
   std::vector<std::filesystem::path> texture_paths;
   // Copy every found texture beside the BMF under its stored name (only when

@@ -142,6 +142,7 @@ int Run(const Options& options) {
       reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i],
                                        {.preview = options.preview,
                                         .smoothing_groups = options.smoothing_groups,
+                                        .keep_file_winding = options.keep_file_winding,
                                         .texture_paths = options.texture_paths,
                                         .copy_textures = options.copy_textures,
                                         .require_textures = options.require_textures,

@@ -17,6 +17,7 @@ struct Options {
   bool json = false;
   bool preview = false;                              // --preview: a PNG beside each BMF
   bool smoothing_groups = false;                     // --smoothing-groups: hard edges by groups
+  bool keep_file_winding = false;                    // --keep-file-winding: no flag-7 exchange
   std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable
   bool copy_textures = false;                        // --copy-textures
   bool require_textures = false;                     // --require-textures

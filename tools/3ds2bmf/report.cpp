@@ -26,9 +26,9 @@ std::string TexturesText(const FileResult& r) {
 
 std::string SummaryLine(const FileResult& r) {
   if (!r.ok) return r.input + ": failed: " + r.error;
-  return r.input + ": " + std::to_string(r.blocks) + " blocks, " + std::to_string(r.vertices) +
-         " vertices, " + std::to_string(r.triangles) + " triangles, " +
-         std::to_string(r.degenerate) + " degenerate dropped, " +
+  return r.input + ": " + Counted(r.blocks, "block") + ", " +
+         Counted(r.vertices, "vertex", "vertices") + ", " + Counted(r.triangles, "triangle") +
+         ", " + std::to_string(r.degenerate) + " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
          TexturesText(r) + ", " + Milliseconds(r.milliseconds) + " ms -> " + r.output +
          (r.preview.empty() ? "" : " and " + r.preview);

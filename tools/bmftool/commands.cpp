@@ -9,6 +9,7 @@
 
 #include "file_identity.h"
 #include "interruption.h"
+#include "json_string.h"
 #include "model_info.h"
 #include "obj_export.h"
 #include "output_paths.h"
@@ -27,12 +28,26 @@ void PrintError(const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "bmftool: %s: %s\n", path.c_str(), reason.c_str());
 }
 
-// Reads a file, or prints why it can't.
-std::optional<torvik::BmfFile> Load(const std::string& path) {
+// Whether the file starts like a 3DS file (its main chunk 0x4D4D).
+bool LooksLike3ds(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  unsigned char start[2] = {0, 0};
+  const bool read = std::fread(start, 1, 2, file) == 2;
+  std::fclose(file);
+  return read && start[0] == 0x4D && start[1] == 0x4D;
+}
+
+// Reads a file, or says why it can't: on standard error, and in `reason`.
+std::optional<torvik::BmfFile> Load(const std::string& path, std::string* reason = nullptr) {
   try {
     return torvik::ReadBmfFile(path);
   } catch (const std::exception& error) {
-    PrintError(path, error.what());
+    std::string message = error.what();
+    if (LooksLike3ds(path))
+      message = "not a BMF file: it looks like a 3DS file, which 3ds2bmf converts into BMF";
+    PrintError(path, message);
+    if (reason != nullptr) *reason = message;
     return std::nullopt;
   }
 }
@@ -118,11 +133,14 @@ std::string CheckOutputs(const Arguments& arguments) {
 int RunInfo(const Arguments& arguments) {
   int status = 0;
   for (const std::string& path : arguments.files) {
-    const std::optional<torvik::BmfFile> file = Load(path);
+    std::string reason;
+    const std::optional<torvik::BmfFile> file = Load(path, &reason);
     if (!file) {
       status = 1;
+      if (arguments.json) std::printf("%s\n", InfoErrorJson(path, reason).c_str());
       continue;
     }
+    if (!torvik::ValidateBmf(*file).empty()) status = 1;
     const std::vector<torvik::TextureResolution> textures =
         ResolveTextures(BlockTextureNames(*file), path, arguments.texture_paths);
     if (arguments.json)
@@ -144,7 +162,7 @@ int RunValidate(const Arguments& arguments) {
     }
     const std::vector<torvik::BmfViolation> violations = torvik::ValidateBmf(*file);
     if (violations.empty()) {
-      std::printf("%s: valid, %zu blocks\n", path.c_str(), file->blocks.size());
+      std::printf("%s: valid, %s\n", path.c_str(), Counted(file->blocks.size(), "block").c_str());
       continue;
     }
     status = 1;
@@ -153,8 +171,8 @@ int RunValidate(const Arguments& arguments) {
     for (std::size_t i = 0; i < shown; ++i)
       PrintError(path, torvik::DescribeViolation(violations[i]));
     if (shown < violations.size())
-      PrintError(path, "and " + std::to_string(violations.size() - shown) +
-                           " more violations (--all shows them)");
+      PrintError(path, "and " + Counted(violations.size() - shown, "more violation") +
+                           " (--all shows them)");
   }
   return status;
 }

@@ -35,3 +35,5 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file,
 // the resolved texture's object, or null for a block without a texture.
 std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
                      const std::vector<torvik::TextureResolution>& textures = {});
+// The JSON object for a file that can't be read: its path and the reason.
+std::string InfoErrorJson(const std::string& path, const std::string& error);
