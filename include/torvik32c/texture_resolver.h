@@ -46,12 +46,14 @@
 #include <string_view>
 #include <vector>
 
+#include "torvik32c/export.h"
+
 namespace torvik {
 
 enum class TextureRule { stored_path, last_component, subfolder, short_name, other_extension };
 
 // "path", "name", "subfolder", "8.3", "extension".
-const char* TextureRuleName(TextureRule rule);
+TORVIK_API const char* TextureRuleName(TextureRule rule);
 
 struct TextureResolution {
   std::string name;                               // as stored
@@ -66,8 +68,8 @@ struct TextureResolution {
 // Paths in the result are the search folders as given joined with the names
 // found on disk: relative when the folders are.  Never throws for a folder
 // or file that can't be read; only std::bad_alloc can escape.
-TextureResolution ResolveTexture(std::string_view stored_name,
-                                 const std::filesystem::path& model_file,
-                                 std::span<const std::filesystem::path> extra_folders = {});
+TORVIK_API TextureResolution
+ResolveTexture(std::string_view stored_name, const std::filesystem::path& model_file,
+               std::span<const std::filesystem::path> extra_folders = {});
 
 }  // namespace torvik

@@ -1,4 +1,4 @@
-#include "texture_names.h"
+#include "textures/texture_names.h"
 
 #include <algorithm>
 #include <array>

@@ -8,7 +8,7 @@
 #include <functional>
 #include <system_error>
 
-#include "texture_names.h"
+#include "textures/texture_names.h"
 
 namespace torvik {
 

@@ -32,7 +32,7 @@ void WriteStandardOutput(const std::vector<torvik::byte>& bytes) {
 #endif
   if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
       std::fflush(stdout) != 0)
-    throw torvik::IoError(torvik::IoError::Kind::write_dest, kStandardOutput,
+    throw torvik::IoError(torvik::Error::Kind::write_failed, kStandardOutput,
                           "error writing to standard output");
 }
 
@@ -46,7 +46,8 @@ bool IsRegularFile(const std::string& path) {
 void ResolveModelTextures(const torvik::Model& model, const FileSettings& settings,
                           FileResult& result) {
   std::vector<std::string> names;
-  for (const torvik::POLYGONLIST& material : model.PolyList) names.push_back(material.texturename);
+  for (const torvik::POLYGONLIST& material : model.PolyList())
+    names.push_back(material.texturename);
   result.textures =
       ResolveTextures(DistinctTextureNames(names), result.input, settings.texture_paths);
   std::size_t problems = 0;

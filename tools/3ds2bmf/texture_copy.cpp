@@ -1,11 +1,13 @@
 #include "texture_copy.h"
 
+#include <exception>
 #include <fstream>
 #include <mutex>
-#include <random>
 #include <system_error>
 
 #include "json_string.h"
+#include "torvik32c/bmf.h"
+#include "torvik32c/file_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -38,15 +40,6 @@ bool SameBytes(const fs::path& a, const fs::path& b) {
   return in_a.eof() && in_b.eof();
 }
 
-fs::path TemporaryBeside(const fs::path& dest) {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
-  std::string name = dest.filename().string();
-  name.insert(0, 1, '.');
-  name += ".tmp";
-  name += std::to_string(random() % 1000000000);
-  return dest.parent_path() / name;
-}
-
 }  // namespace
 
 TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path& folder) {
@@ -70,14 +63,11 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
     }
     return result;
   }
-  const fs::path temp = TemporaryBeside(dest);
-  fs::copy_file(*texture.path, temp, error);
-  if (!error) fs::rename(temp, dest, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
+  try {
+    torvik::WriteFileReplacing(dest.string(), torvik::ReadFileBytes(texture.path->string()));
+  } catch (const std::exception& failure) {
     result.problem = name + ": can't copy " + texture.path->string() + " to " + dest.string() +
-                     ": " + error.message();
+                     ": " + failure.what();
     return result;
   }
   result.copied = true;
