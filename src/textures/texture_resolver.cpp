@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <system_error>
+#include <unordered_map>
 
 #include "textures/texture_names.h"
 
@@ -114,13 +115,11 @@ class Search {
   void AddMatching(const Place& folder, Kind kind, Match&& match, std::string_view exact,
                    std::vector<Place>& found) const {
     std::vector<std::string> names;
-    std::error_code error;
-    fs::directory_iterator it(folder.listed, error);
-    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-      const fs::directory_entry& entry = *it;
-      const std::string name = entry.path().filename().string();
-      if (!match(std::string_view(name)) || !Admissible(entry, kind)) continue;
-      names.push_back(name);
+    for (const std::string& name : Listing(folder.listed)) {
+      if (!match(std::string_view(name))) continue;
+      std::error_code error;
+      const fs::directory_entry entry(folder.listed / name, error);
+      if (!error && Admissible(entry, kind)) names.push_back(name);
     }
     std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
       if ((a == exact) != (b == exact)) return a == exact;
@@ -128,6 +127,18 @@ class Search {
     });
     for (const std::string& name : names)
       found.push_back({folder.shown / name, folder.listed / name});
+  }
+
+  // The names in a folder, read once per search: every rule lists the
+  // search folder again, and one folder may hold thousands of files.
+  const std::vector<std::string>& Listing(const fs::path& folder) const {
+    auto [listing, added] = listings_.try_emplace(folder.string());
+    if (!added) return listing->second;
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error))
+      listing->second.push_back(it->path().filename().string());
+    return listing->second;
   }
 
   // The entry is of the kind wanted, and a link only when it leads inside
@@ -145,6 +156,7 @@ class Search {
   std::string model_stem_;
   std::vector<Place> folders_;
   std::vector<fs::path> roots_;
+  mutable std::unordered_map<std::string, std::vector<std::string>> listings_;
 };
 
 // Every file the rule finds in one search folder, in the documented order.
