@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "model_info.h"
 #include "shapes.h"
 #include "test_support.h"
 
@@ -83,6 +84,50 @@ TEST_F(BmftoolCli, InfoAsTextAndJson) {
   EXPECT_NE(json.out.find("\"valid\":true"), std::string::npos);
   EXPECT_NE(json.out.find("\"valid\":false"), std::string::npos);
   EXPECT_NE(json.out.find("\"diffuse\":[1,1,1,1]"), std::string::npos);
+}
+
+// ACMR and ATVR for a 16-entry FIFO cache, per block and summed over the
+// file, and with --overdraw the overdraw; none where they can't be measured.
+TEST_F(BmftoolCli, InfoMeasuresTheVertexCacheAndOverdraw) {
+  // The box's 8 vertices all fit the cache: each is transformed once.
+  const ToolRun text = Tool("info " + dir.file("box.bmf"));
+  EXPECT_NE(text.out.find("\n  GPU      ACMR 0.333, ATVR 1.000\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("normals  all unit length\n    GPU      ACMR 0.333, ATVR 1.000\n"),
+            std::string::npos);
+  const ToolRun json = Tool("info --json --overdraw " + dir.file("box.bmf"));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"valid\":true,\"acmr\":0.33333334,\"atvr\":1,\"overdraw\":"),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"non_unit_normals\":0,\"acmr\":0.33333334,\"atvr\":1,\"overdraw\":"),
+            std::string::npos);
+  EXPECT_EQ(Tool("validate --overdraw " + dir.file("box.bmf")).status, 2);
+
+  torvik::BmfBlock triangle;
+  triangle.name_field = std::string(1, '\0');
+  triangle.vertices = {
+      {0, 0, 0, 0, 1, 0, 0, 0}, {0, 0, 0, 0, 1, 1, 0, 0}, {0, 0, 0, 0, 1, 0, 1, 0}};
+  triangle.triangles = {{0, 1, 2}};
+  torvik::BmfBlock twice = triangle;  // the same triangle drawn twice
+  twice.triangles.push_back({1, 2, 0});
+  torvik::BmfBlock empty = triangle;
+  empty.vertices.clear();
+  empty.triangles.clear();
+  torvik::BmfFile file;
+  file.blocks = {triangle, twice, empty};
+  const std::string measured = InfoText("m.bmf", file, {}, true);
+  EXPECT_NE(measured.find("\n  GPU      ACMR 2.000, ATVR 1.000, overdraw "), std::string::npos)
+      << measured;
+  EXPECT_NE(measured.find("GPU      ACMR 3.000, ATVR 1.000, overdraw 1.000\n"), std::string::npos);
+  EXPECT_NE(measured.find("GPU      ACMR 1.500, ATVR 1.000, overdraw 2.000\n"), std::string::npos);
+  EXPECT_EQ(measured.find("GPU", measured.find("block 2")), std::string::npos);
+  file.blocks[1].triangles.push_back({0, 1, 3});  // past the vertex table
+  const std::string unmeasured = InfoText("m.bmf", file, {}, true);
+  EXPECT_NE(unmeasured.find("\n  GPU      ACMR and ATVR not measured, no overdraw\n"),
+            std::string::npos)
+      << unmeasured;
+  EXPECT_NE(InfoJson("m.bmf", file, {}, true).find("\"acmr\":null,\"atvr\":null,\"overdraw\":null"),
+            std::string::npos);
 }
 
 TEST_F(BmftoolCli, ObjAndPngWriteTheirFiles) {

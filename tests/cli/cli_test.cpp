@@ -1,12 +1,18 @@
 // 3ds2bmf as a user runs it: outputs, messages, exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
+#include "cache_metrics.h"
+#include "presets.h"
 #include "shapes.h"
 #include "test_support.h"
+#include "torvik32c/bmf_reader.h"
+#include "triangle_order.h"
 
 namespace {
 
@@ -88,6 +94,82 @@ TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
   EXPECT_NE(hard.out.find("\"vertices\":24,"), std::string::npos) << hard.out;
   EXPECT_NE(Tool(dir, "--help").out.find("--smoothing-groups"), std::string::npos);
   EXPECT_NE(Tool(dir, "--help").out.find("--keep-file-winding"), std::string::npos);
+}
+
+// The optimized file holds the plain file's blocks with the same triangles
+// (as vertex records, up to rotation), in an order no worse for the cache.
+void ExpectOnlyTheOrderImproved(const std::string& plain_path, const std::string& optimized_path) {
+  const torvik::BmfFile plain = torvik::ReadBmfFile(plain_path);
+  const torvik::BmfFile optimized = torvik::ReadBmfFile(optimized_path);
+  EXPECT_TRUE(torvik::ValidateBmf(optimized).empty()) << optimized_path;
+  ASSERT_EQ(optimized.blocks.size(), plain.blocks.size()) << optimized_path;
+  for (std::size_t b = 0; b < plain.blocks.size(); ++b) {
+    const torvik::BmfBlock& p = plain.blocks[b];
+    const torvik::BmfBlock& o = optimized.blocks[b];
+    EXPECT_EQ(o.name_field, p.name_field);
+    EXPECT_EQ(std::memcmp(&o.diffuse, &p.diffuse, sizeof p.diffuse), 0);
+    EXPECT_EQ(o.vertices.size(), p.vertices.size()) << optimized_path << " block " << b;
+    EXPECT_EQ(testing_support::TriangleRecords(o.vertices, o.triangles),
+              testing_support::TriangleRecords(p.vertices, p.triangles))
+        << optimized_path << " block " << b;
+    if (p.triangles.empty()) continue;
+    EXPECT_LE(MeasureVertexCache(o)->transformed, MeasureVertexCache(p)->transformed)
+        << optimized_path << " block " << b;
+  }
+}
+
+TEST_F(Cli, OptimizeChangesOnlyTheOrderOfEachBlocksTriangles) {
+  WriteFile(dir.file("small.3ds"), t3ds::BuildPreset("small"));
+  // Three tori on one material: more vertices than one block holds.
+  std::vector<t3ds::Mesh> tori;
+  for (int i = 0; i < 3; ++i) {
+    tori.push_back(t3ds::Torus("T" + std::to_string(i), 3, 1, 150, 150, {8.0f * i, 0, 0}));
+    t3ds::AssignAll(tori.back(), "M");
+    for (std::size_t f = 0; f < tori.back().faces.size(); ++f)
+      tori.back().smoothing.push_back(f / 2 % 3 == 0 ? 1 : 2);
+  }
+  WriteFile(dir.file("split.3ds"), t3ds::BuildFile({t3ds::Material{.name = "M",
+                                                                   .ambient = {},
+                                                                   .diffuse = {},
+                                                                   .specular = {},
+                                                                   .transparency = {},
+                                                                   .texture = ""}},
+                                                   tori));
+  for (const std::string name : {"small", "split", "torus"}) {
+    for (const std::string flags : {"", "--smoothing-groups "}) {
+      const std::string input = dir.file(name == "torus" ? "torus.3DS" : name + ".3ds");
+      const std::string plain = dir.file(name + "-plain.bmf");
+      const std::string optimized = dir.file(name + "-optimized.bmf");
+      ASSERT_EQ(Tool(dir, flags + input + " -o " + plain).status, 0);
+      const ToolRun run = Tool(dir, flags + "--optimize " + input + " -o " + optimized);
+      ASSERT_EQ(run.status, 0) << run.err;
+      ExpectOnlyTheOrderImproved(plain, optimized);
+      if (name != "torus") {  // too small to gain
+        EXPECT_NE(ReadFile(plain), ReadFile(optimized)) << flags << name;
+      }
+    }
+  }
+  EXPECT_GE(torvik::ReadBmfFile(dir.file("split-optimized.bmf")).blocks.size(), 2u);
+  EXPECT_NE(Tool(dir, "--help").out.find("--optimize"), std::string::npos);
+}
+
+// Equal triangles, mirror images and rotations are told apart as the
+// writer needs: each input triangle is named once.
+TEST(GpuTriangleOrder, NamesEachTriangleOnce) {
+  std::vector<std::uint32_t> corners;
+  for (std::uint32_t i = 0; i < 300; ++i) {
+    const std::uint32_t a = i % 40, b = (i * 7 + 1) % 40, c = (i * 13 + 2) % 40;
+    corners.insert(corners.end(), {a, b, c, a, b, c, c, b, a, b, c, a});
+  }
+  std::vector<float> positions;
+  for (int v = 0; v < 40; ++v)
+    positions.insert(positions.end(), {static_cast<float>(v % 5), static_cast<float>(v / 5), 0});
+  const std::vector<std::uint32_t> order = GpuTriangleOrder({corners, positions, 40});
+  EXPECT_FALSE(std::is_sorted(order.begin(), order.end()));  // reordered, not kept
+  std::vector<std::uint32_t> sorted = order;
+  std::sort(sorted.begin(), sorted.end());
+  for (std::uint32_t t = 0; t < sorted.size(); ++t) ASSERT_EQ(sorted[t], t);
+  ASSERT_EQ(order.size(), corners.size() / 3);
 }
 
 TEST_F(Cli, HelpVersionAndUsageErrors) {

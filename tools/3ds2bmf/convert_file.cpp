@@ -18,6 +18,7 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
+#include "triangle_order.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -96,11 +97,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
+    torvik::BmfWriteOptions write_options;
+    if (settings.optimize) write_options.triangle_order = GpuTriangleOrder;
     if (to_stdout) {
       torvik::StopIfCancelled(settings.cancel);
-      WriteStandardOutput(torvik::OutGLBMFBytes(model, &written));
+      WriteStandardOutput(torvik::OutGLBMFBytes(model, &written, write_options));
     } else {
-      torvik::OutGLBMF(model, output, &written, settings.cancel);
+      torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
     }
     bmf_written = true;
     result.blocks = written.blocks;

@@ -50,6 +50,8 @@ struct FileSettings {
   bool require_textures = false;
   // Previews draw textures; false draws every block in its diffuse colour.
   bool preview_textures = true;
+  // Each block's triangles in a GPU-friendly order (GpuTriangleOrder).
+  bool optimize = false;
   // Checked between the stages of the conversion: once raised, the file
   // stops, leaving no output and no temporary file.
   const std::atomic<bool>* cancel = nullptr;

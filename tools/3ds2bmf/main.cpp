@@ -147,6 +147,7 @@ int Run(const Options& options) {
                                         .copy_textures = options.copy_textures,
                                         .require_textures = options.require_textures,
                                         .preview_textures = options.textures,
+                                        .optimize = options.optimize,
                                         .cancel = &InterruptionFlag()}));
   };
   std::vector<std::thread> threads;

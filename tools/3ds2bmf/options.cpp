@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "command_line.h"
+#include "meshoptimizer_available.h"
 
 const char* const kUsage =
     "Usage: 3ds2bmf [options] INPUT.3ds...\n"
@@ -49,6 +50,11 @@ const char* const kUsage =
     "                      a texture that is not found, or found more than once,\n"
     "                      fails its file: no BMF is written\n"
     "      --no-textures   previews draw every block in its diffuse colour\n"
+    "      --optimize      store each block's triangles in the order that suits a GPU:\n"
+    "                      for its vertex cache, then against overdraw (meshoptimizer).\n"
+    "                      The triangles, their windings, the vertex records and the\n"
+    "                      blocks stay the same; 'bmftool info' measures the gain\n"
+    "                      (ACMR, ATVR).  Builds without meshoptimizer refuse it\n"
     "  -h, --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
@@ -92,6 +98,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--copy-textures", options.copy_textures);
   app.add_flag("--require-textures", options.require_textures);
   app.add_flag("--no-textures", no_textures);
+  app.add_flag("--optimize", options.optimize);
   app.add_flag("-h,--help", options.help);
   app.add_flag("--version", options.version);
   app.add_option("inputs", options.inputs);
@@ -108,6 +115,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::invalid_argument("-o and -d exclude each other");
   if (options.output && options.inputs.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
+  if (options.optimize && !kHaveMeshOptimizer)
+    throw std::invalid_argument(std::string("--optimize is not available: ") + kNoMeshOptimizer);
   if (options.quiet && options.verbose)
     throw std::invalid_argument("-q (--quiet) and -v (--verbose) exclude each other");
   return options;

@@ -22,6 +22,7 @@ struct Options {
   bool copy_textures = false;                        // --copy-textures
   bool require_textures = false;                     // --require-textures
   bool textures = true;                              // false: --no-textures
+  bool optimize = false;                             // --optimize: GPU-friendly triangle order
   bool help = false;
   bool version = false;
 };

@@ -19,6 +19,7 @@ struct Arguments {
   PreviewOptions preview;                            // png --size --yaw --pitch
   std::vector<std::filesystem::path> texture_paths;  // --texture-path: more texture folders
   bool textures = true;                              // png: false with --no-textures
+  bool overdraw = false;                             // info --overdraw
   bool help = false;
   bool version = false;
 };

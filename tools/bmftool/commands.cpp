@@ -144,9 +144,9 @@ int RunInfo(const Arguments& arguments) {
     const std::vector<torvik::TextureResolution> textures =
         ResolveTextures(BlockTextureNames(*file), path, arguments.texture_paths);
     if (arguments.json)
-      std::printf("%s\n", InfoJson(path, *file, textures).c_str());
+      std::printf("%s\n", InfoJson(path, *file, textures, arguments.overdraw).c_str());
     else
-      std::fputs(InfoText(path, *file, textures).c_str(), stdout);
+      std::fputs(InfoText(path, *file, textures, arguments.overdraw).c_str(), stdout);
     std::fflush(stdout);
   }
   return status;
