@@ -1,14 +1,12 @@
 #include "commands.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <optional>
 #include <stdexcept>
 
 #include "model_info.h"
 #include "obj_export.h"
+#include "output_file.h"
 #include "output_paths.h"
 #include "png_file.h"
 
@@ -43,17 +41,6 @@ std::optional<torvik::BmfFile> LoadDrawable(const std::string& path) {
     }
   }
   return file;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error(std::string("can't write: ") + std::strerror(errno));
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) {
-    std::remove(path.c_str());
-    throw std::runtime_error("error writing");
-  }
 }
 
 }  // namespace
@@ -130,9 +117,9 @@ int RunObj(const Arguments& arguments) {
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
         const ObjText text = ExportObj(file, FileName(mtl_path));
         out_path = mtl_path;
-        WriteText(mtl_path, text.mtl);
+        WriteOutputFile(mtl_path, text.mtl);
         out_path = obj_path;
-        WriteText(obj_path, text.obj);
+        WriteOutputFile(obj_path, text.obj);
       });
 }
 
