@@ -17,6 +17,7 @@
 #include "obj_export.h"
 #include "shapes.h"
 #include "test_support.h"
+#include "texture_finder.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ TexturedModel WriteTexturedModel(const TempDir& dir) {
   std::vector<t3ds::Mesh> meshes = {t3ds::Torus("Ring", 2, 0.5f, 8, 6),
                                     t3ds::Box("Rock", {3, 0, 0}, {4, 1, 1}),
                                     t3ds::Box("Gone", {5, 0, 0}, {6, 1, 1})};
-  const char* textures[] = {"bricks.tga", "moss.png", "gone.bmp"};
+  const char* textures[] = {"BRICKS.TGA", "moss.png", "gone.bmp"};  // found whatever the case
   std::vector<t3ds::Material> materials;
   for (std::size_t i = 0; i < meshes.size(); ++i) {
     materials.push_back(
@@ -201,12 +202,7 @@ TexturedModel WriteTexturedModel(const TempDir& dir) {
     t3ds::AssignAll(meshes[i], meshes[i].name);
   }
   model.bmf = BmfOf(materials, meshes);
-  const std::filesystem::path folder = dir.path();
-  model.options.find_texture =
-      [folder](const std::string& name) -> std::optional<std::filesystem::path> {
-    if (!std::filesystem::exists(folder / name)) return std::nullopt;
-    return folder / name;
-  };
+  model.options.find_texture = TexturesBeside(dir.path() / "model.bmf");
   return model;
 }
 
@@ -220,6 +216,7 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
   ASSERT_EQ(json["images"].size(), 2u);
   const auto image_bytes = [&](std::size_t image) {
     EXPECT_EQ(json["images"][image]["mimeType"], "image/png");
+    EXPECT_EQ(json["images"][image]["name"], image == 0 ? "BRICKS.TGA" : "moss.png");
     const auto& view = json["bufferViews"][json["images"][image]["bufferView"].get<std::size_t>()];
     const auto first = document.binary.begin() + view["byteOffset"].get<std::ptrdiff_t>();
     return std::vector<std::uint8_t>(first, first + view["byteLength"].get<std::ptrdiff_t>());

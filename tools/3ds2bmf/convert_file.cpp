@@ -4,9 +4,11 @@
 #include <exception>
 #include <new>
 
+#include "gltf_export.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
+#include "texture_finder.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
@@ -33,11 +35,19 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.triangles = written.triangles;
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
-    if (settings.preview) {
-      // Drawn from the file as written, so the picture shows what a host loads.
-      result.error_path = WithExtension(output, ".bmf", ".png");
-      WritePng(result.error_path, RenderPreview(torvik::ReadBmfFile(output)));
-      result.preview = result.error_path;
+    if (settings.preview || settings.gltf) {
+      // Made from the file as written, so they show what a host loads.
+      const torvik::BmfFile file = torvik::ReadBmfFile(output);
+      if (settings.preview) {
+        result.error_path = WithExtension(output, ".bmf", ".png");
+        WritePng(result.error_path, RenderPreview(file));
+        result.preview = result.error_path;
+      }
+      if (settings.gltf) {
+        result.error_path = WithExtension(output, ".bmf", ".glb");
+        result.warnings = WriteGltf(file, result.error_path, {TexturesBeside(input)});
+        result.gltf = result.error_path;
+      }
     }
     result.ok = true;
   } catch (const torvik::ModelTooLarge& error) {

@@ -21,7 +21,7 @@ std::string SummaryLine(const FileResult& r) {
          std::to_string(r.degenerate) + " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
          Milliseconds(r.milliseconds) + " ms -> " + r.output +
-         (r.preview.empty() ? "" : " and " + r.preview);
+         (r.preview.empty() ? "" : " and " + r.preview) + (r.gltf.empty() ? "" : " and " + r.gltf);
 }
 
 std::string JsonLine(const FileResult& r) {
@@ -35,11 +35,26 @@ std::string JsonLine(const FileResult& r) {
           ",\"default_material\":" + (r.default_material ? "true" : "false") +
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
   if (!r.preview.empty()) line += ",\"preview\":" + JsonString(r.preview);
+  if (!r.gltf.empty()) {
+    line += ",\"gltf\":" + JsonString(r.gltf) + ",\"warnings\":[";
+    for (std::size_t i = 0; i < r.warnings.size(); ++i) {
+      if (i > 0) line += ',';
+      line += JsonString(r.warnings[i]);
+    }
+    line += "]";
+  }
   line += "}";
   return line;
 }
 
 std::string ErrorLine(const FileResult& r) { return "3ds2bmf: " + r.error_path + ": " + r.error; }
+
+std::string WarningLines(const FileResult& r) {
+  std::string lines;
+  for (const std::string& warning : r.warnings)
+    lines += "3ds2bmf: " + r.gltf + ": warning: " + warning + "\n";
+  return lines;
+}
 
 std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width) {
   const std::size_t filled = total == 0 ? width : done * width / total;
