@@ -166,6 +166,16 @@ for expected in native/*.bmf; do
 done
 echo "$compared native outputs compared with 3ds2bmf.exe's and the DLL's"
 
+echo "== 3ds2bmf.exe writes Windows devices in place"
+for device in NUL nul.bmf; do
+  if wine "$mingw/3ds2bmf.exe" -q -o "$device" "${inputs[0]}"; then
+    echo "-o $device: ok"
+  else
+    echo "FAILED: 3ds2bmf.exe -o $device"
+    failed=1
+  fi
+done
+
 echo "== the converter's acos, native and under Wine"
 for which in torvik torvik-float; do
   wine "$bin/acos_survey.exe" write $which acos.bin 1000000

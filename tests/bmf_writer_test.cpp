@@ -22,7 +22,9 @@ void AddGrid(Model& model, int count) {
                                 static_cast<float>(i * i % 11), static_cast<float>(i)});
 }
 
-Bytes U16(std::uint16_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
+Bytes U16(std::uint16_t v) {
+  return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+}
 Bytes F32(float f) {
   std::uint32_t bits;
   std::memcpy(&bits, &f, 4);

@@ -21,8 +21,13 @@ Mesh Triangle(const std::string& name, const std::string& material) {
 }
 
 Material Plain(const std::string& name) {
-  return {name, t3ds::Color{0.1f, 0.2f, 0.3f}, t3ds::Color{0.4f, 0.5f, 0.6f},
-          t3ds::Color{0.7f, 0.8f, 0.9f}, 50, false, "tex.png"};
+  return {name,
+          t3ds::Color{0.1f, 0.2f, 0.3f},
+          t3ds::Color{0.4f, 0.5f, 0.6f},
+          t3ds::Color{0.7f, 0.8f, 0.9f},
+          50,
+          false,
+          "tex.png"};
 }
 
 TEST(Conversion, MeshWithoutGroupsGoesToTheWhiteTwoSidedDefault) {
@@ -105,8 +110,8 @@ TEST(Conversion, GroupNamingAMissingMaterialGoesToTheDefault) {
 
 TEST(Conversion, SceneMaterialNamedLikeTheDefaultLosesToIt) {
   Material custom = Plain("QZ_DEFAULT");
-  const torvik::Model model =
-      ConvertToModel(t3ds::BuildFile({custom}, {Triangle("Bare", ""), Triangle("G", "QZ_DEFAULT")}));
+  const torvik::Model model = ConvertToModel(
+      t3ds::BuildFile({custom}, {Triangle("Bare", ""), Triangle("G", "QZ_DEFAULT")}));
   ASSERT_EQ(model.NumPolyLists(), 2u);
   EXPECT_EQ(model.PolyList[0].texturename, "");
   EXPECT_EQ(model.PolyList[0].NumTriangles(), 4u);
@@ -114,11 +119,37 @@ TEST(Conversion, SceneMaterialNamedLikeTheDefaultLosesToIt) {
 }
 
 TEST(Conversion, FacesReachTheModelOnlyThroughGroups) {
-  Mesh mesh{"M", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}},
-            {}, {{"A", {2, 2}}, {"B", {0}}}};
+  Mesh mesh{"M",
+            {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+            {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}},
+            {},
+            {{"A", {2, 2}}, {"B", {0}}}};
   const torvik::Model model = ConvertToModel(t3ds::BuildFile({Plain("A"), Plain("B")}, {mesh}));
   EXPECT_EQ(model.PolyList[0].NumTriangles(), 2u);  // listed twice
   EXPECT_EQ(model.PolyList[1].NumTriangles(), 1u);
+}
+
+// A closed box stored with outward faces, every face flagged 7 (the usual
+// value): the exchange turns its normals inward, the file's own winding
+// keeps them outward.
+TEST(Conversion, KeptFileWindingGivesAClosedFlagSevenMeshOutwardNormals) {
+  Mesh box = t3ds::Box("Box", {-1, -1, -1}, {1, 1, 1});
+  const std::vector<std::uint8_t> plain = t3ds::BuildFile({}, {box});
+  for (Face& face : box.faces) face.flags = 7;
+  const std::vector<std::uint8_t> flagged = t3ds::BuildFile({}, {box});
+  const auto outward = [](const torvik::Model& model) {
+    int count = 0;
+    for (const torvik::VERTEX& v : model.VertexList)
+      count += v.nx * v.x + v.ny * v.y + v.nz * v.z > 0 ? 1 : 0;
+    return count;
+  };
+  const auto convert = [](const std::vector<std::uint8_t>& bytes, bool keep) {
+    return torvik::convert_to_outgl(torvik::HRead3dsScene(bytes, {.keep_file_winding = keep}));
+  };
+  EXPECT_EQ(outward(convert(plain, false)), 8);
+  EXPECT_EQ(outward(convert(flagged, false)), 0);
+  EXPECT_EQ(outward(convert(flagged, true)), 8);
+  EXPECT_EQ(outward(convert(plain, true)), 8);
 }
 
 TEST(Conversion, EmptySceneGivesAnEmptyModel) {

@@ -27,15 +27,17 @@ struct Call {
 Call Convert(const std::string& src, const std::string& dest) {
   char buffer[4096];
   std::strcpy(buffer, "untouched");
-  const int result = do3dsparse(const_cast<char*>(src.c_str()), const_cast<char*>(dest.c_str()), buffer);
+  const int result =
+      do3dsparse(const_cast<char*>(src.c_str()), const_cast<char*>(dest.c_str()), buffer);
   return {result, buffer};
 }
 
 Bytes TorusFile(const std::string& material) {
   t3ds::Mesh torus = t3ds::Torus("Torus", 2, 0.5f, 12, 8);
   t3ds::AssignAll(torus, material);
-  return t3ds::BuildFile({{material, t3ds::Color{1, 0, 0}, t3ds::Color{1, 0, 0}, t3ds::Color{1, 1, 1}, {}, false, ""}},
-                         {torus});
+  return t3ds::BuildFile(
+      {{material, t3ds::Color{1, 0, 0}, t3ds::Color{1, 0, 0}, t3ds::Color{1, 1, 1}, {}, false, ""}},
+      {torus});
 }
 
 class Entry : public ::testing::Test {
@@ -110,7 +112,8 @@ TEST_F(Entry, DestinationIsReplacedWholeThroughLinksWithItsMode) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   // Nothing but the two names is left in the folder.
   std::size_t entries = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    ++entries;
   EXPECT_EQ(entries, 3u);  // good.3ds, target.bmf, link.bmf
 }
 

@@ -36,8 +36,8 @@ TEST(ChunkWalk, SkipsUnknownChunksAtEveryLevel) {
   out.begin(0x4150).u32(1).end();  // smoothing groups, inside the face list
   out.begin(0x4130).str("M").u16(1).u16(0).end();
   out.begin(0x4999).end();
-  out.end();        // face list
-  out.end().end();  // mesh, object
+  out.end();                       // face list
+  out.end().end();                 // mesh, object
   out.begin(0xB000).u32(0).end();  // keyframer inside the editor
   out.end();                       // editor
   out.begin(0xB000).u32(0).end();  // keyframer
@@ -66,7 +66,12 @@ TEST(ChunkWalk, RejectsForeignShortAndOverlongStreams) {
   EXPECT_THROW(Read(editor_first), ReadError);
 
   EXPECT_THROW(HRead3dsScene(std::vector<std::uint8_t>{0x4D, 0x4D, 6, 0}), ReadError);
-  EXPECT_THROW(HRead3dsScene(std::vector<std::uint8_t>{}), ReadError);
+  try {
+    HRead3dsScene(std::vector<std::uint8_t>{});
+    ADD_FAILURE() << "an empty file was read";
+  } catch (const ReadError& error) {
+    EXPECT_STREQ(error.what(), "empty file");
+  }
 
   ChunkWriter overlong;  // main chunk claims more than the stream holds
   overlong.header(0x4D4D, 100).begin(0x3D3D).end();
@@ -178,20 +183,27 @@ ChunkWriter MeshFile(const std::function<void(ChunkWriter&)>& body) {
   return out;
 }
 
-TEST(MeshChunks, FlagSevenSwapsTheLastTwoCorners) {
-  const H3dsScene scene = Read(MeshFile([](ChunkWriter& out) {
+TEST(MeshChunks, FlagSevenSwapsTheLastTwoCornersUnlessTheFileWindingIsKept) {
+  const ChunkWriter file = MeshFile([](ChunkWriter& out) {
     Vertices(out, 3);
     out.begin(0x4120).u16(3);
     out.u16(0).u16(1).u16(2).u16(7);
     out.u16(0).u16(1).u16(2).u16(6);
     out.u16(0).u16(1).u16(2).u16(15);
     out.end();
-  }));
+  });
+  const auto corners = [](const torvik::H3dsFace& face) {
+    return std::vector<int>({face.p0, face.p1, face.p2});
+  };
+  const H3dsScene scene = Read(file);
   const auto& faces = scene.meshobjlist[0].facelist;
   ASSERT_EQ(faces.size(), 3u);
-  EXPECT_EQ(std::vector<int>({faces[0].p0, faces[0].p1, faces[0].p2}), std::vector<int>({0, 2, 1}));
-  EXPECT_EQ(std::vector<int>({faces[1].p0, faces[1].p1, faces[1].p2}), std::vector<int>({0, 1, 2}));
-  EXPECT_EQ(std::vector<int>({faces[2].p0, faces[2].p1, faces[2].p2}), std::vector<int>({0, 1, 2}));
+  EXPECT_EQ(corners(faces[0]), std::vector<int>({0, 2, 1}));
+  EXPECT_EQ(corners(faces[1]), std::vector<int>({0, 1, 2}));
+  EXPECT_EQ(corners(faces[2]), std::vector<int>({0, 1, 2}));
+  const H3dsScene kept = HRead3dsScene(file.bytes(), {.keep_file_winding = true});
+  for (const torvik::H3dsFace& face : kept.meshobjlist[0].facelist)
+    EXPECT_EQ(corners(face), std::vector<int>({0, 1, 2}));
 }
 
 TEST(MeshChunks, MeshWithoutGroupsGetsTheDefaultBinding) {

@@ -8,8 +8,10 @@
 // packed.  Vertices are numbered in first-use order within each block.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,7 +53,16 @@ std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
 
 // Writes the model to `filename` through a temporary file that replaces the
 // destination only when complete.  Throws IoError (open_dest or write_dest),
-// ModelTooLarge or WriterOutOfMemory; the destination is then left as it was.
-void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr);
+// ModelTooLarge or WriterOutOfMemory, or Cancelled when `cancel` is raised
+// before the file is complete; the destination is then left as it was and
+// the temporary file is removed.
+void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr,
+              const std::atomic<bool>* cancel = nullptr);
+
+// Writes `bytes` to `filename` the same way: through a temporary file beside
+// it, renamed over the destination when complete (a destination that is not
+// a regular file, such as a pipe or /dev/stdout, is written in place).
+// Throws IoError (open_dest or write_dest).
+void WriteFileReplacing(const std::string& filename, std::span<const byte> bytes);
 
 }  // namespace torvik

@@ -2,6 +2,7 @@
 // problem; the reader's errors also carry the chunk and the byte offset.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -49,6 +50,19 @@ class UnknownMaterial : public Error {
  public:
   using Error::Error;
 };
+
+// A conversion stopped because its caller raised the cancellation flag.  No
+// output was written, and any temporary file is gone.
+class Cancelled : public Error {
+ public:
+  Cancelled() : Error("cancelled") {}
+};
+
+// Throws Cancelled when `flag` is given and raised.  Conversions call it
+// between their stages.
+inline void StopIfCancelled(const std::atomic<bool>* flag) {
+  if (flag != nullptr && flag->load(std::memory_order_relaxed)) throw Cancelled();
+}
 
 // The BMF writer could not allocate one of its working tables; the message
 // says which one.

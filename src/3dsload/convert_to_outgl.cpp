@@ -68,6 +68,7 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
 
   dword current = 0;
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
+    StopIfCancelled(options.cancel);
     H3dsMeshObj& mesh = scene.meshobjlist[m];
     if (options.smoothing_groups && !mesh.smoothing.empty() &&
         mesh.smoothing.size() != mesh.facelist.size())
@@ -107,7 +108,9 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
     current += static_cast<dword>(mesh.vertlist.size());
     if (release_meshes) mesh = H3dsMeshObj();
   }
+  StopIfCancelled(options.cancel);
   model.AddQueuedPolygons();
+  StopIfCancelled(options.cancel);
   if (options.smoothing_groups)
     model.OutGLFinishModelBySmoothingGroups();
   else

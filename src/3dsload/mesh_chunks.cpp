@@ -82,7 +82,7 @@ std::size_t ChunkReader::ReadFaceList(H3dsMeshObj& meshobj) {
     face.p1 = load_u16(data + 2);
     face.p2 = load_u16(data + 4);
     face.flags = static_cast<word>(load_u16(data + 6));
-    if (face.flags == kSwappedFaceFlags) std::swap(face.p1, face.p2);
+    if (face.flags == kSwappedFaceFlags && !options_.keep_file_winding) std::swap(face.p1, face.p2);
   }
   meshobj.facelist = std::move(faces);
   return count;

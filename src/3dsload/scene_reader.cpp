@@ -16,6 +16,7 @@ H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options)
 }
 
 H3dsScene ChunkReader::Read() {
+  if (bytes_.empty()) Fail("empty file", 0);
   const ChunkHeader main = ReadChunkHeader();
   if (main.id != kMainChunk) {
     chunk_ = main;

@@ -123,7 +123,9 @@ std::vector<BmfViolation> ValidateBmf(const BmfFile& file) {
   }
   if (file.trailing_bytes != 0)
     check.Report(BmfRule::trailing_bytes, start, -1,
-                 std::to_string(file.trailing_bytes) + " bytes follow the last block");
+                 std::to_string(file.trailing_bytes) +
+                     (file.trailing_bytes == 1 ? " byte follows" : " bytes follow") +
+                     " the last block");
   std::stable_sort(
       violations.begin(), violations.end(),
       [](const BmfViolation& a, const BmfViolation& b) { return a.byte_offset < b.byte_offset; });

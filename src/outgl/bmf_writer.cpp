@@ -212,7 +212,8 @@ void WriteBlock(const Model& model, const Block& block, TranslateTable& table, E
   }
 }
 
-void WriteModel(const Model& model, Encoder& out, BmfStats* stats) {
+void WriteModel(const Model& model, Encoder& out, BmfStats* stats,
+                const std::atomic<bool>* cancel = nullptr) {
   TranslateTable table(model.NumVertex());
   const std::vector<Block> blocks = PlanBlocks(model, table);
   std::size_t largest_vertices = 0, largest_triangles = 0;
@@ -238,6 +239,7 @@ void WriteModel(const Model& model, Encoder& out, BmfStats* stats) {
   BmfStats totals;
   totals.blocks = blocks.size();
   for (const Block& block : blocks) {
+    StopIfCancelled(cancel);
     WriteBlock(model, block, table, out, CrunchedVertex, CrunchedIndex);
     totals.vertices += CrunchedVertex.size();
     totals.triangles += CrunchedIndex.size();
@@ -260,10 +262,19 @@ std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats) {
   return bytes;
 }
 
-void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats) {
+void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats,
+              const std::atomic<bool>* cancel) {
+  StopIfCancelled(cancel);
   OutputFile file(filename);
   Encoder out([&](const byte* data, std::size_t size) { file.Write(data, size); }, kFileBufferSize);
-  WriteModel(model, out, stats);
+  WriteModel(model, out, stats, cancel);
+  StopIfCancelled(cancel);
+  file.Commit();
+}
+
+void WriteFileReplacing(const std::string& filename, std::span<const byte> bytes) {
+  OutputFile file(filename);
+  file.Write(bytes.data(), bytes.size());
   file.Commit();
 }
 

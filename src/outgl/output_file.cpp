@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -45,6 +46,21 @@ bool ReplaceTarget(const std::string& from, const std::string& to) {
 unsigned long ProcessId() { return static_cast<unsigned long>(_getpid()); }
 std::string FollowLinks(const std::string& path) { return path; }
 void KeepMode(int, const StatBuf&) {}
+
+// NUL, CON, COM1, LPT1.txt, ...: names that Windows gives its devices in
+// every folder, which can only be written in place.
+bool IsDeviceName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of("/\\:") + 1);
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (name == "NUL" || name == "CON" || name == "PRN" || name == "AUX" || name == "CONIN$" ||
+      name == "CONOUT$")
+    return true;
+  return name.size() == 4 && (name.starts_with("COM") || name.starts_with("LPT")) &&
+         name[3] >= '1' && name[3] <= '9';
+}
+int InheritedDescriptor(const std::string&) { return -1; }
 #else
 using StatBuf = struct stat;
 int StatPath(const std::string& path, StatBuf* st) { return stat(path.c_str(), st); }
@@ -89,6 +105,25 @@ void KeepMode(int fd, const StatBuf& st) {
   // Best effort: a file we may write but not chmod keeps the default mode.
   (void)fchmod(fd, st.st_mode & 07777);
 }
+
+bool IsDeviceName(const std::string&) { return false; }
+
+// /dev/stdout, /dev/fd/N and /proc/self/fd/N name a descriptor the process
+// already has open: writing through a copy of it goes wherever it goes (a
+// pipe, a terminal, a file opened for appending), where opening the name
+// again would truncate a redirected file or fail for a pipe.
+int InheritedDescriptor(const std::string& path) {
+  int fd = -1;
+  if (path == "/dev/stdout") fd = 1;
+  if (path == "/dev/stderr") fd = 2;
+  for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    const std::string start = prefix;
+    if (path.size() > start.size() && path.size() < start.size() + 6 && path.starts_with(start) &&
+        path.find_first_not_of("0123456789", start.size()) == std::string::npos)
+      fd = std::stoi(path.substr(start.size()));
+  }
+  return fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, 3);
+}
 #endif
 
 std::string TempName(const std::string& target) {
@@ -105,8 +140,13 @@ std::string TempName(const std::string& target) {
 
 OutputFile::OutputFile(const std::string& dest) : dest_(dest), target_(FollowLinks(dest)) {
   StatBuf st;
-  const bool exists = StatPath(target_, &st) == 0;
-  if (exists && !IsRegular(st)) {
+  // stat follows every link, including the ones in /proc that FollowLinks
+  // can't (a pipe's "pipe:[123]"), so a pipe or device is never renamed over.
+  const bool exists = StatPath(dest_, &st) == 0;
+  const int inherited = InheritedDescriptor(dest_);
+  if (inherited >= 0) {
+    fd_ = inherited;
+  } else if ((exists && !IsRegular(st)) || IsDeviceName(dest_)) {
     fd_ = OpenInPlace(dest_);
   } else {
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {

@@ -169,7 +169,7 @@ TEST(BmfValidator, FirstUseOrderVertexBudgetAndTrailingBytes) {
   EXPECT_EQ(extra[0].rule, BmfRule::trailing_bytes);
   EXPECT_EQ(extra[0].byte_offset, static_cast<std::int64_t>(ValidFile().size()));
   EXPECT_EQ(torvik::DescribeViolation(extra[0]),
-            "byte " + std::to_string(trailing.size() - 1) + ": 1 bytes follow the last block");
+            "byte " + std::to_string(trailing.size() - 1) + ": 1 byte follows the last block");
 }
 
 TEST(BmfValidator, CountsBeyondSixteenBitsInAFileBuiltInMemory) {

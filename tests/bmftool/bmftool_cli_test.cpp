@@ -36,14 +36,14 @@ class BmftoolCli : public ::testing::Test {
 TEST_F(BmftoolCli, ValidateReportsEachViolationAndExitsOne) {
   const ToolRun good = Tool("validate " + dir.file("box.bmf"));
   EXPECT_EQ(good.status, 0) << good.err;
-  EXPECT_EQ(good.out, dir.file("box.bmf") + ": valid, 1 blocks\n");
+  EXPECT_EQ(good.out, dir.file("box.bmf") + ": valid, 1 block\n");
 
   const ToolRun bad = Tool("validate " + dir.file("box.bmf") + " " + dir.file("broken.bmf"));
   EXPECT_EQ(bad.status, 1);
   const std::string prefix = "bmftool: " + dir.file("broken.bmf") + ": byte ";
   EXPECT_EQ(bad.err, prefix + "2: the strip flag is 1, not 0\n" + prefix +
                          std::to_string(ReadFile(dir.file("broken.bmf")).size() - 1) +
-                         ": 1 bytes follow the last block\n");
+                         ": 1 byte follows the last block\n");
 
   const ToolRun missing = Tool("validate " + dir.file("missing.bmf"));
   EXPECT_EQ(missing.status, 1);
@@ -51,15 +51,33 @@ TEST_F(BmftoolCli, ValidateReportsEachViolationAndExitsOne) {
       << missing.err;
 }
 
+// info fails (exit 1) for a file that is invalid or unreadable, and --json
+// still gives that file a record.
+TEST_F(BmftoolCli, InfoOfInvalidOrForeignFilesExitsOne) {
+  const ToolRun invalid = Tool("info " + dir.file("broken.bmf"));
+  EXPECT_EQ(invalid.status, 1);
+  EXPECT_NE(invalid.out.find("not a valid BMF file: 2 violations"), std::string::npos);
+  WriteFile(dir.file("model.3ds"), t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 2, 3})}));
+  const ToolRun foreign = Tool("--json info " + dir.file("model.3ds") + " " + dir.file("box.bmf"));
+  EXPECT_EQ(foreign.status, 1);
+  EXPECT_NE(foreign.err.find("looks like a 3DS file, which 3ds2bmf converts"), std::string::npos)
+      << foreign.err;
+  EXPECT_EQ(foreign.out.rfind(
+                "{\"path\":\"" + dir.file("model.3ds") + "\",\"valid\":false,\"error\":", 0),
+            0u)
+      << foreign.out;
+  EXPECT_NE(foreign.out.find("\n{\"path\":\"" + dir.file("box.bmf") + "\""), std::string::npos);
+}
+
 TEST_F(BmftoolCli, InfoAsTextAndJson) {
   const ToolRun text = Tool("info " + dir.file("box.bmf"));
   EXPECT_EQ(text.status, 0) << text.err;
-  EXPECT_NE(text.out.find(": 1 blocks, 8 vertices, 24 triangles, "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find(": 1 block, 8 vertices, 24 triangles, "), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("bounds   x 0 .. 1, y 0 .. 3, z 0 .. 2"), std::string::npos);
   EXPECT_NE(text.out.find("normals  all unit length"), std::string::npos);
 
   const ToolRun json = Tool("info --json " + dir.file("box.bmf") + " " + dir.file("broken.bmf"));
-  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.status, 1) << json.err;  // broken.bmf is invalid
   EXPECT_NE(json.out.find("\"block_count\":1,\"vertices\":8,\"triangles\":24"), std::string::npos)
       << json.out;
   EXPECT_NE(json.out.find("\"valid\":true"), std::string::npos);
@@ -85,8 +103,53 @@ TEST_F(BmftoolCli, ObjAndPngWriteTheirFiles) {
 
   const ToolRun unwritable = Tool("png " + dir.file("box.bmf") + " -o " + dir.file("no/such.png"));
   EXPECT_EQ(unwritable.status, 1);
-  EXPECT_EQ(unwritable.err.rfind("bmftool: " + dir.file("no/such.png") + ": can't write", 0), 0u)
+  EXPECT_EQ(
+      unwritable.err.rfind("bmftool: " + dir.file("no/such.png") + ": can't open for writing", 0),
+      0u)
       << unwritable.err;
+}
+
+// glTF as .glb by default or .gltf with its .bin; a texture that is not
+// found is a warning, not a failure.  OBJ turns to the authored axes unless
+// --keep-axes, which belongs to obj alone.
+TEST_F(BmftoolCli, GltfFilesAndObjAxes) {
+  t3ds::Mesh crate = t3ds::Box("Crate", {0, 0, 0}, {1, 2, 3});
+  t3ds::AssignAll(crate, "Wood");
+  WriteFile(
+      dir.file("crate.bmf"),
+      testing_support::Convert(t3ds::BuildFile(
+          {{"Wood", {}, t3ds::Color{0.5f, 0.4f, 0.3f}, {}, {}, false, "WOOD.TGA"}}, {crate})));
+  const ToolRun glb = Tool("gltf " + dir.file("crate.bmf") + " " + dir.file("box.bmf"));
+  EXPECT_EQ(glb.status, 0) << glb.err;
+  EXPECT_EQ(glb.err, "bmftool: " + dir.file("crate.glb") +
+                         ": warning: texture 'WOOD.TGA' of block 0 was not found; the block is "
+                         "left untextured\n");
+  for (const char* name : {"crate.glb", "box.glb"}) {
+    const std::vector<std::uint8_t> bytes = ReadFile(dir.file(name));
+    ASSERT_GT(bytes.size(), 12u) << name;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "glTF") << name;
+    EXPECT_EQ(bytes[8] | bytes[9] << 8 | bytes[10] << 16 | bytes[11] << 24,
+              static_cast<int>(bytes.size()));
+  }
+  const ToolRun gltf = Tool("gltf -o " + dir.file("out.GLTF") + " " + dir.file("box.bmf"));
+  EXPECT_EQ(gltf.status, 0) << gltf.err;
+  const std::vector<std::uint8_t> json = ReadFile(dir.file("out.GLTF"));
+  EXPECT_NE(std::string(json.begin(), json.end()).find("\"uri\": \"out.bin\""), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out.bin")));
+
+  // The corner (1, 2, 3) of the 3DS file is (1, 3, -2) as authored, (1, 3, 2) in BMF.
+  ASSERT_EQ(Tool("obj " + dir.file("box.bmf")).status, 0);
+  const std::vector<std::uint8_t> authored = ReadFile(dir.file("box.obj"));
+  EXPECT_NE(std::string(authored.begin(), authored.end()).find("\nv 1 3 -2\n"), std::string::npos);
+  ASSERT_EQ(Tool("obj --keep-axes " + dir.file("box.bmf")).status, 0);
+  const std::vector<std::uint8_t> kept = ReadFile(dir.file("box.obj"));
+  EXPECT_NE(std::string(kept.begin(), kept.end()).find("\nv 1 3 2\n"), std::string::npos);
+
+  const ToolRun misplaced = Tool("gltf --keep-axes " + dir.file("box.bmf"));
+  EXPECT_EQ(misplaced.status, 2);
+  EXPECT_EQ(misplaced.err.rfind("bmftool: --keep-axes is an option of 'obj' only", 0), 0u)
+      << misplaced.err;
+  EXPECT_EQ(Tool("gltf -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
 }
 
 TEST_F(BmftoolCli, UsageErrorsExitTwo) {
@@ -99,6 +162,18 @@ TEST_F(BmftoolCli, UsageErrorsExitTwo) {
   const ToolRun help = Tool("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: bmftool COMMAND"), std::string::npos);
+  // Options before the command, long forms; huge angles are taken modulo 360.
+  for (const std::string& args :
+       {"--output=" + dir.file("a.png") + " png --yaw 1e308 --pitch=-1e308 " + dir.file("box.bmf"),
+        "png --size=32 --yaw -1e308 -o " + dir.file("b.png") + " " + dir.file("box.bmf")}) {
+    const ToolRun run = Tool(args);
+    EXPECT_EQ(run.status, 0) << args << "\n" << run.err;
+  }
+  // An output that is the input is refused before anything is written.
+  const std::vector<std::uint8_t> box = ReadFile(dir.file("box.bmf"));
+  EXPECT_EQ(Tool("png -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
+  EXPECT_EQ(Tool("obj -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
+  EXPECT_EQ(ReadFile(dir.file("box.bmf")), box);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // 3ds2bmf as a user runs it: outputs, messages, exit status.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -70,10 +71,25 @@ TEST_F(Cli, JsonAndVerboseReports) {
 
   const ToolRun verbose = Tool(dir, "-v " + dir.file("box.3ds"));
   EXPECT_EQ(verbose.status, 0);
-  EXPECT_NE(verbose.out.find("1 blocks, 8 vertices, 24 triangles, 0 degenerate dropped, default "
+  EXPECT_NE(verbose.out.find("1 block, 8 vertices, 24 triangles, 0 degenerate dropped, default "
                              "material used"),
             std::string::npos)
       << verbose.out;
+}
+
+TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
+  const ToolRun run = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
+  ASSERT_EQ(run.status, 1) << run.err;  // no folder "out"
+  std::filesystem::create_directory(dir.path() / "out");
+  const ToolRun json = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"gltf\":\"" + dir.file("out/box.glb") + "\""), std::string::npos)
+      << json.out;
+  const std::vector<std::uint8_t> glb = ReadFile(dir.file("out/box.glb"));
+  ASSERT_GT(glb.size(), 4u);
+  EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out/box.bmf")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
 }
 
 TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
@@ -86,6 +102,7 @@ TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
   EXPECT_EQ(hard.status, 0) << hard.err;
   EXPECT_NE(hard.out.find("\"vertices\":24,"), std::string::npos) << hard.out;
   EXPECT_NE(Tool(dir, "--help").out.find("--smoothing-groups"), std::string::npos);
+  EXPECT_NE(Tool(dir, "--help").out.find("--keep-file-winding"), std::string::npos);
 }
 
 TEST_F(Cli, HelpVersionAndUsageErrors) {
@@ -98,6 +115,104 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   EXPECT_NE(usage.err.find("unknown option"), std::string::npos);
   EXPECT_EQ(Tool(dir, "").status, 2);
   EXPECT_EQ(Tool(dir, "-d " + dir.file("o") + " a/x.3ds b/x.3ds").status, 2);
+  EXPECT_EQ(Tool(dir, "-q -v " + dir.file("box.3ds")).status, 2);
+  EXPECT_EQ(Tool(dir, "-j 0 " + dir.file("box.3ds")).status, 2);
+}
+
+TEST_F(Cli, ConventionalCommandLines) {
+  // Long forms, --opt=value, combined short flags, attached values, --.
+  std::filesystem::create_directory(dir.file("out"));
+  for (const std::string& args :
+       {"-qj2 -o" + dir.file("a.bmf") + " " + dir.file("box.3ds"),
+        "--quiet --jobs 2 --output=" + dir.file("b.bmf") + " " + dir.file("box.3ds"),
+        "--output " + dir.file("c.bmf") + " -- " + dir.file("box.3ds"),
+        "--dir=" + dir.file("out") + " --verbose " + dir.file("box.3ds")}) {
+    const ToolRun run = Tool(dir, args);
+    EXPECT_EQ(run.status, 0) << args << "\n" << run.err;
+  }
+  for (const char* name : {"a.bmf", "b.bmf", "c.bmf", "out/box.bmf"})
+    EXPECT_EQ(ReadFile(dir.file(name)), ReadFile(dir.file("a.bmf"))) << name;
+  const ToolRun bad = Tool(dir, "--jobs=two " + dir.file("box.3ds"));
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("--jobs needs a whole number"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("Try '3ds2bmf --help'"), std::string::npos);
+}
+
+TEST_F(Cli, NeverWritesOverAnInput) {
+  const std::vector<std::uint8_t> original = ReadFile(dir.file("box.3ds"));
+  std::filesystem::create_symlink(dir.file("box.3ds"), dir.file("link.3ds"));
+  std::filesystem::create_hard_link(dir.file("box.3ds"), dir.file("hard.bmf"));
+  WriteFile(dir.file("pic.3ds"), original);
+  std::filesystem::copy_file(dir.file("box.3ds"), dir.file("pic.png"));
+  for (const std::string& args :
+       {"-o " + dir.file("box.3ds") + " " + dir.file("box.3ds"),
+        "-o " + dir.file("link.3ds") + " " + dir.file("box.3ds"),
+        "-o " + dir.file("hard.bmf") + " " + dir.file("box.3ds"),
+        "-d " + dir.file(".") + " " + dir.file("hard.3ds") + " " + dir.file("hard.bmf"),
+        "--preview " + dir.file("pic.png") + " " + dir.file("pic.3ds"),
+        "-o " + dir.file("x.bmf") + " " + dir.file("x.bmf")}) {
+    const ToolRun run = Tool(dir, args);
+    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_NE(run.err.find("is one of the input files"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(ReadFile(dir.file("box.3ds")), original);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmf")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("pic.bmf")));
+}
+
+TEST_F(Cli, StandardOutputPipesAndDevicesAreWrittenInPlace) {
+  const std::string box = dir.file("box.3ds");
+  EXPECT_EQ(Tool(dir, box + " -o - > " + dir.file("piped.bmf")).status, 0);
+  EXPECT_EQ(Tool(dir, box + " -o /dev/stdout | cat > " + dir.file("cat.bmf")).status, 0);
+  WriteFile(dir.file("log"), {'L', '\n'});
+  EXPECT_EQ(Tool(dir, box + " -o /dev/stdout >> " + dir.file("log")).status, 0);
+  const std::vector<std::uint8_t> bmf = testing_support::Convert(ReadFile(box));
+  EXPECT_EQ(ReadFile(dir.file("piped.bmf")), bmf);
+  EXPECT_EQ(ReadFile(dir.file("cat.bmf")), bmf);
+  std::vector<std::uint8_t> log{'L', '\n'};
+  log.insert(log.end(), bmf.begin(), bmf.end());
+  EXPECT_EQ(ReadFile(dir.file("log")), log);
+  const ToolRun null_preview = Tool(dir, "--preview -o /dev/null " + box);
+  EXPECT_EQ(null_preview.status, 0) << null_preview.err;
+  EXPECT_NE(null_preview.err.find("no preview"), std::string::npos) << null_preview.err;
+  EXPECT_EQ(Tool(dir, "--json -o - " + box + " > /dev/null").status, 2);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file(".")))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+}
+
+TEST_F(Cli, InterruptedBatchLeavesOnlyCompleteFiles) {
+  // Large enough that a conversion is in flight when the signal comes.
+  std::filesystem::create_directory(dir.file("out"));
+  std::string inputs;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = dir.file("big" + std::to_string(i) + ".3ds");
+    WriteFile(name, t3ds::BuildFile(
+                        {}, {t3ds::Torus("A", 2, 1, 250, 200 + i), t3ds::Torus("B", 3, 1, 250, 200),
+                             t3ds::Torus("C", 4, 1, 250, 200)}));
+    inputs += " " + name;
+  }
+  for (const char* signal : {"INT", "TERM", "HUP"}) {
+    const ToolRun run = testing_support::RunCommand(
+        std::string("timeout --preserve-status -s ") + signal + " 0.3 " + TORVIK_3DS2BMF +
+            " -j 2 --preview -d " + dir.file("out") + inputs,
+        dir);
+    const int expected = 128 + (std::string(signal) == "INT"    ? SIGINT
+                                : std::string(signal) == "TERM" ? SIGTERM
+                                                                : SIGHUP);
+    // A machine fast enough to finish first exits 0; the files must be whole either way.
+    if (run.status != 0) {
+      EXPECT_EQ(run.status, expected) << run.err;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("out"))) {
+      EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+      if (entry.path().extension() != ".bmf") continue;
+      const std::string source = dir.file(entry.path().stem().string() + ".3ds");
+      EXPECT_EQ(ReadFile(entry.path().string()), testing_support::Convert(ReadFile(source)))
+          << entry.path();
+    }
+    std::filesystem::remove_all(dir.file("out"));
+    std::filesystem::create_directory(dir.file("out"));
+  }
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Where 3ds2bmf puts its outputs, and what it refuses.
+#include "options.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-
-#include "options.h"
 
 namespace {
 

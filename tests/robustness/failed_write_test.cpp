@@ -10,10 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 
 #include "robustness_support.h"
+#include "torvik32c/3dsload.h"
+#include "torvik32c/bmf.h"
+#include "torvik32c/errors.h"
 
 namespace robustness {
 namespace {
@@ -82,6 +86,21 @@ TEST_F(FailedWrite, WriteThatFailsPartWayKeepsTheOldFile) {
   EXPECT_EQ(call.message, "Error writing " + dest);
   EXPECT_EQ(ReadFile(dest), previous);
   EXPECT_EQ(FilesIn(dir.path()), 2u);  // no temporary file left
+}
+
+// A raised cancellation flag stops the conversion and the writer; nothing is
+// written and no temporary file stays.
+TEST_F(FailedWrite, CancelledConversionWritesNothing) {
+  std::atomic<bool> cancel{true};
+  EXPECT_THROW(torvik::convert_to_outgl(torvik::ReadSceneFile(src), nullptr, {.cancel = &cancel}),
+               torvik::Cancelled);
+  const torvik::Model model = torvik::convert_to_outgl(torvik::ReadSceneFile(src));
+  EXPECT_THROW(torvik::OutGLBMF(model, dest, nullptr, &cancel), torvik::Cancelled);
+  EXPECT_EQ(ReadFile(dest), previous);
+  EXPECT_EQ(FilesIn(dir.path()), 2u);
+  cancel = false;
+  torvik::OutGLBMF(model, dest, nullptr, &cancel);
+  EXPECT_EQ(ReadFile(dest), torvik::OutGLBMFBytes(model));
 }
 
 // A failed read's 4-byte file is written the same way.

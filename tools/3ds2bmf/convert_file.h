@@ -1,19 +1,26 @@
 // Converts one 3DS file into one BMF file through the C++ API.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
+
+// The output name that means standard output.
+inline constexpr const char* kStandardOutput = "-";
 
 struct FileResult {
   std::string input;
   std::string output;
   bool ok = false;
-  std::string error;                  // the detailed reason when !ok
-  std::string error_path;             // the file the error is about
-  std::string preview;                // the PNG written with --preview
-  std::string gltf;                   // the binary glTF written with --gltf
-  std::vector<std::string> warnings;  // about the glTF: textures not found
+  bool cancelled = false;  // interrupted before the BMF was complete: no output
+  std::string error;       // the detailed reason when !ok
+  std::string error_path;  // the file the error is about
+  std::string preview;     // the PNG written with --preview
+  // The BMF is complete but the preview asked for was interrupted.
+  bool preview_unfinished = false;
+  std::string gltf;                // the binary glTF written with --gltf
+  std::vector<std::string> notes;  // "PATH: what happened", printed as warnings
   std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
   bool default_material = false;
   double milliseconds = 0;
@@ -21,17 +28,30 @@ struct FileResult {
 
 struct FileSettings {
   // Also render the converted model into a PNG beside the BMF; a preview
-  // that can't be written fails the file but leaves the BMF in place.
+  // that can't be written fails the file but leaves the BMF in place.  A BMF
+  // written to standard output, a pipe or a device gets no preview (a note
+  // says so).
   bool preview = false;
-  // Hard edges where the model's smoothing groups say so.
-  bool smoothing_groups = false;
   // Also export the converted model as binary glTF beside the BMF, with the
   // textures found beside the input embedded; like the preview, a glTF that
   // can't be written fails the file but leaves the BMF in place.
   bool gltf = false;
+  // Hard edges where the model's smoothing groups say so.
+  bool smoothing_groups = false;
+  // Every face keeps its corners as the file stores them (no exchange for
+  // faces whose flag word is 7).
+  bool keep_file_winding = false;
+  // Checked between the stages of the conversion: once raised, the file
+  // stops, leaving no output and no temporary file.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
+// Where --preview puts the PNG of the BMF `output`.
+std::string PreviewPath(const std::string& output);
+// Where --gltf puts the binary glTF of the BMF `output`.
+std::string GltfPath(const std::string& output);
+
 // Never throws.  A file that fails leaves no output and any existing output
-// file untouched.
+// file untouched.  `output` may be kStandardOutput.
 FileResult ConvertFile(const std::string& input, const std::string& output,
                        const FileSettings& settings = {});

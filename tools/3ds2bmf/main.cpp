@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "convert_file.h"
+#include "file_identity.h"
+#include "interruption.h"
 #include "options.h"
 #include "report.h"
 
@@ -50,6 +52,12 @@ class Reporter {
     return true;
   }
 
+  std::size_t Converted() const {
+    std::size_t count = 0;
+    for (const FileResult& r : results_) count += r.ok || r.preview_unfinished ? 1 : 0;
+    return count;
+  }
+
   void Close() {
     std::lock_guard<std::mutex> lock(mutex_);
     ClearBar();
@@ -57,7 +65,12 @@ class Reporter {
 
  private:
   void Print(const FileResult& r) {
-    if (!r.ok) std::fprintf(stderr, "%s\n", ErrorLine(r).c_str());
+    for (const std::string& note : r.notes)
+      if (!options_.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", note.c_str());
+    // An interrupted batch ends with one line about it, not one per file,
+    // except for a BMF whose preview was cut short.
+    if (!r.ok && (!r.cancelled || r.preview_unfinished))
+      std::fprintf(stderr, "%s\n", ErrorLine(r).c_str());
     if (options_.json)
       std::printf("%s\n", JsonLine(r).c_str());
     else if (options_.verbose && r.ok && !options_.quiet)
@@ -82,17 +95,43 @@ class Reporter {
   bool progress_;
 };
 
-int Run(const Options& options) {
-  std::vector<std::string> outputs;
+// Every file the run would write: the BMF of each input, its preview and its glTF.
+std::vector<std::string> FilesWritten(const Options& options, const std::string& output) {
+  std::vector<std::string> files{output};
+  if (options.preview) files.push_back(PreviewPath(output));
+  if (options.gltf) files.push_back(GltfPath(output));
+  return files;
+}
+
+// Refuses, before anything is written, a run that would write over one of its
+// inputs or write two outputs to one file.  Returns the message, or "".
+std::string CheckOutputs(const Options& options, const std::vector<std::string>& outputs) {
+  if (options.output == kStandardOutput) {
+    if (isatty(1)) return "refusing to write a BMF to a terminal (-o -)";
+    if (options.json || options.verbose)
+      return "-o - writes the BMF to standard output, where --json and -v would print too";
+    return "";
+  }
+  InputFiles inputs;
+  for (const std::string& input : options.inputs) inputs.Add(input);
   std::set<std::string> seen;
-  for (const std::string& input : options.inputs) {
-    outputs.push_back(OutputPath(options, input));
-    if (!seen.insert(outputs.back()).second) {
-      std::fprintf(stderr, "3ds2bmf: two inputs would both be written to %s\n",
-                   outputs.back().c_str());
-      return 2;
+  for (const std::string& output : outputs) {
+    for (const std::string& file : FilesWritten(options, output)) {
+      if (inputs.Contains(file)) return "the output " + file + " is one of the input files";
+      if (!seen.insert(FileKey(file)).second) return "two inputs would both be written to " + file;
     }
   }
+  return "";
+}
+
+int Run(const Options& options) {
+  std::vector<std::string> outputs;
+  for (const std::string& input : options.inputs) outputs.push_back(OutputPath(options, input));
+  if (const std::string refusal = CheckOutputs(options, outputs); !refusal.empty()) {
+    std::fprintf(stderr, "3ds2bmf: %s\n", refusal.c_str());
+    return 2;
+  }
+  CatchInterruptions();
   std::size_t jobs = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   jobs = std::max<std::size_t>(1, std::min(jobs, options.inputs.size()));
 
@@ -102,13 +141,21 @@ int Run(const Options& options) {
     for (std::size_t i = next++; i < options.inputs.size(); i = next++)
       reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i],
                                        {.preview = options.preview,
-                                        .smoothing_groups = options.smoothing_groups}));
+                                        .gltf = options.gltf,
+                                        .smoothing_groups = options.smoothing_groups,
+                                        .keep_file_winding = options.keep_file_winding,
+                                        .cancel = &InterruptionFlag()}));
   };
   std::vector<std::thread> threads;
   for (std::size_t t = 1; t < jobs; ++t) threads.emplace_back(worker);
   worker();
   for (std::thread& thread : threads) thread.join();
   reporter.Close();
+  if (Interrupted()) {
+    std::fprintf(stderr, "3ds2bmf: interrupted: %zu of %zu files converted\n", reporter.Converted(),
+                 options.inputs.size());
+    return InterruptedExitStatus();
+  }
   return reporter.AllOk() ? 0 : 1;
 }
 

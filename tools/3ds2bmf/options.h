@@ -8,14 +8,16 @@
 
 struct Options {
   std::vector<std::string> inputs;
-  std::optional<std::string> output;     // -o FILE
+  std::optional<std::string> output;     // -o FILE ("-": standard output)
   std::optional<std::string> directory;  // -d DIR
   std::size_t jobs = 0;                  // 0: one per core
   bool quiet = false;
   bool verbose = false;
   bool json = false;
-  bool preview = false;           // --preview: a PNG beside each BMF
-  bool smoothing_groups = false;  // --smoothing-groups: hard edges by groups
+  bool preview = false;            // --preview: a PNG beside each BMF
+  bool gltf = false;               // --gltf: a binary glTF beside each BMF
+  bool smoothing_groups = false;   // --smoothing-groups: hard edges by groups
+  bool keep_file_winding = false;  // --keep-file-winding: no flag-7 exchange
   bool help = false;
   bool version = false;
 };

@@ -16,9 +16,9 @@ std::string Milliseconds(double ms) {
 
 std::string SummaryLine(const FileResult& r) {
   if (!r.ok) return r.input + ": failed: " + r.error;
-  return r.input + ": " + std::to_string(r.blocks) + " blocks, " + std::to_string(r.vertices) +
-         " vertices, " + std::to_string(r.triangles) + " triangles, " +
-         std::to_string(r.degenerate) + " degenerate dropped, " +
+  return r.input + ": " + Counted(r.blocks, "block") + ", " +
+         Counted(r.vertices, "vertex", "vertices") + ", " + Counted(r.triangles, "triangle") +
+         ", " + std::to_string(r.degenerate) + " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
          Milliseconds(r.milliseconds) + " ms -> " + r.output +
          (r.preview.empty() ? "" : " and " + r.preview) + (r.gltf.empty() ? "" : " and " + r.gltf);
@@ -35,11 +35,12 @@ std::string JsonLine(const FileResult& r) {
           ",\"default_material\":" + (r.default_material ? "true" : "false") +
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
   if (!r.preview.empty()) line += ",\"preview\":" + JsonString(r.preview);
-  if (!r.gltf.empty()) {
-    line += ",\"gltf\":" + JsonString(r.gltf) + ",\"warnings\":[";
-    for (std::size_t i = 0; i < r.warnings.size(); ++i) {
+  if (!r.gltf.empty()) line += ",\"gltf\":" + JsonString(r.gltf);
+  if (!r.notes.empty()) {
+    line += ",\"notes\":[";
+    for (std::size_t i = 0; i < r.notes.size(); ++i) {
       if (i > 0) line += ',';
-      line += JsonString(r.warnings[i]);
+      line += JsonString(r.notes[i]);
     }
     line += "]";
   }
@@ -48,13 +49,6 @@ std::string JsonLine(const FileResult& r) {
 }
 
 std::string ErrorLine(const FileResult& r) { return "3ds2bmf: " + r.error_path + ": " + r.error; }
-
-std::string WarningLines(const FileResult& r) {
-  std::string lines;
-  for (const std::string& warning : r.warnings)
-    lines += "3ds2bmf: " + r.gltf + ": warning: " + warning + "\n";
-  return lines;
-}
 
 std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width) {
   const std::size_t filled = total == 0 ? width : done * width / total;

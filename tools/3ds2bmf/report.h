@@ -11,7 +11,5 @@ std::string SummaryLine(const FileResult& result);
 std::string JsonLine(const FileResult& result);
 // "3ds2bmf: PATH: reason".
 std::string ErrorLine(const FileResult& result);
-// "3ds2bmf: PATH: warning: ..." lines, each ending in a line feed.
-std::string WarningLines(const FileResult& result);
 // "[#####     ] 12/40" sized for a terminal line.
 std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width = 40);

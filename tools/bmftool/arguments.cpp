@@ -1,8 +1,10 @@
 #include "arguments.h"
 
-#include <charconv>
 #include <cmath>
+#include <initializer_list>
 #include <stdexcept>
+
+#include "command_line.h"
 
 const char* const kUsage =
     "Usage: bmftool COMMAND [options] FILE.bmf...\n"
@@ -18,18 +20,34 @@ const char* const kUsage =
     "      --all             print every violation (default: the first 20 per file)\n"
     "  obj FILE.bmf...       writes a Wavefront OBJ and its MTL beside each file\n"
     "                        (one material per block)\n"
-    "      -o OUT.obj        the OBJ to write (only with a single file); the MTL goes\n"
+    "      -o, --output OUT.obj\n"
+    "                        the OBJ to write (only with a single file); the MTL goes\n"
     "                        beside it as OUT.mtl\n"
+    "      --keep-axes       positions, normals and corner order as BMF stores them\n"
+    "                        (a mirror image in right-handed viewers)\n"
+    "  gltf FILE.bmf...      writes each model as binary glTF 2.0 (FILE.glb) beside\n"
+    "                        it, with the textures found beside it embedded\n"
+    "      -o, --output OUT.glb|OUT.gltf\n"
+    "                        the file to write (only with a single file); a name\n"
+    "                        ending in .gltf writes JSON and its data as OUT.bin\n"
     "  png FILE.bmf...       renders a preview image beside each file\n"
-    "      -o OUT.png        the image to write (only with a single file)\n"
+    "      -o, --output OUT.png\n"
+    "                        the image to write (only with a single file)\n"
     "      --size N          width and height in pixels (default 512, 16 to 8192)\n"
     "      --yaw DEG         turns the camera around the model's up axis; positive\n"
-    "                        looks from the right (default 30)\n"
-    "      --pitch DEG       raises the camera; positive looks from above (default 25)\n"
+    "                        looks from the right (default 30; taken modulo 360)\n"
+    "      --pitch DEG       raises the camera; positive looks from above (default 25;\n"
+    "                        taken modulo 360, then held within -89 to 89)\n"
     "\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
+    "Options may stand before or after the command and the files, as '-o FILE',\n"
+    "'--output FILE' or '--output=FILE'; '--' ends the options.\n"
+    "\n"
+    "OBJ and glTF show the model as authored, right-handed with y up: a 3DS point\n"
+    "(x, y, z) is at (x, z, -y).  Their opacity is 1 - alpha for a BMF alpha between\n"
+    "0 and 1, else 1 (BMF's alpha is the 3DS transparency, 0 when there is none).\n"
     "The preview fits the model to the frame and lights each block's diffuse colour\n"
     "with the stored vertex normals.  Back faces (triangles whose winding turns away\n"
     "from the camera) are striped red, so flipped windings stand out.\n"
@@ -43,82 +61,58 @@ Command ParseCommand(const std::string& word) {
   if (word == "info") return Command::info;
   if (word == "validate") return Command::validate;
   if (word == "obj") return Command::obj;
+  if (word == "gltf") return Command::gltf;
   if (word == "png") return Command::png;
   throw std::invalid_argument("unknown command '" + word + "'");
 }
 
-double ParseNumber(const std::string& flag, const std::string& text) {
-  double value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || ptr != end || !std::isfinite(value))
-    throw std::invalid_argument(flag + " needs a number, not '" + text + "'");
-  return value;
-}
-
-int ParseSize(const std::string& text) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || ptr != end || value < 16 || value > 8192)
-    throw std::invalid_argument("--size needs a whole number from 16 to 8192, not '" + text + "'");
-  return value;
-}
-
-// Which command an option belongs to, for "--json is an option of info".
-void Require(const Arguments& arguments, Command command, const std::string& flag,
-             const char* name) {
-  if (arguments.command != command)
-    throw std::invalid_argument(flag + " is an option of '" + name + "' only");
+// An option that belongs to some commands only: "--json is an option of 'info' only".
+void Require(const Arguments& arguments, const CLI::Option* option,
+             std::initializer_list<Command> commands, const char* names) {
+  if (!Given(option)) return;
+  for (Command command : commands)
+    if (arguments.command == command) return;
+  throw std::invalid_argument(option->get_name() + " is an option of " + names + " only");
 }
 
 }  // namespace
 
 Arguments ParseArguments(const std::vector<std::string>& args) {
   Arguments arguments;
-  bool only_files = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
-      return args[++i];
-    };
-    const bool is_option = !only_files && arg.size() > 1 && arg[0] == '-';
-    if (!is_option && arguments.command == Command::none && !arguments.help && !arguments.version) {
-      arguments.command = ParseCommand(arg);
-    } else if (!is_option) {
-      arguments.files.push_back(arg);
-    } else if (arg == "--") {
-      only_files = true;
-    } else if (arg == "-h" || arg == "--help") {
-      arguments.help = true;
-    } else if (arg == "--version") {
-      arguments.version = true;
-    } else if (arg == "--json") {
-      Require(arguments, Command::info, arg, "info");
-      arguments.json = true;
-    } else if (arg == "--all") {
-      Require(arguments, Command::validate, arg, "validate");
-      arguments.all = true;
-    } else if (arg == "-o") {
-      if (arguments.command != Command::obj && arguments.command != Command::png)
-        throw std::invalid_argument("-o is an option of 'obj' and 'png' only");
-      arguments.output = value();
-    } else if (arg == "--size") {
-      Require(arguments, Command::png, arg, "png");
-      arguments.preview.size = ParseSize(value());
-    } else if (arg == "--yaw") {
-      Require(arguments, Command::png, arg, "png");
-      arguments.preview.yaw_degrees = ParseNumber(arg, value());
-    } else if (arg == "--pitch") {
-      Require(arguments, Command::png, arg, "png");
-      arguments.preview.pitch_degrees = ParseNumber(arg, value());
-    } else {
-      throw std::invalid_argument("unknown option '" + arg + "'");
-    }
-  }
+  CLI::App app;
+  PrepareApp(app);
+  std::string output;
+  std::vector<std::string> operands;
+  CLI::Option* output_option = app.add_option("-o,--output", output);
+  CLI::Option* json = app.add_flag("--json", arguments.json);
+  CLI::Option* all = app.add_flag("--all", arguments.all);
+  CLI::Option* keep_axes = app.add_flag("--keep-axes", arguments.keep_axes);
+  CLI::Option* size =
+      app.add_option("--size", arguments.preview.size)->check(WholeNumberFrom(16, 8192));
+  CLI::Option* yaw = app.add_option("--yaw", arguments.preview.yaw_degrees)->check(FiniteNumber());
+  CLI::Option* pitch =
+      app.add_option("--pitch", arguments.preview.pitch_degrees)->check(FiniteNumber());
+  app.add_flag("-h,--help", arguments.help);
+  app.add_flag("--version", arguments.version);
+  app.add_option("operands", operands);
+  ParseCommandLine(app, args);
+
   if (arguments.help || arguments.version) return arguments;
-  if (arguments.command == Command::none) throw std::invalid_argument("no command given");
+  if (operands.empty()) throw std::invalid_argument("no command given");
+  arguments.command = ParseCommand(operands.front());
+  arguments.files.assign(operands.begin() + 1, operands.end());
+  if (Given(output_option)) arguments.output = output;
+  // Angles are taken modulo 360, so any finite value draws a picture.
+  arguments.preview.yaw_degrees = std::fmod(arguments.preview.yaw_degrees, 360.0);
+  arguments.preview.pitch_degrees = std::fmod(arguments.preview.pitch_degrees, 360.0);
+
+  Require(arguments, json, {Command::info}, "'info'");
+  Require(arguments, all, {Command::validate}, "'validate'");
+  Require(arguments, keep_axes, {Command::obj}, "'obj'");
+  Require(arguments, output_option, {Command::obj, Command::gltf, Command::png},
+          "'obj', 'gltf' and 'png'");
+  for (const CLI::Option* option : {size, yaw, pitch})
+    Require(arguments, option, {Command::png}, "'png'");
   if (arguments.files.empty()) throw std::invalid_argument("no input files");
   if (arguments.output && arguments.files.size() != 1)
     throw std::invalid_argument("-o takes a single input file");

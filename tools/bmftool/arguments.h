@@ -7,7 +7,7 @@
 
 #include "preview_renderer.h"
 
-enum class Command { none, info, validate, obj, png };
+enum class Command { none, info, validate, obj, gltf, png };
 
 struct Arguments {
   Command command = Command::none;
@@ -15,6 +15,7 @@ struct Arguments {
   std::optional<std::string> output;  // -o: only with a single file
   bool json = false;                  // info --json
   bool all = false;                   // validate --all
+  bool keep_axes = false;             // obj --keep-axes
   PreviewOptions preview;             // png --size --yaw --pitch
   bool help = false;
   bool version = false;

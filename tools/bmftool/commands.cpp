@@ -2,13 +2,21 @@
 
 #include <cstdio>
 #include <optional>
+#include <set>
+#include <span>
 #include <stdexcept>
 
+#include "file_identity.h"
+#include "gltf_export.h"
+#include "interruption.h"
+#include "json_string.h"
 #include "model_info.h"
 #include "obj_export.h"
-#include "output_file.h"
 #include "output_paths.h"
 #include "png_file.h"
+#include "texture_finder.h"
+#include "torvik32c/bmf.h"
+#include "torvik32c/errors.h"
 
 namespace {
 
@@ -19,12 +27,26 @@ void PrintError(const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "bmftool: %s: %s\n", path.c_str(), reason.c_str());
 }
 
-// Reads a file, or prints why it can't.
-std::optional<torvik::BmfFile> Load(const std::string& path) {
+// Whether the file starts like a 3DS file (its main chunk 0x4D4D).
+bool LooksLike3ds(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  unsigned char start[2] = {0, 0};
+  const bool read = std::fread(start, 1, 2, file) == 2;
+  std::fclose(file);
+  return read && start[0] == 0x4D && start[1] == 0x4D;
+}
+
+// Reads a file, or says why it can't: on standard error, and in `reason`.
+std::optional<torvik::BmfFile> Load(const std::string& path, std::string* reason = nullptr) {
   try {
     return torvik::ReadBmfFile(path);
   } catch (const std::exception& error) {
-    PrintError(path, error.what());
+    std::string message = error.what();
+    if (LooksLike3ds(path))
+      message = "not a BMF file: it looks like a 3DS file, which 3ds2bmf converts into BMF";
+    PrintError(path, message);
+    if (reason != nullptr) *reason = message;
     return std::nullopt;
   }
 }
@@ -43,16 +65,65 @@ std::optional<torvik::BmfFile> LoadDrawable(const std::string& path) {
   return file;
 }
 
+void WriteText(const std::string& path, const std::string& text) {
+  torvik::WriteFileReplacing(
+      path, std::span(reinterpret_cast<const torvik::byte*>(text.data()), text.size()));
+}
+
+std::string ObjPath(const Arguments& arguments, const std::string& path) {
+  return arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
+}
+
+std::string GltfPath(const Arguments& arguments, const std::string& path) {
+  return arguments.output.value_or(WithExtension(path, ".bmf", ".glb"));
+}
+
+std::string PngPath(const Arguments& arguments, const std::string& path) {
+  return arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
+}
+
+// The files the command writes for the input `path`.
+std::vector<std::string> FilesWritten(const Arguments& arguments, const std::string& path) {
+  switch (arguments.command) {
+    case Command::obj: {
+      const std::string obj = ObjPath(arguments, path);
+      return {obj, WithExtension(obj, ".obj", ".mtl")};
+    }
+    case Command::gltf:
+      return GltfFiles(GltfPath(arguments, path));
+    case Command::png:
+      return {PngPath(arguments, path)};
+    default:
+      return {};
+  }
+}
+
 }  // namespace
+
+std::string CheckOutputs(const Arguments& arguments) {
+  InputFiles inputs;
+  for (const std::string& path : arguments.files) inputs.Add(path);
+  std::set<std::string> seen;
+  for (const std::string& path : arguments.files) {
+    for (const std::string& file : FilesWritten(arguments, path)) {
+      if (inputs.Contains(file)) return "the output " + file + " is one of the input files";
+      if (!seen.insert(FileKey(file)).second) return "two outputs would both be written to " + file;
+    }
+  }
+  return "";
+}
 
 int RunInfo(const Arguments& arguments) {
   int status = 0;
   for (const std::string& path : arguments.files) {
-    const std::optional<torvik::BmfFile> file = Load(path);
+    std::string reason;
+    const std::optional<torvik::BmfFile> file = Load(path, &reason);
     if (!file) {
       status = 1;
+      if (arguments.json) std::printf("%s\n", InfoErrorJson(path, reason).c_str());
       continue;
     }
+    if (!torvik::ValidateBmf(*file).empty()) status = 1;
     if (arguments.json)
       std::printf("%s\n", InfoJson(path, *file).c_str());
     else
@@ -72,7 +143,7 @@ int RunValidate(const Arguments& arguments) {
     }
     const std::vector<torvik::BmfViolation> violations = torvik::ValidateBmf(*file);
     if (violations.empty()) {
-      std::printf("%s: valid, %zu blocks\n", path.c_str(), file->blocks.size());
+      std::printf("%s: valid, %s\n", path.c_str(), Counted(file->blocks.size(), "block").c_str());
       continue;
     }
     status = 1;
@@ -81,8 +152,8 @@ int RunValidate(const Arguments& arguments) {
     for (std::size_t i = 0; i < shown; ++i)
       PrintError(path, torvik::DescribeViolation(violations[i]));
     if (shown < violations.size())
-      PrintError(path, "and " + std::to_string(violations.size() - shown) +
-                           " more violations (--all shows them)");
+      PrintError(path, "and " + Counted(violations.size() - shown, "more violation") +
+                           " (--all shows them)");
   }
   return status;
 }
@@ -94,6 +165,7 @@ template <class Write>
 int ForEachDrawable(const Arguments& arguments, Write&& write) {
   int status = 0;
   for (const std::string& path : arguments.files) {
+    if (Interrupted()) return InterruptedExitStatus();
     const std::optional<torvik::BmfFile> file = LoadDrawable(path);
     if (!file) {
       status = 1;
@@ -102,6 +174,9 @@ int ForEachDrawable(const Arguments& arguments, Write&& write) {
     std::string out_path;
     try {
       write(path, *file, out_path);
+    } catch (const torvik::IoError& error) {
+      PrintError(error.path, error.what());
+      status = 1;
     } catch (const std::exception& error) {
       PrintError(out_path, error.what());
       status = 1;
@@ -113,20 +188,30 @@ int ForEachDrawable(const Arguments& arguments, Write&& write) {
 int RunObj(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
-        const std::string obj_path = arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
+        const std::string obj_path = ObjPath(arguments, path);
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
-        const ObjText text = ExportObj(file, FileName(mtl_path));
+        const ObjText text = ExportObj(
+            file, FileName(mtl_path), arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
         out_path = mtl_path;
-        WriteOutputFile(mtl_path, text.mtl);
+        WriteText(mtl_path, text.mtl);
         out_path = obj_path;
-        WriteOutputFile(obj_path, text.obj);
+        WriteText(obj_path, text.obj);
+      });
+}
+
+int RunGltf(const Arguments& arguments) {
+  return ForEachDrawable(
+      arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        out_path = GltfPath(arguments, path);
+        for (const std::string& warning : WriteGltf(file, out_path, {TexturesBeside(path)}))
+          PrintError(out_path, "warning: " + warning);
       });
 }
 
 int RunPng(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
-        out_path = arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
+        out_path = PngPath(arguments, path);
         WritePng(out_path, RenderPreview(file, arguments.preview));
       });
 }

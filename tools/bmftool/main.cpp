@@ -4,6 +4,7 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "interruption.h"
 
 #ifndef TORVIK_VERSION
 #define TORVIK_VERSION "unknown"
@@ -25,6 +26,11 @@ int main(int argc, char** argv) {
     std::printf("bmftool %s\n", TORVIK_VERSION);
     return 0;
   }
+  if (const std::string refusal = CheckOutputs(arguments); !refusal.empty()) {
+    std::fprintf(stderr, "bmftool: %s\n", refusal.c_str());
+    return 2;
+  }
+  CatchInterruptions();
   switch (arguments.command) {
     case Command::info:
       return RunInfo(arguments);
@@ -32,6 +38,8 @@ int main(int argc, char** argv) {
       return RunValidate(arguments);
     case Command::obj:
       return RunObj(arguments);
+    case Command::gltf:
+      return RunGltf(arguments);
     case Command::png:
       return RunPng(arguments);
     case Command::none:

@@ -82,14 +82,14 @@ FileTotals TotalsOf(const torvik::BmfFile& file) {
 
 std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
   const FileTotals totals = TotalsOf(file);
-  std::string text = path + ": " + std::to_string(totals.blocks) + " blocks, " +
-                     std::to_string(totals.vertices) + " vertices, " +
-                     std::to_string(totals.triangles) + " triangles, " +
-                     std::to_string(totals.bytes) + " bytes\n";
+  std::string text = path + ": " + Counted(totals.blocks, "block") + ", " +
+                     Counted(totals.vertices, "vertex", "vertices") + ", " +
+                     Counted(totals.triangles, "triangle") + ", " + std::to_string(totals.bytes) +
+                     " bytes\n";
   const std::size_t violations = torvik::ValidateBmf(file).size();
   if (violations != 0)
-    text += "  not a valid BMF file: " + std::to_string(violations) +
-            " violations (see bmftool validate)\n";
+    text +=
+        "  not a valid BMF file: " + Counted(violations, "violation") + " (see bmftool validate)\n";
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
     const torvik::BmfBlock& block = file.blocks[b];
     const BlockFacts facts = BlockFactsOf(block);
@@ -133,4 +133,8 @@ std::string InfoJson(const std::string& path, const torvik::BmfFile& file) {
             ",\"non_unit_normals\":" + std::to_string(facts.non_unit_normals) + "}";
   }
   return json + "]}";
+}
+
+std::string InfoErrorJson(const std::string& path, const std::string& error) {
+  return "{\"path\":" + JsonString(path) + ",\"valid\":false,\"error\":" + JsonString(error) + "}";
 }

@@ -28,3 +28,5 @@ FileTotals TotalsOf(const torvik::BmfFile& file);
 std::string InfoText(const std::string& path, const torvik::BmfFile& file);
 // The same as one JSON object on one line.
 std::string InfoJson(const std::string& path, const torvik::BmfFile& file);
+// The JSON object for a file that can't be read: its path and the reason.
+std::string InfoErrorJson(const std::string& path, const std::string& error);

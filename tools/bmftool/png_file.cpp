@@ -2,49 +2,57 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <stdexcept>
+#include <vector>
+
+#include "torvik32c/bmf.h"
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 struct PngErrorText {
   char text[200] = "";
 };
 
+struct PngOutput {
+  PngErrorText error;
+  std::vector<torvik::byte> bytes;
+};
+
 // libpng's error callback must not return: it records the message and jumps
-// back to the setjmp in WriteImage.
+// back to the setjmp in EncodeImage.
 void RecordError(png_structp png, png_const_charp message) {
-  auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png));
-  std::snprintf(error->text, sizeof error->text, "%s", message);
+  auto* output = static_cast<PngOutput*>(png_get_error_ptr(png));
+  std::snprintf(output->error.text, sizeof output->error.text, "%s", message);
   png_longjmp(png, 1);
 }
 
 void IgnoreWarning(png_structp, png_const_charp) {}
 
+void Append(png_structp png, png_bytep data, png_size_t size) {
+  auto* output = static_cast<PngOutput*>(png_get_io_ptr(png));
+  output->bytes.insert(output->bytes.end(), data, data + size);
+}
+
+void NoFlush(png_structp) {}
+
 // Only trivially destructible objects live in this frame, since an error
 // longjmps back into it.
-bool WriteImage(std::FILE* file, const Image& image, PngErrorText& error) {
+bool EncodeImage(const Image& image, PngOutput& output) {
   png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, RecordError, IgnoreWarning);
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, RecordError, IgnoreWarning);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
-    std::snprintf(error.text, sizeof error.text, "out of memory");
+    std::snprintf(output.error.text, sizeof output.error.text, "out of memory");
     return false;
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
+  png_set_write_fn(png, &output, Append, NoFlush);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
                static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -61,18 +69,9 @@ bool WriteImage(std::FILE* file, const Image& image, PngErrorText& error) {
 }  // namespace
 
 void WritePng(const std::string& path, const Image& image) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-  if (!file) throw std::runtime_error(std::string("can't write: ") + std::strerror(errno));
-  PngErrorText error;
-  std::string failure;
-  if (!WriteImage(file.get(), image, error))
-    failure = std::string("libpng: ") + error.text;
-  else if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
-    failure = std::string("error writing: ") + std::strerror(errno);
-  else if (std::fclose(file.release()) != 0)
-    failure = std::string("error writing: ") + std::strerror(errno);
-  if (failure.empty()) return;
-  file.reset();
-  std::remove(path.c_str());
-  throw std::runtime_error(failure);
+  PngOutput output;
+  if (!EncodeImage(image, output))
+    throw std::runtime_error(std::string("libpng: ") + output.error.text);
+  // Through a temporary file renamed into place, like the BMF.
+  torvik::WriteFileReplacing(path, output.bytes);
 }

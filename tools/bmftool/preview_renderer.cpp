@@ -38,8 +38,11 @@ struct Camera {
 };
 
 Camera PlaceCamera(Vec3 centre, double radius, const PreviewOptions& options) {
-  const double yaw = options.yaw_degrees * std::numbers::pi / 180;
-  const double pitch = std::clamp(options.pitch_degrees, -89.0, 89.0) * std::numbers::pi / 180;
+  // Any finite angle draws a picture: huge ones would overflow to infinity
+  // once turned into radians.
+  const double yaw = std::fmod(options.yaw_degrees, 360.0) * std::numbers::pi / 180;
+  const double pitch =
+      std::clamp(std::fmod(options.pitch_degrees, 360.0), -89.0, 89.0) * std::numbers::pi / 180;
   const Vec3 towards_camera{std::sin(yaw) * std::cos(pitch), std::sin(pitch),
                             -std::cos(yaw) * std::cos(pitch)};
   Camera camera;

@@ -82,3 +82,8 @@ std::string JsonNumber(float value) {
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
+
+std::string Counted(std::size_t count, const std::string& noun, const std::string& plural) {
+  if (count == 1) return "1 " + noun;
+  return std::to_string(count) + " " + (plural.empty() ? noun + "s" : plural);
+}

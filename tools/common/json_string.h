@@ -1,6 +1,7 @@
 // JSON text for the tools' --json output.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // `text` as a quoted JSON string, with quotes, backslashes and control
@@ -12,3 +13,7 @@ std::string JsonString(const std::string& text);
 // A float as JSON, in the fewest digits that read back as the same float;
 // NaN and the infinities, which JSON lacks, become null.
 std::string JsonNumber(float value);
+
+// "1 block", "3 blocks": a count and its noun, in the plural unless it is 1
+// (the noun plus "s" unless `plural` is given: "vertex", "vertices").
+std::string Counted(std::size_t count, const std::string& noun, const std::string& plural = "");

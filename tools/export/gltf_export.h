@@ -40,6 +40,10 @@ struct GltfOptions {
   TextureFinder find_texture;  // none: no block is textured
 };
 
+// The files WriteGltf writes for `path`: `path` itself, and for a name
+// ending in ".gltf" (in any case) the ".bin" beside it.
+std::vector<std::string> GltfFiles(const std::string& path);
+
 // Whether this build can write glTF (the cross build for Windows can't).
 bool GltfAvailable();
 

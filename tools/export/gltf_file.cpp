@@ -1,14 +1,13 @@
 // WriteGltf: the document packed into a .glb, or a .gltf and its .bin.
 #include <cstdio>
+#include <filesystem>
+#include <span>
 #include <stdexcept>
 
 #include "gltf_document.h"
-#include "output_file.h"
-#include "output_paths.h"
+#include "torvik32c/bmf.h"
 
 namespace {
-
-bool EndsWithGltf(const std::string& path) { return WithExtension(path, ".gltf", "") != path; }
 
 // A file name as a relative URI: everything but the unreserved characters
 // percent-encoded.
@@ -29,8 +28,12 @@ std::string UriOf(const std::string& name) {
   return uri;
 }
 
-std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+void WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+  torvik::WriteFileReplacing(path, bytes);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  WriteBytes(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace
@@ -40,18 +43,19 @@ bool GltfAvailable() { return true; }
 std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
                                    const GltfOptions& options) {
   GltfDocument document = BuildGltf(file, options);
-  if (!EndsWithGltf(path)) {
-    WriteOutputFile(path, AsText(GlbBytes(document)));
+  const std::vector<std::string> files = GltfFiles(path);
+  if (files.size() == 1) {
+    WriteBytes(path, GlbBytes(document));
     return std::move(document.warnings);
   }
   std::string bin_path;
   if (!document.binary.empty()) {
-    bin_path = WithExtension(path, ".gltf", ".bin");
-    document.json["buffers"][0]["uri"] = UriOf(FileName(bin_path));
-    WriteOutputFile(bin_path, AsText(document.binary));
+    bin_path = files[1];
+    document.json["buffers"][0]["uri"] = UriOf(std::filesystem::path(bin_path).filename().string());
+    WriteBytes(bin_path, document.binary);
   }
   try {
-    WriteOutputFile(path, GltfJsonText(document.json, 2) + "\n");
+    WriteText(path, GltfJsonText(document.json, 2) + "\n");
   } catch (...) {
     if (!bin_path.empty()) std::remove(bin_path.c_str());
     throw;

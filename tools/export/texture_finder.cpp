@@ -4,8 +4,6 @@
 #include <cctype>
 #include <system_error>
 
-#include "output_paths.h"
-
 namespace {
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
@@ -37,7 +35,7 @@ TextureFinder TexturesBeside(const std::filesystem::path& model_file,
   return [folders = std::move(extra_folders)](
              const std::string& name) -> std::optional<std::filesystem::path> {
     // A name with a folder in it (either slash) is looked up by its file name.
-    const std::string file = FileName(name);
+    const std::string file = name.substr(name.find_last_of("/\\") + 1);  // npos + 1 == 0
     if (file.empty()) return std::nullopt;
     for (const std::filesystem::path& folder : folders)
       if (std::optional<std::filesystem::path> found = FindIn(folder, file)) return found;

@@ -1,0 +1,62 @@
+#include "command_line.h"
+
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+
+void PrepareApp(CLI::App& app) {
+  app.set_help_flag();
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+void ParseCommandLine(CLI::App& app, const std::vector<std::string>& args) {
+  // CLI11 takes its arguments last first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ExtrasError&) {
+    for (const std::string& extra : app.remaining())
+      if (extra.size() > 1 && extra[0] == '-')
+        throw std::invalid_argument("unknown option '" + extra + "'");
+    throw std::invalid_argument("unexpected argument '" + app.remaining().front() + "'");
+  } catch (const CLI::ValidationError& error) {
+    // "--jobs: needs a whole number ..." reads as "--jobs needs a whole number ...".
+    std::string message = error.what();
+    const std::size_t colon = message.find(": ");
+    if (colon != std::string::npos) message.erase(colon, 1);
+    throw std::invalid_argument(message);
+  } catch (const CLI::ParseError& error) {
+    std::string message = error.what();
+    const std::size_t missing = message.find(": 1 required");
+    if (missing != std::string::npos && message.find("missing") != std::string::npos)
+      message = message.substr(0, missing) + " needs a value";
+    throw std::invalid_argument(message);
+  }
+}
+
+CLI::Validator WholeNumberFrom(long low, long high) {
+  const std::string range = std::to_string(low) + " to " + std::to_string(high);
+  return CLI::Validator(
+      [low, high, range](std::string& text) -> std::string {
+        long value = 0;
+        const char* end = text.data() + text.size();
+        const auto [ptr, error] = std::from_chars(text.data(), end, value);
+        if (text.empty() || error != std::errc() || ptr != end || value < low || value > high)
+          return "needs a whole number from " + range + ", not '" + text + "'";
+        return "";
+      },
+      "INT in [" + range + "]");
+}
+
+CLI::Validator FiniteNumber() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        double value = 0;
+        const char* end = text.data() + text.size();
+        const auto [ptr, error] = std::from_chars(text.data(), end, value);
+        if (text.empty() || error != std::errc() || ptr != end || !std::isfinite(value))
+          return "needs a number, not '" + text + "'";
+        return "";
+      },
+      "NUMBER");
+}
