@@ -38,3 +38,15 @@ install(FILES
   ${PROJECT_BINARY_DIR}/torvik32cConfig.cmake
   ${PROJECT_BINARY_DIR}/torvik32cConfigVersion.cmake
   DESTINATION ${TORVIK_PACKAGE_DIR})
+
+# pkg-config, for builds that don't use CMake; relative to its own folder, so
+# the installed tree may be moved (or unpacked from a package anywhere).
+file(RELATIVE_PATH TORVIK_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+configure_file(${CMAKE_CURRENT_LIST_DIR}/torvik32c.pc.in ${PROJECT_BINARY_DIR}/torvik32c.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/torvik32c.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# Manual pages of the commands.
+if(TORVIK_BUILD_TOOLS)
+  install(FILES ${PROJECT_SOURCE_DIR}/man/3ds2bmf.1 ${PROJECT_SOURCE_DIR}/man/bmftool.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()

@@ -50,7 +50,7 @@ cmake --build "$native" -j 2 --target 3ds2bmf make_models acos_survey >/dev/null
 
 echo "== cross build (build/mingw)"
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw -j 2 --target torvik32c 3ds2bmf >/dev/null
+cmake --build --preset mingw -j 2 --target torvik32c 3ds2bmf bmftool >/dev/null
 dll="$mingw/src/torvik32c.dll"
 
 # The test programs, rebuilt when their sources change.
@@ -64,6 +64,10 @@ stale() {  # stale TARGET SOURCE...
 flags=(-O2 -Wall -Wextra -Wpedantic -Werror -msse2 -mfpmath=sse -ffp-contract=off)
 if stale "$bin/dll_host.exe" tests/windows/dll_host.c; then
   i686-w64-mingw32-gcc-posix -std=c11 "${flags[@]}" tests/windows/dll_host.c -o "$bin/dll_host.exe"
+fi
+if stale "$bin/version_host.exe" tests/windows/version_host.c; then
+  i686-w64-mingw32-gcc-posix -std=c11 "${flags[@]}" tests/windows/version_host.c -lversion \
+    -o "$bin/version_host.exe"
 fi
 if stale "$bin/import_host.exe" tests/windows/import_host.c include "$dll"; then
   i686-w64-mingw32-gcc-posix -std=c11 "${flags[@]}" -Iinclude tests/windows/import_host.c \
@@ -165,6 +169,21 @@ for expected in native/*.bmf; do
   compared=$((compared + 1))
 done
 echo "$compared native outputs compared with 3ds2bmf.exe's and the DLL's"
+
+echo "== version resources carry the project version"
+version="$(sed -n 's/^project(torvik32c VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+for binary in "$dll" "$mingw/3ds2bmf.exe" "$mingw/bmftool.exe"; do
+  resource="$(wine "$bin/version_host.exe" "$(winepath -w "$binary" 2>/dev/null)" | tr -d '\r')"
+  if grep -qx "fixed=$version" <<<"$resource" && grep -qx "FileVersion=$version" <<<"$resource" &&
+     grep -qx "ProductVersion=$version" <<<"$resource" && grep -qx "ProductName=torvik32c" <<<"$resource" &&
+     grep -qx "OriginalFilename=$(basename "$binary")" <<<"$resource"; then
+    echo "$(basename "$binary"): $version"
+  else
+    echo "FAILED: the version resource of $binary:"
+    echo "$resource"
+    failed=1
+  fi
+done
 
 echo "== 3ds2bmf.exe writes Windows devices in place"
 for device in NUL nul.bmf; do

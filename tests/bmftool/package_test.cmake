@@ -12,8 +12,10 @@ endfunction()
 
 file(REMOVE_RECURSE ${PREFIX} ${CONSUMER_BUILD})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+include(GNUInstallDirs)
 foreach(installed bin/3ds2bmf bin/bmftool include/torvik32c/torvik32c.h
-                  include/torvik32c/bmf_reader.h)
+                  include/torvik32c/bmf_reader.h share/man/man1/3ds2bmf.1 share/man/man1/bmftool.1
+                  ${CMAKE_INSTALL_LIBDIR}/pkgconfig/torvik32c.pc)
   if(NOT EXISTS ${PREFIX}/${installed})
     message(FATAL_ERROR "${installed} was not installed")
   endif()
@@ -26,3 +28,17 @@ run(${CMAKE_COMMAND} --build ${CONSUMER_BUILD})
 run(${CONSUMER_BUILD}/convert_c ${SAMPLE} ${CONSUMER_BUILD}/sample.bmf)
 run(${CONSUMER_BUILD}/check_cpp ${CONSUMER_BUILD}/sample.bmf)
 run(${PREFIX}/bin/bmftool validate ${CONSUMER_BUILD}/sample.bmf)
+
+# A build without CMake finds the library through pkg-config alone.
+set(ENV{PKG_CONFIG_PATH} ${PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+execute_process(COMMAND pkg-config --cflags --libs torvik32c
+                OUTPUT_VARIABLE pc_flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "pkg-config does not find torvik32c")
+endif()
+separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
+separate_arguments(consumer_flags UNIX_COMMAND "${CONSUMER_FLAGS}")
+run(cc ${consumer_flags} ${CONSUMER_SOURCE}/convert.c ${pc_flags} -o ${CONSUMER_BUILD}/convert_pc)
+set(ENV{LD_LIBRARY_PATH} ${PREFIX}/${CMAKE_INSTALL_LIBDIR})
+run(${CONSUMER_BUILD}/convert_pc ${SAMPLE} ${CONSUMER_BUILD}/sample_pc.bmf)
+run(${CMAKE_COMMAND} -E compare_files ${CONSUMER_BUILD}/sample.bmf ${CONSUMER_BUILD}/sample_pc.bmf)
