@@ -90,9 +90,13 @@ TEST(GltfExport, PositionsAreTheFilesXZMinusYBitForBit) {
     for (const t3ds::Vec3& p : mesh.vertices) expected.insert(Bits({p[0], p[2], -p[1]}));
   const GltfDocument document = BuildGltf(BmfOf({}, {kBox, kPost}));
   std::set<std::array<std::uint32_t, 3>> exported;
-  for (const Primitive& primitive : PrimitivesOf(document))
-    for (std::size_t i = 0; i < primitive.positions.size() / 3; ++i)
+  for (const Primitive& primitive : PrimitivesOf(document)) {
+    for (std::size_t i = 0; i < primitive.positions.size() / 3; ++i) {
       exported.insert(Bits(primitive.Position(i)));
+      // Unit normals, even where a two-sided material's faces cancel them out.
+      EXPECT_NEAR(Dot(primitive.Normal(i), primitive.Normal(i)), 1, 1e-6) << i;
+    }
+  }
   EXPECT_EQ(exported, expected);
 
   // POSITION's bounds are those of its data (one block holds both meshes).
@@ -178,7 +182,7 @@ TEST(GltfExport, OpacityRuleOnTheFourKindsOfAlpha) {
 }
 
 // A torus textured by a TGA, a box by a PNG and a box whose texture is
-// missing, the images written to `dir`.
+// missing and one whose texture is no image, the files written to `dir`.
 struct TexturedModel {
   std::vector<std::uint8_t> tga_pixels;  // 3 x 2 RGBA
   torvik::BmfFile bmf;
@@ -191,10 +195,12 @@ TexturedModel WriteTexturedModel(const TempDir& dir) {
   EXPECT_NE(stbi_write_tga(dir.file("bricks.tga").c_str(), 3, 2, 4, model.tga_pixels.data()), 0);
   const std::uint8_t rgb[12] = {0, 9, 99, 255, 1, 2, 3, 4, 5, 200, 100, 50};
   EXPECT_NE(stbi_write_png(dir.file("moss.png").c_str(), 2, 2, 3, rgb, 6), 0);
-  std::vector<t3ds::Mesh> meshes = {t3ds::Torus("Ring", 2, 0.5f, 8, 6),
-                                    t3ds::Box("Rock", {3, 0, 0}, {4, 1, 1}),
-                                    t3ds::Box("Gone", {5, 0, 0}, {6, 1, 1})};
-  const char* textures[] = {"BRICKS.TGA", "moss.png", "gone.bmp"};  // found whatever the case
+  std::vector<t3ds::Mesh> meshes = {
+      t3ds::Torus("Ring", 2, 0.5f, 8, 6), t3ds::Box("Rock", {3, 0, 0}, {4, 1, 1}),
+      t3ds::Box("Gone", {5, 0, 0}, {6, 1, 1}), t3ds::Box("Junk", {7, 0, 0}, {8, 1, 1})};
+  testing_support::WriteFile(dir.file("junk.bmp"), {'B', 'M', 'n', 'o', 't'});
+  // Found whatever the case.
+  const char* textures[] = {"BRICKS.TGA", "moss.png", "gone.bmp", "junk.bmp"};
   std::vector<t3ds::Material> materials;
   for (std::size_t i = 0; i < meshes.size(); ++i) {
     materials.push_back(
@@ -210,8 +216,13 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
   TempDir dir;
   const TexturedModel model = WriteTexturedModel(dir);
   const GltfDocument document = BuildGltf(model.bmf, model.options);
-  EXPECT_EQ(document.warnings, std::vector<std::string>{"texture 'gone.bmp' of block 2 was not "
-                                                        "found; the block is left untextured"});
+  ASSERT_EQ(document.warnings.size(), 2u);
+  EXPECT_EQ(document.warnings[0],
+            "texture 'gone.bmp' of block 2 was not found; the block is left untextured");
+  EXPECT_EQ(document.warnings[1].rfind(
+                "texture 'junk.bmp' of block 3: " + dir.file("junk.bmp") + ": not an image: ", 0),
+            0u)
+      << document.warnings[1];
   const auto& json = document.json;
   ASSERT_EQ(json["images"].size(), 2u);
   const auto image_bytes = [&](std::size_t image) {
@@ -239,7 +250,8 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
     EXPECT_EQ(materials[m]["pbrMetallicRoughness"]["baseColorFactor"],
               (std::vector<float>{1, 1, 1, 1}));
   }
-  EXPECT_FALSE(materials[2]["pbrMetallicRoughness"].contains("baseColorTexture"));
+  for (std::size_t m = 2; m < 4; ++m)
+    EXPECT_FALSE(materials[m]["pbrMetallicRoughness"].contains("baseColorTexture"));
   EXPECT_EQ(json["samplers"][0]["wrapS"], 10497);
   EXPECT_EQ(json["samplers"][0]["wrapT"], 10497);
 

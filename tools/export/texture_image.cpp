@@ -11,8 +11,12 @@
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 namespace {
+
+// Larger images are refused rather than decoded.
+constexpr double kMaxPixels = 64.0 * 1024 * 1024;
 
 bool StartsWith(const std::vector<std::uint8_t>& bytes, std::initializer_list<std::uint8_t> magic) {
   return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
@@ -32,6 +36,13 @@ std::vector<std::uint8_t> ReencodeAsPng(const std::vector<std::uint8_t>& bytes) 
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
     throw std::runtime_error("the image file is too large");
   int width = 0, height = 0, channels = 0;
+  // Sized before decoding: a few bytes can claim an enormous image.
+  if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                            &channels) == 0)
+    throw std::runtime_error(std::string("not an image: ") + stbi_failure_reason());
+  if (static_cast<double>(width) * height > kMaxPixels)
+    throw std::runtime_error("the image is too large (" + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels)");
   const std::unique_ptr<stbi_uc, PixelsFree> pixels(stbi_load_from_memory(
       bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 0));
   if (!pixels) throw std::runtime_error(std::string("not an image: ") + stbi_failure_reason());

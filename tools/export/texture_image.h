@@ -1,7 +1,7 @@
 // Texture files as glTF can embed them.  glTF allows PNG and JPEG images
 // only: those are embedded as they are; any other image that stb_image
 // reads (TGA, BMP and GIF among them; of a GIF its first frame) is decoded
-// and encoded again as PNG.
+// and encoded again as PNG.  Images over 64 megapixels are refused.
 #pragma once
 
 #include <cstdint>
