@@ -171,7 +171,7 @@ done
 echo "$compared native outputs compared with 3ds2bmf.exe's and the DLL's"
 
 echo "== version resources carry the project version"
-version="$(sed -n 's/^project(torvik32c VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+version="$(sed -n 's/^project(torvik32c VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
 for binary in "$dll" "$mingw/3ds2bmf.exe" "$mingw/bmftool.exe"; do
   resource="$(wine "$bin/version_host.exe" "$(winepath -w "$binary" 2>/dev/null)" | tr -d '\r')"
   if grep -qx "fixed=$version" <<<"$resource" && grep -qx "FileVersion=$version" <<<"$resource" &&

@@ -6,6 +6,8 @@
 
 void PrepareApp(CLI::App& app) {
   app.set_help_flag();
+  // On Windows CLI11 would take "/tmp/x.3ds" for an option "/tmp".
+  app.allow_windows_style_options(false);
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
