@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "export_conventions.h"
-#include "texture_image.h"
+#include "embedded_image.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 // white specular colour gives 0.5.  Colours are clamped to [0, 1].
 //
 // Textures: `find_texture` tells where the file of a stored texture name
-// is.  The image is embedded (texture_image.h) and sampled with REPEAT
+// is.  The image is embedded (embedded_image.h) and sampled with REPEAT
 // wrapping; a texture that is not found, or not readable as an image, leaves
 // its block untextured with a warning.
 #pragma once

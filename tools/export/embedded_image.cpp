@@ -1,4 +1,4 @@
-#include "texture_image.h"
+#include "embedded_image.h"
 
 #include <stb_image.h>
 #include <stb_image_write.h>
