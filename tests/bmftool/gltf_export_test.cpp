@@ -172,7 +172,7 @@ TEST(GltfExport, OpacityRuleOnTheFourKindsOfAlpha) {
   for (int i = 0; i < 4; ++i) {
     const auto& material = document.json["materials"][i];
     const float opacity = i == 3 ? 1 - 0.4f : 1.0f;
-    EXPECT_EQ(material["pbrMetallicRoughness"]["baseColorFactor"],
+    EXPECT_EQ(material["pbrMetallicRoughness"]["baseColorFactor"].get<std::vector<float>>(),
               (std::vector<float>{0.5f, 0.25f, 1.0f, opacity}))
         << i;
     EXPECT_EQ(material.contains("alphaMode"), i == 3) << i;
@@ -247,7 +247,7 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
   const auto& materials = json["materials"];
   for (std::size_t m = 0; m < 2; ++m) {
     EXPECT_EQ(materials[m]["pbrMetallicRoughness"]["baseColorTexture"]["index"], m);
-    EXPECT_EQ(materials[m]["pbrMetallicRoughness"]["baseColorFactor"],
+    EXPECT_EQ(materials[m]["pbrMetallicRoughness"]["baseColorFactor"].get<std::vector<float>>(),
               (std::vector<float>{1, 1, 1, 1}));
   }
   for (std::size_t m = 2; m < 4; ++m)

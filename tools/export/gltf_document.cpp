@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -10,8 +11,8 @@
 #include <span>
 #include <stdexcept>
 
-#include "export_conventions.h"
 #include "embedded_image.h"
+#include "export_conventions.h"
 
 namespace {
 
@@ -27,6 +28,16 @@ constexpr int kLinear = 9729, kLinearMipmapLinear = 9987, kRepeat = 10497;
 using Vec3 = std::array<float, 3>;
 
 float Clamped(float value) { return value >= 0 ? std::min(value, 1.0f) : 0.0f; }
+
+// A factor as the shortest decimal that reads back as the same float, so that
+// the JSON says 0.3 rather than 0.30000001192092896.
+double Factor(float value) {
+  char text[32];
+  const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+  double decimal = 0;
+  std::from_chars(text, end, decimal);
+  return decimal;
+}
 
 // The vectors of one block, in the layout of the glTF accessors.
 struct BlockArrays {
@@ -186,11 +197,12 @@ class GltfBuilder {
     const torvik::BMF_RGBCOLOR& specular = block.specular;
     const float shine =
         (Clamped(specular.red) + Clamped(specular.green) + Clamped(specular.blue)) / 3;
-    Json pbr = {{"baseColorFactor", texture ? Json{1.0f, 1.0f, 1.0f, opacity}
-                                            : Json{Clamped(diffuse.red), Clamped(diffuse.green),
-                                                   Clamped(diffuse.blue), opacity}},
+    Json pbr = {{"baseColorFactor",
+                 texture ? Json{1, 1, 1, Factor(opacity)}
+                         : Json{Factor(Clamped(diffuse.red)), Factor(Clamped(diffuse.green)),
+                                Factor(Clamped(diffuse.blue)), Factor(opacity)}},
                 {"metallicFactor", 0},
-                {"roughnessFactor", 1 - shine / 2}};
+                {"roughnessFactor", Factor(1 - shine / 2)}};
     if (texture) pbr["baseColorTexture"] = {{"index", *texture}};
     Json material = {{"name", "block" + std::to_string(index)},
                      {"pbrMetallicRoughness", std::move(pbr)}};
