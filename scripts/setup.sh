@@ -6,4 +6,4 @@
 set -euo pipefail
 "$(dirname "$0")/install-packages.sh" setup cmake g++ make pkg-config libgtest-dev libgmock-dev \
   libpng-dev libcli11-dev nlohmann-json3-dev libstb-dev
-exec "$(dirname "$0")/setup-gltf-validator.sh"
+"$(dirname "$0")/setup-gltf-validator.sh"
