@@ -134,6 +134,10 @@ TEST(GltfExport, WindingAgreesWithTheStoredNormalsAndFacesOutward) {
     EXPECT_GT(Dot(face, Minus(p0, centre)), 0) << "triangle " << t / 3 << " faces inward";
   }
   EXPECT_EQ(faces, 12u);
+  // A triangle with an index outside its block is left out.
+  torvik::BmfFile damaged = file;
+  damaged.blocks[0].triangles.push_back({0, 1, 8});
+  EXPECT_EQ(PrimitivesOf(BuildGltf(damaged))[0].indices, box.indices);
   // The exported normal is the stored one with z negated, scaled to unit length.
   const torvik::BMF_UNVERTEX& v = file.blocks[0].vertices[0];
   const float length = std::sqrt(v.i * v.i + v.j * v.j + v.k * v.k);

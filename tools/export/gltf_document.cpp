@@ -95,9 +95,9 @@ BlockArrays ArraysOf(const torvik::BmfBlock& block) {
   arrays.low.fill(std::numeric_limits<float>::infinity());
   arrays.high.fill(-std::numeric_limits<float>::infinity());
   for (const torvik::BMF_UNVERTEX& vertex : block.vertices) {
+    const Vec3 position = ExportPosition(vertex, ExportAxes::authored);
     for (int c = 0; c < 3; ++c) {
-      const float value =
-          Finite(ExportPosition(vertex, ExportAxes::authored)[c], arrays.non_finite);
+      const float value = Finite(position[c], arrays.non_finite);
       arrays.positions.push_back(value);
       arrays.low[c] = std::min(arrays.low[c], value);
       arrays.high[c] = std::max(arrays.high[c], value);
@@ -105,9 +105,12 @@ BlockArrays ArraysOf(const torvik::BmfBlock& block) {
     arrays.texcoords.push_back(Finite(vertex.u, arrays.non_finite));
     arrays.texcoords.push_back(1.0f - Finite(vertex.v, arrays.non_finite));
   }
-  for (const torvik::BMF_SURFACE& triangle : block.triangles)
+  const std::size_t count = block.vertices.size();
+  for (const torvik::BMF_SURFACE& triangle : block.triangles) {
+    if (triangle.p0 >= count || triangle.p1 >= count || triangle.p2 >= count) continue;
     for (const torvik::uword corner : ExportCorners(triangle, ExportAxes::authored))
       arrays.indices.push_back(corner);
+  }
   arrays.normals = UnitNormals(block, arrays.positions, arrays.indices);
   return arrays;
 }
@@ -119,8 +122,8 @@ class GltfBuilder {
   }
 
   void AddBlock(std::size_t index, const torvik::BmfBlock& block) {
-    if (block.triangles.empty() || block.vertices.empty()) return;
     const BlockArrays arrays = ArraysOf(block);
+    if (arrays.indices.empty()) return;
     non_finite_ += arrays.non_finite;
     const std::size_t count = block.vertices.size();
     Json position = Accessor(AddView(arrays.positions, kArrayBuffer), kFloat, count, "VEC3");

@@ -2,13 +2,13 @@
 //
 // The model becomes one mesh on one node; each block with triangles becomes
 // one primitive of it (POSITION, NORMAL, 16-bit indices, and TEXCOORD_0 when
-// the block names a texture) with a material of its own.  Positions,
-// normals and windings are those of the model as authored
-// (export_conventions.h): a 3DS file's (x, y, z) is (x, z, -y) here, bit for
-// bit.  Normals are scaled to unit length, as glTF requires; a zero normal
-// (such as two-sided faces leave) takes the normal of the first triangle
-// that uses the vertex.  Texture coordinates have v flipped to glTF's
-// top-left origin.
+// the block names a texture) with a material of its own; triangles with an
+// index outside their block are left out.  Positions, normals and windings
+// are those of the model as authored (export_conventions.h): a 3DS file's
+// (x, y, z) is (x, z, -y) here, bit for bit.  Normals are scaled to unit
+// length, as glTF requires; a zero normal (such as two-sided faces leave)
+// takes the normal of the first triangle that uses the vertex.  Texture
+// coordinates have v flipped to glTF's top-left origin.
 //
 // Materials: pbrMetallicRoughness with metallic 0; baseColorFactor the
 // diffuse colour (white when a texture is embedded, since a 3DS texture map
