@@ -49,14 +49,14 @@ TEST(BmfLayout, OneTriangleFileIsExactly161Bytes) {
   for (int c = 0; c < 3; ++c)
     for (float f : {1.0f, 0.0f, 0.0f, 0.5f}) Append(expected, F32(f));
   Append(expected, U16(3));
-  for (const VERTEX& v : model.VertexList)
+  for (const VERTEX& v : model.VertexList())
     for (float f : {v.u, v.v, v.nx, v.ny, v.nz, v.x, v.y, v.z}) Append(expected, F32(f));
   Append(expected, U16(1));
   Append(expected, {0, 0, 1, 0, 2, 0});
   const Bytes bytes = torvik::OutGLBMFBytes(model);
   ASSERT_EQ(bytes.size(), 161u);
   EXPECT_EQ(bytes, expected);
-  EXPECT_EQ(model.VertexList[0].nz, 1.0f);
+  EXPECT_EQ(model.VertexList()[0].nz, 1.0f);
 }
 
 TEST(BmfLayout, TextureNameAndEmptyMaterials) {
@@ -70,7 +70,7 @@ TEST(BmfLayout, TextureNameAndEmptyMaterials) {
   // Each block without triangles is 54 + L bytes.
   EXPECT_EQ(bytes.size(), 4u + (54 + 6) + (54 + 1));
   const testing_support::BmfFile file = testing_support::ParseBmf(bytes);
-  EXPECT_EQ(file.blocks[0].texture, "stone");
+  EXPECT_EQ(file.blocks[0].TextureName(), "stone");
   EXPECT_TRUE(file.blocks[1].vertices.empty());
 }
 
@@ -122,7 +122,7 @@ TEST(BmfSplit, MaterialBeyondSixteenBitsBecomesSeveralBlocks) {
   EXPECT_EQ(file.blocks[0].vertices.size(), 65535u);
   EXPECT_EQ(file.blocks[0].triangles.size(), 21845u);
   EXPECT_EQ(file.blocks[1].vertices.size(), 3u);
-  EXPECT_EQ(file.blocks[1].texture, "wide.png");
+  EXPECT_EQ(file.blocks[1].TextureName(), "wide.png");
   EXPECT_EQ(file.blocks[1].vertices[0].x, 21845.0f);
   EXPECT_EQ(file.blocks[2].triangles.size(), 65535u);
   EXPECT_EQ(file.blocks[3].triangles.size(), 1u);

@@ -33,7 +33,7 @@ Material Plain(const std::string& name) {
 TEST(Conversion, MeshWithoutGroupsGoesToTheWhiteTwoSidedDefault) {
   const torvik::Model model = ConvertToModel(t3ds::BuildFile({}, {Triangle("T", "")}));
   ASSERT_EQ(model.NumPolyLists(), 1u);
-  const torvik::POLYGONLIST& material = model.PolyList[0];
+  const torvik::POLYGONLIST& material = model.PolyList()[0];
   EXPECT_EQ(material.name, "QZ_DEFAULT");
   EXPECT_EQ(material.texturename, "");
   EXPECT_EQ(material.doublesided, 1);
@@ -50,14 +50,14 @@ TEST(Conversion, SceneMaterialsKeepTheirOrderAndAlphaGoesToEveryColour) {
   const torvik::Model model =
       ConvertToModel(t3ds::BuildFile({Plain("A"), Plain("B")}, {Triangle("T", "B")}));
   ASSERT_EQ(model.NumPolyLists(), 2u);
-  EXPECT_EQ(model.PolyList[0].name, "A");
-  EXPECT_EQ(model.PolyList[1].name, "B");
-  EXPECT_EQ(model.PolyList[0].NumTriangles(), 0u);
-  EXPECT_EQ(model.PolyList[1].NumTriangles(), 1u);
-  EXPECT_EQ(model.PolyList[1].texturename, "tex.png");
-  EXPECT_EQ(model.PolyList[1].ambient.green, 0.2f);
-  EXPECT_EQ(model.PolyList[1].specular.alpha, 0.5f);
-  EXPECT_EQ(model.PolyList[1].diffuse.alpha, 0.5f);
+  EXPECT_EQ(model.PolyList()[0].name, "A");
+  EXPECT_EQ(model.PolyList()[1].name, "B");
+  EXPECT_EQ(model.PolyList()[0].NumTriangles(), 0u);
+  EXPECT_EQ(model.PolyList()[1].NumTriangles(), 1u);
+  EXPECT_EQ(model.PolyList()[1].texturename, "tex.png");
+  EXPECT_EQ(model.PolyList()[1].ambient.green, 0.2f);
+  EXPECT_EQ(model.PolyList()[1].specular.alpha, 0.5f);
+  EXPECT_EQ(model.PolyList()[1].diffuse.alpha, 0.5f);
 }
 
 TEST(Conversion, AxesAreExchangedWindingReversedAndNumberingRunsAcrossMeshes) {
@@ -69,18 +69,18 @@ TEST(Conversion, AxesAreExchangedWindingReversedAndNumberingRunsAcrossMeshes) {
   Mesh second{"Second", {{1, 2, 3}, {4, 5, 6}, {7, 8, 10}}, {{0, 1, 2}}, {}, {{"A", {0}}}};
   const torvik::Model model = ConvertToModel(t3ds::BuildFile({Plain("A")}, {first, second}));
   ASSERT_EQ(model.NumVertex(), 11u);
-  const torvik::VERTEX& v = model.VertexList[8];
+  const torvik::VERTEX& v = model.VertexList()[8];
   EXPECT_EQ(v.x, 1.0f);
   EXPECT_EQ(v.y, 3.0f);
   EXPECT_EQ(v.z, 2.0f);
-  EXPECT_EQ(model.VertexList[0].u, 0.5f);
-  EXPECT_EQ(model.VertexList[0].v, 0.25f);
-  EXPECT_EQ(model.VertexList[1].u, 0.0f);  // no pair: zero
-  EXPECT_EQ(model.VertexList[8].u, 0.0f);  // no mapping list at all
+  EXPECT_EQ(model.VertexList()[0].u, 0.5f);
+  EXPECT_EQ(model.VertexList()[0].v, 0.25f);
+  EXPECT_EQ(model.VertexList()[1].u, 0.0f);  // no pair: zero
+  EXPECT_EQ(model.VertexList()[8].u, 0.0f);  // no mapping list at all
   // The first mesh's face lies on a line and is dropped; the second's is
   // (0, 1, 2) shifted by 8 with its last two corners exchanged.
-  ASSERT_EQ(model.PolyList[0].NumTriangles(), 1u);
-  const torvik::SURFACE& s = model.PolyList[0].TriangleIndexList[0];
+  ASSERT_EQ(model.PolyList()[0].NumTriangles(), 1u);
+  const torvik::SURFACE& s = model.PolyList()[0].TriangleIndexList[0];
   EXPECT_EQ(std::vector<unsigned>({s.p0, s.p1, s.p2}), std::vector<unsigned>({8, 10, 9}));
   EXPECT_EQ(model.DegenerateDropped(), 1u);
 }
@@ -89,10 +89,10 @@ TEST(Conversion, DefaultMaterialComesFirstWhenAnyMeshNeedsIt) {
   const torvik::Model model = ConvertToModel(
       t3ds::BuildFile({Plain("A")}, {Triangle("Grouped", "A"), Triangle("Bare", "")}));
   ASSERT_EQ(model.NumPolyLists(), 2u);
-  EXPECT_EQ(model.PolyList[0].name, "QZ_DEFAULT");
-  EXPECT_EQ(model.PolyList[1].name, "A");
-  EXPECT_EQ(model.PolyList[0].NumTriangles(), 2u);
-  EXPECT_EQ(model.PolyList[1].NumTriangles(), 1u);
+  EXPECT_EQ(model.PolyList()[0].name, "QZ_DEFAULT");
+  EXPECT_EQ(model.PolyList()[1].name, "A");
+  EXPECT_EQ(model.PolyList()[0].NumTriangles(), 2u);
+  EXPECT_EQ(model.PolyList()[1].NumTriangles(), 1u);
 }
 
 TEST(Conversion, GroupNamingAMissingMaterialGoesToTheDefault) {
@@ -100,8 +100,8 @@ TEST(Conversion, GroupNamingAMissingMaterialGoesToTheDefault) {
   mesh.groups.push_back({"Empty", {}});  // an unknown name without faces counts too
   const torvik::Model model = ConvertToModel(t3ds::BuildFile({Plain("A")}, {mesh}));
   ASSERT_EQ(model.NumPolyLists(), 2u);
-  EXPECT_EQ(model.PolyList[0].name, "QZ_DEFAULT");
-  EXPECT_EQ(model.PolyList[0].NumTriangles(), 2u);
+  EXPECT_EQ(model.PolyList()[0].name, "QZ_DEFAULT");
+  EXPECT_EQ(model.PolyList()[0].NumTriangles(), 2u);
 
   const torvik::Model only_empty =
       ConvertToModel(t3ds::BuildFile({Plain("A")}, {Mesh{"E", {}, {}, {}, {{"Nope", {}}}}}));
@@ -113,9 +113,9 @@ TEST(Conversion, SceneMaterialNamedLikeTheDefaultLosesToIt) {
   const torvik::Model model = ConvertToModel(
       t3ds::BuildFile({custom}, {Triangle("Bare", ""), Triangle("G", "QZ_DEFAULT")}));
   ASSERT_EQ(model.NumPolyLists(), 2u);
-  EXPECT_EQ(model.PolyList[0].texturename, "");
-  EXPECT_EQ(model.PolyList[0].NumTriangles(), 4u);
-  EXPECT_EQ(model.PolyList[1].NumTriangles(), 0u);
+  EXPECT_EQ(model.PolyList()[0].texturename, "");
+  EXPECT_EQ(model.PolyList()[0].NumTriangles(), 4u);
+  EXPECT_EQ(model.PolyList()[1].NumTriangles(), 0u);
 }
 
 TEST(Conversion, FacesReachTheModelOnlyThroughGroups) {
@@ -125,8 +125,8 @@ TEST(Conversion, FacesReachTheModelOnlyThroughGroups) {
             {},
             {{"A", {2, 2}}, {"B", {0}}}};
   const torvik::Model model = ConvertToModel(t3ds::BuildFile({Plain("A"), Plain("B")}, {mesh}));
-  EXPECT_EQ(model.PolyList[0].NumTriangles(), 2u);  // listed twice
-  EXPECT_EQ(model.PolyList[1].NumTriangles(), 1u);
+  EXPECT_EQ(model.PolyList()[0].NumTriangles(), 2u);  // listed twice
+  EXPECT_EQ(model.PolyList()[1].NumTriangles(), 1u);
 }
 
 // A closed box stored with outward faces, every face flagged 7 (the usual
@@ -139,7 +139,7 @@ TEST(Conversion, KeptFileWindingGivesAClosedFlagSevenMeshOutwardNormals) {
   const std::vector<std::uint8_t> flagged = t3ds::BuildFile({}, {box});
   const auto outward = [](const torvik::Model& model) {
     int count = 0;
-    for (const torvik::VERTEX& v : model.VertexList)
+    for (const torvik::VERTEX& v : model.VertexList())
       count += v.nx * v.x + v.ny * v.y + v.nz * v.z > 0 ? 1 : 0;
     return count;
   };

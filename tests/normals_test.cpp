@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "outgl/surface_normal.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/outgl.h"
 
@@ -39,7 +40,7 @@ TEST(FaceNormals, FollowTheWindingAndDropDegenerateTriangles) {
                         "Nowhere");       // repeated index: dropped before the name is looked at
   model.OutGLAddPolygon({0, 3, 2}, "M");  // two corners at one place
   model.OutGLAddPolygon({0, 1, 4}, "M");  // on a line
-  const auto& triangles = model.PolyList[0].TriangleIndexList;
+  const auto& triangles = model.PolyList()[0].TriangleIndexList;
   ASSERT_EQ(triangles.size(), 2u);
   EXPECT_EQ(std::vector<float>({triangles[0].n0, triangles[0].n1, triangles[0].n2}),
             std::vector<float>({0, 0, 1}));
@@ -53,15 +54,15 @@ TEST(FaceNormals, SliverWithANonZeroCrossProductIsKeptWithAUnitNormal) {
   Model model = WithMaterials();
   for (const VERTEX& v : {At(0, 0, 0), At(1, 0, 0), At(0.5f, 1e-10f, 0)}) model.OutGLAddVertex(v);
   model.OutGLAddPolygon({0, 1, 2}, "M");
-  ASSERT_EQ(model.PolyList[0].NumTriangles(), 1u);
-  EXPECT_NEAR(model.PolyList[0].TriangleIndexList[0].n2, 1.0f, 1e-6f);
+  ASSERT_EQ(model.PolyList()[0].NumTriangles(), 1u);
+  EXPECT_NEAR(model.PolyList()[0].TriangleIndexList[0].n2, 1.0f, 1e-6f);
 }
 
 TEST(FaceNormals, TwoSidedMaterialsStoreAReversedCopy) {
   Model model = WithMaterials(1);
   for (const VERTEX& v : {At(0, 0, 0), At(1, 0, 0), At(0, 1, 0)}) model.OutGLAddVertex(v);
   model.OutGLAddPolygon({0, 1, 2}, "M");
-  const auto& triangles = model.PolyList[0].TriangleIndexList;
+  const auto& triangles = model.PolyList()[0].TriangleIndexList;
   ASSERT_EQ(triangles.size(), 2u);
   EXPECT_EQ(std::vector<unsigned>({triangles[1].p0, triangles[1].p1, triangles[1].p2}),
             std::vector<unsigned>({0, 2, 1}));
@@ -78,9 +79,9 @@ TEST(VertexNormals, AngleWeightsArePiMinusTheCorner) {
   model.OutGLAddPolygon({0, 1, 2}, "M");
   model.OutGLAddPolygon({0, 2, 3}, "M");
   model.OutGLFinishModel();
-  ExpectNormal(model.VertexList[0], 0.8f, 0, 0.6f);
-  ExpectNormal(model.VertexList[1], 0, 0, 1);  // one triangle: its face normal
-  for (const VERTEX& v : model.VertexList) {
+  ExpectNormal(model.VertexList()[0], 0.8f, 0, 0.6f);
+  ExpectNormal(model.VertexList()[1], 0, 0, 1);  // one triangle: its face normal
+  for (const VERTEX& v : model.VertexList()) {
     const double length =
         std::sqrt(double(v.nx) * v.nx + double(v.ny) * v.ny + double(v.nz) * v.nz);
     EXPECT_NEAR(length, 1.0, 1e-6);
@@ -95,11 +96,11 @@ TEST(VertexNormals, UnusedVerticesGetZeroAndFinishingKeepsTheTable) {
   model.OutGLAddPolygon({0, 1, 4}, "M");  // degenerate: vertex 4 stays unused
   model.OutGLFinishModel();
   ASSERT_EQ(model.NumVertex(), 5u);
-  ExpectNormal(model.VertexList[3], 0, 0, 0, 0);
-  ExpectNormal(model.VertexList[4], 0, 0, 0, 0);
-  EXPECT_EQ(model.VertexList[3].x, 5.0f);
-  EXPECT_EQ(model.VertexList[3].u, 0.25f);
-  EXPECT_EQ(model.VertexList[3].v, 0.75f);
+  ExpectNormal(model.VertexList()[3], 0, 0, 0, 0);
+  ExpectNormal(model.VertexList()[4], 0, 0, 0, 0);
+  EXPECT_EQ(model.VertexList()[3].x, 5.0f);
+  EXPECT_EQ(model.VertexList()[3].u, 0.25f);
+  EXPECT_EQ(model.VertexList()[3].v, 0.75f);
 }
 
 TEST(VertexNormals, ReversedCopiesDoNotCancelTheirOriginals) {
@@ -116,10 +117,10 @@ TEST(VertexNormals, ReversedCopiesDoNotCancelTheirOriginals) {
   };
   const Model one = build(0), two = build(1);
   for (std::size_t i = 0; i < one.NumVertex(); ++i) {
-    EXPECT_EQ(one.VertexList[i].nx, two.VertexList[i].nx);
-    EXPECT_EQ(one.VertexList[i].ny, two.VertexList[i].ny);
-    EXPECT_EQ(one.VertexList[i].nz, two.VertexList[i].nz);
-    EXPECT_GT(two.VertexList[i].nz, 0.5f);
+    EXPECT_EQ(one.VertexList()[i].nx, two.VertexList()[i].nx);
+    EXPECT_EQ(one.VertexList()[i].ny, two.VertexList()[i].ny);
+    EXPECT_EQ(one.VertexList()[i].nz, two.VertexList()[i].nz);
+    EXPECT_GT(two.VertexList()[i].nz, 0.5f);
   }
 }
 
@@ -157,9 +158,9 @@ TEST(VertexNormals, ThreadsDoNotChangeABit) {
   one.OutGLFinishModel(1);
   many.OutGLFinishModel(7);
   for (std::size_t i = 0; i < one.NumVertex(); ++i) {
-    EXPECT_EQ(one.VertexList[i].nx, many.VertexList[i].nx);
-    EXPECT_EQ(one.VertexList[i].ny, many.VertexList[i].ny);
-    EXPECT_EQ(one.VertexList[i].nz, many.VertexList[i].nz);
+    EXPECT_EQ(one.VertexList()[i].nx, many.VertexList()[i].nx);
+    EXPECT_EQ(one.VertexList()[i].ny, many.VertexList()[i].ny);
+    EXPECT_EQ(one.VertexList()[i].nz, many.VertexList()[i].nz);
   }
 }
 

@@ -40,72 +40,10 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   if (!out) throw std::runtime_error("can't write " + path);
 }
 
-namespace {
-
-class BmfCursor {
- public:
-  explicit BmfCursor(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-  const std::uint8_t* take(std::size_t n) {
-    if (n > bytes_.size() - pos_)
-      throw std::runtime_error("BMF ends early at byte " + std::to_string(pos_));
-    const std::uint8_t* p = bytes_.data() + pos_;
-    pos_ += n;
-    return p;
-  }
-  std::uint16_t u16() {
-    const std::uint8_t* p = take(2);
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-  }
-  float f32() {
-    float f;
-    std::memcpy(&f, take(4), 4);
-    return f;
-  }
-  bool done() const { return pos_ == bytes_.size(); }
-  std::size_t pos() const { return pos_; }
-
- private:
-  const std::vector<std::uint8_t>& bytes_;
-  std::size_t pos_ = 0;
-};
-
-}  // namespace
-
 BmfFile ParseBmf(const std::vector<std::uint8_t>& bytes) {
-  BmfCursor in(bytes);
-  BmfFile file;
-  const std::size_t count = in.u16();
-  if (in.u16() != 0) throw std::runtime_error("strip flag is not 0");
-  for (std::size_t b = 0; b < count; ++b) {
-    BmfBlock block;
-    const std::size_t length = in.u16();
-    if (length == 0) throw std::runtime_error("texture name length 0");
-    const std::uint8_t* name = in.take(length);
-    if (name[length - 1] != 0) throw std::runtime_error("texture name not zero-terminated");
-    block.texture.assign(reinterpret_cast<const char*>(name), length - 1);
-    for (torvik::BMF_RGBCOLOR* c : {&block.ambient, &block.diffuse, &block.specular})
-      *c = {in.f32(), in.f32(), in.f32(), in.f32()};
-    block.vertices.resize(in.u16());
-    for (torvik::BMF_UNVERTEX& v : block.vertices)
-      v = {in.f32(), in.f32(), in.f32(), in.f32(), in.f32(), in.f32(), in.f32(), in.f32()};
-    block.triangles.resize(in.u16());
-    std::size_t next_new = 0;
-    for (torvik::BMF_SURFACE& t : block.triangles) {
-      t = {in.u16(), in.u16(), in.u16()};
-      for (std::size_t corner : {t.p0, t.p1, t.p2}) {
-        if (corner >= block.vertices.size())
-          throw std::runtime_error("block " + std::to_string(b) + ": index beyond V");
-        if (corner > next_new)
-          throw std::runtime_error("block " + std::to_string(b) + ": not in first-use order");
-        if (corner == next_new) ++next_new;
-      }
-    }
-    if (next_new != block.vertices.size())
-      throw std::runtime_error("block " + std::to_string(b) + ": a stored vertex is never used");
-    file.blocks.push_back(std::move(block));
-  }
-  if (!in.done())
-    throw std::runtime_error("bytes after the last block at " + std::to_string(in.pos()));
+  BmfFile file = torvik::ReadBmf(bytes);
+  const std::vector<torvik::BmfViolation> violations = torvik::ValidateBmf(file);
+  if (!violations.empty()) throw std::runtime_error(torvik::DescribeViolation(violations.front()));
   return file;
 }
 

@@ -1,5 +1,5 @@
-// Helpers shared by the tests: temporary folders, files, and a small BMF
-// reader that checks the layout's invariants.
+// Helpers shared by the tests: temporary folders, files, BMF bytes taken
+// apart and checked, conversions and commands.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/bmf_reader.h"
 
 namespace testing_support {
 
@@ -29,20 +30,12 @@ class TempDir {
 std::vector<std::uint8_t> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-// A BMF file taken apart.
-struct BmfBlock {
-  std::string texture;
-  torvik::BMF_RGBCOLOR ambient, diffuse, specular;
-  std::vector<torvik::BMF_UNVERTEX> vertices;
-  std::vector<torvik::BMF_SURFACE> triangles;
-};
-struct BmfFile {
-  std::vector<BmfBlock> blocks;
-};
+using BmfFile = torvik::BmfFile;
 
-// Parses BMF bytes; throws std::runtime_error naming the first violation of
-// the layout or its invariants (indices below V, every vertex used, first-use
-// order, nothing after the last block).
+// Takes BMF bytes apart with the library's reader; throws BmfFormatError
+// when they end early and std::runtime_error naming the first rule of the
+// layout they break (indices below V, every vertex used, first-use order,
+// nothing after the last block, ...).
 BmfFile ParseBmf(const std::vector<std::uint8_t>& bytes);
 
 // Reads, converts and serialises 3DS bytes.

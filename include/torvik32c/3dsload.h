@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/export.h"
+#include "torvik32c/file_bytes.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
 
@@ -90,17 +92,13 @@ struct ReadOptions {
   bool keep_file_winding = false;
 };
 
-// Reads a scene from the bytes of a 3DS file.  Throws ReadError for a file
-// that is damaged, truncated or not a 3DS file, std::bad_alloc when memory
-// runs out.
-H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options = {});
-
-// Reads a whole file into memory.  Throws IoError (open, seek, size or read)
-// naming the path.
-std::vector<byte> ReadFileBytes(const std::string& path);
+// Reads a scene from the bytes of a 3DS file.  Throws ReadError (an Error of
+// kind damaged_file, with the chunk and the byte offset) for a file that is
+// damaged, truncated or not a 3DS file, std::bad_alloc when memory runs out.
+TORVIK_API H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options = {});
 
 // Reads a scene from a file: ReadFileBytes followed by HRead3dsScene.
-H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options = {});
+TORVIK_API H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options = {});
 
 struct ConvertOptions {
   // Hard edges where the smoothing groups say so: each triangle corner is
@@ -124,11 +122,13 @@ struct ConversionStats {
 // Converts a scene into a finished model: the file's y and z are exchanged,
 // every face's winding is reversed, vertices of all meshes are numbered in one
 // sequence, and a binding whose material the scene lacks goes to the default
-// material.  The scene's vertices are left with y and z exchanged.
-Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats = nullptr,
-                       const ConvertOptions& options = {});
+// material.  The scene's vertices are left with y and z exchanged.  Throws
+// Error (invalid_model) for a scene that breaks a rule every read scene keeps,
+// std::bad_alloc when memory runs out.
+TORVIK_API Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats = nullptr,
+                                  const ConvertOptions& options = {});
 // The same, releasing the scene's meshes as it goes: less memory at peak.
-Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats = nullptr,
-                       const ConvertOptions& options = {});
+TORVIK_API Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats = nullptr,
+                                  const ConvertOptions& options = {});
 
 }  // namespace torvik

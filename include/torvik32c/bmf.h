@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/export.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
 
@@ -49,20 +50,20 @@ struct BmfStats {
 // distinct vertices, or that has more than 65535 triangles, becomes several
 // consecutive blocks with the same texture name and colours.  Throws
 // ModelTooLarge when more than 65535 blocks would be needed.
-std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
+TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
 
 // Writes the model to `filename` through a temporary file that replaces the
-// destination only when complete.  Throws IoError (open_dest or write_dest),
-// ModelTooLarge or WriterOutOfMemory, or Cancelled when `cancel` is raised
-// before the file is complete; the destination is then left as it was and
-// the temporary file is removed.
-void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr,
-              const std::atomic<bool>* cancel = nullptr);
+// destination only when complete.  Throws IoError (cannot_open or
+// write_failed), ModelTooLarge or WriterOutOfMemory, or Cancelled when
+// `cancel` is raised before the file is complete; the destination is then
+// left as it was and the temporary file is removed.
+TORVIK_API void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr,
+                         const std::atomic<bool>* cancel = nullptr);
 
 // Writes `bytes` to `filename` the same way: through a temporary file beside
 // it, renamed over the destination when complete (a destination that is not
 // a regular file, such as a pipe or /dev/stdout, is written in place).
-// Throws IoError (open_dest or write_dest).
-void WriteFileReplacing(const std::string& filename, std::span<const byte> bytes);
+// Throws IoError (cannot_open or write_failed).
+TORVIK_API void WriteFileReplacing(const std::string& filename, std::span<const byte> bytes);
 
 }  // namespace torvik

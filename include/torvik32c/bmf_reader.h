@@ -16,18 +16,19 @@
 
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/export.h"
 #include "torvik32c/types.h"
 
 namespace torvik {
 
 // The BMF bytes are truncated: `byte_offset` is where the field that does
 // not fit starts.  The message names the field and its block.
-class BmfFormatError : public Error {
+// An Error of kind damaged_file.
+class TORVIK_API BmfFormatError : public Error {
  public:
-  BmfFormatError(const std::string& message, std::int64_t byte_offset)
-      : Error(message), byte_offset(byte_offset) {}
-
-  std::int64_t byte_offset;
+  BmfFormatError(const std::string& message, std::int64_t at) : Error(Kind::damaged_file, message) {
+    byte_offset = at;
+  }
 };
 
 // One material block as stored.
@@ -38,7 +39,7 @@ struct BmfBlock {
   std::vector<BMF_SURFACE> triangles;
 
   // The texture name: the field's bytes before its first zero byte.
-  std::string TextureName() const;
+  TORVIK_API std::string TextureName() const;
 };
 
 struct BmfFile {
@@ -48,11 +49,11 @@ struct BmfFile {
 };
 
 // Takes BMF bytes apart.  Throws BmfFormatError when they end early.
-BmfFile ReadBmf(std::span<const byte> bytes);
+TORVIK_API BmfFile ReadBmf(std::span<const byte> bytes);
 
 // Reads a BMF file.  Throws IoError naming the path when it can't be read,
 // BmfFormatError when it is truncated.
-BmfFile ReadBmfFile(const std::string& path);
+TORVIK_API BmfFile ReadBmfFile(const std::string& path);
 
 // Where the fields of a block start, counted from the block's first byte.
 struct BmfBlockLayout {
@@ -64,7 +65,7 @@ struct BmfBlockLayout {
   std::size_t triangles = 0;
   std::size_t size = 0;  // the whole block
 
-  explicit BmfBlockLayout(const BmfBlock& block);
+  TORVIK_API explicit BmfBlockLayout(const BmfBlock& block);
 };
 
 // The rules of the BMF layout.
@@ -96,9 +97,9 @@ struct BmfViolation {
 // used, vertices numbered in first-use order, V at most 3T, nothing after
 // the last block.  Returns every violation in file order; none for a valid
 // file.  Works on files built in memory as well as on files read.
-std::vector<BmfViolation> ValidateBmf(const BmfFile& file);
+TORVIK_API std::vector<BmfViolation> ValidateBmf(const BmfFile& file);
 
 // "byte 1234, block 2: ..." for messages.
-std::string DescribeViolation(const BmfViolation& violation);
+TORVIK_API std::string DescribeViolation(const BmfViolation& violation);
 
 }  // namespace torvik

@@ -1,5 +1,5 @@
-// Errors raised by the C++ API.  Every one carries a message that names the
-// problem; the reader's errors also carry the chunk and the byte offset.
+// The one error type of the C++ API.  Every error carries a kind and a
+// message that names the problem; errors in a file's bytes also say where.
 #pragma once
 
 #include <atomic>
@@ -7,55 +7,58 @@
 #include <stdexcept>
 #include <string>
 
+#include "torvik32c/export.h"
+
 namespace torvik {
 
-// Base of every error the library raises on purpose.
-class Error : public std::runtime_error {
+class TORVIK_API Error : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
-};
+  enum class Kind {
+    damaged_file,   // the bytes are damaged, truncated or not of the expected format
+    cannot_open,    // a file could not be opened, for reading or for writing
+    read_failed,    // a file was opened but could not be measured or read
+    write_failed,   // writing the destination, or putting it in place, failed
+    too_large,      // the model does not fit the BMF format's 16-bit fields
+    out_of_memory,  // a working table could not be allocated; the message says which
+    invalid_model,  // a scene or model built by hand breaks a rule that every read file keeps
+    cancelled,      // the caller raised the cancellation flag
+  };
 
-// The 3DS bytes are damaged, truncated or not a 3DS file at all.
-class ReadError : public Error {
- public:
-  ReadError(const std::string& message, std::uint16_t chunk_id, std::int64_t chunk_offset,
-            std::int64_t byte_offset)
-      : Error(message), chunk_id(chunk_id), chunk_offset(chunk_offset), byte_offset(byte_offset) {}
-
-  std::uint16_t chunk_id;     // id of the chunk being read (0 before the first header)
-  std::int64_t chunk_offset;  // byte offset of that chunk's header (-1 when none)
-  std::int64_t byte_offset;   // where in the file the problem was found
-};
-
-// A file could not be opened, measured, read or written.  The message says
-// what failed and why; `path` names the file.
-class IoError : public Error {
- public:
-  enum class Kind { open_source, seek_source, size_source, read_source, open_dest, write_dest };
-  IoError(Kind kind, const std::string& path, const std::string& message)
-      : Error(message), kind(kind), path(path) {}
+  Error(Kind kind, const std::string& message) : std::runtime_error(message), kind(kind) {}
 
   Kind kind;
-  std::string path;
+  std::string path;                // the file, for cannot_open, read_failed and write_failed
+  std::uint16_t chunk_id = 0;      // damaged 3DS file: the chunk being read (0 before the first)
+  std::int64_t chunk_offset = -1;  // damaged 3DS file: that chunk's header (-1 when none)
+  std::int64_t byte_offset = -1;   // damaged file: where the problem was found
 };
 
-// The model does not fit the BMF format's 16-bit fields.
-class ModelTooLarge : public Error {
+// The kinds as their own types, for callers that catch only one of them.
+
+// damaged_file in a 3DS file, with the chunk and the byte offset.
+class TORVIK_API ReadError : public Error {
  public:
-  using Error::Error;
+  ReadError(const std::string& message, std::uint16_t chunk, std::int64_t chunk_at, std::int64_t at)
+      : Error(Kind::damaged_file, message) {
+    chunk_id = chunk;
+    chunk_offset = chunk_at;
+    byte_offset = at;
+  }
 };
 
-// A triangle named a material that the model does not have.
-class UnknownMaterial : public Error {
+// cannot_open, read_failed or write_failed, naming the file.
+class TORVIK_API IoError : public Error {
  public:
-  using Error::Error;
+  IoError(Kind kind, const std::string& file, const std::string& message) : Error(kind, message) {
+    path = file;
+  }
 };
 
-// A conversion stopped because its caller raised the cancellation flag.  No
-// output was written, and any temporary file is gone.
-class Cancelled : public Error {
+// cancelled: a conversion stopped because its caller raised the
+// cancellation flag.  No output was written, and any temporary file is gone.
+class TORVIK_API Cancelled : public Error {
  public:
-  Cancelled() : Error("cancelled") {}
+  Cancelled() : Error(Kind::cancelled, "cancelled") {}
 };
 
 // Throws Cancelled when `flag` is given and raised.  Conversions call it
@@ -64,11 +67,22 @@ inline void StopIfCancelled(const std::atomic<bool>* flag) {
   if (flag != nullptr && flag->load(std::memory_order_relaxed)) throw Cancelled();
 }
 
-// The BMF writer could not allocate one of its working tables; the message
-// says which one.
-class WriterOutOfMemory : public Error {
+// too_large.
+class TORVIK_API ModelTooLarge : public Error {
  public:
-  using Error::Error;
+  explicit ModelTooLarge(const std::string& message) : Error(Kind::too_large, message) {}
+};
+
+// invalid_model: a triangle named a material that the model does not have.
+class TORVIK_API UnknownMaterial : public Error {
+ public:
+  explicit UnknownMaterial(const std::string& message) : Error(Kind::invalid_model, message) {}
+};
+
+// out_of_memory in the BMF writer; the message says which table.
+class TORVIK_API WriterOutOfMemory : public Error {
+ public:
+  explicit WriterOutOfMemory(const std::string& message) : Error(Kind::out_of_memory, message) {}
 };
 
 }  // namespace torvik

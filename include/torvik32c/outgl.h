@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "torvik32c/export.h"
 #include "torvik32c/types.h"
 
 namespace torvik {
@@ -53,41 +55,30 @@ struct POLYGONLIST {
   std::size_t NumTriangles() const { return TriangleIndexList.size(); }
 };
 
+class SceneConverter;
+
 class Model {
  public:
   // Appends a material.  Names are not tested for duplicates: triangles go to
   // the first material of a name.
-  void OutGLAddMaterial(RGB ambient, RGB diffuse, RGB specular, std::string_view name,
-                        std::string_view texname, int doublesided);
+  TORVIK_API void OutGLAddMaterial(RGB ambient, RGB diffuse, RGB specular, std::string_view name,
+                                   std::string_view texname, int doublesided);
 
   // Appends a vertex; its index is the vertex count before the call.
-  void OutGLAddVertex(const VERTEX& v);
+  TORVIK_API void OutGLAddVertex(const VERTEX& v);
 
   // Adds a triangle to the first material called MaterialName.  A degenerate
   // triangle is dropped (and counted) without looking at the name; otherwise
   // an unknown name throws UnknownMaterial.  The corners must be indices of
   // vertices already added.
-  void OutGLAddPolygon(TRIANGLE tri, std::string_view MaterialName);
-
-  // The same, with the material given by its index.
-  void AddPolygonToMaterial(TRIANGLE tri, std::size_t material);
-
-  // The same for many triangles at once: QueuePolygon only stores the
-  // corners, and AddQueuedPolygons then computes the face normals on all
-  // cores and drops the degenerate triangles.  The tables end up exactly as
-  // if every triangle had been added by AddPolygonToMaterial in queue order.
-  void QueuePolygon(TRIANGLE tri, std::size_t material);
-  void AddQueuedPolygons();
-
-  // Index of the first material called `name`, or -1.
-  std::int64_t FindMaterialIndex(std::string_view name) const;
+  TORVIK_API void OutGLAddPolygon(TRIANGLE tri, std::string_view MaterialName);
 
   // Gives every vertex the angle-weighted average of the face normals of the
   // triangles that use it.  Called once, after the last triangle.  Large
   // models share the work among the machine's cores; the result is the same
   // for any number of threads.
-  void OutGLFinishModel();
-  void OutGLFinishModel(std::size_t threads);
+  TORVIK_API void OutGLFinishModel();
+  TORVIK_API void OutGLFinishModel(std::size_t threads);
 
   // Finishes the model by smoothing groups (each material's SmoothingGroups
   // must hold one mask per triangle): every triangle corner gets the
@@ -97,41 +88,49 @@ class Model {
   // vertex per normal, so the vertex table grows and triangles are
   // renumbered.  Throws Error when a vertex carries so many different groups
   // that the work would run away.
-  void OutGLFinishModelBySmoothingGroups();
+  TORVIK_API void OutGLFinishModelBySmoothingGroups();
 
   // Empties the model.
-  void FreeData();
+  TORVIK_API void FreeData();
+
+  std::size_t NumVertex() const { return vertex_list_.size(); }
+  std::size_t NumPolyLists() const { return poly_list_.size(); }
+  std::size_t DegenerateDropped() const { return degenerate_dropped_; }
+
+  // The tables, read-only: they change only through the operations above.
+  const std::vector<VERTEX>& VertexList() const { return vertex_list_; }
+  const std::vector<POLYGONLIST>& PolyList() const { return poly_list_; }
+
+ private:
+  // The conversion from a 3DS scene fills the model in bulk through the
+  // members below, which are not part of the API.
+  friend class SceneConverter;
+
+  // Index of the first material called `name`.
+  std::optional<std::size_t> FindMaterialIndex(std::string_view name) const;
 
   // Capacity hints, so tables are sized once from the counts a file declares.
   void ReserveVertices(std::size_t count);
   void ReserveTriangles(std::size_t material, std::size_t count);
 
-  std::size_t NumVertex() const { return VertexList.size(); }
-  std::size_t NumPolyLists() const { return PolyList.size(); }
-  std::size_t DegenerateDropped() const { return degenerate_dropped_; }
+  // The triangle queue: QueuePolygon only stores the corners (and, for a
+  // model finished by smoothing groups, the triangle's mask), and
+  // AddQueuedPolygons then computes the face normals on all cores and drops
+  // the degenerate triangles.  The tables end up exactly as if every
+  // triangle had been added by OutGLAddPolygon in queue order.
+  void QueuePolygon(TRIANGLE tri, std::size_t material);
+  void QueuePolygon(TRIANGLE tri, std::size_t material, dword smoothing_mask);
+  void AddQueuedPolygons();
 
-  std::vector<VERTEX> VertexList;
-  std::vector<POLYGONLIST> PolyList;
-
- private:
+  void CheckCorners(TRIANGLE tri) const;
   bool MakeSurface(TRIANGLE tri, SURFACE& surface);
   void StoreSurface(const SURFACE& surface, std::size_t material);
 
+  std::vector<VERTEX> vertex_list_;
+  std::vector<POLYGONLIST> poly_list_;
   std::unordered_map<std::string, std::size_t> first_material_;
   std::vector<std::size_t> queued_from_;  // per material: its first queued entry
   std::size_t degenerate_dropped_ = 0;
 };
-
-// Computes the unit face normal of `surface` from the positions of its
-// corners.  Returns 0 when it stored the normal, 1 when the triangle is
-// degenerate (the normal fields are then left as they were).
-int CalculateSurfaceNormal(const std::vector<VERTEX>& vertices, SURFACE& surface);
-
-// The weight of `triangle` at its corner `vertex`: pi minus the interior
-// angle there.
-float32 angle(const std::vector<VERTEX>& vertices, const SURFACE& triangle, dword vertex);
-
-// Euclidean distance between the positions of two vertices, in double.
-double distance(const VERTEX& v1, const VERTEX& v2);
 
 }  // namespace torvik

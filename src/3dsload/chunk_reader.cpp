@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "little_endian.h"
+#include "base/little_endian.h"
 #include "torvik32c/errors.h"
 
 namespace torvik {

@@ -58,13 +58,12 @@ class ChunkReader {
 
   void ReadTriMeshBlocks(std::int32_t p, const std::string& name);
   void ReadVertList(H3dsMeshObj& meshobj);
-  std::size_t ReadFaceList(H3dsMeshObj& meshobj);
+  void ReadFaceList(H3dsMeshObj& meshobj);
   void ReadMapList(H3dsMeshObj& meshobj);
   void ReadTraMatrix(H3dsMeshObj& meshobj);
   void ReadFaceMaterial(H3dsMeshObj& meshobj);
-  void ReadDefaultMaterial(H3dsMeshObj& meshobj, std::size_t nf);
+  void ReadDefaultMaterial(H3dsMeshObj& meshobj);
   void ReadSmoothingGroups(H3dsMeshObj& meshobj, const ChunkHeader& chunk);
-  void CheckMeshIndices(const H3dsMeshObj& meshobj);
 
   void ReadMaterialBlocks(std::int32_t p);
   void ReadShadingChunk(std::int32_t p, H3dsRGBColor& rgb);

@@ -1,10 +1,11 @@
 // Scene to model: materials first, then mesh by mesh all vertices followed by
 // the triangles of every face-material group.
-#include <algorithm>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
 
+#include "mesh_check.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/errors.h"
 
@@ -33,13 +34,19 @@ bool NeedsDefaultMaterial(const H3dsScene& scene) {
 
 }  // namespace
 
-namespace {
-
 // A mesh without smoothing groups is smoothed as a single group.
 constexpr dword kOneGroup = 0xFFFFFFFF;
 
-Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& options,
-              bool release_meshes) {
+// Fills a model in bulk: the model lets the conversion size its tables and
+// queue the triangles, whose face normals are then computed on all cores.
+class SceneConverter {
+ public:
+  static Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& options,
+                       bool release_meshes);
+};
+
+Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
+                              const ConvertOptions& options, bool release_meshes) {
   Model model;
   const bool add_default = NeedsDefaultMaterial(scene);
   if (add_default) model.OutGLAddMaterial(kWhite, kWhite, kWhite, kDefaultMaterialName, "", 1);
@@ -54,10 +61,12 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
   std::vector<std::vector<std::size_t>> binding_material(scene.meshobjlist.size());
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
     const H3dsMeshObj& mesh = scene.meshobjlist[m];
+    // The reader guarantees the mesh's rules; a scene built by hand may not.
+    if (const std::optional<std::string> fault = FindMeshFault(mesh))
+      throw Error(Error::Kind::invalid_model, *fault);
     total_vertices += mesh.vertlist.size();
     for (const H3dsMatList& binding : mesh.bindings) {
-      const std::int64_t found = model.FindMaterialIndex(binding.name);
-      const std::size_t index = found >= 0 ? static_cast<std::size_t>(found) : 0;
+      const std::size_t index = model.FindMaterialIndex(binding.name).value_or(0);
       binding_material[m].push_back(index);
       triangles_per_material[index] += binding.faces.size();
     }
@@ -70,10 +79,6 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
     StopIfCancelled(options.cancel);
     H3dsMeshObj& mesh = scene.meshobjlist[m];
-    if (options.smoothing_groups && !mesh.smoothing.empty() &&
-        mesh.smoothing.size() != mesh.facelist.size())
-      throw Error("mesh '" + mesh.name + "' has " + std::to_string(mesh.smoothing.size()) +
-                  " smoothing groups for " + std::to_string(mesh.facelist.size()) + " faces");
     for (H3dsVert& vert : mesh.vertlist) std::swap(vert.y, vert.z);
     for (std::size_t i = 0; i < mesh.vertlist.size(); ++i) {
       const H3dsVert& vert = mesh.vertlist[i];
@@ -87,22 +92,14 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
     for (std::size_t b = 0; b < mesh.bindings.size(); ++b) {
       const std::size_t material = binding_material[m][b];
       for (const uword face_index : mesh.bindings[b].faces) {
-        // The reader guarantees these; a scene built by hand may not.
-        if (face_index >= mesh.facelist.size())
-          throw Error("mesh '" + mesh.name + "' binds face " + std::to_string(face_index) + " of " +
-                      std::to_string(mesh.facelist.size()));
         const H3dsFace& face = mesh.facelist[face_index];
-        if (std::max({face.p0, face.p1, face.p2}) >= mesh.vertlist.size())
-          throw Error("mesh '" + mesh.name + "' has a face on a vertex beyond its " +
-                      std::to_string(mesh.vertlist.size()) + " vertices");
         // The winding is reversed along with the change of axes.
-        model.QueuePolygon(TRIANGLE{face.p0 + current, face.p2 + current, face.p1 + current},
-                           material);
-        if (options.smoothing_groups) {
-          POLYGONLIST& list = model.PolyList[material];
-          const dword mask = mesh.smoothing.empty() ? kOneGroup : mesh.smoothing[face_index];
-          list.SmoothingGroups.resize(list.NumTriangles(), mask);
-        }
+        const TRIANGLE tri{face.p0 + current, face.p2 + current, face.p1 + current};
+        if (options.smoothing_groups)
+          model.QueuePolygon(tri, material,
+                             mesh.smoothing.empty() ? kOneGroup : mesh.smoothing[face_index]);
+        else
+          model.QueuePolygon(tri, material);
       }
     }
     current += static_cast<dword>(mesh.vertlist.size());
@@ -122,16 +119,14 @@ Model Convert(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& op
   return model;
 }
 
-}  // namespace
-
 Model convert_to_outgl(H3dsScene& scene, ConversionStats* stats, const ConvertOptions& options) {
-  return Convert(scene, stats, options, false);
+  return SceneConverter::Convert(scene, stats, options, false);
 }
 
 Model convert_to_outgl(H3dsScene&& scene, ConversionStats* stats, const ConvertOptions& options) {
   // Each mesh is released once converted, so the scene and the model are
   // never both held whole.
-  return Convert(scene, stats, options, true);
+  return SceneConverter::Convert(scene, stats, options, true);
 }
 
 }  // namespace torvik

@@ -1,7 +1,7 @@
 // Material blocks: name, colours, transparency, two-sided flag and the file
 // name of the first texture map.
+#include "base/little_endian.h"
 #include "chunk_reader.h"
-#include "little_endian.h"
 
 namespace torvik {
 

@@ -1,9 +1,12 @@
 // Triangle-mesh chunks: vertices, faces, texture coordinates, the local-axis
 // matrix and the face-material groups of one mesh object.
+#include <optional>
+#include <string>
 #include <utility>
 
+#include "base/little_endian.h"
 #include "chunk_reader.h"
-#include "little_endian.h"
+#include "mesh_check.h"
 
 namespace torvik {
 
@@ -55,9 +58,11 @@ void ChunkReader::ReadTriMeshBlocks(std::int32_t p, const std::string& name) {
   chunk_ = mesh_chunk;
   if (!found_facemat) {
     scene_.defaultmaterialwarning = true;
-    ReadDefaultMaterial(meshobj, meshobj.facelist.size());
+    ReadDefaultMaterial(meshobj);
   }
-  CheckMeshIndices(meshobj);
+  // Checked when the mesh chunk ends, against its final lists, so the lists
+  // may come in any order.
+  if (const std::optional<std::string> fault = FindMeshFault(meshobj)) Fail(*fault, dgetpos());
   mesh_name_ = nullptr;
 }
 
@@ -71,7 +76,7 @@ void ChunkReader::ReadVertList(H3dsMeshObj& meshobj) {
   meshobj.vertlist = std::move(vertices);
 }
 
-std::size_t ChunkReader::ReadFaceList(H3dsMeshObj& meshobj) {
+void ChunkReader::ReadFaceList(H3dsMeshObj& meshobj) {
   const std::size_t count = read_u16("face count");
   need(count, 8, "face list");
   const byte* data = dread(count * 8, "face list");
@@ -85,7 +90,6 @@ std::size_t ChunkReader::ReadFaceList(H3dsMeshObj& meshobj) {
     if (face.flags == kSwappedFaceFlags && !options_.keep_file_winding) std::swap(face.p1, face.p2);
   }
   meshobj.facelist = std::move(faces);
-  return count;
 }
 
 void ChunkReader::ReadMapList(H3dsMeshObj& meshobj) {
@@ -115,9 +119,11 @@ void ChunkReader::ReadFaceMaterial(H3dsMeshObj& meshobj) {
   meshobj.bindings.push_back(std::move(binding));
 }
 
-void ChunkReader::ReadDefaultMaterial(H3dsMeshObj& meshobj, std::size_t nf) {
+// Binds every face of the mesh to the default material.
+void ChunkReader::ReadDefaultMaterial(H3dsMeshObj& meshobj) {
   H3dsMatList& binding = meshobj.bindings.emplace_back();
   binding.name = kDefaultMaterialName;
+  const std::size_t nf = meshobj.facelist.size();
   binding.faces.resize(nf);
   for (std::size_t i = 0; i < nf; ++i) binding.faces[i] = static_cast<uword>(i);
 }
@@ -136,34 +142,29 @@ void ChunkReader::ReadSmoothingGroups(H3dsMeshObj& meshobj, const ChunkHeader& c
   for (std::size_t i = 0; i < faces; ++i) meshobj.smoothing[i] = load_u32(data + 4 * i);
 }
 
-// Runs when the mesh chunk ends, against its final lists, so the lists may
-// come in any order.
-void ChunkReader::CheckMeshIndices(const H3dsMeshObj& meshobj) {
+std::optional<std::string> FindMeshFault(const H3dsMeshObj& meshobj) {
   const std::size_t num_verts = meshobj.vertlist.size();
   const std::size_t num_faces = meshobj.facelist.size();
   for (std::size_t i = 0; i < num_faces; ++i) {
     const H3dsFace& face = meshobj.facelist[i];
     for (const uword corner : {face.p0, face.p1, face.p2}) {
       if (corner >= num_verts)
-        Fail("face " + std::to_string(i) + " of mesh '" + meshobj.name + "' uses vertex " +
-                 std::to_string(corner) + ", but the mesh has " + std::to_string(num_verts) +
-                 " vertices",
-             dgetpos());
+        return "face " + std::to_string(i) + " of mesh '" + meshobj.name + "' uses vertex " +
+               std::to_string(corner) + ", but the mesh has " + std::to_string(num_verts) +
+               " vertices";
     }
   }
   if (!meshobj.smoothing.empty() && meshobj.smoothing.size() != num_faces)
-    Fail("mesh '" + meshobj.name + "' has " + std::to_string(meshobj.smoothing.size()) +
-             " smoothing groups for " + std::to_string(num_faces) + " faces",
-         dgetpos());
+    return "mesh '" + meshobj.name + "' has " + std::to_string(meshobj.smoothing.size()) +
+           " smoothing groups for " + std::to_string(num_faces) + " faces";
   for (const H3dsMatList& binding : meshobj.bindings) {
     for (const uword face : binding.faces) {
       if (face >= num_faces)
-        Fail("material group '" + binding.name + "' of mesh '" + meshobj.name + "' lists face " +
-                 std::to_string(face) + ", but the mesh has " + std::to_string(num_faces) +
-                 " faces",
-             dgetpos());
+        return "material group '" + binding.name + "' of mesh '" + meshobj.name + "' lists face " +
+               std::to_string(face) + ", but the mesh has " + std::to_string(num_faces) + " faces";
     }
   }
+  return std::nullopt;
 }
 
 }  // namespace torvik

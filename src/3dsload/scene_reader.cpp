@@ -15,6 +15,11 @@ H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options)
   return ChunkReader(bytes, options).Read();
 }
 
+H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options) {
+  const std::vector<byte> bytes = ReadFileBytes(path);
+  return HRead3dsScene(bytes, options);
+}
+
 H3dsScene ChunkReader::Read() {
   if (bytes_.empty()) Fail("empty file", 0);
   const ChunkHeader main = ReadChunkHeader();

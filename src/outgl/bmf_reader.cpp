@@ -2,8 +2,8 @@
 // checked against the bytes left before anything is allocated for it.
 #include "torvik32c/bmf_reader.h"
 
-#include "../3dsload/little_endian.h"
-#include "torvik32c/3dsload.h"
+#include "base/little_endian.h"
+#include "torvik32c/file_bytes.h"
 
 namespace torvik {
 

@@ -1,13 +1,14 @@
 // The BMF writer.  Each material's triangles index the model's global vertex
 // table; the writer crunches them into blocks with a vertex table of their
 // own, numbered in first-use order, and 16-bit indices.  A material too
-// large for one block is split into several consecutive ones.
+// large for one block is split into several consecutive ones.  Every corner
+// names a vertex of the model: the model checks that as triangles come in.
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <new>
 
-#include "large_tables.h"
+#include "base/large_tables.h"
 #include "output_file.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
@@ -49,11 +50,6 @@ class TranslateTable {
   std::uint32_t current_ = 0;
 };
 
-void CheckCorners(const SURFACE& s, std::size_t vertices) {
-  if (s.p0 >= vertices || s.p1 >= vertices || s.p2 >= vertices)
-    throw Error("a triangle uses a vertex beyond the model's " + std::to_string(vertices));
-}
-
 // Corners of `s` that the current block does not hold yet.
 std::size_t NewCorners(const SURFACE& s, const TranslateTable& table) {
   std::size_t count = table.Placed(s.p0) ? 0 : 1;
@@ -64,13 +60,12 @@ std::size_t NewCorners(const SURFACE& s, const TranslateTable& table) {
 
 std::vector<Block> PlanBlocks(const Model& model, TranslateTable& table) {
   std::vector<Block> blocks;
-  for (std::size_t m = 0; m < model.PolyList.size(); ++m) {
-    const std::vector<SURFACE>& triangles = model.PolyList[m].TriangleIndexList;
+  for (std::size_t m = 0; m < model.PolyList().size(); ++m) {
+    const std::vector<SURFACE>& triangles = model.PolyList()[m].TriangleIndexList;
     Block block{m, 0, 0, 0};
     table.NextBlock();
     for (std::size_t t = 0; t < triangles.size(); ++t) {
       const SURFACE& s = triangles[t];
-      CheckCorners(s, model.NumVertex());
       std::size_t fresh = NewCorners(s, table);
       // The triangle that would take the block past a 16-bit count starts
       // the next block.
@@ -161,7 +156,7 @@ class Encoder {
 void WriteBlock(const Model& model, const Block& block, TranslateTable& table, Encoder& out,
                 std::vector<BMF_UNVERTEX>& CrunchedVertex,
                 std::vector<BMF_SURFACE>& CrunchedIndex) {
-  const POLYGONLIST& material = model.PolyList[block.material];
+  const POLYGONLIST& material = model.PolyList()[block.material];
   if (material.texturename.empty()) {
     out.u16(1);
     out.raw("", 1);
@@ -185,7 +180,7 @@ void WriteBlock(const Model& model, const Block& block, TranslateTable& table, E
     for (int c = 0; c < 3; ++c) {
       const dword w = model_corners[c];
       if (!table.Placed(w)) {
-        const VERTEX& v = model.VertexList[w];
+        const VERTEX& v = model.VertexList()[w];
         table.Place(w, static_cast<uword>(CrunchedVertex.size()));
         CrunchedVertex.push_back(BMF_UNVERTEX{v.u, v.v, v.nx, v.ny, v.nz, v.x, v.y, v.z});
       }

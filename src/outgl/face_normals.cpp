@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "parallel_ranges.h"
+#include "base/parallel_ranges.h"
+#include "surface_normal.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
@@ -20,7 +21,6 @@ struct QueuedRange {
 
 // Below this many triangles a second thread costs more than it saves.
 constexpr std::size_t kTrianglesPerThread = 200000;
-constexpr std::size_t kMaxThreads = 16;
 
 }  // namespace
 
@@ -28,7 +28,7 @@ void Model::AddQueuedPolygons() {
   std::vector<QueuedRange> ranges;
   std::size_t total = 0;
   for (std::size_t m = 0; m < queued_from_.size(); ++m) {
-    POLYGONLIST& list = PolyList[m];
+    POLYGONLIST& list = poly_list_[m];
     const std::size_t step = list.doublesided != 0 ? 2 : 1;
     ranges.push_back({&list, queued_from_[m], step, total});
     total += (list.TriangleIndexList.size() - queued_from_[m]) / step;
@@ -45,21 +45,12 @@ void Model::AddQueuedPolygons() {
       while (range + 1 != ranges.end() && i >= (range + 1)->first) ++range;
       const std::size_t entry = range->from + (i - range->first) * range->step;
       SURFACE& surface = range->material->TriangleIndexList[entry];
-      keep[i] = CalculateSurfaceNormal(VertexList, surface) == 0;
-      if (keep[i] && range->step == 2) {
-        // The reversed copy gets the normal of its own corners; should that
-        // cross product round to zero, the negated normal of the first copy.
-        SURFACE& reversed = range->material->TriangleIndexList[entry + 1];
-        reversed.n0 = -surface.n0;
-        reversed.n1 = -surface.n1;
-        reversed.n2 = -surface.n2;
-        CalculateSurfaceNormal(VertexList, reversed);
-      }
+      keep[i] = CalculateSurfaceNormal(vertex_list_, surface);
+      if (keep[i] && range->step == 2)
+        range->material->TriangleIndexList[entry + 1] = ReversedSurface(vertex_list_, surface);
     }
   };
-  const std::size_t parts = std::min(
-      {HardwareThreads(), kMaxThreads, std::max<std::size_t>(1, total / kTrianglesPerThread)});
-  ParallelRanges(total, parts, compute);
+  ParallelRanges(total, ThreadsFor(total, kTrianglesPerThread), compute);
 
   for (std::size_t r = 0; r < ranges.size(); ++r) {
     std::vector<SURFACE>& triangles = ranges[r].material->TriangleIndexList;

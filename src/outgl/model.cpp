@@ -1,7 +1,8 @@
 // The model's tables: materials, vertices and triangles.
 #include <string>
 
-#include "large_tables.h"
+#include "base/large_tables.h"
+#include "surface_normal.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/outgl.h"
 
@@ -9,7 +10,7 @@ namespace torvik {
 
 void Model::OutGLAddMaterial(RGB ambient, RGB diffuse, RGB specular, std::string_view name,
                              std::string_view texname, int doublesided) {
-  POLYGONLIST& material = PolyList.emplace_back();
+  POLYGONLIST& material = poly_list_.emplace_back();
   material.name = name;
   material.ambient = ambient;
   material.diffuse = diffuse;
@@ -17,84 +18,80 @@ void Model::OutGLAddMaterial(RGB ambient, RGB diffuse, RGB specular, std::string
   material.doublesided = doublesided;
   material.texturename = texname;
   // Triangles go to the first material of a name.
-  first_material_.try_emplace(material.name, PolyList.size() - 1);
+  first_material_.try_emplace(material.name, poly_list_.size() - 1);
 }
 
-void Model::OutGLAddVertex(const VERTEX& v) { VertexList.push_back(v); }
+void Model::OutGLAddVertex(const VERTEX& v) { vertex_list_.push_back(v); }
 
-std::int64_t Model::FindMaterialIndex(std::string_view name) const {
+std::optional<std::size_t> Model::FindMaterialIndex(std::string_view name) const {
   const auto found = first_material_.find(std::string(name));
-  return found == first_material_.end() ? -1 : static_cast<std::int64_t>(found->second);
+  if (found == first_material_.end()) return std::nullopt;
+  return found->second;
 }
 
 void Model::OutGLAddPolygon(TRIANGLE tri, std::string_view MaterialName) {
   SURFACE surface;
   if (!MakeSurface(tri, surface)) return;
-  const std::int64_t material = FindMaterialIndex(MaterialName);
-  if (material < 0)
+  const std::optional<std::size_t> material = FindMaterialIndex(MaterialName);
+  if (!material)
     throw UnknownMaterial("a triangle names the material '" + std::string(MaterialName) +
                           "', which the model does not have");
-  StoreSurface(surface, static_cast<std::size_t>(material));
+  StoreSurface(surface, *material);
 }
 
-void Model::AddPolygonToMaterial(TRIANGLE tri, std::size_t material) {
-  if (material >= PolyList.size())
-    throw UnknownMaterial("a triangle names material " + std::to_string(material) + " of " +
-                          std::to_string(PolyList.size()));
-  SURFACE surface;
-  if (MakeSurface(tri, surface)) StoreSurface(surface, material);
+void Model::CheckCorners(TRIANGLE tri) const {
+  const std::size_t count = vertex_list_.size();
+  if (tri.p0 >= count || tri.p1 >= count || tri.p2 >= count)
+    throw Error(Error::Kind::invalid_model,
+                "a triangle uses a vertex beyond the model's " + std::to_string(count));
 }
 
 bool Model::MakeSurface(TRIANGLE tri, SURFACE& surface) {
-  const std::size_t count = VertexList.size();
-  if (tri.p0 >= count || tri.p1 >= count || tri.p2 >= count)
-    throw Error("a triangle uses a vertex beyond the model's " + std::to_string(count));
+  CheckCorners(tri);
   surface = SURFACE{tri.p0, tri.p1, tri.p2, 0, 0, 0};
-  if (CalculateSurfaceNormal(VertexList, surface) == 0) return true;
+  if (CalculateSurfaceNormal(vertex_list_, surface)) return true;
   ++degenerate_dropped_;
   return false;
 }
 
 void Model::StoreSurface(const SURFACE& surface, std::size_t material) {
-  POLYGONLIST& list = PolyList[material];
+  POLYGONLIST& list = poly_list_[material];
   list.TriangleIndexList.push_back(surface);
-  if (list.doublesided != 0) {
-    // The reversed copy gets the normal of its own corners; should that cross
-    // product round to zero, the negated normal of the first copy.
-    SURFACE reversed{surface.p0, surface.p2, surface.p1, -surface.n0, -surface.n1, -surface.n2};
-    CalculateSurfaceNormal(VertexList, reversed);
-    list.TriangleIndexList.push_back(reversed);
-  }
+  if (list.doublesided != 0)
+    list.TriangleIndexList.push_back(ReversedSurface(vertex_list_, surface));
 }
 
 void Model::QueuePolygon(TRIANGLE tri, std::size_t material) {
-  const std::size_t count = VertexList.size();
-  if (tri.p0 >= count || tri.p1 >= count || tri.p2 >= count)
-    throw Error("a triangle uses a vertex beyond the model's " + std::to_string(count));
-  if (material >= PolyList.size())
+  CheckCorners(tri);
+  if (material >= poly_list_.size())
     throw UnknownMaterial("a triangle names material " + std::to_string(material) + " of " +
-                          std::to_string(PolyList.size()));
-  if (queued_from_.size() < PolyList.size()) {
-    for (std::size_t m = queued_from_.size(); m < PolyList.size(); ++m)
-      queued_from_.push_back(PolyList[m].TriangleIndexList.size());
-  }
-  POLYGONLIST& list = PolyList[material];
+                          std::to_string(poly_list_.size()));
+  for (std::size_t m = queued_from_.size(); m < poly_list_.size(); ++m)
+    queued_from_.push_back(poly_list_[m].TriangleIndexList.size());
+  POLYGONLIST& list = poly_list_[material];
   list.TriangleIndexList.push_back(SURFACE{tri.p0, tri.p1, tri.p2, 0, 0, 0});
   if (list.doublesided != 0)
     list.TriangleIndexList.push_back(SURFACE{tri.p0, tri.p2, tri.p1, 0, 0, 0});
 }
 
-void Model::ReserveVertices(std::size_t count) { ReserveLarge(VertexList, count); }
+void Model::QueuePolygon(TRIANGLE tri, std::size_t material, dword smoothing_mask) {
+  QueuePolygon(tri, material);
+  POLYGONLIST& list = poly_list_[material];
+  list.SmoothingGroups.resize(list.NumTriangles(), smoothing_mask);
+}
+
+void Model::ReserveVertices(std::size_t count) { ReserveLarge(vertex_list_, count); }
 
 void Model::ReserveTriangles(std::size_t material, std::size_t count) {
-  POLYGONLIST& list = PolyList.at(material);
+  POLYGONLIST& list = poly_list_.at(material);
   ReserveLarge(list.TriangleIndexList, list.doublesided != 0 ? 2 * count : count);
 }
 
 void Model::FreeData() {
-  VertexList = {};
-  PolyList = {};
+  vertex_list_ = {};
+  poly_list_ = {};
   first_material_ = {};
+  queued_from_ = {};
   degenerate_dropped_ = 0;
 }
 

@@ -159,7 +159,7 @@ OutputFile::OutputFile(const std::string& dest) : dest_(dest), target_(FollowLin
   if (fd_ < 0) {
     const int error = errno;
     temp_.clear();
-    throw IoError(IoError::Kind::open_dest, dest_,
+    throw IoError(Error::Kind::cannot_open, dest_,
                   std::string("can't open for writing: ") + std::strerror(error));
   }
 }
@@ -178,7 +178,7 @@ void OutputFile::Discard() {
 void OutputFile::WriteFailed() {
   const int error = errno;
   Discard();
-  throw IoError(IoError::Kind::write_dest, dest_,
+  throw IoError(Error::Kind::write_failed, dest_,
                 std::string("error writing: ") + std::strerror(error));
 }
 

@@ -16,13 +16,13 @@ namespace torvik {
 
 class OutputFile {
  public:
-  // Throws IoError(open_dest).
+  // Throws IoError (cannot_open).
   explicit OutputFile(const std::string& dest);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Both throw IoError(write_dest).
+  // Both throw IoError (write_failed).
   void Write(const void* data, std::size_t size);
   void Commit();
 

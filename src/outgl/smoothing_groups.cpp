@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "normal_sum.h"
+#include "surface_normal.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/outgl.h"
 
@@ -64,37 +65,38 @@ struct NormalKeyHash {
 void Model::OutGLFinishModelBySmoothingGroups() {
   const std::size_t count = NumVertex();
   // Per original triangle, the new vertex index of each of its corners.
-  std::vector<std::vector<dword>> records(PolyList.size());
+  std::vector<std::vector<dword>> records(poly_list_.size());
   std::vector<std::size_t> offsets(count + 1, 0);
   auto originals = [&](auto&& visit) {
-    for (std::size_t m = 0; m < PolyList.size(); ++m) {
-      const POLYGONLIST& material = PolyList[m];
+    for (std::size_t m = 0; m < poly_list_.size(); ++m) {
+      const POLYGONLIST& material = poly_list_[m];
       if (material.SmoothingGroups.size() != material.TriangleIndexList.size())
-        throw Error("material '" + material.name + "' has no smoothing group for every triangle");
+        throw Error(Error::Kind::invalid_model,
+                    "material '" + material.name + "' has no smoothing group for every triangle");
       const std::size_t step = material.doublesided != 0 ? 2 : 1;
       for (std::size_t t = 0; t < material.TriangleIndexList.size(); t += step) visit(m, t);
     }
   };
   originals([&](std::size_t m, std::size_t t) {
-    const SURFACE& s = PolyList[m].TriangleIndexList[t];
+    const SURFACE& s = poly_list_[m].TriangleIndexList[t];
     ++offsets[s.p0 + 1];
     ++offsets[s.p1 + 1];
     ++offsets[s.p2 + 1];
   });
   for (std::size_t i = 1; i <= count; ++i) offsets[i] += offsets[i - 1];
-  for (std::size_t m = 0; m < PolyList.size(); ++m)
-    records[m].resize(3 * PolyList[m].TriangleIndexList.size(), 0);
+  for (std::size_t m = 0; m < poly_list_.size(); ++m)
+    records[m].resize(3 * poly_list_[m].TriangleIndexList.size(), 0);
 
   // Each vertex's corners from its end backwards, so that the triangle
   // added last comes first, as in the smooth normals.
   std::vector<Corner> corners(offsets[count]);
   std::vector<std::size_t> next(offsets.begin() + 1, offsets.end());
   originals([&](std::size_t m, std::size_t t) {
-    const SURFACE& s = PolyList[m].TriangleIndexList[t];
-    const dword mask = PolyList[m].SmoothingGroups[t];
-    const double d01 = distance(VertexList[s.p0], VertexList[s.p1]);
-    const double d02 = distance(VertexList[s.p0], VertexList[s.p2]);
-    const double d12 = distance(VertexList[s.p1], VertexList[s.p2]);
+    const SURFACE& s = poly_list_[m].TriangleIndexList[t];
+    const dword mask = poly_list_[m].SmoothingGroups[t];
+    const double d01 = distance(vertex_list_[s.p0], vertex_list_[s.p1]);
+    const double d02 = distance(vertex_list_[s.p0], vertex_list_[s.p2]);
+    const double d12 = distance(vertex_list_[s.p1], vertex_list_[s.p2]);
     dword* slot = &records[m][3 * t];
     corners[--next[s.p0]] = Corner{&s, slot, mask, CornerWeight(d01, d02, d12)};
     corners[--next[s.p1]] = Corner{&s, slot + 1, mask, CornerWeight(d01, d12, d02)};
@@ -125,8 +127,8 @@ void Model::OutGLFinishModelBySmoothingGroups() {
         } else {
           work += static_cast<std::size_t>(last - first);
           if (work > kMaxWork)
-            throw Error("smoothing groups: vertex " + std::to_string(v) +
-                        " carries too many different groups to smooth");
+            throw Error(Error::Kind::too_large, "smoothing groups: vertex " + std::to_string(v) +
+                                                    " carries too many different groups to smooth");
           Accumulator sum;
           for (const Corner* other = first; other != last; ++other)
             if ((other->mask & corner->mask) != 0) sum.Add(other->weight, *other->triangle);
@@ -137,7 +139,7 @@ void Model::OutGLFinishModelBySmoothingGroups() {
       const auto [record, is_new] =
           made.try_emplace(KeyOf(normal), static_cast<dword>(split.size()));
       if (is_new) {
-        VERTEX copy = VertexList[v];
+        VERTEX copy = vertex_list_[v];
         copy.nx = normal.n0;
         copy.ny = normal.n1;
         copy.nz = normal.n2;
@@ -148,9 +150,9 @@ void Model::OutGLFinishModelBySmoothingGroups() {
   }
 
   // Renumber the triangles; a reversed copy takes its original's records.
-  for (std::size_t m = 0; m < PolyList.size(); ++m) {
-    std::vector<SURFACE>& triangles = PolyList[m].TriangleIndexList;
-    const std::size_t step = PolyList[m].doublesided != 0 ? 2 : 1;
+  for (std::size_t m = 0; m < poly_list_.size(); ++m) {
+    std::vector<SURFACE>& triangles = poly_list_[m].TriangleIndexList;
+    const std::size_t step = poly_list_[m].doublesided != 0 ? 2 : 1;
     for (std::size_t t = 0; t < triangles.size(); t += step) {
       const dword* r = &records[m][3 * t];
       triangles[t].p0 = r[0];
@@ -163,7 +165,7 @@ void Model::OutGLFinishModelBySmoothingGroups() {
       }
     }
   }
-  VertexList = std::move(split);
+  vertex_list_ = std::move(split);
 }
 
 }  // namespace torvik

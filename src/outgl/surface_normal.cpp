@@ -1,8 +1,8 @@
 // Face normals.  Every step is rounded to binary32 where the stored model
 // keeps a float; products and sums in between are formed in double.
-#include <cmath>
+#include "surface_normal.h"
 
-#include "torvik32c/outgl.h"
+#include <cmath>
 
 namespace torvik {
 
@@ -19,7 +19,7 @@ float32 CrossTerm(float32 a, float32 b, float32 c, float32 d) {
 
 }  // namespace
 
-int CalculateSurfaceNormal(const std::vector<VERTEX>& vertices, SURFACE& surface) {
+bool CalculateSurfaceNormal(const std::vector<VERTEX>& vertices, SURFACE& surface) {
   const VERTEX& P0 = vertices[surface.p0];
   const VERTEX& P1 = vertices[surface.p1];
   const VERTEX& P2 = vertices[surface.p2];
@@ -34,12 +34,18 @@ int CalculateSurfaceNormal(const std::vector<VERTEX>& vertices, SURFACE& surface
   const float32 n2 = CrossTerm(Ai, Bj, Aj, Bi);
   const double d0 = n0, d1 = n1, d2 = n2;
   const float32 sum = static_cast<float32>(d0 * d0 + d1 * d1 + d2 * d2);
-  if (sum == 0.0f || std::isnan(sum)) return 1;
+  if (sum == 0.0f || std::isnan(sum)) return false;
   const float32 magnitude = static_cast<float32>(1.0 / std::sqrt(static_cast<double>(sum)));
   surface.n0 = static_cast<float32>(d0 * magnitude);
   surface.n1 = static_cast<float32>(d1 * magnitude);
   surface.n2 = static_cast<float32>(d2 * magnitude);
-  return 0;
+  return true;
+}
+
+SURFACE ReversedSurface(const std::vector<VERTEX>& vertices, const SURFACE& surface) {
+  SURFACE reversed{surface.p0, surface.p2, surface.p1, -surface.n0, -surface.n1, -surface.n2};
+  CalculateSurfaceNormal(vertices, reversed);
+  return reversed;
 }
 
 }  // namespace torvik

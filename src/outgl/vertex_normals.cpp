@@ -15,9 +15,10 @@
 #include <cmath>
 #include <vector>
 
-#include "large_tables.h"
+#include "base/large_tables.h"
+#include "base/parallel_ranges.h"
 #include "normal_sum.h"
-#include "parallel_ranges.h"
+#include "surface_normal.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
@@ -25,12 +26,13 @@ namespace torvik {
 namespace {
 
 // Computes the normals of the vertices in [first, last).
-void CalculateVertexNormals(Model& model, std::size_t first, std::size_t last) {
-  std::vector<VERTEX>& vertices = model.VertexList;
+void CalculateVertexNormals(std::vector<VERTEX>& vertices,
+                            const std::vector<POLYGONLIST>& materials, std::size_t first,
+                            std::size_t last) {
   std::vector<Accumulator> sums;
   ResizeLarge(sums, last - first);
   auto mine = [&](dword v) { return v >= first && v < last; };
-  for (auto material = model.PolyList.rbegin(); material != model.PolyList.rend(); ++material) {
+  for (auto material = materials.rbegin(); material != materials.rend(); ++material) {
     const std::vector<SURFACE>& triangles = material->TriangleIndexList;
     const std::size_t step = material->doublesided != 0 ? 2 : 1;
     // Originals stand at multiples of `step`.
@@ -53,7 +55,6 @@ void CalculateVertexNormals(Model& model, std::size_t first, std::size_t last) {
 
 // Below this many triangles a second thread costs more than it saves.
 constexpr std::size_t kTrianglesPerThread = 100000;
-constexpr std::size_t kMaxThreads = 16;
 
 }  // namespace
 
@@ -77,16 +78,15 @@ float32 angle(const std::vector<VERTEX>& vertices, const SURFACE& triangle, dwor
 
 void Model::OutGLFinishModel() {
   std::size_t triangles = 0;
-  for (const POLYGONLIST& material : PolyList) triangles += material.NumTriangles();
-  OutGLFinishModel(std::min(
-      {HardwareThreads(), kMaxThreads, std::max<std::size_t>(1, triangles / kTrianglesPerThread)}));
+  for (const POLYGONLIST& material : poly_list_) triangles += material.NumTriangles();
+  OutGLFinishModel(ThreadsFor(triangles, kTrianglesPerThread));
 }
 
 void Model::OutGLFinishModel(std::size_t threads) {
   const std::size_t count = NumVertex();
   const std::size_t parts = std::max<std::size_t>(1, std::min(threads, count));
   ParallelRanges(count, parts, [this](std::size_t first, std::size_t last) {
-    CalculateVertexNormals(*this, first, last);
+    CalculateVertexNormals(vertex_list_, poly_list_, first, last);
   });
 }
 

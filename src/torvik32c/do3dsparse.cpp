@@ -1,15 +1,18 @@
 // The C entry.  Everything a call needs lives in the call, so calls on
 // different threads are independent; nothing is thrown across the boundary.
 #include <cstring>
-#include <new>
+#include <optional>
 #include <string>
 
-#include "../3dsload/parse3ds.h"
+#include "3dsload/parse3ds.h"
 #include "torvik32c/bmf.h"
-#include "torvik32c/errors.h"
 #include "torvik32c/torvik32c.h"
 
 namespace {
+
+using torvik::Error;
+using torvik::Stage;
+using torvik::StageError;
 
 constexpr std::size_t kUnbounded = static_cast<std::size_t>(-1);
 
@@ -22,46 +25,40 @@ void Print(char* buffer, std::size_t size, const std::string& message) {
   buffer[length] = '\0';
 }
 
-std::string WriteFailureMessage(const torvik::IoError& error, const std::string& dest) {
-  if (error.kind == torvik::IoError::Kind::open_dest) return "Can't open " + dest + " for writing";
-  return "Error writing " + dest;
+// The C entry's message for every failure: the one place where errors become
+// the entry's fixed texts.
+std::string EntryMessage(const StageError& failure, const std::string& src,
+                         const std::string& dest) {
+  if (failure.stage == Stage::read) return "Can't parse " + src + "\n";
+  switch (failure.error.kind) {
+    case Error::Kind::cannot_open:
+      return "Can't open " + dest + " for writing";
+    case Error::Kind::too_large:
+      return "Model too large for BMF: " + dest;
+    case Error::Kind::out_of_memory: {
+      // The writer names the table it could not allocate.
+      const std::string table = failure.error.what();
+      return table.empty() ? "Out of memory converting " + src : table;
+    }
+    default:
+      return failure.stage == Stage::write ? "Error writing " + dest : "Can't parse " + src + "\n";
+  }
 }
 
 int Convert(const char* src_path, const char* dest_path, char* ErrStr, std::size_t ErrSize) {
   const std::string src = src_path != nullptr ? src_path : "";
   const std::string dest = dest_path != nullptr ? dest_path : "";
   torvik::Model model;
-  std::string message;
-  const torvik::ParseResult parsed = torvik::parse3ds(src, model, message);
-  if (parsed == torvik::ParseResult::out_of_memory) {
-    Print(ErrStr, ErrSize, message);
-    return 1;
+  std::optional<StageError> failure = torvik::parse3ds(src, model);
+  // A source that can't be read still gives a BMF file without materials; a
+  // conversion that fails writes nothing.
+  if (!failure || failure->stage == Stage::read) {
+    if (std::optional<Error> error = torvik::Attempt([&] { torvik::OutGLBMF(model, dest); }))
+      failure = StageError{Stage::write, *error};
   }
-  bool failed = false;
-  if (parsed == torvik::ParseResult::read_failed) {
-    // A source that can't be read still gives a BMF file without materials.
-    Print(ErrStr, ErrSize, "Can't parse " + src + "\n");
-    failed = true;
-  }
-  try {
-    torvik::OutGLBMF(model, dest);
-  } catch (const torvik::IoError& error) {
-    Print(ErrStr, ErrSize, WriteFailureMessage(error, dest));
-    failed = true;
-  } catch (const torvik::ModelTooLarge&) {
-    Print(ErrStr, ErrSize, "Model too large for BMF: " + dest);
-    failed = true;
-  } catch (const torvik::WriterOutOfMemory& error) {
-    Print(ErrStr, ErrSize, error.what());
-    failed = true;
-  } catch (const std::bad_alloc&) {
-    Print(ErrStr, ErrSize, "Out of memory converting " + src);
-    failed = true;
-  } catch (const std::exception&) {
-    Print(ErrStr, ErrSize, "Error writing " + dest);
-    failed = true;
-  }
-  return failed ? 1 : 0;
+  if (!failure) return 0;
+  Print(ErrStr, ErrSize, EntryMessage(*failure, src, dest));
+  return 1;
 }
 
 int Guarded(const char* src, const char* dest, char* ErrStr, std::size_t ErrSize) {

@@ -53,7 +53,7 @@ ParsedObj ParseObj(const std::string& text) {
 }
 
 void CheckPositionsAndFaces(const torvik::BmfFile& file, ExportAxes axes) {
-  const ParsedObj obj = ParseObj(ExportObj(file, "model.mtl", axes).obj);
+  const ParsedObj obj = ParseObj(ExportObj(file, "model.mtl", {}, axes).obj);
   const bool authored = axes == ExportAxes::authored;
   std::size_t face = 0, first_vertex = 0;
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
@@ -123,7 +123,7 @@ TEST(ObjExport, SmallAsymmetricModelIsNotMirrored) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
   };
   for (const ExportAxes axes : {ExportAxes::authored, ExportAxes::bmf}) {
-    const ParsedObj obj = ParseObj(ExportObj(file, "t.mtl", axes).obj);
+    const ParsedObj obj = ParseObj(ExportObj(file, "t.mtl", {}, axes).obj);
     ASSERT_EQ(obj.positions.size(), 4u);
     // The file's x, y and z axis tips, wherever the export put them.
     std::map<float, Vec> tips;  // by distance from the origin: 1, 2, 3

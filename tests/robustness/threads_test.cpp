@@ -79,7 +79,7 @@ TEST(Threads, OneLargeConversionUsesSeveralThreadsSafely) {
       t3ds::BuildFile({{"Brass", {}, t3ds::Color{1, 1, 1}, {}, {}, false, ""}}, tori);
   torvik::H3dsScene scene = torvik::HRead3dsScene(file);
   torvik::Model model = torvik::convert_to_outgl(std::move(scene));
-  ASSERT_GE(model.PolyList[0].NumTriangles(), 400000u);
+  ASSERT_GE(model.PolyList()[0].NumTriangles(), 400000u);
   const Bytes parallel = torvik::OutGLBMFBytes(model);
   model.OutGLFinishModel(1);
   EXPECT_TRUE(torvik::OutGLBMFBytes(model) == parallel);

@@ -66,7 +66,8 @@ class Reporter {
  private:
   void Print(const FileResult& r) {
     for (const std::string& note : r.notes)
-      if (!options_.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", note.c_str());
+      if (!options_.quiet || (!r.ok && !r.cancelled))
+        std::fprintf(stderr, "3ds2bmf: %s\n", note.c_str());
     // An interrupted batch ends with one line about it, not one per file,
     // except for a BMF whose preview was cut short.
     if (!r.ok && (!r.cancelled || r.preview_unfinished))
@@ -144,6 +145,10 @@ int Run(const Options& options) {
                                         .gltf = options.gltf,
                                         .smoothing_groups = options.smoothing_groups,
                                         .keep_file_winding = options.keep_file_winding,
+                                        .texture_paths = options.texture_paths,
+                                        .copy_textures = options.copy_textures,
+                                        .require_textures = options.require_textures,
+                                        .preview_textures = options.textures,
                                         .cancel = &InterruptionFlag()}));
   };
   std::vector<std::thread> threads;

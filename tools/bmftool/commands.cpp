@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <span>
@@ -14,7 +15,9 @@
 #include "obj_export.h"
 #include "output_paths.h"
 #include "png_file.h"
+#include "preview_textures.h"
 #include "texture_finder.h"
+#include "texture_report.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
 
@@ -98,6 +101,28 @@ std::vector<std::string> FilesWritten(const Arguments& arguments, const std::str
   }
 }
 
+// What each block's map_Kd names: the texture found, relative to the OBJ's
+// folder; the stored name when it was not found.
+std::vector<std::string> TextureFilesFor(const torvik::BmfFile& file, const std::string& path,
+                                         const std::filesystem::path& obj_folder,
+                                         const std::vector<std::filesystem::path>& texture_paths) {
+  const std::vector<torvik::TextureResolution> textures =
+      ResolveTextures(BlockTextureNames(file), path, texture_paths);
+  std::vector<std::string> files;
+  for (const torvik::BmfBlock& block : file.blocks) {
+    std::string name;
+    for (const torvik::TextureResolution& texture : textures) {
+      if (texture.name != block.TextureName() || !texture.found()) continue;
+      const std::filesystem::path found = std::filesystem::absolute(*texture.path);
+      const std::filesystem::path relative =
+          found.lexically_relative(std::filesystem::absolute(obj_folder));
+      name = (relative.empty() ? found : relative).generic_string();
+    }
+    files.push_back(name);
+  }
+  return files;
+}
+
 }  // namespace
 
 std::string CheckOutputs(const Arguments& arguments) {
@@ -124,10 +149,12 @@ int RunInfo(const Arguments& arguments) {
       continue;
     }
     if (!torvik::ValidateBmf(*file).empty()) status = 1;
+    const std::vector<torvik::TextureResolution> textures =
+        ResolveTextures(BlockTextureNames(*file), path, arguments.texture_paths);
     if (arguments.json)
-      std::printf("%s\n", InfoJson(path, *file).c_str());
+      std::printf("%s\n", InfoJson(path, *file, textures).c_str());
     else
-      std::fputs(InfoText(path, *file).c_str(), stdout);
+      std::fputs(InfoText(path, *file, textures).c_str(), stdout);
     std::fflush(stdout);
   }
   return status;
@@ -190,8 +217,11 @@ int RunObj(const Arguments& arguments) {
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         const std::string obj_path = ObjPath(arguments, path);
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
-        const ObjText text = ExportObj(
-            file, FileName(mtl_path), arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
+        const ObjText text =
+            ExportObj(file, FileName(mtl_path),
+                      TextureFilesFor(file, path, std::filesystem::path(obj_path).parent_path(),
+                                      arguments.texture_paths),
+                      arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
         out_path = obj_path;
@@ -203,7 +233,8 @@ int RunGltf(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         out_path = GltfPath(arguments, path);
-        for (const std::string& warning : WriteGltf(file, out_path, {TexturesBeside(path)}))
+        for (const std::string& warning :
+             WriteGltf(file, out_path, {TexturesBeside(path, arguments.texture_paths)}))
           PrintError(out_path, "warning: " + warning);
       });
 }
@@ -211,7 +242,13 @@ int RunGltf(const Arguments& arguments) {
 int RunPng(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        PreviewTextures textures;
+        if (arguments.textures) {
+          textures = LoadPreviewTextures(
+              file, ResolveTextures(BlockTextureNames(file), path, arguments.texture_paths), true);
+          for (const std::string& problem : textures.problems) PrintError(path, problem);
+        }
         out_path = PngPath(arguments, path);
-        WritePng(out_path, RenderPreview(file, arguments.preview));
+        WritePng(out_path, RenderPreview(file, arguments.preview, textures.Pointers()));
       });
 }

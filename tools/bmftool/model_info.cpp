@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "json_string.h"
+#include "texture_report.h"
 
 namespace {
 
@@ -47,6 +48,13 @@ std::string BoundsText(const BlockFacts& facts) {
          " .. " + Number(facts.high[2]);
 }
 
+const torvik::TextureResolution* Find(const std::vector<torvik::TextureResolution>& textures,
+                                      const std::string& name) {
+  for (const torvik::TextureResolution& texture : textures)
+    if (texture.name == name) return &texture;
+  return nullptr;
+}
+
 }  // namespace
 
 BlockFacts BlockFactsOf(const torvik::BmfBlock& block) {
@@ -80,7 +88,8 @@ FileTotals TotalsOf(const torvik::BmfFile& file) {
   return totals;
 }
 
-std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
+std::string InfoText(const std::string& path, const torvik::BmfFile& file,
+                     const std::vector<torvik::TextureResolution>& textures) {
   const FileTotals totals = TotalsOf(file);
   std::string text = path + ": " + Counted(totals.blocks, "block") + ", " +
                      Counted(totals.vertices, "vertex", "vertices") + ", " +
@@ -95,7 +104,10 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
     const BlockFacts facts = BlockFactsOf(block);
     const std::string texture = block.TextureName();
     text += "  block " + std::to_string(b) + ": texture " +
-            (texture.empty() ? std::string("none") : JsonString(texture)) + "\n";
+            (texture.empty() ? std::string("none") : JsonString(texture));
+    if (const torvik::TextureResolution* found = Find(textures, texture))
+      text += ", " + TextureOutcome(*found);
+    text += "\n";
     text += "    ambient  " + ColourText(block.ambient) + "\n";
     text += "    diffuse  " + ColourText(block.diffuse) + "\n";
     text += "    specular " + ColourText(block.specular) + "\n";
@@ -107,7 +119,8 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
   return text;
 }
 
-std::string InfoJson(const std::string& path, const torvik::BmfFile& file) {
+std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
+                     const std::vector<torvik::TextureResolution>& textures) {
   const FileTotals totals = TotalsOf(file);
   std::string json =
       "{\"path\":" + JsonString(path) + ",\"block_count\":" + std::to_string(totals.blocks) +
@@ -119,7 +132,9 @@ std::string InfoJson(const std::string& path, const torvik::BmfFile& file) {
     const torvik::BmfBlock& block = file.blocks[b];
     const BlockFacts facts = BlockFactsOf(block);
     if (b != 0) json += ',';
+    const torvik::TextureResolution* texture = Find(textures, block.TextureName());
     json += "{\"texture\":" + JsonString(block.TextureName()) +
+            ",\"texture_file\":" + (texture != nullptr ? TextureJson(*texture) : "null") +
             ",\"ambient\":" + ColourJson(block.ambient) +
             ",\"diffuse\":" + ColourJson(block.diffuse) +
             ",\"specular\":" + ColourJson(block.specular) +

@@ -1,6 +1,7 @@
 // Wavefront OBJ and MTL text for a BMF model.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "export_conventions.h"
@@ -16,6 +17,8 @@ struct ObjText {
 // `axes` (export_conventions.h), texture coordinates as stored; one OBJ index
 // stands for one BMF vertex in all three lists.  `mtl_name` is what the OBJ's
 // mtllib line names.  Triangles with an index outside their block are left
-// out.
+// out.  `texture_files`, when given, holds for each block what its map_Kd
+// names instead of the stored texture name (empty: the stored name).
 ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
+                  std::span<const std::string> texture_files = {},
                   ExportAxes axes = ExportAxes::authored);

@@ -222,7 +222,8 @@ class GltfBuilder {
     const std::string what = "texture '" + name + "' of block " + std::to_string(block);
     const std::optional<std::filesystem::path> path = options_.find_texture(name);
     if (!path) {
-      document_.warnings.push_back(what + " was not found; the block is left untextured");
+      if (options_.report_missing)
+        document_.warnings.push_back(what + " was not found; the block is left untextured");
       return texture;
     }
     EmbeddableImage image;

@@ -38,6 +38,9 @@ using TextureFinder =
 
 struct GltfOptions {
   TextureFinder find_texture;  // none: no block is textured
+  // Warn of a texture that is not found (a caller that has warned of it
+  // already leaves this out).
+  bool report_missing = true;
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

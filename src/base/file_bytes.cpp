@@ -1,4 +1,6 @@
 // Reading a source file into memory in one piece.
+#include "torvik32c/file_bytes.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -8,8 +10,7 @@
 #include <limits>
 #include <memory>
 
-#include "../outgl/large_tables.h"
-#include "torvik32c/3dsload.h"
+#include "large_tables.h"
 #include "torvik32c/errors.h"
 
 #ifdef _WIN32
@@ -42,7 +43,7 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-[[noreturn]] void Fail(IoError::Kind kind, const std::string& path, const char* what, int error) {
+[[noreturn]] void Fail(Error::Kind kind, const std::string& path, const char* what, int error) {
   std::string message = what;
   if (error != 0) message += std::string(": ") + std::strerror(error);
   throw IoError(kind, path, message);
@@ -52,11 +53,11 @@ struct FileCloser {
 
 std::vector<byte> ReadFileBytes(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) Fail(IoError::Kind::open_source, path, "can't open", errno);
+  if (!file) Fail(Error::Kind::cannot_open, path, "can't open", errno);
   if (TORVIK_FSEEK(file.get(), 0, SEEK_END) != 0)
-    Fail(IoError::Kind::seek_source, path, "can't seek", errno);
+    Fail(Error::Kind::read_failed, path, "can't seek", errno);
   const auto size = TORVIK_FTELL(file.get());
-  if (size == -1) Fail(IoError::Kind::size_source, path, "can't tell its size", errno);
+  if (size == -1) Fail(Error::Kind::read_failed, path, "can't tell its size", errno);
   std::rewind(file.get());
 
   // The size is trusted only for a regular file: a directory or a device can
@@ -78,14 +79,9 @@ std::vector<byte> ReadFileBytes(const std::string& path) {
     bytes[filled++] = static_cast<byte>(next);
     filled += std::fread(bytes.data() + filled, 1, bytes.size() - filled, file.get());
   }
-  if (std::ferror(file.get())) Fail(IoError::Kind::read_source, path, "error reading", errno);
+  if (std::ferror(file.get())) Fail(Error::Kind::read_failed, path, "error reading", errno);
   bytes.resize(filled);
   return bytes;
-}
-
-H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options) {
-  const std::vector<byte> bytes = ReadFileBytes(path);
-  return HRead3dsScene(bytes, options);
 }
 
 }  // namespace torvik

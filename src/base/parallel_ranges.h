@@ -3,6 +3,7 @@
 // thread has ended; where threads can't be had the ranges run one by one.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <vector>
@@ -52,6 +53,14 @@ inline std::size_t HardwareThreads() {
 #else
   return 1;
 #endif
+}
+
+// The threads to share `items` among when a thread pays off only from
+// `items_per_thread` items on: at most the machine's cores, and at most 16.
+inline std::size_t ThreadsFor(std::size_t items, std::size_t items_per_thread) {
+  constexpr std::size_t kMaxThreads = 16;
+  return std::min(
+      {HardwareThreads(), kMaxThreads, std::max<std::size_t>(1, items / items_per_thread)});
 }
 
 }  // namespace torvik
