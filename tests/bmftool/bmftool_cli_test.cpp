@@ -1,5 +1,6 @@
 // bmftool as a user runs it: messages, exit status and the files it writes.
 #include <gtest/gtest.h>
+#include <stb_image_write.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -131,6 +132,17 @@ TEST_F(BmftoolCli, GltfFilesAndObjAxes) {
     EXPECT_EQ(bytes[8] | bytes[9] << 8 | bytes[10] << 16 | bytes[11] << 24,
               static_cast<int>(bytes.size()));
   }
+  // Found in a --texture-path folder, it is embedded without a word.
+  std::filesystem::create_directory(dir.path() / "library");
+  const std::uint8_t pixel[3] = {200, 150, 100};
+  ASSERT_NE(stbi_write_tga(dir.file("library/wood.tga").c_str(), 1, 1, 3, pixel), 0);
+  const ToolRun found =
+      Tool("gltf --texture-path " + dir.file("library") + " " + dir.file("crate.bmf"));
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(found.err, "");
+  const std::vector<std::uint8_t> textured = ReadFile(dir.file("crate.glb"));
+  EXPECT_NE(std::string(textured.begin(), textured.end()).find("\"image/png\""), std::string::npos);
+
   const ToolRun gltf = Tool("gltf -o " + dir.file("out.GLTF") + " " + dir.file("box.bmf"));
   EXPECT_EQ(gltf.status, 0) << gltf.err;
   const std::vector<std::uint8_t> json = ReadFile(dir.file("out.GLTF"));

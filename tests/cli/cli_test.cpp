@@ -286,6 +286,36 @@ TEST_F(CliTextures, VerboseJsonAndWarningsReportEveryTexture) {
       << more.out;
 }
 
+// --gltf embeds the textures that were found; a missing one is warned of
+// once, one that is no image leaves its block untextured with a warning.
+TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
+  const std::filesystem::path crate =
+      std::filesystem::path(TORVIK_SAMPLE).parent_path() / "crate.3ds";
+  ASSERT_EQ(Tool(dir, "--gltf -d " + dir.path().string() + " " + crate.string()).status, 0);
+  const std::string glb = Text("crate.glb");
+  std::size_t images = 0;
+  for (std::size_t at = glb.find("\"image/png\""); at != std::string::npos;
+       at = glb.find("\"image/png\"", at + 1))
+    ++images;
+  EXPECT_EQ(images, 2u);  // both TGA textures, as PNG
+
+  t3ds::Mesh roof = t3ds::Box("Roof", {0, 0, 0}, {1, 1, 1});
+  t3ds::Mesh lost = t3ds::Box("Lost", {2, 0, 0}, {3, 1, 1});
+  t3ds::AssignAll(roof, "Roof");
+  t3ds::AssignAll(lost, "Lost");
+  WriteFile(dir.file("house.3ds"), t3ds::BuildFile({{"Roof", {}, {}, {}, {}, false, "ROOFTILE.JPG"},
+                                                    {"Lost", {}, {}, {}, {}, false, "MISSING.JPG"}},
+                                                   {roof, lost}));
+  const ToolRun run = Tool(dir, "--gltf " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("MISSING.JPG"), run.err.rfind("MISSING.JPG")) << run.err;
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.glb") +
+                         ": warning: texture 'ROOFTILE.JPG' of block 0: " +
+                         dir.file("house_maps/roofTile.jpg") + ": not an image"),
+            std::string::npos)
+      << run.err;
+}
+
 TEST_F(CliTextures, RequireTexturesFailsTheFileAndLeavesNoBmf) {
   WriteFile(dir.file("house.bmf"), {'o', 'l', 'd'});
   const ToolRun run = Tool(dir, "--require-textures " + dir.file("house.3ds"));
