@@ -83,6 +83,21 @@ TEST_F(Cli, JsonAndVerboseReports) {
       << verbose.out;
 }
 
+TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
+  const ToolRun run = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
+  ASSERT_EQ(run.status, 1) << run.err;  // no folder "out"
+  std::filesystem::create_directory(dir.path() / "out");
+  const ToolRun json = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"gltf\":\"" + dir.file("out/box.glb") + "\""), std::string::npos)
+      << json.out;
+  const std::vector<std::uint8_t> glb = ReadFile(dir.file("out/box.glb"));
+  ASSERT_GT(glb.size(), 4u);
+  EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out/box.bmf")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+}
+
 TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
   t3ds::Mesh box = t3ds::Box("Box", {0, 0, 0}, {1, 1, 1});
   box.smoothing = {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32};
@@ -344,13 +359,43 @@ TEST_F(CliTextures, VerboseJsonAndWarningsReportEveryTexture) {
 
   // An extra folder finds the missing one; relative folders give relative paths.
   Texture("library/missing.jpg", "found");
-  const ToolRun more =
-      testing_support::RunCommand("cd " + dir.path().string() + " && " + TORVIK_3DS2BMF +
-                                      " --json --texture-path nowhere --texture-path=library house.3ds",
-                                  dir);
+  const ToolRun more = testing_support::RunCommand(
+      "cd " + dir.path().string() + " && " + TORVIK_3DS2BMF +
+          " --json --texture-path nowhere --texture-path=library house.3ds",
+      dir);
   EXPECT_NE(more.out.find(object("MISSING.JPG", "\"library/missing.jpg\"", "\"path\"", "")),
             std::string::npos)
       << more.out;
+}
+
+// --gltf embeds the textures that were found; a missing one is warned of
+// once, one that is no image leaves its block untextured with a warning.
+TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
+  const std::filesystem::path crate =
+      std::filesystem::path(TORVIK_SAMPLE).parent_path() / "crate.3ds";
+  ASSERT_EQ(Tool(dir, "--gltf -d " + dir.path().string() + " " + crate.string()).status, 0);
+  const std::string glb = Text("crate.glb");
+  std::size_t images = 0;
+  for (std::size_t at = glb.find("\"image/png\""); at != std::string::npos;
+       at = glb.find("\"image/png\"", at + 1))
+    ++images;
+  EXPECT_EQ(images, 2u);  // both TGA textures, as PNG
+
+  t3ds::Mesh roof = t3ds::Box("Roof", {0, 0, 0}, {1, 1, 1});
+  t3ds::Mesh lost = t3ds::Box("Lost", {2, 0, 0}, {3, 1, 1});
+  t3ds::AssignAll(roof, "Roof");
+  t3ds::AssignAll(lost, "Lost");
+  WriteFile(dir.file("house.3ds"), t3ds::BuildFile({{"Roof", {}, {}, {}, {}, false, "ROOFTILE.JPG"},
+                                                    {"Lost", {}, {}, {}, {}, false, "MISSING.JPG"}},
+                                                   {roof, lost}));
+  const ToolRun run = Tool(dir, "--gltf " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("MISSING.JPG"), run.err.rfind("MISSING.JPG")) << run.err;
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.glb") +
+                         ": warning: texture 'ROOFTILE.JPG' of block 0: " +
+                         dir.file("house_maps/roofTile.jpg") + ": not an image"),
+            std::string::npos)
+      << run.err;
 }
 
 TEST_F(CliTextures, RequireTexturesFailsTheFileAndLeavesNoBmf) {

@@ -8,11 +8,13 @@
 #include <new>
 #include <stdexcept>
 
+#include "gltf_export.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
 #include "preview_textures.h"
 #include "texture_copy.h"
+#include "texture_finder.h"
 #include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
@@ -77,6 +79,8 @@ void CopyModelTextures(FileResult& result) {
 
 std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
 
+std::string GltfPath(const std::string& output) { return WithExtension(output, ".bmf", ".glb"); }
+
 FileResult ConvertFile(const std::string& input, const std::string& output,
                        const FileSettings& settings) {
   FileResult result;
@@ -133,6 +137,18 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       torvik::StopIfCancelled(settings.cancel);
       WritePng(result.error_path, image);
       result.preview = result.error_path;
+    }
+    if (settings.gltf && (to_stdout || !IsRegularFile(output))) {
+      result.notes.push_back(result.error_path + ": no glTF: the BMF did not go to a regular file");
+    } else if (settings.gltf) {
+      // Made from the file as written, like the preview.
+      result.error_path = GltfPath(output);
+      const torvik::BmfFile file = torvik::ReadBmfFile(output);
+      torvik::StopIfCancelled(settings.cancel);
+      for (const std::string& warning :
+           WriteGltf(file, result.error_path, {ResolvedTextures(result.textures), false}))
+        result.notes.push_back(result.error_path + ": warning: " + warning);
+      result.gltf = result.error_path;
     }
     result.ok = true;
   } catch (const torvik::Cancelled&) {

@@ -22,6 +22,7 @@ struct FileResult {
   std::string preview;     // the PNG written with --preview
   // The BMF is complete but the preview asked for was interrupted.
   bool preview_unfinished = false;
+  std::string gltf;                // the binary glTF written with --gltf
   std::vector<std::string> notes;  // "PATH: what happened", printed as warnings
   std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
   bool default_material = false;
@@ -36,6 +37,10 @@ struct FileSettings {
   // written to standard output, a pipe or a device gets no preview (a note
   // says so).
   bool preview = false;
+  // Also export the converted model as binary glTF beside the BMF, with the
+  // textures resolved for the input embedded; like the preview, a glTF that
+  // can't be written fails the file but leaves the BMF in place.
+  bool gltf = false;
   // Hard edges where the model's smoothing groups say so.
   bool smoothing_groups = false;
   // Every face keeps its corners as the file stores them (no exchange for
@@ -59,6 +64,8 @@ struct FileSettings {
 
 // Where --preview puts the PNG of the BMF `output`.
 std::string PreviewPath(const std::string& output);
+// Where --gltf puts the binary glTF of the BMF `output`.
+std::string GltfPath(const std::string& output);
 
 // Never throws.  A file that fails leaves no output and any existing output
 // file untouched.  `output` may be kStandardOutput.

@@ -96,10 +96,11 @@ class Reporter {
   bool progress_;
 };
 
-// Every file the run would write: the BMF of each input, and its preview.
+// Every file the run would write: the BMF of each input, its preview and its glTF.
 std::vector<std::string> FilesWritten(const Options& options, const std::string& output) {
   std::vector<std::string> files{output};
   if (options.preview) files.push_back(PreviewPath(output));
+  if (options.gltf) files.push_back(GltfPath(output));
   return files;
 }
 
@@ -141,6 +142,7 @@ int Run(const Options& options) {
     for (std::size_t i = next++; i < options.inputs.size(); i = next++)
       reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i],
                                        {.preview = options.preview,
+                                        .gltf = options.gltf,
                                         .smoothing_groups = options.smoothing_groups,
                                         .keep_file_winding = options.keep_file_winding,
                                         .texture_paths = options.texture_paths,

@@ -13,7 +13,8 @@ const char* const kUsage =
     "\n"
     "Each INPUT.3ds is written as INPUT.bmf beside it, unless -o or -d says otherwise.\n"
     "A file that fails to convert leaves no output behind and an existing output intact\n"
-    "(a preview that can't be written fails its file but leaves the BMF in place).\n"
+    "(a preview or glTF that can't be written fails its file but leaves the BMF in\n"
+    "place).\n"
     "\n"
     "Options:\n"
     "  -o, --output FILE   write the BMF to FILE (only with a single input)\n"
@@ -26,6 +27,9 @@ const char* const kUsage =
     "      --json          print one JSON object per file on standard output\n"
     "      --preview       also render each converted model into a PNG image beside\n"
     "                      its BMF (OUTPUT.png; the same picture as 'bmftool png')\n"
+    "      --gltf          also export each converted model as binary glTF 2.0 beside\n"
+    "                      its BMF (OUTPUT.glb; the same file as 'bmftool gltf'), with\n"
+    "                      the textures found for it embedded\n"
     "      --smoothing-groups\n"
     "                      keep hard edges where the model's smoothing groups say so:\n"
     "                      a vertex is smoothed only over faces that share a group\n"
@@ -88,6 +92,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("-v,--verbose", options.verbose);
   app.add_flag("--json", options.json);
   app.add_flag("--preview", options.preview);
+  app.add_flag("--gltf", options.gltf);
   app.add_flag("--smoothing-groups", options.smoothing_groups);
   app.add_flag("--keep-file-winding", options.keep_file_winding);
   std::vector<std::string> texture_paths;

@@ -16,6 +16,7 @@ struct Options {
   bool verbose = false;
   bool json = false;
   bool preview = false;                              // --preview: a PNG beside each BMF
+  bool gltf = false;                                 // --gltf: a binary glTF beside each BMF
   bool smoothing_groups = false;                     // --smoothing-groups: hard edges by groups
   bool keep_file_winding = false;                    // --keep-file-winding: no flag-7 exchange
   std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable

@@ -31,7 +31,7 @@ std::string SummaryLine(const FileResult& r) {
          ", " + std::to_string(r.degenerate) + " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
          TexturesText(r) + ", " + Milliseconds(r.milliseconds) + " ms -> " + r.output +
-         (r.preview.empty() ? "" : " and " + r.preview);
+         (r.preview.empty() ? "" : " and " + r.preview) + (r.gltf.empty() ? "" : " and " + r.gltf);
 }
 
 std::string JsonLine(const FileResult& r) {
@@ -46,6 +46,15 @@ std::string JsonLine(const FileResult& r) {
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
   line += ",\"textures\":" + TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied);
   if (!r.preview.empty()) line += ",\"preview\":" + JsonString(r.preview);
+  if (!r.gltf.empty()) line += ",\"gltf\":" + JsonString(r.gltf);
+  if (!r.notes.empty()) {
+    line += ",\"notes\":[";
+    for (std::size_t i = 0; i < r.notes.size(); ++i) {
+      if (i > 0) line += ',';
+      line += JsonString(r.notes[i]);
+    }
+    line += "]";
+  }
   line += "}";
   return line;
 }

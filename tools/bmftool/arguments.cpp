@@ -31,6 +31,13 @@ const char* const kUsage =
     "      -o, --output OUT.obj\n"
     "                        the OBJ to write (only with a single file); the MTL goes\n"
     "                        beside it as OUT.mtl\n"
+    "      --keep-axes       positions, normals and corner order as BMF stores them\n"
+    "                        (a mirror image in right-handed viewers)\n"
+    "  gltf FILE.bmf...      writes each model as binary glTF 2.0 (FILE.glb) beside\n"
+    "                        it, with the textures found as for png embedded\n"
+    "      -o, --output OUT.glb|OUT.gltf\n"
+    "                        the file to write (only with a single file); a name\n"
+    "                        ending in .gltf writes JSON and its data as OUT.bin\n"
     "  png FILE.bmf...       renders a preview image beside each file\n"
     "      -o, --output OUT.png\n"
     "                        the image to write (only with a single file)\n"
@@ -41,14 +48,17 @@ const char* const kUsage =
     "                        taken modulo 360, then held within -89 to 89)\n"
     "      --no-textures     draw every block in its diffuse colour\n"
     "\n"
-    "  --texture-path DIR    info, obj, png: also look for textures in DIR (repeatable)\n"
-    "                        after the BMF's own folder\n"
+    "  --texture-path DIR    info, obj, gltf, png: also look for textures in DIR\n"
+    "                        (repeatable) after the BMF's own folder\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
     "Options may stand before or after the command and the files, as '-o FILE',\n"
     "'--output FILE' or '--output=FILE'; '--' ends the options.\n"
     "\n"
+    "OBJ and glTF show the model as authored, right-handed with y up: a 3DS point\n"
+    "(x, y, z) is at (x, z, -y).  Their opacity is 1 - alpha for a BMF alpha between\n"
+    "0 and 1, else 1 (BMF's alpha is the 3DS transparency, 0 when there is none).\n"
     "The preview fits the model to the frame and lights each block's diffuse colour,\n"
     "or its texture, with the stored vertex normals.  Textures are found the way\n"
     "3ds2bmf finds them (see '3ds2bmf --help'); one that is missing or can't be\n"
@@ -65,6 +75,7 @@ Command ParseCommand(const std::string& word) {
   if (word == "info") return Command::info;
   if (word == "validate") return Command::validate;
   if (word == "obj") return Command::obj;
+  if (word == "gltf") return Command::gltf;
   if (word == "png") return Command::png;
   throw std::invalid_argument("unknown command '" + word + "'");
 }
@@ -90,6 +101,7 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   CLI::Option* json = app.add_flag("--json", arguments.json);
   CLI::Option* overdraw = app.add_flag("--overdraw", arguments.overdraw);
   CLI::Option* all = app.add_flag("--all", arguments.all);
+  CLI::Option* keep_axes = app.add_flag("--keep-axes", arguments.keep_axes);
   CLI::Option* size =
       app.add_option("--size", arguments.preview.size)->check(WholeNumberFrom(16, 8192));
   CLI::Option* yaw = app.add_option("--yaw", arguments.preview.yaw_degrees)->check(FiniteNumber());
@@ -122,9 +134,11 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   if (arguments.overdraw && !kHaveMeshOptimizer)
     throw std::invalid_argument(std::string("--overdraw is not available: ") + kNoMeshOptimizer);
   Require(arguments, all, {Command::validate}, "'validate'");
-  Require(arguments, output_option, {Command::obj, Command::png}, "'obj' and 'png'");
-  Require(arguments, texture_path, {Command::info, Command::obj, Command::png},
-          "'info', 'obj' and 'png'");
+  Require(arguments, keep_axes, {Command::obj}, "'obj'");
+  Require(arguments, output_option, {Command::obj, Command::gltf, Command::png},
+          "'obj', 'gltf' and 'png'");
+  Require(arguments, texture_path, {Command::info, Command::obj, Command::gltf, Command::png},
+          "'info', 'obj', 'gltf' and 'png'");
   for (const CLI::Option* option : {size, yaw, pitch, no_textures_option})
     Require(arguments, option, {Command::png}, "'png'");
   if (arguments.files.empty()) throw std::invalid_argument("no input files");

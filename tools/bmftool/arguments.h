@@ -8,7 +8,7 @@
 
 #include "preview_renderer.h"
 
-enum class Command { none, info, validate, obj, png };
+enum class Command { none, info, validate, obj, gltf, png };
 
 struct Arguments {
   Command command = Command::none;
@@ -16,6 +16,7 @@ struct Arguments {
   std::optional<std::string> output;                 // -o: only with a single file
   bool json = false;                                 // info --json
   bool all = false;                                  // validate --all
+  bool keep_axes = false;                            // obj --keep-axes
   PreviewOptions preview;                            // png --size --yaw --pitch
   std::vector<std::filesystem::path> texture_paths;  // --texture-path: more texture folders
   bool textures = true;                              // png: false with --no-textures

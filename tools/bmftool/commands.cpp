@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "file_identity.h"
+#include "gltf_export.h"
 #include "interruption.h"
 #include "json_string.h"
 #include "model_info.h"
@@ -15,6 +16,7 @@
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_textures.h"
+#include "texture_finder.h"
 #include "texture_report.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
@@ -75,6 +77,10 @@ std::string ObjPath(const Arguments& arguments, const std::string& path) {
   return arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
 }
 
+std::string GltfPath(const Arguments& arguments, const std::string& path) {
+  return arguments.output.value_or(WithExtension(path, ".bmf", ".glb"));
+}
+
 std::string PngPath(const Arguments& arguments, const std::string& path) {
   return arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
 }
@@ -86,6 +92,8 @@ std::vector<std::string> FilesWritten(const Arguments& arguments, const std::str
       const std::string obj = ObjPath(arguments, path);
       return {obj, WithExtension(obj, ".obj", ".mtl")};
     }
+    case Command::gltf:
+      return GltfFiles(GltfPath(arguments, path));
     case Command::png:
       return {PngPath(arguments, path)};
     default:
@@ -212,11 +220,22 @@ int RunObj(const Arguments& arguments) {
         const ObjText text =
             ExportObj(file, FileName(mtl_path),
                       TextureFilesFor(file, path, std::filesystem::path(obj_path).parent_path(),
-                                      arguments.texture_paths));
+                                      arguments.texture_paths),
+                      arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
         out_path = obj_path;
         WriteText(obj_path, text.obj);
+      });
+}
+
+int RunGltf(const Arguments& arguments) {
+  return ForEachDrawable(
+      arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        out_path = GltfPath(arguments, path);
+        for (const std::string& warning :
+             WriteGltf(file, out_path, {TexturesBeside(path, arguments.texture_paths)}))
+          PrintError(out_path, "warning: " + warning);
       });
 }
 

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "export_conventions.h"
+
 namespace {
 
 // The shortest text that reads back as the same float.
@@ -34,7 +36,7 @@ void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock&
   AppendLine(mtl, "Ka", {block.ambient.red, block.ambient.green, block.ambient.blue});
   AppendLine(mtl, "Kd", {block.diffuse.red, block.diffuse.green, block.diffuse.blue});
   AppendLine(mtl, "Ks", {block.specular.red, block.specular.green, block.specular.blue});
-  AppendLine(mtl, "d", {block.diffuse.alpha});
+  AppendLine(mtl, "d", {OpacityOf(block.diffuse.alpha)});
   mtl += "illum 2\n";
   const std::string texture = texture_file.empty() ? block.TextureName() : texture_file;
   if (!texture.empty()) mtl += "map_Kd " + OneLine(texture) + "\n";
@@ -44,7 +46,7 @@ void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock&
 }  // namespace
 
 ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
-                  std::span<const std::string> texture_files) {
+                  std::span<const std::string> texture_files, ExportAxes axes) {
   ObjText text;
   text.mtl = "# Materials of a BMF model, one per block, written by bmftool\n\n";
   text.obj = "# A BMF model written by bmftool: " + std::to_string(file.blocks.size()) +
@@ -54,16 +56,21 @@ ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
     const torvik::BmfBlock& block = file.blocks[b];
     AppendMaterial(text.mtl, b, block, b < texture_files.size() ? texture_files[b] : std::string());
     text.obj += "\ng block" + std::to_string(b) + "\nusemtl block" + std::to_string(b) + "\n";
-    for (const torvik::BMF_UNVERTEX& v : block.vertices) AppendLine(text.obj, "v", {v.x, v.y, v.z});
+    for (const torvik::BMF_UNVERTEX& v : block.vertices) {
+      const std::array<float, 3> p = ExportPosition(v, axes);
+      AppendLine(text.obj, "v", {p[0], p[1], p[2]});
+    }
     for (const torvik::BMF_UNVERTEX& v : block.vertices) AppendLine(text.obj, "vt", {v.u, v.v});
-    for (const torvik::BMF_UNVERTEX& v : block.vertices)
-      AppendLine(text.obj, "vn", {v.i, v.j, v.k});
+    for (const torvik::BMF_UNVERTEX& v : block.vertices) {
+      const std::array<float, 3> n = ExportNormal(v, axes);
+      AppendLine(text.obj, "vn", {n[0], n[1], n[2]});
+    }
     for (const torvik::BMF_SURFACE& t : block.triangles) {
       if (t.p0 >= block.vertices.size() || t.p1 >= block.vertices.size() ||
           t.p2 >= block.vertices.size())
         continue;
       text.obj += 'f';
-      for (const std::size_t corner : {t.p0, t.p1, t.p2}) {
+      for (const std::size_t corner : ExportCorners(t, axes)) {
         const std::string index = std::to_string(first + corner);
         text.obj += ' ' + index + '/' + index + '/' + index;
       }
