@@ -9,6 +9,7 @@
 #include "cache_metrics.h"
 #include "json_string.h"
 #include "meshoptimizer_available.h"
+#include "texture_report.h"
 
 namespace {
 
@@ -49,6 +50,13 @@ std::string BoundsText(const BlockFacts& facts) {
   return "x " + Number(facts.low[0]) + " .. " + Number(facts.high[0]) + ", y " +
          Number(facts.low[1]) + " .. " + Number(facts.high[1]) + ", z " + Number(facts.low[2]) +
          " .. " + Number(facts.high[2]);
+}
+
+const torvik::TextureResolution* Find(const std::vector<torvik::TextureResolution>& textures,
+                                      const std::string& name) {
+  for (const torvik::TextureResolution& texture : textures)
+    if (texture.name == name) return &texture;
+  return nullptr;
 }
 
 // How the GPU fares with some blocks: the vertex cache and, when asked
@@ -139,7 +147,8 @@ FileTotals TotalsOf(const torvik::BmfFile& file) {
   return totals;
 }
 
-std::string InfoText(const std::string& path, const torvik::BmfFile& file, bool overdraw) {
+std::string InfoText(const std::string& path, const torvik::BmfFile& file,
+                     const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
   const FileTotals totals = TotalsOf(file);
   std::string text = path + ": " + Counted(totals.blocks, "block") + ", " +
                      Counted(totals.vertices, "vertex", "vertices") + ", " +
@@ -158,7 +167,10 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file, bool 
     const BlockFacts facts = BlockFactsOf(block);
     const std::string texture = block.TextureName();
     text += "  block " + std::to_string(b) + ": texture " +
-            (texture.empty() ? std::string("none") : JsonString(texture)) + "\n";
+            (texture.empty() ? std::string("none") : JsonString(texture));
+    if (const torvik::TextureResolution* found = Find(textures, texture))
+      text += ", " + TextureOutcome(*found);
+    text += "\n";
     text += "    ambient  " + ColourText(block.ambient) + "\n";
     text += "    diffuse  " + ColourText(block.diffuse) + "\n";
     text += "    specular " + ColourText(block.specular) + "\n";
@@ -172,7 +184,8 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file, bool 
   return text;
 }
 
-std::string InfoJson(const std::string& path, const torvik::BmfFile& file, bool overdraw) {
+std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
+                     const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
   const FileTotals totals = TotalsOf(file);
   std::string json = "{\"path\":" + JsonString(path) +
                      ",\"block_count\":" + std::to_string(totals.blocks) +
@@ -185,7 +198,9 @@ std::string InfoJson(const std::string& path, const torvik::BmfFile& file, bool 
     const torvik::BmfBlock& block = file.blocks[b];
     const BlockFacts facts = BlockFactsOf(block);
     if (b != 0) json += ',';
+    const torvik::TextureResolution* texture = Find(textures, block.TextureName());
     json += "{\"texture\":" + JsonString(block.TextureName()) +
+            ",\"texture_file\":" + (texture != nullptr ? TextureJson(*texture) : "null") +
             ",\"ambient\":" + ColourJson(block.ambient) +
             ",\"diffuse\":" + ColourJson(block.diffuse) +
             ",\"specular\":" + ColourJson(block.specular) +
