@@ -120,7 +120,11 @@ class Model {
   // triangle had been added by OutGLAddPolygon in queue order.
   void QueuePolygon(TRIANGLE tri, std::size_t material);
   void QueuePolygon(TRIANGLE tri, std::size_t material, dword smoothing_mask);
-  void AddQueuedPolygons();
+  // `thread_budget`: the most threads to use, 0 for the machine's cores.
+  void AddQueuedPolygons(std::size_t thread_budget);
+
+  // OutGLFinishModel on at most `thread_budget` threads (0: the cores).
+  void FinishModelWithin(std::size_t thread_budget);
 
   void CheckCorners(TRIANGLE tri) const;
   bool MakeSurface(TRIANGLE tri, SURFACE& surface);

@@ -106,12 +106,12 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
     if (release_meshes) mesh = H3dsMeshObj();
   }
   StopIfCancelled(options.cancel);
-  model.AddQueuedPolygons();
+  model.AddQueuedPolygons(options.threads);
   StopIfCancelled(options.cancel);
   if (options.smoothing_groups)
     model.OutGLFinishModelBySmoothingGroups();
   else
-    model.OutGLFinishModel();
+    model.FinishModelWithin(options.threads);
   if (stats != nullptr) {
     stats->default_material_added = add_default;
     stats->degenerate_dropped = model.DegenerateDropped();

@@ -24,7 +24,7 @@ constexpr std::size_t kTrianglesPerThread = 200000;
 
 }  // namespace
 
-void Model::AddQueuedPolygons() {
+void Model::AddQueuedPolygons(std::size_t thread_budget) {
   std::vector<QueuedRange> ranges;
   std::size_t total = 0;
   for (std::size_t m = 0; m < queued_from_.size(); ++m) {
@@ -50,7 +50,7 @@ void Model::AddQueuedPolygons() {
         range->material->TriangleIndexList[entry + 1] = ReversedSurface(vertex_list_, surface);
     }
   };
-  ParallelRanges(total, ThreadsFor(total, kTrianglesPerThread), compute);
+  ParallelRanges(total, ThreadsFor(total, kTrianglesPerThread, thread_budget), compute);
 
   for (std::size_t r = 0; r < ranges.size(); ++r) {
     std::vector<SURFACE>& triangles = ranges[r].material->TriangleIndexList;
