@@ -2,6 +2,7 @@
 // normal depends on nothing but its corners, so the work splits freely; the
 // degenerate triangles are then dropped in order, one pass per material.
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "base/parallel_ranges.h"
@@ -36,7 +37,8 @@ void Model::AddQueuedPolygons(std::size_t thread_budget) {
   queued_from_.clear();
   if (total == 0) return;
 
-  std::vector<unsigned char> keep(total);
+  // Every entry is written below: no zero-fill.
+  const std::unique_ptr<unsigned char[]> keep(new unsigned char[total]);
   auto compute = [&](std::size_t first, std::size_t last) {
     auto range = std::upper_bound(ranges.begin(), ranges.end(), first,
                                   [](std::size_t i, const QueuedRange& r) { return i < r.first; }) -
