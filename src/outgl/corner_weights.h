@@ -26,4 +26,37 @@ void CornerWeights(const double* a, const double* b, const double* c, float32* w
 void CornerWeightsWithoutAvx2(const double* a, const double* b, const double* c, float32* weights,
                               std::size_t count);
 
+// Corners waiting for their weights, weighed a batch at a time: each corner
+// comes with a payload, and use(payload, weight) is called for every corner
+// in the order they were pushed.
+template <class Payload, class Use>
+class CornerBatch {
+ public:
+  explicit CornerBatch(Use use) : use_(use) {}
+
+  // Queues the corner with sides a and b and the opposite side c.
+  void Push(double a, double b, double c, const Payload& payload) {
+    a_[count_] = a;
+    b_[count_] = b;
+    c_[count_] = c;
+    payloads_[count_] = payload;
+    if (++count_ == kSize) Flush();
+  }
+
+  // Weighs the queued corners and hands them on.
+  void Flush() {
+    CornerWeights(a_, b_, c_, weights_, count_);
+    for (std::size_t i = 0; i < count_; ++i) use_(payloads_[i], weights_[i]);
+    count_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kSize = 256;
+  Use use_;
+  std::size_t count_ = 0;
+  double a_[kSize], b_[kSize], c_[kSize];
+  float32 weights_[kSize];
+  Payload payloads_[kSize];
+};
+
 }  // namespace torvik

@@ -26,51 +26,21 @@ namespace torvik {
 
 namespace {
 
-// The corners of a run of triangles waiting for their weights, in the order
-// their sums take them.  Weighing many corners at once lets the arc cosines
-// be evaluated several at a time.
-class CornerQueue {
- public:
-  explicit CornerQueue(std::vector<Accumulator>& sums) : sums_(sums) {}
-
-  // Queues the corner of `triangle` at the vertex whose sum is sums[sum],
-  // with sides a and b and the opposite side c.
-  void Push(std::size_t sum, const SURFACE& triangle, double a, double b, double c) {
-    a_[count_] = a;
-    b_[count_] = b;
-    c_[count_] = c;
-    corners_[count_] = {&triangle, sum};
-    if (++count_ == kSize) Flush();
-  }
-
-  // Weighs the queued corners and adds them to their sums, in queue order.
-  void Flush() {
-    CornerWeights(a_, b_, c_, weights_, count_);
-    for (std::size_t i = 0; i < count_; ++i)
-      sums_[corners_[i].sum].Add(weights_[i], *corners_[i].triangle);
-    count_ = 0;
-  }
-
- private:
-  static constexpr std::size_t kSize = 256;
-  struct Corner {
-    const SURFACE* triangle;
-    std::size_t sum;
-  };
-  std::vector<Accumulator>& sums_;
-  std::size_t count_ = 0;
-  double a_[kSize], b_[kSize], c_[kSize];
-  float32 weights_[kSize];
-  Corner corners_[kSize];
-};
-
 // Computes the normals of the vertices in [first, last).
 void CalculateVertexNormals(std::vector<VERTEX>& vertices,
                             const std::vector<POLYGONLIST>& materials, std::size_t first,
                             std::size_t last) {
   std::vector<Accumulator> sums;
   ResizeLarge(sums, last - first);
-  CornerQueue queue(sums);
+  // Each corner is added to the sum of its vertex, in the order of the walk.
+  struct Corner {
+    const SURFACE* triangle;
+    std::size_t sum;
+  };
+  auto add = [&sums](const Corner& corner, float32 weight) {
+    sums[corner.sum].Add(weight, *corner.triangle);
+  };
+  CornerBatch<Corner, decltype(add)> batch(add);
   auto mine = [&](dword v) { return v >= first && v < last; };
   for (auto material = materials.rbegin(); material != materials.rend(); ++material) {
     const std::vector<SURFACE>& triangles = material->TriangleIndexList;
@@ -85,12 +55,12 @@ void CalculateVertexNormals(std::vector<VERTEX>& vertices,
       const VERTEX& P1 = vertices[s.p1];
       const VERTEX& P2 = vertices[s.p2];
       const double d01 = distance(P0, P1), d02 = distance(P0, P2), d12 = distance(P1, P2);
-      if (in0) queue.Push(s.p0 - first, s, d01, d02, d12);
-      if (in1) queue.Push(s.p1 - first, s, d01, d12, d02);
-      if (in2) queue.Push(s.p2 - first, s, d02, d12, d01);
+      if (in0) batch.Push(d01, d02, d12, {&s, s.p0 - first});
+      if (in1) batch.Push(d01, d12, d02, {&s, s.p1 - first});
+      if (in2) batch.Push(d02, d12, d01, {&s, s.p2 - first});
     }
   }
-  queue.Flush();
+  batch.Flush();
   for (std::size_t i = first; i < last; ++i) sums[i - first].FinishInto(vertices[i]);
 }
 
