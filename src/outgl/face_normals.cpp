@@ -67,6 +67,10 @@ void Model::AddQueuedPolygons(std::size_t thread_budget) {
         ++degenerate_dropped_;
         continue;
       }
+      if (out == in) {  // nothing dropped yet: the entries stay where they are
+        out += step;
+        continue;
+      }
       for (std::size_t k = 0; k < step; ++k, ++out) {
         triangles[out] = triangles[in + k];
         if (with_masks) masks[out] = masks[in + k];
