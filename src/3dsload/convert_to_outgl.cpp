@@ -76,8 +76,15 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
     model.ReserveTriangles(i, triangles_per_material[i]);
 
   dword current = 0;
-  std::vector<TRIANGLE> triangles;  // one face-material group's, reused
+  // One face-material group's triangles and masks, sized at once for the
+  // most a group lists (its count is 16-bit): grown step by step, they would
+  // end up above the meshes in the heap and keep the memory of the meshes
+  // released below them from going back to the system.
+  constexpr std::size_t kMostFacesInAGroup = 0xFFFF;
+  std::vector<TRIANGLE> triangles;
   std::vector<dword> masks;
+  triangles.reserve(kMostFacesInAGroup);
+  if (options.smoothing_groups) masks.reserve(kMostFacesInAGroup);
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
     StopIfCancelled(options.cancel);
     H3dsMeshObj& mesh = scene.meshobjlist[m];
