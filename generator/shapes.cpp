@@ -55,6 +55,39 @@ Mesh Box(const std::string& name, Vec3 low, Vec3 high) {
   return mesh;
 }
 
+Mesh Quad(const std::string& name, Vec3 a, Vec3 b, Vec3 c, Vec3 d) {
+  Mesh mesh;
+  mesh.name = name;
+  mesh.vertices = {a, b, c, d};
+  mesh.uvs = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  mesh.faces = {{0, 1, 2, 3}, {0, 2, 3, 3}};
+  return mesh;
+}
+
+Mesh TexturedBox(const std::string& name, Vec3 low, Vec3 high) {
+  const float lx = low[0], ly = low[1], lz = low[2], hx = high[0], hy = high[1], hz = high[2];
+  // Each side from outside: bottom left, bottom right, top right, top left.
+  const Vec3 sides[6][4] = {
+      {{lx, ly, lz}, {hx, ly, lz}, {hx, ly, hz}, {lx, ly, hz}},  // -y
+      {{hx, hy, lz}, {lx, hy, lz}, {lx, hy, hz}, {hx, hy, hz}},  // +y
+      {{hx, ly, lz}, {hx, hy, lz}, {hx, hy, hz}, {hx, ly, hz}},  // +x
+      {{lx, hy, lz}, {lx, ly, lz}, {lx, ly, hz}, {lx, hy, hz}},  // -x
+      {{lx, ly, hz}, {hx, ly, hz}, {hx, hy, hz}, {lx, hy, hz}},  // top
+      {{lx, hy, lz}, {hx, hy, lz}, {hx, ly, lz}, {lx, ly, lz}},  // bottom
+  };
+  Mesh mesh;
+  mesh.name = name;
+  for (const auto& side : sides) {
+    const Mesh quad = Quad(name, side[0], side[1], side[2], side[3]);
+    const std::size_t first = mesh.vertices.size();
+    mesh.vertices.insert(mesh.vertices.end(), quad.vertices.begin(), quad.vertices.end());
+    mesh.uvs.insert(mesh.uvs.end(), quad.uvs.begin(), quad.uvs.end());
+    for (const Face& f : quad.faces)
+      mesh.faces.push_back({Index(first + f.a), Index(first + f.b), Index(first + f.c), f.flags});
+  }
+  return mesh;
+}
+
 Mesh Cylinder(const std::string& name, float radius, float height, int segments, Vec3 base) {
   Mesh mesh;
   mesh.name = name;

@@ -17,6 +17,15 @@ Mesh Box(const std::string& name, Vec3 low, Vec3 high);
 Mesh Cylinder(const std::string& name, float radius, float height, int segments,
               Vec3 base = {0, 0, 0});
 
+// A quad with the corners a, b, c, d, counter-clockwise seen from its front,
+// and texture coordinates (0, 0), (1, 0), (1, 1), (0, 1) at them: the
+// texture stands upright with its bottom edge from a to b.
+Mesh Quad(const std::string& name, Vec3 a, Vec3 b, Vec3 c, Vec3 d);
+
+// An axis-aligned box whose six sides each show the whole texture, upright
+// on the four walls: 4 vertices and 2 faces per side.
+Mesh TexturedBox(const std::string& name, Vec3 low, Vec3 high);
+
 // Gives all faces of the mesh to one material.
 void AssignAll(Mesh& mesh, const std::string& material);
 

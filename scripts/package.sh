@@ -32,10 +32,14 @@ check "the library with its soname" sh -c "ls '$root'/usr/lib*/libtorvik32c.so.1
 check "the CMake package" sh -c "ls -d '$root'/usr/lib*/cmake/torvik32c '$root'/usr/lib/*/cmake/torvik32c 2>/dev/null | grep -q ."
 check "the pkg-config file" sh -c "find '$root' -name torvik32c.pc | grep -q ."
 check "Depends names libpng" sh -c "dpkg-deb --field '$deb' Depends | grep -q libpng"
+check "Depends names libstb (texture decoding)" sh -c "dpkg-deb --field '$deb' Depends | grep -q libstb"
+check "Depends names libmeshoptimizer" sh -c "dpkg-deb --field '$deb' Depends | grep -q libmeshoptimizer"
 check "3ds2bmf --version says $version" sh -c "'$root/usr/bin/3ds2bmf' --version | grep -qx '3ds2bmf $version'"
 check "the installed 3ds2bmf converts the sample" \
   "$root/usr/bin/3ds2bmf" -q samples/sample.3ds -o "$root/sample.bmf"
 check "the installed bmftool validates it" "$root/usr/bin/bmftool" validate "$root/sample.bmf"
+check "the installed 3ds2bmf --optimize converts it too" \
+  "$root/usr/bin/3ds2bmf" -q --optimize samples/sample.3ds -o "$root/optimized.bmf"
 
 if command -v i686-w64-mingw32-g++-posix >/dev/null; then
   cmake --preset mingw >/dev/null

@@ -97,8 +97,10 @@ TEST(BmfCrunch, VerticesAreNumberedInFirstUseOrderPerBlock) {
   EXPECT_EQ(b.vertices[2].z, 7.0f);
 }
 
-TEST(BmfSplit, MaterialBeyondSixteenBitsBecomesSeveralBlocks) {
-  // By vertices: 21846 triangles on fresh vertices need 65538 of them.
+// "Wide" needs two blocks by vertices (21846 triangles on fresh vertices need
+// 65538 of them), "Deep" two by triangles (the same triangle 65536 times).
+// Not finished, so that more can be added.
+Model SplitModel() {
   Model model;
   model.OutGLAddMaterial(kRed, kRed, kRed, "Wide", "wide.png", 0);
   const int triangles = 21846;
@@ -110,9 +112,13 @@ TEST(BmfSplit, MaterialBeyondSixteenBitsBecomesSeveralBlocks) {
     const auto i = static_cast<torvik::dword>(3 * t);
     model.OutGLAddPolygon({i, i + 1, i + 2}, "Wide");
   }
-  // By triangles: the same triangle 65536 times.
   model.OutGLAddMaterial(kRed, kRed, kRed, "Deep", "", 0);
   for (int t = 0; t < 65536; ++t) model.OutGLAddPolygon({0, 1, 2}, "Deep");
+  return model;
+}
+
+TEST(BmfSplit, MaterialBeyondSixteenBitsBecomesSeveralBlocks) {
+  Model model = SplitModel();
   model.OutGLFinishModel();
   torvik::BmfStats stats;
   const testing_support::BmfFile file =
@@ -127,6 +133,77 @@ TEST(BmfSplit, MaterialBeyondSixteenBitsBecomesSeveralBlocks) {
   EXPECT_EQ(file.blocks[2].triangles.size(), 65535u);
   EXPECT_EQ(file.blocks[3].triangles.size(), 1u);
   EXPECT_EQ(file.blocks[3].vertices.size(), 3u);
+}
+
+// Adds a material "Fan" of four triangles around its first vertex.
+void AddFan(Model& model) {
+  model.OutGLAddMaterial(kRed, kRed, kRed, "Fan", "", 0);
+  const auto first = static_cast<torvik::dword>(model.NumVertex());
+  AddGrid(model, 6);
+  for (torvik::dword i = 1; i < 5; ++i)
+    model.OutGLAddPolygon({first, first + i, first + i + 1}, "Fan");
+}
+
+// A triangle-order hook sees each block with its own numbering and changes
+// nothing but the order of its triangles; an order that is not a
+// permutation is refused.
+TEST(BmfTriangleOrder, HookReordersEachBlocksTrianglesAndNothingElse) {
+  Model model = SplitModel();
+  model.OutGLAddMaterial(kRed, kRed, kRed, "Empty", "", 0);
+  AddFan(model);  // its reversal renumbers its vertices
+  model.OutGLFinishModel();
+  std::size_t calls = 0;
+  torvik::BmfWriteOptions reverse;
+  reverse.triangle_order = [&](const torvik::BlockTriangles& block) {
+    ++calls;
+    EXPECT_EQ(block.positions.size(), 3 * block.vertex_count);
+    EXPECT_EQ(block.corners.size() % 3, 0u);
+    for (const std::uint32_t corner : block.corners) EXPECT_LT(corner, block.vertex_count);
+    std::vector<std::uint32_t> order(block.corners.size() / 3);
+    for (std::size_t i = 0; i < order.size(); ++i)
+      order[i] = static_cast<std::uint32_t>(order.size() - 1 - i);
+    return order;
+  };
+  const testing_support::BmfFile plain = testing_support::ParseBmf(torvik::OutGLBMFBytes(model));
+  // ParseBmf checks first-use order and that every vertex is used.
+  const testing_support::BmfFile reversed =
+      testing_support::ParseBmf(torvik::OutGLBMFBytes(model, nullptr, reverse));
+  EXPECT_EQ(calls, 5u);  // every block but the empty one
+  ASSERT_EQ(reversed.blocks.size(), plain.blocks.size());
+  for (std::size_t b = 0; b < plain.blocks.size(); ++b) {
+    const auto& a = plain.blocks[b];
+    const auto& r = reversed.blocks[b];
+    EXPECT_EQ(r.name_field, a.name_field);
+    EXPECT_EQ(r.vertices.size(), a.vertices.size()) << b;
+    EXPECT_EQ(testing_support::TriangleRecords(r.vertices, r.triangles),
+              testing_support::TriangleRecords(a.vertices, a.triangles))
+        << b;
+  }
+  const auto& fan = reversed.blocks.back();
+  EXPECT_EQ(fan.vertices[1].z, 4.0f);  // the last triangle {0, 4, 5} comes first
+  EXPECT_EQ(fan.vertices[2].z, 5.0f);
+  EXPECT_EQ(fan.vertices[5].z, 1.0f);
+
+  testing_support::TempDir dir;
+  torvik::OutGLBMF(model, dir.file("r.bmf"), nullptr, nullptr, reverse);
+  EXPECT_EQ(testing_support::ReadFile(dir.file("r.bmf")),
+            torvik::OutGLBMFBytes(model, nullptr, reverse));
+
+  for (const std::vector<std::uint32_t>& wrong :
+       {std::vector<std::uint32_t>{}, std::vector<std::uint32_t>{0, 0, 1, 2},
+        std::vector<std::uint32_t>{0, 1, 2, 4}}) {
+    torvik::BmfWriteOptions broken;
+    broken.triangle_order = [&](const torvik::BlockTriangles&) { return wrong; };
+    Model fan_only;
+    AddFan(fan_only);
+    fan_only.OutGLFinishModel();
+    try {
+      torvik::OutGLBMFBytes(fan_only, nullptr, broken);
+      ADD_FAILURE() << "an order of " << wrong.size() << " was taken";
+    } catch (const torvik::Error& error) {
+      EXPECT_EQ(error.kind, torvik::Error::Kind::invalid_model);
+    }
+  }
 }
 
 TEST(BmfSplit, MoreThan65535BlocksIsRefused) {

@@ -47,6 +47,25 @@ BmfFile ParseBmf(const std::vector<std::uint8_t>& bytes) {
   return file;
 }
 
+std::vector<std::string> TriangleRecords(const std::vector<torvik::BMF_UNVERTEX>& vertices,
+                                         const std::vector<torvik::BMF_SURFACE>& triangles) {
+  auto record = [&](std::size_t index) {
+    return std::string(reinterpret_cast<const char*>(&vertices.at(index)), sizeof(vertices[0]));
+  };
+  std::vector<std::string> records;
+  for (const torvik::BMF_SURFACE& t : triangles) {
+    const std::string corners[3] = {record(t.p0), record(t.p1), record(t.p2)};
+    std::string first;
+    for (int r = 0; r < 3; ++r) {
+      std::string rotated = corners[r] + corners[(r + 1) % 3] + corners[(r + 2) % 3];
+      if (r == 0 || rotated < first) first = std::move(rotated);
+    }
+    records.push_back(std::move(first));
+  }
+  std::sort(records.begin(), records.end());
+  return records;
+}
+
 torvik::Model ConvertToModel(const std::vector<std::uint8_t>& bytes3ds) {
   torvik::H3dsScene scene = torvik::HRead3dsScene(bytes3ds);
   return torvik::convert_to_outgl(scene);

@@ -38,6 +38,14 @@ using BmfFile = torvik::BmfFile;
 // nothing after the last block, ...).
 BmfFile ParseBmf(const std::vector<std::uint8_t>& bytes);
 
+// The triangles of a block as the vertex records at their corners, each
+// started at the corner whose record's bytes come first (so that a rotation
+// of a triangle's corners compares equal, a change of winding does not), in
+// sorted order: equal for two blocks that hold the same triangles in any
+// order.
+std::vector<std::string> TriangleRecords(const std::vector<torvik::BMF_UNVERTEX>& vertices,
+                                         const std::vector<torvik::BMF_SURFACE>& triangles);
+
 // Reads, converts and serialises 3DS bytes.
 std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& bytes3ds);
 torvik::Model ConvertToModel(const std::vector<std::uint8_t>& bytes3ds);

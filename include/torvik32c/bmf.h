@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -46,11 +47,38 @@ struct BmfStats {
   std::size_t bytes = 0;
 };
 
+// One block's triangles as a triangle-order hook sees them, before they are
+// stored: three corners per triangle, each an index into the block's own
+// vertex table (numbered in first-use order of the material's triangle
+// order), and the x, y, z position of each vertex of that table.
+struct BlockTriangles {
+  std::span<const std::uint32_t> corners;  // 3 per triangle
+  std::span<const float32> positions;      // 3 per vertex
+  std::size_t vertex_count = 0;
+};
+
+// Chooses the order in which a block stores its triangles: returns a
+// permutation of 0 .. T-1 whose i-th entry names the triangle stored i-th.
+using TriangleOrder = std::function<std::vector<std::uint32_t>(const BlockTriangles&)>;
+
+struct BmfWriteOptions {
+  // When given, called once per block that has triangles.  Only the order of
+  // the block's triangles changes: each keeps its corners in their cyclic
+  // order, the blocks are those of the material's own order, and the
+  // vertices are numbered in first-use order of the new order.  Without it
+  // every block keeps the material's order.
+  TriangleOrder triangle_order;
+};
+
 // Serialises the model.  A material whose triangles use more than 65535
 // distinct vertices, or that has more than 65535 triangles, becomes several
 // consecutive blocks with the same texture name and colours.  Throws
 // ModelTooLarge when more than 65535 blocks would be needed.
 TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats = nullptr);
+// The same with options; throws Error (invalid_model) when
+// `options.triangle_order` returns something other than a permutation.
+TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats,
+                                           const BmfWriteOptions& options);
 
 // Writes the model to `filename` through a temporary file that replaces the
 // destination only when complete.  Throws IoError (cannot_open or
@@ -59,6 +87,9 @@ TORVIK_API std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats =
 // left as it was and the temporary file is removed.
 TORVIK_API void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats = nullptr,
                          const std::atomic<bool>* cancel = nullptr);
+// The same with options, as for OutGLBMFBytes.
+TORVIK_API void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats,
+                         const std::atomic<bool>* cancel, const BmfWriteOptions& options);
 
 // Writes `bytes` to `filename` the same way: through a temporary file beside
 // it, renamed over the destination when complete (a destination that is not

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <span>
+#include <string>
 
 #include "base/large_tables.h"
 #include "output_file.h"
@@ -153,7 +155,86 @@ class Encoder {
   std::size_t total_ = 0;
 };
 
-void WriteBlock(const Model& model, const Block& block, TranslateTable& table, Encoder& out,
+// Gives the block's triangles a vertex table of their own, numbered in
+// first-use order.
+void CrunchBlock(const Model& model, const Block& block, TranslateTable& table,
+                 std::vector<BMF_UNVERTEX>& CrunchedVertex,
+                 std::vector<BMF_SURFACE>& CrunchedIndex) {
+  const std::vector<SURFACE>& triangles = model.PolyList()[block.material].TriangleIndexList;
+  CrunchedVertex.clear();
+  CrunchedIndex.clear();
+  table.NextBlock();
+  for (std::size_t t = block.first; t < block.last; ++t) {
+    const SURFACE& s = triangles[t];
+    uword corners[3];
+    const dword model_corners[3] = {s.p0, s.p1, s.p2};
+    for (int c = 0; c < 3; ++c) {
+      const dword w = model_corners[c];
+      if (!table.Placed(w)) {
+        const VERTEX& v = model.VertexList()[w];
+        table.Place(w, static_cast<uword>(CrunchedVertex.size()));
+        CrunchedVertex.push_back(BMF_UNVERTEX{v.u, v.v, v.nx, v.ny, v.nz, v.x, v.y, v.z});
+      }
+      corners[c] = table.Slot(w);
+    }
+    CrunchedIndex.push_back(BMF_SURFACE{corners[0], corners[1], corners[2]});
+  }
+}
+
+// Asks `triangle_order` for the order of the crunched block's triangles, and
+// checks that it names each of them once.
+std::vector<std::uint32_t> ChooseOrder(const TriangleOrder& triangle_order, std::size_t number,
+                                       const std::vector<BMF_UNVERTEX>& CrunchedVertex,
+                                       const std::vector<BMF_SURFACE>& CrunchedIndex) {
+  std::vector<std::uint32_t> corners;
+  corners.reserve(3 * CrunchedIndex.size());
+  for (const BMF_SURFACE& s : CrunchedIndex) corners.insert(corners.end(), {s.p0, s.p1, s.p2});
+  std::vector<float32> positions;
+  positions.reserve(3 * CrunchedVertex.size());
+  for (const BMF_UNVERTEX& v : CrunchedVertex) positions.insert(positions.end(), {v.x, v.y, v.z});
+  std::vector<std::uint32_t> order =
+      triangle_order(BlockTriangles{corners, positions, CrunchedVertex.size()});
+  std::vector<bool> named(CrunchedIndex.size(), false);
+  bool permutation = order.size() == CrunchedIndex.size();
+  for (std::size_t i = 0; permutation && i < order.size(); ++i) {
+    permutation = order[i] < named.size() && !named[order[i]];
+    if (permutation) named[order[i]] = true;
+  }
+  if (!permutation)
+    throw Error(Error::Kind::invalid_model,
+                "the triangle order chosen for block " + std::to_string(number) +
+                    " does not name each of its " + std::to_string(CrunchedIndex.size()) +
+                    " triangles once");
+  return order;
+}
+
+// Puts the crunched triangles in `order` and renumbers their vertices in
+// first-use order of it.
+void Reorder(std::span<const std::uint32_t> order, std::vector<BMF_UNVERTEX>& CrunchedVertex,
+             std::vector<BMF_SURFACE>& CrunchedIndex) {
+  constexpr std::uint32_t kUnplaced = UINT32_MAX;
+  std::vector<std::uint32_t> slot(CrunchedVertex.size(), kUnplaced);
+  std::vector<BMF_UNVERTEX> vertices;
+  std::vector<BMF_SURFACE> triangles;
+  vertices.reserve(CrunchedVertex.size());
+  triangles.reserve(CrunchedIndex.size());
+  for (const std::uint32_t t : order) {
+    uword corners[3] = {CrunchedIndex[t].p0, CrunchedIndex[t].p1, CrunchedIndex[t].p2};
+    for (uword& corner : corners) {
+      if (slot[corner] == kUnplaced) {
+        slot[corner] = static_cast<std::uint32_t>(vertices.size());
+        vertices.push_back(CrunchedVertex[corner]);
+      }
+      corner = static_cast<uword>(slot[corner]);
+    }
+    triangles.push_back(BMF_SURFACE{corners[0], corners[1], corners[2]});
+  }
+  CrunchedVertex.swap(vertices);
+  CrunchedIndex.swap(triangles);
+}
+
+void WriteBlock(const Model& model, const Block& block, std::size_t number,
+                const BmfWriteOptions& options, TranslateTable& table, Encoder& out,
                 std::vector<BMF_UNVERTEX>& CrunchedVertex,
                 std::vector<BMF_SURFACE>& CrunchedIndex) {
   const POLYGONLIST& material = model.PolyList()[block.material];
@@ -170,24 +251,10 @@ void WriteBlock(const Model& model, const Block& block, TranslateTable& table, E
   out.color(material.diffuse);
   out.color(material.specular);
 
-  CrunchedVertex.clear();
-  CrunchedIndex.clear();
-  table.NextBlock();
-  for (std::size_t t = block.first; t < block.last; ++t) {
-    const SURFACE& s = material.TriangleIndexList[t];
-    uword corners[3];
-    const dword model_corners[3] = {s.p0, s.p1, s.p2};
-    for (int c = 0; c < 3; ++c) {
-      const dword w = model_corners[c];
-      if (!table.Placed(w)) {
-        const VERTEX& v = model.VertexList()[w];
-        table.Place(w, static_cast<uword>(CrunchedVertex.size()));
-        CrunchedVertex.push_back(BMF_UNVERTEX{v.u, v.v, v.nx, v.ny, v.nz, v.x, v.y, v.z});
-      }
-      corners[c] = table.Slot(w);
-    }
-    CrunchedIndex.push_back(BMF_SURFACE{corners[0], corners[1], corners[2]});
-  }
+  CrunchBlock(model, block, table, CrunchedVertex, CrunchedIndex);
+  if (options.triangle_order && !CrunchedIndex.empty())
+    Reorder(ChooseOrder(options.triangle_order, number, CrunchedVertex, CrunchedIndex),
+            CrunchedVertex, CrunchedIndex);
 
   out.u16(CrunchedVertex.size());
   byte* p = out.Grow(32 * CrunchedVertex.size());
@@ -207,7 +274,7 @@ void WriteBlock(const Model& model, const Block& block, TranslateTable& table, E
   }
 }
 
-void WriteModel(const Model& model, Encoder& out, BmfStats* stats,
+void WriteModel(const Model& model, Encoder& out, BmfStats* stats, const BmfWriteOptions& options,
                 const std::atomic<bool>* cancel = nullptr) {
   TranslateTable table(model.NumVertex());
   const std::vector<Block> blocks = PlanBlocks(model, table);
@@ -233,9 +300,9 @@ void WriteModel(const Model& model, Encoder& out, BmfStats* stats,
   out.u16(0);  // strip flag: every block is an indexed triangle list
   BmfStats totals;
   totals.blocks = blocks.size();
-  for (const Block& block : blocks) {
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
     StopIfCancelled(cancel);
-    WriteBlock(model, block, table, out, CrunchedVertex, CrunchedIndex);
+    WriteBlock(model, blocks[b], b, options, table, out, CrunchedVertex, CrunchedIndex);
     totals.vertices += CrunchedVertex.size();
     totals.triangles += CrunchedIndex.size();
   }
@@ -249,20 +316,30 @@ constexpr std::size_t kFileBufferSize = 1 << 20;
 }  // namespace
 
 std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats) {
+  return OutGLBMFBytes(model, stats, BmfWriteOptions{});
+}
+
+std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats,
+                                const BmfWriteOptions& options) {
   std::vector<byte> bytes;
   Encoder out(
       [&](const byte* data, std::size_t size) { bytes.insert(bytes.end(), data, data + size); },
       kFileBufferSize);
-  WriteModel(model, out, stats);
+  WriteModel(model, out, stats, options);
   return bytes;
 }
 
 void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats,
               const std::atomic<bool>* cancel) {
+  OutGLBMF(model, filename, stats, cancel, BmfWriteOptions{});
+}
+
+void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats,
+              const std::atomic<bool>* cancel, const BmfWriteOptions& options) {
   StopIfCancelled(cancel);
   OutputFile file(filename);
   Encoder out([&](const byte* data, std::size_t size) { file.Write(data, size); }, kFileBufferSize);
-  WriteModel(model, out, stats, cancel);
+  WriteModel(model, out, stats, options, cancel);
   StopIfCancelled(cancel);
   file.Commit();
 }

@@ -1,9 +1,11 @@
 // bmftool as a user runs it: messages, exit status and the files it writes.
 #include <gtest/gtest.h>
+#include <stb_image_write.h>
 
 #include <cstdio>
 #include <filesystem>
 
+#include "model_info.h"
 #include "shapes.h"
 #include "test_support.h"
 
@@ -85,6 +87,50 @@ TEST_F(BmftoolCli, InfoAsTextAndJson) {
   EXPECT_NE(json.out.find("\"diffuse\":[1,1,1,1]"), std::string::npos);
 }
 
+// ACMR and ATVR for a 16-entry FIFO cache, per block and summed over the
+// file, and with --overdraw the overdraw; none where they can't be measured.
+TEST_F(BmftoolCli, InfoMeasuresTheVertexCacheAndOverdraw) {
+  // The box's 8 vertices all fit the cache: each is transformed once.
+  const ToolRun text = Tool("info " + dir.file("box.bmf"));
+  EXPECT_NE(text.out.find("\n  GPU      ACMR 0.333, ATVR 1.000\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("normals  all unit length\n    GPU      ACMR 0.333, ATVR 1.000\n"),
+            std::string::npos);
+  const ToolRun json = Tool("info --json --overdraw " + dir.file("box.bmf"));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"valid\":true,\"acmr\":0.33333334,\"atvr\":1,\"overdraw\":"),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"non_unit_normals\":0,\"acmr\":0.33333334,\"atvr\":1,\"overdraw\":"),
+            std::string::npos);
+  EXPECT_EQ(Tool("validate --overdraw " + dir.file("box.bmf")).status, 2);
+
+  torvik::BmfBlock triangle;
+  triangle.name_field = std::string(1, '\0');
+  triangle.vertices = {
+      {0, 0, 0, 0, 1, 0, 0, 0}, {0, 0, 0, 0, 1, 1, 0, 0}, {0, 0, 0, 0, 1, 0, 1, 0}};
+  triangle.triangles = {{0, 1, 2}};
+  torvik::BmfBlock twice = triangle;  // the same triangle drawn twice
+  twice.triangles.push_back({1, 2, 0});
+  torvik::BmfBlock empty = triangle;
+  empty.vertices.clear();
+  empty.triangles.clear();
+  torvik::BmfFile file;
+  file.blocks = {triangle, twice, empty};
+  const std::string measured = InfoText("m.bmf", file, {}, true);
+  EXPECT_NE(measured.find("\n  GPU      ACMR 2.000, ATVR 1.000, overdraw "), std::string::npos)
+      << measured;
+  EXPECT_NE(measured.find("GPU      ACMR 3.000, ATVR 1.000, overdraw 1.000\n"), std::string::npos);
+  EXPECT_NE(measured.find("GPU      ACMR 1.500, ATVR 1.000, overdraw 2.000\n"), std::string::npos);
+  EXPECT_EQ(measured.find("GPU", measured.find("block 2")), std::string::npos);
+  file.blocks[1].triangles.push_back({0, 1, 3});  // past the vertex table
+  const std::string unmeasured = InfoText("m.bmf", file, {}, true);
+  EXPECT_NE(unmeasured.find("\n  GPU      ACMR and ATVR not measured, no overdraw\n"),
+            std::string::npos)
+      << unmeasured;
+  EXPECT_NE(InfoJson("m.bmf", file, {}, true).find("\"acmr\":null,\"atvr\":null,\"overdraw\":null"),
+            std::string::npos);
+}
+
 TEST_F(BmftoolCli, ObjAndPngWriteTheirFiles) {
   const ToolRun obj = Tool("obj " + dir.file("box.bmf") + " -o " + dir.file("out.obj"));
   EXPECT_EQ(obj.status, 0) << obj.err;
@@ -107,6 +153,60 @@ TEST_F(BmftoolCli, ObjAndPngWriteTheirFiles) {
       unwritable.err.rfind("bmftool: " + dir.file("no/such.png") + ": can't open for writing", 0),
       0u)
       << unwritable.err;
+}
+
+// glTF as .glb by default or .gltf with its .bin; a texture that is not
+// found is a warning, not a failure.  OBJ turns to the authored axes unless
+// --keep-axes, which belongs to obj alone.
+TEST_F(BmftoolCli, GltfFilesAndObjAxes) {
+  t3ds::Mesh crate = t3ds::Box("Crate", {0, 0, 0}, {1, 2, 3});
+  t3ds::AssignAll(crate, "Wood");
+  WriteFile(
+      dir.file("crate.bmf"),
+      testing_support::Convert(t3ds::BuildFile(
+          {{"Wood", {}, t3ds::Color{0.5f, 0.4f, 0.3f}, {}, {}, false, "WOOD.TGA"}}, {crate})));
+  const ToolRun glb = Tool("gltf " + dir.file("crate.bmf") + " " + dir.file("box.bmf"));
+  EXPECT_EQ(glb.status, 0) << glb.err;
+  EXPECT_EQ(glb.err, "bmftool: " + dir.file("crate.glb") +
+                         ": warning: texture 'WOOD.TGA' of block 0 was not found; the block is "
+                         "left untextured\n");
+  for (const char* name : {"crate.glb", "box.glb"}) {
+    const std::vector<std::uint8_t> bytes = ReadFile(dir.file(name));
+    ASSERT_GT(bytes.size(), 12u) << name;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "glTF") << name;
+    EXPECT_EQ(bytes[8] | bytes[9] << 8 | bytes[10] << 16 | bytes[11] << 24,
+              static_cast<int>(bytes.size()));
+  }
+  // Found in a --texture-path folder, it is embedded without a word.
+  std::filesystem::create_directory(dir.path() / "library");
+  const std::uint8_t pixel[3] = {200, 150, 100};
+  ASSERT_NE(stbi_write_tga(dir.file("library/wood.tga").c_str(), 1, 1, 3, pixel), 0);
+  const ToolRun found =
+      Tool("gltf --texture-path " + dir.file("library") + " " + dir.file("crate.bmf"));
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(found.err, "");
+  const std::vector<std::uint8_t> textured = ReadFile(dir.file("crate.glb"));
+  EXPECT_NE(std::string(textured.begin(), textured.end()).find("\"image/png\""), std::string::npos);
+
+  const ToolRun gltf = Tool("gltf -o " + dir.file("out.GLTF") + " " + dir.file("box.bmf"));
+  EXPECT_EQ(gltf.status, 0) << gltf.err;
+  const std::vector<std::uint8_t> json = ReadFile(dir.file("out.GLTF"));
+  EXPECT_NE(std::string(json.begin(), json.end()).find("\"uri\": \"out.bin\""), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out.bin")));
+
+  // The corner (1, 2, 3) of the 3DS file is (1, 3, -2) as authored, (1, 3, 2) in BMF.
+  ASSERT_EQ(Tool("obj " + dir.file("box.bmf")).status, 0);
+  const std::vector<std::uint8_t> authored = ReadFile(dir.file("box.obj"));
+  EXPECT_NE(std::string(authored.begin(), authored.end()).find("\nv 1 3 -2\n"), std::string::npos);
+  ASSERT_EQ(Tool("obj --keep-axes " + dir.file("box.bmf")).status, 0);
+  const std::vector<std::uint8_t> kept = ReadFile(dir.file("box.obj"));
+  EXPECT_NE(std::string(kept.begin(), kept.end()).find("\nv 1 3 2\n"), std::string::npos);
+
+  const ToolRun misplaced = Tool("gltf --keep-axes " + dir.file("box.bmf"));
+  EXPECT_EQ(misplaced.status, 2);
+  EXPECT_EQ(misplaced.err.rfind("bmftool: --keep-axes is an option of 'obj' only", 0), 0u)
+      << misplaced.err;
+  EXPECT_EQ(Tool("gltf -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
 }
 
 TEST_F(BmftoolCli, UsageErrorsExitTwo) {

@@ -1,12 +1,18 @@
 // 3ds2bmf as a user runs it: outputs, messages, exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
+#include "cache_metrics.h"
+#include "presets.h"
 #include "shapes.h"
 #include "test_support.h"
+#include "torvik32c/bmf_reader.h"
+#include "triangle_order.h"
 
 namespace {
 
@@ -77,6 +83,21 @@ TEST_F(Cli, JsonAndVerboseReports) {
       << verbose.out;
 }
 
+TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
+  const ToolRun run = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
+  ASSERT_EQ(run.status, 1) << run.err;  // no folder "out"
+  std::filesystem::create_directory(dir.path() / "out");
+  const ToolRun json = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"gltf\":\"" + dir.file("out/box.glb") + "\""), std::string::npos)
+      << json.out;
+  const std::vector<std::uint8_t> glb = ReadFile(dir.file("out/box.glb"));
+  ASSERT_GT(glb.size(), 4u);
+  EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("out/box.bmf")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+}
+
 TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
   t3ds::Mesh box = t3ds::Box("Box", {0, 0, 0}, {1, 1, 1});
   box.smoothing = {1, 1, 2, 2, 4, 4, 8, 8, 16, 16, 32, 32};
@@ -88,6 +109,82 @@ TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
   EXPECT_NE(hard.out.find("\"vertices\":24,"), std::string::npos) << hard.out;
   EXPECT_NE(Tool(dir, "--help").out.find("--smoothing-groups"), std::string::npos);
   EXPECT_NE(Tool(dir, "--help").out.find("--keep-file-winding"), std::string::npos);
+}
+
+// The optimized file holds the plain file's blocks with the same triangles
+// (as vertex records, up to rotation), in an order no worse for the cache.
+void ExpectOnlyTheOrderImproved(const std::string& plain_path, const std::string& optimized_path) {
+  const torvik::BmfFile plain = torvik::ReadBmfFile(plain_path);
+  const torvik::BmfFile optimized = torvik::ReadBmfFile(optimized_path);
+  EXPECT_TRUE(torvik::ValidateBmf(optimized).empty()) << optimized_path;
+  ASSERT_EQ(optimized.blocks.size(), plain.blocks.size()) << optimized_path;
+  for (std::size_t b = 0; b < plain.blocks.size(); ++b) {
+    const torvik::BmfBlock& p = plain.blocks[b];
+    const torvik::BmfBlock& o = optimized.blocks[b];
+    EXPECT_EQ(o.name_field, p.name_field);
+    EXPECT_EQ(std::memcmp(&o.diffuse, &p.diffuse, sizeof p.diffuse), 0);
+    EXPECT_EQ(o.vertices.size(), p.vertices.size()) << optimized_path << " block " << b;
+    EXPECT_EQ(testing_support::TriangleRecords(o.vertices, o.triangles),
+              testing_support::TriangleRecords(p.vertices, p.triangles))
+        << optimized_path << " block " << b;
+    if (p.triangles.empty()) continue;
+    EXPECT_LE(MeasureVertexCache(o)->transformed, MeasureVertexCache(p)->transformed)
+        << optimized_path << " block " << b;
+  }
+}
+
+TEST_F(Cli, OptimizeChangesOnlyTheOrderOfEachBlocksTriangles) {
+  WriteFile(dir.file("small.3ds"), t3ds::BuildPreset("small"));
+  // Three tori on one material: more vertices than one block holds.
+  std::vector<t3ds::Mesh> tori;
+  for (int i = 0; i < 3; ++i) {
+    tori.push_back(t3ds::Torus("T" + std::to_string(i), 3, 1, 150, 150, {8.0f * i, 0, 0}));
+    t3ds::AssignAll(tori.back(), "M");
+    for (std::size_t f = 0; f < tori.back().faces.size(); ++f)
+      tori.back().smoothing.push_back(f / 2 % 3 == 0 ? 1 : 2);
+  }
+  WriteFile(dir.file("split.3ds"), t3ds::BuildFile({t3ds::Material{.name = "M",
+                                                                   .ambient = {},
+                                                                   .diffuse = {},
+                                                                   .specular = {},
+                                                                   .transparency = {},
+                                                                   .texture = ""}},
+                                                   tori));
+  for (const std::string name : {"small", "split", "torus"}) {
+    for (const std::string flags : {"", "--smoothing-groups "}) {
+      const std::string input = dir.file(name == "torus" ? "torus.3DS" : name + ".3ds");
+      const std::string plain = dir.file(name + "-plain.bmf");
+      const std::string optimized = dir.file(name + "-optimized.bmf");
+      ASSERT_EQ(Tool(dir, flags + input + " -o " + plain).status, 0);
+      const ToolRun run = Tool(dir, flags + "--optimize " + input + " -o " + optimized);
+      ASSERT_EQ(run.status, 0) << run.err;
+      ExpectOnlyTheOrderImproved(plain, optimized);
+      if (name != "torus") {  // too small to gain
+        EXPECT_NE(ReadFile(plain), ReadFile(optimized)) << flags << name;
+      }
+    }
+  }
+  EXPECT_GE(torvik::ReadBmfFile(dir.file("split-optimized.bmf")).blocks.size(), 2u);
+  EXPECT_NE(Tool(dir, "--help").out.find("--optimize"), std::string::npos);
+}
+
+// Equal triangles, mirror images and rotations are told apart as the
+// writer needs: each input triangle is named once.
+TEST(GpuTriangleOrder, NamesEachTriangleOnce) {
+  std::vector<std::uint32_t> corners;
+  for (std::uint32_t i = 0; i < 300; ++i) {
+    const std::uint32_t a = i % 40, b = (i * 7 + 1) % 40, c = (i * 13 + 2) % 40;
+    corners.insert(corners.end(), {a, b, c, a, b, c, c, b, a, b, c, a});
+  }
+  std::vector<float> positions;
+  for (int v = 0; v < 40; ++v)
+    positions.insert(positions.end(), {static_cast<float>(v % 5), static_cast<float>(v / 5), 0});
+  const std::vector<std::uint32_t> order = GpuTriangleOrder({corners, positions, 40});
+  EXPECT_FALSE(std::is_sorted(order.begin(), order.end()));  // reordered, not kept
+  std::vector<std::uint32_t> sorted = order;
+  std::sort(sorted.begin(), sorted.end());
+  for (std::uint32_t t = 0; t < sorted.size(); ++t) ASSERT_EQ(sorted[t], t);
+  ASSERT_EQ(order.size(), corners.size() / 3);
 }
 
 TEST_F(Cli, HelpVersionAndUsageErrors) {
@@ -202,6 +299,162 @@ TEST_F(Cli, InterruptedBatchLeavesOnlyCompleteFiles) {
     std::filesystem::remove_all(dir.file("out"));
     std::filesystem::create_directory(dir.file("out"));
   }
+}
+
+// A house whose textures lie the way real models ship them: upper-case 8.3
+// names, a folder named after the model, a cut long name, a DOS path, one
+// missing and one in two places.
+class CliTextures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<t3ds::Material> materials;
+    for (const char* texture : {"ROOFTILE.JPG", "WINDOWFR.JPG", "C:\\3DSMAX\\MAPS\\WOOD.JPG",
+                                "MISSING.JPG", "STONE.JPG", "ROOFTILE.JPG", ""})
+      materials.push_back(
+          {std::string("M") + std::to_string(materials.size()), {}, {}, {}, {}, false, texture});
+    WriteFile(dir.file("house.3ds"),
+              t3ds::BuildFile(materials, {t3ds::Box("B", {0, 0, 0}, {1, 1, 1})}));
+    Texture("house_maps/roofTile.jpg", "roof");
+    Texture("windowframe_oak.jpg", "window");
+    Texture("Maps/wood.jpg", "wood");
+    Texture("maps/stone.jpg", "stone");
+    Texture("textures/Stone.jpg", "other stone");
+  }
+  void Texture(const std::string& relative, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(dir.file(relative)).parent_path());
+    WriteFile(dir.file(relative), std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+  std::string Text(const std::string& relative) const {
+    const std::vector<std::uint8_t> bytes = ReadFile(dir.file(relative));
+    return std::string(bytes.begin(), bytes.end());
+  }
+  TempDir dir;
+};
+
+TEST_F(CliTextures, VerboseJsonAndWarningsReportEveryTexture) {
+  const ToolRun run = Tool(dir, "-v " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(", textures 4/5 found, "), std::string::npos) << run.out;
+  const std::string prefix = "3ds2bmf: " + dir.file("house.3ds") + ": texture ";
+  EXPECT_EQ(run.err, prefix + "\"MISSING.JPG\" not found\n" + prefix +
+                         "\"STONE.JPG\" is ambiguous: " + dir.file("maps/stone.jpg") + ", " +
+                         dir.file("textures/Stone.jpg") + " (using " + dir.file("maps/stone.jpg") +
+                         ")\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("house.bmf")));
+  EXPECT_EQ(Tool(dir, "-q " + dir.file("house.3ds")).err, "");
+
+  const ToolRun json = Tool(dir, "--json " + dir.file("house.3ds"));
+  auto object = [&](const std::string& name, const std::string& path, const std::string& rule,
+                    const std::string& candidates) {
+    return "{\"name\":\"" + name + "\",\"path\":" + path + ",\"rule\":" + rule +
+           ",\"candidates\":[" + candidates + "]}";
+  };
+  auto quoted = [&](const std::string& relative) { return "\"" + dir.file(relative) + "\""; };
+  const std::string expected =
+      ",\"textures\":[" +
+      object("ROOFTILE.JPG", quoted("house_maps/roofTile.jpg"), "\"subfolder\"", "") + "," +
+      object("WINDOWFR.JPG", quoted("windowframe_oak.jpg"), "\"8.3\"", "") + "," +
+      object("C:\\\\3DSMAX\\\\MAPS\\\\WOOD.JPG", quoted("Maps/wood.jpg"), "\"subfolder\"", "") +
+      "," + object("MISSING.JPG", "null", "null", "") + "," +
+      object("STONE.JPG", quoted("maps/stone.jpg"), "\"subfolder\"",
+             quoted("maps/stone.jpg") + "," + quoted("textures/Stone.jpg")) +
+      "]";
+  EXPECT_NE(json.out.find(expected), std::string::npos) << json.out << "\n" << expected;
+
+  // An extra folder finds the missing one; relative folders give relative paths.
+  Texture("library/missing.jpg", "found");
+  const ToolRun more = testing_support::RunCommand(
+      "cd " + dir.path().string() + " && " + TORVIK_3DS2BMF +
+          " --json --texture-path nowhere --texture-path=library house.3ds",
+      dir);
+  EXPECT_NE(more.out.find(object("MISSING.JPG", "\"library/missing.jpg\"", "\"path\"", "")),
+            std::string::npos)
+      << more.out;
+}
+
+// --gltf embeds the textures that were found; a missing one is warned of
+// once, one that is no image leaves its block untextured with a warning.
+TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
+  const std::filesystem::path crate =
+      std::filesystem::path(TORVIK_SAMPLE).parent_path() / "crate.3ds";
+  ASSERT_EQ(Tool(dir, "--gltf -d " + dir.path().string() + " " + crate.string()).status, 0);
+  const std::string glb = Text("crate.glb");
+  std::size_t images = 0;
+  for (std::size_t at = glb.find("\"image/png\""); at != std::string::npos;
+       at = glb.find("\"image/png\"", at + 1))
+    ++images;
+  EXPECT_EQ(images, 2u);  // both TGA textures, as PNG
+
+  t3ds::Mesh roof = t3ds::Box("Roof", {0, 0, 0}, {1, 1, 1});
+  t3ds::Mesh lost = t3ds::Box("Lost", {2, 0, 0}, {3, 1, 1});
+  t3ds::AssignAll(roof, "Roof");
+  t3ds::AssignAll(lost, "Lost");
+  WriteFile(dir.file("house.3ds"), t3ds::BuildFile({{"Roof", {}, {}, {}, {}, false, "ROOFTILE.JPG"},
+                                                    {"Lost", {}, {}, {}, {}, false, "MISSING.JPG"}},
+                                                   {roof, lost}));
+  const ToolRun run = Tool(dir, "--gltf " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("MISSING.JPG"), run.err.rfind("MISSING.JPG")) << run.err;
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.glb") +
+                         ": warning: texture 'ROOFTILE.JPG' of block 0: " +
+                         dir.file("house_maps/roofTile.jpg") + ": not an image"),
+            std::string::npos)
+      << run.err;
+}
+
+TEST_F(CliTextures, RequireTexturesFailsTheFileAndLeavesNoBmf) {
+  WriteFile(dir.file("house.bmf"), {'o', 'l', 'd'});
+  const ToolRun run = Tool(dir, "--require-textures " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.3ds") +
+                         ": 2 of 5 textures missing or ambiguous (--require-textures)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(Text("house.bmf"), "old");
+  std::filesystem::remove(dir.file("house.bmf"));
+  EXPECT_EQ(
+      Tool(dir, "--require-textures -o " + dir.file("house.bmf") + " " + dir.file("house.3ds"))
+          .status,
+      1);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("house.bmf")));
+
+  Texture("missing.jpg", "here");
+  std::filesystem::remove(dir.file("textures/Stone.jpg"));
+  const ToolRun ok = Tool(dir, "--require-textures " + dir.file("house.3ds"));
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("house.bmf")));
+}
+
+TEST_F(CliTextures, CopyTexturesPutsThemUnderTheStoredNamesBesideTheBmf) {
+  std::filesystem::create_directory(dir.file("out"));
+  Texture("out/WINDOWFR.JPG", "someone else's window");  // different bytes: kept
+  Texture("out/WOOD.JPG", "wood");                       // the same bytes: fine
+  const ToolRun run =
+      Tool(dir, "-v --copy-textures -d " + dir.file("out") + " " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(", textures 4/5 found, 3 copied, "), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find(": texture \"WINDOWFR.JPG\": " + dir.file("out/WINDOWFR.JPG") +
+                         " already exists with other contents: not overwritten\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(Text("out/ROOFTILE.JPG"), "roof");
+  EXPECT_EQ(Text("out/WINDOWFR.JPG"), "someone else's window");
+  EXPECT_EQ(Text("out/WOOD.JPG"), "wood");
+  EXPECT_EQ(Text("out/STONE.JPG"), "stone");  // the pick of an ambiguous name
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out/MISSING.JPG")));
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.file("out")))
+    ++files;
+  EXPECT_EQ(files, 5u);  // four textures and the BMF: no temporary files left
+
+  const ToolRun json =
+      Tool(dir, "--json --copy-textures -d " + dir.file("out") + " " + dir.file("house.3ds"));
+  EXPECT_NE(json.out.find("\"rule\":\"subfolder\",\"candidates\":[],\"copied\":true}"),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"name\":\"MISSING.JPG\",\"path\":null,\"rule\":null,\"candidates\":[],"
+                          "\"copied\":false}"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -6,14 +6,21 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <stdexcept>
 
+#include "gltf_export.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
+#include "preview_textures.h"
+#include "texture_copy.h"
+#include "texture_finder.h"
+#include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
+#include "triangle_order.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -37,9 +44,42 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
 }
 
+// Resolves the model's texture names and notes what is missing or
+// ambiguous; throws when the settings require every texture.
+void ResolveModelTextures(const torvik::Model& model, const FileSettings& settings,
+                          FileResult& result) {
+  std::vector<std::string> names;
+  for (const torvik::POLYGONLIST& material : model.PolyList())
+    names.push_back(material.texturename);
+  result.textures =
+      ResolveTextures(DistinctTextureNames(names), result.input, settings.texture_paths);
+  std::size_t problems = 0;
+  for (const torvik::TextureResolution& texture : result.textures) {
+    std::string problem = TextureProblem(texture);
+    if (problem.empty()) continue;
+    ++problems;
+    result.notes.push_back(result.input + ": " + problem);
+  }
+  if (settings.require_textures && problems != 0)
+    throw std::runtime_error(std::to_string(problems) + " of " +
+                             std::to_string(result.textures.size()) +
+                             " textures missing or ambiguous (--require-textures)");
+}
+
+void CopyModelTextures(FileResult& result) {
+  const std::filesystem::path folder = std::filesystem::path(result.output).parent_path();
+  for (const torvik::TextureResolution& texture : result.textures) {
+    TextureCopy copy = CopyTexture(texture, folder);
+    result.copied.push_back(copy.copied);
+    if (!copy.problem.empty()) result.notes.push_back(result.input + ": " + copy.problem);
+  }
+}
+
 }  // namespace
 
 std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
+
+std::string GltfPath(const std::string& output) { return WithExtension(output, ".bmf", ".glb"); }
 
 FileResult ConvertFile(const std::string& input, const std::string& output,
                        const FileSettings& settings) {
@@ -61,13 +101,16 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
         {.smoothing_groups = settings.smoothing_groups,
          .cancel = settings.cancel,
          .threads = settings.threads});
+    ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
+    torvik::BmfWriteOptions write_options;
+    if (settings.optimize) write_options.triangle_order = GpuTriangleOrder;
     if (to_stdout) {
       torvik::StopIfCancelled(settings.cancel);
-      WriteStandardOutput(torvik::OutGLBMFBytes(model, &written));
+      WriteStandardOutput(torvik::OutGLBMFBytes(model, &written, write_options));
     } else {
-      torvik::OutGLBMF(model, output, &written, settings.cancel);
+      torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
     }
     bmf_written = true;
     result.blocks = written.blocks;
@@ -75,16 +118,40 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.triangles = written.triangles;
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
+    if (settings.copy_textures && (to_stdout || !IsRegularFile(output)))
+      result.notes.push_back(result.error_path +
+                             ": no textures copied: the BMF did not go to a regular file");
+    else if (settings.copy_textures)
+      CopyModelTextures(result);
     if (settings.preview && (to_stdout || !IsRegularFile(output))) {
       result.notes.push_back(result.error_path +
                              ": no preview: the BMF did not go to a regular file");
     } else if (settings.preview) {
       // Drawn from the file as written, so the picture shows what a host loads.
       result.error_path = PreviewPath(output);
-      const Image image = RenderPreview(torvik::ReadBmfFile(output));
+      const torvik::BmfFile file = torvik::ReadBmfFile(output);
+      PreviewTextures textures;
+      if (settings.preview_textures) {
+        textures = LoadPreviewTextures(file, result.textures, false);
+        for (const std::string& problem : textures.problems)
+          result.notes.push_back(input + ": " + problem);
+      }
+      const Image image = RenderPreview(file, {}, textures.Pointers());
       torvik::StopIfCancelled(settings.cancel);
       WritePng(result.error_path, image);
       result.preview = result.error_path;
+    }
+    if (settings.gltf && (to_stdout || !IsRegularFile(output))) {
+      result.notes.push_back(result.error_path + ": no glTF: the BMF did not go to a regular file");
+    } else if (settings.gltf) {
+      // Made from the file as written, like the preview.
+      result.error_path = GltfPath(output);
+      const torvik::BmfFile file = torvik::ReadBmfFile(output);
+      torvik::StopIfCancelled(settings.cancel);
+      for (const std::string& warning :
+           WriteGltf(file, result.error_path, {ResolvedTextures(result.textures), false}))
+        result.notes.push_back(result.error_path + ": warning: " + warning);
+      result.gltf = result.error_path;
     }
     result.ok = true;
   } catch (const torvik::Cancelled&) {

@@ -3,8 +3,11 @@
 
 #include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "torvik32c/texture_resolver.h"
 
 // The output name that means standard output.
 inline constexpr const char* kStandardOutput = "-";
@@ -19,10 +22,13 @@ struct FileResult {
   std::string preview;     // the PNG written with --preview
   // The BMF is complete but the preview asked for was interrupted.
   bool preview_unfinished = false;
+  std::string gltf;                // the binary glTF written with --gltf
   std::vector<std::string> notes;  // "PATH: what happened", printed as warnings
   std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
   bool default_material = false;
   double milliseconds = 0;
+  std::vector<torvik::TextureResolution> textures;  // each distinct texture name, resolved
+  std::vector<bool> copied;  // per texture, with copy_textures: beside the BMF now
 };
 
 struct FileSettings {
@@ -31,11 +37,26 @@ struct FileSettings {
   // written to standard output, a pipe or a device gets no preview (a note
   // says so).
   bool preview = false;
+  // Also export the converted model as binary glTF beside the BMF, with the
+  // textures resolved for the input embedded; like the preview, a glTF that
+  // can't be written fails the file but leaves the BMF in place.
+  bool gltf = false;
   // Hard edges where the model's smoothing groups say so.
   bool smoothing_groups = false;
   // Every face keeps its corners as the file stores them (no exchange for
   // faces whose flag word is 7).
   bool keep_file_winding = false;
+  // Folders searched for textures after the model's own.
+  std::vector<std::filesystem::path> texture_paths;
+  // Copy every found texture beside the BMF under its stored name (only when
+  // the BMF went to a regular file; a note says so otherwise).
+  bool copy_textures = false;
+  // A texture not found or ambiguous fails the file.
+  bool require_textures = false;
+  // Previews draw textures; false draws every block in its diffuse colour.
+  bool preview_textures = true;
+  // Each block's triangles in a GPU-friendly order (GpuTriangleOrder).
+  bool optimize = false;
   // Checked between the stages of the conversion: once raised, the file
   // stops, leaving no output and no temporary file.
   const std::atomic<bool>* cancel = nullptr;
@@ -45,6 +66,8 @@ struct FileSettings {
 
 // Where --preview puts the PNG of the BMF `output`.
 std::string PreviewPath(const std::string& output);
+// Where --gltf puts the binary glTF of the BMF `output`.
+std::string GltfPath(const std::string& output);
 
 // Never throws.  A file that fails leaves no output and any existing output
 // file untouched.  `output` may be kStandardOutput.

@@ -66,7 +66,8 @@ class Reporter {
  private:
   void Print(const FileResult& r) {
     for (const std::string& note : r.notes)
-      if (!options_.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", note.c_str());
+      if (!options_.quiet || (!r.ok && !r.cancelled))
+        std::fprintf(stderr, "3ds2bmf: %s\n", note.c_str());
     // An interrupted batch ends with one line about it, not one per file,
     // except for a BMF whose preview was cut short.
     if (!r.ok && (!r.cancelled || r.preview_unfinished))
@@ -95,10 +96,11 @@ class Reporter {
   bool progress_;
 };
 
-// Every file the run would write: the BMF of each input, and its preview.
+// Every file the run would write: the BMF of each input, its preview and its glTF.
 std::vector<std::string> FilesWritten(const Options& options, const std::string& output) {
   std::vector<std::string> files{output};
   if (options.preview) files.push_back(PreviewPath(output));
+  if (options.gltf) files.push_back(GltfPath(output));
   return files;
 }
 
@@ -145,8 +147,14 @@ int Run(const Options& options) {
     for (std::size_t i = next++; i < options.inputs.size(); i = next++)
       reporter.Finished(i, ConvertFile(options.inputs[i], outputs[i],
                                        {.preview = options.preview,
+                                        .gltf = options.gltf,
                                         .smoothing_groups = options.smoothing_groups,
                                         .keep_file_winding = options.keep_file_winding,
+                                        .texture_paths = options.texture_paths,
+                                        .copy_textures = options.copy_textures,
+                                        .require_textures = options.require_textures,
+                                        .preview_textures = options.textures,
+                                        .optimize = options.optimize,
                                         .cancel = &InterruptionFlag(),
                                         .threads = threads_each}));
   };

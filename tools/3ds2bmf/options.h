@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,9 +16,15 @@ struct Options {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
-  bool preview = false;            // --preview: a PNG beside each BMF
-  bool smoothing_groups = false;   // --smoothing-groups: hard edges by groups
-  bool keep_file_winding = false;  // --keep-file-winding: no flag-7 exchange
+  bool preview = false;                              // --preview: a PNG beside each BMF
+  bool gltf = false;                                 // --gltf: a binary glTF beside each BMF
+  bool smoothing_groups = false;                     // --smoothing-groups: hard edges by groups
+  bool keep_file_winding = false;                    // --keep-file-winding: no flag-7 exchange
+  std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable
+  bool copy_textures = false;                        // --copy-textures
+  bool require_textures = false;                     // --require-textures
+  bool textures = true;                              // false: --no-textures
+  bool optimize = false;                             // --optimize: GPU-friendly triangle order
   bool help = false;
   bool version = false;
 };

@@ -1,14 +1,24 @@
 #include "report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "json_string.h"
+#include "texture_report.h"
 
 namespace {
 
 std::string Milliseconds(double ms) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", ms);
+  return text;
+}
+
+std::string TexturesText(const FileResult& r) {
+  std::string text = "textures " + std::to_string(FoundCount(r.textures)) + "/" +
+                     std::to_string(r.textures.size()) + " found";
+  if (!r.copied.empty())
+    text += ", " + std::to_string(std::count(r.copied.begin(), r.copied.end(), true)) + " copied";
   return text;
 }
 
@@ -20,8 +30,8 @@ std::string SummaryLine(const FileResult& r) {
          Counted(r.vertices, "vertex", "vertices") + ", " + Counted(r.triangles, "triangle") +
          ", " + std::to_string(r.degenerate) + " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
-         Milliseconds(r.milliseconds) + " ms -> " + r.output +
-         (r.preview.empty() ? "" : " and " + r.preview);
+         TexturesText(r) + ", " + Milliseconds(r.milliseconds) + " ms -> " + r.output +
+         (r.preview.empty() ? "" : " and " + r.preview) + (r.gltf.empty() ? "" : " and " + r.gltf);
 }
 
 std::string JsonLine(const FileResult& r) {
@@ -34,7 +44,17 @@ std::string JsonLine(const FileResult& r) {
           ",\"degenerate\":" + std::to_string(r.degenerate) +
           ",\"default_material\":" + (r.default_material ? "true" : "false") +
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
+  line += ",\"textures\":" + TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied);
   if (!r.preview.empty()) line += ",\"preview\":" + JsonString(r.preview);
+  if (!r.gltf.empty()) line += ",\"gltf\":" + JsonString(r.gltf);
+  if (!r.notes.empty()) {
+    line += ",\"notes\":[";
+    for (std::size_t i = 0; i < r.notes.size(); ++i) {
+      if (i > 0) line += ',';
+      line += JsonString(r.notes[i]);
+    }
+    line += "]";
+  }
   line += "}";
   return line;
 }

@@ -1,18 +1,23 @@
 #include "commands.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <span>
 #include <stdexcept>
 
 #include "file_identity.h"
+#include "gltf_export.h"
 #include "interruption.h"
 #include "json_string.h"
 #include "model_info.h"
 #include "obj_export.h"
 #include "output_paths.h"
 #include "png_file.h"
+#include "preview_textures.h"
+#include "texture_finder.h"
+#include "texture_report.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
 
@@ -72,6 +77,10 @@ std::string ObjPath(const Arguments& arguments, const std::string& path) {
   return arguments.output.value_or(WithExtension(path, ".bmf", ".obj"));
 }
 
+std::string GltfPath(const Arguments& arguments, const std::string& path) {
+  return arguments.output.value_or(WithExtension(path, ".bmf", ".glb"));
+}
+
 std::string PngPath(const Arguments& arguments, const std::string& path) {
   return arguments.output.value_or(WithExtension(path, ".bmf", ".png"));
 }
@@ -83,11 +92,35 @@ std::vector<std::string> FilesWritten(const Arguments& arguments, const std::str
       const std::string obj = ObjPath(arguments, path);
       return {obj, WithExtension(obj, ".obj", ".mtl")};
     }
+    case Command::gltf:
+      return GltfFiles(GltfPath(arguments, path));
     case Command::png:
       return {PngPath(arguments, path)};
     default:
       return {};
   }
+}
+
+// What each block's map_Kd names: the texture found, relative to the OBJ's
+// folder; the stored name when it was not found.
+std::vector<std::string> TextureFilesFor(const torvik::BmfFile& file, const std::string& path,
+                                         const std::filesystem::path& obj_folder,
+                                         const std::vector<std::filesystem::path>& texture_paths) {
+  const std::vector<torvik::TextureResolution> textures =
+      ResolveTextures(BlockTextureNames(file), path, texture_paths);
+  std::vector<std::string> files;
+  for (const torvik::BmfBlock& block : file.blocks) {
+    std::string name;
+    for (const torvik::TextureResolution& texture : textures) {
+      if (texture.name != block.TextureName() || !texture.found()) continue;
+      const std::filesystem::path found = std::filesystem::absolute(*texture.path);
+      const std::filesystem::path relative =
+          found.lexically_relative(std::filesystem::absolute(obj_folder));
+      name = (relative.empty() ? found : relative).generic_string();
+    }
+    files.push_back(name);
+  }
+  return files;
 }
 
 }  // namespace
@@ -116,10 +149,12 @@ int RunInfo(const Arguments& arguments) {
       continue;
     }
     if (!torvik::ValidateBmf(*file).empty()) status = 1;
+    const std::vector<torvik::TextureResolution> textures =
+        ResolveTextures(BlockTextureNames(*file), path, arguments.texture_paths);
     if (arguments.json)
-      std::printf("%s\n", InfoJson(path, *file).c_str());
+      std::printf("%s\n", InfoJson(path, *file, textures, arguments.overdraw).c_str());
     else
-      std::fputs(InfoText(path, *file).c_str(), stdout);
+      std::fputs(InfoText(path, *file, textures, arguments.overdraw).c_str(), stdout);
     std::fflush(stdout);
   }
   return status;
@@ -182,7 +217,11 @@ int RunObj(const Arguments& arguments) {
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         const std::string obj_path = ObjPath(arguments, path);
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
-        const ObjText text = ExportObj(file, FileName(mtl_path));
+        const ObjText text =
+            ExportObj(file, FileName(mtl_path),
+                      TextureFilesFor(file, path, std::filesystem::path(obj_path).parent_path(),
+                                      arguments.texture_paths),
+                      arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
         out_path = obj_path;
@@ -190,10 +229,26 @@ int RunObj(const Arguments& arguments) {
       });
 }
 
+int RunGltf(const Arguments& arguments) {
+  return ForEachDrawable(
+      arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        out_path = GltfPath(arguments, path);
+        for (const std::string& warning :
+             WriteGltf(file, out_path, {TexturesBeside(path, arguments.texture_paths)}))
+          PrintError(out_path, "warning: " + warning);
+      });
+}
+
 int RunPng(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
+        PreviewTextures textures;
+        if (arguments.textures) {
+          textures = LoadPreviewTextures(
+              file, ResolveTextures(BlockTextureNames(file), path, arguments.texture_paths), true);
+          for (const std::string& problem : textures.problems) PrintError(path, problem);
+        }
         out_path = PngPath(arguments, path);
-        WritePng(out_path, RenderPreview(file, arguments.preview));
+        WritePng(out_path, RenderPreview(file, arguments.preview, textures.Pointers()));
       });
 }

@@ -1,4 +1,4 @@
-// The four subcommands of bmftool.  Each handles every file of the command
+// The five subcommands of bmftool.  Each handles every file of the command
 // line, prints what it found and returns the exit status: 0 when all went
 // well, 1 when some file was unreadable, invalid or could not be written.
 #pragma once
@@ -12,4 +12,5 @@ std::string CheckOutputs(const Arguments& arguments);
 int RunInfo(const Arguments& arguments);
 int RunValidate(const Arguments& arguments);
 int RunObj(const Arguments& arguments);
+int RunGltf(const Arguments& arguments);
 int RunPng(const Arguments& arguments);

@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
       return RunValidate(arguments);
     case Command::obj:
       return RunObj(arguments);
+    case Command::gltf:
+      return RunGltf(arguments);
     case Command::png:
       return RunPng(arguments);
     case Command::none:

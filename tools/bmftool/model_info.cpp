@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <span>
 
+#include "cache_metrics.h"
 #include "json_string.h"
+#include "meshoptimizer_available.h"
+#include "texture_report.h"
 
 namespace {
 
@@ -47,6 +52,68 @@ std::string BoundsText(const BlockFacts& facts) {
          " .. " + Number(facts.high[2]);
 }
 
+const torvik::TextureResolution* Find(const std::vector<torvik::TextureResolution>& textures,
+                                      const std::string& name) {
+  for (const torvik::TextureResolution& texture : textures)
+    if (texture.name == name) return &texture;
+  return nullptr;
+}
+
+// How the GPU fares with some blocks: the vertex cache and, when asked
+// for, overdraw.  Both stay empty where they can't be measured.
+struct GpuFigures {
+  std::optional<VertexCacheFigures> cache;
+  std::optional<double> overdraw;
+
+  std::optional<double> Acmr() const { return cache ? std::optional(cache->Acmr()) : std::nullopt; }
+  std::optional<double> Atvr() const { return cache ? std::optional(cache->Atvr()) : std::nullopt; }
+};
+
+GpuFigures BlockGpuFigures(const torvik::BmfBlock& block, bool overdraw) {
+  return {MeasureVertexCache(block),
+          overdraw ? MeasureOverdraw(std::span(&block, 1)) : std::nullopt};
+}
+
+// The whole file's figures: the blocks' cache figures summed (no vertex is
+// shared between blocks), and the overdraw of all blocks drawn in order.
+GpuFigures FileGpuFigures(const torvik::BmfFile& file, bool overdraw) {
+  GpuFigures figures{VertexCacheFigures{}, overdraw ? MeasureOverdraw(file.blocks) : std::nullopt};
+  for (const torvik::BmfBlock& block : file.blocks) {
+    if (block.triangles.empty()) continue;
+    const std::optional<VertexCacheFigures> cache = MeasureVertexCache(block);
+    if (!cache) return {std::nullopt, figures.overdraw};
+    *figures.cache += *cache;
+  }
+  if (figures.cache->triangles == 0) figures.cache.reset();
+  return figures;
+}
+
+std::string Fixed(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  return text;
+}
+
+std::string GpuText(const GpuFigures& figures, bool overdraw) {
+  std::string text = figures.cache
+                         ? "ACMR " + Fixed(*figures.Acmr()) + ", ATVR " + Fixed(*figures.Atvr())
+                         : std::string("ACMR and ATVR not measured");
+  if (overdraw)
+    text += figures.overdraw ? ", overdraw " + Fixed(*figures.overdraw) : ", no overdraw";
+  return text;
+}
+
+std::string JsonOrNull(std::optional<double> value) {
+  return value ? JsonNumber(static_cast<float>(*value)) : std::string("null");
+}
+
+std::string GpuJson(const GpuFigures& figures, bool overdraw) {
+  std::string json =
+      ",\"acmr\":" + JsonOrNull(figures.Acmr()) + ",\"atvr\":" + JsonOrNull(figures.Atvr());
+  if (overdraw) json += ",\"overdraw\":" + JsonOrNull(figures.overdraw);
+  return json;
+}
+
 }  // namespace
 
 BlockFacts BlockFactsOf(const torvik::BmfBlock& block) {
@@ -80,7 +147,8 @@ FileTotals TotalsOf(const torvik::BmfFile& file) {
   return totals;
 }
 
-std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
+std::string InfoText(const std::string& path, const torvik::BmfFile& file,
+                     const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
   const FileTotals totals = TotalsOf(file);
   std::string text = path + ": " + Counted(totals.blocks, "block") + ", " +
                      Counted(totals.vertices, "vertex", "vertices") + ", " +
@@ -90,12 +158,19 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
   if (violations != 0)
     text +=
         "  not a valid BMF file: " + Counted(violations, "violation") + " (see bmftool validate)\n";
+  text += "  GPU      " +
+          (kHaveMeshOptimizer ? GpuText(FileGpuFigures(file, overdraw), overdraw)
+                              : std::string("not measured: ") + kNoMeshOptimizer) +
+          "\n";
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
     const torvik::BmfBlock& block = file.blocks[b];
     const BlockFacts facts = BlockFactsOf(block);
     const std::string texture = block.TextureName();
     text += "  block " + std::to_string(b) + ": texture " +
-            (texture.empty() ? std::string("none") : JsonString(texture)) + "\n";
+            (texture.empty() ? std::string("none") : JsonString(texture));
+    if (const torvik::TextureResolution* found = Find(textures, texture))
+      text += ", " + TextureOutcome(*found);
+    text += "\n";
     text += "    ambient  " + ColourText(block.ambient) + "\n";
     text += "    diffuse  " + ColourText(block.diffuse) + "\n";
     text += "    specular " + ColourText(block.specular) + "\n";
@@ -103,23 +178,29 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file) {
             std::to_string(block.triangles.size()) + "\n";
     text += "    bounds   " + BoundsText(facts) + "\n";
     text += "    normals  " + NormalsText(block, facts) + "\n";
+    if (kHaveMeshOptimizer && !block.triangles.empty())
+      text += "    GPU      " + GpuText(BlockGpuFigures(block, overdraw), overdraw) + "\n";
   }
   return text;
 }
 
-std::string InfoJson(const std::string& path, const torvik::BmfFile& file) {
+std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
+                     const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
   const FileTotals totals = TotalsOf(file);
-  std::string json =
-      "{\"path\":" + JsonString(path) + ",\"block_count\":" + std::to_string(totals.blocks) +
-      ",\"vertices\":" + std::to_string(totals.vertices) +
-      ",\"triangles\":" + std::to_string(totals.triangles) +
-      ",\"bytes\":" + std::to_string(totals.bytes) +
-      ",\"valid\":" + (torvik::ValidateBmf(file).empty() ? "true" : "false") + ",\"blocks\":[";
+  std::string json = "{\"path\":" + JsonString(path) +
+                     ",\"block_count\":" + std::to_string(totals.blocks) +
+                     ",\"vertices\":" + std::to_string(totals.vertices) +
+                     ",\"triangles\":" + std::to_string(totals.triangles) +
+                     ",\"bytes\":" + std::to_string(totals.bytes) +
+                     ",\"valid\":" + (torvik::ValidateBmf(file).empty() ? "true" : "false") +
+                     GpuJson(FileGpuFigures(file, overdraw), overdraw) + ",\"blocks\":[";
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
     const torvik::BmfBlock& block = file.blocks[b];
     const BlockFacts facts = BlockFactsOf(block);
     if (b != 0) json += ',';
+    const torvik::TextureResolution* texture = Find(textures, block.TextureName());
     json += "{\"texture\":" + JsonString(block.TextureName()) +
+            ",\"texture_file\":" + (texture != nullptr ? TextureJson(*texture) : "null") +
             ",\"ambient\":" + ColourJson(block.ambient) +
             ",\"diffuse\":" + ColourJson(block.diffuse) +
             ",\"specular\":" + ColourJson(block.specular) +
@@ -130,7 +211,8 @@ std::string InfoJson(const std::string& path, const torvik::BmfFile& file) {
                       ",\"max\":" + JsonArray({facts.high[0], facts.high[1], facts.high[2]}) + "}"
                 : std::string("null");
     json += ",\"unit_normals\":" + std::string(facts.non_unit_normals == 0 ? "true" : "false") +
-            ",\"non_unit_normals\":" + std::to_string(facts.non_unit_normals) + "}";
+            ",\"non_unit_normals\":" + std::to_string(facts.non_unit_normals) +
+            GpuJson(BlockGpuFigures(block, overdraw), overdraw) + "}";
   }
   return json + "]}";
 }

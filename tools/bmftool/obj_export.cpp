@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "export_conventions.h"
+
 namespace {
 
 // The shortest text that reads back as the same float.
@@ -28,21 +30,23 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock& block) {
+void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock& block,
+                    const std::string& texture_file) {
   mtl += "newmtl block" + std::to_string(index) + "\n";
   AppendLine(mtl, "Ka", {block.ambient.red, block.ambient.green, block.ambient.blue});
   AppendLine(mtl, "Kd", {block.diffuse.red, block.diffuse.green, block.diffuse.blue});
   AppendLine(mtl, "Ks", {block.specular.red, block.specular.green, block.specular.blue});
-  AppendLine(mtl, "d", {block.diffuse.alpha});
+  AppendLine(mtl, "d", {OpacityOf(block.diffuse.alpha)});
   mtl += "illum 2\n";
-  const std::string texture = block.TextureName();
+  const std::string texture = texture_file.empty() ? block.TextureName() : texture_file;
   if (!texture.empty()) mtl += "map_Kd " + OneLine(texture) + "\n";
   mtl += '\n';
 }
 
 }  // namespace
 
-ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name) {
+ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
+                  std::span<const std::string> texture_files, ExportAxes axes) {
   ObjText text;
   text.mtl = "# Materials of a BMF model, one per block, written by bmftool\n\n";
   text.obj = "# A BMF model written by bmftool: " + std::to_string(file.blocks.size()) +
@@ -50,18 +54,23 @@ ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name) {
   std::size_t first = 1;  // OBJ index of the block's vertex 0
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
     const torvik::BmfBlock& block = file.blocks[b];
-    AppendMaterial(text.mtl, b, block);
+    AppendMaterial(text.mtl, b, block, b < texture_files.size() ? texture_files[b] : std::string());
     text.obj += "\ng block" + std::to_string(b) + "\nusemtl block" + std::to_string(b) + "\n";
-    for (const torvik::BMF_UNVERTEX& v : block.vertices) AppendLine(text.obj, "v", {v.x, v.y, v.z});
+    for (const torvik::BMF_UNVERTEX& v : block.vertices) {
+      const std::array<float, 3> p = ExportPosition(v, axes);
+      AppendLine(text.obj, "v", {p[0], p[1], p[2]});
+    }
     for (const torvik::BMF_UNVERTEX& v : block.vertices) AppendLine(text.obj, "vt", {v.u, v.v});
-    for (const torvik::BMF_UNVERTEX& v : block.vertices)
-      AppendLine(text.obj, "vn", {v.i, v.j, v.k});
+    for (const torvik::BMF_UNVERTEX& v : block.vertices) {
+      const std::array<float, 3> n = ExportNormal(v, axes);
+      AppendLine(text.obj, "vn", {n[0], n[1], n[2]});
+    }
     for (const torvik::BMF_SURFACE& t : block.triangles) {
       if (t.p0 >= block.vertices.size() || t.p1 >= block.vertices.size() ||
           t.p2 >= block.vertices.size())
         continue;
       text.obj += 'f';
-      for (const std::size_t corner : {t.p0, t.p1, t.p2}) {
+      for (const std::size_t corner : ExportCorners(t, axes)) {
         const std::string index = std::to_string(first + corner);
         text.obj += ' ' + index + '/' + index + '/' + index;
       }

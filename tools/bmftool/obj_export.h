@@ -1,8 +1,10 @@
 // Wavefront OBJ and MTL text for a BMF model.
 #pragma once
 
+#include <span>
 #include <string>
 
+#include "export_conventions.h"
 #include "torvik32c/bmf_reader.h"
 
 struct ObjText {
@@ -10,9 +12,13 @@ struct ObjText {
 };
 
 // One material per block, named "block<N>", with Ka, Kd and Ks from the
-// block's colours, d from the diffuse alpha and map_Kd from the texture
-// name; positions, texture coordinates and normals as stored, so one OBJ
-// index stands for one BMF vertex in all three lists.  `mtl_name` is what
-// the OBJ's mtllib line names.  Triangles with an index outside their block
-// are left out.
-ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name);
+// block's colours, d the opacity of the diffuse alpha (OpacityOf) and map_Kd
+// from the texture name.  Positions, normals and corner order in the axes
+// `axes` (export_conventions.h), texture coordinates as stored; one OBJ index
+// stands for one BMF vertex in all three lists.  `mtl_name` is what the OBJ's
+// mtllib line names.  Triangles with an index outside their block are left
+// out.  `texture_files`, when given, holds for each block what its map_Kd
+// names instead of the stored texture name (empty: the stored name).
+ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
+                  std::span<const std::string> texture_files = {},
+                  ExportAxes axes = ExportAxes::authored);

@@ -1,6 +1,6 @@
 // The preview renderer: perspective projection fitted to the frame,
 // supersampled rasterisation into a z-buffer, and per-sample lighting of the
-// interpolated vertex normals.
+// interpolated vertex normals and texture coordinates.
 #include "preview_renderer.h"
 
 #include <algorithm>
@@ -58,6 +58,13 @@ struct Corner {
   double x, y;       // samples, y downwards
   double inv_depth;  // 1 / distance along the view direction
   Vec3 normal;
+  double u, v;  // texture coordinates
+};
+
+// What a sample interpolates between the corners.
+struct Interpolated {
+  Vec3 normal;  // unit length
+  double u, v;
 };
 
 struct Light {
@@ -76,6 +83,30 @@ Light PlaceLights(const Camera& camera) {
 struct Material {
   Vec3 diffuse, specular;
 };
+
+// `at` reduced to one repeat of `size`: 0 <= result < size for any finite
+// `at` (beyond 2^53 the reduction is inexact, and clamped).
+int Wrap(double at, int size) {
+  const double wrapped = at - size * std::floor(at / size);
+  return static_cast<int>(std::clamp(wrapped, 0.0, size - 1.0));
+}
+
+// The texture's colour at (u, v), blended from the four nearest texels; the
+// image repeats in both directions and v = 0 is its bottom row.
+Vec3 Sample(const Image& texture, double u, double v) {
+  if (!std::isfinite(u) || !std::isfinite(v)) u = v = 0;
+  const double x = u * texture.width - 0.5, y = (1 - v) * texture.height - 0.5;
+  const double x_low = std::floor(x), y_low = std::floor(y);
+  const double fx = x - x_low, fy = y - y_low;
+  const int x0 = Wrap(x_low, texture.width), x1 = (x0 + 1) % texture.width;
+  const int y0 = Wrap(y_low, texture.height), y1 = (y0 + 1) % texture.height;
+  auto texel = [&](int tx, int ty) {
+    const Rgb8 c = texture.At(tx, ty);
+    return Vec3{c.r / 255.0, c.g / 255.0, c.b / 255.0};
+  };
+  return (1 - fy) * ((1 - fx) * texel(x0, y0) + fx * texel(x1, y0)) +
+         fy * ((1 - fx) * texel(x0, y1) + fx * texel(x1, y1));
+}
 
 // `marked`: a stripe of a back face, drawn in red.
 Vec3 Shade(const Material& material, Vec3 normal, const Light& light, bool marked) {
@@ -118,11 +149,13 @@ class Raster {
         const float depth = static_cast<float>(inv_depth * bias);
         if (depth <= depth_[at]) continue;
         depth_[at] = depth;
-        // Perspective-correct weights for the normals.
+        // Perspective-correct weights for the normals and coordinates.
         const double w0 = l0 * c[0].inv_depth / inv_depth, w1 = l1 * c[1].inv_depth / inv_depth;
         const double w2 = 1 - w0 - w1;
-        colour_[at] =
-            ToRgb8(shade(Normalized(w0 * c[0].normal + w1 * c[1].normal + w2 * c[2].normal), x, y));
+        const Interpolated sample{
+            Normalized(w0 * c[0].normal + w1 * c[1].normal + w2 * c[2].normal),
+            w0 * c[0].u + w1 * c[1].u + w2 * c[2].u, w0 * c[0].v + w1 * c[1].v + w2 * c[2].v};
+        colour_[at] = ToRgb8(shade(sample, x, y));
       }
     }
   }
@@ -201,7 +234,8 @@ constexpr double kMargin = 0.06;  // of the frame on each side
 
 }  // namespace
 
-Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options) {
+Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options,
+                    std::span<const Image* const> textures) {
   const int factor = std::clamp(4096 / options.size, 1, 3);
   const int samples = options.size * factor;
   Raster raster(samples, kPreviewBackground);
@@ -250,16 +284,24 @@ Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options) 
       const torvik::BMF_UNVERTEX& v = block.vertices[indices[k]];
       double x, y, inv_depth;
       project(Position(v), x, y, inv_depth);
-      corners[k] = Corner{samples / 2.0 + (x - x_mid) * scale, samples / 2.0 - (y - y_mid) * scale,
-                          inv_depth, Normal(v)};
+      corners[k] = Corner{samples / 2.0 + (x - x_mid) * scale,
+                          samples / 2.0 - (y - y_mid) * scale,
+                          inv_depth,
+                          Normal(v),
+                          v.u,
+                          v.v};
     }
     const Vec3 p0 = Position(block.vertices[t.p0]);
     const Vec3 winding =
         Cross(Position(block.vertices[t.p1]) - p0, Position(block.vertices[t.p2]) - p0);
     const bool back_face = Dot(winding, camera.position - p0) < 0;
-    const Material material{Colour(block.diffuse), Colour(block.specular)};
-    raster.Draw(corners, back_face, [&](Vec3 normal, int x, int y) {
-      return Shade(material, normal, light, back_face && (x + y) / stripe % 2 == 0);
+    const std::size_t b = static_cast<std::size_t>(&block - file.blocks.data());
+    const Image* texture = b < textures.size() ? textures[b] : nullptr;
+    if (texture != nullptr && (texture->width <= 0 || texture->height <= 0)) texture = nullptr;
+    Material material{Colour(block.diffuse), Colour(block.specular)};
+    raster.Draw(corners, back_face, [&](const Interpolated& sample, int x, int y) {
+      if (texture != nullptr) material.diffuse = Sample(*texture, sample.u, sample.v);
+      return Shade(material, sample.normal, light, back_face && (x + y) / stripe % 2 == 0);
     });
   });
   return raster.Downsample(factor);

@@ -1,10 +1,11 @@
 // A software renderer for previews of BMF models: the model fitted to a
 // square frame, seen from a camera turned by yaw and raised by pitch, each
-// block in its diffuse colour lit by the stored vertex normals, with a
-// z-buffer and back faces striped red.
+// block in its diffuse colour or its texture lit by the stored vertex
+// normals, with a z-buffer and back faces striped red.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "torvik32c/bmf_reader.h"
@@ -33,4 +34,10 @@ struct Image {
 // Renders the file's triangles; triangles with an index outside their
 // block's vertex table are skipped.  The BMF axes are x to the right, y up
 // and z away from a viewer at yaw 0 and pitch 0.
-Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options = {});
+//
+// `textures` holds for each block the image it is drawn with, or null for
+// its diffuse colour (so do blocks past its end).  A texture takes the place
+// of the diffuse colour: sampled bilinearly at the vertices' u and v,
+// repeating beyond 0 to 1, with v = 0 at the image's bottom row.
+Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options = {},
+                    std::span<const Image* const> textures = {});

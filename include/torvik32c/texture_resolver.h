@@ -1,0 +1,75 @@
+// Finding the file a material's texture name stands for.
+//
+// Models store texture names the way their authoring tool saw them: upper
+// case 8.3 names ("ROOFTILE.JPG" for "roofTile.jpg"), long names cut to 8
+// characters ("WINDOWFR.JPG" for "windowframe_oak.jpg"), Windows short names
+// ("WINDOW~1.JPG"), DOS paths ("C:\3DSMAX\MAPS\WOOD.JPG", "maps\wood.jpg"),
+// with the maps in a folder beside the model.  ResolveTexture finds the file
+// such a name stands for.
+//
+// The search folders are the model's folder, then the extra folders in the
+// order given.  The usual subfolders of a search folder are, in this order,
+// "<model stem>_maps", "maps", "textures", "texture", "images" and "tex", in
+// any case.  Each search folder in turn is tried with these rules, in this
+// order; the first rule that finds any file in a folder is the one that
+// counts, and later folders are not searched:
+//
+//   path       the stored name, with '\' and '/' both separators and a drive
+//              letter dropped, relative to the folder;
+//   name       its last component alone in the folder;
+//   subfolder  the last component in the folder's usual subfolders;
+//   8.3        in the folder and its usual subfolders, with the same
+//              extension: a stored stem of exactly 8 characters matches a
+//              longer stem that starts with it, and a short name such as
+//              "WINDOW~1" matches stems that start with "WINDOW" (spaces in
+//              the stem ignored, as Windows drops them from short names);
+//   extension  in the same places, the same stem with another image
+//              extension: png, jpg, jpeg, tga, bmp, gif, tif.
+//
+// Every comparison ignores ASCII case.  When the counting rule finds several
+// files the name is ambiguous: the candidates are listed by place (the
+// folder itself, then its usual subfolders in the order above), and in one
+// place with a name exactly as stored first and the others in byte order of
+// their names.  The first candidate is the pick.  A file reached
+// twice (a search folder given twice, say) is listed once.
+//
+// Texture names come from untrusted files, so the search never leaves the
+// search folders: an absolute name or one with ".." is reduced to its other
+// components, and a symbolic link that leads outside every search folder is
+// not followed.  A folder that can't be read finds nothing.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "torvik32c/export.h"
+
+namespace torvik {
+
+enum class TextureRule { stored_path, last_component, subfolder, short_name, other_extension };
+
+// "path", "name", "subfolder", "8.3", "extension".
+TORVIK_API const char* TextureRuleName(TextureRule rule);
+
+struct TextureResolution {
+  std::string name;                               // as stored
+  std::optional<std::filesystem::path> path;      // the pick (the first candidate), or none
+  TextureRule rule = TextureRule::stored_path;    // the rule that found it, when path is set
+  std::vector<std::filesystem::path> candidates;  // every file the rule found, in order
+
+  bool found() const { return path.has_value(); }
+  bool ambiguous() const { return candidates.size() > 1; }
+};
+
+// Paths in the result are the search folders as given joined with the names
+// found on disk: relative when the folders are.  Never throws for a folder
+// or file that can't be read; only std::bad_alloc can escape.
+TORVIK_API TextureResolution
+ResolveTexture(std::string_view stored_name, const std::filesystem::path& model_file,
+               std::span<const std::filesystem::path> extra_folders = {});
+
+}  // namespace torvik

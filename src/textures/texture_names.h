@@ -1,0 +1,37 @@
+// Texture names taken apart and compared the way the resolver needs: stored
+// names split into path components, and file names on disk compared with
+// them, ignoring ASCII case.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torvik::textures {
+
+// The stored name's components: '\' and '/' both separate them, a leading
+// drive letter ("C:") is dropped, and empty, "." and ".." components are
+// left out, so the result never climbs out of the folder it is joined to.
+std::vector<std::string> NameComponents(std::string_view stored);
+
+// Equal but for ASCII case.
+bool SameName(std::string_view a, std::string_view b);
+// `text` begins with `prefix`, ignoring ASCII case.
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+
+// A file name's stem and extension: "wood.jpg" is "wood" and "jpg".  A name
+// with no dot, or whose only dot is its first character, has no extension.
+struct NameParts {
+  std::string_view stem, extension;
+};
+NameParts SplitName(std::string_view name);
+
+// `on_disk` is a longer file name that `stored` is an 8.3 form of, with the
+// same extension: "WINDOWFR.JPG" for "windowframe_oak.jpg", "WINDOW~1.JPG"
+// for "window frame.jpg".
+bool MatchesShortName(std::string_view stored, std::string_view on_disk);
+
+// `on_disk` has the stem of `stored` and another image extension.
+bool MatchesOtherExtension(std::string_view stored, std::string_view on_disk);
+
+}  // namespace torvik::textures

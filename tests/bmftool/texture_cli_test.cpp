@@ -1,0 +1,156 @@
+// Textures through bmftool: previews drawn with them, the right way up and
+// round; images it refuses; info and obj pointing at the files found.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "png_file.h"
+#include "shapes.h"
+#include "test_support.h"
+#include "texture_image.h"
+#include "tga_image.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::ToolRun;
+using testing_support::WriteFile;
+
+constexpr t3ds::Rgb kRed{230, 20, 20}, kGreen{20, 200, 20}, kBlue{20, 20, 230};
+
+// The top half red on the left and green on the right, the bottom half blue.
+t3ds::RgbImage Quadrants() {
+  t3ds::RgbImage image(8, 8, kBlue);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) image.at(x, y) = x < 4 ? kRed : kGreen;
+  return image;
+}
+
+class BmftoolTextures : public ::testing::Test {
+ protected:
+  // A square facing a viewer at yaw 0 and pitch 0, in the file's x-z plane,
+  // with the texture upright on it, named `texture`.
+  void WriteQuad(const std::string& texture) {
+    t3ds::Mesh quad = t3ds::Quad("Quad", {-1, 0, -1}, {1, 0, -1}, {1, 0, 1}, {-1, 0, 1});
+    t3ds::AssignAll(quad, "Paint");
+    const t3ds::Material paint{"Paint", {}, t3ds::Color{1, 1, 1}, {}, {}, false, texture};
+    WriteFile(dir.file("quad.bmf"), testing_support::Convert(t3ds::BuildFile({paint}, {quad})));
+  }
+  ToolRun Tool(const std::string& args) const {
+    return testing_support::RunCommand(std::string(TORVIK_BMFTOOL) + " " + args, dir);
+  }
+  // The preview goes where no texture search looks.
+  Image Preview(const std::string& args, ToolRun& run) const {
+    std::filesystem::create_directories(dir.file("out"));
+    run = Tool("png --size 64 --yaw 0 --pitch 0 -o " + dir.file("out/quad.png") + " " + args + " " +
+               dir.file("quad.bmf"));
+    return LoadTextureImage(dir.file("out/quad.png"));
+  }
+
+  TempDir dir;
+};
+
+bool Near(Rgb8 pixel, t3ds::Rgb colour) {
+  return std::abs(pixel.r - colour[0]) + std::abs(pixel.g - colour[1]) +
+             std::abs(pixel.b - colour[2]) <
+         150;  // lit, but clearly that colour
+}
+
+TEST_F(BmftoolTextures, PreviewShowsTheTextureUprightWithTheTopColourAtTheTop) {
+  WriteQuad("C:\\MAPS\\QUAD.TGA");
+  std::filesystem::create_directory(dir.file("maps"));
+  WriteFile(dir.file("maps/Quad.tga"), t3ds::TgaBytes(Quadrants()));
+  ToolRun run;
+  const Image image = Preview("", run);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(Near(image.At(20, 20), kRed));
+  EXPECT_TRUE(Near(image.At(44, 20), kGreen));
+  EXPECT_TRUE(Near(image.At(20, 44), kBlue));
+  EXPECT_TRUE(Near(image.At(44, 44), kBlue));
+
+  // Without textures, or with the texture gone: the diffuse white, and a word why.
+  const Image flat = Preview("--no-textures", run);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(flat.At(20, 20), flat.At(20, 44));
+  std::filesystem::rename(dir.file("maps"), dir.file("elsewhere"));
+  const Image missing = Preview("", run);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "bmftool: " + dir.file("quad.bmf") +
+                         ": texture \"C:\\\\MAPS\\\\QUAD.TGA\" not found, drawn in its diffuse "
+                         "colour\n");
+  EXPECT_EQ(missing.pixels, flat.pixels);
+  // ...unless a texture folder says where it is.
+  const Image found = Preview("--texture-path " + dir.file("elsewhere"), run);
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(Near(found.At(20, 20), kRed));
+}
+
+TEST_F(BmftoolTextures, BrokenAndOversizedImagesAreRefusedWithAMessage) {
+  // A PNG cut short after its header, and bytes that are no image at all.
+  WriteQuad("QUAD.PNG");
+  Image picture;
+  picture.width = picture.height = 64;
+  picture.pixels.assign(64 * 64, Rgb8{1, 2, 3});
+  WritePng(dir.file("QUAD.PNG"), picture);
+  std::filesystem::resize_file(dir.file("QUAD.PNG"), 60);
+  ToolRun run;
+  Image image = Preview("", run);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find(dir.file("QUAD.PNG") + ": damaged image"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("drawn in its diffuse colour"), std::string::npos);
+  WriteFile(dir.file("QUAD.PNG"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+  image = Preview("", run);
+  EXPECT_NE(run.err.find(dir.file("QUAD.PNG") + ": not an image"), std::string::npos) << run.err;
+
+  // A header that claims 40000 x 40000 pixels: refused before any decoding.
+  t3ds::RgbImage tiny(1, 1);
+  std::vector<std::uint8_t> huge = t3ds::TgaBytes(tiny);
+  huge[12] = huge[14] = 0x40;
+  huge[13] = huge[15] = 0x9C;
+  WriteQuad("HUGE.TGA");
+  WriteFile(dir.file("huge.tga"), huge);
+  image = Preview("", run);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("image of 40000 x 40000 pixels is larger than 64 megapixels"),
+            std::string::npos)
+      << run.err;
+  EXPECT_THROW(LoadTextureImage(dir.file("huge.tga")), std::runtime_error);
+}
+
+TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
+  WriteQuad("C:\\MAPS\\QUAD.TGA");
+  std::filesystem::create_directories(dir.file("quad_maps"));
+  WriteFile(dir.file("quad_maps/Quad.tga"), t3ds::TgaBytes(Quadrants()));
+  const ToolRun text = Tool("info " + dir.file("quad.bmf"));
+  EXPECT_NE(text.out.find("block 0: texture \"C:\\\\MAPS\\\\QUAD.TGA\", " +
+                          dir.file("quad_maps/Quad.tga") + " (subfolder)\n"),
+            std::string::npos)
+      << text.out;
+  const ToolRun json = Tool("info --json " + dir.file("quad.bmf"));
+  EXPECT_NE(json.out.find("\"texture_file\":{\"name\":\"C:\\\\MAPS\\\\QUAD.TGA\",\"path\":\"" +
+                          dir.file("quad_maps/Quad.tga") +
+                          "\",\"rule\":\"subfolder\",\"candidates\":[]}"),
+            std::string::npos)
+      << json.out;
+
+  std::filesystem::create_directories(dir.file("export"));
+  EXPECT_EQ(Tool("obj -o " + dir.file("export/quad.obj") + " " + dir.file("quad.bmf")).status, 0);
+  const std::vector<std::uint8_t> mtl = ReadFile(dir.file("export/quad.mtl"));
+  EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("map_Kd ../quad_maps/Quad.tga\n"),
+            std::string::npos);
+
+  // Not found: the stored name, and info says so.
+  std::filesystem::remove_all(dir.file("quad_maps"));
+  EXPECT_NE(Tool("info " + dir.file("quad.bmf")).out.find("QUAD.TGA\", not found\n"),
+            std::string::npos);
+  EXPECT_NE(Tool("info --json " + dir.file("quad.bmf")).out.find("\"path\":null,\"rule\":null"),
+            std::string::npos);
+  Tool("obj -o " + dir.file("export/quad.obj") + " " + dir.file("quad.bmf"));
+  const std::vector<std::uint8_t> stored = ReadFile(dir.file("export/quad.mtl"));
+  EXPECT_NE(std::string(stored.begin(), stored.end()).find("map_Kd C:\\MAPS\\QUAD.TGA\n"),
+            std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "texture_report.h"
+
+#include <algorithm>
+
+#include "json_string.h"
+
+std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& names) {
+  std::vector<std::string> distinct;
+  for (const std::string& name : names)
+    if (!name.empty() && std::find(distinct.begin(), distinct.end(), name) == distinct.end())
+      distinct.push_back(name);
+  return distinct;
+}
+
+std::vector<torvik::TextureResolution> ResolveTextures(
+    const std::vector<std::string>& names, const std::filesystem::path& model_file,
+    std::span<const std::filesystem::path> extra_folders) {
+  std::vector<torvik::TextureResolution> textures;
+  for (const std::string& name : names)
+    textures.push_back(torvik::ResolveTexture(name, model_file, extra_folders));
+  return textures;
+}
+
+std::size_t FoundCount(const std::vector<torvik::TextureResolution>& textures) {
+  return static_cast<std::size_t>(
+      std::count_if(textures.begin(), textures.end(),
+                    [](const torvik::TextureResolution& t) { return t.found(); }));
+}
+
+std::string TextureJson(const torvik::TextureResolution& texture) {
+  std::string json = "{\"name\":" + JsonString(texture.name) + ",\"path\":";
+  json += texture.found() ? JsonString(texture.path->string()) : "null";
+  json += ",\"rule\":";
+  json += texture.found() ? JsonString(torvik::TextureRuleName(texture.rule)) : "null";
+  json += ",\"candidates\":[";
+  if (texture.ambiguous()) {
+    for (std::size_t i = 0; i < texture.candidates.size(); ++i) {
+      if (i != 0) json += ',';
+      json += JsonString(texture.candidates[i].string());
+    }
+  }
+  return json + "]}";
+}
+
+std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures,
+                         const std::vector<bool>* copied) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < textures.size(); ++i) {
+    if (i != 0) json += ',';
+    json += TextureJson(textures[i]);
+    if (copied != nullptr && i < copied->size()) {
+      json.pop_back();
+      json += std::string(",\"copied\":") + ((*copied)[i] ? "true" : "false") + "}";
+    }
+  }
+  return json + "]";
+}
+
+std::string TextureProblem(const torvik::TextureResolution& texture) {
+  const std::string name = "texture " + JsonString(texture.name);
+  if (!texture.found()) return name + " not found";
+  if (!texture.ambiguous()) return "";
+  std::string text = name + " is ambiguous: ";
+  for (std::size_t i = 0; i < texture.candidates.size(); ++i) {
+    if (i != 0) text += ", ";
+    text += texture.candidates[i].string();
+  }
+  return text + " (using " + texture.path->string() + ")";
+}
+
+std::string TextureOutcome(const torvik::TextureResolution& texture) {
+  if (!texture.found()) return "not found";
+  std::string text = texture.path->string() + " (" + torvik::TextureRuleName(texture.rule);
+  if (texture.ambiguous()) text += ", " + std::to_string(texture.candidates.size()) + " candidates";
+  return text + ")";
+}

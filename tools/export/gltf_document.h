@@ -1,0 +1,25 @@
+// The glTF document of a BMF model and its binary buffer, before they are
+// packed into files (gltf_export.h says what they hold).
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "gltf_export.h"
+
+struct GltfDocument {
+  nlohmann::ordered_json json;       // its one buffer, if any, without a uri
+  std::vector<std::uint8_t> binary;  // that buffer, a multiple of 4 bytes long
+  std::vector<std::string> warnings;
+};
+
+GltfDocument BuildGltf(const torvik::BmfFile& file, const GltfOptions& options = {});
+
+// The JSON as text, with invalid UTF-8 in names replaced.
+std::string GltfJsonText(const nlohmann::ordered_json& json, int indent = -1);
+
+// The document packed as one binary glTF (GLB) stream.  Throws
+// std::runtime_error when it would exceed the 4 GiB that GLB can hold.
+std::vector<std::uint8_t> GlbBytes(const GltfDocument& document);

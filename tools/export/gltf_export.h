@@ -1,0 +1,59 @@
+// glTF 2.0 export of BMF models.
+//
+// The model becomes one mesh on one node; each block with triangles becomes
+// one primitive of it (POSITION, NORMAL, 16-bit indices, and TEXCOORD_0 when
+// the block names a texture) with a material of its own; triangles with an
+// index outside their block are left out.  Positions, normals and windings
+// are those of the model as authored (export_conventions.h): a 3DS file's
+// (x, y, z) is (x, z, -y) here, bit for bit.  Normals are scaled to unit
+// length, as glTF requires; a zero normal (such as two-sided faces leave)
+// takes the normal of the first triangle that uses the vertex.  Texture
+// coordinates have v flipped to glTF's top-left origin.
+//
+// Materials: pbrMetallicRoughness with metallic 0; baseColorFactor the
+// diffuse colour (white when a texture is embedded, since a 3DS texture map
+// takes the place of the diffuse colour rather than tinting it) with the
+// opacity of OpacityOf as alpha, and alphaMode BLEND when that is below 1;
+// roughness 1 - s / 2, where s is the mean of the specular colour's
+// components in [0, 1]: a material without highlights is fully rough, a
+// white specular colour gives 0.5.  Colours are clamped to [0, 1].
+//
+// Textures: `find_texture` tells where the file of a stored texture name
+// is.  The image is embedded (embedded_image.h) and sampled with REPEAT
+// wrapping; a texture that is not found, or not readable as an image, leaves
+// its block untextured with a warning.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "torvik32c/bmf_reader.h"
+
+// Where the file of a block's stored texture name is, if anywhere.
+using TextureFinder =
+    std::function<std::optional<std::filesystem::path>(const std::string& stored_name)>;
+
+struct GltfOptions {
+  TextureFinder find_texture;  // none: no block is textured
+  // Warn of a texture that is not found (a caller that has warned of it
+  // already leaves this out).
+  bool report_missing = true;
+};
+
+// The files WriteGltf writes for `path`: `path` itself, and for a name
+// ending in ".gltf" (in any case) the ".bin" beside it.
+std::vector<std::string> GltfFiles(const std::string& path);
+
+// Whether this build can write glTF (the cross build for Windows can't).
+bool GltfAvailable();
+
+// Writes the model to `path`: a self-contained binary glTF (.glb), or, when
+// `path` ends in ".gltf", the JSON with its binary data in a file beside it
+// whose name ends in ".bin" instead.  Returns the warnings, one sentence
+// each.  Throws std::runtime_error saying why when a file can't be written;
+// no partial file is left behind then.
+std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
+                                   const GltfOptions& options = {});

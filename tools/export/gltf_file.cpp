@@ -1,0 +1,64 @@
+// WriteGltf: the document packed into a .glb, or a .gltf and its .bin.
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+
+#include "gltf_document.h"
+#include "torvik32c/bmf.h"
+
+namespace {
+
+// A file name as a relative URI: everything but the unreserved characters
+// percent-encoded.
+std::string UriOf(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string uri;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+        (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' || c == '~') {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kHex[byte >> 4];
+      uri += kHex[byte & 15];
+    }
+  }
+  return uri;
+}
+
+void WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+  torvik::WriteFileReplacing(path, bytes);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  WriteBytes(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+}  // namespace
+
+bool GltfAvailable() { return true; }
+
+std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
+                                   const GltfOptions& options) {
+  GltfDocument document = BuildGltf(file, options);
+  const std::vector<std::string> files = GltfFiles(path);
+  if (files.size() == 1) {
+    WriteBytes(path, GlbBytes(document));
+    return std::move(document.warnings);
+  }
+  std::string bin_path;
+  if (!document.binary.empty()) {
+    bin_path = files[1];
+    document.json["buffers"][0]["uri"] = UriOf(std::filesystem::path(bin_path).filename().string());
+    WriteBytes(bin_path, document.binary);
+  }
+  try {
+    WriteText(path, GltfJsonText(document.json, 2) + "\n");
+  } catch (...) {
+    if (!bin_path.empty()) std::remove(bin_path.c_str());
+    throw;
+  }
+  return std::move(document.warnings);
+}

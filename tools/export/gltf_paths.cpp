@@ -1,0 +1,15 @@
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "gltf_export.h"
+
+std::vector<std::string> GltfFiles(const std::string& path) {
+  const std::string extension = std::filesystem::path(path).extension().string();
+  const bool gltf = extension.size() == 5 &&
+                    std::equal(extension.begin(), extension.end(), ".gltf", [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) == b;
+                    });
+  if (!gltf) return {path};
+  return {path, path.substr(0, path.size() - extension.size()) + ".bin"};
+}

@@ -1,0 +1,12 @@
+// WriteGltf for builds without nlohmann-json and stb (the cross build for
+// Windows): every export fails with a message that says so.
+#include <stdexcept>
+
+#include "gltf_export.h"
+
+bool GltfAvailable() { return false; }
+
+std::vector<std::string> WriteGltf(const torvik::BmfFile&, const std::string&, const GltfOptions&) {
+  throw std::runtime_error(
+      "this build writes no glTF files: nlohmann-json or stb was not found when it was built");
+}

@@ -1,0 +1,18 @@
+// Where the exports look for the image files that blocks name.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "gltf_export.h"
+#include "torvik32c/texture_resolver.h"
+
+// Finds a stored texture name as torvik::ResolveTexture does: in the folder
+// of `model_file` (the BMF or 3DS file it came with) and its usual
+// subfolders, then in `extra_folders` in order; of several candidates, the
+// resolver's pick.
+TextureFinder TexturesBeside(const std::filesystem::path& model_file,
+                             std::vector<std::filesystem::path> extra_folders = {});
+
+// Finds a stored texture name among names resolved already.
+TextureFinder ResolvedTextures(std::vector<torvik::TextureResolution> textures);
