@@ -5,7 +5,10 @@
 // so all of them see the same machine; the table gives medians and the
 // ratios to ours, and the floors that the converter is held against.
 //
-//   torvik_e2e [--reps N] [--out DIR] FILE.3ds...
+//   torvik_e2e [--reps N] [--out DIR] [--before PROGRAM] FILE.3ds...
+//
+// 3ds2bmf also runs with --threads 1, and PROGRAM (an earlier 3ds2bmf) when
+// given, so the table shows what the second core and the changes since gain.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,12 +39,17 @@ struct Program {
 // In turn order; the copy of our output needs the output of the run before.
 enum { kStart, kCatInput, kOurs, kCopyOutput };
 
-std::vector<Program> Programs(const std::string& input, const std::string& out) {
+std::vector<Program> Programs(const std::string& input, const std::string& out,
+                              const std::string& before) {
   std::vector<Program> programs;
   programs.push_back({"true (process start)", {"/bin/true"}});
   programs.push_back({"cat input", {"/bin/cat", input}});
   programs.push_back({"3ds2bmf", {TORVIK_3DS2BMF, "-q", input, "-o", out + ".bmf"}});
   programs.push_back({"cat output > file", {"/bin/cat", out + ".bmf"}, out + ".copy"});
+  programs.push_back(
+      {"3ds2bmf --threads 1", {TORVIK_3DS2BMF, "--threads", "1", "-q", input, "-o", out + ".one"}});
+  if (!before.empty())
+    programs.push_back({"3ds2bmf before", {before, "-q", input, "-o", out + ".before"}});
   if (std::string(PEER_LIB3DS).size() > 0)
     programs.push_back({"lib3ds", {PEER_LIB3DS, input, out + ".lib3ds"}});
   if (std::string(PEER_ASSIMP).size() > 0)
@@ -81,7 +89,7 @@ int main(int argc, char** argv) {
   for (const std::string& input : inputs) {
     const std::string name = std::filesystem::path(input).stem().string();
     const std::string out = (std::filesystem::path(out_dir) / (name + ".e2e")).string();
-    std::vector<Program> programs = Programs(input, out);
+    std::vector<Program> programs = Programs(input, out, arguments.before);
     for (Program& program : programs)  // warm the caches
       bench::RunProcess(program.argv, program.stdout_path);
     for (int r = 0; r < reps; ++r) {
@@ -142,7 +150,7 @@ int main(int argc, char** argv) {
                   acos_seconds * 1e3, two_cores * 1e3, ours / one_core, ours / two_cores,
                   cpu(kOurs) / one_core);
     floors.push_back(line);
-    for (const char* suffix : {".bmf", ".copy", ".lib3ds", ".assimp"})
+    for (const char* suffix : {".bmf", ".copy", ".one", ".before", ".lib3ds", ".assimp"})
       std::filesystem::remove(out + suffix);
   }
   std::printf("\n");

@@ -150,11 +150,14 @@ BenchArguments ParseBenchArguments(int argc, char** argv, const char* program) {
       arguments.reps = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--out" && i + 1 < argc)
       arguments.out_dir = argv[++i];
+    else if (arg == "--before" && i + 1 < argc)
+      arguments.before = argv[++i];
     else
       arguments.inputs.push_back(arg);
   }
   if (arguments.inputs.empty()) {
-    std::fprintf(stderr, "usage: %s [--reps N] [--out DIR] FILE.3ds...\n", program);
+    std::fprintf(stderr, "usage: %s [--reps N] [--out DIR] [--before PROGRAM] FILE.3ds...\n",
+                 program);
     std::exit(2);
   }
   return arguments;

@@ -48,10 +48,13 @@ ChildRun RunInChild(std::size_t count, Work&& work);
 
 double Median(std::vector<double> values);
 
-// The command line both benchmarks take: [--reps N] [--out DIR] FILE.3ds...
+// The command line both benchmarks take:
+//   [--reps N] [--out DIR] [--before PROGRAM] FILE.3ds...
 struct BenchArguments {
   int reps = 5;
   std::string out_dir;  // default: the temporary directory
+  // Another 3ds2bmf (an earlier build) to run beside this one; end to end only.
+  std::string before;
   std::vector<std::string> inputs;
 };
 // Exits with a usage message naming `program` when no input is given.

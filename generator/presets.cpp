@@ -117,6 +117,7 @@ std::vector<std::uint8_t> BuildPreset(std::string_view name) {
   if (name == "large") return Build({64, 125, 125, 16, 4, 1});
   if (name == "manymat") return Build({5000, 10, 8, 5000, 4, 4});
   if (name == "bigmat") return Build({40, 30000, 0, 1, 0, 1, true});
+  if (name == "xlarge") return Build({64, 181, 181, 16, 4, 1});
   throw std::invalid_argument("unknown preset '" + std::string(name) + "'");
 }
 

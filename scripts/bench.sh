@@ -7,8 +7,9 @@
 #
 #   scripts/bench.sh [--reps N] [--no-install] [INPUT...]
 #
-# INPUT is a preset name (small medium large manymat bigmat), "sample", or a
-# path to a .3ds file; by default all of them.  --no-install skips
+# INPUT is a preset name (small medium large manymat bigmat), xlarge (twice
+# large's faces), "sample", or a path to a .3ds file; by default all but
+# xlarge.  --no-install skips
 # scripts/setup-bench.sh (the peers and hyperfine are then used only when
 # already installed).  The machine should be otherwise idle: check `uptime`.
 set -euo pipefail
@@ -40,7 +41,7 @@ large=""
 for input in "${inputs[@]}"; do
   case "$input" in
     sample) files+=(samples/sample.3ds) ;;
-    small|medium|large|manymat|bigmat)
+    small|medium|large|manymat|bigmat|xlarge)
       # Made again when the generator is newer than the file.
       if [ ! -f "$data/$input.3ds" ] || [ "$bin/generator/make_preset" -nt "$data/$input.3ds" ]; then
         "$bin/generator/make_preset" "$input" "$data/$input.3ds"

@@ -111,6 +111,10 @@ struct ConvertOptions {
   // conversion: it is checked between stages, and the conversion then throws
   // Cancelled.
   const std::atomic<bool>* cancel = nullptr;
+  // The most threads the conversion runs at once; 0 means the machine's
+  // cores.  Small models use one thread whatever is allowed, and the result
+  // is the same for any number.
+  std::size_t threads = 0;
 };
 
 // What a conversion did, for reports.

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -113,14 +114,19 @@ class Model {
   void ReserveVertices(std::size_t count);
   void ReserveTriangles(std::size_t material, std::size_t count);
 
-  // The triangle queue: QueuePolygon only stores the corners (and, for a
-  // model finished by smoothing groups, the triangle's mask), and
+  // The triangle queue: QueuePolygons only stores the corners (and, for a
+  // model finished by smoothing groups, the triangles' masks: one each, or
+  // none), and
   // AddQueuedPolygons then computes the face normals on all cores and drops
   // the degenerate triangles.  The tables end up exactly as if every
   // triangle had been added by OutGLAddPolygon in queue order.
-  void QueuePolygon(TRIANGLE tri, std::size_t material);
-  void QueuePolygon(TRIANGLE tri, std::size_t material, dword smoothing_mask);
-  void AddQueuedPolygons();
+  void QueuePolygons(std::span<const TRIANGLE> triangles, std::size_t material,
+                     std::span<const dword> masks);
+  // `thread_budget`: the most threads to use, 0 for the machine's cores.
+  void AddQueuedPolygons(std::size_t thread_budget);
+
+  // OutGLFinishModel on at most `thread_budget` threads (0: the cores).
+  void FinishModelWithin(std::size_t thread_budget);
 
   void CheckCorners(TRIANGLE tri) const;
   bool MakeSurface(TRIANGLE tri, SURFACE& surface);

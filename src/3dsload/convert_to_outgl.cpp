@@ -76,6 +76,15 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
     model.ReserveTriangles(i, triangles_per_material[i]);
 
   dword current = 0;
+  // One face-material group's triangles and masks, sized at once for the
+  // most a group lists (its count is 16-bit): grown step by step, they would
+  // end up above the meshes in the heap and keep the memory of the meshes
+  // released below them from going back to the system.
+  constexpr std::size_t kMostFacesInAGroup = 0xFFFF;
+  std::vector<TRIANGLE> triangles;
+  std::vector<dword> masks;
+  triangles.reserve(kMostFacesInAGroup);
+  if (options.smoothing_groups) masks.reserve(kMostFacesInAGroup);
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
     StopIfCancelled(options.cancel);
     H3dsMeshObj& mesh = scene.meshobjlist[m];
@@ -90,28 +99,27 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
       model.OutGLAddVertex(vertex);
     }
     for (std::size_t b = 0; b < mesh.bindings.size(); ++b) {
-      const std::size_t material = binding_material[m][b];
+      triangles.clear();
+      masks.clear();
       for (const uword face_index : mesh.bindings[b].faces) {
         const H3dsFace& face = mesh.facelist[face_index];
         // The winding is reversed along with the change of axes.
-        const TRIANGLE tri{face.p0 + current, face.p2 + current, face.p1 + current};
+        triangles.push_back(TRIANGLE{face.p0 + current, face.p2 + current, face.p1 + current});
         if (options.smoothing_groups)
-          model.QueuePolygon(tri, material,
-                             mesh.smoothing.empty() ? kOneGroup : mesh.smoothing[face_index]);
-        else
-          model.QueuePolygon(tri, material);
+          masks.push_back(mesh.smoothing.empty() ? kOneGroup : mesh.smoothing[face_index]);
       }
+      model.QueuePolygons(triangles, binding_material[m][b], masks);
     }
     current += static_cast<dword>(mesh.vertlist.size());
     if (release_meshes) mesh = H3dsMeshObj();
   }
   StopIfCancelled(options.cancel);
-  model.AddQueuedPolygons();
+  model.AddQueuedPolygons(options.threads);
   StopIfCancelled(options.cancel);
   if (options.smoothing_groups)
     model.OutGLFinishModelBySmoothingGroups();
   else
-    model.OutGLFinishModel();
+    model.FinishModelWithin(options.threads);
   if (stats != nullptr) {
     stats->default_material_added = add_default;
     stats->degenerate_dropped = model.DegenerateDropped();

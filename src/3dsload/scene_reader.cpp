@@ -1,4 +1,5 @@
 // The walk from the main chunk down to object blocks and material blocks.
+#include "base/file_bytes_uninitialised.h"
 #include "chunk_reader.h"
 
 namespace torvik {
@@ -16,7 +17,7 @@ H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options)
 }
 
 H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options) {
-  const std::vector<byte> bytes = ReadFileBytes(path);
+  const UninitialisedBytes bytes = ReadFileBytesUninitialised(path);
   return HRead3dsScene(bytes, options);
 }
 

@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 
+#include "file_bytes_uninitialised.h"
 #include "large_tables.h"
 #include "torvik32c/errors.h"
 
@@ -49,9 +50,8 @@ struct FileCloser {
   throw IoError(kind, path, message);
 }
 
-}  // namespace
-
-std::vector<byte> ReadFileBytes(const std::string& path) {
+template <class Bytes>
+Bytes ReadInto(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) Fail(Error::Kind::cannot_open, path, "can't open", errno);
   if (TORVIK_FSEEK(file.get(), 0, SEEK_END) != 0)
@@ -68,7 +68,7 @@ std::vector<byte> ReadFileBytes(const std::string& path) {
     expected = static_cast<std::uint64_t>(size) < kMaxReadable ? static_cast<std::size_t>(size)
                                                                : kMaxReadable;
 
-  std::vector<byte> bytes;
+  Bytes bytes;
   ResizeLarge(bytes, expected);
   std::size_t filled = std::fread(bytes.data(), 1, expected, file.get());
   int next = 0;
@@ -82,6 +82,16 @@ std::vector<byte> ReadFileBytes(const std::string& path) {
   if (std::ferror(file.get())) Fail(Error::Kind::read_failed, path, "error reading", errno);
   bytes.resize(filled);
   return bytes;
+}
+
+}  // namespace
+
+std::vector<byte> ReadFileBytes(const std::string& path) {
+  return ReadInto<std::vector<byte>>(path);
+}
+
+UninitialisedBytes ReadFileBytesUninitialised(const std::string& path) {
+  return ReadInto<UninitialisedBytes>(path);
 }
 
 }  // namespace torvik

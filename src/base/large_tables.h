@@ -29,16 +29,16 @@ inline void AdviseHugePages(void* data, std::size_t bytes) {
 }
 
 // reserve() for a table that may be large.
-template <class T>
-void ReserveLarge(std::vector<T>& table, std::size_t count) {
+template <class T, class Allocator>
+void ReserveLarge(std::vector<T, Allocator>& table, std::size_t count) {
   if (count <= table.capacity()) return;
   table.reserve(count);
   AdviseHugePages(table.data() + table.size(), (table.capacity() - table.size()) * sizeof(T));
 }
 
 // resize() for a table that may be large.
-template <class T>
-void ResizeLarge(std::vector<T>& table, std::size_t count) {
+template <class T, class Allocator>
+void ResizeLarge(std::vector<T, Allocator>& table, std::size_t count) {
   ReserveLarge(table, count);
   table.resize(count);
 }

@@ -56,11 +56,13 @@ inline std::size_t HardwareThreads() {
 }
 
 // The threads to share `items` among when a thread pays off only from
-// `items_per_thread` items on: at most the machine's cores, and at most 16.
-inline std::size_t ThreadsFor(std::size_t items, std::size_t items_per_thread) {
+// `items_per_thread` items on: at most `budget` (0: the machine's cores),
+// and at most 16.
+inline std::size_t ThreadsFor(std::size_t items, std::size_t items_per_thread,
+                              std::size_t budget = 0) {
   constexpr std::size_t kMaxThreads = 16;
-  return std::min(
-      {HardwareThreads(), kMaxThreads, std::max<std::size_t>(1, items / items_per_thread)});
+  return std::min({budget != 0 ? budget : HardwareThreads(), kMaxThreads,
+                   std::max<std::size_t>(1, items / items_per_thread)});
 }
 
 }  // namespace torvik

@@ -14,6 +14,8 @@
 #include <iterator>
 #include <limits>
 
+#include "asin_polynomial.h"
+
 namespace torvik {
 
 namespace {
@@ -56,34 +58,9 @@ Double2 Multiply(Double2 a, Double2 b) {
   return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
 }
 
-constexpr Double2 kPi = {0x1.921fb54442d18p+1, 0x1.1a62633145c07p-53};
-constexpr Double2 kHalfPi = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54};
+constexpr Double2 kPi = {kPiHigh, 0x1.1a62633145c07p-53};
+constexpr Double2 kHalfPi = {kHalfPiHigh, 0x1.1a62633145c07p-54};
 constexpr double kHalfPiTail = -0x1.f1976b7ed8fbcp-110;
-
-// asin(z) = z * sum of kAsin[k] z^(2k) for |z| <= 1/2: a Chebyshev fit of
-// asin(sqrt(w)) / sqrt(w) on [0, 1/4], within 2^-55 of it.
-constexpr double kAsin[] = {
-    0x1.0000000000000p+0, 0x1.55555555552e8p-3, 0x1.3333333376f72p-4, 0x1.6db6db3f6ab67p-5,
-    0x1.f1c72cd28e80ep-6, 0x1.6e89eb5d53be8p-6, 0x1.1c6c3174d2c6cp-6, 0x1.c6fa80ecbc528p-7,
-    0x1.8eca859efd756p-7, 0x1.abe782937810cp-8, 0x1.3fb56afe1f551p-6, -0x1.0936d81a7fa7ap-6,
-    0x1.0528696a694a6p-5,
-};
-
-// The even and the odd terms of the sum in z^2 are summed apart, which
-// halves the chain of dependent operations.
-double AsinOfSmall(double z) {
-  const double w = z * z;
-  const double w2 = w * w;
-  constexpr int kLast = static_cast<int>(std::size(kAsin)) - 1;
-  static_assert(kLast % 2 == 0);
-  double even = kAsin[kLast], odd = kAsin[kLast - 1];
-  for (int k = kLast - 2; k >= 2; k -= 2) {
-    even = even * w2 + kAsin[k];
-    odd = odd * w2 + kAsin[k - 1];
-  }
-  even = even * w2 + kAsin[0];
-  return z * (even + w * odd);
-}
 
 // sin(v) = v * sum of kSin[k] v^(2k), with kSin[k] = (-1)^k / (2k+1)!.  For
 // |v| <= pi/6 the terms from k = 7 on are below 2^-53 of the sum and are

@@ -2,6 +2,7 @@
 // normal depends on nothing but its corners, so the work splits freely; the
 // degenerate triangles are then dropped in order, one pass per material.
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "base/parallel_ranges.h"
@@ -24,7 +25,7 @@ constexpr std::size_t kTrianglesPerThread = 200000;
 
 }  // namespace
 
-void Model::AddQueuedPolygons() {
+void Model::AddQueuedPolygons(std::size_t thread_budget) {
   std::vector<QueuedRange> ranges;
   std::size_t total = 0;
   for (std::size_t m = 0; m < queued_from_.size(); ++m) {
@@ -36,7 +37,8 @@ void Model::AddQueuedPolygons() {
   queued_from_.clear();
   if (total == 0) return;
 
-  std::vector<unsigned char> keep(total);
+  // Every entry is written below: no zero-fill.
+  const std::unique_ptr<unsigned char[]> keep(new unsigned char[total]);
   auto compute = [&](std::size_t first, std::size_t last) {
     auto range = std::upper_bound(ranges.begin(), ranges.end(), first,
                                   [](std::size_t i, const QueuedRange& r) { return i < r.first; }) -
@@ -50,7 +52,7 @@ void Model::AddQueuedPolygons() {
         range->material->TriangleIndexList[entry + 1] = ReversedSurface(vertex_list_, surface);
     }
   };
-  ParallelRanges(total, ThreadsFor(total, kTrianglesPerThread), compute);
+  ParallelRanges(total, ThreadsFor(total, kTrianglesPerThread, thread_budget), compute);
 
   for (std::size_t r = 0; r < ranges.size(); ++r) {
     std::vector<SURFACE>& triangles = ranges[r].material->TriangleIndexList;
@@ -63,6 +65,10 @@ void Model::AddQueuedPolygons() {
       const std::size_t in = ranges[r].from + (i - ranges[r].first) * step;
       if (!keep[i]) {
         ++degenerate_dropped_;
+        continue;
+      }
+      if (out == in) {  // nothing dropped yet: the entries stay where they are
+        out += step;
         continue;
       }
       for (std::size_t k = 0; k < step; ++k, ++out) {

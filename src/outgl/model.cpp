@@ -61,23 +61,33 @@ void Model::StoreSurface(const SURFACE& surface, std::size_t material) {
     list.TriangleIndexList.push_back(ReversedSurface(vertex_list_, surface));
 }
 
-void Model::QueuePolygon(TRIANGLE tri, std::size_t material) {
-  CheckCorners(tri);
+void Model::QueuePolygons(std::span<const TRIANGLE> triangles, std::size_t material,
+                          std::span<const dword> masks) {
+  for (const TRIANGLE& tri : triangles) CheckCorners(tri);
   if (material >= poly_list_.size())
     throw UnknownMaterial("a triangle names material " + std::to_string(material) + " of " +
                           std::to_string(poly_list_.size()));
+  if (!masks.empty() && masks.size() != triangles.size())
+    throw Error(Error::Kind::invalid_model, "smoothing groups for some triangles only");
   for (std::size_t m = queued_from_.size(); m < poly_list_.size(); ++m)
     queued_from_.push_back(poly_list_[m].TriangleIndexList.size());
   POLYGONLIST& list = poly_list_[material];
-  list.TriangleIndexList.push_back(SURFACE{tri.p0, tri.p1, tri.p2, 0, 0, 0});
-  if (list.doublesided != 0)
-    list.TriangleIndexList.push_back(SURFACE{tri.p0, tri.p2, tri.p1, 0, 0, 0});
-}
-
-void Model::QueuePolygon(TRIANGLE tri, std::size_t material, dword smoothing_mask) {
-  QueuePolygon(tri, material);
-  POLYGONLIST& list = poly_list_[material];
-  list.SmoothingGroups.resize(list.NumTriangles(), smoothing_mask);
+  std::vector<SURFACE>& table = list.TriangleIndexList;
+  if (list.doublesided != 0) {
+    for (const TRIANGLE& tri : triangles) {
+      table.push_back(SURFACE{tri.p0, tri.p1, tri.p2, 0, 0, 0});
+      table.push_back(SURFACE{tri.p0, tri.p2, tri.p1, 0, 0, 0});
+    }
+  } else {
+    for (const TRIANGLE& tri : triangles) table.push_back(SURFACE{tri.p0, tri.p1, tri.p2, 0, 0, 0});
+  }
+  if (masks.empty()) return;
+  // Each triangle's entries (the original and any reversed copy) take its mask.
+  std::vector<dword>& groups = list.SmoothingGroups;
+  const std::size_t step = list.doublesided != 0 ? 2 : 1;
+  const std::size_t first = table.size() - step * triangles.size();
+  if (groups.size() < first) groups.resize(first, masks.front());
+  for (const dword mask : masks) groups.insert(groups.end(), step, mask);
 }
 
 void Model::ReserveVertices(std::size_t count) { ReserveLarge(vertex_list_, count); }

@@ -3,10 +3,9 @@
 // smooth normals and the normals by smoothing groups, which must round alike.
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 
-#include "acos.h"
+#include "corner_weights.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
@@ -14,16 +13,6 @@ namespace torvik {
 inline float32 Round(double value) { return static_cast<float32>(value); }
 
 inline bool IsNonZeroNumber(float32 value) { return value != 0.0f && !std::isnan(value); }
-
-// The weight of a corner whose two sides are a and b and whose opposite
-// side is c: the arc cosine of the negated cosine of the corner, that is pi
-// minus the corner's angle.  Rounding on a sliver can push the quotient just
-// outside [-1, 1].
-inline float32 CornerWeight(double a, double b, double c) {
-  const double result = ((c * c - a * a) - b * b) / ((2 * a) * b);
-  if (std::isnan(result)) return 0.0f;
-  return AcosToFloat(std::clamp(result, -1.0, 1.0));  // float32(Acos(...))
-}
 
 struct Accumulator {
   float32 nx = 0, ny = 0, nz = 0, TotalAngles = 0;

@@ -91,6 +91,8 @@ void Model::OutGLFinishModelBySmoothingGroups() {
   // added last comes first, as in the smooth normals.
   std::vector<Corner> corners(offsets[count]);
   std::vector<std::size_t> next(offsets.begin() + 1, offsets.end());
+  auto store = [](Corner* corner, float32 weight) { corner->weight = weight; };
+  CornerBatch<Corner*, decltype(store)> weights(store);
   originals([&](std::size_t m, std::size_t t) {
     const SURFACE& s = poly_list_[m].TriangleIndexList[t];
     const dword mask = poly_list_[m].SmoothingGroups[t];
@@ -98,10 +100,17 @@ void Model::OutGLFinishModelBySmoothingGroups() {
     const double d02 = distance(vertex_list_[s.p0], vertex_list_[s.p2]);
     const double d12 = distance(vertex_list_[s.p1], vertex_list_[s.p2]);
     dword* slot = &records[m][3 * t];
-    corners[--next[s.p0]] = Corner{&s, slot, mask, CornerWeight(d01, d02, d12)};
-    corners[--next[s.p1]] = Corner{&s, slot + 1, mask, CornerWeight(d01, d12, d02)};
-    corners[--next[s.p2]] = Corner{&s, slot + 2, mask, CornerWeight(d02, d12, d01)};
+    Corner* c0 = &corners[--next[s.p0]];
+    Corner* c1 = &corners[--next[s.p1]];
+    Corner* c2 = &corners[--next[s.p2]];
+    *c0 = Corner{&s, slot, mask, 0};
+    *c1 = Corner{&s, slot + 1, mask, 0};
+    *c2 = Corner{&s, slot + 2, mask, 0};
+    weights.Push(d01, d02, d12, c0);
+    weights.Push(d01, d12, d02, c1);
+    weights.Push(d02, d12, d01, c2);
   });
+  weights.Flush();
 
   std::vector<VERTEX> split;
   split.reserve(count);

@@ -17,6 +17,7 @@
 
 #include "base/large_tables.h"
 #include "base/parallel_ranges.h"
+#include "corner_weights.h"
 #include "normal_sum.h"
 #include "surface_normal.h"
 #include "torvik32c/outgl.h"
@@ -31,6 +32,15 @@ void CalculateVertexNormals(std::vector<VERTEX>& vertices,
                             std::size_t last) {
   std::vector<Accumulator> sums;
   ResizeLarge(sums, last - first);
+  // Each corner is added to the sum of its vertex, in the order of the walk.
+  struct Corner {
+    const SURFACE* triangle;
+    std::size_t sum;
+  };
+  auto add = [&sums](const Corner& corner, float32 weight) {
+    sums[corner.sum].Add(weight, *corner.triangle);
+  };
+  CornerBatch<Corner, decltype(add)> batch(add);
   auto mine = [&](dword v) { return v >= first && v < last; };
   for (auto material = materials.rbegin(); material != materials.rend(); ++material) {
     const std::vector<SURFACE>& triangles = material->TriangleIndexList;
@@ -45,11 +55,12 @@ void CalculateVertexNormals(std::vector<VERTEX>& vertices,
       const VERTEX& P1 = vertices[s.p1];
       const VERTEX& P2 = vertices[s.p2];
       const double d01 = distance(P0, P1), d02 = distance(P0, P2), d12 = distance(P1, P2);
-      if (in0) sums[s.p0 - first].Add(CornerWeight(d01, d02, d12), s);
-      if (in1) sums[s.p1 - first].Add(CornerWeight(d01, d12, d02), s);
-      if (in2) sums[s.p2 - first].Add(CornerWeight(d02, d12, d01), s);
+      if (in0) batch.Push(d01, d02, d12, {&s, s.p0 - first});
+      if (in1) batch.Push(d01, d12, d02, {&s, s.p1 - first});
+      if (in2) batch.Push(d02, d12, d01, {&s, s.p2 - first});
     }
   }
+  batch.Flush();
   for (std::size_t i = first; i < last; ++i) sums[i - first].FinishInto(vertices[i]);
 }
 
@@ -76,10 +87,12 @@ float32 angle(const std::vector<VERTEX>& vertices, const SURFACE& triangle, dwor
   return CornerWeight(distance(P2, P0), distance(P2, P1), distance(P0, P1));
 }
 
-void Model::OutGLFinishModel() {
+void Model::OutGLFinishModel() { FinishModelWithin(0); }
+
+void Model::FinishModelWithin(std::size_t thread_budget) {
   std::size_t triangles = 0;
   for (const POLYGONLIST& material : poly_list_) triangles += material.NumTriangles();
-  OutGLFinishModel(ThreadsFor(triangles, kTrianglesPerThread));
+  OutGLFinishModel(ThreadsFor(triangles, kTrianglesPerThread, thread_budget));
 }
 
 void Model::OutGLFinishModel(std::size_t threads) {

@@ -199,6 +199,8 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   EXPECT_EQ(Tool(dir, "-d " + dir.file("o") + " a/x.3ds b/x.3ds").status, 2);
   EXPECT_EQ(Tool(dir, "-q -v " + dir.file("box.3ds")).status, 2);
   EXPECT_EQ(Tool(dir, "-j 0 " + dir.file("box.3ds")).status, 2);
+  EXPECT_EQ(Tool(dir, "--threads 0 " + dir.file("box.3ds")).status, 2);
+  EXPECT_EQ(Tool(dir, "--threads=257 " + dir.file("box.3ds")).status, 2);
 }
 
 TEST_F(Cli, ConventionalCommandLines) {
@@ -208,11 +210,13 @@ TEST_F(Cli, ConventionalCommandLines) {
        {"-qj2 -o" + dir.file("a.bmf") + " " + dir.file("box.3ds"),
         "--quiet --jobs 2 --output=" + dir.file("b.bmf") + " " + dir.file("box.3ds"),
         "--output " + dir.file("c.bmf") + " -- " + dir.file("box.3ds"),
-        "--dir=" + dir.file("out") + " --verbose " + dir.file("box.3ds")}) {
+        "--dir=" + dir.file("out") + " --verbose " + dir.file("box.3ds"),
+        "--threads 1 -o " + dir.file("d.bmf") + " " + dir.file("box.3ds"),
+        "--threads=3 -j2 -o " + dir.file("e.bmf") + " " + dir.file("box.3ds")}) {
     const ToolRun run = Tool(dir, args);
     EXPECT_EQ(run.status, 0) << args << "\n" << run.err;
   }
-  for (const char* name : {"a.bmf", "b.bmf", "c.bmf", "out/box.bmf"})
+  for (const char* name : {"a.bmf", "b.bmf", "c.bmf", "out/box.bmf", "d.bmf", "e.bmf"})
     EXPECT_EQ(ReadFile(dir.file(name)), ReadFile(dir.file("a.bmf"))) << name;
   const ToolRun bad = Tool(dir, "--jobs=two " + dir.file("box.3ds"));
   EXPECT_EQ(bad.status, 2);

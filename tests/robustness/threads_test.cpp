@@ -68,7 +68,7 @@ TEST(Threads, EightThreadsGiveTheOutputsOfSequentialRuns) {
 // One call may itself run its normal passes on several threads (on large
 // models); under ThreadSanitizer this checks them for races.  The face
 // normals go parallel from 400,000 triangles, the vertex normals from
-// 200,000.
+// 200,000; a thread budget caps both.
 TEST(Threads, OneLargeConversionUsesSeveralThreadsSafely) {
   std::vector<t3ds::Mesh> tori;
   for (int i = 0; i < 4; ++i) {  // 125,000 faces each
@@ -83,6 +83,12 @@ TEST(Threads, OneLargeConversionUsesSeveralThreadsSafely) {
   const Bytes parallel = torvik::OutGLBMFBytes(model);
   model.OutGLFinishModel(1);
   EXPECT_TRUE(torvik::OutGLBMFBytes(model) == parallel);
+  // A thread budget changes nothing but the speed.
+  for (const std::size_t threads : {1, 3}) {
+    const torvik::Model budgeted =
+        torvik::convert_to_outgl(torvik::HRead3dsScene(file), nullptr, {.threads = threads});
+    EXPECT_TRUE(torvik::OutGLBMFBytes(budgeted) == parallel) << threads << " threads";
+  }
 }
 
 }  // namespace

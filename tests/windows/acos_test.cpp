@@ -7,8 +7,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
+
+#include "../../src/outgl/corner_weights.h"
 
 #ifdef TORVIK_HAVE_QUADMATH
 #include <quadmath.h>
@@ -106,6 +109,81 @@ TEST(Acos, AcosToFloatIsTheRoundedAcos) {
     double x = std::nextafter(std::nextafter(std::cos(midpoint), -2.0), -2.0);
     for (int step = 0; step < 5; ++step, x = std::nextafter(x, 2.0))
       ASSERT_EQ(torvik::AcosToFloat(x), static_cast<float>(torvik::Acos(x))) << std::hexfloat << x;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Sides (a, b, c) of corners whose weights cover [0, pi]: the arguments
+// above and the midpoints' neighbours, reached through the cosine rule, with
+// random triangles, slivers, zero and non-finite sides.
+struct Sides {
+  std::vector<double> a, b, c;
+  void Add(double x, double y, double z) {
+    a.push_back(x);
+    b.push_back(y);
+    c.push_back(z);
+  }
+};
+
+Sides CornerSides() {
+  Sides sides;
+  for (double x : Arguments()) sides.Add(1.0, 1.0, std::sqrt(2 + 2 * x));
+  for (int i = 1; i < 100000; ++i) {
+    const float f = static_cast<float>(i * (3.14159 / 100000));
+    const double midpoint = (static_cast<double>(f) + std::nextafter(f, 4.0f)) / 2;
+    const double x = -std::cos(midpoint);
+    for (double c = std::nextafter(std::nextafter(std::sqrt(2 + 2 * x), 0.0), 0.0), k = 0; k < 5;
+         ++k, c = std::nextafter(c, 4.0))
+      sides.Add(1.0, 1.0, c);
+  }
+  std::uint64_t state = 99;
+  auto next = [&state] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<double>(state >> 11) * 0x1p-53;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    const double a = next() * 10, b = next() * 10;
+    sides.Add(a, b, i % 3 == 0 ? a + b : i % 3 == 1 ? std::fabs(a - b) : next() * 20);
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double special : {0.0, -0.0, inf, nan, 1e-300, 1e300}) {
+    sides.Add(special, 1.0, 1.0);
+    sides.Add(1.0, special, 1.0);
+    sides.Add(1.0, 1.0, special);
+    sides.Add(special, special, special);
+  }
+  return sides;
+}
+
+std::uint32_t Bits(float f) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+
+// The weights of many corners at once are the bits of the weights one at a
+// time, whether the processor's widest lanes or SSE2 compute them, at every
+// offset (the last few corners of a batch take the scalar code).
+TEST(Acos, CornerWeightsInBatchesAreTheScalarOnesBitForBit) {
+  const Sides sides = CornerSides();
+  const std::size_t count = sides.a.size();
+  std::vector<float> expected(count);
+  for (std::size_t i = 0; i < count; ++i)
+    expected[i] = torvik::CornerWeight(sides.a[i], sides.b[i], sides.c[i]);
+  for (auto batch : {torvik::CornerWeights, torvik::CornerWeightsWithoutAvx2}) {
+    for (std::size_t offset = 0; offset < 4; ++offset) {
+      std::vector<float> weights(count - offset);
+      batch(sides.a.data() + offset, sides.b.data() + offset, sides.c.data() + offset,
+            weights.data(), weights.size());
+      for (std::size_t i = 0; i < weights.size(); ++i)
+        ASSERT_EQ(Bits(weights[i]), Bits(expected[i + offset]))
+            << std::hexfloat << "a " << sides.a[i + offset] << " b " << sides.b[i + offset] << " c "
+            << sides.c[i + offset];
+    }
   }
 }
 

@@ -97,7 +97,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     model = torvik::convert_to_outgl(
         torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
                                       .keep_file_winding = settings.keep_file_winding}),
-        &conversion, {.smoothing_groups = settings.smoothing_groups, .cancel = settings.cancel});
+        &conversion,
+        {.smoothing_groups = settings.smoothing_groups,
+         .cancel = settings.cancel,
+         .threads = settings.threads});
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;

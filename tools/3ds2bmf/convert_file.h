@@ -60,6 +60,8 @@ struct FileSettings {
   // Checked between the stages of the conversion: once raised, the file
   // stops, leaving no output and no temporary file.
   const std::atomic<bool>* cancel = nullptr;
+  // The most threads the conversion may use (0: the machine's cores).
+  std::size_t threads = 0;
 };
 
 // Where --preview puts the PNG of the BMF `output`.

@@ -133,8 +133,13 @@ int Run(const Options& options) {
     return 2;
   }
   CatchInterruptions();
-  std::size_t jobs = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  std::size_t jobs = options.jobs != 0 ? options.jobs : cores;
   jobs = std::max<std::size_t>(1, std::min(jobs, options.inputs.size()));
+  // The files converted at once share the cores, so that a batch does not
+  // run more threads than there are cores.
+  const std::size_t threads_each =
+      options.threads != 0 ? options.threads : std::max<std::size_t>(1, cores / jobs);
 
   Reporter reporter(options, options.inputs.size());
   std::atomic<std::size_t> next{0};
@@ -150,7 +155,8 @@ int Run(const Options& options) {
                                         .require_textures = options.require_textures,
                                         .preview_textures = options.textures,
                                         .optimize = options.optimize,
-                                        .cancel = &InterruptionFlag()}));
+                                        .cancel = &InterruptionFlag(),
+                                        .threads = threads_each}));
   };
   std::vector<std::thread> threads;
   for (std::size_t t = 1; t < jobs; ++t) threads.emplace_back(worker);

@@ -20,6 +20,9 @@ const char* const kUsage =
     "  -o, --output FILE   write the BMF to FILE (only with a single input)\n"
     "  -d, --dir DIR       write every BMF into the directory DIR\n"
     "  -j, --jobs N        convert N files at once, 1 to 256 (default: the cores)\n"
+    "      --threads N     let each conversion use up to N threads, 1 to 256\n"
+    "                      (default: the cores shared out between the files\n"
+    "                      converted at once, at least one each)\n"
     "  -q, --quiet         print nothing but errors\n"
     "  -v, --verbose       print a one-line summary per file (blocks, vertices,\n"
     "                      triangles, degenerate triangles dropped, default\n"
@@ -88,6 +91,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
   CLI::Option* output_option = app.add_option("-o,--output", output);
   CLI::Option* directory_option = app.add_option("-d,--dir", directory);
   CLI::Option* jobs_option = app.add_option("-j,--jobs", jobs)->check(WholeNumberFrom(1, 256));
+  std::size_t threads = 0;
+  CLI::Option* threads_option =
+      app.add_option("--threads", threads)->check(WholeNumberFrom(1, 256));
   app.add_flag("-q,--quiet", options.quiet);
   app.add_flag("-v,--verbose", options.verbose);
   app.add_flag("--json", options.json);
@@ -112,6 +118,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (Given(output_option)) options.output = output;
   if (Given(directory_option)) options.directory = directory;
   if (Given(jobs_option)) options.jobs = jobs;
+  if (Given(threads_option)) options.threads = threads;
   options.texture_paths.assign(texture_paths.begin(), texture_paths.end());
   options.textures = !no_textures;
   if (options.help || options.version) return options;

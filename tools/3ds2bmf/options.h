@@ -12,6 +12,7 @@ struct Options {
   std::optional<std::string> output;     // -o FILE ("-": standard output)
   std::optional<std::string> directory;  // -d DIR
   std::size_t jobs = 0;                  // 0: one per core
+  std::size_t threads = 0;               // per conversion; 0: the cores shared out
   bool quiet = false;
   bool verbose = false;
   bool json = false;
