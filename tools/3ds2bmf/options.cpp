@@ -17,7 +17,9 @@ const char* const kUsage =
     "place).\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE   write the BMF to FILE (only with a single input)\n"
+    "  -o, --output FILE   write the BMF to FILE (only with a single input); '-'\n"
+    "                      writes it to standard output.  A pipe, /dev/stdout or a\n"
+    "                      device is written in place, never replaced\n"
     "  -d, --dir DIR       write every BMF into the directory DIR\n"
     "  -j, --jobs N        convert N files at once, 1 to 256 (default: the cores)\n"
     "      --threads N     let each conversion use up to N threads, 1 to 256\n"
@@ -80,7 +82,10 @@ const char* const kUsage =
     "warning.  The BMF keeps every name as stored.\n"
     "\n"
     "Errors go to standard error as '3ds2bmf: PATH: reason'.\n"
-    "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error.\n";
+    "An output that is one of the inputs (by any name or link) is a usage error.\n"
+    "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error,\n"
+    "128 + the signal's number when interrupted (130 for Ctrl-C): no new file is\n"
+    "started, files in flight stop, and no temporary file is left.\n";
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
