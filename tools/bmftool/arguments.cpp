@@ -67,7 +67,8 @@ const char* const kUsage =
     "from the camera) are striped red, so flipped windings stand out.\n"
     "Errors go to standard error as 'bmftool: PATH: reason'.\n"
     "Exit status: 0 on success, 1 when a file is unreadable or invalid (or could not\n"
-    "be written), 2 for a usage error.\n";
+    "be written), 2 for a usage error (an output that is one of the inputs among\n"
+    "them), 128 + the signal's number when interrupted.\n";
 
 namespace {
 
