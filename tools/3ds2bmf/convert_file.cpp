@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "gltf_export.h"
@@ -118,38 +119,45 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.triangles = written.triangles;
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
-    if (settings.copy_textures && (to_stdout || !IsRegularFile(output)))
-      result.notes.push_back(result.error_path +
-                             ": no textures copied: the BMF did not go to a regular file");
+    // Copies, the preview and the glTF need the BMF in a regular file beside
+    // which they go; the preview and the glTF are made from the file as
+    // written, read once, so they show what a host loads.
+    const bool regular_output = !to_stdout && IsRegularFile(output);
+    const auto skipped = [&](const char* what) {
+      result.notes.push_back(result.error_path + ": no " + what +
+                             ": the BMF did not go to a regular file");
+    };
+    std::optional<torvik::BmfFile> file;
+    const auto written_file = [&]() -> const torvik::BmfFile& {
+      if (!file) file = torvik::ReadBmfFile(output);
+      return *file;
+    };
+    if (settings.copy_textures && !regular_output)
+      skipped("textures copied");
     else if (settings.copy_textures)
       CopyModelTextures(result);
-    if (settings.preview && (to_stdout || !IsRegularFile(output))) {
-      result.notes.push_back(result.error_path +
-                             ": no preview: the BMF did not go to a regular file");
+    if (settings.preview && !regular_output) {
+      skipped("preview");
     } else if (settings.preview) {
-      // Drawn from the file as written, so the picture shows what a host loads.
       result.error_path = PreviewPath(output);
-      const torvik::BmfFile file = torvik::ReadBmfFile(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
-        textures = LoadPreviewTextures(file, result.textures, false);
+        textures = LoadPreviewTextures(written_file(), result.textures, false);
         for (const std::string& problem : textures.problems)
           result.notes.push_back(input + ": " + problem);
       }
-      const Image image = RenderPreview(file, {}, textures.Pointers());
+      const Image image = RenderPreview(written_file(), {}, textures.Pointers());
       torvik::StopIfCancelled(settings.cancel);
       WritePng(result.error_path, image);
       result.preview = result.error_path;
     }
-    if (settings.gltf && (to_stdout || !IsRegularFile(output))) {
-      result.notes.push_back(result.error_path + ": no glTF: the BMF did not go to a regular file");
+    if (settings.gltf && !regular_output) {
+      skipped("glTF");
     } else if (settings.gltf) {
-      // Made from the file as written, like the preview.
       result.error_path = GltfPath(output);
-      const torvik::BmfFile file = torvik::ReadBmfFile(output);
       torvik::StopIfCancelled(settings.cancel);
       for (const std::string& warning :
-           WriteGltf(file, result.error_path, {ResolvedTextures(result.textures), false}))
+           WriteGltf(written_file(), result.error_path, {ResolvedTextures(result.textures), false}))
         result.notes.push_back(result.error_path + ": warning: " + warning);
       result.gltf = result.error_path;
     }
@@ -157,9 +165,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   } catch (const torvik::Cancelled&) {
     result.cancelled = true;
     result.preview_unfinished = bmf_written;
-    result.error = bmf_written
-                       ? "interrupted: the BMF " + output + " is complete, this preview is not"
-                       : "interrupted";
+    result.error = bmf_written ? "interrupted: the BMF " + output + " is complete, this file is not"
+                               : "interrupted";
   } catch (const torvik::ModelTooLarge& error) {
     result.error = std::string("model too large for BMF: ") + error.what();
   } catch (const std::bad_alloc&) {
