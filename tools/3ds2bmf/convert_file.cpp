@@ -1,10 +1,9 @@
 #include "convert_file.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -41,8 +40,8 @@ void WriteStandardOutput(const std::vector<torvik::byte>& bytes) {
 }
 
 bool IsRegularFile(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
 }
 
 // Resolves the model's texture names and notes what is missing or
