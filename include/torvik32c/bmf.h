@@ -66,8 +66,15 @@ struct BmfWriteOptions {
   // the block's triangles changes: each keeps its corners in their cyclic
   // order, the blocks are those of the material's own order, and the
   // vertices are numbered in first-use order of the new order.  Without it
-  // every block keeps the material's order.
+  // every block keeps the material's order.  With more than one thread
+  // (below) it may be called for several blocks at once, from the writer's
+  // threads.
   TriangleOrder triangle_order;
+  // The most threads that encode blocks at once (0: the machine's cores; a
+  // small model always takes one).  With more than one, the calling thread
+  // hands the encoded blocks on in file order while the others encode; the
+  // bytes are the same for any number.
+  std::size_t threads = 0;
 };
 
 // Serialises the model.  A material whose triangles use more than 65535

@@ -68,7 +68,7 @@ TEST(Threads, EightThreadsGiveTheOutputsOfSequentialRuns) {
 // One call may itself run its normal passes on several threads (on large
 // models); under ThreadSanitizer this checks them for races.  The face
 // normals go parallel from 400,000 triangles, the vertex normals from
-// 200,000; a thread budget caps both.
+// 200,000, the writer's from 200,000; a thread budget caps them all.
 TEST(Threads, OneLargeConversionUsesSeveralThreadsSafely) {
   std::vector<t3ds::Mesh> tori;
   for (int i = 0; i < 4; ++i) {  // 125,000 faces each
@@ -88,6 +88,24 @@ TEST(Threads, OneLargeConversionUsesSeveralThreadsSafely) {
     const torvik::Model budgeted =
         torvik::convert_to_outgl(torvik::HRead3dsScene(file), nullptr, {.threads = threads});
     EXPECT_TRUE(torvik::OutGLBMFBytes(budgeted) == parallel) << threads << " threads";
+  }
+  // The writer encodes blocks on several threads and hands them on in file
+  // order; a failure is reported for the first block that fails, whichever
+  // thread met it first.
+  for (const std::size_t threads : {1, 3}) {
+    EXPECT_TRUE(torvik::OutGLBMFBytes(model, nullptr, {.triangle_order = {}, .threads = threads}) ==
+                parallel)
+        << threads << " writer threads";
+    const torvik::BmfWriteOptions refused{
+        .triangle_order =
+            [](const torvik::BlockTriangles&) { return std::vector<std::uint32_t>{}; },
+        .threads = threads};
+    try {
+      torvik::OutGLBMFBytes(model, nullptr, refused);
+      ADD_FAILURE() << "a refused order was written";
+    } catch (const torvik::Error& error) {
+      EXPECT_NE(std::string(error.what()).find("for block 0 "), std::string::npos) << error.what();
+    }
   }
 }
 

@@ -105,6 +105,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
     torvik::BmfWriteOptions write_options;
+    write_options.threads = settings.threads;
     if (settings.optimize) write_options.triangle_order = GpuTriangleOrder;
     if (to_stdout) {
       torvik::StopIfCancelled(settings.cancel);
