@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -124,6 +125,19 @@ class Model {
                      std::span<const dword> masks);
   // `thread_budget`: the most threads to use, 0 for the machine's cores.
   void AddQueuedPolygons(std::size_t thread_budget);
+  // Removes the queued triangles that the face normals found degenerate.
+  void DropMarkedTriangles();
+
+  // The queue mesh by mesh, with the normals alongside: queue_mesh(m) adds
+  // mesh m's vertices after all others (OutGLAddVertex, within the room
+  // reserved) and queues its triangles, which use only its own vertices.
+  // Meanwhile the face and vertex normals of the meshes already queued are
+  // computed on up to `thread_budget` threads (0: the cores).  The model
+  // ends up exactly as after queueing everything, AddQueuedPolygons and
+  // OutGLFinishModel: a vertex's triangles all belong to its mesh, so its
+  // sum takes them in the same order.
+  void QueueMeshesAndFinish(std::size_t meshes, const std::function<void(std::size_t)>& queue_mesh,
+                            std::size_t thread_budget);
 
   // OutGLFinishModel on at most `thread_budget` threads (0: the cores).
   void FinishModelWithin(std::size_t thread_budget);
@@ -136,6 +150,13 @@ class Model {
   std::vector<POLYGONLIST> poly_list_;
   std::unordered_map<std::string, std::size_t> first_material_;
   std::vector<std::size_t> queued_from_;  // per material: its first queued entry
+  // While queueing mesh by mesh: the triangles queued since the mesh began,
+  // as (material, first entry, triangles) runs.
+  struct QueuedRun {
+    std::size_t material, from, count;
+  };
+  std::vector<QueuedRun> mesh_runs_;
+  bool by_mesh_ = false;
   std::size_t degenerate_dropped_ = 0;
 };
 

@@ -85,7 +85,7 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
   std::vector<dword> masks;
   triangles.reserve(kMostFacesInAGroup);
   if (options.smoothing_groups) masks.reserve(kMostFacesInAGroup);
-  for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
+  auto queue_mesh = [&](std::size_t m) {
     StopIfCancelled(options.cancel);
     H3dsMeshObj& mesh = scene.meshobjlist[m];
     for (H3dsVert& vert : mesh.vertlist) std::swap(vert.y, vert.z);
@@ -112,14 +112,17 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
     }
     current += static_cast<dword>(mesh.vertlist.size());
     if (release_meshes) mesh = H3dsMeshObj();
-  }
-  StopIfCancelled(options.cancel);
-  model.AddQueuedPolygons(options.threads);
-  StopIfCancelled(options.cancel);
-  if (options.smoothing_groups)
+  };
+  if (options.smoothing_groups) {
+    for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) queue_mesh(m);
+    StopIfCancelled(options.cancel);
+    model.AddQueuedPolygons(options.threads);
+    StopIfCancelled(options.cancel);
     model.OutGLFinishModelBySmoothingGroups();
-  else
-    model.FinishModelWithin(options.threads);
+  } else {
+    // The normals of each mesh are computed while the next ones are queued.
+    model.QueueMeshesAndFinish(scene.meshobjlist.size(), queue_mesh, options.threads);
+  }
   if (stats != nullptr) {
     stats->default_material_added = add_default;
     stats->degenerate_dropped = model.DegenerateDropped();

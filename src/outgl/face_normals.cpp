@@ -1,8 +1,8 @@
 // Face normals of queued triangles, computed on all cores.  Each triangle's
 // normal depends on nothing but its corners, so the work splits freely; the
-// degenerate triangles are then dropped in order, one pass per material.
+// degenerate triangles are marked, then dropped in order, one pass per
+// material.
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "base/parallel_ranges.h"
@@ -34,11 +34,6 @@ void Model::AddQueuedPolygons(std::size_t thread_budget) {
     ranges.push_back({&list, queued_from_[m], step, total});
     total += (list.TriangleIndexList.size() - queued_from_[m]) / step;
   }
-  queued_from_.clear();
-  if (total == 0) return;
-
-  // Every entry is written below: no zero-fill.
-  const std::unique_ptr<unsigned char[]> keep(new unsigned char[total]);
   auto compute = [&](std::size_t first, std::size_t last) {
     auto range = std::upper_bound(ranges.begin(), ranges.end(), first,
                                   [](std::size_t i, const QueuedRange& r) { return i < r.first; }) -
@@ -46,24 +41,23 @@ void Model::AddQueuedPolygons(std::size_t thread_budget) {
     for (std::size_t i = first; i < last; ++i) {
       while (range + 1 != ranges.end() && i >= (range + 1)->first) ++range;
       const std::size_t entry = range->from + (i - range->first) * range->step;
-      SURFACE& surface = range->material->TriangleIndexList[entry];
-      keep[i] = CalculateSurfaceNormal(vertex_list_, surface);
-      if (keep[i] && range->step == 2)
-        range->material->TriangleIndexList[entry + 1] = ReversedSurface(vertex_list_, surface);
+      ComputeQueuedTriangle(vertex_list_, &range->material->TriangleIndexList[entry], range->step);
     }
   };
-  ParallelRanges(total, ThreadsFor(total, kTrianglesPerThread, thread_budget), compute);
+  if (total > 0)
+    ParallelRanges(total, ThreadsFor(total, kTrianglesPerThread, thread_budget), compute);
+  DropMarkedTriangles();
+}
 
-  for (std::size_t r = 0; r < ranges.size(); ++r) {
-    std::vector<SURFACE>& triangles = ranges[r].material->TriangleIndexList;
-    std::vector<dword>& masks = ranges[r].material->SmoothingGroups;
+void Model::DropMarkedTriangles() {
+  for (std::size_t m = 0; m < queued_from_.size(); ++m) {
+    std::vector<SURFACE>& triangles = poly_list_[m].TriangleIndexList;
+    std::vector<dword>& masks = poly_list_[m].SmoothingGroups;
     const bool with_masks = masks.size() == triangles.size();
-    const std::size_t step = ranges[r].step;
-    const std::size_t last = r + 1 < ranges.size() ? ranges[r + 1].first : total;
-    std::size_t out = ranges[r].from;
-    for (std::size_t i = ranges[r].first; i < last; ++i) {
-      const std::size_t in = ranges[r].from + (i - ranges[r].first) * step;
-      if (!keep[i]) {
+    const std::size_t step = poly_list_[m].doublesided != 0 ? 2 : 1;
+    std::size_t out = queued_from_[m];
+    for (std::size_t in = out; in < triangles.size(); in += step) {
+      if (triangles[in].p0 == kDroppedTriangle) {
         ++degenerate_dropped_;
         continue;
       }
@@ -79,6 +73,7 @@ void Model::AddQueuedPolygons(std::size_t thread_budget) {
     triangles.resize(out);
     if (with_masks) masks.resize(out);
   }
+  queued_from_.clear();
 }
 
 }  // namespace torvik

@@ -1,4 +1,5 @@
 // The model's tables: materials, vertices and triangles.
+#include <stdexcept>
 #include <string>
 
 #include "base/large_tables.h"
@@ -21,7 +22,13 @@ void Model::OutGLAddMaterial(RGB ambient, RGB diffuse, RGB specular, std::string
   first_material_.try_emplace(material.name, poly_list_.size() - 1);
 }
 
-void Model::OutGLAddVertex(const VERTEX& v) { vertex_list_.push_back(v); }
+void Model::OutGLAddVertex(const VERTEX& v) {
+  // Queueing mesh by mesh, other threads read the table meanwhile: it must
+  // not move.
+  if (by_mesh_ && vertex_list_.size() == vertex_list_.capacity())
+    throw std::logic_error("a mesh adds more vertices than the room reserved");
+  vertex_list_.push_back(v);
+}
 
 std::optional<std::size_t> Model::FindMaterialIndex(std::string_view name) const {
   const auto found = first_material_.find(std::string(name));
@@ -73,6 +80,11 @@ void Model::QueuePolygons(std::span<const TRIANGLE> triangles, std::size_t mater
     queued_from_.push_back(poly_list_[m].TriangleIndexList.size());
   POLYGONLIST& list = poly_list_[material];
   std::vector<SURFACE>& table = list.TriangleIndexList;
+  if (by_mesh_) {
+    if (table.capacity() - table.size() < (list.doublesided != 0 ? 2 : 1) * triangles.size())
+      throw std::logic_error("a mesh queues more triangles than the room reserved");
+    mesh_runs_.push_back({material, table.size(), triangles.size()});
+  }
   if (list.doublesided != 0) {
     for (const TRIANGLE& tri : triangles) {
       table.push_back(SURFACE{tri.p0, tri.p1, tri.p2, 0, 0, 0});
@@ -102,6 +114,8 @@ void Model::FreeData() {
   poly_list_ = {};
   first_material_ = {};
   queued_from_ = {};
+  mesh_runs_ = {};
+  by_mesh_ = false;
   degenerate_dropped_ = 0;
 }
 

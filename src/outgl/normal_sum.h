@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cmath>
+#include <vector>
 
+#include "base/large_tables.h"
 #include "corner_weights.h"
+#include "surface_normal.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
@@ -50,5 +53,39 @@ struct Accumulator {
     vertex.nz = n.n2;
   }
 };
+
+// Computes the normals of the vertices in [first, last): each_backwards(use)
+// calls use(triangle) for the triangles that may touch them, in the order
+// of the walk (degenerate triangles and reversed copies left out).
+template <class EachBackwards>
+void SumVertexNormals(VERTEX* vertices, std::size_t first, std::size_t last,
+                      EachBackwards&& each_backwards) {
+  std::vector<Accumulator> sums;
+  ResizeLarge(sums, last - first);
+  // Each corner is added to the sum of its vertex, in the order of the walk.
+  struct Corner {
+    const SURFACE* triangle;
+    std::size_t sum;
+  };
+  auto add = [&sums](const Corner& corner, float32 weight) {
+    sums[corner.sum].Add(weight, *corner.triangle);
+  };
+  CornerBatch<Corner, decltype(add)> batch(add);
+  auto mine = [&](dword v) { return v >= first && v < last; };
+  each_backwards([&](const SURFACE& s) {
+    const bool in0 = mine(s.p0), in1 = mine(s.p1), in2 = mine(s.p2);
+    if (!(in0 || in1 || in2)) return;
+    // Each side's length is the same whichever end it is measured from.
+    const VERTEX& P0 = vertices[s.p0];
+    const VERTEX& P1 = vertices[s.p1];
+    const VERTEX& P2 = vertices[s.p2];
+    const double d01 = distance(P0, P1), d02 = distance(P0, P2), d12 = distance(P1, P2);
+    if (in0) batch.Push(d01, d02, d12, {&s, s.p0 - first});
+    if (in1) batch.Push(d01, d12, d02, {&s, s.p1 - first});
+    if (in2) batch.Push(d02, d12, d01, {&s, s.p2 - first});
+  });
+  batch.Flush();
+  for (std::size_t i = first; i < last; ++i) sums[i - first].FinishInto(vertices[i]);
+}
 
 }  // namespace torvik

@@ -19,7 +19,7 @@ float32 CrossTerm(float32 a, float32 b, float32 c, float32 d) {
 
 }  // namespace
 
-bool CalculateSurfaceNormal(const std::vector<VERTEX>& vertices, SURFACE& surface) {
+bool CalculateSurfaceNormal(std::span<const VERTEX> vertices, SURFACE& surface) {
   const VERTEX& P0 = vertices[surface.p0];
   const VERTEX& P1 = vertices[surface.p1];
   const VERTEX& P2 = vertices[surface.p2];
@@ -42,7 +42,7 @@ bool CalculateSurfaceNormal(const std::vector<VERTEX>& vertices, SURFACE& surfac
   return true;
 }
 
-SURFACE ReversedSurface(const std::vector<VERTEX>& vertices, const SURFACE& surface) {
+SURFACE ReversedSurface(std::span<const VERTEX> vertices, const SURFACE& surface) {
   SURFACE reversed{surface.p0, surface.p2, surface.p1, -surface.n0, -surface.n1, -surface.n2};
   CalculateSurfaceNormal(vertices, reversed);
   return reversed;

@@ -26,42 +26,18 @@ namespace torvik {
 
 namespace {
 
-// Computes the normals of the vertices in [first, last).
+// Computes the normals of the vertices in [first, last) from all triangles.
 void CalculateVertexNormals(std::vector<VERTEX>& vertices,
                             const std::vector<POLYGONLIST>& materials, std::size_t first,
                             std::size_t last) {
-  std::vector<Accumulator> sums;
-  ResizeLarge(sums, last - first);
-  // Each corner is added to the sum of its vertex, in the order of the walk.
-  struct Corner {
-    const SURFACE* triangle;
-    std::size_t sum;
-  };
-  auto add = [&sums](const Corner& corner, float32 weight) {
-    sums[corner.sum].Add(weight, *corner.triangle);
-  };
-  CornerBatch<Corner, decltype(add)> batch(add);
-  auto mine = [&](dword v) { return v >= first && v < last; };
-  for (auto material = materials.rbegin(); material != materials.rend(); ++material) {
-    const std::vector<SURFACE>& triangles = material->TriangleIndexList;
-    const std::size_t step = material->doublesided != 0 ? 2 : 1;
-    // Originals stand at multiples of `step`.
-    for (std::size_t n = triangles.size() / step; n-- > 0;) {
-      const SURFACE& s = triangles[n * step];
-      const bool in0 = mine(s.p0), in1 = mine(s.p1), in2 = mine(s.p2);
-      if (!(in0 || in1 || in2)) continue;
-      // Each side's length is the same whichever end it is measured from.
-      const VERTEX& P0 = vertices[s.p0];
-      const VERTEX& P1 = vertices[s.p1];
-      const VERTEX& P2 = vertices[s.p2];
-      const double d01 = distance(P0, P1), d02 = distance(P0, P2), d12 = distance(P1, P2);
-      if (in0) batch.Push(d01, d02, d12, {&s, s.p0 - first});
-      if (in1) batch.Push(d01, d12, d02, {&s, s.p1 - first});
-      if (in2) batch.Push(d02, d12, d01, {&s, s.p2 - first});
+  SumVertexNormals(vertices.data(), first, last, [&](auto&& use) {
+    for (auto material = materials.rbegin(); material != materials.rend(); ++material) {
+      const std::vector<SURFACE>& triangles = material->TriangleIndexList;
+      const std::size_t step = material->doublesided != 0 ? 2 : 1;
+      // Originals stand at multiples of `step`.
+      for (std::size_t n = triangles.size() / step; n-- > 0;) use(triangles[n * step]);
     }
-  }
-  batch.Flush();
-  for (std::size_t i = first; i < last; ++i) sums[i - first].FinishInto(vertices[i]);
+  });
 }
 
 // Below this many triangles a second thread costs more than it saves.

@@ -1,0 +1,172 @@
+// Normals mesh by mesh, alongside the queueing.  The calling thread queues
+// the meshes one after another; other threads take each queued mesh and
+// compute the face normals of its triangles and then the vertex normals of
+// its vertices, and the calling thread joins them once everything is
+// queued.  A mesh's triangles use only its own vertices, so each mesh is
+// finished on its own; its vertices sum their triangles in the order of the
+// whole model's walk (materials from last to first, each material's
+// triangles from last to first), which within one mesh is the order of its
+// runs sorted by material and position, taken backwards.
+#include <algorithm>
+#include <exception>
+#include <span>
+#include <vector>
+
+#include "base/parallel_ranges.h"
+#include "normal_sum.h"
+#include "surface_normal.h"
+#include "torvik32c/outgl.h"
+
+#ifdef TORVIK_HAVE_THREADS
+#include <condition_variable>
+#include <mutex>
+#endif
+
+namespace torvik {
+
+namespace {
+
+// Below this many triangles a second thread costs more than it saves.
+constexpr std::size_t kTrianglesPerThread = 100000;
+
+// A mesh's triangles: `count` from entry `from` of a material's table.
+struct Run {
+  std::size_t material, from, count;
+};
+
+struct QueuedMesh {
+  std::size_t first_vertex = 0, last_vertex = 0;
+  std::vector<Run> runs;
+};
+
+// The tables as the threads see them: their storage does not move while
+// meshes are queued, and each thread touches only its own mesh's entries.
+struct Tables {
+  VERTEX* vertices;
+  std::vector<SURFACE*> triangles;  // per material
+  std::vector<std::size_t> steps;   // per material: 2 for two-sided
+};
+
+void FinishMesh(const Tables& tables, QueuedMesh& mesh) {
+  const std::span<const VERTEX> positions(tables.vertices, mesh.last_vertex);
+  for (const Run& run : mesh.runs) {
+    const std::size_t step = tables.steps[run.material];
+    SURFACE* entries = tables.triangles[run.material] + run.from;
+    for (std::size_t i = 0; i < run.count; ++i)
+      ComputeQueuedTriangle(positions, entries + i * step, step);
+  }
+  std::sort(mesh.runs.begin(), mesh.runs.end(), [](const Run& a, const Run& b) {
+    return a.material != b.material ? a.material > b.material : a.from > b.from;
+  });
+  SumVertexNormals(tables.vertices, mesh.first_vertex, mesh.last_vertex, [&](auto&& use) {
+    for (const Run& run : mesh.runs) {
+      const std::size_t step = tables.steps[run.material];
+      const SURFACE* entries = tables.triangles[run.material] + run.from;
+      for (std::size_t n = run.count; n-- > 0;)
+        if (entries[n * step].p0 != kDroppedTriangle) use(entries[n * step]);
+    }
+  });
+}
+
+}  // namespace
+
+void Model::QueueMeshesAndFinish(std::size_t meshes,
+                                 const std::function<void(std::size_t)>& queue_mesh,
+                                 std::size_t thread_budget) {
+  Tables tables{vertex_list_.data(), {}, {}};
+  std::size_t room = 0;
+  for (POLYGONLIST& material : poly_list_) {
+    const std::size_t step = material.doublesided != 0 ? 2 : 1;
+    tables.triangles.push_back(material.TriangleIndexList.data());
+    tables.steps.push_back(step);
+    room += (material.TriangleIndexList.capacity() - material.TriangleIndexList.size()) / step;
+  }
+  std::vector<QueuedMesh> queued(meshes);
+  by_mesh_ = true;
+  mesh_runs_.clear();
+  auto queue = [&](std::size_t m) {
+    queued[m].first_vertex = vertex_list_.size();
+    queue_mesh(m);
+    queued[m].last_vertex = vertex_list_.size();
+    for (const QueuedRun& run : mesh_runs_)
+      queued[m].runs.push_back({run.material, run.from, run.count});
+    mesh_runs_.clear();
+  };
+  const std::size_t threads = ThreadsFor(room, kTrianglesPerThread, thread_budget);
+
+  try {
+#ifdef TORVIK_HAVE_THREADS
+    if (threads > 1) {
+      std::mutex mutex;
+      std::condition_variable changed;
+      std::size_t published = 0, taken = 0;
+      bool stop = false;
+      std::exception_ptr failure;
+      auto work = [&] {
+        for (;;) {
+          std::size_t m;
+          {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return stop || taken < published || published == meshes; });
+            if (stop || taken == published) return;
+            m = taken++;
+          }
+          try {
+            FinishMesh(tables, queued[m]);
+          } catch (...) {
+            std::lock_guard lock(mutex);
+            if (!failure) failure = std::current_exception();
+            stop = true;
+            changed.notify_all();
+            return;
+          }
+        }
+      };
+      std::vector<std::thread> helpers;
+      auto finish = [&](bool stopping) {
+        {
+          std::lock_guard lock(mutex);
+          stop = stop || stopping;
+        }
+        changed.notify_all();
+        for (std::thread& helper : helpers) helper.join();
+      };
+      try {
+        for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+      } catch (const std::exception&) {
+        // Fewer threads: the calling thread takes what is left at the end.
+      }
+      try {
+        for (std::size_t m = 0; m < meshes; ++m) {
+          queue(m);
+          {
+            std::lock_guard lock(mutex);
+            published = m + 1;
+          }
+          changed.notify_one();
+        }
+        changed.notify_all();
+        work();
+      } catch (...) {
+        finish(true);
+        throw;
+      }
+      finish(false);
+      if (failure) std::rethrow_exception(failure);
+    } else
+#endif
+    {
+      for (std::size_t m = 0; m < meshes; ++m) {
+        queue(m);
+        FinishMesh(tables, queued[m]);
+      }
+    }
+  } catch (...) {
+    by_mesh_ = false;
+    throw;
+  }
+  by_mesh_ = false;
+  DropMarkedTriangles();
+}
+
+}  // namespace torvik
