@@ -38,36 +38,36 @@ void TranslateTable::NextBlock() {
   }
 }
 
-std::vector<Block> PlanBlocks(const Model& model, TranslateTable& table) {
-  std::vector<Block> blocks;
-  for (std::size_t m = 0; m < model.PolyList().size(); ++m) {
-    const std::vector<SURFACE>& triangles = model.PolyList()[m].TriangleIndexList;
-    Block block{m, 0, 0, 0};
-    table.NextBlock();
-    for (std::size_t t = 0; t < triangles.size(); ++t) {
-      const SURFACE& s = triangles[t];
-      std::size_t fresh = NewCorners(s, table);
-      // The triangle that would take the block past a 16-bit count starts
-      // the next block.
-      if (t - block.first + 1 > kBmfMaxCount || block.vertices + fresh > kBmfMaxCount) {
-        block.last = t;
-        blocks.push_back(block);
-        block = Block{m, t, t, 0};
-        table.NextBlock();
-        fresh = NewCorners(s, table);
-      }
-      table.Place(s.p0, 0);
-      table.Place(s.p1, 0);
-      table.Place(s.p2, 0);
-      block.vertices += fresh;
+void PlanMaterialBlocks(const Model& model, std::size_t m, TranslateTable& table,
+                        std::vector<Block>& blocks) {
+  const std::vector<SURFACE>& triangles = model.PolyList()[m].TriangleIndexList;
+  Block block{m, 0, 0, 0};
+  table.NextBlock();
+  for (std::size_t t = 0; t < triangles.size(); ++t) {
+    const SURFACE& s = triangles[t];
+    std::size_t fresh = NewCorners(s, table);
+    // The triangle that would take the block past a 16-bit count starts
+    // the next block.
+    if (t - block.first + 1 > kBmfMaxCount || block.vertices + fresh > kBmfMaxCount) {
+      block.last = t;
+      blocks.push_back(block);
+      block = Block{m, t, t, 0};
+      table.NextBlock();
+      fresh = NewCorners(s, table);
     }
-    block.last = triangles.size();
-    blocks.push_back(block);
+    table.Place(s.p0, 0);
+    table.Place(s.p1, 0);
+    table.Place(s.p2, 0);
+    block.vertices += fresh;
   }
-  if (blocks.size() > kBmfMaxCount)
-    throw ModelTooLarge("the model needs " + std::to_string(blocks.size()) +
+  block.last = triangles.size();
+  blocks.push_back(block);
+}
+
+void CheckBlockCount(std::size_t count) {
+  if (count > kBmfMaxCount)
+    throw ModelTooLarge("the model needs " + std::to_string(count) +
                         " blocks, more than the 65535 a BMF file holds");
-  return blocks;
 }
 
 }  // namespace torvik

@@ -38,8 +38,11 @@ class TranslateTable {
   std::uint16_t current_ = 0;
 };
 
-// The blocks in file order, with the vertices each one holds.  Throws
-// ModelTooLarge when they would be more than a BMF file holds.
-std::vector<Block> PlanBlocks(const Model& model, TranslateTable& table);
+// Appends the blocks of one material, with the vertices each one holds.
+void PlanMaterialBlocks(const Model& model, std::size_t material, TranslateTable& table,
+                        std::vector<Block>& blocks);
+
+// Throws ModelTooLarge when `count` blocks are more than a BMF file holds.
+void CheckBlockCount(std::size_t count);
 
 }  // namespace torvik

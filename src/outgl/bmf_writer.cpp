@@ -101,18 +101,55 @@ class BufferPool {
   std::vector<std::unique_ptr<byte[]>> free_;
 };
 
+// The blocks in file order.  Materials are planned on their own, each
+// with one of `tables`, so a large model plans several at once.
+std::vector<Block> PlanBlocks(const Model& model, std::vector<TranslateTable>& tables) {
+  std::vector<Block> blocks;
+  const std::size_t materials = model.PolyList().size();
+  OrderedPipeline<std::vector<Block>>(
+      materials, tables.size() > 1 ? std::min(tables.size(), materials) : 0, tables.size(),
+      [&](std::size_t worker, std::size_t m) {
+        std::vector<Block> planned;
+        PlanMaterialBlocks(model, m, tables[worker], planned);
+        return planned;
+      },
+      [&](std::size_t, std::vector<Block> planned) {
+        blocks.insert(blocks.end(), planned.begin(), planned.end());
+      });
+  CheckBlockCount(blocks.size());
+  return blocks;
+}
+
 void WriteModel(const Model& model, Encoder& out, BmfStats* stats, const BmfWriteOptions& options,
                 const std::atomic<bool>* cancel = nullptr) {
-  TranslateTable table(model.NumVertex());
-  const std::vector<Block> blocks = PlanBlocks(model, table);
-  std::size_t largest_vertices = 0, largest_triangles = 0, triangles = 0;
+  // Large models plan and encode on several threads, each with a table of
+  // its own, while the calling thread hands the blocks on in file order.
+  std::size_t triangles = 0;
+  for (const POLYGONLIST& material : model.PolyList()) triangles += material.NumTriangles();
+  const std::size_t threads = ThreadsFor(triangles, kTrianglesPerThread, options.threads);
+  std::vector<TranslateTable> tables;
+  tables.emplace_back(model.NumVertex());
+  try {
+    while (tables.size() < threads) tables.emplace_back(model.NumVertex());
+  } catch (const WriterOutOfMemory&) {
+    // Fewer threads do the work.
+  }
+
+  const std::vector<Block> blocks = PlanBlocks(model, tables);
+  std::size_t largest_vertices = 0, largest_triangles = 0;
   for (const Block& block : blocks) {
     largest_vertices = std::max(largest_vertices, block.vertices);
     largest_triangles = std::max(largest_triangles, block.last - block.first);
-    triangles += block.last - block.first;
   }
   std::vector<BlockEncoder> encoders;
-  encoders.emplace_back(std::move(table), largest_vertices, largest_triangles);
+  encoders.emplace_back(std::move(tables[0]), largest_vertices, largest_triangles);
+  try {
+    for (std::size_t t = 1; t < std::min(tables.size(), blocks.size()); ++t)
+      encoders.emplace_back(std::move(tables[t]), largest_vertices, largest_triangles);
+  } catch (const WriterOutOfMemory&) {
+    // Fewer threads do the work.
+  }
+  tables.clear();
 
   out.u16(blocks.size());
   out.u16(0);  // strip flag: every block is an indexed triangle list
@@ -123,24 +160,13 @@ void WriteModel(const Model& model, Encoder& out, BmfStats* stats, const BmfWrit
     totals.triangles += triangles_stored;
   };
 
-  // Large models encode their blocks on several threads while the calling
-  // thread hands the finished ones on in file order.
-  const std::size_t threads =
-      std::min(ThreadsFor(triangles, kTrianglesPerThread, options.threads), blocks.size());
-  if (threads <= 1) {
+  if (encoders.size() <= 1) {
     for (std::size_t b = 0; b < blocks.size(); ++b) {
       StopIfCancelled(cancel);
       encoders[0].Encode(model, blocks[b], b, options, out.Grow(BlockBytes(model, blocks[b])));
       count(encoders[0].Vertices(), encoders[0].Triangles());
     }
   } else {
-    try {
-      while (encoders.size() < threads)
-        encoders.emplace_back(TranslateTable(model.NumVertex()), largest_vertices,
-                              largest_triangles);
-    } catch (const WriterOutOfMemory&) {
-      // Fewer threads, each with its own tables, do the work.
-    }
     // Each block is encoded into a buffer of the largest block's size,
     // taken from those that the file has already taken.
     std::size_t largest_bytes = 0;
