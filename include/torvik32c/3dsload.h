@@ -90,6 +90,10 @@ struct ReadOptions {
   // outward faces as stored (83% of them) mostly come out inside out (58%
   // outward after the exchange).
   bool keep_file_winding = false;
+  // The most threads that decode the meshes' lists while the chunks are
+  // walked (0: the machine's cores); a small file takes one.  The scene, and
+  // which fault a damaged file reports, are the same for any number.
+  std::size_t threads = 0;
 };
 
 // Reads a scene from the bytes of a 3DS file.  Throws ReadError (an Error of

@@ -29,13 +29,11 @@ ChunkReader::ChunkReader(std::span<const byte> bytes, const ReadOptions& options
     : bytes_(bytes),
       options_(options),
       size_(std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(kMaxPosition))),
-      read_budget_(kReadPasses * size_ + kReadSlack) {}
+      read_budget_(kReadPasses * size_ + kReadSlack),
+      finisher_(options.threads, options.keep_file_winding) {}
 
 void ChunkReader::Fail(const std::string& message, std::int64_t at) const {
-  std::string text = message;
-  if (chunk_.start >= 0)
-    text += " (chunk " + HexId(chunk_.id) + " at byte " + std::to_string(chunk_.start) + ")";
-  throw ReadError(text, chunk_.id, chunk_.start, at);
+  FailInChunk(message, chunk_.id, chunk_.start, at);
 }
 
 std::string ChunkReader::Context(const char* what) const {

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "mesh_finisher.h"
 #include "torvik32c/3dsload.h"
 
 namespace torvik {
@@ -52,6 +53,7 @@ class ChunkReader {
   [[noreturn]] void Fail(const std::string& message, std::int64_t at) const;
   std::string Context(const char* what) const;
 
+  void Walk();
   void ReadMainBlocks(std::int32_t p);
   void ReadObjMeshBlocks(std::int32_t p);
   void ReadObjBlocks(std::int32_t p);
@@ -82,6 +84,9 @@ class ChunkReader {
   H3dsScene scene_;
   ChunkHeader chunk_{0, -1, -1};            // the chunk being handled, for messages
   const std::string* mesh_name_ = nullptr;  // the mesh being read, for messages
+  // The mesh being read: its last vertex, face and mapping lists.
+  PendingList pending_vertices_, pending_faces_, pending_maps_;
+  MeshFinisher finisher_;
 };
 
 template <class Handler>

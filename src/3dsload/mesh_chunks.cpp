@@ -17,13 +17,13 @@ constexpr uword kFaceMaterial = 0x4130;
 constexpr uword kMappingList = 0x4140;
 constexpr uword kSmoothingGroups = 0x4150;
 constexpr uword kLocalAxes = 0x4160;
-constexpr word kSwappedFaceFlags = 7;
 }  // namespace
 
 void ChunkReader::ReadTriMeshBlocks(std::int32_t p, const std::string& name) {
   H3dsMeshObj& meshobj = scene_.meshobjlist.emplace_back();
   meshobj.name = name;
   mesh_name_ = &meshobj.name;
+  pending_vertices_ = pending_faces_ = pending_maps_ = PendingList{};
   bool found_facemat = false;
   const ChunkHeader mesh_chunk = chunk_;
   // Faces of a face list are followed by its sub-chunks, which this loop then
@@ -62,44 +62,28 @@ void ChunkReader::ReadTriMeshBlocks(std::int32_t p, const std::string& name) {
   }
   // Checked when the mesh chunk ends, against its final lists, so the lists
   // may come in any order.
-  if (const std::optional<std::string> fault = FindMeshFault(meshobj)) Fail(*fault, dgetpos());
+  finisher_.Add(MeshTask{scene_.meshobjlist.size() - 1, std::move(meshobj), pending_vertices_,
+                         pending_faces_, pending_maps_, chunk_.id, chunk_.start, dgetpos()});
   mesh_name_ = nullptr;
 }
 
-void ChunkReader::ReadVertList(H3dsMeshObj& meshobj) {
+// The three large lists are only found here; MeshFinisher decodes them.
+void ChunkReader::ReadVertList(H3dsMeshObj&) {
   const std::size_t count = read_u16("vertex count");
   need(count, 12, "vertex list");
-  const byte* data = dread(count * 12, "vertex list");
-  std::vector<H3dsVert> vertices(count);
-  for (std::size_t i = 0; i < count; ++i, data += 12)
-    vertices[i] = H3dsVert{load_f32(data), load_f32(data + 4), load_f32(data + 8)};
-  meshobj.vertlist = std::move(vertices);
+  pending_vertices_ = PendingList{dread(count * 12, "vertex list"), count};
 }
 
-void ChunkReader::ReadFaceList(H3dsMeshObj& meshobj) {
+void ChunkReader::ReadFaceList(H3dsMeshObj&) {
   const std::size_t count = read_u16("face count");
   need(count, 8, "face list");
-  const byte* data = dread(count * 8, "face list");
-  std::vector<H3dsFace> faces(count);
-  for (std::size_t i = 0; i < count; ++i, data += 8) {
-    H3dsFace& face = faces[i];
-    face.p0 = load_u16(data);
-    face.p1 = load_u16(data + 2);
-    face.p2 = load_u16(data + 4);
-    face.flags = static_cast<word>(load_u16(data + 6));
-    if (face.flags == kSwappedFaceFlags && !options_.keep_file_winding) std::swap(face.p1, face.p2);
-  }
-  meshobj.facelist = std::move(faces);
+  pending_faces_ = PendingList{dread(count * 8, "face list"), count};
 }
 
-void ChunkReader::ReadMapList(H3dsMeshObj& meshobj) {
+void ChunkReader::ReadMapList(H3dsMeshObj&) {
   const std::size_t count = read_u16("mapping count");
   need(count, 8, "mapping list");
-  const byte* data = dread(count * 8, "mapping list");
-  std::vector<H3dsMap> maps(count);
-  for (std::size_t i = 0; i < count; ++i, data += 8)
-    maps[i] = H3dsMap{load_f32(data), load_f32(data + 4)};
-  meshobj.maplist = std::move(maps);
+  pending_maps_ = PendingList{dread(count * 8, "mapping list"), count};
 }
 
 void ChunkReader::ReadTraMatrix(H3dsMeshObj& meshobj) {
@@ -123,14 +107,14 @@ void ChunkReader::ReadFaceMaterial(H3dsMeshObj& meshobj) {
 void ChunkReader::ReadDefaultMaterial(H3dsMeshObj& meshobj) {
   H3dsMatList& binding = meshobj.bindings.emplace_back();
   binding.name = kDefaultMaterialName;
-  const std::size_t nf = meshobj.facelist.size();
+  const std::size_t nf = pending_faces_.count;
   binding.faces.resize(nf);
   for (std::size_t i = 0; i < nf; ++i) binding.faces[i] = static_cast<uword>(i);
 }
 
 // One mask per face of the face list just read, filling the chunk exactly.
 void ChunkReader::ReadSmoothingGroups(H3dsMeshObj& meshobj, const ChunkHeader& chunk) {
-  const std::size_t faces = meshobj.facelist.size();
+  const std::size_t faces = pending_faces_.count;
   const std::size_t body = static_cast<std::size_t>(chunk.end - chunk.start) - 6;
   if (body != 4 * faces)
     Fail(Context("smoothing groups") + " hold " + std::to_string(body) + " bytes, but " +

@@ -1,4 +1,6 @@
 // The walk from the main chunk down to object blocks and material blocks.
+#include <exception>
+
 #include "base/file_bytes_uninitialised.h"
 #include "chunk_reader.h"
 
@@ -22,6 +24,19 @@ H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options) {
 }
 
 H3dsScene ChunkReader::Read() {
+  try {
+    Walk();
+  } catch (...) {
+    // A mesh that ended before the walk failed reports its own fault first.
+    const std::exception_ptr failure = std::current_exception();
+    finisher_.Finish(scene_.meshobjlist);
+    std::rethrow_exception(failure);
+  }
+  finisher_.Finish(scene_.meshobjlist);
+  return std::move(scene_);
+}
+
+void ChunkReader::Walk() {
   if (bytes_.empty()) Fail("empty file", 0);
   const ChunkHeader main = ReadChunkHeader();
   if (main.id != kMainChunk) {
@@ -32,7 +47,6 @@ H3dsScene ChunkReader::Read() {
   }
   chunk_ = main;
   ReadMainBlocks(main.end);
-  return std::move(scene_);
 }
 
 void ChunkReader::ReadMainBlocks(std::int32_t p) {

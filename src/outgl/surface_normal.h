@@ -1,6 +1,7 @@
 // The geometry behind the model's normals, private to the model builder.
 #pragma once
 
+#include <cmath>
 #include <span>
 #include <vector>
 
@@ -39,6 +40,11 @@ inline void ComputeQueuedTriangle(std::span<const VERTEX> vertices, SURFACE* ent
 }
 
 // Euclidean distance between the positions of two vertices, in double.
-double distance(const VERTEX& v1, const VERTEX& v2);
+inline double distance(const VERTEX& v1, const VERTEX& v2) {
+  const double dx = static_cast<double>(v1.x) - static_cast<double>(v2.x);
+  const double dy = static_cast<double>(v1.y) - static_cast<double>(v2.y);
+  const double dz = static_cast<double>(v1.z) - static_cast<double>(v2.z);
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
 
 }  // namespace torvik

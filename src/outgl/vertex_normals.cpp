@@ -45,13 +45,6 @@ constexpr std::size_t kTrianglesPerThread = 100000;
 
 }  // namespace
 
-double distance(const VERTEX& v1, const VERTEX& v2) {
-  const double dx = static_cast<double>(v1.x) - static_cast<double>(v2.x);
-  const double dy = static_cast<double>(v1.y) - static_cast<double>(v2.y);
-  const double dz = static_cast<double>(v1.z) - static_cast<double>(v2.z);
-  return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
 float32 angle(const std::vector<VERTEX>& vertices, const SURFACE& triangle, dword vertex) {
   const VERTEX& P0 = vertices[triangle.p0];
   const VERTEX& P1 = vertices[triangle.p1];

@@ -109,5 +109,39 @@ TEST(Threads, OneLargeConversionUsesSeveralThreadsSafely) {
   }
 }
 
+// A large file's meshes are decoded on other threads while the chunks are
+// walked: the scene is the same, and a damaged file reports the fault that
+// comes first in the file, whichever thread met it.
+TEST(Threads, ReaderDecodesMeshesAlongsideTheWalk) {
+  std::vector<t3ds::Mesh> meshes;
+  for (int i = 0; i < 6; ++i) {  // 64,000 faces and 32,000 vertices each
+    meshes.push_back(t3ds::Torus("Ring" + std::to_string(i), 3, 1, 200, 160, {0, 0, 2.0f * i}));
+    t3ds::AssignAll(meshes.back(), "Brass");
+  }
+  const t3ds::Material brass{"Brass", {}, t3ds::Color{1, 1, 1}, {}, {}, false, ""};
+  const Bytes file = t3ds::BuildFile({brass}, meshes);
+  const Bytes one_thread = torvik::OutGLBMFBytes(torvik::convert_to_outgl(
+      torvik::HRead3dsScene(file, {.threads = 1}), nullptr, {.threads = 1}));
+  EXPECT_TRUE(torvik::OutGLBMFBytes(torvik::convert_to_outgl(torvik::HRead3dsScene(file))) ==
+              one_thread);
+
+  // A face beyond its mesh's vertices in the second mesh, and a file cut
+  // short in the last one.
+  meshes[1].faces[7].c = 40000;
+  Bytes damaged = t3ds::BuildFile({brass}, meshes);
+  damaged.resize(damaged.size() - 100000);
+  std::string first_fault;
+  for (const std::size_t threads : {1, 2, 4}) {
+    try {
+      torvik::HRead3dsScene(damaged, {.threads = threads});
+      ADD_FAILURE() << "a damaged file was read on " << threads << " threads";
+    } catch (const torvik::ReadError& error) {
+      if (first_fault.empty()) first_fault = error.what();
+      EXPECT_EQ(error.what(), first_fault) << threads << " threads";
+    }
+  }
+  EXPECT_NE(first_fault.find("mesh 'Ring1'"), std::string::npos) << first_fault;
+}
+
 }  // namespace
 }  // namespace robustness

@@ -96,7 +96,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::ConversionStats conversion;
     model = torvik::convert_to_outgl(
         torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
-                                      .keep_file_winding = settings.keep_file_winding}),
+                                      .keep_file_winding = settings.keep_file_winding,
+                                      .threads = settings.threads}),
         &conversion,
         {.smoothing_groups = settings.smoothing_groups,
          .cancel = settings.cancel,
