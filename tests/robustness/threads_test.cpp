@@ -3,6 +3,8 @@
 // calls give one by one.  Runs under ThreadSanitizer in the preset tsan.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "robustness_support.h"
@@ -107,6 +109,26 @@ TEST(Threads, OneLargeConversionUsesSeveralThreadsSafely) {
       EXPECT_NE(std::string(error.what()).find("for block 0 "), std::string::npos) << error.what();
     }
   }
+  // Cancelled while the blocks are being encoded: the old file stays, and
+  // no temporary file is left.
+  TempDir dir;
+  const std::string dest = dir.file("cancelled.bmf");
+  WriteFile(dest, Bytes{1, 2, 3});
+  std::atomic<bool> cancel{false};
+  const torvik::BmfWriteOptions cancelling{
+      .triangle_order =
+          [&cancel](const torvik::BlockTriangles& block) {
+            cancel = true;
+            std::vector<std::uint32_t> order(block.corners.size() / 3);
+            for (std::uint32_t t = 0; t < order.size(); ++t) order[t] = t;
+            return order;
+          },
+      .threads = 3};
+  EXPECT_THROW(torvik::OutGLBMF(model, dest, nullptr, &cancel, cancelling), torvik::Cancelled);
+  EXPECT_TRUE(ReadFile(dest) == (Bytes{1, 2, 3}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 // A large file's meshes are decoded on other threads while the chunks are
