@@ -2,21 +2,22 @@
 // reading the input and cat copying our output into a file (the cost of
 // moving those bytes at all) and, when they were built, the lib3ds and Assimp
 // peers.  The programs take turns within every repetition,
-// so all of them see the same machine, each starting after a pause that lets
-// the machine settle; the table gives medians and the
+// so all of them see the same machine, each starting with the same free
+// memory (PrimeFreeMemory); the table gives medians and the
 // ratios to ours, and the floors that the converter is held against.
 //
 //   torvik_e2e [--reps N] [--out DIR] [--before PROGRAM] FILE.3ds...
 //
 // 3ds2bmf also runs with --threads 1, and PROGRAM (an earlier 3ds2bmf) when
 // given, so the table shows what the second core and the changes since gain.
+#include <sys/mman.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -42,7 +43,19 @@ struct Program {
 // In turn order; the copy of our output needs the output of the run before.
 enum { kStart, kCatInput, kOurs, kCopyOutput };
 
-constexpr std::chrono::milliseconds kSettle{200};
+// Every program starts with as much free memory backed by the machine's
+// host as the largest of them needs.  This VM hands free memory back to its
+// host (free page reporting), and memory the host took back is slow to
+// touch again: without this, whichever program followed a large free (after
+// Assimp's 600 MB) spent up to a third of its time clearing pages, and the
+// same binary measured 140 ms in one slot and 220 ms in another.
+void PrimeFreeMemory() {
+  constexpr std::size_t kBytes = std::size_t{1} << 30;
+  void* memory = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return;
+  std::memset(memory, 1, kBytes);
+  munmap(memory, kBytes);
+}
 
 std::vector<Program> Programs(const std::string& input, const std::string& out,
                               const std::string& before) {
@@ -99,12 +112,7 @@ int main(int argc, char** argv) {
       bench::RunProcess(program.argv, program.stdout_path);
     for (int r = 0; r < reps; ++r) {
       for (Program& program : programs) {
-        // Every program starts on a settled machine: the system's own work
-        // after the program before (writing its output back, freeing its
-        // memory) otherwise takes one of the two cores, which costs a
-        // program that uses both up to 1.5 times its time and a
-        // single-threaded one nothing.
-        std::this_thread::sleep_for(kSettle);
+        PrimeFreeMemory();
         const bench::ProcessRun run = bench::RunProcess(program.argv, program.stdout_path);
         if (run.exit_status != 0) {
           ++program.failures;

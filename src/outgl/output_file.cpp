@@ -46,6 +46,7 @@ bool ReplaceTarget(const std::string& from, const std::string& to) {
 unsigned long ProcessId() { return static_cast<unsigned long>(_getpid()); }
 std::string FollowLinks(const std::string& path) { return path; }
 void KeepMode(int, const StatBuf&) {}
+void StartWriteback(int, std::size_t, std::size_t) {}
 
 // NUL, CON, COM1, LPT1.txt, ...: names that Windows gives its devices in
 // every folder, which can only be written in place.
@@ -108,6 +109,22 @@ void KeepMode(int fd, const StatBuf& st) {
 
 bool IsDeviceName(const std::string&) { return false; }
 
+// Starts writing [offset, offset + size) to the disk now.  A file renamed
+// over an existing one has its blocks allocated and written out by the
+// rename otherwise (ext4 does so to keep the data safe), which then takes
+// as long as writing the whole file; started as the bytes come, that work
+// overlaps the rest of the writing.
+void StartWriteback(int fd, std::size_t offset, std::size_t size) {
+#if defined(__linux__) && defined(SYNC_FILE_RANGE_WRITE)
+  (void)sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(size),
+                        SYNC_FILE_RANGE_WRITE);
+#else
+  (void)fd;
+  (void)offset;
+  (void)size;
+#endif
+}
+
 // /dev/stdout, /dev/fd/N and /proc/self/fd/N name a descriptor the process
 // already has open: writing through a copy of it goes wherever it goes (a
 // pipe, a terminal, a file opened for appending), where opening the name
@@ -155,6 +172,7 @@ OutputFile::OutputFile(const std::string& dest) : dest_(dest), target_(FollowLin
       if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ >= 0 && exists) KeepMode(fd_, st);
+    replacing_ = fd_ >= 0 && exists;
   }
   if (fd_ < 0) {
     const int error = errno;
@@ -183,14 +201,17 @@ void OutputFile::WriteFailed() {
 }
 
 void OutputFile::Write(const void* data, std::size_t size) {
+  const std::size_t offset = written_;
   const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const long written = WriteSome(fd_, bytes, size);
+  for (std::size_t left = size; left > 0;) {
+    const long written = WriteSome(fd_, bytes, left);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) WriteFailed();
     bytes += written;
-    size -= static_cast<std::size_t>(written);
+    left -= static_cast<std::size_t>(written);
   }
+  written_ += size;
+  if (replacing_) StartWriteback(fd_, offset, size);
 }
 
 void OutputFile::Commit() {

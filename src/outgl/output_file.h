@@ -34,6 +34,8 @@ class OutputFile {
   std::string target_;  // the file that is replaced: dest_ with links followed
   std::string temp_;    // empty when writing in place
   int fd_ = -1;
+  bool replacing_ = false;   // a temporary file that will replace an existing one
+  std::size_t written_ = 0;  // bytes written so far
   bool committed_ = false;
 };
 
