@@ -85,6 +85,64 @@ TEST(Conversion, AxesAreExchangedWindingReversedAndNumberingRunsAcrossMeshes) {
   EXPECT_EQ(model.DegenerateDropped(), 1u);
 }
 
+// The normals are computed mesh by mesh; they must come out as the whole
+// model's walk gives them (materials from last to first, each material's
+// triangles from last to first), whatever the order of a mesh's groups, with
+// a material's groups split and interleaved, two-sided copies and
+// degenerate triangles.  The reference is the model built triangle by
+// triangle through the public calls.
+TEST(Conversion, NormalsMeshByMeshAreThoseOfTheWholeModelsWalk) {
+  std::vector<Mesh> meshes;
+  for (int m = 0; m < 2; ++m) {
+    Mesh torus = t3ds::Torus("Ring" + std::to_string(m), 3, 1, 12, 8, {0, 0, 0.5f * m});
+    torus.faces.push_back({0, 0, 1});  // degenerate
+    std::vector<std::uint16_t> a1, b, a2;
+    for (std::uint16_t f = 0; f < torus.faces.size(); ++f)
+      (f < 60 ? a1 : f < 130 ? b : a2).push_back(f);
+    torus.groups = m == 0 ? std::vector<FaceGroup>{{"A", a1}, {"B", b}, {"A", a2}}
+                          : std::vector<FaceGroup>{{"B", a2}, {"A", a1}, {"B", b}};
+    meshes.push_back(torus);
+  }
+  Material two_sided = Plain("B");
+  two_sided.two_sided = true;
+  const std::vector<std::uint8_t> file = t3ds::BuildFile({Plain("A"), two_sided}, meshes);
+  const torvik::Model model = ConvertToModel(file);
+
+  torvik::Model reference;
+  const torvik::RGB grey{0.5f, 0.5f, 0.5f, 1};
+  reference.OutGLAddMaterial(grey, grey, grey, "A", "", 0);
+  reference.OutGLAddMaterial(grey, grey, grey, "B", "", 1);
+  torvik::dword first = 0;
+  for (const torvik::H3dsMeshObj& mesh : torvik::HRead3dsScene(file).meshobjlist) {
+    for (const torvik::H3dsVert& v : mesh.vertlist)
+      reference.OutGLAddVertex({0, 0, 0, 0, 0, v.x, v.z, v.y});
+    for (const torvik::H3dsMatList& group : mesh.bindings)
+      for (const torvik::uword f : group.faces) {
+        const torvik::H3dsFace& face = mesh.facelist[f];
+        reference.OutGLAddPolygon({face.p0 + first, face.p2 + first, face.p1 + first}, group.name);
+      }
+    first += static_cast<torvik::dword>(mesh.vertlist.size());
+  }
+  reference.OutGLFinishModel(1);
+
+  EXPECT_EQ(model.DegenerateDropped(), reference.DegenerateDropped());
+  ASSERT_EQ(model.NumVertex(), reference.NumVertex());
+  for (std::size_t i = 0; i < model.NumVertex(); ++i) {
+    const torvik::VERTEX& got = model.VertexList()[i];
+    const torvik::VERTEX& want = reference.VertexList()[i];
+    EXPECT_TRUE(got.nx == want.nx && got.ny == want.ny && got.nz == want.nz) << "vertex " << i;
+  }
+  for (std::size_t m = 0; m < 2; ++m) {
+    const std::vector<torvik::SURFACE>& got = model.PolyList()[m].TriangleIndexList;
+    const std::vector<torvik::SURFACE>& want = reference.PolyList()[m].TriangleIndexList;
+    ASSERT_EQ(got.size(), want.size()) << "material " << m;
+    for (std::size_t t = 0; t < got.size(); ++t)
+      EXPECT_TRUE(got[t].p0 == want[t].p0 && got[t].p1 == want[t].p1 && got[t].p2 == want[t].p2 &&
+                  got[t].n0 == want[t].n0 && got[t].n1 == want[t].n1 && got[t].n2 == want[t].n2)
+          << "material " << m << " triangle " << t;
+  }
+}
+
 TEST(Conversion, DefaultMaterialComesFirstWhenAnyMeshNeedsIt) {
   const torvik::Model model = ConvertToModel(
       t3ds::BuildFile({Plain("A")}, {Triangle("Grouped", "A"), Triangle("Bare", "")}));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -146,6 +147,45 @@ TEST(Threads, ReaderDecodesMeshesAlongsideTheWalk) {
       torvik::HRead3dsScene(file, {.threads = 1}), nullptr, {.threads = 1}));
   EXPECT_TRUE(torvik::OutGLBMFBytes(torvik::convert_to_outgl(torvik::HRead3dsScene(file))) ==
               one_thread);
+
+  // Decoded alongside the walk, every list is the one-thread reader's: the
+  // exchanged corners of flag-7 faces (or not), the mappings and the
+  // smoothing groups.
+  std::vector<t3ds::Mesh> flagged = meshes;
+  for (t3ds::Mesh& mesh : flagged) {
+    for (std::size_t f = 0; f < mesh.faces.size(); f += 3) mesh.faces[f].flags = 7;
+    mesh.smoothing.assign(mesh.faces.size(), 5);
+    mesh.uvs.assign(mesh.vertices.size() / 2, {0.25f, 0.75f});
+  }
+  const Bytes flagged_file = t3ds::BuildFile({brass}, flagged);
+  for (const bool keep : {false, true}) {
+    const torvik::ReadOptions one{
+        .smoothing_groups = true, .keep_file_winding = keep, .threads = 1};
+    torvik::ReadOptions four = one;
+    four.threads = 4;
+    const torvik::H3dsScene expected = torvik::HRead3dsScene(flagged_file, one);
+    const torvik::H3dsScene scene = torvik::HRead3dsScene(flagged_file, four);
+    ASSERT_EQ(scene.meshobjlist.size(), expected.meshobjlist.size());
+    for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
+      const torvik::H3dsMeshObj& got = scene.meshobjlist[m];
+      const torvik::H3dsMeshObj& want = expected.meshobjlist[m];
+      auto faces = [](const torvik::H3dsMeshObj& mesh) {
+        std::vector<torvik::uword> corners;
+        for (const torvik::H3dsFace& face : mesh.facelist)
+          corners.insert(corners.end(),
+                         {face.p0, face.p1, face.p2, static_cast<torvik::uword>(face.flags)});
+        return corners;
+      };
+      EXPECT_TRUE(faces(got) == faces(want)) << "mesh " << m << (keep ? ", file winding" : "");
+      EXPECT_EQ(got.vertlist.size(), want.vertlist.size());
+      EXPECT_EQ(std::memcmp(got.vertlist.data(), want.vertlist.data(),
+                            got.vertlist.size() * sizeof(torvik::H3dsVert)),
+                0);
+      EXPECT_EQ(got.maplist.size(), want.maplist.size());
+      EXPECT_TRUE(got.smoothing == want.smoothing);
+      EXPECT_EQ(got.bindings.size(), want.bindings.size());
+    }
+  }
 
   // A face beyond its mesh's vertices in the second mesh, and a file cut
   // short in the last one.
