@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <span>
 #include <string>
 
@@ -27,47 +26,19 @@ void Store16(byte* p, std::size_t value) {
   p[1] = static_cast<byte>((value >> 8) & 0xFF);
 }
 
-// Output through one buffer, handed to `flush` when full and at the end.
-class Encoder {
+// The file's bytes, handed on in order as they come, and counted.
+class Output {
  public:
-  explicit Encoder(std::function<void(const byte*, std::size_t)> flush, std::size_t capacity)
-      : flush_(std::move(flush)),
-        buffer_(std::make_unique_for_overwrite<byte[]>(capacity)),
-        capacity_(capacity) {}
+  explicit Output(std::function<void(const byte*, std::size_t)> take) : take_(std::move(take)) {}
 
-  // Room for `size` more bytes, written by the caller.
-  byte* Grow(std::size_t size) {
-    if (size > capacity_ - used_) {
-      Flush();
-      if (size > capacity_) {
-        buffer_ = std::make_unique_for_overwrite<byte[]>(size);
-        capacity_ = size;
-      }
-    }
-    byte* at = buffer_.get() + used_;
-    used_ += size;
-    return at;
-  }
-  void u16(std::size_t value) { Store16(Grow(2), value); }
-  // Hands `size` bytes on as they are, after what is buffered.
   void Pass(const byte* data, std::size_t size) {
-    Flush();
-    if (size > 0) flush_(data, size);
+    if (size > 0) take_(data, size);
     total_ += size;
   }
-  void Flush() {
-    if (used_ > 0) flush_(buffer_.get(), used_);
-    total_ += used_;
-    used_ = 0;
-  }
-  std::size_t Total() const { return total_ + used_; }
+  std::size_t Total() const { return total_; }
 
  private:
-  std::function<void(const byte*, std::size_t)> flush_;
-  // Not zero-filled: only what the writer stores is ever handed on.
-  std::unique_ptr<byte[]> buffer_;
-  std::size_t capacity_;
-  std::size_t used_ = 0;
+  std::function<void(const byte*, std::size_t)> take_;
   std::size_t total_ = 0;
 };
 
@@ -120,7 +91,7 @@ std::vector<Block> PlanBlocks(const Model& model, std::vector<TranslateTable>& t
   return blocks;
 }
 
-void WriteModel(const Model& model, Encoder& out, BmfStats* stats, const BmfWriteOptions& options,
+void WriteModel(const Model& model, Output& out, BmfStats* stats, const BmfWriteOptions& options,
                 const std::atomic<bool>* cancel = nullptr) {
   // Large models plan and encode on several threads, each with a table of
   // its own, while the calling thread hands the blocks on in file order.
@@ -151,52 +122,40 @@ void WriteModel(const Model& model, Encoder& out, BmfStats* stats, const BmfWrit
   }
   tables.clear();
 
-  out.u16(blocks.size());
-  out.u16(0);  // strip flag: every block is an indexed triangle list
+  byte header[4];
+  Store16(header, blocks.size());
+  Store16(header + 2, 0);  // strip flag: every block is an indexed triangle list
+  out.Pass(header, sizeof header);
   BmfStats totals;
   totals.blocks = blocks.size();
-  auto count = [&](std::size_t vertices, std::size_t triangles_stored) {
-    totals.vertices += vertices;
-    totals.triangles += triangles_stored;
-  };
-
-  if (encoders.size() <= 1) {
-    for (std::size_t b = 0; b < blocks.size(); ++b) {
-      StopIfCancelled(cancel);
-      encoders[0].Encode(model, blocks[b], b, options, out.Grow(BlockBytes(model, blocks[b])));
-      count(encoders[0].Vertices(), encoders[0].Triangles());
-    }
-  } else {
-    // Each block is encoded into a buffer of the largest block's size,
-    // taken from those that the file has already taken.
-    std::size_t largest_bytes = 0;
-    for (const Block& block : blocks)
-      largest_bytes = std::max(largest_bytes, BlockBytes(model, block));
-    BufferPool pool(largest_bytes);
-    OrderedPipeline<EncodedBlock>(
-        blocks.size(), encoders.size(), encoders.size(),
-        [&](std::size_t worker, std::size_t b) {
-          EncodedBlock encoded;
-          encoded.size = BlockBytes(model, blocks[b]);
-          encoded.bytes = pool.Take();
-          encoders[worker].Encode(model, blocks[b], b, options, encoded.bytes.get());
-          encoded.vertices = encoders[worker].Vertices();
-          encoded.triangles = encoders[worker].Triangles();
-          return encoded;
-        },
-        [&](std::size_t, EncodedBlock encoded) {
-          StopIfCancelled(cancel);
-          out.Pass(encoded.bytes.get(), encoded.size);
-          count(encoded.vertices, encoded.triangles);
-          pool.Give(std::move(encoded.bytes));
-        });
-  }
-  out.Flush();
+  // Each block is encoded into a buffer of the largest block's size, taken
+  // from those that the file has already taken; with one encoder, block by
+  // block on the calling thread.
+  std::size_t largest_bytes = 0;
+  for (const Block& block : blocks)
+    largest_bytes = std::max(largest_bytes, BlockBytes(model, block));
+  BufferPool pool(largest_bytes);
+  OrderedPipeline<EncodedBlock>(
+      blocks.size(), encoders.size() > 1 ? encoders.size() : 0, encoders.size(),
+      [&](std::size_t worker, std::size_t b) {
+        EncodedBlock encoded;
+        encoded.size = BlockBytes(model, blocks[b]);
+        encoded.bytes = pool.Take();
+        encoders[worker].Encode(model, blocks[b], b, options, encoded.bytes.get());
+        encoded.vertices = encoders[worker].Vertices();
+        encoded.triangles = encoders[worker].Triangles();
+        return encoded;
+      },
+      [&](std::size_t, EncodedBlock encoded) {
+        StopIfCancelled(cancel);
+        out.Pass(encoded.bytes.get(), encoded.size);
+        totals.vertices += encoded.vertices;
+        totals.triangles += encoded.triangles;
+        pool.Give(std::move(encoded.bytes));
+      });
   totals.bytes = out.Total();
   if (stats != nullptr) *stats = totals;
 }
-
-constexpr std::size_t kFileBufferSize = 1 << 20;
 
 }  // namespace
 
@@ -207,9 +166,8 @@ std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats) {
 std::vector<byte> OutGLBMFBytes(const Model& model, BmfStats* stats,
                                 const BmfWriteOptions& options) {
   std::vector<byte> bytes;
-  Encoder out(
-      [&](const byte* data, std::size_t size) { bytes.insert(bytes.end(), data, data + size); },
-      kFileBufferSize);
+  Output out(
+      [&](const byte* data, std::size_t size) { bytes.insert(bytes.end(), data, data + size); });
   WriteModel(model, out, stats, options);
   return bytes;
 }
@@ -223,7 +181,7 @@ void OutGLBMF(const Model& model, const std::string& filename, BmfStats* stats,
               const std::atomic<bool>* cancel, const BmfWriteOptions& options) {
   StopIfCancelled(cancel);
   OutputFile file(filename);
-  Encoder out([&](const byte* data, std::size_t size) { file.Write(data, size); }, kFileBufferSize);
+  Output out([&](const byte* data, std::size_t size) { file.Write(data, size); });
   WriteModel(model, out, stats, options, cancel);
   StopIfCancelled(cancel);
   file.Commit();
