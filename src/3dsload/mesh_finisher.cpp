@@ -1,20 +1,16 @@
 #include "mesh_finisher.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "base/little_endian.h"
 #include "base/parallel_ranges.h"
+#include "base/work_alongside.h"
 #include "chunk_reader.h"
 #include "mesh_check.h"
 #include "torvik32c/errors.h"
-
-#ifdef TORVIK_HAVE_THREADS
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#endif
 
 namespace torvik {
 
@@ -54,16 +50,11 @@ void Decode(MeshTask& task, bool keep_file_winding) {
   }
 }
 
-// Decodes the task's lists and checks the mesh: its fault, if any.
-std::exception_ptr FinishTask(MeshTask& task, bool keep_file_winding) {
-  try {
-    Decode(task, keep_file_winding);
-    if (const std::optional<std::string> fault = FindMeshFault(task.mesh))
-      FailInChunk(*fault, task.chunk_id, task.chunk_start, task.at);
-  } catch (...) {
-    return std::current_exception();
-  }
-  return nullptr;
+// Decodes the task's lists and checks the mesh; throws its fault.
+void FinishTask(MeshTask& task, bool keep_file_winding) {
+  Decode(task, keep_file_winding);
+  if (const std::optional<std::string> fault = FindMeshFault(task.mesh))
+    FailInChunk(*fault, task.chunk_id, task.chunk_start, task.at);
 }
 
 // Above this many bytes of lists a file's meshes are decoded alongside the
@@ -81,107 +72,44 @@ void FailInChunk(const std::string& message, uword chunk_id, std::int32_t chunk_
 }
 
 struct MeshFinisher::Shared {
-  std::vector<MeshTask> done;
-  std::vector<std::exception_ptr> faults;  // per task, in the order added
-#ifdef TORVIK_HAVE_THREADS
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<MeshTask> waiting;
+  WorkAlongside alongside;
+  bool in_turn = true;  // one thread: each mesh is finished as it is added
+  std::size_t threads_wanted = 1;
   std::size_t bytes_seen = 0;
-  std::size_t threads_wanted = 0;
-  bool adding = true;
-  std::vector<std::thread> helpers;
-
-  void Work(bool keep_file_winding) {
-    for (;;) {
-      MeshTask task;
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return !waiting.empty() || !adding; });
-        if (waiting.empty()) return;
-        task = std::move(waiting.front());
-        waiting.pop_front();
-      }
-      std::exception_ptr fault = FinishTask(task, keep_file_winding);
-      std::lock_guard lock(mutex);
-      if (faults.size() <= task.index) faults.resize(task.index + 1);
-      faults[task.index] = fault;
-      done.push_back(std::move(task));
-    }
-  }
-
-  void Stop() {
-    {
-      std::lock_guard lock(mutex);
-      adding = false;
-    }
-    changed.notify_all();
-    for (std::thread& helper : helpers) helper.join();
-    helpers.clear();
-  }
-#endif
+  // In the order added; each keeps its place while helpers finish it.
+  std::vector<std::unique_ptr<MeshTask>> tasks;
 };
 
 MeshFinisher::MeshFinisher(std::size_t threads, bool keep_file_winding)
     : shared_(std::make_unique<Shared>()), keep_file_winding_(keep_file_winding) {
-#ifdef TORVIK_HAVE_THREADS
   shared_->threads_wanted = threads == 0 ? HardwareThreads() : threads;
-#else
-  (void)threads;
-#endif
+  shared_->in_turn = shared_->threads_wanted <= 1;
 }
 
-MeshFinisher::~MeshFinisher() {
-#ifdef TORVIK_HAVE_THREADS
-  shared_->Stop();
-#endif
-}
+MeshFinisher::~MeshFinisher() = default;
 
 void MeshFinisher::Add(MeshTask task) {
-#ifdef TORVIK_HAVE_THREADS
   Shared& s = *shared_;
-  if (s.threads_wanted > 1) {
-    const std::size_t bytes = 12 * task.vertices.count + 8 * task.faces.count + 8 * task.maps.count;
-    {
-      std::lock_guard lock(s.mutex);
-      s.bytes_seen += bytes;
-      s.waiting.push_back(std::move(task));
-    }
-    s.changed.notify_one();
-    // A helper starts once the file shows enough to pay for it; the walk
-    // itself takes the place of the other threads.
-    if (s.helpers.size() + 1 < s.threads_wanted &&
-        s.bytes_seen > kBytesForAThread * (s.helpers.size() + 1)) {
-      try {
-        s.helpers.emplace_back([this] { shared_->Work(keep_file_winding_); });
-      } catch (const std::exception&) {
-        s.threads_wanted = s.helpers.size() + 1;  // what is waiting is finished at the end
-      }
-    }
+  MeshTask& added = *s.tasks.emplace_back(std::make_unique<MeshTask>(std::move(task)));
+  if (s.in_turn) {
+    FinishTask(added, keep_file_winding_);
     return;
   }
-#endif
-  if (std::exception_ptr fault = FinishTask(task, keep_file_winding_))
-    std::rethrow_exception(fault);
-  shared_->done.push_back(std::move(task));
+  s.bytes_seen += 12 * added.vertices.count + 8 * added.faces.count + 8 * added.maps.count;
+  s.alongside.Add([&added, keep = keep_file_winding_] { FinishTask(added, keep); });
+  // A helper starts once the file shows enough to pay for it; the walk
+  // itself takes the place of the other threads.
+  const std::size_t working = s.alongside.Helpers() + 1;
+  if (working < s.threads_wanted && s.bytes_seen > kBytesForAThread * working &&
+      !s.alongside.AddHelper())
+    s.threads_wanted = working;  // no more threads: the ones there do the work
 }
 
 void MeshFinisher::Finish(std::vector<H3dsMeshObj>& meshes) {
   Shared& s = *shared_;
-#ifdef TORVIK_HAVE_THREADS
-  {
-    std::lock_guard lock(s.mutex);
-    s.adding = false;
-  }
-  s.changed.notify_all();
-  // The calling thread takes what is still waiting, beside the helpers.
-  s.Work(keep_file_winding_);
-  s.Stop();
-#endif
-  for (const std::exception_ptr& fault : s.faults)
-    if (fault) std::rethrow_exception(fault);
-  for (MeshTask& task : s.done) meshes[task.index] = std::move(task.mesh);
-  s.done.clear();
+  s.alongside.Finish();
+  for (const std::unique_ptr<MeshTask>& task : s.tasks) meshes[task->index] = std::move(task->mesh);
+  s.tasks.clear();
 }
 
 }  // namespace torvik

@@ -13,14 +13,10 @@
 #include <vector>
 
 #include "base/parallel_ranges.h"
+#include "base/work_alongside.h"
 #include "normal_sum.h"
 #include "surface_normal.h"
 #include "torvik32c/outgl.h"
-
-#ifdef TORVIK_HAVE_THREADS
-#include <condition_variable>
-#include <mutex>
-#endif
 
 namespace torvik {
 
@@ -95,72 +91,19 @@ void Model::QueueMeshesAndFinish(std::size_t meshes,
   const std::size_t threads = ThreadsFor(room, kTrianglesPerThread, thread_budget);
 
   try {
-#ifdef TORVIK_HAVE_THREADS
-    if (threads > 1) {
-      std::mutex mutex;
-      std::condition_variable changed;
-      std::size_t published = 0, taken = 0;
-      bool stop = false;
-      std::exception_ptr failure;
-      auto work = [&] {
-        for (;;) {
-          std::size_t m;
-          {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return stop || taken < published || published == meshes; });
-            if (stop || taken == published) return;
-            m = taken++;
-          }
-          try {
-            FinishMesh(tables, queued[m]);
-          } catch (...) {
-            std::lock_guard lock(mutex);
-            if (!failure) failure = std::current_exception();
-            stop = true;
-            changed.notify_all();
-            return;
-          }
-        }
-      };
-      std::vector<std::thread> helpers;
-      auto finish = [&](bool stopping) {
-        {
-          std::lock_guard lock(mutex);
-          stop = stop || stopping;
-        }
-        changed.notify_all();
-        for (std::thread& helper : helpers) helper.join();
-      };
-      try {
-        for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
-      } catch (const std::exception&) {
-        // Fewer threads: the calling thread takes what is left at the end.
-      }
-      try {
-        for (std::size_t m = 0; m < meshes; ++m) {
-          queue(m);
-          {
-            std::lock_guard lock(mutex);
-            published = m + 1;
-          }
-          changed.notify_one();
-        }
-        changed.notify_all();
-        work();
-      } catch (...) {
-        finish(true);
-        throw;
-      }
-      finish(false);
-      if (failure) std::rethrow_exception(failure);
-    } else
-#endif
-    {
-      for (std::size_t m = 0; m < meshes; ++m) {
-        queue(m);
-        FinishMesh(tables, queued[m]);
-      }
+    // Declared after the tables it reads, so that it is gone (its helpers
+    // joined) before they are.
+    WorkAlongside alongside;
+    for (std::size_t t = 1; t < threads; ++t)
+      if (!alongside.AddHelper()) break;
+    for (std::size_t m = 0; m < meshes; ++m) {
+      queue(m);
+      if (alongside.Helpers() > 0)
+        alongside.Add([&tables, &mesh = queued[m]] { FinishMesh(tables, mesh); });
+      else
+        FinishMesh(tables, queued[m]);  // one thread: while the mesh is fresh in the cache
     }
+    alongside.Finish();
   } catch (...) {
     by_mesh_ = false;
     throw;
