@@ -1,0 +1,69 @@
+// The keyframer (chunk 0xB000): the nodes that place the meshes at frame 0,
+// with their hierarchy, pivots and instances, and the placement they give.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "torvik32c/export.h"
+#include "torvik32c/types.h"
+
+namespace torvik {
+
+struct H3dsScene;
+
+// The name of a node that only carries hierarchy.
+inline constexpr const char* kDummyNodeName = "$$$DUMMY";
+
+// One object node (chunk 0xB002) as stored: an object node names a mesh, a
+// dummy ("$$$DUMMY") names none.  Tracks give their first key only.
+struct H3dsNode {
+  uword id = 0;               // 0xB030; without one, the node's place among the object nodes
+  std::string name;           // 0xB010: the mesh's object name, or "$$$DUMMY"
+  std::string instance;       // 0xB011: the instance's own name; empty when none
+  uword flags1 = 0, flags2 = 0;
+  uword parent = 0xFFFF;      // 0xB010: the parent's node id; 0xFFFF for none
+  float32 pivot[3] = {0, 0, 0};                              // 0xB013
+  bool has_position = false;  // 0xB020
+  float32 position[3] = {0, 0, 0};
+  bool has_rotation = false;  // 0xB021: angle in radians about the axis
+  float32 rotation_angle = 0;
+  float32 rotation_axis[3] = {0, 0, 0};
+  bool has_scale = false;     // 0xB022
+  float32 scale[3] = {1, 1, 1};
+};
+
+// An affine map of the file's axes (x, y, z), row-major, 3 rows of 4:
+// x' = m[0] x + m[1] y + m[2] z + m[3], and so on.
+using Affine = std::array<double, 12>;
+
+// The keyframer's placement at frame 0.
+struct NodePlacement {
+  std::size_t node = 0;    // index into H3dsScene::nodes
+  int parent = -1;         // index of the parent's NodePlacement, -1 for a root
+  int mesh = -1;           // index into H3dsScene::meshobjlist, -1 for a dummy
+  std::string name;        // the instance name, else the object name
+  Affine local{};          // T(position) R(rotation) S(scale)
+  Affine world{};          // the parent's world times local
+  // For a node that draws a mesh: world T(-pivot) M^-1, which takes the
+  // mesh's stored vertices to where the node draws them (the identity when
+  // the mesh matrix is singular: the stored vertices are kept).
+  Affine mesh_placement{};
+};
+
+struct ScenePlacement {
+  // Every usable node, parents before their children, in file order otherwise.
+  std::vector<NodePlacement> nodes;
+  // Meshes named by no node: drawn as stored.
+  std::vector<std::size_t> unplaced_meshes;
+  // Why part of the keyframer was ignored (a missing parent, a cycle, a
+  // track cut short, a singular mesh matrix).
+  std::vector<std::string> warnings;
+};
+
+// The placement at frame 0 that the scene's keyframer gives.  A scene
+// without nodes places every mesh as stored.
+TORVIK_API ScenePlacement PlaceScene(const H3dsScene& scene);
+
+}  // namespace torvik
