@@ -67,7 +67,7 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
 }
 
 void CopyModelTextures(FileResult& result) {
-  const std::filesystem::path folder = std::filesystem::path(result.output).parent_path();
+  const std::filesystem::path folder = FolderOf(result.output);
   for (const torvik::TextureResolution& texture : result.textures) {
     TextureCopy copy = CopyTexture(texture, folder);
     result.copied.push_back(copy.copied);

@@ -219,8 +219,7 @@ int RunObj(const Arguments& arguments) {
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
         const ObjText text =
             ExportObj(file, FileName(mtl_path),
-                      TextureFilesFor(file, path, std::filesystem::path(obj_path).parent_path(),
-                                      arguments.texture_paths),
+                      TextureFilesFor(file, path, FolderOf(obj_path), arguments.texture_paths),
                       arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
