@@ -1,5 +1,6 @@
 // 3ds2bmf as a user runs it: outputs, messages, exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
@@ -299,6 +300,44 @@ TEST_F(Cli, InterruptedBatchLeavesOnlyCompleteFiles) {
     std::filesystem::remove_all(dir.file("out"));
     std::filesystem::create_directory(dir.file("out"));
   }
+}
+
+// Standard input, a pipe and a FIFO are read to their end, and a FIFO
+// nobody writes to is no reason to ignore Ctrl-C or SIGTERM.  Every command
+// here runs under a time limit, so that a fault can't hang the suite.
+TEST_F(Cli, PipesFifosAndStandardInputAreReadToTheirEnd) {
+  const std::string tool = std::string("timeout -k 5 30 ") + TORVIK_3DS2BMF;
+  const std::vector<std::uint8_t> bmf = testing_support::Convert(ReadFile(dir.file("box.3ds")));
+  ToolRun run = testing_support::RunCommand(
+      "cat " + dir.file("box.3ds") + " | " + tool + " -o " + dir.file("piped.bmf") + " -", dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("piped.bmf")), bmf);
+  run = testing_support::RunCommand(
+      tool + " -o - - < " + dir.file("box.3ds") + " > " + dir.file("through.bmf"), dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("through.bmf")), bmf);
+  run = Tool(dir, "- < " + dir.file("box.3ds"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("the input - (standard input) needs -o FILE"), std::string::npos)
+      << run.err;
+
+  const std::string fifo = dir.file("fifo.3ds");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  run = testing_support::RunCommand("(timeout 30 sh -c 'cat " + dir.file("box.3ds") + " > " + fifo +
+                                        "' &) ; " + tool + " " + fifo,
+                                    dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("seek"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("fifo.bmf")), bmf);
+  std::filesystem::remove(dir.file("fifo.bmf"));
+  for (const char* signal : {"INT", "TERM"}) {
+    run = testing_support::RunCommand(std::string("timeout -k 5 --preserve-status -s ") + signal +
+                                          " 0.5 " + TORVIK_3DS2BMF + " " + fifo,
+                                      dir);
+    EXPECT_EQ(run.status, 128 + (std::string(signal) == "INT" ? SIGINT : SIGTERM)) << run.err;
+    EXPECT_NE(run.err.find("interrupted: 0 of 1 files converted"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("fifo.bmf")));
 }
 
 // A house whose textures lie the way real models ship them: upper-case 8.3

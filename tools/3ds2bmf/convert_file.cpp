@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "gltf_export.h"
+#include "input_bytes.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -42,6 +43,16 @@ void WriteStandardOutput(const std::vector<torvik::byte>& bytes) {
 bool IsRegularFile(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);
+}
+
+// A regular file is read by the library's own path; standard input, a pipe
+// or a FIFO is read to its end first, and an interruption stops the wait.
+torvik::H3dsScene ReadScene(const std::string& input, const FileSettings& settings) {
+  const torvik::ReadOptions options{.smoothing_groups = settings.smoothing_groups,
+                                    .keep_file_winding = settings.keep_file_winding,
+                                    .threads = settings.threads};
+  if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
+  return torvik::HRead3dsScene(ReadInputBytes(input, settings.cancel), options);
 }
 
 // Resolves the model's texture names and notes what is missing or
@@ -94,14 +105,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    model = torvik::convert_to_outgl(
-        torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
-                                      .keep_file_winding = settings.keep_file_winding,
-                                      .threads = settings.threads}),
-        &conversion,
-        {.smoothing_groups = settings.smoothing_groups,
-         .cancel = settings.cancel,
-         .threads = settings.threads});
+    model = torvik::convert_to_outgl(ReadScene(input, settings), &conversion,
+                                     {.smoothing_groups = settings.smoothing_groups,
+                                      .cancel = settings.cancel,
+                                      .threads = settings.threads});
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;

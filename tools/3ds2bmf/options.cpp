@@ -12,6 +12,7 @@ const char* const kUsage =
     "Converts 3D Studio mesh files (.3ds) into BMF model files.\n"
     "\n"
     "Each INPUT.3ds is written as INPUT.bmf beside it, unless -o or -d says otherwise.\n"
+    "An INPUT of '-' reads standard input (with -o); a pipe or FIFO is read to its end.\n"
     "A file that fails to convert leaves no output behind and an existing output intact\n"
     "(a preview or glTF that can't be written fails its file but leaves the BMF in\n"
     "place).\n"
@@ -132,6 +133,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::invalid_argument("-o and -d exclude each other");
   if (options.output && options.inputs.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
+  if (!options.output && std::count(options.inputs.begin(), options.inputs.end(), "-") != 0)
+    throw std::invalid_argument("the input - (standard input) needs -o FILE");
   if (options.optimize && !kHaveMeshOptimizer)
     throw std::invalid_argument(std::string("--optimize is not available: ") + kNoMeshOptimizer);
   if (options.quiet && options.verbose)

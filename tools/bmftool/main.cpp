@@ -10,6 +10,28 @@
 #define TORVIK_VERSION "unknown"
 #endif
 
+namespace {
+
+int Run(const Arguments& arguments) {
+  switch (arguments.command) {
+    case Command::info:
+      return RunInfo(arguments);
+    case Command::validate:
+      return RunValidate(arguments);
+    case Command::obj:
+      return RunObj(arguments);
+    case Command::gltf:
+      return RunGltf(arguments);
+    case Command::png:
+      return RunPng(arguments);
+    case Command::none:
+      break;
+  }
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   Arguments arguments;
   try {
@@ -31,19 +53,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   CatchInterruptions();
-  switch (arguments.command) {
-    case Command::info:
-      return RunInfo(arguments);
-    case Command::validate:
-      return RunValidate(arguments);
-    case Command::obj:
-      return RunObj(arguments);
-    case Command::gltf:
-      return RunGltf(arguments);
-    case Command::png:
-      return RunPng(arguments);
-    case Command::none:
-      break;
-  }
-  return 2;
+  const int status = Run(arguments);
+  return Interrupted() ? InterruptedExitStatus() : status;
 }
