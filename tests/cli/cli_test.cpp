@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "cache_metrics.h"
 #include "presets.h"
@@ -494,6 +495,130 @@ TEST_F(CliTextures, CopyTexturesPutsThemUnderTheStoredNamesBesideTheBmf) {
   EXPECT_NE(json.out.find("\"name\":\"MISSING.JPG\",\"path\":null,\"rule\":null,\"candidates\":[],"
                           "\"copied\":false}"),
             std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A box whose one material names `texture`.
+std::vector<std::uint8_t> TexturedBox(const std::string& texture) {
+  t3ds::Mesh box = t3ds::Box("Box", {0, 0, 0}, {1, 1, 1});
+  t3ds::AssignAll(box, "Paint");
+  return t3ds::BuildFile({{"Paint", {}, {}, {}, {}, false, texture}}, {box});
+}
+
+bool NoTemporaryFiles(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") return false;
+  return true;
+}
+
+// A copy never writes through a symbolic link at its destination, whether
+// the link leads to a file outside the output folder or to none yet.
+TEST_F(CliTextures, CopyTexturesNeverWriteThroughALink) {
+  std::filesystem::create_directory(dir.file("out"));
+  Texture("outside/victim.jpg", "keep me");
+  std::filesystem::create_symlink("../outside/victim.jpg", dir.file("out/ROOFTILE.JPG"));
+  std::filesystem::create_symlink("../outside/new.jpg", dir.file("out/STONE.JPG"));
+  const ToolRun run =
+      Tool(dir, "--copy-textures -d " + dir.file("out") + " " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"ROOFTILE.JPG", "STONE.JPG"})
+    EXPECT_NE(run.err.find(dir.file(std::string("out/") + name) +
+                           " is a symbolic link: not written through\n"),
+              std::string::npos)
+        << run.err;
+  EXPECT_EQ(Text("outside/victim.jpg"), "keep me");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("outside/new.jpg")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("out/ROOFTILE.JPG")));
+  EXPECT_EQ(Text("out/WOOD.JPG"), "wood");
+  EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
+}
+
+// A texture past 2 GiB is copied whole (a sparse file, so that the test
+// writes next to nothing).
+TEST_F(CliTextures, CopyTexturesCopyEveryByteWhateverTheSize) {
+  const std::string big = dir.file("house_maps/roofTile.jpg");
+  const std::uintmax_t size = (std::uintmax_t{1} << 31) + 5;
+  std::filesystem::resize_file(big, size - 3);
+  {
+    std::fstream end(big, std::ios::in | std::ios::out | std::ios::binary | std::ios::ate);
+    end.write("end", 3);
+  }
+  ASSERT_EQ(std::filesystem::file_size(big), size);
+  std::filesystem::create_directory(dir.file("out"));
+  const ToolRun run =
+      Tool(dir, "--json --copy-textures -d " + dir.file("out") + " " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string copy = dir.file("out/ROOFTILE.JPG");
+  ASSERT_EQ(std::filesystem::file_size(copy), size);
+  std::ifstream in(copy, std::ios::binary);
+  char start[4] = {}, end[3] = {};
+  in.read(start, 4);
+  in.seekg(static_cast<std::streamoff>(size - 3));
+  in.read(end, 3);
+  EXPECT_EQ(std::string(start, 4), "roof");
+  EXPECT_EQ(std::string(end, 3), "end");
+  EXPECT_NE(run.out.find("\"name\":\"ROOFTILE.JPG\",\"path\":\"" + big +
+                         "\",\"rule\":\"subfolder\",\"candidates\":[],\"copied\":true}"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
+}
+
+// No copy replaces a file that the same run writes: a texture named like
+// another model's preview is not copied, whatever the order.
+TEST_F(CliTextures, CopyTexturesGiveWayToTheRunsOwnOutputs) {
+  std::filesystem::create_directories(dir.file("out"));
+  WriteFile(dir.file("a.3ds"), TexturedBox("b.png"));
+  WriteFile(dir.file("b.3ds"), TexturedBox("a.png"));
+  Texture("b.png", "not a preview");
+  Texture("a.png", "not a preview either");
+  for (const char* order : {"a.3ds b.3ds", "b.3ds a.3ds"}) {
+    const ToolRun run =
+        testing_support::RunCommand("cd " + dir.path().string() + " && " + TORVIK_3DS2BMF +
+                                        " -j 2 --preview --copy-textures -d out " + order,
+                                    dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("3ds2bmf: a.3ds: texture \"b.png\": out/b.png is an output of this "
+                           "run: not copied\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("texture \"a.png\": out/a.png is an output of this run"),
+              std::string::npos)
+        << run.err;
+    for (const char* preview : {"out/a.png", "out/b.png"})
+      EXPECT_EQ(Text(preview).substr(1, 3), "PNG") << preview;
+  }
+}
+
+// Two models that copy textures of one name into one folder: the earlier
+// input's copy stays, however the files are scheduled, and the later one is
+// told so.
+TEST_F(CliTextures, CopyTexturesOfOneNameAreDecidedByInputOrder) {
+  std::filesystem::create_directories(dir.file("out"));
+  for (const char* model : {"one", "two"}) {
+    Texture(std::string(model) + "/paint.jpg", std::string(model) + "'s paint");
+    WriteFile(dir.file(std::string(model) + "/" + model + ".3ds"), TexturedBox("PAINT.JPG"));
+  }
+  for (const auto& [first, second] : {std::pair{"one", "two"}, std::pair{"two", "one"}}) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      std::filesystem::remove_all(dir.file("out"));
+      std::filesystem::create_directories(dir.file("out"));
+      const std::string a = std::string(first) + "/" + first + ".3ds",
+                        b = std::string(second) + "/" + second + ".3ds";
+      const ToolRun both = Tool(dir, "-j 2 --copy-textures -d " + dir.file("out") + " " +
+                                         dir.file(a) + " " + dir.file(b));
+      EXPECT_EQ(Text("out/PAINT.JPG"), std::string(first) + "'s paint");
+      EXPECT_NE(both.err.find("3ds2bmf: " + dir.file(b) +
+                              ": texture \"PAINT.JPG\": " + dir.file("out/PAINT.JPG") +
+                              " is already the copy of another texture for " + dir.file(a) +
+                              ": not overwritten\n"),
+                std::string::npos)
+          << both.err;
+    }
+  }
 }
 
 }  // namespace

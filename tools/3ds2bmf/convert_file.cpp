@@ -77,10 +77,10 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
                              " textures missing or ambiguous (--require-textures)");
 }
 
-void CopyModelTextures(FileResult& result) {
+void CopyModelTextures(const FileSettings& settings, FileResult& result) {
   const std::filesystem::path folder = FolderOf(result.output);
   for (const torvik::TextureResolution& texture : result.textures) {
-    TextureCopy copy = CopyTexture(texture, folder);
+    TextureCopy copy = CopyTexture(texture, folder, settings.batch, result.input);
     result.copied.push_back(copy.copied);
     if (!copy.problem.empty()) result.notes.push_back(result.input + ": " + copy.problem);
   }
@@ -101,6 +101,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   const auto start = std::chrono::steady_clock::now();
   const bool to_stdout = output == kStandardOutput;
   bool bmf_written = false;
+  CopyTurn turn(settings.batch, settings.index);
   try {
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
@@ -140,10 +141,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       if (!file) file = torvik::ReadBmfFile(output);
       return *file;
     };
-    if (settings.copy_textures && !regular_output)
+    if (settings.copy_textures && !regular_output) {
       skipped("textures copied");
-    else if (settings.copy_textures)
-      CopyModelTextures(result);
+    } else if (settings.copy_textures) {
+      turn.Wait();
+      CopyModelTextures(settings, result);
+    }
+    turn.End();
     if (settings.preview && !regular_output) {
       skipped("preview");
     } else if (settings.preview) {

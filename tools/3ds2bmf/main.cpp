@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -132,6 +133,13 @@ int Run(const Options& options) {
     std::fprintf(stderr, "3ds2bmf: %s\n", refusal.c_str());
     return 2;
   }
+  std::optional<BatchCopies> batch;
+  if (options.copy_textures) {
+    std::vector<std::string> written;
+    for (const std::string& output : outputs)
+      for (std::string& file : FilesWritten(options, output)) written.push_back(std::move(file));
+    batch.emplace(written, outputs.size());
+  }
   CatchInterruptions();
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::size_t jobs = options.jobs != 0 ? options.jobs : cores;
@@ -152,6 +160,8 @@ int Run(const Options& options) {
                                         .keep_file_winding = options.keep_file_winding,
                                         .texture_paths = options.texture_paths,
                                         .copy_textures = options.copy_textures,
+                                        .batch = batch ? &*batch : nullptr,
+                                        .index = i,
                                         .require_textures = options.require_textures,
                                         .preview_textures = options.textures,
                                         .optimize = options.optimize,
