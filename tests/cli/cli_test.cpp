@@ -28,6 +28,12 @@ ToolRun Tool(const TempDir& dir, const std::string& args) {
   return testing_support::RunCommand(std::string(TORVIK_3DS2BMF) + " " + args, dir);
 }
 
+bool NoTemporaryFiles(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") return false;
+  return true;
+}
+
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -246,6 +252,21 @@ TEST_F(Cli, NeverWritesOverAnInput) {
   EXPECT_EQ(ReadFile(dir.file("box.3ds")), original);
   EXPECT_FALSE(std::filesystem::exists(dir.file("x.bmf")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("pic.bmf")));
+}
+
+// Any name the file system allows is an output, however little room its
+// length leaves for the temporary file's name.
+TEST_F(Cli, OutputNamesUpToTheLongestAllowed) {
+  for (const std::size_t length : {237u, 246u, 255u}) {
+    const std::string name = std::string(length - 4, 'n') + ".bmf";
+    const ToolRun run =
+        Tool(dir, "--preview --gltf -o " + dir.file(name) + " " + dir.file("box.3ds"));
+    EXPECT_EQ(run.status, 0) << length << "\n" << run.err;
+    for (const char* extension : {".bmf", ".png", ".glb"})
+      EXPECT_TRUE(std::filesystem::exists(dir.file(std::string(length - 4, 'n') + extension)))
+          << length << extension;
+  }
+  EXPECT_TRUE(NoTemporaryFiles(dir.file(".")));
 }
 
 TEST_F(Cli, StandardOutputPipesAndDevicesAreWrittenInPlace) {
@@ -506,12 +527,6 @@ std::vector<std::uint8_t> TexturedBox(const std::string& texture) {
   t3ds::Mesh box = t3ds::Box("Box", {0, 0, 0}, {1, 1, 1});
   t3ds::AssignAll(box, "Paint");
   return t3ds::BuildFile({{"Paint", {}, {}, {}, {}, false, texture}}, {box});
-}
-
-bool NoTemporaryFiles(const std::string& folder) {
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    if (entry.path().extension() == ".tmp") return false;
-  return true;
 }
 
 // A copy never writes through a symbolic link at its destination, whether
