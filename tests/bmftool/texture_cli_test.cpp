@@ -141,6 +141,12 @@ TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
   EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("map_Kd ../quad_maps/Quad.tga\n"),
             std::string::npos);
 
+  // A --texture-path that is not a folder is one warning up front.
+  const ToolRun nowhere = Tool("info --texture-path " + dir.file("nowhere") + " " +
+                               dir.file("quad.bmf") + " " + dir.file("quad.bmf"));
+  EXPECT_EQ(nowhere.err,
+            "bmftool: " + dir.file("nowhere") + ": --texture-path is not a folder (ignored)\n");
+
   // Not found: the stored name, and info says so.
   std::filesystem::remove_all(dir.file("quad_maps"));
   EXPECT_NE(Tool("info " + dir.file("quad.bmf")).out.find("QUAD.TGA\", not found\n"),

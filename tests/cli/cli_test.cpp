@@ -92,9 +92,6 @@ TEST_F(Cli, JsonAndVerboseReports) {
 }
 
 TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
-  const ToolRun run = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
-  ASSERT_EQ(run.status, 1) << run.err;  // no folder "out"
-  std::filesystem::create_directory(dir.path() / "out");
   const ToolRun json = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
   EXPECT_EQ(json.status, 0) << json.err;
   EXPECT_NE(json.out.find("\"gltf\":\"" + dir.file("out/box.glb") + "\""), std::string::npos)
@@ -104,6 +101,38 @@ TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
   EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
   EXPECT_TRUE(std::filesystem::exists(dir.file("out/box.bmf")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+}
+
+// -d is looked at once, before any work: a missing folder is created, a file
+// is a usage error; a --texture-path that is not a folder is one warning.
+TEST_F(Cli, FoldersAreCheckedBeforeAnyWork) {
+  const std::string inputs = " " + dir.file("box.3ds") + " " + dir.file("torus.3DS");
+  const ToolRun created = Tool(dir, "-d " + dir.file("new/sub") + inputs);
+  EXPECT_EQ(created.status, 0) << created.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("new/sub/box.bmf")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("new/sub/torus.bmf")));
+
+  WriteFile(dir.file("plain"), {'x'});
+  const ToolRun file = Tool(dir, "-d " + dir.file("plain") + inputs);
+  EXPECT_EQ(file.status, 2);
+  EXPECT_EQ(file.err, "3ds2bmf: " + dir.file("plain") + ": -d needs a folder, not a file\n");
+  const ToolRun below = Tool(dir, "-d " + dir.file("plain/sub") + inputs);
+  EXPECT_EQ(below.status, 1);
+  EXPECT_EQ(below.err.rfind("3ds2bmf: " + dir.file("plain/sub") + ": can't create the folder: ", 0),
+            0u)
+      << below.err;
+  EXPECT_EQ(std::count(below.err.begin(), below.err.end(), '\n'), 1);
+  // A run refused for its outputs creates nothing.
+  EXPECT_EQ(Tool(dir, "-d " + dir.file("never") + " a/x.3ds b/x.3ds").status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("never")));
+
+  const ToolRun search = Tool(dir, "--texture-path " + dir.file("nowhere") + " --texture-path " +
+                                       dir.file("plain") + inputs);
+  EXPECT_EQ(search.status, 0) << search.err;
+  EXPECT_EQ(search.err, "3ds2bmf: " + dir.file("nowhere") +
+                            ": --texture-path is not a folder (ignored)\n3ds2bmf: " +
+                            dir.file("plain") + ": --texture-path is not a folder (ignored)\n");
+  EXPECT_EQ(Tool(dir, "-q --texture-path " + dir.file("nowhere") + inputs).err, "");
 }
 
 TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {

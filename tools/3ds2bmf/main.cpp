@@ -12,7 +12,9 @@
 #include "file_identity.h"
 #include "interruption.h"
 #include "options.h"
+#include "output_folder.h"
 #include "report.h"
+#include "texture_folders.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -133,6 +135,15 @@ int Run(const Options& options) {
     std::fprintf(stderr, "3ds2bmf: %s\n", refusal.c_str());
     return 2;
   }
+  if (options.directory) {
+    const FolderCheck folder = PrepareOutputFolder(*options.directory);
+    if (folder.status != 0) {
+      std::fprintf(stderr, "3ds2bmf: %s\n", folder.message.c_str());
+      return folder.status;
+    }
+  }
+  for (const std::string& warning : TextureFolderWarnings(options.texture_paths))
+    if (!options.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", warning.c_str());
   std::optional<BatchCopies> batch;
   if (options.copy_textures) {
     std::vector<std::string> written;

@@ -5,6 +5,7 @@
 #include "arguments.h"
 #include "commands.h"
 #include "interruption.h"
+#include "texture_folders.h"
 
 #ifndef TORVIK_VERSION
 #define TORVIK_VERSION "unknown"
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bmftool: %s\n", refusal.c_str());
     return 2;
   }
+  for (const std::string& warning : TextureFolderWarnings(arguments.texture_paths))
+    std::fprintf(stderr, "bmftool: %s\n", warning.c_str());
   CatchInterruptions();
   const int status = Run(arguments);
   return Interrupted() ? InterruptedExitStatus() : status;
