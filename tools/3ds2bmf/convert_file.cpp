@@ -10,6 +10,7 @@
 
 #include "gltf_export.h"
 #include "input_bytes.h"
+#include "json_string.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -47,9 +48,10 @@ bool IsRegularFile(const std::string& path) {
 
 // A regular file is read by the library's own path; standard input, a pipe
 // or a FIFO is read to its end first, and an interruption stops the wait.
-torvik::H3dsScene ReadScene(const std::string& input, const FileSettings& settings) {
+torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& settings) {
   const torvik::ReadOptions options{.smoothing_groups = settings.smoothing_groups,
                                     .keep_file_winding = settings.keep_file_winding,
+                                    .keyframer = settings.keyframer || settings.report_keyframer,
                                     .threads = settings.threads};
   if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
   return torvik::HRead3dsScene(ReadInputBytes(input, settings.cancel), options);
@@ -75,6 +77,30 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
     throw std::runtime_error(std::to_string(problems) + " of " +
                              std::to_string(result.textures.size()) +
                              " textures missing or ambiguous (--require-textures)");
+}
+
+// Reads the scene, measures its keyframer and, when asked, draws the meshes
+// where it places them.
+torvik::H3dsScene ReadScene(const std::string& input, const FileSettings& settings,
+                            FileResult& result) {
+  torvik::H3dsScene scene = ReadSceneInput(input, settings);
+  if (!settings.keyframer && !settings.report_keyframer) return scene;
+  result.keyframer = torvik::KeyframerEffect{};
+  if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
+  result.keyframer = effect;
+  if (settings.keyframer) {
+    for (const std::string& warning : placement.warnings)
+      result.notes.push_back(input + ": " + warning);
+    torvik::DrawPlacedMeshes(scene, placement);
+  } else if (effect.instances != 0 || effect.moved != 0) {
+    result.notes.push_back(input + ": the keyframer draws " +
+                           Counted(effect.instances, "more instance", "more instances") +
+                           " and moves " + Counted(effect.moved, "object", "objects") +
+                           "; --keyframer applies it");
+  }
+  return scene;
 }
 
 void CopyModelTextures(const FileSettings& settings, FileResult& result) {
@@ -106,10 +132,12 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    model = torvik::convert_to_outgl(ReadScene(input, settings), &conversion,
+    model = torvik::convert_to_outgl(ReadScene(input, settings, result), &conversion,
                                      {.smoothing_groups = settings.smoothing_groups,
                                       .cancel = settings.cancel,
+                                      .orient_outward = settings.orient_outward,
                                       .threads = settings.threads});
+    if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
