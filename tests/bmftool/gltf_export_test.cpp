@@ -1,6 +1,6 @@
 // The glTF export: the model as authored (axes, winding), the opacity rule,
 // embedded textures, and files that the Khronos validator passes.
-#include "gltf_export.h"
+#include "torvik32c/gltf_export.h"
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
@@ -12,12 +12,12 @@
 #include <set>
 #include <sstream>
 
-#include "export_conventions.h"
-#include "gltf_document.h"
 #include "obj_export.h"
 #include "shapes.h"
 #include "test_support.h"
-#include "texture_finder.h"
+#include "torvik32c/export_conventions.h"
+#include "torvik32c/gltf_document.h"
+#include "torvik32c/texture_finder.h"
 
 namespace {
 

@@ -8,18 +8,18 @@
 #include <optional>
 #include <stdexcept>
 
-#include "gltf_export.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
 #include "preview_textures.h"
 #include "texture_copy.h"
-#include "texture_finder.h"
 #include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/gltf_export.h"
+#include "torvik32c/texture_finder.h"
 #include "triangle_order.h"
 
 #ifdef _WIN32

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gltf_export.h"
+#include "torvik32c/gltf_export.h"
 
 struct GltfDocument {
   nlohmann::ordered_json json;       // its one buffer, if any, without a uri

@@ -1,4 +1,4 @@
-#include "gltf_document.h"
+#include "torvik32c/gltf_document.h"
 
 #include <algorithm>
 #include <bit>
@@ -12,7 +12,7 @@
 #include <stdexcept>
 
 #include "embedded_image.h"
-#include "export_conventions.h"
+#include "torvik32c/export_conventions.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "gltf_export.h"
+#include "torvik32c/gltf_export.h"
 
 std::vector<std::string> GltfFiles(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();

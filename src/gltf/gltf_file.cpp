@@ -4,8 +4,8 @@
 #include <span>
 #include <stdexcept>
 
-#include "gltf_document.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/gltf_document.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Windows): every export fails with a message that says so.
 #include <stdexcept>
 
-#include "gltf_export.h"
+#include "torvik32c/gltf_export.h"
 
 bool GltfAvailable() { return false; }
 
