@@ -1,5 +1,8 @@
-// The glTF document of a BMF model and its binary buffer, before they are
-// packed into files (gltf_export.h says what they hold).
+// The glTF document of a BMF model or a 3DS scene and its binary buffer,
+// before they are packed into files or bytes (gltf_export.h says what they
+// hold).  Everything here works in memory: GlbBytes(BuildSceneGltf(...)) is
+// the .glb of a scene read from bytes, with textures from
+// GltfOptions::read_texture.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +19,14 @@ struct GltfDocument {
 };
 
 GltfDocument BuildGltf(const torvik::BmfFile& file, const GltfOptions& options = {});
+
+// The scene as `placement` places it (see gltf_export.h).  The scene is
+// read with SceneGltfReadOptions().  Throws torvik::Error when a mesh
+// carries so many smoothing groups that its normals would run away.
+GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const torvik::ScenePlacement& placement,
+                            const GltfOptions& options = {});
+// The same with the placement that the scene's keyframer gives.
+GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const GltfOptions& options = {});
 
 // The JSON as text, with invalid UTF-8 in names replaced.
 std::string GltfJsonText(const nlohmann::ordered_json& json, int indent = -1);

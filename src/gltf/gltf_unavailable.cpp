@@ -1,4 +1,4 @@
-// WriteGltf for builds without nlohmann-json and stb (the cross build for
+// WriteGltf and WriteSceneGltf for builds without nlohmann-json and stb (the cross build for
 // Windows): every export fails with a message that says so.
 #include <stdexcept>
 
@@ -6,7 +6,20 @@
 
 bool GltfAvailable() { return false; }
 
-std::vector<std::string> WriteGltf(const torvik::BmfFile&, const std::string&, const GltfOptions&) {
+namespace {
+
+[[noreturn]] void Unavailable() {
   throw std::runtime_error(
       "this build writes no glTF files: nlohmann-json or stb was not found when it was built");
+}
+
+}  // namespace
+
+std::vector<std::string> WriteGltf(const torvik::BmfFile&, const std::string&, const GltfOptions&) {
+  Unavailable();
+}
+
+std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene&, const std::string&,
+                                        const GltfOptions&) {
+  Unavailable();
 }

@@ -94,14 +94,19 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    model = torvik::convert_to_outgl(
-        torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
-                                      .keep_file_winding = settings.keep_file_winding,
-                                      .threads = settings.threads}),
-        &conversion,
-        {.smoothing_groups = settings.smoothing_groups,
-         .cancel = settings.cancel,
-         .threads = settings.threads});
+    const torvik::ReadOptions read_options = {.smoothing_groups = settings.smoothing_groups,
+                                              .keep_file_winding = settings.keep_file_winding,
+                                              .threads = settings.threads};
+    // The glTF is made from the scene as authored, read again from the same
+    // bytes with its own options.
+    std::vector<torvik::byte> bytes;
+    if (settings.gltf) bytes = torvik::ReadFileBytes(input);
+    model = torvik::convert_to_outgl(settings.gltf ? torvik::HRead3dsScene(bytes, read_options)
+                                                   : torvik::ReadSceneFile(input, read_options),
+                                     &conversion,
+                                     {.smoothing_groups = settings.smoothing_groups,
+                                      .cancel = settings.cancel,
+                                      .threads = settings.threads});
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
@@ -121,8 +126,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
     // Copies, the preview and the glTF need the BMF in a regular file beside
-    // which they go; the preview and the glTF are made from the file as
-    // written, read once, so they show what a host loads.
+    // which they go; the preview is made from the file as written, read
+    // once, so it shows what a host loads.
     const bool regular_output = !to_stdout && IsRegularFile(output);
     const auto skipped = [&](const char* what) {
       result.notes.push_back(result.error_path + ": no " + what +
@@ -157,8 +162,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     } else if (settings.gltf) {
       result.error_path = GltfPath(output);
       torvik::StopIfCancelled(settings.cancel);
-      for (const std::string& warning :
-           WriteGltf(written_file(), result.error_path, {ResolvedTextures(result.textures), false}))
+      const torvik::H3dsScene scene =
+          torvik::HRead3dsScene(bytes, SceneGltfReadOptions(settings.threads));
+      bytes = {};
+      GltfOptions gltf_options;
+      gltf_options.find_texture = ResolvedTextures(result.textures);
+      gltf_options.report_missing = false;  // noted above
+      for (const std::string& warning : WriteSceneGltf(scene, result.error_path, gltf_options))
         result.notes.push_back(result.error_path + ": warning: " + warning);
       result.gltf = result.error_path;
     }
