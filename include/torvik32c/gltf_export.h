@@ -68,10 +68,13 @@ bool GltfAvailable();
 std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
                                    const GltfOptions& options = {});
 
-// How a scene for the scene export is read: smoothing groups kept, the
-// file's own winding.
+// How a scene for the scene export is read: smoothing groups and the
+// keyframer's nodes kept, the file's own winding.
 torvik::ReadOptions SceneGltfReadOptions(std::size_t threads = 0);
 
-// Writes the scene, as its keyframer places it, to `path` as WriteGltf does.
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene, const std::string& path,
-                                        const GltfOptions& options = {});
+// Writes the scene as `placement` (normally torvik::PlaceScene(scene))
+// places it to `path`, as WriteGltf does.  The placement's warnings are the
+// caller's to report.
+std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
+                                        const torvik::ScenePlacement& placement,
+                                        const std::string& path, const GltfOptions& options = {});

@@ -8,6 +8,7 @@ namespace gltf_build {
 namespace {
 
 using Matrix3 = std::array<std::array<double, 3>, 3>;
+using Point = std::array<double, 3>;
 
 // The file's axes to glTF's: (x, y, z) becomes (x, z, -y).
 constexpr Matrix3 kToGltf = {{{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}};
@@ -47,48 +48,10 @@ std::array<double, 4> QuaternionOf(const Matrix3& r) {
 
 }  // namespace
 
-torvik::Affine Identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0}; }
-
-torvik::Affine Multiply(const torvik::Affine& a, const torvik::Affine& b) {
-  torvik::Affine m{};
-  for (int i = 0; i < 3; ++i) {
-    for (int j = 0; j < 4; ++j) {
-      double sum = j == 3 ? a[4 * i + 3] : 0;
-      for (int k = 0; k < 3; ++k) sum += a[4 * i + k] * b[4 * k + j];
-      m[4 * i + j] = sum;
-    }
-  }
-  return m;
-}
-
-double Determinant(const torvik::Affine& a) {
-  return a[0] * (a[5] * a[10] - a[6] * a[9]) - a[1] * (a[4] * a[10] - a[6] * a[8]) +
-         a[2] * (a[4] * a[9] - a[5] * a[8]);
-}
-
 std::optional<torvik::Affine> Inverse(const torvik::Affine& a) {
-  const double det = Determinant(a);
-  if (!std::isfinite(det) || det == 0) return std::nullopt;
-  torvik::Affine m{};
-  m[0] = (a[5] * a[10] - a[6] * a[9]) / det;
-  m[1] = (a[2] * a[9] - a[1] * a[10]) / det;
-  m[2] = (a[1] * a[6] - a[2] * a[5]) / det;
-  m[4] = (a[6] * a[8] - a[4] * a[10]) / det;
-  m[5] = (a[0] * a[10] - a[2] * a[8]) / det;
-  m[6] = (a[2] * a[4] - a[0] * a[6]) / det;
-  m[8] = (a[4] * a[9] - a[5] * a[8]) / det;
-  m[9] = (a[1] * a[8] - a[0] * a[9]) / det;
-  m[10] = (a[0] * a[5] - a[1] * a[4]) / det;
-  for (int i = 0; i < 3; ++i)
-    m[4 * i + 3] = -(m[4 * i] * a[3] + m[4 * i + 1] * a[7] + m[4 * i + 2] * a[11]);
-  return m;
-}
-
-Point Apply(const torvik::Affine& a, const Point& p) {
-  Point q;
-  for (int i = 0; i < 3; ++i)
-    q[i] = a[4 * i] * p[0] + a[4 * i + 1] * p[1] + a[4 * i + 2] * p[2] + a[4 * i + 3];
-  return q;
+  torvik::Affine inverse;
+  if (!torvik::Invert(a, inverse)) return std::nullopt;
+  return inverse;
 }
 
 bool NearIdentity(const torvik::Affine& a, double extent) {

@@ -1,24 +1,17 @@
-// Affine maps of the 3DS file's axes (torvik::Affine: 3 rows of 4) as the
-// scene export needs them, and their form as a glTF node's translation,
-// rotation and scale.
+// Affine maps of the 3DS file's axes (torvik::Affine: 3 rows of 4) as glTF
+// nodes: the arithmetic is the library's own (3dsload/affine.h).
 #pragma once
 
 #include <array>
 #include <optional>
 
+#include "3dsload/affine.h"
 #include "torvik32c/keyframer.h"
 
 namespace gltf_build {
 
-using Point = std::array<double, 3>;
-
-torvik::Affine Identity();
-// a · b: b applied first.
-torvik::Affine Multiply(const torvik::Affine& a, const torvik::Affine& b);
-double Determinant(const torvik::Affine& a);
-// The inverse, when the determinant is finite and not 0.
+// The inverse, when the map is not singular.
 std::optional<torvik::Affine> Inverse(const torvik::Affine& a);
-Point Apply(const torvik::Affine& a, const Point& p);
 
 // Whether `a` moves no point of a box of half-size `extent` about the origin
 // by more than a millionth of that size (or of 1, whichever is larger).

@@ -67,7 +67,8 @@ std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::strin
   return WriteDocument(BuildGltf(file, options), path);
 }
 
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene, const std::string& path,
-                                        const GltfOptions& options) {
-  return WriteDocument(BuildSceneGltf(scene, options), path);
+std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
+                                        const torvik::ScenePlacement& placement,
+                                        const std::string& path, const GltfOptions& options) {
+  return WriteDocument(BuildSceneGltf(scene, placement, options), path);
 }

@@ -15,5 +15,6 @@ std::vector<std::string> GltfFiles(const std::string& path) {
 }
 
 torvik::ReadOptions SceneGltfReadOptions(std::size_t threads) {
-  return {.smoothing_groups = true, .keep_file_winding = true, .threads = threads};
+  return {
+      .smoothing_groups = true, .keep_file_winding = true, .keyframer = true, .threads = threads};
 }

@@ -14,6 +14,7 @@
 namespace {
 
 using gltf_build::Json;
+using torvik::operator*;
 
 // A display (sRGB) component in [0, 1] as a linear one.
 double LinearOf(double srgb) {
@@ -83,12 +84,12 @@ class SceneGltf {
     }
     // Each mesh is stored in the frame its first node draws it in, less
     // that node's own transform: T(-pivot) M^-1 as a rule.
-    std::vector<torvik::Affine> frame(meshes, gltf_build::Identity());
+    std::vector<torvik::Affine> frame(meshes, torvik::IdentityAffine());
     for (std::size_t m = 0; m < meshes; ++m) {
       if (instances[m].empty()) continue;
       const torvik::NodePlacement& first = placement_.nodes[instances[m].front()];
       if (const std::optional<torvik::Affine> inverse = gltf_build::Inverse(first.world)) {
-        const torvik::Affine stored = gltf_build::Multiply(*inverse, first.mesh_placement);
+        const torvik::Affine stored = *inverse * first.mesh_placement;
         if (gltf_build::Inverse(stored)) frame[m] = stored;
       }
     }
@@ -114,10 +115,9 @@ class SceneGltf {
       // What remains between the node and its mesh: T(p - p') for an
       // instance whose pivot p' differs from the first node's p.
       const torvik::NodePlacement& node = placement_.nodes[i];
-      torvik::Affine offset = gltf_build::Identity();
+      torvik::Affine offset = torvik::IdentityAffine();
       if (const std::optional<torvik::Affine> inverse = gltf_build::Inverse(node.world))
-        offset = gltf_build::Multiply(gltf_build::Multiply(*inverse, node.mesh_placement),
-                                      *gltf_build::Inverse(frame[m]));
+        offset = *inverse * node.mesh_placement * *gltf_build::Inverse(frame[m]);
       AttachMesh(i, gltf_mesh[m], offset, extent[m]);
     }
     for (const std::size_t m : placement_.unplaced_meshes) {
@@ -129,7 +129,6 @@ class SceneGltf {
     }
     for (std::size_t i = 0; i < nodes_.size(); ++i)
       if (!children_[i].empty()) nodes_[i]["children"] = children_[i];
-    for (const std::string& warning : placement_.warnings) builder_.Warn(warning);
     if (non_finite_transforms_ > 0)
       builder_.Warn(std::to_string(non_finite_transforms_) +
                     " transform values that were not numbers were written as 0");
@@ -204,11 +203,13 @@ class SceneGltf {
   void AddTransform(Json& node, const torvik::Affine& file_map) {
     const gltf_build::NodeTransform transform = gltf_build::GltfTransformOf(file_map);
     const auto put = [&](const char* name, auto values, auto identity) {
+      // At the precision of the file's own numbers, as the shortest decimals.
       for (double& value : values) {
-        if (!std::isfinite(value)) {
+        if (!std::isfinite(value) || !std::isfinite(static_cast<float>(value))) {
           value = 0;
           ++non_finite_transforms_;
         }
+        value = gltf_build::Factor(static_cast<float>(value));
       }
       if (values != identity) node[name] = values;
     };
@@ -237,7 +238,9 @@ GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const torvik::SceneP
 }
 
 GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const GltfOptions& options) {
-  torvik::ScenePlacement placement;
-  for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) placement.unplaced_meshes.push_back(m);
-  return BuildSceneGltf(scene, placement, options);
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  GltfDocument document = BuildSceneGltf(scene, placement, options);
+  document.warnings.insert(document.warnings.begin(), placement.warnings.begin(),
+                           placement.warnings.end());
+  return document;
 }

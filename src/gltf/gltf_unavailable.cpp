@@ -19,7 +19,7 @@ std::vector<std::string> WriteGltf(const torvik::BmfFile&, const std::string&, c
   Unavailable();
 }
 
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene&, const std::string&,
-                                        const GltfOptions&) {
+std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene&, const torvik::ScenePlacement&,
+                                        const std::string&, const GltfOptions&) {
   Unavailable();
 }

@@ -17,10 +17,12 @@ MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
   one.meshobjlist.push_back(scene.meshobjlist[mesh]);
   torvik::H3dsMeshObj& copy = one.meshobjlist.front();
   for (torvik::H3dsVert& vert : copy.vertlist) {
-    const Point p = Apply(frame, {vert.x, vert.y, vert.z});
+    const double stored[3] = {vert.x, vert.y, vert.z};
+    double p[3];
+    torvik::Apply(frame, stored, p);
     vert = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
   }
-  if (Determinant(frame) < 0)
+  if (torvik::Determinant(frame) < 0)
     for (torvik::H3dsFace& face : copy.facelist) std::swap(face.p1, face.p2);
   std::vector<int> scene_material;  // of each material of `one`
   for (const torvik::H3dsMatList& binding : copy.bindings) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "json_string.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -66,6 +67,33 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
                              " textures missing or ambiguous (--require-textures)");
 }
 
+// Reads the scene (from `bytes` when given, else from the file), measures its
+// keyframer and, when asked, draws the meshes where it places them.
+torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::byte>* bytes,
+                            const FileSettings& settings, FileResult& result) {
+  const torvik::ReadOptions options = {.smoothing_groups = settings.smoothing_groups,
+                                       .keep_file_winding = settings.keep_file_winding,
+                                       .keyframer = settings.keyframer || settings.report_keyframer,
+                                       .threads = settings.threads};
+  torvik::H3dsScene scene = bytes != nullptr ? torvik::HRead3dsScene(*bytes, options)
+                                             : torvik::ReadSceneFile(input, options);
+  if (!settings.keyframer && !settings.report_keyframer) return scene;
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
+  result.keyframer = effect;
+  if (settings.keyframer) {
+    for (const std::string& warning : placement.warnings)
+      result.notes.push_back(input + ": " + warning);
+    torvik::DrawPlacedMeshes(scene, placement);
+  } else if (effect.instances != 0 || effect.moved != 0) {
+    result.notes.push_back(input + ": the keyframer draws " +
+                           Counted(effect.instances, "more instance", "more instances") +
+                           " and moves " + Counted(effect.moved, "object", "objects") +
+                           "; --keyframer applies it");
+  }
+  return scene;
+}
+
 void CopyModelTextures(FileResult& result) {
   const std::filesystem::path folder = std::filesystem::path(result.output).parent_path();
   for (const torvik::TextureResolution& texture : result.textures) {
@@ -94,19 +122,17 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    const torvik::ReadOptions read_options = {.smoothing_groups = settings.smoothing_groups,
-                                              .keep_file_winding = settings.keep_file_winding,
-                                              .threads = settings.threads};
     // The glTF is made from the scene as authored, read again from the same
     // bytes with its own options.
     std::vector<torvik::byte> bytes;
     if (settings.gltf) bytes = torvik::ReadFileBytes(input);
-    model = torvik::convert_to_outgl(settings.gltf ? torvik::HRead3dsScene(bytes, read_options)
-                                                   : torvik::ReadSceneFile(input, read_options),
-                                     &conversion,
-                                     {.smoothing_groups = settings.smoothing_groups,
-                                      .cancel = settings.cancel,
-                                      .threads = settings.threads});
+    model = torvik::convert_to_outgl(
+        ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result), &conversion,
+        {.smoothing_groups = settings.smoothing_groups,
+         .cancel = settings.cancel,
+         .orient_outward = settings.orient_outward,
+         .threads = settings.threads});
+    if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
@@ -165,10 +191,16 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       const torvik::H3dsScene scene =
           torvik::HRead3dsScene(bytes, SceneGltfReadOptions(settings.threads));
       bytes = {};
+      const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+      // With --keyframer the BMF's conversion noted them already.
+      if (!settings.keyframer)
+        for (const std::string& warning : placement.warnings)
+          result.notes.push_back(result.error_path + ": warning: " + warning);
       GltfOptions gltf_options;
       gltf_options.find_texture = ResolvedTextures(result.textures);
       gltf_options.report_missing = false;  // noted above
-      for (const std::string& warning : WriteSceneGltf(scene, result.error_path, gltf_options))
+      for (const std::string& warning :
+           WriteSceneGltf(scene, placement, result.error_path, gltf_options))
         result.notes.push_back(result.error_path + ": warning: " + warning);
       result.gltf = result.error_path;
     }
