@@ -97,20 +97,33 @@ class SceneGltf {
     std::vector<double> extent(meshes, 0);
     for (std::size_t m = 0; m < meshes; ++m) gltf_mesh[m] = AddMesh(m, frame[m], extent[m]);
 
+    // Object nodes (dummies included) are written, and the nodes of cameras
+    // and lights that object nodes hang from.
+    std::vector<bool> kept(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t stored = placement_.nodes[i].node;
+      kept[i] =
+          stored >= scene_.nodes.size() || scene_.nodes[stored].kind == torvik::kObjectNodeChunk;
+    }
+    for (std::size_t i = count; i-- > 0;)
+      if (kept[i] && parent[i] >= 0) kept[static_cast<std::size_t>(parent[i])] = true;
+    std::vector<std::size_t> index(count);  // of each kept node among the glTF's
     std::vector<std::size_t> roots;
     for (std::size_t i = 0; i < count; ++i) {
+      if (!kept[i]) continue;
       const torvik::NodePlacement& node = placement_.nodes[i];
+      index[i] = nodes_.size();
       Json json = {{"name", node.name}};
       AddTransform(json, node.local);
       nodes_.push_back(std::move(json));
       children_.emplace_back();
       if (parent[i] >= 0)
-        children_[static_cast<std::size_t>(parent[i])].push_back(i);
+        children_[index[static_cast<std::size_t>(parent[i])]].push_back(index[i]);
       else
-        roots.push_back(i);
+        roots.push_back(index[i]);
     }
     for (std::size_t i = 0; i < count; ++i) {
-      if (mesh[i] < 0) continue;
+      if (mesh[i] < 0 || !kept[i]) continue;
       const auto m = static_cast<std::size_t>(mesh[i]);
       // What remains between the node and its mesh: T(p - p') for an
       // instance whose pivot p' differs from the first node's p.
@@ -118,7 +131,7 @@ class SceneGltf {
       torvik::Affine offset = torvik::IdentityAffine();
       if (const std::optional<torvik::Affine> inverse = gltf_build::Inverse(node.world))
         offset = *inverse * node.mesh_placement * *gltf_build::Inverse(frame[m]);
-      AttachMesh(i, gltf_mesh[m], offset, extent[m]);
+      AttachMesh(index[i], gltf_mesh[m], offset, extent[m]);
     }
     for (const std::size_t m : placement_.unplaced_meshes) {
       if (m >= meshes) continue;
