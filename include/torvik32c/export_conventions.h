@@ -14,6 +14,8 @@
 
 #include "torvik32c/bmf.h"
 
+namespace torvik {
+
 enum class ExportAxes {
   authored,  // right-handed, y up: the model as it was authored
   bmf,       // as stored in the BMF file (a mirror image in right-handed viewers)
@@ -35,3 +37,5 @@ std::array<torvik::uword, 3> ExportCorners(const torvik::BMF_SURFACE& triangle, 
 // strictly between 0 and 1 gives 1 - alpha; 0, 1 and anything else (outside
 // that range or not a number) give 1, an opaque material.
 float OpacityOf(float alpha);
+
+}  // namespace torvik

@@ -12,6 +12,8 @@
 
 #include "torvik32c/gltf_export.h"
 
+namespace torvik {
+
 struct GltfDocument {
   nlohmann::ordered_json json;       // its one buffer, if any, without a uri
   std::vector<std::uint8_t> binary;  // that buffer, a multiple of 4 bytes long
@@ -36,3 +38,5 @@ std::string GltfJsonText(const nlohmann::ordered_json& json, int indent = -1);
 // The document packed as one binary glTF (GLB) stream.  Throws
 // std::runtime_error when it would exceed the 4 GiB that GLB can hold.
 std::vector<std::uint8_t> GlbBytes(const GltfDocument& document);
+
+}  // namespace torvik

@@ -7,6 +7,8 @@
 #include "torvik32c/gltf_export.h"
 #include "torvik32c/texture_resolver.h"
 
+namespace torvik {
+
 // Finds a stored texture name as torvik::ResolveTexture does: in the folder
 // of `model_file` (the BMF or 3DS file it came with) and its usual
 // subfolders, then in `extra_folders` in order; of several candidates, the
@@ -16,3 +18,5 @@ TextureFinder TexturesBeside(const std::filesystem::path& model_file,
 
 // Finds a stored texture name among names resolved already.
 TextureFinder ResolvedTextures(std::vector<torvik::TextureResolution> textures);
+
+}  // namespace torvik

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 namespace {
 
@@ -113,4 +113,4 @@ NodeTransform GltfTransformOf(const torvik::Affine& file_map) {
   return transform;
 }
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

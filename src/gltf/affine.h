@@ -8,7 +8,7 @@
 #include "3dsload/affine.h"
 #include "torvik32c/keyframer.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 // The inverse, when the map is not singular.
 std::optional<torvik::Affine> Inverse(const torvik::Affine& a);
@@ -30,4 +30,4 @@ struct NodeTransform {
 // scale, negative ones included), the nearest such for any other.
 NodeTransform GltfTransformOf(const torvik::Affine& file_map);
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

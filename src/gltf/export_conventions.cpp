@@ -1,5 +1,7 @@
 #include "torvik32c/export_conventions.h"
 
+namespace torvik {
+
 std::array<float, 3> ExportPosition(const torvik::BMF_UNVERTEX& vertex, ExportAxes axes) {
   return {vertex.x, vertex.y, axes == ExportAxes::authored ? -vertex.z : vertex.z};
 }
@@ -14,3 +16,5 @@ std::array<torvik::uword, 3> ExportCorners(const torvik::BMF_SURFACE& triangle, 
 }
 
 float OpacityOf(float alpha) { return alpha > 0 && alpha < 1 ? 1 - alpha : 1; }
+
+}  // namespace torvik

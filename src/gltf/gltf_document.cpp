@@ -14,6 +14,8 @@
 #include "gltf_builder.h"
 #include "torvik32c/export_conventions.h"
 
+namespace torvik {
+
 namespace {
 
 using gltf_build::Json;
@@ -115,3 +117,5 @@ std::vector<std::uint8_t> GlbBytes(const GltfDocument& document) {
   if (!document.binary.empty()) AppendChunk(bytes, kBinChunk, document.binary, 0);
   return bytes;
 }
+
+}  // namespace torvik

@@ -8,6 +8,8 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/gltf_document.h"
 
+namespace torvik {
+
 namespace {
 
 // A file name as a relative URI: everything but the unreserved characters
@@ -72,3 +74,5 @@ std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
                                         const std::string& path, const GltfOptions& options) {
   return WriteDocument(BuildSceneGltf(scene, placement, options), path);
 }
+
+}  // namespace torvik

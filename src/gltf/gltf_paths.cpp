@@ -4,6 +4,8 @@
 
 #include "torvik32c/gltf_export.h"
 
+namespace torvik {
+
 std::vector<std::string> GltfFiles(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();
   const bool gltf = extension.size() == 5 &&
@@ -18,3 +20,5 @@ torvik::ReadOptions SceneGltfReadOptions(std::size_t threads) {
   return {
       .smoothing_groups = true, .keep_file_winding = true, .keyframer = true, .threads = threads};
 }
+
+}  // namespace torvik

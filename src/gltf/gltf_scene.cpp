@@ -11,6 +11,8 @@
 #include "torvik32c/export_conventions.h"
 #include "torvik32c/gltf_document.h"
 
+namespace torvik {
+
 namespace {
 
 using gltf_build::Json;
@@ -257,3 +259,5 @@ GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const GltfOptions& o
                            placement.warnings.end());
   return document;
 }
+
+}  // namespace torvik

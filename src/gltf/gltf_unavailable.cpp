@@ -4,6 +4,8 @@
 
 #include "torvik32c/gltf_export.h"
 
+namespace torvik {
+
 bool GltfAvailable() { return false; }
 
 namespace {
@@ -23,3 +25,5 @@ std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene&, const torvik::
                                         const std::string&, const GltfOptions&) {
   Unavailable();
 }
+
+}  // namespace torvik

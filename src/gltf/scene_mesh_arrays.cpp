@@ -6,7 +6,7 @@
 
 #include "affine.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
                            const torvik::Affine& frame,
@@ -69,4 +69,4 @@ MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
   return arrays;
 }
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -13,7 +13,7 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/keyframer.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 // The triangles of one material.
 struct MeshPart {
@@ -37,4 +37,4 @@ MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
                            const torvik::Affine& frame,
                            const std::unordered_map<std::string, std::size_t>& first_material);
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -1,5 +1,7 @@
 #include "torvik32c/texture_finder.h"
 
+namespace torvik {
+
 TextureFinder TexturesBeside(const std::filesystem::path& model_file,
                              std::vector<std::filesystem::path> extra_folders) {
   return [model_file, folders = std::move(extra_folders)](const std::string& name) {
@@ -15,3 +17,5 @@ TextureFinder ResolvedTextures(std::vector<torvik::TextureResolution> textures) 
     return std::nullopt;
   };
 }
+
+}  // namespace torvik
