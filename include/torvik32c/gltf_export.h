@@ -86,18 +86,17 @@ bool GltfAvailable();
 // whose name ends in ".bin" instead.  Returns the warnings, one sentence
 // each.  Throws std::runtime_error saying why when a file can't be written;
 // no partial file is left behind then.
-std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
+std::vector<std::string> WriteGltf(const BmfFile& file, const std::string& path,
                                    const GltfOptions& options = {});
 
 // How a scene for the scene export is read: smoothing groups and the
 // keyframer's nodes kept, the file's own winding.
-torvik::ReadOptions SceneGltfReadOptions(std::size_t threads = 0);
+ReadOptions SceneGltfReadOptions(std::size_t threads = 0);
 
-// Writes the scene as `placement` (normally torvik::PlaceScene(scene))
+// Writes the scene as `placement` (normally PlaceScene(scene))
 // places it to `path`, as WriteGltf does.  The placement's warnings are the
 // caller's to report.
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
-                                        const torvik::ScenePlacement& placement,
+std::vector<std::string> WriteSceneGltf(const H3dsScene& scene, const ScenePlacement& placement,
                                         const std::string& path, const GltfOptions& options = {});
 
 }  // namespace torvik

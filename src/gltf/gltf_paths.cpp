@@ -16,7 +16,7 @@ std::vector<std::string> GltfFiles(const std::string& path) {
   return {path, path.substr(0, path.size() - extension.size()) + ".bin"};
 }
 
-torvik::ReadOptions SceneGltfReadOptions(std::size_t threads) {
+ReadOptions SceneGltfReadOptions(std::size_t threads) {
   return {
       .smoothing_groups = true, .keep_file_winding = true, .keyframer = true, .threads = threads};
 }

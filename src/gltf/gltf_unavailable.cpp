@@ -17,12 +17,12 @@ namespace {
 
 }  // namespace
 
-std::vector<std::string> WriteGltf(const torvik::BmfFile&, const std::string&, const GltfOptions&) {
+std::vector<std::string> WriteGltf(const BmfFile&, const std::string&, const GltfOptions&) {
   Unavailable();
 }
 
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene&, const torvik::ScenePlacement&,
-                                        const std::string&, const GltfOptions&) {
+std::vector<std::string> WriteSceneGltf(const H3dsScene&, const ScenePlacement&, const std::string&,
+                                        const GltfOptions&) {
   Unavailable();
 }
 

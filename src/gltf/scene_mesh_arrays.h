@@ -33,8 +33,7 @@ struct MeshArrays {
 // with negative determinant reverses the corners, so faces keep their side.
 // `first_material` gives the first material of each name, as the
 // conversion binds them.
-MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
-                           const torvik::Affine& frame,
+MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affine& frame,
                            const std::unordered_map<std::string, std::size_t>& first_material);
 
 }  // namespace torvik::gltf_build
