@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "file_identity.h"
-#include "gltf_export.h"
 #include "input_bytes.h"
 #include "interruption.h"
 #include "json_string.h"
@@ -17,11 +16,12 @@
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_textures.h"
-#include "texture_finder.h"
 #include "texture_report.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/gltf_export.h"
+#include "torvik32c/texture_finder.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ std::vector<std::string> FilesWritten(const Arguments& arguments, const std::str
       return {obj, WithExtension(obj, ".obj", ".mtl")};
     }
     case Command::gltf:
-      return GltfFiles(GltfPath(arguments, path));
+      return torvik::GltfFiles(GltfPath(arguments, path));
     case Command::png:
       return {PngPath(arguments, path)};
     default:
@@ -220,7 +220,7 @@ int RunObj(const Arguments& arguments) {
         const ObjText text =
             ExportObj(file, FileName(mtl_path),
                       TextureFilesFor(file, path, FolderOf(obj_path), arguments.texture_paths),
-                      arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
+                      arguments.keep_axes ? torvik::ExportAxes::bmf : torvik::ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
         out_path = obj_path;
@@ -232,8 +232,8 @@ int RunGltf(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         out_path = GltfPath(arguments, path);
-        for (const std::string& warning :
-             WriteGltf(file, out_path, {TexturesBeside(path, arguments.texture_paths)}))
+        for (const std::string& warning : torvik::WriteGltf(
+                 file, out_path, {torvik::TexturesBeside(path, arguments.texture_paths)}))
           PrintError(out_path, "warning: " + warning);
       });
 }

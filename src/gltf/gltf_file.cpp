@@ -1,11 +1,14 @@
-// WriteGltf: the document packed into a .glb, or a .gltf and its .bin.
+// WriteGltf and WriteSceneGltf: the document packed into a .glb, or a .gltf
+// and its .bin.
 #include <cstdio>
 #include <filesystem>
 #include <span>
 #include <stdexcept>
 
-#include "gltf_document.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/gltf_document.h"
+
+namespace torvik {
 
 namespace {
 
@@ -29,20 +32,14 @@ std::string UriOf(const std::string& name) {
 }
 
 void WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
-  torvik::WriteFileReplacing(path, bytes);
+  WriteFileReplacing(path, bytes);
 }
 
 void WriteText(const std::string& path, const std::string& text) {
   WriteBytes(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-}  // namespace
-
-bool GltfAvailable() { return true; }
-
-std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
-                                   const GltfOptions& options) {
-  GltfDocument document = BuildGltf(file, options);
+std::vector<std::string> WriteDocument(GltfDocument document, const std::string& path) {
   const std::vector<std::string> files = GltfFiles(path);
   if (files.size() == 1) {
     WriteBytes(path, GlbBytes(document));
@@ -62,3 +59,19 @@ std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::strin
   }
   return std::move(document.warnings);
 }
+
+}  // namespace
+
+bool GltfAvailable() { return true; }
+
+std::vector<std::string> WriteGltf(const BmfFile& file, const std::string& path,
+                                   const GltfOptions& options) {
+  return WriteDocument(BuildGltf(file, options), path);
+}
+
+std::vector<std::string> WriteSceneGltf(const H3dsScene& scene, const ScenePlacement& placement,
+                                        const std::string& path, const GltfOptions& options) {
+  return WriteDocument(BuildSceneGltf(scene, placement, options), path);
+}
+
+}  // namespace torvik

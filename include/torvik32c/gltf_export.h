@@ -1,0 +1,102 @@
+// glTF 2.0 export of BMF models and of 3DS scenes as authored.
+//
+// A 3DS scene (WriteSceneGltf, BuildSceneGltf in gltf_document.h): one node
+// per keyframer object node (dummies included, and the camera and light
+// nodes that objects hang from), named by its instance name or object name,
+// with the hierarchy as children and the node's T R S as its translation,
+// rotation and scale.  Each 3DS mesh is one mesh, named after it, with one
+// primitive per material (32-bit indices only where a mesh's vertices pass
+// 65535), shared by every node that draws it; a mesh that no node names is
+// a node of its own.  A node draws its mesh at world T(-pivot) M^-1: the
+// mesh is stored at T(-pivot) M^-1 of its first node, and an instance
+// whose pivot differs draws it through an unnamed child node that applies
+// the difference.  The file's own winding (a mirroring frame reverses the
+// stored corners), normals by smoothing groups (Model::
+// OutGLFinishModelBySmoothingGroups), a two-sided material doubleSided with
+// each triangle once.  Materials keep their names; baseColorFactor is the
+// diffuse colour (bytes / 255, or the floats) from sRGB to linear; the rest
+// as below.
+//
+// A BMF model becomes one mesh on one node; each block with triangles becomes
+// one primitive of it (POSITION, NORMAL, 16-bit indices, and TEXCOORD_0 when
+// the block names a texture) with a material of its own; triangles with an
+// index outside their block are left out.  Positions, normals and windings
+// are those of the model as authored (export_conventions.h): a 3DS file's
+// (x, y, z) is (x, z, -y) here, bit for bit.  Normals are scaled to unit
+// length, as glTF requires; a zero normal (such as two-sided faces leave)
+// takes the normal of the first triangle that uses the vertex.  Texture
+// coordinates have v flipped to glTF's top-left origin.
+//
+// Materials: pbrMetallicRoughness with metallic 0; baseColorFactor the
+// diffuse colour (white when a texture is embedded, since a 3DS texture map
+// takes the place of the diffuse colour rather than tinting it) with the
+// opacity of OpacityOf as alpha, and alphaMode BLEND when that is below 1;
+// roughness 1 - s / 2, where s is the mean of the specular colour's
+// components in [0, 1]: a material without highlights is fully rough, a
+// white specular colour gives 0.5.  Colours are clamped to [0, 1].
+//
+// Textures: `find_texture` tells where the file of a stored texture name
+// is, and `read_texture` (or the file system) gives its bytes.  The image is
+// embedded once per file found, PNG and JPEG as they are, other images
+// re-encoded as PNG, and sampled with REPEAT wrapping; a texture that is not
+// found, or not readable as an image, leaves its block or material
+// untextured with a warning.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "torvik32c/3dsload.h"
+#include "torvik32c/bmf_reader.h"
+#include "torvik32c/keyframer.h"
+
+namespace torvik {
+
+// Where the file of a block's stored texture name is, if anywhere.
+using TextureFinder =
+    std::function<std::optional<std::filesystem::path>(const std::string& stored_name)>;
+
+// The bytes of a texture file that a TextureFinder gave.  Throws
+// std::runtime_error saying why when it can't be read.
+using TextureReader = std::function<std::vector<std::uint8_t>(const std::filesystem::path& file)>;
+
+struct GltfOptions {
+  TextureFinder find_texture;  // none: no block is textured
+  // Warn of a texture that is not found (a caller that has warned of it
+  // already leaves this out).
+  bool report_missing = true;
+  // How the files found are read; none: from the file system.  A caller
+  // without one (a browser) passes its own.
+  TextureReader read_texture = {};
+};
+
+// The files WriteGltf writes for `path`: `path` itself, and for a name
+// ending in ".gltf" (in any case) the ".bin" beside it.
+std::vector<std::string> GltfFiles(const std::string& path);
+
+// Whether this build can write glTF (the cross build for Windows can't).
+bool GltfAvailable();
+
+// Writes the model to `path`: a self-contained binary glTF (.glb), or, when
+// `path` ends in ".gltf", the JSON with its binary data in a file beside it
+// whose name ends in ".bin" instead.  Returns the warnings, one sentence
+// each.  Throws std::runtime_error saying why when a file can't be written;
+// no partial file is left behind then.
+std::vector<std::string> WriteGltf(const BmfFile& file, const std::string& path,
+                                   const GltfOptions& options = {});
+
+// How a scene for the scene export is read: smoothing groups and the
+// keyframer's nodes kept, the file's own winding.
+ReadOptions SceneGltfReadOptions(std::size_t threads = 0);
+
+// Writes the scene as `placement` (normally PlaceScene(scene))
+// places it to `path`, as WriteGltf does.  The placement's warnings are the
+// caller's to report.
+std::vector<std::string> WriteSceneGltf(const H3dsScene& scene, const ScenePlacement& placement,
+                                        const std::string& path, const GltfOptions& options = {});
+
+}  // namespace torvik
