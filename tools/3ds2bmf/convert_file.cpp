@@ -51,11 +51,11 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
   std::vector<std::string> names;
   for (const torvik::POLYGONLIST& material : model.PolyList())
     names.push_back(material.texturename);
-  result.textures =
-      ResolveTextures(DistinctTextureNames(names), result.input, settings.texture_paths);
+  result.textures = ResolveTextures(DistinctTextureNames(names), result.input,
+                                    TextureSearchFor(result.output, settings));
   std::size_t problems = 0;
   for (const torvik::TextureResolution& texture : result.textures) {
-    std::string problem = TextureProblem(texture);
+    std::string problem = TextureProblem(texture, !settings.require_textures);
     if (problem.empty()) continue;
     ++problems;
     result.notes.push_back(result.input + ": " + problem);
@@ -80,6 +80,20 @@ void CopyModelTextures(FileResult& result) {
 std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
 
 std::string GltfPath(const std::string& output) { return WithExtension(output, ".bmf", ".glb"); }
+
+torvik::TextureSearchOptions TextureSearchFor(const std::string& output,
+                                              const FileSettings& settings) {
+  torvik::TextureSearchOptions search;
+  search.extra_folders = settings.texture_paths;
+  search.choices = settings.texture_choices;
+  search.cancel = settings.cancel;
+  if (output != kStandardOutput) {
+    search.outputs.emplace_back(output);
+    if (settings.preview) search.outputs.emplace_back(PreviewPath(output));
+    if (settings.gltf) search.outputs.emplace_back(GltfPath(output));
+  }
+  return search;
+}
 
 FileResult ConvertFile(const std::string& input, const std::string& output,
                        const FileSettings& settings) {

@@ -48,6 +48,8 @@ struct FileSettings {
   bool keep_file_winding = false;
   // Folders searched for textures after the model's own.
   std::vector<std::filesystem::path> texture_paths;
+  // The user's decisions for stored texture names (--texture NAME=FILE).
+  std::vector<torvik::TextureChoice> texture_choices;
   // Copy every found texture beside the BMF under its stored name (only when
   // the BMF went to a regular file; a note says so otherwise).
   bool copy_textures = false;
@@ -68,6 +70,11 @@ struct FileSettings {
 std::string PreviewPath(const std::string& output);
 // Where --gltf puts the binary glTF of the BMF `output`.
 std::string GltfPath(const std::string& output);
+
+// How the conversion into `output` looks for textures: the settings'
+// folders, choices and cancellation flag, and the files it writes left out.
+torvik::TextureSearchOptions TextureSearchFor(const std::string& output,
+                                              const FileSettings& settings);
 
 // Never throws.  A file that fails leaves no output and any existing output
 // file untouched.  `output` may be kStandardOutput.

@@ -1,5 +1,6 @@
 // 3ds2bmf: converts 3DS files into BMF files, several at once.
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <set>
@@ -10,6 +11,7 @@
 #include "convert_file.h"
 #include "file_identity.h"
 #include "interruption.h"
+#include "model_listing.h"
 #include "options.h"
 #include "report.h"
 
@@ -62,6 +64,8 @@ class Reporter {
     std::lock_guard<std::mutex> lock(mutex_);
     ClearBar();
   }
+
+  const std::vector<FileResult>& Results() const { return results_; }
 
  private:
   void Print(const FileResult& r) {
@@ -133,6 +137,7 @@ int Run(const Options& options) {
     return 2;
   }
   CatchInterruptions();
+  const auto start = std::chrono::steady_clock::now();
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::size_t jobs = options.jobs != 0 ? options.jobs : cores;
   jobs = std::max<std::size_t>(1, std::min(jobs, options.inputs.size()));
@@ -151,6 +156,7 @@ int Run(const Options& options) {
                                         .smoothing_groups = options.smoothing_groups,
                                         .keep_file_winding = options.keep_file_winding,
                                         .texture_paths = options.texture_paths,
+                                        .texture_choices = options.texture_choices,
                                         .copy_textures = options.copy_textures,
                                         .require_textures = options.require_textures,
                                         .preview_textures = options.textures,
@@ -167,6 +173,10 @@ int Run(const Options& options) {
     std::fprintf(stderr, "3ds2bmf: interrupted: %zu of %zu files converted\n", reporter.Converted(),
                  options.inputs.size());
     return InterruptedExitStatus();
+  }
+  if (options.inputs.size() > 1 && !options.quiet) {
+    const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "%s\n", BatchSummary(reporter.Results(), taken.count()).c_str());
   }
   return reporter.AllOk() ? 0 : 1;
 }
@@ -189,5 +199,5 @@ int main(int argc, char** argv) {
     std::printf("3ds2bmf %s\n", TORVIK_VERSION);
     return 0;
   }
-  return Run(options);
+  return options.list ? RunList(options) : Run(options);
 }

@@ -7,20 +7,22 @@
 #include <vector>
 
 #include "preview_renderer.h"
+#include "torvik32c/texture_resolver.h"
 
 enum class Command { none, info, validate, obj, gltf, png };
 
 struct Arguments {
   Command command = Command::none;
   std::vector<std::string> files;
-  std::optional<std::string> output;                 // -o: only with a single file
-  bool json = false;                                 // info --json
-  bool all = false;                                  // validate --all
-  bool keep_axes = false;                            // obj --keep-axes
-  PreviewOptions preview;                            // png --size --yaw --pitch
-  std::vector<std::filesystem::path> texture_paths;  // --texture-path: more texture folders
-  bool textures = true;                              // png: false with --no-textures
-  bool overdraw = false;                             // info --overdraw
+  std::optional<std::string> output;                   // -o: only with a single file
+  bool json = false;                                   // info and validate --json
+  bool all = false;                                    // validate --all
+  bool keep_axes = false;                              // obj --keep-axes
+  PreviewOptions preview;                              // png --size --yaw --pitch
+  std::vector<std::filesystem::path> texture_paths;    // --texture-path: more texture folders
+  std::vector<torvik::TextureChoice> texture_choices;  // --texture NAME=FILE
+  bool textures = true;                                // png: false with --no-textures
+  bool overdraw = false;                               // info --overdraw
   bool help = false;
   bool version = false;
 };
