@@ -54,7 +54,8 @@
 // not followed.  A folder that can't be read finds nothing.  The work per
 // name is bounded: each folder is listed once however many routes lead to it
 // (links to "." in several cases, say), and a search that would examine more
-// than kTextureSearchLimit folders and files stops, finding nothing more.
+// than TextureSearchOptions::limit folders and files (kTextureSearchLimit
+// unless the caller says otherwise) stops and finds nothing.
 #pragma once
 
 #include <atomic>
@@ -90,7 +91,7 @@ struct TextureResolution {
 
   // Folders listed and files and folders examined: the search's work.
   std::size_t visited = 0;
-  // The search reached kTextureSearchLimit and stopped.
+  // The search reached its limit and stopped.
   bool stopped = false;
 
   bool found() const { return path.has_value(); }
@@ -116,6 +117,8 @@ struct TextureSearchOptions {
   std::vector<std::filesystem::path> outputs;
   // Checked first; the first that matches decides the name.
   std::vector<TextureChoice> choices;
+  // The most folders and files one name's search examines before it stops.
+  std::size_t limit = kTextureSearchLimit;
   // Checked as the search goes: once raised, it throws torvik::Cancelled.
   const std::atomic<bool>* cancel = nullptr;
 };

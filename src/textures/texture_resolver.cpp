@@ -33,6 +33,7 @@ class Search {
          const TextureSearchOptions& options)
       : components_(textures::NameComponents(stored_name)),
         model_stem_(model_file.stem().string()),
+        limit_(options.limit),
         cancel_(options.cancel) {
     AddFolder(model_file.parent_path());
     for (const fs::path& folder : options.extra_folders) AddFolder(folder);
@@ -49,8 +50,8 @@ class Search {
   std::size_t ComponentCount() const { return components_.size(); }
   const std::vector<std::string>& Components() const { return components_; }
   const std::vector<Place>& Folders() const { return folders_; }
-  std::size_t Visited() const { return std::min(visited_, kTextureSearchLimit); }
-  bool Stopped() const { return visited_ > kTextureSearchLimit; }
+  std::size_t Visited() const { return std::min(visited_, limit_); }
+  bool Stopped() const { return visited_ > limit_; }
 
   // The usual subfolders of `folder`, in their documented order.
   std::vector<Place> Subfolders(const Place& folder) const {
@@ -140,8 +141,8 @@ class Search {
   // has done all the work it may.
   bool Visit() const {
     StopIfCancelled(cancel_);
-    if (visited_ > kTextureSearchLimit) return false;
-    return ++visited_ <= kTextureSearchLimit;
+    if (visited_ > limit_) return false;
+    return ++visited_ <= limit_;
   }
 
   static fs::path RealPath(const fs::path& path) {
@@ -222,6 +223,7 @@ class Search {
 
   std::vector<std::string> components_;
   std::string model_stem_;
+  std::size_t limit_;
   const std::atomic<bool>* cancel_;
   std::vector<Place> folders_;
   std::vector<fs::path> roots_;
