@@ -226,6 +226,9 @@ TEST_F(TextureResolver, TheToolsOwnFilesAreNeverCandidates) {
   Touch("model/result.png");  // this run's preview
   Touch("model/real.png");
   EXPECT_FALSE(torvik::ResolveTexture("CUBE.TGA", cube).found());
+  Touch("model/maps/cube.jpg");  // no tool writes a JPEG
+  EXPECT_EQ(torvik::ResolveTexture("CUBE.TGA", cube).candidates,
+            std::vector{At("model/maps/cube.jpg")});
   EXPECT_FALSE(torvik::ResolveTexture("other.tga", cube).found());
   EXPECT_EQ(torvik::ResolveTexture("REAL.TGA", cube).rule, TextureRule::other_extension);
   // A name stored exactly is no guess.

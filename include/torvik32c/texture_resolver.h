@@ -41,11 +41,12 @@
 //
 // The tools' own files are never textures: a file the caller is about to
 // write (TextureSearchOptions::outputs) is never a candidate, and the two
-// rules that guess (8.3 and extension) never take a file whose stem is the
-// model's stem, an output's stem, or the stem of a BMF file in the same
-// folder, since previews, glTF and OBJ files go beside their BMF under its
-// stem.  So a model "cube.3ds" that names "CUBE.TGA" never finds the preview
-// "cube.png".  A choice (TextureSearchOptions::choices) decides a name
+// rules that guess (8.3 and extension) never take a PNG file whose stem is
+// the model's stem, an output's stem, or the stem of a BMF file in the same
+// folder, since previews go beside their BMF under its stem (the other files
+// the tools write, glTF, OBJ and MTL, are no images).  So a model "cube.3ds"
+// that names "CUBE.TGA" never finds the preview "cube.png", but still finds
+// "cube.jpg".  A choice (TextureSearchOptions::choices) decides a name
 // before any rule: the rule is then "given".
 //
 // Texture names come from untrusted files, so the search never leaves the

@@ -84,8 +84,8 @@ class Search {
     AddMatching(folder, Files(), match, exact, found);
   }
 
-  // Regular files in `folder` whose names satisfy `match` and whose stems
-  // are none of the tools' own: the model's, an output's, or a BMF's there.
+  // Regular files in `folder` whose names satisfy `match` and that are no
+  // earlier output of the tools.
   template <class Match>
   void AddGuessedFiles(const Place& folder, Match&& match, std::vector<Place>& found) const {
     const std::vector<std::string>& listing = Listing(folder.listed);
@@ -164,8 +164,11 @@ class Search {
     return kept;
   }
 
+  // A PNG (the only image the tools write: previews) named after the
+  // model, an output, or a BMF in the same folder.
   bool ToolsOwnStem(std::string_view name, const std::vector<std::string>& listing) const {
-    const std::string_view stem = textures::SplitName(name).stem;
+    const auto [stem, extension] = textures::SplitName(name);
+    if (!textures::SameName(extension, "png")) return false;
     auto same_stem = [&](std::string_view other) { return textures::SameName(stem, other); };
     if (same_stem(model_stem_) ||
         std::any_of(output_stems_.begin(), output_stems_.end(), same_stem))
