@@ -18,19 +18,21 @@ struct Options {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
-  bool preview = false;                                // --preview: a PNG beside each BMF
-  bool gltf = false;                                   // --gltf: a binary glTF beside each BMF
-  bool smoothing_groups = false;                       // --smoothing-groups: hard edges by groups
-  bool keep_file_winding = false;                      // --keep-file-winding: no flag-7 exchange
-  std::vector<std::filesystem::path> texture_paths;    // --texture-path DIR, repeatable
-  std::vector<torvik::TextureChoice> texture_choices;  // --texture NAME=FILE, repeatable
-  bool copy_textures = false;                          // --copy-textures
-  bool require_textures = false;                       // --require-textures
-  bool textures = true;                                // false: --no-textures
-  bool optimize = false;                               // --optimize: GPU-friendly triangle order
-  bool list = false;  // --list: report each model's facts, write nothing
+  bool preview = false;                              // --preview: a PNG beside each BMF
+  bool gltf = false;                                 // --gltf: a binary glTF beside each BMF
+  bool smoothing_groups = false;                     // --smoothing-groups: hard edges by groups
+  bool keep_file_winding = false;                    // --keep-file-winding: no flag-7 exchange
+  std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable
+  bool copy_textures = false;                        // --copy-textures
+  bool require_textures = false;                     // --require-textures
+  bool textures = true;                              // false: --no-textures
+  bool optimize = false;                             // --optimize: GPU-friendly triangle order
   bool help = false;
   bool version = false;
+  // --texture NAME=FILE, repeatable
+  std::vector<torvik::TextureChoice> texture_choices;
+  // --list: report each model's facts, write nothing
+  bool list = false;
 };
 
 // Throws std::invalid_argument with a message for the user on a usage error.

@@ -14,17 +14,18 @@ enum class Command { none, info, validate, obj, gltf, png };
 struct Arguments {
   Command command = Command::none;
   std::vector<std::string> files;
-  std::optional<std::string> output;                   // -o: only with a single file
-  bool json = false;                                   // info and validate --json
-  bool all = false;                                    // validate --all
-  bool keep_axes = false;                              // obj --keep-axes
-  PreviewOptions preview;                              // png --size --yaw --pitch
-  std::vector<std::filesystem::path> texture_paths;    // --texture-path: more texture folders
-  std::vector<torvik::TextureChoice> texture_choices;  // --texture NAME=FILE
-  bool textures = true;                                // png: false with --no-textures
-  bool overdraw = false;                               // info --overdraw
+  std::optional<std::string> output;                 // -o: only with a single file
+  bool json = false;                                 // info and validate --json
+  bool all = false;                                  // validate --all
+  bool keep_axes = false;                            // obj --keep-axes
+  PreviewOptions preview;                            // png --size --yaw --pitch
+  std::vector<std::filesystem::path> texture_paths;  // --texture-path: more texture folders
+  bool textures = true;                              // png: false with --no-textures
+  bool overdraw = false;                             // info --overdraw
   bool help = false;
   bool version = false;
+  // --texture NAME=FILE: the user's decisions for stored texture names
+  std::vector<torvik::TextureChoice> texture_choices;
 };
 
 // Throws std::invalid_argument with a message for the user on a usage error.
