@@ -6,9 +6,11 @@
 #include "interruption.h"
 #include "json_string.h"
 #include "shown_name.h"
+#include "texture_folders.h"
 #include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/keyframer.h"
 
 namespace {
 
@@ -42,8 +44,30 @@ ListingSection TexturesSection(const ListingContext& context) {
   return section;
 }
 
+// What the keyframer would change: its nodes, the instances it draws beyond
+// the meshes as stored, and the objects it moves (--keyframer applies it).
+ListingSection KeyframerSection(const ListingContext& context) {
+  torvik::KeyframerEffect effect;
+  std::vector<std::string> warnings;
+  if (!context.scene.nodes.empty() || !context.scene.keyframer_warnings.empty()) {
+    const torvik::ScenePlacement placement = torvik::PlaceScene(context.scene);
+    effect = torvik::MeasureKeyframer(context.scene, placement);
+    warnings = placement.warnings;
+  }
+  ListingSection section;
+  section.title = "keyframer: " + Counted(effect.nodes, "node") + ", " +
+                  Counted(effect.instances, "more instance", "more instances") + ", " +
+                  Counted(effect.moved, "object") + " moved";
+  section.lines = std::move(warnings);
+  section.key = "keyframer";
+  section.json = "{\"nodes\":" + std::to_string(effect.nodes) +
+                 ",\"instances\":" + std::to_string(effect.instances) +
+                 ",\"moved\":" + std::to_string(effect.moved) + "}";
+  return section;
+}
+
 using SectionMaker = ListingSection (*)(const ListingContext&);
-constexpr SectionMaker kSectionMakers[] = {TexturesSection};
+constexpr SectionMaker kSectionMakers[] = {TexturesSection, KeyframerSection};
 
 }  // namespace
 
@@ -52,8 +76,9 @@ ModelListing ListModel(const std::string& input, const std::string& output,
   ModelListing listing;
   listing.input = input;
   try {
-    const torvik::H3dsScene scene = torvik::ReadSceneFile(
-        input, {.keep_file_winding = settings.keep_file_winding, .threads = settings.threads});
+    FileSettings reading = settings;
+    reading.report_keyframer = true;
+    const torvik::H3dsScene scene = ReadSceneInput(input, reading);
     const ListingContext context{input, output, settings, scene};
     for (const SectionMaker make : kSectionMakers) listing.sections.push_back(make(context));
   } catch (const torvik::Cancelled&) {
@@ -87,10 +112,11 @@ std::string ListingJson(const ModelListing& listing) {
 }
 
 int RunList(const Options& options) {
+  for (const std::string& warning : TextureFolderWarnings(options.texture_paths))
+    if (!options.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", warning.c_str());
   CatchInterruptions();
   FileSettings settings{.preview = options.preview,
                         .gltf = options.gltf,
-                        .keep_file_winding = options.keep_file_winding,
                         .texture_paths = options.texture_paths,
                         .texture_choices = options.texture_choices,
                         .cancel = &InterruptionFlag()};
