@@ -4,7 +4,7 @@
 #include <exception>
 #include <map>
 
-#include "json_string.h"
+#include "shown_name.h"
 #include "texture_image.h"
 #include "texture_report.h"
 
@@ -26,7 +26,7 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
   PreviewTextures result;
   std::map<std::string, std::shared_ptr<const Image>> decoded;  // by stored name
   for (const torvik::TextureResolution& texture : textures) {
-    const std::string name = "texture " + JsonString(texture.name);
+    const std::string name = "texture " + QuotedName(texture.name);
     if (!texture.found()) {
       if (report_missing)
         result.problems.push_back(name + " not found, drawn in its diffuse colour");
