@@ -1,0 +1,48 @@
+#include "decode_image.h"
+
+#include <string>
+
+#include "decoders.h"
+
+namespace torvik::images {
+
+void ThrowDamaged(ImageFormat format, const char* reason) {
+  throw ImageError(std::string("damaged image (") + FormatName(format) + ": " + reason + ")");
+}
+
+const char* DecoderOf(ImageFormat format) {
+#ifdef TORVIK_IMAGES_LIBPNG
+  if (format == ImageFormat::png) return "libpng";
+#endif
+#ifdef TORVIK_IMAGES_LIBJPEG
+  if (format == ImageFormat::jpeg) return "libjpeg-turbo";
+#endif
+  (void)format;
+  return "stb_image";
+}
+
+DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, int channels) {
+  if (channels != 3 && channels != 4) throw ImageError("3 or 4 channels per pixel are decoded");
+  const ImageHeader header = ReadImageHeader(bytes);
+  DecodedImage image;
+  image.width = header.width;
+  image.height = header.height;
+  image.channels = channels;
+  image.pixels.resize(static_cast<std::size_t>(DecodedBytes(header, channels)));
+#ifdef TORVIK_IMAGES_LIBPNG
+  if (header.format == ImageFormat::png) {
+    DecodePng(bytes, image);
+    return image;
+  }
+#endif
+#ifdef TORVIK_IMAGES_LIBJPEG
+  if (header.format == ImageFormat::jpeg) {
+    DecodeJpeg(bytes, image);
+    return image;
+  }
+#endif
+  DecodeWithStb(bytes, header.format, image);
+  return image;
+}
+
+}  // namespace torvik::images

@@ -1,0 +1,70 @@
+// The one translation unit that compiles stb_image (Debian's header), with
+// only the formats that it decodes in this build: TGA, BMP and GIF always,
+// and PNG and JPEG where libpng or libjpeg-turbo are missing.  Its
+// functions are static here, so they neither clash with nor stand in for
+// another copy of stb_image that a program links.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "decoders.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_MAX_DIMENSIONS 65535
+#define STBI_ONLY_TGA
+#define STBI_ONLY_BMP
+#define STBI_ONLY_GIF
+#ifndef TORVIK_IMAGES_LIBPNG
+#define STBI_ONLY_PNG
+#endif
+#ifndef TORVIK_IMAGES_LIBJPEG
+#define STBI_ONLY_JPEG
+#endif
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+static_assert(STBI_MAX_DIMENSIONS == torvik::images::kMaxImageSide);
+
+namespace torvik::images {
+namespace {
+
+struct PixelsFree {
+  void operator()(stbi_uc* pixels) const { stbi_image_free(pixels); }
+};
+
+}  // namespace
+
+void DecodeWithStb(std::span<const std::uint8_t> bytes, ImageFormat format, DecodedImage& image) {
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+    ThrowDamaged(format, "the file is too large");
+  int width = 0, height = 0, stored_channels = 0;
+  const std::unique_ptr<stbi_uc, PixelsFree> pixels(
+      stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                            &stored_channels, image.channels));
+  if (!pixels) {
+    const char* reason = stbi_failure_reason();
+    ThrowDamaged(format, reason != nullptr ? reason : "unknown error");
+  }
+  if (static_cast<std::uint32_t>(width) != image.width ||
+      static_cast<std::uint32_t>(height) != image.height)
+    ThrowDamaged(format, "the size differs from the header's");
+  std::memcpy(image.pixels.data(), pixels.get(), image.pixels.size());
+}
+
+}  // namespace torvik::images
