@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (header.Pixels() > kMaxEncodedPixels) return 0;
     // What is encoded decodes to the same pixels.
     const DecodedImage again = DecodeImage(EncodePng(image), channels);
-    if (again.width != image.width || again.height != image.height ||
-        again.pixels != image.pixels)
+    if (again.width != image.width || again.height != image.height || again.pixels != image.pixels)
       __builtin_trap();
   } catch (const ImageError&) {
   } catch (const std::bad_alloc&) {

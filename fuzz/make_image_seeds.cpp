@@ -18,7 +18,8 @@ namespace {
 
 void Append(void* context, void* data, int size) {
   auto* out = static_cast<std::vector<std::uint8_t>*>(context);
-  out->insert(out->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+  out->insert(out->end(), static_cast<std::uint8_t*>(data),
+              static_cast<std::uint8_t*>(data) + size);
 }
 
 bool Checker(int x, int y) { return (x + y) % 2 == 0; }
@@ -35,7 +36,8 @@ int main(int argc, char** argv) {
     for (int x = 0; x < image.width; ++x)
       image.at(x, y) = {static_cast<std::uint8_t>(x * 50), static_cast<std::uint8_t>(y * 80), 200};
   std::vector<std::uint8_t> rgba;
-  for (const t3ds::Rgb& pixel : image.pixels) rgba.insert(rgba.end(), {pixel[0], pixel[1], pixel[2], 128});
+  for (const t3ds::Rgb& pixel : image.pixels)
+    rgba.insert(rgba.end(), {pixel[0], pixel[1], pixel[2], 128});
 
   torvik::images::DecodedImage decoded{5, 3, 4, rgba};
   std::vector<std::pair<std::string, std::vector<std::uint8_t>>> seeds = {

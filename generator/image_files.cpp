@@ -48,8 +48,8 @@ std::vector<std::uint8_t> BmpHeaderBytes(std::int32_t width, std::int32_t height
   Le32(out, 40);
   Le32(out, static_cast<std::uint32_t>(width));
   Le32(out, static_cast<std::uint32_t>(height));
-  Le16(out, 1);   // planes
-  Le16(out, 24);  // bits per pixel
+  Le16(out, 1);                              // planes
+  Le16(out, 24);                             // bits per pixel
   for (int i = 0; i < 6; ++i) Le32(out, 0);  // no compression, sizes, resolution, palette
   return out;
 }
@@ -113,7 +113,8 @@ std::vector<std::uint8_t> Pgm16Bytes(int width, int height, std::uint16_t level)
       "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n65535\n";
   std::vector<std::uint8_t> out(header.begin(), header.end());
   for (long i = 0; i < static_cast<long>(width) * height; ++i)
-    out.insert(out.end(), {static_cast<std::uint8_t>(level >> 8), static_cast<std::uint8_t>(level)});
+    out.insert(out.end(),
+               {static_cast<std::uint8_t>(level >> 8), static_cast<std::uint8_t>(level)});
   return out;
 }
 

@@ -38,8 +38,7 @@ const char* RefusedFormat(std::span<const std::uint8_t> bytes) {
     return "a Radiance HDR image";
   if (StartsWith(bytes, "\x53\x80\xF6\x34"sv)) return "a Softimage PIC image";
   if (StartsWith(bytes, "II*\0"sv) || StartsWith(bytes, "MM\0*"sv)) return "a TIFF image";
-  if (StartsWith(bytes, "RIFF"sv) && bytes.size() >= 12 &&
-      StartsWith(bytes.subspan(8), "WEBP"sv))
+  if (StartsWith(bytes, "RIFF"sv) && bytes.size() >= 12 && StartsWith(bytes.subspan(8), "WEBP"sv))
     return "a WebP image";
   if (StartsWith(bytes, "DDS "sv)) return "a DDS texture";
   if (StartsWith(bytes, "\0\0\0\x0CjP  "sv) || StartsWith(bytes, "\xFF\x4F\xFF\x51"sv))
@@ -52,11 +51,16 @@ const char* RefusedFormat(std::span<const std::uint8_t> bytes) {
 
 const char* FormatName(ImageFormat format) {
   switch (format) {
-    case ImageFormat::jpeg: return "JPEG";
-    case ImageFormat::png: return "PNG";
-    case ImageFormat::tga: return "TGA";
-    case ImageFormat::bmp: return "BMP";
-    case ImageFormat::gif: return "GIF";
+    case ImageFormat::jpeg:
+      return "JPEG";
+    case ImageFormat::png:
+      return "PNG";
+    case ImageFormat::tga:
+      return "TGA";
+    case ImageFormat::bmp:
+      return "BMP";
+    case ImageFormat::gif:
+      return "GIF";
   }
   return "image";
 }

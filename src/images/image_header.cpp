@@ -78,10 +78,11 @@ ImageHeader TgaHeader(const HeaderBytes& bytes) {
   const ImageHeader header{ImageFormat::tga, bytes.Le16(12), bytes.Le16(14)};
   const unsigned type = bytes.U8(2);
   if (type >= 1 && type <= 3) {
+    CheckImageSize(header.width, header.height);
     const std::uint64_t colour_map =
         bytes.U8(1) == 1 ? bytes.Le16(5) * BytesPerPixel(bytes.U8(7)) : 0;
-    NeedPixelBytes(bytes, 18 + bytes.U8(0) + colour_map +
-                              header.Pixels() * BytesPerPixel(bytes.U8(16)));
+    NeedPixelBytes(bytes,
+                   18 + bytes.U8(0) + colour_map + header.Pixels() * BytesPerPixel(bytes.U8(16)));
   }
   return header;
 }
@@ -126,11 +127,21 @@ ImageHeader ReadImageHeader(std::span<const std::uint8_t> bytes) {
   const HeaderBytes header(bytes, format);
   ImageHeader result;
   switch (format) {
-    case ImageFormat::png: result = PngHeader(header); break;
-    case ImageFormat::jpeg: result = JpegHeader(header); break;
-    case ImageFormat::gif: result = GifHeader(header); break;
-    case ImageFormat::tga: result = TgaHeader(header); break;
-    case ImageFormat::bmp: result = BmpHeader(header); break;
+    case ImageFormat::png:
+      result = PngHeader(header);
+      break;
+    case ImageFormat::jpeg:
+      result = JpegHeader(header);
+      break;
+    case ImageFormat::gif:
+      result = GifHeader(header);
+      break;
+    case ImageFormat::tga:
+      result = TgaHeader(header);
+      break;
+    case ImageFormat::bmp:
+      result = BmpHeader(header);
+      break;
   }
   CheckImageSize(result.width, result.height);
   return result;

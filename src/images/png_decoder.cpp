@@ -28,8 +28,7 @@ struct PngRead {
 
 void OnPngError(png_structp png, png_const_charp message) {
   auto* read = static_cast<PngRead*>(png_get_error_ptr(png));
-  std::strncpy(read->error, message != nullptr ? message : "unknown error",
-               sizeof read->error - 1);
+  std::strncpy(read->error, message != nullptr ? message : "unknown error", sizeof read->error - 1);
   read->error[sizeof read->error - 1] = '\0';
   std::longjmp(read->jump, 1);
 }

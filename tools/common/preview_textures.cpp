@@ -4,9 +4,13 @@
 #include <exception>
 #include <map>
 
+#include "images/image_file.h"
+#include "images/texture_budget.h"
 #include "json_string.h"
 #include "texture_image.h"
 #include "texture_report.h"
+
+namespace images = torvik::images;
 
 std::vector<const Image*> PreviewTextures::Pointers() const {
   std::vector<const Image*> pointers;
@@ -24,7 +28,11 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     const std::vector<torvik::TextureResolution>& textures,
                                     bool report_missing) {
   PreviewTextures result;
-  std::map<std::string, std::shared_ptr<const Image>> decoded;  // by stored name
+  std::map<std::string, std::shared_ptr<const Image>> by_name;
+  // Names that resolve to one file share its image, decoded once; a file
+  // that failed is reported under the first name that led to it.
+  std::map<std::filesystem::path, std::shared_ptr<const Image>> by_file;
+  images::TextureBudget budget;
   for (const torvik::TextureResolution& texture : textures) {
     const std::string name = "texture " + JsonString(texture.name);
     if (!texture.found()) {
@@ -32,16 +40,23 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
         result.problems.push_back(name + " not found, drawn in its diffuse colour");
       continue;
     }
-    try {
-      decoded[texture.name] = std::make_shared<const Image>(LoadTextureImage(*texture.path));
-    } catch (const std::exception& error) {
-      result.problems.push_back(name + ": " + texture.path->string() + ": " + error.what() +
-                                ", drawn in its diffuse colour");
+    const auto [known, added] = by_file.try_emplace(images::ImageFileKey(*texture.path));
+    if (added) {
+      try {
+        const std::vector<std::uint8_t> bytes = images::ReadImageFile(*texture.path);
+        if (!budget.Take(images::DecodedBytes(images::ReadImageHeader(bytes), 3)))
+          throw images::ImageError(budget.Exceeded());
+        known->second = std::make_shared<const Image>(PreviewImage(images::DecodeImage(bytes, 3)));
+      } catch (const std::exception& error) {
+        result.problems.push_back(name + ": " + texture.path->string() + ": " + error.what() +
+                                  ", drawn in its diffuse colour");
+      }
     }
+    by_name[texture.name] = known->second;
   }
   for (const torvik::BmfBlock& block : file.blocks) {
-    const auto image = decoded.find(block.TextureName());
-    result.blocks.push_back(image != decoded.end() ? image->second : nullptr);
+    const auto image = by_name.find(block.TextureName());
+    result.blocks.push_back(image != by_name.end() ? image->second : nullptr);
   }
   return result;
 }

@@ -1,5 +1,6 @@
 // The textures a preview draws: each block's texture, found by the resolver,
-// decoded once however many blocks use it.
+// decoded once however many blocks and names lead to its file, within the
+// memory one model's textures may take (images/texture_budget.h).
 #pragma once
 
 #include <memory>
@@ -13,7 +14,8 @@
 struct PreviewTextures {
   std::vector<std::shared_ptr<const Image>> blocks;  // per block; null: its diffuse colour
   // Why a texture is not drawn, one line per texture name:
-  // 'texture "X.JPG": PATH: damaged image (...), drawn in its diffuse colour'.
+  // 'texture "X.JPG": PATH: damaged image (...), drawn in its diffuse colour';
+  // a texture past the memory budget is drawn in its diffuse colour too.
   std::vector<std::string> problems;
 
   // For RenderPreview.

@@ -13,6 +13,8 @@
 
 #include "embedded_image.h"
 #include "export_conventions.h"
+#include "images/image_file.h"
+#include "images/texture_budget.h"
 
 namespace {
 
@@ -226,9 +228,14 @@ class GltfBuilder {
         document_.warnings.push_back(what + " was not found; the block is left untextured");
       return texture;
     }
+    // Names that lead to one file share its texture, embedded once; a file
+    // that failed is reported under the first name that led to it.
+    const auto [by_file, added] = files_.try_emplace(torvik::images::ImageFileKey(*path));
+    if (!added) return texture = by_file->second;
     EmbeddableImage image;
     try {
       image = ReadEmbeddableImage(*path);
+      if (!budget_.Take(image.bytes.size())) throw std::runtime_error(budget_.Exceeded());
     } catch (const std::exception& error) {
       document_.warnings.push_back(what + ": " + path->string() + ": " + error.what() +
                                    "; the block is left untextured");
@@ -243,13 +250,16 @@ class GltfBuilder {
     const std::size_t source =
         Add("images", {{"name", name}, {"bufferView", view}, {"mimeType", image.mime_type}});
     texture = Add("textures", {{"sampler", 0}, {"source", source}});
+    by_file->second = texture;
     return texture;
   }
 
   const GltfOptions& options_;
   GltfDocument document_;
   Json primitives_ = Json::array();
-  std::map<std::string, std::optional<std::size_t>> textures_;  // by stored name
+  std::map<std::string, std::optional<std::size_t>> textures_;         // by stored name
+  std::map<std::filesystem::path, std::optional<std::size_t>> files_;  // by ImageFileKey
+  torvik::images::TextureBudget budget_;  // what the embedded images may take
   std::size_t non_finite_ = 0;
 };
 

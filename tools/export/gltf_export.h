@@ -20,8 +20,10 @@
 //
 // Textures: `find_texture` tells where the file of a stored texture name
 // is.  The image is embedded (embedded_image.h) and sampled with REPEAT
-// wrapping; a texture that is not found, or not readable as an image, leaves
-// its block untextured with a warning.
+// wrapping, once per file however many names lead to it; a texture that is
+// not found, not readable as an image, or past the 512 MiB that one model's
+// embedded images may take (images/texture_budget.h), leaves its block
+// untextured with a warning.
 #pragma once
 
 #include <filesystem>
