@@ -14,8 +14,8 @@ using namespace torvik::images;
 // Larger images are checked but not decoded, and smaller ones not encoded
 // again, so that each input takes well under a second with the sanitizers:
 // a few bytes can claim an image of any size up to the limit.
-constexpr std::uint64_t kMaxDecodedPixels = std::uint64_t{1} << 22;
-constexpr std::uint64_t kMaxEncodedPixels = std::uint64_t{1} << 18;
+constexpr std::uint64_t kMaxDecodedPixels = std::uint64_t{1} << 20;
+constexpr std::uint64_t kMaxEncodedPixels = std::uint64_t{1} << 14;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);

@@ -76,14 +76,16 @@ std::uint64_t BytesPerPixel(unsigned bits) { return (bits + 7) / 8; }
 
 ImageHeader TgaHeader(const HeaderBytes& bytes) {
   const ImageHeader header{ImageFormat::tga, bytes.Le16(12), bytes.Le16(14)};
+  CheckImageSize(header.width, header.height);
   const unsigned type = bytes.U8(2);
-  if (type >= 1 && type <= 3) {
-    CheckImageSize(header.width, header.height);
-    const std::uint64_t colour_map =
-        bytes.U8(1) == 1 ? bytes.Le16(5) * BytesPerPixel(bytes.U8(7)) : 0;
-    NeedPixelBytes(bytes,
-                   18 + bytes.U8(0) + colour_map + header.Pixels() * BytesPerPixel(bytes.U8(16)));
-  }
+  const std::uint64_t colour_map =
+      bytes.U8(1) == 1 ? bytes.Le16(5) * BytesPerPixel(bytes.U8(7)) : 0;
+  const std::uint64_t pixel_bytes = BytesPerPixel(bytes.U8(16));
+  const std::uint64_t start = 18 + bytes.U8(0) + colour_map;
+  if (type >= 1 && type <= 3) NeedPixelBytes(bytes, start + header.Pixels() * pixel_bytes);
+  // Run-length packets cover at most 128 pixels each.
+  if (type >= 9 && type <= 11)
+    NeedPixelBytes(bytes, start + (header.Pixels() + 127) / 128 * (1 + pixel_bytes));
   return header;
 }
 
