@@ -11,10 +11,10 @@ void ThrowDamaged(ImageFormat format, const char* reason) {
 }
 
 const char* DecoderOf(ImageFormat format) {
-#ifdef TORVIK_IMAGES_LIBPNG
+#ifdef TORVIK_IMAGES_NATIVE_PNG
   if (format == ImageFormat::png) return "libpng";
 #endif
-#ifdef TORVIK_IMAGES_LIBJPEG
+#ifdef TORVIK_IMAGES_NATIVE_JPEG
   if (format == ImageFormat::jpeg) return "libjpeg-turbo";
 #endif
   (void)format;
@@ -29,13 +29,13 @@ DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, int channels) {
   image.height = header.height;
   image.channels = channels;
   image.pixels.resize(static_cast<std::size_t>(DecodedBytes(header, channels)));
-#ifdef TORVIK_IMAGES_LIBPNG
+#ifdef TORVIK_IMAGES_NATIVE_PNG
   if (header.format == ImageFormat::png) {
     DecodePng(bytes, image);
     return image;
   }
 #endif
-#ifdef TORVIK_IMAGES_LIBJPEG
+#ifdef TORVIK_IMAGES_NATIVE_JPEG
   if (header.format == ImageFormat::jpeg) {
     DecodeJpeg(bytes, image);
     return image;

@@ -8,6 +8,21 @@
 
 namespace torvik::images {
 
+// What a C-style decoding function reads and where it writes: plain data,
+// safe to hold across setjmp.
+struct DecodeTarget {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::uint8_t* pixels;  // width x height x channels bytes
+  std::uint32_t width, height;
+  int channels;
+};
+
+inline DecodeTarget TargetOf(std::span<const std::uint8_t> bytes, DecodedImage& image) {
+  return {bytes.data(), bytes.size(), image.pixels.data(),
+          image.width,  image.height, image.channels};
+}
+
 void DecodePng(std::span<const std::uint8_t> bytes, DecodedImage& image);
 void DecodeJpeg(std::span<const std::uint8_t> bytes, DecodedImage& image);
 void DecodeWithStb(std::span<const std::uint8_t> bytes, ImageFormat format, DecodedImage& image);

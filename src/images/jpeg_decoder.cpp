@@ -30,11 +30,7 @@ struct JpegRead {
   jpeg_decompress_struct info;
   jpeg_error_mgr errors;
   jpeg_progress_mgr progress;
-  const std::uint8_t* data;
-  std::size_t size;
-  std::uint8_t* pixels;
-  std::uint32_t width, height;
-  int channels;
+  DecodeTarget in;
   std::jmp_buf jump;
   char error[JMSG_LENGTH_MAX];
 };
@@ -65,7 +61,7 @@ void OnJpegProgress(j_common_ptr info) {
   if (decompress->input_scan_number > kMaxScans) Fail(ReadOf(info), "too many scans");
 }
 
-// The pixels of the JPEG into read->pixels, RGB or RGBA.  Returns false with
+// The pixels of the JPEG into read->in.pixels, RGB or RGBA.  Returns false with
 // read->error set when libjpeg fails.
 bool ReadJpegPixels(JpegRead* read) {
   j_decompress_ptr info = &read->info;
@@ -82,18 +78,19 @@ bool ReadJpegPixels(JpegRead* read) {
   info->progress = &read->progress;
   info->mem->max_memory_to_use = kMaxDecoderMemory;
   // A size past what unsigned long holds can only be cut short.
-  jpeg_mem_src(info, read->data, static_cast<unsigned long>(read->size));
+  jpeg_mem_src(info, read->in.data, static_cast<unsigned long>(read->in.size));
   jpeg_read_header(info, TRUE);
-  if (info->image_width != read->width || info->image_height != read->height)
+  if (info->image_width != read->in.width || info->image_height != read->in.height)
     Fail(read, "the size differs from the header's");
-  info->out_color_space = read->channels == 4 ? JCS_EXT_RGBA : JCS_RGB;
+  info->out_color_space = read->in.channels == 4 ? JCS_EXT_RGBA : JCS_RGB;
   jpeg_start_decompress(info);
-  if (info->output_width != read->width || info->output_height != read->height ||
-      info->output_components != read->channels)
+  if (info->output_width != read->in.width || info->output_height != read->in.height ||
+      info->output_components != read->in.channels)
     Fail(read, "unexpected output layout");
-  const std::size_t stride = std::size_t{read->width} * static_cast<std::size_t>(read->channels);
+  const std::size_t stride =
+      std::size_t{read->in.width} * static_cast<std::size_t>(read->in.channels);
   while (info->output_scanline < info->output_height) {
-    JSAMPROW row = read->pixels + info->output_scanline * stride;
+    JSAMPROW row = read->in.pixels + info->output_scanline * stride;
     if (jpeg_read_scanlines(info, &row, 1) != 1) Fail(read, "the file ends inside the image");
   }
   jpeg_abort_decompress(info);
@@ -105,12 +102,7 @@ bool ReadJpegPixels(JpegRead* read) {
 
 void DecodeJpeg(std::span<const std::uint8_t> bytes, DecodedImage& image) {
   JpegRead read{};
-  read.data = bytes.data();
-  read.size = bytes.size();
-  read.pixels = image.pixels.data();
-  read.width = image.width;
-  read.height = image.height;
-  read.channels = image.channels;
+  read.in = TargetOf(bytes, image);
   if (!ReadJpegPixels(&read)) ThrowDamaged(ImageFormat::jpeg, read.error);
 }
 

@@ -14,12 +14,8 @@ namespace {
 
 // Everything the read shares with libpng's callbacks; plain data only.
 struct PngRead {
-  const std::uint8_t* data;
-  std::size_t size;
+  DecodeTarget in;
   std::size_t offset;
-  std::uint8_t* pixels;
-  std::uint32_t width, height;
-  int channels;
   png_structp png;
   png_infop info;
   std::jmp_buf jump;
@@ -37,12 +33,12 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   auto* read = static_cast<PngRead*>(png_get_io_ptr(png));
-  if (count > read->size - read->offset) png_error(png, "the file ends inside the image");
-  std::memcpy(out, read->data + read->offset, count);
+  if (count > read->in.size - read->offset) png_error(png, "the file ends inside the image");
+  std::memcpy(out, read->in.data + read->offset, count);
   read->offset += count;
 }
 
-// The rows of the PNG into read->pixels, 8 bits per channel, RGB or RGBA.
+// The rows of the PNG into read->in.pixels, 8 bits per channel, RGB or RGBA.
 // Returns false with read->error set when libpng fails.
 bool ReadPngPixels(PngRead* read) {
   read->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, read, OnPngError, OnPngWarning);
@@ -63,8 +59,8 @@ bool ReadPngPixels(PngRead* read) {
   png_set_chunk_malloc_max(png, 8u << 20);
   png_set_read_fn(png, read, ReadFromMemory);
   png_read_info(png, info);
-  if (png_get_image_width(png, info) != read->width ||
-      png_get_image_height(png, info) != read->height)
+  if (png_get_image_width(png, info) != read->in.width ||
+      png_get_image_height(png, info) != read->in.height)
     png_error(png, "the size differs from the header's");
   const int colour = png_get_color_type(png, info);
   png_set_strip_16(png);
@@ -75,17 +71,18 @@ bool ReadPngPixels(PngRead* read) {
     png_set_gray_to_rgb(png);
   }
   if (png_get_valid(png, info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(png);
-  if (read->channels == 4)
+  if (read->in.channels == 4)
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
   else
     png_set_strip_alpha(png);
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  const std::size_t stride = std::size_t{read->width} * static_cast<std::size_t>(read->channels);
+  const std::size_t stride =
+      std::size_t{read->in.width} * static_cast<std::size_t>(read->in.channels);
   if (png_get_rowbytes(png, info) != stride) png_error(png, "unexpected row layout");
   for (int pass = 0; pass < passes; ++pass)
-    for (std::uint32_t y = 0; y < read->height; ++y)
-      png_read_row(png, read->pixels + y * stride, nullptr);
+    for (std::uint32_t y = 0; y < read->in.height; ++y)
+      png_read_row(png, read->in.pixels + y * stride, nullptr);
   png_destroy_read_struct(&read->png, &read->info, nullptr);
   return true;
 }
@@ -94,12 +91,7 @@ bool ReadPngPixels(PngRead* read) {
 
 void DecodePng(std::span<const std::uint8_t> bytes, DecodedImage& image) {
   PngRead read{};
-  read.data = bytes.data();
-  read.size = bytes.size();
-  read.pixels = image.pixels.data();
-  read.width = image.width;
-  read.height = image.height;
-  read.channels = image.channels;
+  read.in = TargetOf(bytes, image);
   if (!ReadPngPixels(&read)) ThrowDamaged(ImageFormat::png, read.error);
 }
 

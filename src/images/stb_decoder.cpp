@@ -19,28 +19,17 @@
 #define STBI_ONLY_TGA
 #define STBI_ONLY_BMP
 #define STBI_ONLY_GIF
-#ifndef TORVIK_IMAGES_LIBPNG
+#ifndef TORVIK_IMAGES_NATIVE_PNG
 #define STBI_ONLY_PNG
 #endif
-#ifndef TORVIK_IMAGES_LIBJPEG
+#ifndef TORVIK_IMAGES_NATIVE_JPEG
 #define STBI_ONLY_JPEG
 #endif
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#pragma GCC diagnostic ignored "-Wpedantic"
-#endif
+// clang-format off
+#include "stb_warnings_off.h"
 #include <stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include "stb_warnings_on.h"
+// clang-format on
 
 static_assert(STBI_MAX_DIMENSIONS == torvik::images::kMaxImageSide);
 
