@@ -236,4 +236,41 @@ TEST_F(HostileTextures, OneFileNamedInSixteenCasesIsDecodedAndEmbeddedOnce) {
     EXPECT_EQ(material["pbrMetallicRoughness"]["baseColorTexture"]["index"], 0);
 }
 
+TEST_F(HostileTextures, TexturesPastTheModelsBudgetAreLeftOutWithAWarning) {
+  WriteModel({"a.png", "B.PNG", "c.png", "A.png"});
+  std::vector<std::uint64_t> sizes;
+  for (const char* name : {"a.png", "b.png", "c.png"}) {
+    const images::DecodedImage picture{8, 8, 3, std::vector<std::uint8_t>(8 * 8 * 3, 99)};
+    WriteFile(dir.file(name), images::EncodePng(picture));
+    sizes.push_back(std::filesystem::file_size(dir.file(name)));
+  }
+  // Room for two decoded images: the third is drawn in its diffuse colour,
+  // and the fourth name, the first file again, costs nothing more.
+  const torvik::BmfFile file = torvik::ReadBmfFile(dir.file("model.bmf"));
+  std::vector<torvik::TextureResolution> resolved;
+  for (const std::string& name : BlockTextureNames(file))
+    resolved.push_back(torvik::ResolveTexture(name, dir.file("model.bmf")));
+  const PreviewTextures textures = LoadPreviewTextures(file, resolved, true, 2 * 8 * 8 * 3);
+  ASSERT_EQ(textures.problems.size(), 1u);
+  EXPECT_EQ(textures.problems[0], "texture \"c.png\": " + dir.file("c.png") +
+                                      ": the model's textures would take more than 384 bytes of "
+                                      "memory, drawn in its diffuse colour");
+  ASSERT_EQ(textures.blocks.size(), 4u);
+  EXPECT_NE(textures.blocks[1], nullptr);
+  EXPECT_EQ(textures.blocks[2], nullptr);
+  EXPECT_EQ(textures.blocks[3], textures.blocks[0]);
+
+  // The glTF export counts the bytes it embeds.
+  GltfOptions options;
+  options.find_texture = TexturesBeside(dir.path() / "model.bmf");
+  options.texture_budget = sizes[0] + sizes[1];
+  const GltfDocument document = BuildGltf(file, options);
+  ASSERT_EQ(document.warnings.size(), 1u);
+  EXPECT_EQ(document.warnings[0], "texture 'c.png' of block 2: " + dir.file("c.png") +
+                                      ": the model's textures would take more than " +
+                                      std::to_string(sizes[0] + sizes[1]) +
+                                      " bytes of memory; the block is left untextured");
+  EXPECT_EQ(document.json["images"].size(), 2u);
+}
+
 }  // namespace

@@ -5,7 +5,6 @@
 #include <map>
 
 #include "images/image_file.h"
-#include "images/texture_budget.h"
 #include "json_string.h"
 #include "texture_image.h"
 #include "texture_report.h"
@@ -26,13 +25,13 @@ std::vector<std::string> BlockTextureNames(const torvik::BmfFile& file) {
 
 PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     const std::vector<torvik::TextureResolution>& textures,
-                                    bool report_missing) {
+                                    bool report_missing, std::uint64_t budget_bytes) {
   PreviewTextures result;
   std::map<std::string, std::shared_ptr<const Image>> by_name;
   // Names that resolve to one file share its image, decoded once; a file
   // that failed is reported under the first name that led to it.
   std::map<std::filesystem::path, std::shared_ptr<const Image>> by_file;
-  images::TextureBudget budget;
+  images::TextureBudget budget(budget_bytes);
   for (const torvik::TextureResolution& texture : textures) {
     const std::string name = "texture " + JsonString(texture.name);
     if (!texture.found()) {

@@ -3,10 +3,12 @@
 // memory one model's textures may take (images/texture_budget.h).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "images/texture_budget.h"
 #include "preview_renderer.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/texture_resolver.h"
@@ -27,7 +29,9 @@ std::vector<std::string> BlockTextureNames(const torvik::BmfFile& file);
 
 // `textures` are the file's resolved texture names.  A name not found is a
 // problem only when `report_missing` (a caller that warns about missing
-// textures anyway leaves it out).
+// textures anyway leaves it out).  `budget` bounds the bytes of decoded
+// pixels that the textures take together.
 PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     const std::vector<torvik::TextureResolution>& textures,
-                                    bool report_missing);
+                                    bool report_missing,
+                                    std::uint64_t budget = torvik::images::kModelTextureBudget);

@@ -119,7 +119,8 @@ BlockArrays ArraysOf(const torvik::BmfBlock& block) {
 
 class GltfBuilder {
  public:
-  explicit GltfBuilder(const GltfOptions& options) : options_(options) {
+  explicit GltfBuilder(const GltfOptions& options)
+      : options_(options), budget_(options.texture_budget) {
     document_.json["asset"] = {{"version", "2.0"}, {"generator", "bmftool"}};
   }
 

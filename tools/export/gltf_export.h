@@ -26,12 +26,14 @@
 // untextured with a warning.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "images/texture_budget.h"
 #include "torvik32c/bmf_reader.h"
 
 // Where the file of a block's stored texture name is, if anywhere.
@@ -43,6 +45,8 @@ struct GltfOptions {
   // Warn of a texture that is not found (a caller that has warned of it
   // already leaves this out).
   bool report_missing = true;
+  // What the embedded images may take together.
+  std::uint64_t texture_budget = torvik::images::kModelTextureBudget;
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name
