@@ -99,8 +99,10 @@ TEST(HostileImages, FormatsAreToldByContentAndOnlyTheFivePromisedAreDecoded) {
               "not an image that is decoded: a PGM image, and only JPEG, PNG, TGA, BMP and GIF "
               "images are decoded");
   }
-  for (const char* other : {"8BPS\1\0\0\0", "#?RADIANCE\n", "P6\n1 1\n255\n", "II*\0\x08"})
-    EXPECT_EQ(Reason(std::vector<std::uint8_t>(other, other + 10))
+  using namespace std::string_literals;
+  for (const std::string& other :
+       {"8BPS\1\0\0\0\0\0"s, "#?RADIANCE\n"s, "P6\n1 1\n255\n"s, "II*\0\x08\0\0\0\0\0"s})
+    EXPECT_EQ(Reason(std::vector<std::uint8_t>(other.begin(), other.end()))
                   .rfind("not an image that is decoded: a", 0),
               0u)
         << other;
