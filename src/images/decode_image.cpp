@@ -21,6 +21,22 @@ const char* DecoderOf(ImageFormat format) {
   return "stb_image";
 }
 
+void DecodeImageInto(std::span<const std::uint8_t> bytes, const ImageHeader& header, int channels,
+                     std::span<std::uint8_t> pixels) {
+  if (channels != 3 && channels != 4) throw ImageError("3 or 4 channels per pixel are decoded");
+  if (pixels.size() != DecodedBytes(header, channels))
+    throw ImageError("the pixel buffer does not fit the image");
+  const DecodeTarget target{bytes.data(), bytes.size(),  pixels.data(),
+                            header.width, header.height, channels};
+#ifdef TORVIK_IMAGES_NATIVE_PNG
+  if (header.format == ImageFormat::png) return DecodePng(target);
+#endif
+#ifdef TORVIK_IMAGES_NATIVE_JPEG
+  if (header.format == ImageFormat::jpeg) return DecodeJpeg(target);
+#endif
+  DecodeWithStb(target, header.format);
+}
+
 DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, int channels) {
   if (channels != 3 && channels != 4) throw ImageError("3 or 4 channels per pixel are decoded");
   const ImageHeader header = ReadImageHeader(bytes);
@@ -29,19 +45,7 @@ DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, int channels) {
   image.height = header.height;
   image.channels = channels;
   image.pixels.resize(static_cast<std::size_t>(DecodedBytes(header, channels)));
-#ifdef TORVIK_IMAGES_NATIVE_PNG
-  if (header.format == ImageFormat::png) {
-    DecodePng(bytes, image);
-    return image;
-  }
-#endif
-#ifdef TORVIK_IMAGES_NATIVE_JPEG
-  if (header.format == ImageFormat::jpeg) {
-    DecodeJpeg(bytes, image);
-    return image;
-  }
-#endif
-  DecodeWithStb(bytes, header.format, image);
+  DecodeImageInto(bytes, header, channels, image.pixels);
   return image;
 }
 

@@ -26,6 +26,11 @@ struct DecodedImage {
 // bytes are not decoded (the header's reasons, or a damaged image).
 DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, int channels);
 
+// DecodeImage into `pixels`, which holds DecodedBytes(header, channels)
+// bytes, for a header that ReadImageHeader returned for these bytes.
+void DecodeImageInto(std::span<const std::uint8_t> bytes, const ImageHeader& header, int channels,
+                     std::span<std::uint8_t> pixels);
+
 // What decoding an image of this header into `channels` channels takes.
 inline std::uint64_t DecodedBytes(const ImageHeader& header, int channels) {
   return header.Pixels() * static_cast<std::uint64_t>(channels);

@@ -1,5 +1,5 @@
-// The decoders behind DecodeImage.  Each fills `image`, whose size and
-// channels are set and whose pixels are allocated, or throws ImageError.
+// The decoders behind DecodeImage.  Each fills the target's pixels, whose
+// size and channels the header gave, or throws ImageError.
 #pragma once
 
 #include <span>
@@ -18,14 +18,9 @@ struct DecodeTarget {
   int channels;
 };
 
-inline DecodeTarget TargetOf(std::span<const std::uint8_t> bytes, DecodedImage& image) {
-  return {bytes.data(), bytes.size(), image.pixels.data(),
-          image.width,  image.height, image.channels};
-}
-
-void DecodePng(std::span<const std::uint8_t> bytes, DecodedImage& image);
-void DecodeJpeg(std::span<const std::uint8_t> bytes, DecodedImage& image);
-void DecodeWithStb(std::span<const std::uint8_t> bytes, ImageFormat format, DecodedImage& image);
+void DecodePng(const DecodeTarget& target);
+void DecodeJpeg(const DecodeTarget& target);
+void DecodeWithStb(const DecodeTarget& target, ImageFormat format);
 
 // "damaged image (FORMAT: reason)".
 [[noreturn]] void ThrowDamaged(ImageFormat format, const char* reason);

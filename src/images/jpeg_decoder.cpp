@@ -100,9 +100,9 @@ bool ReadJpegPixels(JpegRead* read) {
 
 }  // namespace
 
-void DecodeJpeg(std::span<const std::uint8_t> bytes, DecodedImage& image) {
+void DecodeJpeg(const DecodeTarget& target) {
   JpegRead read{};
-  read.in = TargetOf(bytes, image);
+  read.in = target;
   if (!ReadJpegPixels(&read)) ThrowDamaged(ImageFormat::jpeg, read.error);
 }
 

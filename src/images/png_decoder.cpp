@@ -89,9 +89,9 @@ bool ReadPngPixels(PngRead* read) {
 
 }  // namespace
 
-void DecodePng(std::span<const std::uint8_t> bytes, DecodedImage& image) {
+void DecodePng(const DecodeTarget& target) {
   PngRead read{};
-  read.in = TargetOf(bytes, image);
+  read.in = target;
   if (!ReadPngPixels(&read)) ThrowDamaged(ImageFormat::png, read.error);
 }
 

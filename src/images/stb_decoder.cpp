@@ -42,21 +42,23 @@ struct PixelsFree {
 
 }  // namespace
 
-void DecodeWithStb(std::span<const std::uint8_t> bytes, ImageFormat format, DecodedImage& image) {
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+void DecodeWithStb(const DecodeTarget& target, ImageFormat format) {
+  if (target.size > static_cast<std::size_t>(INT_MAX))
     ThrowDamaged(format, "the file is too large");
   int width = 0, height = 0, stored_channels = 0;
   const std::unique_ptr<stbi_uc, PixelsFree> pixels(
-      stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
-                            &stored_channels, image.channels));
+      stbi_load_from_memory(target.data, static_cast<int>(target.size), &width, &height,
+                            &stored_channels, target.channels));
   if (!pixels) {
     const char* reason = stbi_failure_reason();
     ThrowDamaged(format, reason != nullptr ? reason : "unknown error");
   }
-  if (static_cast<std::uint32_t>(width) != image.width ||
-      static_cast<std::uint32_t>(height) != image.height)
+  if (static_cast<std::uint32_t>(width) != target.width ||
+      static_cast<std::uint32_t>(height) != target.height)
     ThrowDamaged(format, "the size differs from the header's");
-  std::memcpy(image.pixels.data(), pixels.get(), image.pixels.size());
+  std::memcpy(
+      target.pixels, pixels.get(),
+      std::size_t{target.width} * target.height * static_cast<std::size_t>(target.channels));
 }
 
 }  // namespace torvik::images

@@ -43,9 +43,10 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
     if (added) {
       try {
         const std::vector<std::uint8_t> bytes = images::ReadImageFile(*texture.path);
-        if (!budget.Take(images::DecodedBytes(images::ReadImageHeader(bytes), 3)))
+        const images::ImageHeader header = images::ReadImageHeader(bytes);
+        if (!budget.Take(images::DecodedBytes(header, 3)))
           throw images::ImageError(budget.Exceeded());
-        known->second = std::make_shared<const Image>(PreviewImage(images::DecodeImage(bytes, 3)));
+        known->second = std::make_shared<const Image>(PreviewImage(bytes, header));
       } catch (const std::exception& error) {
         result.problems.push_back(name + ": " + texture.path->string() + ": " + error.what() +
                                   ", drawn in its diffuse colour");

@@ -1,20 +1,20 @@
 #include "texture_image.h"
 
-#include <cstring>
-
 #include "images/image_file.h"
 
-Image PreviewImage(const torvik::images::DecodedImage& decoded) {
+Image PreviewImage(std::span<const std::uint8_t> bytes, const torvik::images::ImageHeader& header) {
   static_assert(sizeof(Rgb8) == 3, "pixels are packed RGB");
-  if (decoded.channels != 3) throw torvik::images::ImageError("not an RGB image");
   Image image;
-  image.width = static_cast<int>(decoded.width);
-  image.height = static_cast<int>(decoded.height);
-  image.pixels.resize(decoded.pixels.size() / 3);
-  std::memcpy(image.pixels.data(), decoded.pixels.data(), image.pixels.size() * sizeof(Rgb8));
+  image.width = static_cast<int>(header.width);
+  image.height = static_cast<int>(header.height);
+  image.pixels.resize(static_cast<std::size_t>(header.Pixels()));
+  torvik::images::DecodeImageInto(
+      bytes, header, 3,
+      std::span(reinterpret_cast<std::uint8_t*>(image.pixels.data()), image.pixels.size() * 3));
   return image;
 }
 
 Image LoadTextureImage(const std::filesystem::path& path) {
-  return PreviewImage(torvik::images::DecodeImage(torvik::images::ReadImageFile(path), 3));
+  const std::vector<std::uint8_t> bytes = torvik::images::ReadImageFile(path);
+  return PreviewImage(bytes, torvik::images::ReadImageHeader(bytes));
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "images/decode_image.h"
 #include "preview_renderer.h"
@@ -12,8 +13,9 @@
 // pixels.  A larger one is refused before it is decoded.
 inline constexpr std::uint64_t kMaxTexturePixels = torvik::images::kMaxImagePixels;
 
-// The decoded image as the preview renderer draws it.
-Image PreviewImage(const torvik::images::DecodedImage& decoded);
+// The image of these bytes and their header (ReadImageHeader), decoded
+// straight into the renderer's pixels.  Throws ImageError.
+Image PreviewImage(std::span<const std::uint8_t> bytes, const torvik::images::ImageHeader& header);
 
 // Reads the image file, rows from the top (the first row is the image's top
 // row, whatever order the file stores them in).  Throws std::runtime_error
