@@ -131,6 +131,8 @@ TEST(HostileImages, OneSizeCheckOnAbsoluteSizesNamesTheRealReason) {
   std::vector<std::uint8_t> tga = t3ds::TgaBytes(RedTop(2, 2));
   tga[12] = 0x05, tga[13] = 0xDF, tga[14] = 0x1F, tga[15] = 0;
   EXPECT_EQ(Reason(tga), "damaged image (TGA: the file ends before its pixels do)");
+  tga[2] = 10;  // run-length encoded: at most 128 pixels per packet
+  EXPECT_EQ(Reason(tga), "damaged image (TGA: the file ends before its pixels do)");
   std::vector<std::uint8_t> bmp = t3ds::BmpBytes(RedTop(40, 40));
   bmp.resize(bmp.size() - 1);
   EXPECT_EQ(Reason(bmp), "damaged image (BMP: the file ends before its pixels do)");
