@@ -9,6 +9,8 @@
 #include <stdexcept>
 
 #include "gltf_export.h"
+#include "input_bytes.h"
+#include "json_string.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -44,6 +46,17 @@ bool IsRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+// A regular file is read by the library's own path; standard input, a pipe
+// or a FIFO is read to its end first, and an interruption stops the wait.
+torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& settings) {
+  const torvik::ReadOptions options{.smoothing_groups = settings.smoothing_groups,
+                                    .keep_file_winding = settings.keep_file_winding,
+                                    .keyframer = settings.keyframer || settings.report_keyframer,
+                                    .threads = settings.threads};
+  if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
+  return torvik::HRead3dsScene(ReadInputBytes(input, settings.cancel), options);
+}
+
 // Resolves the model's texture names and notes what is missing or
 // ambiguous; throws when the settings require every texture.
 void ResolveModelTextures(const torvik::Model& model, const FileSettings& settings,
@@ -66,10 +79,34 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
                              " textures missing or ambiguous (--require-textures)");
 }
 
-void CopyModelTextures(FileResult& result) {
-  const std::filesystem::path folder = std::filesystem::path(result.output).parent_path();
+// Reads the scene, measures its keyframer and, when asked, draws the meshes
+// where it places them.
+torvik::H3dsScene ReadScene(const std::string& input, const FileSettings& settings,
+                            FileResult& result) {
+  torvik::H3dsScene scene = ReadSceneInput(input, settings);
+  if (!settings.keyframer && !settings.report_keyframer) return scene;
+  result.keyframer = torvik::KeyframerEffect{};
+  if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
+  result.keyframer = effect;
+  if (settings.keyframer) {
+    for (const std::string& warning : placement.warnings)
+      result.notes.push_back(input + ": " + warning);
+    torvik::DrawPlacedMeshes(scene, placement);
+  } else if (effect.instances != 0 || effect.moved != 0) {
+    result.notes.push_back(input + ": the keyframer draws " +
+                           Counted(effect.instances, "more instance", "more instances") +
+                           " and moves " + Counted(effect.moved, "object", "objects") +
+                           "; --keyframer applies it");
+  }
+  return scene;
+}
+
+void CopyModelTextures(const FileSettings& settings, FileResult& result) {
+  const std::filesystem::path folder = FolderOf(result.output);
   for (const torvik::TextureResolution& texture : result.textures) {
-    TextureCopy copy = CopyTexture(texture, folder);
+    TextureCopy copy = CopyTexture(texture, folder, settings.batch, result.input);
     result.copied.push_back(copy.copied);
     if (!copy.problem.empty()) result.notes.push_back(result.input + ": " + copy.problem);
   }
@@ -90,18 +127,17 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   const auto start = std::chrono::steady_clock::now();
   const bool to_stdout = output == kStandardOutput;
   bool bmf_written = false;
+  CopyTurn turn(settings.batch, settings.index);
   try {
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    model = torvik::convert_to_outgl(
-        torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
-                                      .keep_file_winding = settings.keep_file_winding,
-                                      .threads = settings.threads}),
-        &conversion,
-        {.smoothing_groups = settings.smoothing_groups,
-         .cancel = settings.cancel,
-         .threads = settings.threads});
+    model = torvik::convert_to_outgl(ReadScene(input, settings, result), &conversion,
+                                     {.smoothing_groups = settings.smoothing_groups,
+                                      .cancel = settings.cancel,
+                                      .orient_outward = settings.orient_outward,
+                                      .threads = settings.threads});
+    if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
@@ -133,10 +169,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       if (!file) file = torvik::ReadBmfFile(output);
       return *file;
     };
-    if (settings.copy_textures && !regular_output)
+    if (settings.copy_textures && !regular_output) {
       skipped("textures copied");
-    else if (settings.copy_textures)
-      CopyModelTextures(result);
+    } else if (settings.copy_textures) {
+      turn.Wait();
+      CopyModelTextures(settings, result);
+    }
+    turn.End();
     if (settings.preview && !regular_output) {
       skipped("preview");
     } else if (settings.preview) {

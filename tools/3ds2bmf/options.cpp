@@ -12,6 +12,7 @@ const char* const kUsage =
     "Converts 3D Studio mesh files (.3ds) into BMF model files.\n"
     "\n"
     "Each INPUT.3ds is written as INPUT.bmf beside it, unless -o or -d says otherwise.\n"
+    "An INPUT of '-' reads standard input (with -o); a pipe or FIFO is read to its end.\n"
     "A file that fails to convert leaves no output behind and an existing output intact\n"
     "(a preview or glTF that can't be written fails its file but leaves the BMF in\n"
     "place).\n"
@@ -20,7 +21,8 @@ const char* const kUsage =
     "  -o, --output FILE   write the BMF to FILE (only with a single input); '-'\n"
     "                      writes it to standard output.  A pipe, /dev/stdout or a\n"
     "                      device is written in place, never replaced\n"
-    "  -d, --dir DIR       write every BMF into the directory DIR\n"
+    "  -d, --dir DIR       write every BMF into the directory DIR, which is created\n"
+    "                      (with its parents) when missing\n"
     "  -j, --jobs N        convert N files at once, 1 to 256 (default: the cores)\n"
     "      --threads N     let each conversion use up to N threads, 1 to 256\n"
     "                      (default: the cores shared out between the files\n"
@@ -48,13 +50,29 @@ const char* const kUsage =
     "                      (82% of real faces), and of the real meshes tried, 83%\n"
     "                      face outwards as stored but 58% after the exchange:\n"
     "                      the rest come out inside out (dark, striped previews)\n"
+    "      --keyframer     draw the model as its author saw it: every mesh where the\n"
+    "                      keyframer places it at frame 0 (hierarchy, pivots), once\n"
+    "                      per object node that names it (instances), in file order.\n"
+    "                      By default meshes are drawn as stored in the mesh editor,\n"
+    "                      and a warning says when the keyframer would draw more\n"
+    "                      instances or move objects.  A damaged keyframer is ignored\n"
+    "                      with a warning\n"
+    "      --as-authored   --keyframer --keep-file-winding --smoothing-groups\n"
+    "      --orient-outward\n"
+    "                      reverse every mesh whose faces clearly face inward: its\n"
+    "                      signed volume about its centroid is below -1/2 of the sum\n"
+    "                      of its faces' absolute volumes.  Flat and ambiguous meshes\n"
+    "                      stay as they are (a sky dome is meant to be seen from\n"
+    "                      inside); after --keyframer when both are given\n"
     "      --texture-path DIR\n"
     "                      also look for textures in DIR (repeatable), after the\n"
     "                      model's own folder; see 'Textures' below\n"
     "      --copy-textures copy every texture found beside the BMF, under the name\n"
     "                      the model stores (its last component), so that a host\n"
     "                      opening that name finds it; a different file already\n"
-    "                      there is never overwritten (a warning says so)\n"
+    "                      there, a symbolic link and the run's own outputs are\n"
+    "                      never replaced (a warning says so); of two models\n"
+    "                      copying one name into one folder, the earlier input wins\n"
     "      --require-textures\n"
     "                      a texture that is not found, or found more than once,\n"
     "                      fails its file: no BMF is written\n"
@@ -108,6 +126,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--gltf", options.gltf);
   app.add_flag("--smoothing-groups", options.smoothing_groups);
   app.add_flag("--keep-file-winding", options.keep_file_winding);
+  app.add_flag("--keyframer", options.keyframer);
+  bool as_authored = false;
+  app.add_flag("--as-authored", as_authored);
+  app.add_flag("--orient-outward", options.orient_outward);
   std::vector<std::string> texture_paths;
   bool no_textures = false;
   app.add_option("--texture-path", texture_paths)
@@ -128,12 +150,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (Given(threads_option)) options.threads = threads;
   options.texture_paths.assign(texture_paths.begin(), texture_paths.end());
   options.textures = !no_textures;
+  if (as_authored) options.keyframer = options.keep_file_winding = options.smoothing_groups = true;
   if (options.help || options.version) return options;
   if (options.inputs.empty()) throw std::invalid_argument("no input files");
   if (options.output && options.directory)
     throw std::invalid_argument("-o and -d exclude each other");
   if (options.output && options.inputs.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
+  if (!options.output && std::count(options.inputs.begin(), options.inputs.end(), "-") != 0)
+    throw std::invalid_argument("the input - (standard input) needs -o FILE");
   if (options.optimize && !kHaveMeshOptimizer)
     throw std::invalid_argument(std::string("--optimize is not available: ") + kNoMeshOptimizer);
   if (options.quiet && options.verbose)
