@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "command_line.h"
+#include "gltf_export.h"
 #include "meshoptimizer_available.h"
+#include "png_file.h"
 
 const char* const kUsage =
     "Usage: bmftool COMMAND [options] FILE.bmf...\n"
@@ -70,6 +72,16 @@ const char* const kUsage =
     "be written), 2 for a usage error (an output that is one of the inputs among\n"
     "them), 128 + the signal's number when interrupted.\n";
 
+std::string UsageText() {
+  std::string missing;
+  if (!PngAvailable()) missing += "  png           no PNG writer (libpng or stb)\n";
+  if (!GltfAvailable()) missing += "  gltf          no nlohmann-json or stb\n";
+  if (!kHaveMeshOptimizer)
+    missing += "  --overdraw    no meshoptimizer ('info' leaves out ACMR and ATVR too)\n";
+  if (missing.empty()) return kUsage;
+  return kUsage + ("\nThis build refuses, for want of a library when it was built:\n" + missing);
+}
+
 namespace {
 
 Command ParseCommand(const std::string& word) {
@@ -130,6 +142,10 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   arguments.preview.yaw_degrees = std::fmod(arguments.preview.yaw_degrees, 360.0);
   arguments.preview.pitch_degrees = std::fmod(arguments.preview.pitch_degrees, 360.0);
 
+  if (arguments.command == Command::png && !PngAvailable())
+    throw std::invalid_argument("'png' is not available: this build writes no PNG files");
+  if (arguments.command == Command::gltf && !GltfAvailable())
+    throw std::invalid_argument("'gltf' is not available: this build writes no glTF files");
   Require(arguments, json, {Command::info}, "'info'");
   Require(arguments, overdraw, {Command::info}, "'info'");
   if (arguments.overdraw && !kHaveMeshOptimizer)

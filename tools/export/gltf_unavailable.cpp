@@ -1,5 +1,5 @@
-// WriteGltf for builds without nlohmann-json and stb (the cross build for
-// Windows): every export fails with a message that says so.
+// WriteGltf for builds without nlohmann-json or stb: the tools refuse glTF
+// exports up front, and one asked for all the same fails with a message.
 #include <stdexcept>
 
 #include "gltf_export.h"
