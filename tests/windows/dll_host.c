@@ -242,9 +242,9 @@ static void CheckNonAsciiNames(const char* sample) {
   FillBuffer(err);
   Check(CallParse(src, dest, err, 0) == 0, "a model with a non-ASCII name converts");
   WIN32_FILE_ATTRIBUTE_DATA written;
-  Check(GetFileAttributesExW(wide_dest, GetFileExInfoStandard, &written) &&
-            written.nFileSizeLow > 4,
-        "the BMF is written under its non-ASCII name");
+  Check(
+      GetFileAttributesExW(wide_dest, GetFileExInfoStandard, &written) && written.nFileSizeLow > 4,
+      "the BMF is written under its non-ASCII name");
   char expected[kBufferSize];
   FillBuffer(err);
   Check(CallParseEx(missing, dest, err, kBufferSize) == 1, "a missing non-ASCII name fails");
