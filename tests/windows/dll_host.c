@@ -19,24 +19,14 @@
 #include <string.h>
 #include <windows.h>
 
+#include "host_check.h"
+
 typedef int(__stdcall* Do3dsParse)(char* src, char* dest, char* ErrStr);
 /* GetProcAddress's FARPROC becomes the export's type through the one
  * function type that converts to any other without a warning. */
 typedef void (*AnyFunction)(void);
 typedef int(__stdcall* Do3dsParseEx)(const char* src, const char* dest, char* ErrStr,
                                      size_t ErrSize);
-
-static int failures = 0;
-static int passes = 0;
-
-static void Check(int ok, const char* what) {
-  if (ok) {
-    ++passes;
-  } else {
-    ++failures;
-    printf("FAILED: %s\n", what);
-  }
-}
 
 /* Called through CallMeasuringStack on 32-bit Windows, except in ConvertAll. */
 static FARPROC parse_by_name;
