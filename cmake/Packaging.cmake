@@ -1,6 +1,6 @@
-# Packages made by CPack: a .deb on Linux (cpack -G DEB) and a .zip for the
-# Windows cross build (cpack -G ZIP in build/mingw).  Both carry the project
-# version.
+# Packages made by CPack: a .deb on Linux (cpack -G DEB) and a .zip for each
+# Windows cross build (cpack -G ZIP in build/mingw and build/mingw64).  All
+# carry the project version.
 set(CPACK_PACKAGE_NAME torvik32c)
 set(CPACK_PACKAGE_VENDOR "torvik32c")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
