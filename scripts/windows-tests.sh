@@ -11,10 +11,10 @@
 #     --smoothing-groups and --keep-file-winding;
 #   - every output is compared byte for byte with the native 3ds2bmf's, and
 #     the converter's acos is compared on a million arguments;
-#   - the tools' previews (textured) and glTF export: the .glb files equal the
-#     native tools' and pass the Khronos validator (when it is installed:
-#     scripts/setup-gltf-validator.sh), the previews of both architectures
-#     are the same image, and what the build lacks is refused up front;
+#   - the tools' previews (textured) and glTF export: the previews are the
+#     native tools' pixels, the .glb files their bytes, and they pass the
+#     Khronos validator (when it is installed: scripts/setup-gltf-validator.sh);
+#     what the build lacks is refused up front, and --help says so;
 #   - the version resources.
 # The inputs: samples/*.3ds, the models of tests/windows/make_models.cpp, the
 # generator's presets and every file in ../shared/corpus or
@@ -56,7 +56,8 @@ echo "== native build ($native)"
 if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$native" -j 2 --target 3ds2bmf bmftool make_models make_preset acos_survey >/dev/null
+cmake --build "$native" -j 2 --target 3ds2bmf bmftool make_models make_preset acos_survey \
+  same_pixels >/dev/null
 
 # build_arch PRESET TRIPLET: the cross build and the test programs, which
 # are rebuilt when their sources change.
@@ -237,9 +238,11 @@ test_arch() {
     fail "$arch bmftool.exe gltf"
   wine "$build/bmftool.exe" png --no-textures -o tools/flat.png tools/crate.bmf ||
     fail "$arch bmftool.exe png"
-  [ "$(head -c 8 tools/crate.png | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
-    fail "$arch: the preview is no PNG file"
-  if cmp -s tools/crate.png tools/flat.png; then fail "$arch: the preview is not textured"; fi
+  "$native/tests/windows/same_pixels" tools/crate.png "$work/tools-native/crate.png" ||
+    fail "$arch: the preview is not the native 3ds2bmf's picture"
+  if "$native/tests/windows/same_pixels" tools/crate.png tools/flat.png >/dev/null; then
+    fail "$arch: the preview is not textured"
+  fi
   validate tools/crate.glb tools/crate.gltf
 
   echo "== $arch: what the build lacks is refused up front, and --help says so"
@@ -297,7 +300,8 @@ validate() {
 command -v node >/dev/null || node() { echo "no gltf-validator (no node)"; return 2; }
 
 mkdir -p tools-native
-"$native/3ds2bmf" -q --gltf -d tools-native "$root/samples/crate.3ds" || fail "native 3ds2bmf --gltf"
+"$native/3ds2bmf" -q --preview --gltf -d tools-native "$root/samples/crate.3ds" ||
+  fail "native 3ds2bmf --preview --gltf"
 test_arch win32 mingw i686-w64-mingw32 "${inputs[@]}"
 test_arch win64 mingw64 x86_64-w64-mingw32 "${subset[@]}"
 if ! cmp -s win32/tools/crate.png win64/tools/crate.png; then
