@@ -8,9 +8,11 @@
 # (its C library headers would shadow the target's), so the header's own
 # folder is copied into the build tree and that copy is used instead: the
 # headers are plain C++ and the same for every target.  FILE's folder must
-# be one level deep (CLI/CLI.hpp) or none (tiny_gltf.h).
+# be one level deep (CLI/CLI.hpp) or none (tiny_gltf.h).  With INCLUDE_FOLDER
+# that folder itself goes on the include path, for headers included without
+# it (stb/stb_image.h as <stb_image.h>).
 function(torvik_header_library target)
-  cmake_parse_arguments(ARG "" "FILE" "" ${ARGN})
+  cmake_parse_arguments(ARG "INCLUDE_FOLDER" "FILE" "" ${ARGN})
   if(TARGET ${target})
     set(${target}_FOUND TRUE PARENT_SCOPE)
     return()
@@ -31,6 +33,10 @@ function(torvik_header_library target)
       file(COPY ${include_dir}/${ARG_FILE} DESTINATION ${copy})
     endif()
     set(include_dir ${copy})
+  endif()
+  if(ARG_INCLUDE_FOLDER)
+    get_filename_component(subdir ${ARG_FILE} DIRECTORY)
+    set(include_dir ${include_dir}/${subdir})
   endif()
   add_library(${target} INTERFACE IMPORTED GLOBAL)
   target_include_directories(${target} SYSTEM INTERFACE ${include_dir})

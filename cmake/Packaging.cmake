@@ -1,6 +1,6 @@
-# Packages made by CPack: a .deb on Linux (cpack -G DEB) and a .zip for the
-# Windows cross build (cpack -G ZIP in build/mingw).  Both carry the project
-# version.
+# Packages made by CPack: a .deb on Linux (cpack -G DEB) and a .zip for each
+# Windows cross build (cpack -G ZIP in build/mingw and build/mingw64).  All
+# carry the project version.
 set(CPACK_PACKAGE_NAME torvik32c)
 set(CPACK_PACKAGE_VENDOR "torvik32c")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -12,12 +12,21 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME win32)
+  # One zip per architecture, named after it (torvik32c-VERSION-win32.zip,
+  # -win64.zip), each with the .def and the calling notes of its DLL.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+    set(calling_notes ${PROJECT_SOURCE_DIR}/packaging/CALLING-THE-DLL-x64.txt)
+  else()
+    set(CPACK_SYSTEM_NAME win32)
+    set(calling_notes ${PROJECT_SOURCE_DIR}/packaging/CALLING-THE-DLL.txt)
+  endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-  install(FILES ${PROJECT_SOURCE_DIR}/src/torvik32c/torvik32c.def DESTINATION lib)
+  install(FILES ${TORVIK_DEF_FILE} DESTINATION lib RENAME torvik32c.def)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-                ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/packaging/CALLING-THE-DLL.txt
+                ${PROJECT_SOURCE_DIR}/LICENSE
           DESTINATION .)
+  install(FILES ${calling_notes} DESTINATION . RENAME CALLING-THE-DLL.txt)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

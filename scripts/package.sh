@@ -4,8 +4,9 @@
 #     prints the project version and converts the sample, and whose files
 #     include the library with its soname, headers, man pages, CMake package
 #     and pkg-config file;
-#   - the Windows .zip (build/mingw), when MinGW-w64 is installed
-#     (scripts/setup-windows.sh): its list of files.
+#   - the Windows zips (build/mingw, build/mingw64: win32 and win64), when
+#     MinGW-w64 is installed (scripts/setup-windows.sh): their lists of files,
+#     the architecture of their binaries, their .def and calling notes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -44,19 +45,36 @@ check "the installed bmftool validates it" "$root/usr/bin/bmftool" validate "$ro
 check "the installed 3ds2bmf --optimize converts it too" \
   "$root/usr/bin/3ds2bmf" -q --optimize samples/sample.3ds -o "$root/optimized.bmf"
 
-if command -v i686-w64-mingw32-g++-posix >/dev/null; then
-  cmake --preset mingw >/dev/null
-  cmake --build --preset mingw -j "$(nproc)" >/dev/null
-  (cd build/mingw && cpack -G ZIP >/dev/null)
-  zip="build/mingw/torvik32c-$version-win32.zip"
+# The Windows zips, one per architecture: each names it, and holds its own
+# DLL (checked by its PE format), .def and calling notes.
+windows_zip() {  # windows_zip PRESET ARCH TRIPLET PE_FORMAT
+  local preset=$1 arch=$2 triplet=$3 format=$4
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$(nproc)" >/dev/null
+  (cd "build/$preset" && cpack -G ZIP >/dev/null)
+  local zip="build/$preset/torvik32c-$version-$arch.zip" unpacked
   echo "== $zip"
   listing="$(unzip -Z1 "$zip")"
   for file in bin/torvik32c.dll bin/3ds2bmf.exe bin/bmftool.exe lib/libtorvik32c.dll.a \
-              lib/torvik32c.def include/torvik32c/torvik32c.h README.md LICENSE \
+              lib/torvik32c.def include/torvik32c/torvik32c.h README.md CHANGELOG.md LICENSE \
               CALLING-THE-DLL.txt; do
-    check "$file in the zip" grep -q "/$file\$" <<<"$listing"
+    check "$file in the zip" grep -q "^torvik32c-$version-$arch/$file\$" <<<"$listing"
   done
+  unpacked="$root/$arch"
+  mkdir -p "$unpacked"
+  unzip -q "$zip" -d "$unpacked"
+  unpacked="$unpacked/torvik32c-$version-$arch"
+  for binary in bin/torvik32c.dll bin/3ds2bmf.exe bin/bmftool.exe; do
+    check "$binary is $format" sh -c "$triplet-objdump -f '$unpacked/$binary' | grep -q 'file format $format'"
+  done
+  check "the .def is the one of the $arch DLL" \
+    grep -q "do3dsparse$([ "$arch" = win32 ] && echo @12) @1" "$unpacked/lib/torvik32c.def"
+  check "the calling notes are those of $arch" grep -q "package for .* ($arch)" "$unpacked/CALLING-THE-DLL.txt"
+}
+if command -v i686-w64-mingw32-g++-posix >/dev/null && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  windows_zip mingw win32 i686-w64-mingw32 pei-i386
+  windows_zip mingw64 win64 x86_64-w64-mingw32 pei-x86-64
 else
-  echo "(the Windows .zip is skipped: MinGW-w64 is not installed; scripts/setup-windows.sh)"
+  echo "(the Windows zips are skipped: MinGW-w64 is not installed; scripts/setup-windows.sh)"
 fi
 exit $failed

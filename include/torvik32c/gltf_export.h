@@ -81,7 +81,7 @@ struct GltfOptions {
 // ending in ".gltf" (in any case) the ".bin" beside it.
 std::vector<std::string> GltfFiles(const std::string& path);
 
-// Whether this build can write glTF (the cross build for Windows can't).
+// Whether this build can write glTF (it needs nlohmann-json's headers).
 bool GltfAvailable();
 
 // Writes the model to `path`: a self-contained binary glTF (.glb), or, when

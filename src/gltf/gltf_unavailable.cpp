@@ -1,5 +1,6 @@
-// WriteGltf and WriteSceneGltf for builds without nlohmann-json and stb (the cross build for
-// Windows): every export fails with a message that says so.
+// WriteGltf and WriteSceneGltf for builds without nlohmann-json's headers:
+// the tools refuse glTF exports up front, and one asked for all the same
+// fails with a message.
 #include <stdexcept>
 
 #include "torvik32c/gltf_export.h"
@@ -12,7 +13,7 @@ namespace {
 
 [[noreturn]] void Unavailable() {
   throw std::runtime_error(
-      "this build writes no glTF files: nlohmann-json or stb was not found when it was built");
+      "this build writes no glTF files: nlohmann-json was not found when it was built");
 }
 
 }  // namespace

@@ -326,6 +326,8 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   const ToolRun help = Tool(dir, "--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: 3ds2bmf"), std::string::npos);
+  // This build has every library: its help names nothing as refused.
+  EXPECT_EQ(help.out.find("This build refuses"), std::string::npos);
   EXPECT_EQ(Tool(dir, "--version").status, 0);
   const ToolRun usage = Tool(dir, "--bogus " + dir.file("box.3ds"));
   EXPECT_EQ(usage.status, 2);

@@ -1,22 +1,49 @@
 /* A Windows host of torvik32c.dll, as the programs that use the library load
  * it: LoadLibrary, GetProcAddress by name and by ordinal, and calls through
- * __stdcall function pointers.
+ * __stdcall function pointers.  It is built for 32-bit and for 64-bit
+ * Windows, each loading the DLL of its own kind.
  *
  *   dll_host DLL SAMPLE OUTDIR [INPUT...]
  *
  * Checks the exports and the C entry's contract on SAMPLE (a good .3ds file)
- * and on broken inputs, writing in the current directory, then converts every
- * INPUT with do3dsparse into OUTDIR/NAME.bmf.  Each call goes through a
- * wrapper that measures ESP before the arguments are pushed and after the
- * call returns: a __stdcall callee pops its own arguments, so the two agree.
- * Calls are also made on a stack that is only 4-byte aligned, as hosts built
- * by other compilers call.  Exits 0 when every check passed. */
+ * and on broken inputs and names that are not ASCII, writing in the current
+ * directory, then converts every INPUT with do3dsparse into OUTDIR/NAME.bmf.
+ * On 32-bit Windows each call goes through a wrapper that measures ESP
+ * before the arguments are pushed and after the call returns: a __stdcall
+ * callee pops its own arguments, so the two agree.  Calls are also made on a
+ * stack that is only 4-byte aligned, as hosts built by other compilers call.
+ * x64 has one calling convention, and its calls are plain.  Exits 0 when
+ * every check passed. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
+#include "host_check.h"
+
 typedef int(__stdcall* Do3dsParse)(char* src, char* dest, char* ErrStr);
+/* GetProcAddress's FARPROC becomes the export's type through the one
+ * function type that converts to any other without a warning. */
+typedef void (*AnyFunction)(void);
+typedef int(__stdcall* Do3dsParseEx)(const char* src, const char* dest, char* ErrStr,
+                                     size_t ErrSize);
+
+/* Called through CallMeasuringStack on 32-bit Windows, except in ConvertAll. */
+static FARPROC parse_by_name;
+static FARPROC parse_ex_by_name;
+
+#if defined(_WIN64)
+
+static int CallParse(const char* src, const char* dest, char* err, int misalign) {
+  (void)misalign;
+  return ((Do3dsParse)(AnyFunction)parse_by_name)((char*)src, (char*)dest, err);
+}
+
+static int CallParseEx(const char* src, const char* dest, char* err, size_t size) {
+  return ((Do3dsParseEx)(AnyFunction)parse_ex_by_name)(src, dest, err, size);
+}
+
+#else
 
 /* int CallMeasuringStack(FARPROC fn, void* const* args, int count, int misalign,
  *                        long* moved)
@@ -58,22 +85,6 @@ __asm__(
     "  popl %ebp\n"
     "  ret\n");
 
-static int failures = 0;
-static int passes = 0;
-
-static void Check(int ok, const char* what) {
-  if (ok) {
-    ++passes;
-  } else {
-    ++failures;
-    printf("FAILED: %s\n", what);
-  }
-}
-
-/* Called through CallMeasuringStack, except in ConvertAll. */
-static FARPROC parse_by_name;
-static FARPROC parse_ex_by_name;
-
 /* Every call is made with the stack aligned to 16 bytes and again with it 4
  * bytes off; both must keep ESP balanced. */
 static int CallParse(const char* src, const char* dest, char* err, int misalign) {
@@ -93,6 +104,8 @@ static int CallParseEx(const char* src, const char* dest, char* err, size_t size
   Check(moved == 0, "do3dsparse_ex pops its 16 bytes of arguments");
   return result;
 }
+
+#endif
 
 static long FileSize(const char* path) {
   FILE* file = fopen(path, "rb");
@@ -191,6 +204,46 @@ static void CheckBoundedMessage(void) {
   Check(BufferUntouchedFrom(err, 10), "do3dsparse_ex writes nothing past its buffer");
 }
 
+/* Names outside ASCII reach the DLL in the process's ANSI code page: a model
+ * is read and written under such names, and a missing one is named in the
+ * message byte for byte. */
+static void CheckNonAsciiNames(const char* sample) {
+  static const wchar_t wide_src[] = L"mod\u00e8le \u00e9t\u00e9.3ds";
+  static const wchar_t wide_dest[] = L"mod\u00e8le \u00e9t\u00e9.bmf";
+  static const wchar_t wide_missing[] = L"\u00e4rger.3ds";
+  char src[MAX_PATH], dest[MAX_PATH], missing[MAX_PATH];
+  const UINT code_page = GetACP();
+  BOOL lossy = FALSE;
+  BOOL* lossy_out = code_page == CP_UTF8 ? NULL : &lossy;
+  if (!WideCharToMultiByte(CP_ACP, 0, wide_src, -1, src, MAX_PATH, NULL, lossy_out) ||
+      !WideCharToMultiByte(CP_ACP, 0, wide_dest, -1, dest, MAX_PATH, NULL, lossy_out) ||
+      !WideCharToMultiByte(CP_ACP, 0, wide_missing, -1, missing, MAX_PATH, NULL, lossy_out) ||
+      lossy) {
+    printf("FAILED: the ANSI code page %u can't name the non-ASCII test files\n", code_page);
+    ++failures;
+    return;
+  }
+  wchar_t wide_sample[MAX_PATH];
+  Check(MultiByteToWideChar(CP_ACP, 0, sample, -1, wide_sample, MAX_PATH) != 0 &&
+            CopyFileW(wide_sample, wide_src, FALSE),
+        "the sample is copied under a non-ASCII name");
+  DeleteFileW(wide_dest);
+  char err[kBufferSize];
+  FillBuffer(err);
+  Check(CallParse(src, dest, err, 0) == 0, "a model with a non-ASCII name converts");
+  WIN32_FILE_ATTRIBUTE_DATA written;
+  Check(
+      GetFileAttributesExW(wide_dest, GetFileExInfoStandard, &written) && written.nFileSizeLow > 4,
+      "the BMF is written under its non-ASCII name");
+  char expected[kBufferSize];
+  FillBuffer(err);
+  Check(CallParseEx(missing, dest, err, kBufferSize) == 1, "a missing non-ASCII name fails");
+  snprintf(expected, sizeof expected, "Can't parse %s\n", missing);
+  ExpectMessage(err, expected, "the message names the missing file in the ANSI code page");
+  DeleteFileW(wide_src);
+  DeleteFileW(wide_dest);
+}
+
 /* Every call has renamed or removed its temporary file. */
 static void CheckNoTemporaryFiles(void) {
   WIN32_FIND_DATAA found;
@@ -213,7 +266,7 @@ static void OutputPathFor(const char* outdir, const char* input, char* out, size
 }
 
 static void ConvertAll(const char* outdir, int count, char** inputs) {
-  const Do3dsParse convert = (Do3dsParse)parse_by_name;
+  const Do3dsParse convert = (Do3dsParse)(AnyFunction)parse_by_name;
   for (int i = 0; i < count; ++i) {
     char dest[MAX_PATH], err[kBufferSize];
     OutputPathFor(outdir, inputs[i], dest, sizeof dest);
@@ -244,6 +297,7 @@ int main(int argc, char** argv) {
   CheckUnreadableSources();
   CheckMissingDirectory(argv[2]);
   CheckBoundedMessage();
+  CheckNonAsciiNames(argv[2]);
   CheckNoTemporaryFiles();
   ConvertAll(argv[3], argc - 4, argv + 4);
 

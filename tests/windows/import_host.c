@@ -8,19 +8,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "host_check.h"
 #include "torvik32c/torvik32c.h"
-
-static int failures = 0;
-static int passes = 0;
-
-static void Check(int ok, const char* what) {
-  if (ok) {
-    ++passes;
-  } else {
-    ++failures;
-    printf("FAILED: %s\n", what);
-  }
-}
 
 int main(int argc, char** argv) {
   if (argc != 2) {

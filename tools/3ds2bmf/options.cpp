@@ -6,7 +6,9 @@
 
 #include "command_line.h"
 #include "meshoptimizer_available.h"
+#include "png_file.h"
 #include "texture_choices.h"
+#include "torvik32c/gltf_export.h"
 
 const char* const kUsage =
     "Usage: 3ds2bmf [options] INPUT.3ds...\n"
@@ -127,6 +129,15 @@ const char* const kUsage =
     "128 + the signal's number when interrupted (130 for Ctrl-C): no new file is\n"
     "started, files in flight stop, and no temporary file is left.\n";
 
+std::string UsageText() {
+  std::string missing;
+  if (!PngAvailable()) missing += "  --preview     no PNG writer (libpng or stb)\n";
+  if (!torvik::GltfAvailable()) missing += "  --gltf        no nlohmann-json\n";
+  if (!kHaveMeshOptimizer) missing += "  --optimize    no meshoptimizer\n";
+  if (missing.empty()) return kUsage;
+  return kUsage + ("\nThis build refuses, for want of a library when it was built:\n" + missing);
+}
+
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   CLI::App app;
@@ -185,6 +196,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::invalid_argument("-o takes a single input file");
   if (!options.output && std::count(options.inputs.begin(), options.inputs.end(), "-") != 0)
     throw std::invalid_argument("the input - (standard input) needs -o FILE");
+  if (options.preview && !PngAvailable())
+    throw std::invalid_argument("--preview is not available: this build writes no PNG files");
+  if (options.gltf && !torvik::GltfAvailable())
+    throw std::invalid_argument("--gltf is not available: this build writes no glTF files");
   if (options.optimize && !kHaveMeshOptimizer)
     throw std::invalid_argument(std::string("--optimize is not available: ") + kNoMeshOptimizer);
   if (options.quiet && options.verbose)

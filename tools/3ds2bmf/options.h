@@ -44,3 +44,6 @@ Options ParseOptions(const std::vector<std::string>& args);
 std::string OutputPath(const Options& options, const std::string& input);
 
 extern const char* const kUsage;
+
+// kUsage, followed by what this build refuses for want of a library.
+std::string UsageText();

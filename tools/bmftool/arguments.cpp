@@ -7,7 +7,9 @@
 
 #include "command_line.h"
 #include "meshoptimizer_available.h"
+#include "png_file.h"
 #include "texture_choices.h"
+#include "torvik32c/gltf_export.h"
 
 const char* const kUsage =
     "Usage: bmftool COMMAND [options] FILE.bmf...\n"
@@ -83,6 +85,16 @@ const char* const kUsage =
     "be written), 2 for a usage error (an output that is one of the inputs among\n"
     "them), 128 + the signal's number when interrupted.\n";
 
+std::string UsageText() {
+  std::string missing;
+  if (!PngAvailable()) missing += "  png           no PNG writer (libpng or stb)\n";
+  if (!torvik::GltfAvailable()) missing += "  gltf          no nlohmann-json\n";
+  if (!kHaveMeshOptimizer)
+    missing += "  --overdraw    no meshoptimizer ('info' leaves out ACMR and ATVR too)\n";
+  if (missing.empty()) return kUsage;
+  return kUsage + ("\nThis build refuses, for want of a library when it was built:\n" + missing);
+}
+
 namespace {
 
 Command ParseCommand(const std::string& word) {
@@ -147,6 +159,10 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   arguments.preview.yaw_degrees = std::fmod(arguments.preview.yaw_degrees, 360.0);
   arguments.preview.pitch_degrees = std::fmod(arguments.preview.pitch_degrees, 360.0);
 
+  if (arguments.command == Command::png && !PngAvailable())
+    throw std::invalid_argument("'png' is not available: this build writes no PNG files");
+  if (arguments.command == Command::gltf && !torvik::GltfAvailable())
+    throw std::invalid_argument("'gltf' is not available: this build writes no glTF files");
   Require(arguments, json, {Command::info, Command::validate}, "'info' and 'validate'");
   Require(arguments, overdraw, {Command::info}, "'info'");
   if (arguments.overdraw && !kHaveMeshOptimizer)

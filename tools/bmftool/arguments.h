@@ -32,3 +32,6 @@ struct Arguments {
 Arguments ParseArguments(const std::vector<std::string>& args);
 
 extern const char* const kUsage;
+
+// kUsage, followed by what this build refuses for want of a library.
+std::string UsageText();

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (arguments.help) {
-    std::fputs(kUsage, stdout);
+    std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
   if (arguments.version) {

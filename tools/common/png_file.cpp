@@ -68,6 +68,8 @@ bool EncodeImage(const Image& image, PngOutput& output) {
 
 }  // namespace
 
+bool PngAvailable() { return true; }
+
 void WritePng(const std::string& path, const Image& image) {
   PngOutput output;
   if (!EncodeImage(image, output))

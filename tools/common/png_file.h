@@ -1,4 +1,4 @@
-// Writing images as PNG files, through libpng.
+// Writing images as PNG files, through libpng or stb_image_write.
 #pragma once
 
 #include <string>
@@ -9,3 +9,6 @@
 // place.  Throws std::runtime_error or torvik::IoError saying why when the
 // file can't be written; no partial file is left behind then.
 void WritePng(const std::string& path, const Image& image);
+
+// Whether this build writes PNG files (through libpng or stb_image_write).
+bool PngAvailable();
