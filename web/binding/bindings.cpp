@@ -1,0 +1,64 @@
+// The functions the page's JavaScript calls.  Files are passed through the
+// module's in-memory file system (the JavaScript API writes them there), so
+// the library reads models and finds textures as it does on disk.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <string>
+
+#include "bmf_inspection.h"
+#include "js_values.h"
+#include "web_conversion.h"
+
+using emscripten::val;
+
+namespace {
+
+bool Flag(const val& options, const char* name) {
+  const val value = options[name];
+  return !value.isUndefined() && !value.isNull() && value.as<bool>();
+}
+
+// convert(path, {smoothingGroups, keepFileWinding}, stage => ...) ->
+// {ok, error, bmf, blocks, vertices, triangles, degenerate, defaultMaterial,
+// textures, warnings, milliseconds}
+val Convert(const std::string& path, const val& options, const val& on_stage) {
+  WebConvertOptions settings;
+  settings.smoothing_groups = Flag(options, "smoothingGroups");
+  settings.keep_file_winding = Flag(options, "keepFileWinding");
+  const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
+  const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
+    if (report_stages) on_stage(std::string(stage));
+  });
+  val result = val::object();
+  result.set("ok", conversion.ok);
+  result.set("error", conversion.ok ? val::null() : val(conversion.error));
+  result.set("bmf",
+             conversion.ok ? CopiedArray<torvik::byte>("Uint8Array", conversion.bmf) : val::null());
+  result.set("blocks", static_cast<double>(conversion.blocks));
+  result.set("vertices", static_cast<double>(conversion.vertices));
+  result.set("triangles", static_cast<double>(conversion.triangles));
+  result.set("degenerate", static_cast<double>(conversion.degenerate));
+  result.set("defaultMaterial", conversion.default_material);
+  result.set("textures", TextureValues(conversion.textures));
+  result.set("warnings", StringArray(conversion.warnings));
+  result.set("milliseconds", conversion.milliseconds);
+  return result;
+}
+
+// What this build can do beyond converting and reading BMF.
+val Features() {
+  val features = val::object();
+  features.set("keyframer", false);
+  features.set("asAuthored", false);
+  features.set("gltf", false);
+  return features;
+}
+
+}  // namespace
+
+EMSCRIPTEN_BINDINGS(torvik32c_web) {
+  emscripten::function("convert", &Convert);
+  emscripten::function("readBmf", &InspectBmfFile);
+  emscripten::function("features", &Features);
+}

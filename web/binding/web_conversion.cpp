@@ -1,0 +1,74 @@
+#include "web_conversion.h"
+
+#include <chrono>
+#include <exception>
+#include <new>
+#include <utility>
+
+#include "texture_report.h"
+#include "torvik32c/3dsload.h"
+#include "torvik32c/bmf.h"
+#include "torvik32c/errors.h"
+#include "torvik32c/file_bytes.h"
+
+namespace {
+
+void ResolveModelTextures(const torvik::Model& model, const std::string& path,
+                          WebConversion& result) {
+  std::vector<std::string> names;
+  for (const torvik::POLYGONLIST& material : model.PolyList())
+    names.push_back(material.texturename);
+  result.textures = ResolveTextures(DistinctTextureNames(names), path, {});
+  for (const torvik::TextureResolution& texture : result.textures)
+    if (std::string problem = TextureProblem(texture); !problem.empty())
+      result.warnings.push_back(path + ": " + problem);
+}
+
+}  // namespace
+
+WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions& options,
+                               const StageCallback& stage) {
+  WebConversion result;
+  const auto start = std::chrono::steady_clock::now();
+  // Without threads in the module, every stage runs on the calling thread.
+  constexpr std::size_t kThreads = 1;
+  try {
+    stage("reading");
+    torvik::H3dsScene scene = torvik::HRead3dsScene(torvik::ReadFileBytes(path),
+                                                    {.smoothing_groups = options.smoothing_groups,
+                                                     .keep_file_winding = options.keep_file_winding,
+                                                     .threads = kThreads});
+    stage("converting");
+    torvik::ConversionStats conversion;
+    const torvik::Model model = torvik::convert_to_outgl(
+        std::move(scene), &conversion,
+        {.smoothing_groups = options.smoothing_groups, .threads = kThreads});
+    stage("textures");
+    ResolveModelTextures(model, path, result);
+    stage("writing");
+    torvik::BmfStats written;
+    torvik::BmfWriteOptions write_options;
+    write_options.threads = kThreads;
+    result.bmf = torvik::OutGLBMFBytes(model, &written, write_options);
+    result.blocks = written.blocks;
+    result.vertices = written.vertices;
+    result.triangles = written.triangles;
+    result.degenerate = conversion.degenerate_dropped;
+    result.default_material = conversion.default_material_added;
+    result.ok = true;
+  } catch (const torvik::ModelTooLarge& error) {
+    result.error = std::string("model too large for BMF: ") + error.what();
+  } catch (const std::bad_alloc&) {
+    result.error = "out of memory";
+  } catch (const std::exception& error) {
+    result.error = error.what();
+  }
+  if (!result.ok) {
+    result.bmf.clear();
+    result.textures.clear();
+    result.warnings.clear();
+  }
+  result.milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}

@@ -1,0 +1,113 @@
+// The converter's JavaScript API, over the WebAssembly module.
+//
+//   const torvik = await loadTorvik();            // in a worker, or node given {wasmBinary}
+//   const {bmf, report, warnings} = torvik.convert(bytes, {
+//     name: 'house/house.3ds',                    // where the model lies among the files
+//     files: [{path: 'house/house_maps/ROOF.JPG', bytes}],
+//     smoothingGroups: true, keepFileWinding: false, onStage: (stage) => {}});
+//   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files});
+//
+// The model and the files are laid out in the module's in-memory file system
+// at their relative paths, so the texture resolver finds textures by its own
+// rules (case, <model>_maps and other subfolders, 8.3 names, other
+// extensions) exactly as 3ds2bmf does on disk.  Nothing leaves the page.
+import createTorvikModule from './torvik32c.mjs';
+
+// The options of 3ds2bmf the page offers, by their names here and there.
+export const OPTIONS = [
+  {key: 'asAuthored', flag: '--as-authored', feature: 'asAuthored'},
+  {key: 'keyframer', flag: '--keyframer', feature: 'keyframer'},
+  {key: 'keepFileWinding', flag: '--keep-file-winding'},
+  {key: 'smoothingGroups', flag: '--smoothing-groups'},
+];
+
+export class TorvikError extends Error {}
+
+// The parts of a relative path that stay inside the folder it is relative
+// to: "." , ".." and empty parts are dropped.
+export function safeParts(path) {
+  return String(path).split(/[\\/]+/).filter((part) => part !== '' && part !== '.' && part !== '..');
+}
+
+export async function loadTorvik(moduleOptions = {}) {
+  return new Torvik(await createTorvikModule(moduleOptions));
+}
+
+class Torvik {
+  constructor(module) {
+    this.module = module;
+    this.features = module.features();
+    this.jobs = 0;
+  }
+
+  // Converts the bytes of a .3ds file; returns {bmf, report, warnings}, where
+  // bmf is null and report.error says why when the file does not convert.
+  convert(bytes, options = {}) {
+    for (const option of OPTIONS) {
+      if (option.feature && options[option.key] && !this.features[option.feature])
+        throw new TorvikError(`${option.flag} is not available in this build`);
+    }
+    return this.#inFolder(bytes, options, 'model.3ds', (path) => {
+      const result = this.module.convert(path, {
+        smoothingGroups: !!options.smoothingGroups,
+        keepFileWinding: !!options.keepFileWinding,
+      }, options.onStage || null);
+      const {bmf, warnings, ...report} = result;
+      return {bmf, report: {...report, path}, warnings};
+    });
+  }
+
+  // Takes the bytes of a .bmf file apart: {blocks, report, warnings}, the
+  // report holding the layout's broken rules and where the textures are.
+  readBmf(bytes, options = {}) {
+    return this.#inFolder(bytes, options, 'model.bmf', (path) => {
+      const {blocks, warnings, ...report} = this.module.readBmf(path);
+      return {blocks: blocks || [], report: {...report, path}, warnings: warnings || []};
+    });
+  }
+
+  // The scene as authored, as binary glTF bytes.
+  toGltf() {
+    throw new TorvikError('glTF export is not available in this build');
+  }
+
+  // Lays the files out in a folder of their own, runs `work` on the model's
+  // path relative to it, and removes the folder again.
+  #inFolder(bytes, options, defaultName, work) {
+    const FS = this.module.FS;
+    const root = `/job${++this.jobs}`;
+    FS.mkdir(root);
+    try {
+      for (const file of options.files || []) writeFile(FS, root, safeParts(file.path), file.bytes);
+      const parts = safeParts(options.name || defaultName);
+      if (parts.length === 0) parts.push(defaultName);
+      writeFile(FS, root, parts, bytes);
+      FS.chdir(root);
+      return work(parts.join('/'));
+    } finally {
+      FS.chdir('/');
+      removeTree(FS, root);
+    }
+  }
+}
+
+function writeFile(FS, root, parts, bytes) {
+  let folder = root;
+  for (const part of parts.slice(0, -1)) {
+    folder += '/' + part;
+    if (!FS.analyzePath(folder).exists) FS.mkdir(folder);
+  }
+  const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+  FS.writeFile(`${folder}/${parts[parts.length - 1]}`, data);
+}
+
+function removeTree(FS, path) {
+  if (FS.isDir(FS.stat(path).mode)) {
+    for (const entry of FS.readdir(path)) {
+      if (entry !== '.' && entry !== '..') removeTree(FS, `${path}/${entry}`);
+    }
+    FS.rmdir(path);
+  } else {
+    FS.unlink(path);
+  }
+}
