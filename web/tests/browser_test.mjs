@@ -1,0 +1,249 @@
+// The web page in a real browser: Debian's Chromium, headless, driven by
+// puppeteer-core, serving the built page from 127.0.0.1.
+//
+//   node web/tests/browser_test.mjs --page build/web --3ds2bmf PATH --make-preset PATH
+//        [--chromium /usr/bin/chromium] [--samples samples]
+//
+// Checks: the BMF the page downloads for every sample and generated preset
+// is byte-identical to 3ds2bmf's; a damaged file shows the error 3ds2bmf
+// prints and leaves the page usable; a textured model dropped as a folder
+// with its _maps reports its textures found and draws them; a model far
+// larger than the samples converts in the worker while the page keeps
+// running; no request leaves the page's origin.
+import {execFileSync, spawnSync} from 'node:child_process';
+import {mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync, writeFileSync,
+        existsSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import path from 'node:path';
+import {parseArgs} from 'node:util';
+import puppeteer from 'puppeteer-core';
+import {serve} from './static_server.mjs';
+
+const {values: args} = parseArgs({options: {
+  'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
+  'chromium': {type: 'string', default: '/usr/bin/chromium'}, 'samples': {type: 'string'},
+}});
+const here = path.dirname(new URL(import.meta.url).pathname);
+const samples = args.samples || path.resolve(here, '../../samples');
+const work = mkdtempSync(path.join(tmpdir(), 'torvik-web-'));
+const failures = [];
+
+function check(condition, message) {
+  if (!condition) throw new Error(message);
+}
+
+async function test(name, body) {
+  const started = Date.now();
+  try {
+    await body();
+    console.log(`ok - ${name} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
+  } catch (error) {
+    failures.push(name);
+    console.log(`not ok - ${name}: ${error.stack || error}`);
+  }
+}
+
+// What 3ds2bmf writes for the file, and what it says when it fails.
+function native(input) {
+  const output = path.join(work, `native-${path.basename(input)}.bmf`);
+  const run = spawnSync(args['3ds2bmf'], ['-q', '-o', output, input], {encoding: 'utf8'});
+  return {status: run.status, stderr: run.stderr.trim(),
+          bmf: run.status === 0 ? readFileSync(output) : null};
+}
+
+// The colours of an uncompressed 24-bit TGA, as "r,g,b" strings.
+function tgaColours(file) {
+  const bytes = readFileSync(file);
+  const colours = new Set();
+  for (let i = 18 + bytes[0]; i + 2 < bytes.length; i += 3) colours.add(`${bytes[i + 2]},${bytes[i + 1]},${bytes[i]}`);
+  return colours;
+}
+
+const server = await serve(args.page);
+const browser = await puppeteer.launch({
+  executablePath: args.chromium,
+  args: ['--headless=new', '--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
+         '--window-size=1280,900'],
+  headless: true,
+  protocolTimeout: 300000,
+});
+const outside = [];
+const downloads = path.join(work, 'downloads');
+mkdirSync(downloads);
+const browserSession = await browser.target().createCDPSession();
+await browserSession.send('Browser.setDownloadBehavior',
+                          {behavior: 'allowAndName', downloadPath: downloads, eventsEnabled: true});
+
+async function openPage() {
+  const page = await browser.newPage();
+  await page.setViewport({width: 1280, height: 900});
+  page.on('request', (request) => {
+    const url = request.url();
+    if (!url.startsWith(server.origin + '/') && !url.startsWith('blob:') && !url.startsWith('data:')) outside.push(url);
+  });
+  page.on('pageerror', (error) => console.log(`# page error: ${error.message}`));
+  await page.evaluateOnNewDocument(() => {
+    window.violations = [];
+    document.addEventListener('securitypolicyviolation', (event) => window.violations.push(event.blockedURI));
+  });
+  await page.goto(server.origin + '/index.html');
+  await page.waitForSelector('body[data-ready="true"]', {timeout: 60000});
+  return page;
+}
+
+// Gives the page files through its file or folder picker and waits until
+// every model is converted and shown.  While the worker converts, a timer on
+// the page's thread measures the longest gap between its ticks.
+async function drop(page, picker, paths) {
+  const before = await page.evaluate(() => Number(document.body.dataset.finished || 0));
+  await page.evaluate(() => {
+    window.probe = {gap: 0, stages: new Set(), last: performance.now(), on: true};
+    window.probe.timer = setInterval(() => {
+      const now = performance.now();
+      if (window.probe.on) window.probe.gap = Math.max(window.probe.gap, now - window.probe.last);
+      window.probe.last = now;
+    }, 10);
+    new MutationObserver(() => {
+      const text = document.querySelector('#progress').textContent;
+      const stage = text.replace(/^.*: /, '').replace(/…$/, '');
+      window.probe.stages.add(stage);
+      // The worker's part ends when it reads the BMF back for the view.
+      if (stage === 'viewing') window.probe.on = false;
+    }).observe(document.querySelector('#progress'), {childList: true, characterData: true, subtree: true});
+  });
+  const input = await page.$(picker);
+  await input.uploadFile(...paths);
+  await page.waitForFunction((n) => Number(document.body.dataset.finished || 0) > n, {timeout: 240000}, before);
+  return page.evaluate(() => {
+    clearInterval(window.probe.timer);
+    return {gap: window.probe.gap, stages: [...window.probe.stages]};
+  });
+}
+
+async function download(page, selector) {
+  const begun = new Promise((resolve) => {
+    const listener = (event) => {
+      if (event.state === 'completed') {
+        browserSession.off('Browser.downloadProgress', listener);
+        resolve(event.guid);
+      }
+    };
+    browserSession.on('Browser.downloadProgress', listener);
+  });
+  await page.click(selector);
+  const guid = await begun;
+  const file = path.join(downloads, guid);
+  const bytes = readFileSync(file);
+  rmSync(file);
+  return bytes;
+}
+
+const reportText = (page) => page.$eval('#report', (report) => report.innerText);
+
+await test('the page loads its converter', async () => {
+  const page = await openPage();
+  await page.close();
+});
+
+const timings = {};
+await test('the BMF the page downloads is the one 3ds2bmf writes, for the samples and the presets', async () => {
+  const inputs = readdirSync(samples).filter((name) => name.endsWith('.3ds')).map((name) => path.join(samples, name));
+  for (const preset of ['small', 'medium', 'large', 'manymat', 'bigmat']) {
+    const file = path.join(work, `${preset}.3ds`);
+    execFileSync(args['make-preset'], [preset, file]);
+    inputs.push(file);
+  }
+  const page = await openPage();
+  for (const input of inputs) {
+    await page.click('#clear');
+    const probe = await drop(page, '#pick-files', [input]);
+    const bytes = await download(page, '#download-bmf');
+    const expected = native(input).bmf;
+    check(Buffer.compare(bytes, expected) === 0, `${path.basename(input)}: the downloaded BMF differs from 3ds2bmf's`);
+    const summary = await page.$eval('#report .summary', (p) => p.textContent);
+    timings[path.basename(input)] = {summary, probe};
+  }
+  await page.close();
+});
+
+await test('a model far larger than the samples converts in the worker while the page stays responsive', async () => {
+  const {probe, summary} = timings['bigmat.3ds'] || {};
+  check(probe, 'bigmat.3ds was not converted');
+  console.log(`# bigmat.3ds: ${summary}; longest pause of the page's thread while converting: ${probe.gap.toFixed(0)} ms`);
+  for (const stage of ['reading', 'converting', 'writing'])
+    check(probe.stages.includes(stage), `the progress never showed "${stage}" (saw ${probe.stages.join(', ')})`);
+  check(probe.gap < 250, `the page's thread stopped for ${probe.gap.toFixed(0)} ms during the conversion`);
+  console.log(`# large.3ds: ${timings['large.3ds'].summary}`);
+});
+
+await test('a damaged file shows its error as 3ds2bmf prints it and leaves the page usable', async () => {
+  const damaged = path.join(work, 'damaged.3ds');
+  writeFileSync(damaged, readFileSync(path.join(samples, 'sample.3ds')).subarray(0, 300));
+  const expected = native(damaged);
+  check(expected.status === 1, '3ds2bmf converted the damaged file');
+  const reason = expected.stderr.slice(`3ds2bmf: ${damaged}: `.length);
+  const page = await openPage();
+  await drop(page, '#pick-files', [damaged]);
+  const error = await page.$eval('#report .error', (p) => p.textContent);
+  check(error === `damaged.3ds: ${reason}`, `the page says "${error}", 3ds2bmf "${reason}"`);
+  check(/chunk 0x[0-9A-Fa-f]{4} at byte \d+/.test(error), `no chunk and offset in "${error}"`);
+  check(await page.$eval('#download-bmf', (a) => !a.href), 'a BMF is offered for the damaged file');
+  await page.click('#clear');
+  await drop(page, '#pick-files', [path.join(samples, 'sample.3ds')]);
+  const bytes = await download(page, '#download-bmf');
+  check(Buffer.compare(bytes, native(path.join(samples, 'sample.3ds')).bmf) === 0, 'the next file converts wrongly');
+  await page.close();
+});
+
+await test('a textured model dropped with its _maps folder finds its textures and draws them', async () => {
+  const folder = path.join(work, 'crate');
+  mkdirSync(path.join(folder, 'crate_maps'), {recursive: true});
+  copyFileSync(path.join(samples, 'crate.3ds'), path.join(folder, 'crate.3ds'));
+  const maps = readdirSync(path.join(samples, 'crate_maps'));
+  for (const name of maps) copyFileSync(path.join(samples, 'crate_maps', name), path.join(folder, 'crate_maps', name));
+  const page = await openPage();
+  await drop(page, '#pick-folder', [folder]);
+  const text = await reportText(page);
+  check(text.includes('textures 2/2 found'), `the report says:\n${text}`);
+  const rules = await page.$$eval('#report tr.texture', (rows) => rows.map((row) => row.className + ' ' + row.innerText));
+  check(rules.some((row) => /found/.test(row) && /crate_maps\/Crate\.tga/.test(row) && /subfolder/.test(row)),
+        `no texture found by subfolder: ${rules.join(' | ')}`);
+  check(rules.some((row) => /found/.test(row) && /crate_maps\/floortiles\.tga/.test(row) && /8\.3/.test(row)),
+        `no texture found by 8.3: ${rules.join(' | ')}`);
+  // Unlit, the canvas shows the textures' own colours.
+  await page.click('#lighting');
+  await page.waitForFunction(() => document.querySelector('#view').dataset.drawn);
+  const pixels = await page.$eval('#view', (canvas) => {
+    const copy = document.createElement('canvas');
+    copy.width = canvas.width;
+    copy.height = canvas.height;
+    const context = copy.getContext('2d');
+    context.drawImage(canvas, 0, 0);
+    return Array.from(context.getImageData(0, 0, copy.width, copy.height).data);
+  });
+  for (const name of maps) {
+    const colours = tgaColours(path.join(samples, 'crate_maps', name));
+    let matching = 0;
+    for (let i = 0; i < pixels.length; i += 4) {
+      if (colours.has(`${pixels[i]},${pixels[i + 1]},${pixels[i + 2]}`)) matching++;
+    }
+    const share = matching / (pixels.length / 4);
+    console.log(`# ${name}: ${(share * 100).toFixed(1)}% of the canvas in its colours`);
+    check(share > 0.02, `${name}'s colours cover only ${(share * 100).toFixed(2)}% of the canvas`);
+  }
+  const zip = await download(page, '#download-zip');
+  for (const name of ['crate.bmf', 'CRATE.TGA', 'FLOORTIL.TGA'])
+    check(zip.includes(Buffer.from(name)), `the zip lacks ${name}`);
+  await page.close();
+});
+
+await test('no request leaves the page\'s origin', async () => {
+  check(outside.length === 0, `requests outside the origin: ${outside.join(', ')}`);
+  check(server.requests.every((p) => !p.includes('..')), 'odd requests');
+});
+
+await browser.close();
+await server.close();
+rmSync(work, {recursive: true, force: true});
+console.log(failures.length === 0 ? '# all passed' : `# failed: ${failures.join('; ')}`);
+process.exit(failures.length === 0 ? 0 : 1);
