@@ -59,6 +59,27 @@ function tgaColours(file) {
   return colours;
 }
 
+// The entries of a zip of stored files, read through its central directory.
+function storedEntries(zip) {
+  const end = zip.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
+  check(end >= 0, 'no end of central directory in the zip');
+  const entries = {};
+  let at = zip.readUInt32LE(end + 16);
+  for (let i = 0; i < zip.readUInt16LE(end + 10); i++) {
+    check(zip.readUInt32LE(at) === 0x02014b50, 'a broken central directory');
+    check(zip.readUInt16LE(at + 10) === 0, 'a compressed entry');
+    const size = zip.readUInt32LE(at + 20);
+    const nameLength = zip.readUInt16LE(at + 28);
+    const name = zip.toString('utf8', at + 46, at + 46 + nameLength);
+    const local = zip.readUInt32LE(at + 42);
+    check(zip.readUInt32LE(local) === 0x04034b50, `no local header for ${name}`);
+    const data = local + 30 + zip.readUInt16LE(local + 26) + zip.readUInt16LE(local + 28);
+    entries[name] = zip.subarray(data, data + size);
+    at += 46 + nameLength + zip.readUInt16LE(at + 30) + zip.readUInt16LE(at + 32);
+  }
+  return entries;
+}
+
 const server = await serve(args.page);
 const browser = await puppeteer.launch({
   executablePath: args.chromium,
@@ -231,9 +252,18 @@ await test('a textured model dropped with its _maps folder finds its textures an
     console.log(`# ${name}: ${(share * 100).toFixed(1)}% of the canvas in its colours`);
     check(share > 0.02, `${name}'s colours cover only ${(share * 100).toFixed(2)}% of the canvas`);
   }
-  const zip = await download(page, '#download-zip');
-  for (const name of ['crate.bmf', 'CRATE.TGA', 'FLOORTIL.TGA'])
-    check(zip.includes(Buffer.from(name)), `the zip lacks ${name}`);
+  // The zip holds the BMF and each texture under its stored name, as
+  // 3ds2bmf --copy-textures puts them beside the BMF.
+  const zip = storedEntries(await download(page, '#download-zip'));
+  const expected = {
+    'crate.bmf': native(path.join(samples, 'crate.3ds')).bmf,
+    'CRATE.TGA': readFileSync(path.join(samples, 'crate_maps', 'Crate.tga')),
+    'FLOORTIL.TGA': readFileSync(path.join(samples, 'crate_maps', 'floortiles.tga')),
+  };
+  check(JSON.stringify(Object.keys(zip)) === JSON.stringify(Object.keys(expected)),
+        `the zip holds ${Object.keys(zip).join(', ')}`);
+  for (const [name, bytes] of Object.entries(expected))
+    check(Buffer.compare(zip[name], bytes) === 0, `the zip's ${name} differs`);
   await page.close();
 });
 
