@@ -74,10 +74,10 @@ void WriteObject(ChunkWriter& out, const Mesh& mesh) {
     for (const Vec2& uv : mesh.uvs) out.f32(uv[0]).f32(uv[1]);
     out.end();
   }
-  if (mesh.write_matrix) {
+  if (mesh.write_matrix || mesh.matrix) {
     out.begin(0x4160);
-    const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-    for (float f : identity) out.f32(f);
+    const std::array<float, 12> identity = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    for (float f : mesh.matrix.value_or(identity)) out.f32(f);
     out.end();
   }
   out.begin(0x4120).u16(static_cast<std::uint16_t>(mesh.faces.size()));
@@ -120,6 +120,35 @@ void WriteMaterial(ChunkWriter& out, const Material& material) {
   out.end();
 }
 
+namespace {
+// A track with one key at frame 0: flags, 8 bytes no reader uses, the key
+// count, then the key.
+template <std::size_t N>
+void WriteTrack(ChunkWriter& out, std::uint16_t id, const std::array<float, N>& value,
+                std::uint16_t key_flags) {
+  out.begin(id).u16(0).u32(0).u32(0).u32(1);
+  out.u32(0).u16(key_flags);
+  for (std::uint16_t bits = key_flags & 0x1F; bits != 0;
+       bits &= static_cast<std::uint16_t>(bits - 1))
+    out.f32(0);
+  for (float f : value) out.f32(f);
+  out.end();
+}
+}  // namespace
+
+void WriteNode(ChunkWriter& out, const Node& node) {
+  out.begin(0xB002);
+  out.begin(0xB030).u16(node.id).end();
+  out.begin(0xB010).str(node.name).u16(0x4000).u16(0).u16(node.parent).end();
+  if (!node.instance.empty()) out.begin(0xB011).str(node.instance).end();
+  if (node.pivot)
+    out.begin(0xB013).f32((*node.pivot)[0]).f32((*node.pivot)[1]).f32((*node.pivot)[2]).end();
+  if (node.position) WriteTrack(out, 0xB020, *node.position, node.key_flags);
+  if (node.rotation) WriteTrack(out, 0xB021, *node.rotation, node.key_flags);
+  if (node.scale) WriteTrack(out, 0xB022, *node.scale, node.key_flags);
+  out.end();
+}
+
 bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -133,12 +162,19 @@ bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
 }
 
 std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
-                                    const std::vector<Mesh>& meshes) {
+                                    const std::vector<Mesh>& meshes,
+                                    const std::vector<Node>& nodes) {
   ChunkWriter out;
   out.begin(0x4D4D).begin(0x3D3D);
   for (const Material& material : materials) WriteMaterial(out, material);
   for (const Mesh& mesh : meshes) WriteObject(out, mesh);
-  out.end().end();
+  out.end();
+  if (!nodes.empty()) {
+    out.begin(0xB000);
+    for (const Node& node : nodes) WriteNode(out, node);
+    out.end();
+  }
+  out.end();
   return out.bytes();
 }
 

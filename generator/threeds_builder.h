@@ -58,7 +58,10 @@ struct Mesh {
   std::vector<Vec2> uvs;                      // none: no mapping chunk
   std::vector<FaceGroup> groups;              // written inside the face list
   std::vector<std::uint32_t> smoothing = {};  // one mask per face; none: no chunk
-  bool write_matrix = false;
+  bool write_matrix = false;                  // an identity local-axis matrix
+  // A local-axis matrix of one's choosing (x, y and z axes, then the
+  // origin), written instead of the identity.
+  std::optional<std::array<float, 12>> matrix = {};
 };
 
 struct Color {
@@ -73,6 +76,20 @@ struct Material {
   std::string texture;  // empty: no texture map
 };
 
+// One object node of the keyframer, with at most one key per track.
+struct Node {
+  std::uint16_t id = 0;
+  std::string name;  // the mesh's name, or "$$$DUMMY"
+  std::uint16_t parent = 0xFFFF;
+  std::string instance = {};  // empty: no instance-name chunk
+  std::optional<Vec3> pivot = {};
+  std::optional<Vec3> position = {};
+  std::optional<std::array<float, 4>> rotation = {};  // angle (radians), then the axis
+  std::optional<Vec3> scale = {};
+  // Flag bits of each key: one spline float follows the key header per bit.
+  std::uint16_t key_flags = 0;
+};
+
 // Writes one object block (0x4000) holding the mesh.
 void WriteObject(ChunkWriter& out, const Mesh& mesh);
 // Writes one material block (0xAFFF).
@@ -81,8 +98,13 @@ void WriteMaterial(ChunkWriter& out, const Material& material);
 // standard error and returns false.
 bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-// A whole file: main chunk, editor chunk, materials, then objects.
+// Writes one object node (0xB002).
+void WriteNode(ChunkWriter& out, const Node& node);
+
+// A whole file: main chunk, editor chunk, materials, then objects, and a
+// keyframer (0xB000) with the nodes when there are any.
 std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
-                                    const std::vector<Mesh>& meshes);
+                                    const std::vector<Mesh>& meshes,
+                                    const std::vector<Node>& nodes = {});
 
 }  // namespace t3ds

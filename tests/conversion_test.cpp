@@ -1,6 +1,10 @@
 // Scene to model: materials, axes, winding, vertex numbering, default material.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
+#include "keyframer_demo.h"
 #include "shapes.h"
 #include "test_support.h"
 #include "threeds_builder.h"
@@ -214,6 +218,135 @@ TEST(Conversion, EmptySceneGivesAnEmptyModel) {
   const torvik::Model model = ConvertToModel(t3ds::BuildFile({}, {}));
   EXPECT_EQ(model.NumPolyLists(), 0u);
   EXPECT_EQ(model.NumVertex(), 0u);
+}
+
+// The keyframer's placement at frame 0, checked against positions worked out
+// by hand from the gate's nodes (see KeyframerDemo).
+torvik::H3dsScene ReadGate(const t3ds::Scene& gate) {
+  return torvik::HRead3dsScene(t3ds::BuildFile(gate.materials, gate.meshes, gate.nodes),
+                               {.keep_file_winding = true, .keyframer = true});
+}
+
+void ExpectVertex(const torvik::H3dsMeshObj& mesh, std::size_t i, float x, float y, float z) {
+  ASSERT_LT(i, mesh.vertlist.size());
+  EXPECT_NEAR(mesh.vertlist[i].x, x, 1e-5) << mesh.name << " " << i;
+  EXPECT_NEAR(mesh.vertlist[i].y, y, 1e-5) << mesh.name << " " << i;
+  EXPECT_NEAR(mesh.vertlist[i].z, z, 1e-5) << mesh.name << " " << i;
+}
+
+// Six times the volume the faces enclose, positive when they face outward.
+double SignedVolume(const torvik::H3dsMeshObj& mesh) {
+  double sum = 0;
+  for (const torvik::H3dsFace& f : mesh.facelist) {
+    const torvik::H3dsVert &a = mesh.vertlist[f.p0], &b = mesh.vertlist[f.p1],
+                           &c = mesh.vertlist[f.p2];
+    sum += a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) +
+           a.z * (b.x * c.y - b.y * c.x);
+  }
+  return sum;
+}
+
+TEST(KeyframerPlacement, DrawsEveryNodeWhereHandComputedPositionsSay) {
+  t3ds::Scene gate = t3ds::KeyframerDemo();
+  // A mesh whose matrix is singular keeps its stored vertices, with a warning.
+  gate.meshes.push_back(t3ds::Box("Flat", {7, 7, 0}, {8, 8, 1}));
+  gate.meshes.back().matrix = std::array<float, 12>{};
+  gate.nodes.push_back({.id = 8, .name = "Flat", .position = t3ds::Vec3{0, -5, 0}});
+  torvik::H3dsScene scene = ReadGate(gate);
+  const torvik::H3dsScene stored = scene;
+
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  ASSERT_EQ(placement.warnings.size(), 1u);
+  EXPECT_EQ(placement.warnings[0],
+            "mesh 'Flat' has a singular matrix: its stored vertices are kept");
+  ASSERT_EQ(placement.nodes.size(), 9u);
+  EXPECT_TRUE(placement.unplaced_meshes.empty());
+  EXPECT_EQ(placement.nodes[1].name, "Pillar.2");
+  EXPECT_EQ(placement.nodes[2].name, "Frame");
+  EXPECT_EQ(placement.nodes[2].mesh, -1);
+  EXPECT_EQ(placement.nodes[3].parent, 2);
+  EXPECT_EQ(placement.nodes[3].world[11], 3.0);  // 2 from the dummy, 1 of its own
+
+  const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
+  EXPECT_EQ(effect.nodes, 9u);
+  EXPECT_EQ(effect.instances, 2u);  // Pillar.2, Block.2
+  EXPECT_EQ(effect.moved, 3u);      // Roof, Door, Crate
+
+  torvik::DrawPlacedMeshes(scene, placement);
+  const auto& drawn = scene.meshobjlist;
+  ASSERT_EQ(drawn.size(), 8u);  // file order, each once per node
+  const char* names[] = {"Pillar", "Pillar", "Roof", "Door", "Crate", "Block", "Block", "Flat"};
+  for (std::size_t m = 0; m < drawn.size(); ++m) EXPECT_EQ(drawn[m].name, names[m]);
+  // Box vertex 0 is the low corner, vertex 7 the high one.
+  ExpectVertex(drawn[0], 0, -3.4f, -0.4f, 0);  // at the edit pose
+  ExpectVertex(drawn[1], 0, 2.6f, -0.4f, 0);   // 6 to +x
+  ExpectVertex(drawn[2], 7, 4, 1.2f, 3.4f);    // lifted by 3
+  // The door, 2 wide and 0.2 thick, hinged at (-1, 0, 0), turned 60 degrees
+  // clockwise: its far edge goes to (-1 + 2 cos 60, -2 sin 60).
+  const float c = 0.5f, s = 0.8660254f;
+  ExpectVertex(drawn[3], 7, -1 + 2 * c + 0.1f * s, -2 * s + 0.1f * c, 2.4f);
+  ExpectVertex(drawn[3], 0, -1 - 0.1f * s, -0.1f * c, 0);
+  ExpectVertex(drawn[4], 7, 0.75f, 3.75f, 1.5f);  // scaled 1.5 about (0, 3, 0)
+  ExpectVertex(drawn[5], 0, 4.5f, -0.5f, 0);      // mirrored twice: as stored
+  ExpectVertex(drawn[6], 0, 5.5f, -3.5f, 0);      // mirrored about x = 5, 3 to -y
+  ExpectVertex(drawn[7], 0, 7, 7, 0);
+  // Faces keep their side: the mirrored copy has its corners reversed.
+  for (std::size_t m = 0; m < drawn.size(); ++m) EXPECT_GT(SignedVolume(drawn[m]), 0) << m;
+  EXPECT_EQ(drawn[5].facelist[0].p1, stored.meshobjlist[4].facelist[0].p1);
+  EXPECT_EQ(drawn[6].facelist[0].p1, stored.meshobjlist[4].facelist[0].p2);
+}
+
+TEST(KeyframerPlacement, InconsistentNodesPlaceEveryMeshAsStored) {
+  const auto broken = [](const std::function<void(std::vector<t3ds::Node>&)>& edit) {
+    t3ds::Scene gate = t3ds::KeyframerDemo();
+    edit(gate.nodes);
+    return ReadGate(gate);
+  };
+  const std::vector<std::uint8_t> plain =
+      torvik::OutGLBMFBytes(torvik::convert_to_outgl(broken([](auto& nodes) { nodes.clear(); })));
+  const std::vector<std::pair<std::string, std::function<void(std::vector<t3ds::Node>&)>>> cases = {
+      {"node 3 ('Roof') names the parent 9, which does not exist",
+       [](auto& nodes) { nodes[3].parent = 9; }},
+      {"node 2 ('$$$DUMMY') is its own ancestor", [](auto& nodes) { nodes[2].parent = 3; }},
+      {"two nodes have the id 1", [](auto& nodes) { nodes[2].id = 1; }},
+  };
+  for (const auto& [warning, edit] : cases) {
+    torvik::H3dsScene scene = broken(edit);
+    const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+    EXPECT_TRUE(placement.nodes.empty());
+    EXPECT_EQ(placement.unplaced_meshes.size(), scene.meshobjlist.size());
+    ASSERT_EQ(placement.warnings.size(), 1u);
+    EXPECT_EQ(placement.warnings[0], "the keyframer is ignored: " + warning);
+    torvik::ConversionStats stats;
+    const std::vector<std::uint8_t> bytes = torvik::OutGLBMFBytes(
+        torvik::convert_to_outgl(std::move(scene), &stats, {.keyframer = true}));
+    EXPECT_EQ(bytes, plain) << warning;
+    EXPECT_EQ(stats.keyframer_warnings, placement.warnings);
+  }
+  // Without a keyframer the option changes nothing.
+  EXPECT_EQ(torvik::OutGLBMFBytes(torvik::convert_to_outgl(
+                broken([](auto& nodes) { nodes.clear(); }), nullptr, {.keyframer = true})),
+            plain);
+}
+
+TEST(OrientOutward, ReversesOnlyMeshesClearlyFacingInward) {
+  Mesh inward = t3ds::Box("In", {0, 0, 0}, {1, 1, 1});
+  for (Face& face : inward.faces) std::swap(face.b, face.c);
+  Mesh outward = t3ds::Box("Out", {2, 0, 0}, {3, 1, 1});
+  Mesh flat = t3ds::Quad("Flat", {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
+  // Half its faces turned: ambiguous, left alone.
+  Mesh mixed = t3ds::Box("Mixed", {4, 0, 0}, {5, 1, 1});
+  for (std::size_t f = 0; f < mixed.faces.size(); f += 2)
+    std::swap(mixed.faces[f].b, mixed.faces[f].c);
+  torvik::H3dsScene scene =
+      torvik::HRead3dsScene(t3ds::BuildFile({}, {inward, outward, flat, mixed}));
+  const torvik::H3dsScene before = scene;
+  EXPECT_EQ(torvik::OrientOutward(scene), 1u);
+  EXPECT_GT(SignedVolume(scene.meshobjlist[0]), 0);
+  EXPECT_LT(SignedVolume(before.meshobjlist[0]), 0);
+  for (std::size_t m = 1; m < 4; ++m)
+    for (std::size_t f = 0; f < scene.meshobjlist[m].facelist.size(); ++f)
+      EXPECT_EQ(scene.meshobjlist[m].facelist[f].p1, before.meshobjlist[m].facelist[f].p1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "keyframer_demo.h"
 #include "test_support.h"
 #include "threeds_builder.h"
 #include "torvik32c/3dsload.h"
@@ -283,6 +284,109 @@ TEST(MeshChunks, IndicesBeyondTheListsMakeTheFileDamaged) {
                  Vertices(out, 2);
                })),
                ReadError);
+}
+
+// The keyframer is read only when asked for, and a damaged one never fails
+// the read: it is left out with a warning.
+H3dsScene ReadKeyframer(const std::vector<std::uint8_t>& bytes) {
+  return HRead3dsScene(bytes, {.keyframer = true});
+}
+
+// The gate's meshes, then a keyframer that `write` fills.
+std::vector<std::uint8_t> GateWith(const std::function<void(ChunkWriter&)>& write) {
+  const t3ds::Scene gate = t3ds::KeyframerDemo();
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  for (const t3ds::Mesh& mesh : gate.meshes) t3ds::WriteObject(out, mesh);
+  out.end();
+  write(out);
+  out.end();
+  return out.bytes();
+}
+
+void ExpectSameMeshes(const H3dsScene& a, const H3dsScene& b) {
+  ASSERT_EQ(a.meshobjlist.size(), b.meshobjlist.size());
+  for (std::size_t m = 0; m < a.meshobjlist.size(); ++m) {
+    const auto& va = a.meshobjlist[m].vertlist;
+    const auto& vb = b.meshobjlist[m].vertlist;
+    ASSERT_EQ(va.size(), vb.size());
+    for (std::size_t i = 0; i < va.size(); ++i)
+      EXPECT_TRUE(va[i].x == vb[i].x && va[i].y == vb[i].y && va[i].z == vb[i].z);
+  }
+}
+
+TEST(KeyframerChunks, NodesAsStoredOnlyWhenAskedFor) {
+  t3ds::Scene gate = t3ds::KeyframerDemo();
+  gate.nodes[4].key_flags = 0x19;  // tension, ease to and ease from before each value
+  const std::vector<std::uint8_t> bytes = t3ds::BuildFile(gate.materials, gate.meshes, gate.nodes);
+  const H3dsScene plain = HRead3dsScene(bytes);
+  EXPECT_TRUE(plain.nodes.empty());
+  const H3dsScene scene = ReadKeyframer(bytes);
+  EXPECT_TRUE(scene.keyframer_warnings.empty());
+  ExpectSameMeshes(plain, scene);
+  ASSERT_EQ(scene.nodes.size(), 8u);
+  const torvik::H3dsNode& instance = scene.nodes[1];
+  EXPECT_EQ(instance.id, 1);
+  EXPECT_EQ(instance.name, "Pillar");
+  EXPECT_EQ(instance.instance, "Pillar.2");
+  EXPECT_EQ(instance.parent, 0xFFFF);
+  EXPECT_TRUE(instance.has_position && !instance.has_rotation && !instance.has_scale);
+  EXPECT_EQ(instance.position[0], 3.0f);
+  EXPECT_EQ(scene.nodes[3].parent, 2);
+  EXPECT_EQ(scene.nodes[2].name, "$$$DUMMY");
+  const torvik::H3dsNode& door = scene.nodes[4];
+  EXPECT_EQ(door.pivot[0], -1.0f);
+  EXPECT_TRUE(door.has_rotation);
+  EXPECT_EQ(door.rotation_angle, 1.04719755f);
+  EXPECT_EQ(door.rotation_axis[2], 1.0f);
+  EXPECT_EQ(door.position[0], -1.0f);
+  EXPECT_TRUE(scene.nodes[5].has_scale);
+  EXPECT_EQ(scene.nodes[5].scale[1], 1.5f);
+
+  // Without id chunks, nodes are numbered in order, cameras and lights
+  // counted; a camera node is kept as a node that names no mesh.
+  const H3dsScene numbered = ReadKeyframer(GateWith([](ChunkWriter& out) {
+    out.begin(0xB000);
+    out.begin(0xB003).begin(0xB010).str("Camera01").u16(0).u16(0).u16(0xFFFF).end().end();
+    out.begin(0xB002).begin(0xB010).str("Roof").u16(0).u16(0).u16(0).end().end();
+    out.end();
+  }));
+  ASSERT_EQ(numbered.nodes.size(), 2u);
+  EXPECT_EQ(numbered.nodes[0].kind, 0xB003);
+  EXPECT_EQ(numbered.nodes[1].id, 1);
+  EXPECT_EQ(numbered.nodes[1].parent, 0);
+}
+
+TEST(KeyframerChunks, DamagedKeyframerIsLeftOutWithAWarning) {
+  const H3dsScene plain = HRead3dsScene(GateWith([](ChunkWriter&) {}));
+  const std::vector<std::function<void(ChunkWriter&)>> damaged = {
+      [](ChunkWriter& out) {  // a position track announcing two keys, holding one
+        out.begin(0xB000).begin(0xB002);
+        out.begin(0xB010).str("Roof").u16(0).u16(0).u16(0xFFFF).end();
+        out.begin(0xB020).u16(0).u32(0).u32(0).u32(2).u32(0).u16(0).f32(1).f32(2).f32(3).end();
+        out.end().end();
+      },
+      [](ChunkWriter& out) {  // a key whose spline floats are missing
+        out.begin(0xB000).begin(0xB002);
+        out.begin(0xB022).u16(0).u32(0).u32(0).u32(1).u32(0).u16(0x1F).f32(1).f32(2).end();
+        out.end().end();
+      },
+      [](ChunkWriter& out) {  // a node header running past its node
+        out.begin(0xB000).begin(0xB002).header(0xB010, 40).str("Roof").end().end();
+      },
+      [](ChunkWriter& out) {  // a name without its zero
+        out.begin(0xB000).begin(0xB002).begin(0xB011).u8('A').end().end().end();
+      },
+      [](ChunkWriter& out) { out.header(0xB000, 1000).u32(0); },  // past the end of the file
+  };
+  for (std::size_t i = 0; i < damaged.size(); ++i) {
+    const H3dsScene scene = ReadKeyframer(GateWith(damaged[i]));
+    EXPECT_TRUE(scene.nodes.empty()) << i;
+    ASSERT_EQ(scene.keyframer_warnings.size(), 1u) << i;
+    EXPECT_EQ(scene.keyframer_warnings[0].rfind("the keyframer is ignored: ", 0), 0u)
+        << scene.keyframer_warnings[0];
+    ExpectSameMeshes(plain, scene);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "torvik32c/export.h"
 #include "torvik32c/file_bytes.h"
+#include "torvik32c/keyframer.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
 
@@ -76,6 +77,12 @@ struct H3dsScene {
   std::vector<H3dsMat> material;
   // Raised when some mesh had no face-material group and got the default binding.
   bool defaultmaterialwarning = false;
+  // The keyframer's object nodes in file order, when they were asked for
+  // (ReadOptions::keyframer); empty otherwise, and for a file without one.
+  std::vector<H3dsNode> nodes;
+  // Why the keyframer was ignored (a chunk or track cut short): its nodes are
+  // then empty, and the meshes are read as without it.
+  std::vector<std::string> keyframer_warnings;
 };
 
 struct ReadOptions {
@@ -90,6 +97,10 @@ struct ReadOptions {
   // outward faces as stored (83% of them) mostly come out inside out (58%
   // outward after the exchange).
   bool keep_file_winding = false;
+  // Read the keyframer's object nodes (chunk 0xB000) into H3dsScene::nodes.
+  // A damaged keyframer is left out with a warning and never fails the read;
+  // the meshes are the same with or without it.
+  bool keyframer = false;
   // The most threads that decode the meshes' lists while the chunks are
   // walked (0: the machine's cores); a small file takes one.  The scene, and
   // which fault a damaged file reports, are the same for any number.
@@ -115,6 +126,12 @@ struct ConvertOptions {
   // conversion: it is checked between stages, and the conversion then throws
   // Cancelled.
   const std::atomic<bool>* cancel = nullptr;
+  // Draw the meshes where the keyframer places them at frame 0 (PlaceScene,
+  // then DrawPlacedMeshes): needs the nodes (ReadOptions::keyframer).  A
+  // scene without nodes converts as without it.
+  bool keyframer = false;
+  // Reverse every mesh whose faces clearly face inward (OrientOutward).
+  bool orient_outward = false;
   // The most threads the conversion runs at once; 0 means the machine's
   // cores.  Small models use one thread whatever is allowed, and the result
   // is the same for any number.
@@ -125,7 +142,18 @@ struct ConvertOptions {
 struct ConversionStats {
   bool default_material_added = false;
   std::size_t degenerate_dropped = 0;
+  // With ConvertOptions::keyframer: why part of the keyframer was ignored.
+  std::vector<std::string> keyframer_warnings;
+  // With ConvertOptions::orient_outward: the meshes reversed.
+  std::size_t meshes_reversed = 0;
 };
+
+// Reverses the corners of every mesh whose faces clearly face inward: its
+// signed volume about the centroid of its vertices (the sum over its faces of
+// the signed tetrahedra with the centroid) is below -1/2 of the sum of the
+// tetrahedra's absolute volumes.  Flat and ambiguous meshes stay as they are.
+// Returns how many meshes were reversed.
+TORVIK_API std::size_t OrientOutward(H3dsScene& scene);
 
 // Converts a scene into a finished model: the file's y and z are exchanged,
 // every face's winding is reversed, vertices of all meshes are numbered in one

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,22 +17,32 @@ struct H3dsScene;
 // The name of a node that only carries hierarchy.
 inline constexpr const char* kDummyNodeName = "$$$DUMMY";
 
-// One object node (chunk 0xB002) as stored: an object node names a mesh, a
-// dummy ("$$$DUMMY") names none.  Tracks give their first key only.
+// One node of the keyframer as stored.  An object node (chunk 0xB002) names a
+// mesh, a dummy ("$$$DUMMY") names none; the nodes of cameras, lights and
+// their targets (0xB001 to 0xB007) name none either: they are kept because
+// object nodes may hang from them.  A camera or spotlight is turned to look
+// at its target (the next target node of its name), rolled about that
+// direction; any other such node by its position only.  Tracks give their
+// first key only.
+inline constexpr uword kObjectNodeChunk = 0xB002;
+
 struct H3dsNode {
-  uword id = 0;               // 0xB030; without one, the node's place among the object nodes
-  std::string name;           // 0xB010: the mesh's object name, or "$$$DUMMY"
-  std::string instance;       // 0xB011: the instance's own name; empty when none
+  uword kind = kObjectNodeChunk;  // the node's chunk: 0xB002 for an object node
+  uword id = 0;          // 0xB030; without one, the node's place among the keyframer's nodes
+  std::string name;      // 0xB010: the mesh's object name, or "$$$DUMMY"
+  std::string instance;  // 0xB011: the instance's own name; empty when none
   uword flags1 = 0, flags2 = 0;
-  uword parent = 0xFFFF;      // 0xB010: the parent's node id; 0xFFFF for none
-  float32 pivot[3] = {0, 0, 0};                              // 0xB013
-  bool has_position = false;  // 0xB020
+  uword parent = 0xFFFF;         // 0xB010: the parent's node id; 0xFFFF for none
+  float32 pivot[3] = {0, 0, 0};  // 0xB013
+  bool has_position = false;     // 0xB020
   float32 position[3] = {0, 0, 0};
   bool has_rotation = false;  // 0xB021: angle in radians about the axis
   float32 rotation_angle = 0;
   float32 rotation_axis[3] = {0, 0, 0};
-  bool has_scale = false;     // 0xB022
+  bool has_scale = false;  // 0xB022
   float32 scale[3] = {1, 1, 1};
+  bool has_roll = false;  // 0xB024, cameras and spotlights: degrees
+  float32 roll = 0;
 };
 
 // An affine map of the file's axes (x, y, z), row-major, 3 rows of 4:
@@ -40,12 +51,12 @@ using Affine = std::array<double, 12>;
 
 // The keyframer's placement at frame 0.
 struct NodePlacement {
-  std::size_t node = 0;    // index into H3dsScene::nodes
-  int parent = -1;         // index of the parent's NodePlacement, -1 for a root
-  int mesh = -1;           // index into H3dsScene::meshobjlist, -1 for a dummy
-  std::string name;        // the instance name, else the object name
-  Affine local{};          // T(position) R(rotation) S(scale)
-  Affine world{};          // the parent's world times local
+  std::size_t node = 0;  // index into H3dsScene::nodes
+  int parent = -1;       // index of the parent's NodePlacement, -1 for a root
+  int mesh = -1;         // index into H3dsScene::meshobjlist, -1 for a dummy
+  std::string name;      // the instance name, else the object name
+  Affine local{};        // T(position) R(rotation) S(scale)
+  Affine world{};        // the parent's world times local
   // For a node that draws a mesh: world T(-pivot) M^-1, which takes the
   // mesh's stored vertices to where the node draws them (the identity when
   // the mesh matrix is singular: the stored vertices are kept).
@@ -63,7 +74,28 @@ struct ScenePlacement {
 };
 
 // The placement at frame 0 that the scene's keyframer gives.  A scene
-// without nodes places every mesh as stored.
+// without nodes places every mesh as stored; so does one whose nodes are
+// inconsistent (two nodes with one id, a parent that does not exist, a
+// cycle), with a warning.  The warnings begin with the scene's
+// keyframer_warnings.
 TORVIK_API ScenePlacement PlaceScene(const H3dsScene& scene);
+
+// What the keyframer changes against the meshes as stored.
+struct KeyframerEffect {
+  std::size_t nodes = 0;      // object nodes, dummies included
+  std::size_t instances = 0;  // object nodes beyond the first that name a mesh
+  // Meshes whose first node draws one of their vertices farther than 1e-4 of
+  // the diagonal of the stored model's bounding box from where it is stored.
+  std::size_t moved = 0;
+};
+
+TORVIK_API KeyframerEffect MeasureKeyframer(const H3dsScene& scene,
+                                            const ScenePlacement& placement);
+
+// Replaces the scene's meshes by the meshes as the placement draws them: in
+// file order, each once per node that draws it, in the nodes' file order
+// (a mesh no node names stays once, as stored).  A placement with a
+// negative determinant reverses the corners so that faces keep their side.
+TORVIK_API void DrawPlacedMeshes(H3dsScene& scene, const ScenePlacement& placement);
 
 }  // namespace torvik

@@ -48,6 +48,15 @@ class SceneConverter {
 Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
                               const ConvertOptions& options, bool release_meshes) {
   Model model;
+  if (options.keyframer && !scene.nodes.empty()) {
+    ScenePlacement placement = PlaceScene(scene);
+    DrawPlacedMeshes(scene, placement);
+    if (stats != nullptr) stats->keyframer_warnings = std::move(placement.warnings);
+  }
+  if (options.orient_outward) {
+    const std::size_t reversed = OrientOutward(scene);
+    if (stats != nullptr) stats->meshes_reversed = reversed;
+  }
   const bool add_default = NeedsDefaultMaterial(scene);
   if (add_default) model.OutGLAddMaterial(kWhite, kWhite, kWhite, kDefaultMaterialName, "", 1);
   for (const H3dsMat& mat : scene.material)

@@ -1,8 +1,10 @@
 // The walk from the main chunk down to object blocks and material blocks.
 #include <exception>
+#include <utility>
 
 #include "base/file_bytes_uninitialised.h"
 #include "chunk_reader.h"
+#include "keyframer_chunks.h"
 
 namespace torvik {
 
@@ -12,6 +14,7 @@ constexpr uword kEditorChunk = 0x3D3D;
 constexpr uword kObjectBlock = 0x4000;
 constexpr uword kTriangleMesh = 0x4100;
 constexpr uword kMaterialBlock = 0xAFFF;
+constexpr uword kKeyframer = 0xB000;
 }  // namespace
 
 H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options) {
@@ -50,7 +53,18 @@ void ChunkReader::Walk() {
 }
 
 void ChunkReader::ReadMainBlocks(std::int32_t p) {
+  bool keyframer_read = false;
   ChunkLoop(p, [&](const ChunkHeader& chunk) {
+    if (chunk.id == kKeyframer && options_.keyframer && !keyframer_read) {
+      // Read aside, never failing the walk, which then skips the chunk as
+      // it does without the option.
+      keyframer_read = true;
+      KeyframerNodes keyframer =
+          ReadKeyframerNodes(bytes_.first(size_), static_cast<std::size_t>(chunk.start));
+      scene_.nodes = std::move(keyframer.nodes);
+      scene_.keyframer_warnings = std::move(keyframer.warnings);
+      return false;
+    }
     if (chunk.id != kEditorChunk) return false;
     ReadObjMeshBlocks(chunk.end);
     return true;

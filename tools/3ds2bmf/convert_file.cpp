@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "gltf_export.h"
+#include "json_string.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -66,6 +67,32 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
                              " textures missing or ambiguous (--require-textures)");
 }
 
+// Reads the scene, measures its keyframer and, when asked, draws the meshes
+// where it places them.
+torvik::H3dsScene ReadScene(const std::string& input, const FileSettings& settings,
+                            FileResult& result) {
+  torvik::H3dsScene scene =
+      torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
+                                    .keep_file_winding = settings.keep_file_winding,
+                                    .keyframer = settings.keyframer || settings.report_keyframer,
+                                    .threads = settings.threads});
+  if (!settings.keyframer && !settings.report_keyframer) return scene;
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
+  result.keyframer = effect;
+  if (settings.keyframer) {
+    for (const std::string& warning : placement.warnings)
+      result.notes.push_back(input + ": " + warning);
+    torvik::DrawPlacedMeshes(scene, placement);
+  } else if (effect.instances != 0 || effect.moved != 0) {
+    result.notes.push_back(input + ": the keyframer draws " +
+                           Counted(effect.instances, "more instance", "more instances") +
+                           " and moves " + Counted(effect.moved, "object", "objects") +
+                           "; --keyframer applies it");
+  }
+  return scene;
+}
+
 void CopyModelTextures(FileResult& result) {
   const std::filesystem::path folder = std::filesystem::path(result.output).parent_path();
   for (const torvik::TextureResolution& texture : result.textures) {
@@ -94,14 +121,12 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    model = torvik::convert_to_outgl(
-        torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
-                                      .keep_file_winding = settings.keep_file_winding,
-                                      .threads = settings.threads}),
-        &conversion,
-        {.smoothing_groups = settings.smoothing_groups,
-         .cancel = settings.cancel,
-         .threads = settings.threads});
+    model = torvik::convert_to_outgl(ReadScene(input, settings, result), &conversion,
+                                     {.smoothing_groups = settings.smoothing_groups,
+                                      .cancel = settings.cancel,
+                                      .orient_outward = settings.orient_outward,
+                                      .threads = settings.threads});
+    if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;

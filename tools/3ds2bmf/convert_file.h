@@ -4,9 +4,11 @@
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "torvik32c/keyframer.h"
 #include "torvik32c/texture_resolver.h"
 
 // The output name that means standard output.
@@ -29,6 +31,10 @@ struct FileResult {
   double milliseconds = 0;
   std::vector<torvik::TextureResolution> textures;  // each distinct texture name, resolved
   std::vector<bool> copied;  // per texture, with copy_textures: beside the BMF now
+  // What the keyframer changes, when it was read (keyframer or report_keyframer).
+  std::optional<torvik::KeyframerEffect> keyframer;
+  // With orient_outward: the meshes reversed.
+  std::optional<std::size_t> reversed;
 };
 
 struct FileSettings {
@@ -46,6 +52,14 @@ struct FileSettings {
   // Every face keeps its corners as the file stores them (no exchange for
   // faces whose flag word is 7).
   bool keep_file_winding = false;
+  // Draw the meshes where the keyframer places them (warnings about a
+  // damaged keyframer become notes).
+  bool keyframer = false;
+  // Without `keyframer`: read the keyframer anyway, to measure what it would
+  // change and note it when it would draw more instances or move objects.
+  bool report_keyframer = false;
+  // Reverse the meshes whose faces clearly face inward.
+  bool orient_outward = false;
   // Folders searched for textures after the model's own.
   std::vector<std::filesystem::path> texture_paths;
   // Copy every found texture beside the BMF under its stored name (only when

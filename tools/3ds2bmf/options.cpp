@@ -48,6 +48,20 @@ const char* const kUsage =
     "                      (82% of real faces), and of the real meshes tried, 83%\n"
     "                      face outwards as stored but 58% after the exchange:\n"
     "                      the rest come out inside out (dark, striped previews)\n"
+    "      --keyframer     draw the model as its author saw it: every mesh where the\n"
+    "                      keyframer places it at frame 0 (hierarchy, pivots), once\n"
+    "                      per object node that names it (instances), in file order.\n"
+    "                      By default meshes are drawn as stored in the mesh editor,\n"
+    "                      and a warning says when the keyframer would draw more\n"
+    "                      instances or move objects.  A damaged keyframer is ignored\n"
+    "                      with a warning\n"
+    "      --as-authored   --keyframer --keep-file-winding --smoothing-groups\n"
+    "      --orient-outward\n"
+    "                      reverse every mesh whose faces clearly face inward: its\n"
+    "                      signed volume about its centroid is below -1/2 of the sum\n"
+    "                      of its faces' absolute volumes.  Flat and ambiguous meshes\n"
+    "                      stay as they are (a sky dome is meant to be seen from\n"
+    "                      inside); after --keyframer when both are given\n"
     "      --texture-path DIR\n"
     "                      also look for textures in DIR (repeatable), after the\n"
     "                      model's own folder; see 'Textures' below\n"
@@ -106,6 +120,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--gltf", options.gltf);
   app.add_flag("--smoothing-groups", options.smoothing_groups);
   app.add_flag("--keep-file-winding", options.keep_file_winding);
+  app.add_flag("--keyframer", options.keyframer);
+  bool as_authored = false;
+  app.add_flag("--as-authored", as_authored);
+  app.add_flag("--orient-outward", options.orient_outward);
   std::vector<std::string> texture_paths;
   bool no_textures = false;
   app.add_option("--texture-path", texture_paths)
@@ -126,6 +144,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (Given(threads_option)) options.threads = threads;
   options.texture_paths.assign(texture_paths.begin(), texture_paths.end());
   options.textures = !no_textures;
+  if (as_authored) options.keyframer = options.keep_file_winding = options.smoothing_groups = true;
   if (options.help || options.version) return options;
   if (options.inputs.empty()) throw std::invalid_argument("no input files");
   if (options.output && options.directory)

@@ -16,10 +16,12 @@ struct Options {
   bool quiet = false;
   bool verbose = false;
   bool json = false;
-  bool preview = false;                              // --preview: a PNG beside each BMF
-  bool gltf = false;                                 // --gltf: a binary glTF beside each BMF
-  bool smoothing_groups = false;                     // --smoothing-groups: hard edges by groups
-  bool keep_file_winding = false;                    // --keep-file-winding: no flag-7 exchange
+  bool preview = false;            // --preview: a PNG beside each BMF
+  bool gltf = false;               // --gltf: a binary glTF beside each BMF
+  bool smoothing_groups = false;   // --smoothing-groups: hard edges by groups
+  bool keep_file_winding = false;  // --keep-file-winding: no flag-7 exchange
+  bool keyframer = false;          // --keyframer: meshes where the keyframer places them
+  bool orient_outward = false;     // --orient-outward: inward meshes reversed
   std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable
   bool copy_textures = false;                        // --copy-textures
   bool require_textures = false;                     // --require-textures

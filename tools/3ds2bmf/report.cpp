@@ -45,6 +45,11 @@ std::string JsonLine(const FileResult& r) {
           ",\"default_material\":" + (r.default_material ? "true" : "false") +
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
   line += ",\"textures\":" + TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied);
+  if (r.keyframer)
+    line += ",\"keyframer\":{\"nodes\":" + std::to_string(r.keyframer->nodes) +
+            ",\"instances\":" + std::to_string(r.keyframer->instances) +
+            ",\"moved\":" + std::to_string(r.keyframer->moved) + "}";
+  if (r.reversed) line += ",\"reversed\":" + std::to_string(*r.reversed);
   if (!r.preview.empty()) line += ",\"preview\":" + JsonString(r.preview);
   if (!r.gltf.empty()) line += ",\"gltf\":" + JsonString(r.gltf);
   if (!r.notes.empty()) {
