@@ -19,13 +19,16 @@ bool Flag(const val& options, const char* name) {
   return !value.isUndefined() && !value.isNull() && value.as<bool>();
 }
 
-// convert(path, {smoothingGroups, keepFileWinding}, stage => ...) ->
-// {ok, error, bmf, blocks, vertices, triangles, degenerate, defaultMaterial,
-// textures, warnings, milliseconds}
+// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward},
+// stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
+// defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
+// warnings, milliseconds}
 val Convert(const std::string& path, const val& options, const val& on_stage) {
   WebConvertOptions settings;
   settings.smoothing_groups = Flag(options, "smoothingGroups");
   settings.keep_file_winding = Flag(options, "keepFileWinding");
+  settings.keyframer = Flag(options, "keyframer");
+  settings.orient_outward = Flag(options, "orientOutward");
   const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
   const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
     if (report_stages) on_stage(std::string(stage));
@@ -40,6 +43,12 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   result.set("triangles", static_cast<double>(conversion.triangles));
   result.set("degenerate", static_cast<double>(conversion.degenerate));
   result.set("defaultMaterial", conversion.default_material);
+  val keyframer = val::object();
+  keyframer.set("nodes", static_cast<double>(conversion.keyframer.nodes));
+  keyframer.set("instances", static_cast<double>(conversion.keyframer.instances));
+  keyframer.set("moved", static_cast<double>(conversion.keyframer.moved));
+  result.set("keyframer", keyframer);
+  result.set("reversed", static_cast<double>(conversion.reversed));
   result.set("textures", TextureValues(conversion.textures));
   result.set("warnings", StringArray(conversion.warnings));
   result.set("milliseconds", conversion.milliseconds);
@@ -49,8 +58,7 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
 // What this build can do beyond converting and reading BMF.
 val Features() {
   val features = val::object();
-  features.set("keyframer", false);
-  features.set("asAuthored", false);
+  features.set("keyframer", true);
   features.set("gltf", false);
   return features;
 }

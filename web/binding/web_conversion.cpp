@@ -5,11 +5,13 @@
 #include <new>
 #include <utility>
 
+#include "json_string.h"
 #include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/file_bytes.h"
+#include "torvik32c/keyframer.h"
 
 namespace {
 
@@ -22,6 +24,25 @@ void ResolveModelTextures(const torvik::Model& model, const std::string& path,
   for (const torvik::TextureResolution& texture : result.textures)
     if (std::string problem = TextureProblem(texture); !problem.empty())
       result.warnings.push_back(path + ": " + problem);
+}
+
+// Reads the keyframer along with the meshes, measures what it changes and,
+// when asked, draws the meshes where it places them.
+void PlaceByKeyframer(torvik::H3dsScene& scene, const std::string& path,
+                      const WebConvertOptions& options, WebConversion& result) {
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  result.keyframer = torvik::MeasureKeyframer(scene, placement);
+  const torvik::KeyframerEffect& effect = result.keyframer;
+  if (options.keyframer) {
+    for (const std::string& warning : placement.warnings)
+      result.warnings.push_back(path + ": " + warning);
+    torvik::DrawPlacedMeshes(scene, placement);
+  } else if (effect.instances != 0 || effect.moved != 0) {
+    result.warnings.push_back(path + ": the keyframer draws " +
+                              Counted(effect.instances, "more instance", "more instances") +
+                              " and moves " + Counted(effect.moved, "object", "objects") +
+                              "; --keyframer applies it");
+  }
 }
 
 }  // namespace
@@ -37,12 +58,17 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
     torvik::H3dsScene scene = torvik::HRead3dsScene(torvik::ReadFileBytes(path),
                                                     {.smoothing_groups = options.smoothing_groups,
                                                      .keep_file_winding = options.keep_file_winding,
+                                                     .keyframer = true,
                                                      .threads = kThreads});
     stage("converting");
+    PlaceByKeyframer(scene, path, options, result);
     torvik::ConversionStats conversion;
-    const torvik::Model model = torvik::convert_to_outgl(
-        std::move(scene), &conversion,
-        {.smoothing_groups = options.smoothing_groups, .threads = kThreads});
+    const torvik::Model model =
+        torvik::convert_to_outgl(std::move(scene), &conversion,
+                                 {.smoothing_groups = options.smoothing_groups,
+                                  .orient_outward = options.orient_outward,
+                                  .threads = kThreads});
+    result.reversed = conversion.meshes_reversed;
     stage("textures");
     ResolveModelTextures(model, path, result);
     stage("writing");

@@ -42,7 +42,9 @@ function countsTable(entry) {
   if (entry.kind === '3ds') {
     rows.push(['degenerate faces dropped', r.degenerate],
               ['default material', r.defaultMaterial ? 'used' : 'not used'],
-              ['keyframer instances', r.instances === undefined ? 'not read by this build' : r.instances],
+              ['keyframer instances', `${r.keyframer.instances} (${counted(r.keyframer.nodes, 'object node')}, ` +
+                                      `${counted(r.keyframer.moved, 'object')} moved)`],
+              ...(r.options && r.options.orientOutward ? [['meshes reversed', r.reversed]] : []),
               ['conversion', `${r.milliseconds.toFixed(1)} ms`]);
   } else {
     rows.push(['layout', r.violations.length === 0 ? 'valid' : `${counted(r.violations.length, 'broken rule')}`]);

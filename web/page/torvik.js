@@ -4,7 +4,8 @@
 //   const {bmf, report, warnings} = torvik.convert(bytes, {
 //     name: 'house/house.3ds',                    // where the model lies among the files
 //     files: [{path: 'house/house_maps/ROOF.JPG', bytes}],
-//     smoothingGroups: true, keepFileWinding: false, onStage: (stage) => {}});
+//     asAuthored: false, keyframer: false, keepFileWinding: false, smoothingGroups: true,
+//     orientOutward: false, onStage: (stage) => {}});
 //   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files});
 //
 // The model and the files are laid out in the module's in-memory file system
@@ -14,11 +15,13 @@
 import createTorvikModule from './torvik32c.mjs';
 
 // The options of 3ds2bmf the page offers, by their names here and there.
+// --as-authored is --keyframer --keep-file-winding --smoothing-groups.
 export const OPTIONS = [
-  {key: 'asAuthored', flag: '--as-authored', feature: 'asAuthored'},
+  {key: 'asAuthored', flag: '--as-authored', feature: 'keyframer'},
   {key: 'keyframer', flag: '--keyframer', feature: 'keyframer'},
   {key: 'keepFileWinding', flag: '--keep-file-winding'},
   {key: 'smoothingGroups', flag: '--smoothing-groups'},
+  {key: 'orientOutward', flag: '--orient-outward'},
 ];
 
 export class TorvikError extends Error {}
@@ -48,12 +51,15 @@ class Torvik {
         throw new TorvikError(`${option.flag} is not available in this build`);
     }
     return this.#inFolder(bytes, options, 'model.3ds', (path) => {
-      const result = this.module.convert(path, {
-        smoothingGroups: !!options.smoothingGroups,
-        keepFileWinding: !!options.keepFileWinding,
-      }, options.onStage || null);
-      const {bmf, warnings, ...report} = result;
-      return {bmf, report: {...report, path}, warnings};
+      const authored = !!options.asAuthored;
+      const used = {
+        smoothingGroups: authored || !!options.smoothingGroups,
+        keepFileWinding: authored || !!options.keepFileWinding,
+        keyframer: authored || !!options.keyframer,
+        orientOutward: !!options.orientOutward,
+      };
+      const {bmf, warnings, ...report} = this.module.convert(path, used, options.onStage || null);
+      return {bmf, report: {...report, path, options: used}, warnings};
     });
   }
 

@@ -2,10 +2,10 @@
 // puppeteer-core, serving the built page from 127.0.0.1.
 //
 //   node web/tests/browser_test.mjs --page build/web --3ds2bmf PATH --make-preset PATH
-//        [--chromium /usr/bin/chromium] [--samples samples]
+//        --make-keyframer-demo PATH [--chromium /usr/bin/chromium] [--samples samples]
 //
 // Checks: the BMF the page downloads for every sample and generated preset
-// is byte-identical to 3ds2bmf's; a damaged file shows the error 3ds2bmf
+// is byte-identical to 3ds2bmf's, and so is the BMF for each option; a damaged file shows the error 3ds2bmf
 // prints and leaves the page usable; a textured model dropped as a folder
 // with its _maps reports its textures found and draws them; a model far
 // larger than the samples converts in the worker while the page keeps
@@ -21,6 +21,7 @@ import {serve} from './static_server.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
+  'make-keyframer-demo': {type: 'string'},
   'chromium': {type: 'string', default: '/usr/bin/chromium'}, 'samples': {type: 'string'},
 }});
 const here = path.dirname(new URL(import.meta.url).pathname);
@@ -44,9 +45,9 @@ async function test(name, body) {
 }
 
 // What 3ds2bmf writes for the file, and what it says when it fails.
-function native(input) {
+function native(input, options = []) {
   const output = path.join(work, `native-${path.basename(input)}.bmf`);
-  const run = spawnSync(args['3ds2bmf'], ['-q', '-o', output, input], {encoding: 'utf8'});
+  const run = spawnSync(args['3ds2bmf'], ['-q', ...options, '-o', output, input], {encoding: 'utf8'});
   return {status: run.status, stderr: run.stderr.trim(),
           bmf: run.status === 0 ? readFileSync(output) : null};
 }
@@ -183,6 +184,31 @@ await test('the BMF the page downloads is the one 3ds2bmf writes, for the sample
     check(Buffer.compare(bytes, expected) === 0, `${path.basename(input)}: the downloaded BMF differs from 3ds2bmf's`);
     const summary = await page.$eval('#report .summary', (p) => p.textContent);
     timings[path.basename(input)] = {summary, probe};
+  }
+  await page.close();
+});
+
+await test('each option gives the BMF 3ds2bmf gives with it, and the keyframer\'s warning', async () => {
+  const gate = path.join(work, 'gate.3ds');
+  execFileSync(args['make-keyframer-demo'], [gate]);
+  const page = await openPage();
+  await drop(page, '#pick-files', [gate]);
+  const text = await reportText(page);
+  check(text.includes('gate.3ds: the keyframer draws 2 more instances and moves 3 objects; --keyframer applies it'),
+        `no keyframer warning in:\n${text}`);
+  for (const [key, flag] of [['asAuthored', '--as-authored'], ['keyframer', '--keyframer'],
+                             ['keepFileWinding', '--keep-file-winding'], ['smoothingGroups', '--smoothing-groups'],
+                             ['orientOutward', '--orient-outward']]) {
+    for (const input of [gate, path.join(samples, 'smoothing.3ds')]) {
+      await page.click('#clear');
+      await page.click(`#option-${key}`);
+      await drop(page, '#pick-files', [input]);
+      const bytes = await download(page, '#download-bmf');
+      check(Buffer.compare(bytes, native(input, [flag]).bmf) === 0,
+            `${path.basename(input)} with ${flag}: the downloaded BMF differs from 3ds2bmf's`);
+      await page.click('#clear');
+      await page.click(`#option-${key}`);
+    }
   }
   await page.close();
 });
