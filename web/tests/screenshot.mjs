@@ -25,14 +25,14 @@ const browser = await puppeteer.launch({
 });
 try {
   const page = await browser.newPage();
-  await page.setViewport({width: 1200, height: 860});
+  await page.setViewport({width: 1200, height: 800});
   await page.goto(server.origin + '/index.html');
   await page.waitForSelector('body[data-ready="true"]');
   const input = await page.$('#pick-folder');
   await input.uploadFile(folder);
   await page.waitForFunction(() => Number(document.body.dataset.finished || 0) > 0);
   await page.waitForFunction(() => document.querySelector('#view').dataset.drawn);
-  await page.screenshot({path: args.out});
+  await page.screenshot({path: args.out, fullPage: true});
 } finally {
   await browser.close();
   await server.close();
