@@ -1,11 +1,9 @@
 #include "web_conversion.h"
 
 #include <chrono>
-#include <exception>
-#include <new>
 #include <utility>
 
-#include "json_string.h"
+#include "conversion_messages.h"
 #include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
@@ -37,11 +35,8 @@ void PlaceByKeyframer(torvik::H3dsScene& scene, const std::string& path,
     for (const std::string& warning : placement.warnings)
       result.warnings.push_back(path + ": " + warning);
     torvik::DrawPlacedMeshes(scene, placement);
-  } else if (effect.instances != 0 || effect.moved != 0) {
-    result.warnings.push_back(path + ": the keyframer draws " +
-                              Counted(effect.instances, "more instance", "more instances") +
-                              " and moves " + Counted(effect.moved, "object", "objects") +
-                              "; --keyframer applies it");
+  } else if (std::string note = KeyframerNote(effect); !note.empty()) {
+    result.warnings.push_back(path + ": " + note);
   }
 }
 
@@ -82,12 +77,8 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
     result.ok = true;
-  } catch (const torvik::ModelTooLarge& error) {
-    result.error = std::string("model too large for BMF: ") + error.what();
-  } catch (const std::bad_alloc&) {
-    result.error = "out of memory";
-  } catch (const std::exception& error) {
-    result.error = error.what();
+  } catch (...) {
+    result.error = FailureReason();
   }
   if (!result.ok) {
     result.bmf.clear();

@@ -293,6 +293,24 @@ await test('a textured model dropped with its _maps folder finds its textures an
   await page.close();
 });
 
+await test('a dropped BMF is inspected and drawn with its textures', async () => {
+  const folder = path.join(work, 'inspected');
+  mkdirSync(path.join(folder, 'crate_maps'), {recursive: true});
+  const bmf = native(path.join(samples, 'crate.3ds')).bmf;
+  writeFileSync(path.join(folder, 'crate.bmf'), bmf);
+  for (const name of readdirSync(path.join(samples, 'crate_maps')))
+    copyFileSync(path.join(samples, 'crate_maps', name), path.join(folder, 'crate_maps', name));
+  const page = await openPage();
+  await drop(page, '#pick-folder', [folder]);
+  const text = await reportText(page);
+  check(text.includes('inspected/crate.bmf: 2 blocks, 28 vertices, 14 triangles, textures 2/2 found'),
+        `the report says:\n${text}`);
+  check(/layout\s+valid/.test(text), `the layout is not reported valid:\n${text}`);
+  check(await page.$eval('#view', (canvas) => canvas.dataset.drawn === 'inspected/crate.bmf'), 'the BMF is not drawn');
+  check(Buffer.compare(await download(page, '#download-bmf'), bmf) === 0, 'the BMF offered is not the one dropped');
+  await page.close();
+});
+
 await test('no request leaves the page\'s origin', async () => {
   check(outside.length === 0, `requests outside the origin: ${outside.join(', ')}`);
   check(server.requests.every((p) => !p.includes('..')), 'odd requests');
