@@ -58,6 +58,9 @@ struct H3dsMeshObj {
 
 struct H3dsRGBColor {
   float32 red = 0, green = 0, blue = 0;
+  // Whether the colour came from a 24-bit chunk (each component then being
+  // its byte / 256) rather than from a float one.
+  bool from_bytes = false;
 };
 
 struct H3dsTexture {

@@ -78,6 +78,7 @@ void ChunkReader::ReadRGBFloat(H3dsRGBColor& rgb) {
   rgb.red = load_f32(data);
   rgb.green = load_f32(data + 4);
   rgb.blue = load_f32(data + 8);
+  rgb.from_bytes = false;
 }
 
 void ChunkReader::ReadRGBByte(H3dsRGBColor& rgb) {
@@ -85,6 +86,7 @@ void ChunkReader::ReadRGBByte(H3dsRGBColor& rgb) {
   rgb.red = static_cast<float32>(data[0] * kByteColorScale);
   rgb.green = static_cast<float32>(data[1] * kByteColorScale);
   rgb.blue = static_cast<float32>(data[2] * kByteColorScale);
+  rgb.from_bytes = true;
 }
 
 void ChunkReader::ReadAlphaChunk(std::int32_t p, float32& alpha) {

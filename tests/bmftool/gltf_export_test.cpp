@@ -1,6 +1,6 @@
 // The glTF export: the model as authored (axes, winding), the opacity rule,
 // embedded textures, and files that the Khronos validator passes.
-#include "gltf_export.h"
+#include "torvik32c/gltf_export.h"
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
@@ -12,12 +12,13 @@
 #include <set>
 #include <sstream>
 
-#include "export_conventions.h"
-#include "gltf_document.h"
+#include "keyframer_demo.h"
 #include "obj_export.h"
 #include "shapes.h"
 #include "test_support.h"
-#include "texture_finder.h"
+#include "torvik32c/export_conventions.h"
+#include "torvik32c/gltf_document.h"
+#include "torvik32c/texture_finder.h"
 
 namespace {
 
@@ -270,8 +271,9 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
 }
 
 // Every sample and corpus file with the textures found beside it, and the
-// textured model, as .glb and as .gltf with its .bin: the Khronos validator
-// finds no error and no warning.
+// textured model, as .glb and as .gltf with its .bin, and what 3ds2bmf
+// --gltf makes of the same files and of a keyframer's scene: the Khronos
+// validator finds no error and no warning.
 TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const std::filesystem::path validator = TORVIK_GLTF_VALIDATOR_DIR;
   if (std::string(TORVIK_NODE).empty() ||
@@ -297,6 +299,21 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   }
   const TexturedModel textured = WriteTexturedModel(dir);
   write(textured.bmf, "textured", textured.options);
+  // The scene as authored that 3ds2bmf --gltf writes, of the same files and
+  // of a model whose keyframer places instances, pivots, a mirror and a
+  // hierarchy.
+  const std::string gate = dir.file("gate.3ds");
+  const t3ds::Scene scene = t3ds::KeyframerDemo();
+  testing_support::WriteFile(gate, t3ds::BuildFile(scene.materials, scene.meshes, scene.nodes));
+  inputs.push_back(gate);
+  for (const std::string& input : inputs) {
+    const std::string output =
+        dir.file(std::filesystem::path(input).stem().string() + ".scene.bmf");
+    const testing_support::ToolRun converted = testing_support::RunCommand(
+        std::string(TORVIK_3DS2BMF) + " -q --gltf '" + input + "' -o '" + output + "'", dir);
+    EXPECT_EQ(converted.status, 0) << input << converted.err;
+    written.push_back(dir.file(std::filesystem::path(input).stem().string() + ".scene.glb"));
+  }
 
   std::string command = std::string(TORVIK_NODE) + " " + TORVIK_VALIDATE_GLTF;
   for (const std::string& path : written) command += " '" + path + "'";

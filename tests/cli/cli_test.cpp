@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "cache_metrics.h"
+#include "keyframer_demo.h"
 #include "presets.h"
 #include "shapes.h"
 #include "test_support.h"
@@ -109,6 +110,84 @@ TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
   EXPECT_NE(hard.out.find("\"vertices\":24,"), std::string::npos) << hard.out;
   EXPECT_NE(Tool(dir, "--help").out.find("--smoothing-groups"), std::string::npos);
   EXPECT_NE(Tool(dir, "--help").out.find("--keep-file-winding"), std::string::npos);
+}
+
+TEST_F(Cli, KeyframerAppliedOnlyWhenAskedForAndNotedByDefault) {
+  const t3ds::Scene gate = t3ds::KeyframerDemo();
+  const std::string input = dir.file("gate.3ds");
+  WriteFile(input, t3ds::BuildFile(gate.materials, gate.meshes, gate.nodes));
+  WriteFile(dir.file("unkeyed.3ds"), t3ds::BuildFile(gate.materials, gate.meshes));
+  const auto bmf = [&](const std::string& args, const std::string& file, const std::string& out) {
+    const ToolRun run = Tool(dir, args + " -o " + dir.file(out) + " " + file);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run;
+  };
+
+  // By default the meshes are drawn as stored, with a note.
+  EXPECT_EQ(bmf("", input, "plain.bmf").err,
+            "3ds2bmf: " + input +
+                ": the keyframer draws 2 more instances and moves 3 objects; --keyframer applies "
+                "it\n");
+  EXPECT_EQ(bmf("", dir.file("unkeyed.3ds"), "unkeyed.bmf").err, "");
+  EXPECT_EQ(ReadFile(dir.file("plain.bmf")), ReadFile(dir.file("unkeyed.bmf")));
+  EXPECT_EQ(bmf("-q", input, "quiet.bmf").err, "");
+  const ToolRun json = bmf("--json", input, "json.bmf");
+  EXPECT_NE(json.out.find("\"triangles\":60,"), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"keyframer\":{\"nodes\":8,\"instances\":2,\"moved\":3}"),
+            std::string::npos)
+      << json.out;
+
+  // Applied: seven boxes of twelve triangles, no note.
+  const ToolRun applied = bmf("--keyframer --json", input, "applied.bmf");
+  EXPECT_EQ(applied.err, "");
+  EXPECT_NE(applied.out.find("\"triangles\":84,"), std::string::npos) << applied.out;
+  bmf("--keyframer --keep-file-winding --smoothing-groups", input, "all.bmf");
+  bmf("--as-authored", input, "authored.bmf");
+  EXPECT_EQ(ReadFile(dir.file("authored.bmf")), ReadFile(dir.file("all.bmf")));
+  EXPECT_NE(ReadFile(dir.file("authored.bmf")), ReadFile(dir.file("plain.bmf")));
+  // A file without a keyframer gives the same bytes with the option.
+  bmf("--keyframer", dir.file("box.3ds"), "box-keyed.bmf");
+  bmf("", dir.file("box.3ds"), "box-plain.bmf");
+  EXPECT_EQ(ReadFile(dir.file("box-keyed.bmf")), ReadFile(dir.file("box-plain.bmf")));
+
+  // A damaged or inconsistent keyframer: the meshes as stored, and a warning.
+  t3ds::Scene cycle = gate;
+  cycle.nodes[2].parent = 3;
+  WriteFile(dir.file("cycle.3ds"), t3ds::BuildFile(gate.materials, gate.meshes, cycle.nodes));
+  t3ds::Scene orphan = gate;
+  orphan.nodes[3].parent = 40;
+  WriteFile(dir.file("orphan.3ds"), t3ds::BuildFile(gate.materials, gate.meshes, orphan.nodes));
+  t3ds::ChunkWriter cut;
+  cut.begin(0x4D4D).begin(0x3D3D);
+  for (const t3ds::Material& material : gate.materials) t3ds::WriteMaterial(cut, material);
+  for (const t3ds::Mesh& mesh : gate.meshes) t3ds::WriteObject(cut, mesh);
+  cut.end().begin(0xB000).begin(0xB002);
+  cut.begin(0xB010).str("Roof").u16(0).u16(0).u16(0xFFFF).end();
+  cut.begin(0xB020).u16(0).u32(0).u32(0).u32(3).u32(0).u16(0).f32(0).f32(0).f32(9).end();
+  cut.end().end().end();
+  WriteFile(dir.file("cut.3ds"), cut.bytes());
+  for (const char* name : {"cycle", "orphan", "cut"}) {
+    const std::string file = dir.file(std::string(name) + ".3ds");
+    const ToolRun run = bmf("--keyframer", file, std::string(name) + ".bmf");
+    EXPECT_EQ(run.err.rfind("3ds2bmf: " + file + ": the keyframer is ignored: ", 0), 0u) << run.err;
+    EXPECT_EQ(ReadFile(dir.file(std::string(name) + ".bmf")), ReadFile(dir.file("plain.bmf")))
+        << name;
+  }
+}
+
+TEST_F(Cli, OrientOutwardReversesInwardMeshesWhenAskedFor) {
+  t3ds::Mesh inward = t3ds::Box("In", {0, 0, 0}, {1, 1, 1});
+  for (t3ds::Face& face : inward.faces) std::swap(face.b, face.c);
+  WriteFile(dir.file("inward.3ds"), t3ds::BuildFile({}, {inward}));
+  const ToolRun plain = Tool(dir, "--json -o " + dir.file("in.bmf") + " " + dir.file("inward.3ds"));
+  EXPECT_EQ(plain.out.find("\"reversed\""), std::string::npos) << plain.out;
+  const ToolRun turned =
+      Tool(dir, "--json --orient-outward -o " + dir.file("out.bmf") + " " + dir.file("inward.3ds"));
+  EXPECT_NE(turned.out.find("\"reversed\":1"), std::string::npos) << turned.out;
+  Tool(dir, "-o " + dir.file("box-plain.bmf") + " " + dir.file("box.3ds"));
+  EXPECT_EQ(ReadFile(dir.file("out.bmf")), ReadFile(dir.file("box-plain.bmf")));
+  for (const char* option : {"--keyframer", "--as-authored", "--orient-outward"})
+    EXPECT_NE(Tool(dir, "--help").out.find(option), std::string::npos) << option;
 }
 
 // The optimized file holds the plain file's blocks with the same triangles

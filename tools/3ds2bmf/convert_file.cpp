@@ -8,18 +8,18 @@
 #include <stdexcept>
 
 #include "conversion_messages.h"
-#include "gltf_export.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
 #include "preview_textures.h"
 #include "texture_copy.h"
-#include "texture_finder.h"
 #include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/gltf_export.h"
+#include "torvik32c/texture_finder.h"
 #include "triangle_order.h"
 
 #ifdef _WIN32
@@ -66,15 +66,16 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
                              " textures missing or ambiguous (--require-textures)");
 }
 
-// Reads the scene, measures its keyframer and, when asked, draws the meshes
-// where it places them.
-torvik::H3dsScene ReadScene(const std::string& input, const FileSettings& settings,
-                            FileResult& result) {
-  torvik::H3dsScene scene =
-      torvik::ReadSceneFile(input, {.smoothing_groups = settings.smoothing_groups,
-                                    .keep_file_winding = settings.keep_file_winding,
-                                    .keyframer = settings.keyframer || settings.report_keyframer,
-                                    .threads = settings.threads});
+// Reads the scene (from `bytes` when given, else from the file), measures its
+// keyframer and, when asked, draws the meshes where it places them.
+torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::byte>* bytes,
+                            const FileSettings& settings, FileResult& result) {
+  const torvik::ReadOptions options = {.smoothing_groups = settings.smoothing_groups,
+                                       .keep_file_winding = settings.keep_file_winding,
+                                       .keyframer = settings.keyframer || settings.report_keyframer,
+                                       .threads = settings.threads};
+  torvik::H3dsScene scene = bytes != nullptr ? torvik::HRead3dsScene(*bytes, options)
+                                             : torvik::ReadSceneFile(input, options);
   if (!settings.keyframer && !settings.report_keyframer) return scene;
   const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
   const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
@@ -117,11 +118,16 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    model = torvik::convert_to_outgl(ReadScene(input, settings, result), &conversion,
-                                     {.smoothing_groups = settings.smoothing_groups,
-                                      .cancel = settings.cancel,
-                                      .orient_outward = settings.orient_outward,
-                                      .threads = settings.threads});
+    // The glTF is made from the scene as authored, read again from the same
+    // bytes with its own options.
+    std::vector<torvik::byte> bytes;
+    if (settings.gltf) bytes = torvik::ReadFileBytes(input);
+    model = torvik::convert_to_outgl(
+        ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result), &conversion,
+        {.smoothing_groups = settings.smoothing_groups,
+         .cancel = settings.cancel,
+         .orient_outward = settings.orient_outward,
+         .threads = settings.threads});
     if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
@@ -142,8 +148,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.degenerate = conversion.degenerate_dropped;
     result.default_material = conversion.default_material_added;
     // Copies, the preview and the glTF need the BMF in a regular file beside
-    // which they go; the preview and the glTF are made from the file as
-    // written, read once, so they show what a host loads.
+    // which they go; the preview is made from the file as written, read
+    // once, so it shows what a host loads.
     const bool regular_output = !to_stdout && IsRegularFile(output);
     const auto skipped = [&](const char* what) {
       result.notes.push_back(result.error_path + ": no " + what +
@@ -178,8 +184,19 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     } else if (settings.gltf) {
       result.error_path = GltfPath(output);
       torvik::StopIfCancelled(settings.cancel);
+      const torvik::H3dsScene scene =
+          torvik::HRead3dsScene(bytes, SceneGltfReadOptions(settings.threads));
+      bytes = {};
+      const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+      // With --keyframer the BMF's conversion noted them already.
+      if (!settings.keyframer)
+        for (const std::string& warning : placement.warnings)
+          result.notes.push_back(result.error_path + ": warning: " + warning);
+      GltfOptions gltf_options;
+      gltf_options.find_texture = ResolvedTextures(result.textures);
+      gltf_options.report_missing = false;  // noted above
       for (const std::string& warning :
-           WriteGltf(written_file(), result.error_path, {ResolvedTextures(result.textures), false}))
+           WriteSceneGltf(scene, placement, result.error_path, gltf_options))
         result.notes.push_back(result.error_path + ": warning: " + warning);
       result.gltf = result.error_path;
     }

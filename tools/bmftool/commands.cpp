@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "file_identity.h"
-#include "gltf_export.h"
 #include "interruption.h"
 #include "json_string.h"
 #include "model_info.h"
@@ -16,10 +15,11 @@
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_textures.h"
-#include "texture_finder.h"
 #include "texture_report.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/gltf_export.h"
+#include "torvik32c/texture_finder.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "export_conventions.h"
+#include "torvik32c/export_conventions.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <span>
 #include <string>
 
-#include "export_conventions.h"
 #include "torvik32c/bmf_reader.h"
+#include "torvik32c/export_conventions.h"
 
 struct ObjText {
   std::string obj, mtl;

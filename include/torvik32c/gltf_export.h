@@ -24,23 +24,33 @@
 // its block untextured with a warning.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
+#include "torvik32c/keyframer.h"
 
 // Where the file of a block's stored texture name is, if anywhere.
 using TextureFinder =
     std::function<std::optional<std::filesystem::path>(const std::string& stored_name)>;
+
+// The bytes of a texture file that a TextureFinder gave.  Throws
+// std::runtime_error saying why when it can't be read.
+using TextureReader = std::function<std::vector<std::uint8_t>(const std::filesystem::path& file)>;
 
 struct GltfOptions {
   TextureFinder find_texture;  // none: no block is textured
   // Warn of a texture that is not found (a caller that has warned of it
   // already leaves this out).
   bool report_missing = true;
+  // How the files found are read; none: from the file system.  A caller
+  // without one (a browser) passes its own.
+  TextureReader read_texture = {};
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name
@@ -57,3 +67,14 @@ bool GltfAvailable();
 // no partial file is left behind then.
 std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
                                    const GltfOptions& options = {});
+
+// How a scene for the scene export is read: smoothing groups and the
+// keyframer's nodes kept, the file's own winding.
+torvik::ReadOptions SceneGltfReadOptions(std::size_t threads = 0);
+
+// Writes the scene as `placement` (normally torvik::PlaceScene(scene))
+// places it to `path`, as WriteGltf does.  The placement's warnings are the
+// caller's to report.
+std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
+                                        const torvik::ScenePlacement& placement,
+                                        const std::string& path, const GltfOptions& options = {});

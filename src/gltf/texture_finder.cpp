@@ -1,4 +1,4 @@
-#include "texture_finder.h"
+#include "torvik32c/texture_finder.h"
 
 TextureFinder TexturesBeside(const std::filesystem::path& model_file,
                              std::vector<std::filesystem::path> extra_folders) {

@@ -1,4 +1,4 @@
-#include "export_conventions.h"
+#include "torvik32c/export_conventions.h"
 
 std::array<float, 3> ExportPosition(const torvik::BMF_UNVERTEX& vertex, ExportAxes axes) {
   return {vertex.x, vertex.y, axes == ExportAxes::authored ? -vertex.z : vertex.z};

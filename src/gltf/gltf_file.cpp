@@ -1,11 +1,12 @@
-// WriteGltf: the document packed into a .glb, or a .gltf and its .bin.
+// WriteGltf and WriteSceneGltf: the document packed into a .glb, or a .gltf
+// and its .bin.
 #include <cstdio>
 #include <filesystem>
 #include <span>
 #include <stdexcept>
 
-#include "gltf_document.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/gltf_document.h"
 
 namespace {
 
@@ -36,13 +37,7 @@ void WriteText(const std::string& path, const std::string& text) {
   WriteBytes(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-}  // namespace
-
-bool GltfAvailable() { return true; }
-
-std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
-                                   const GltfOptions& options) {
-  GltfDocument document = BuildGltf(file, options);
+std::vector<std::string> WriteDocument(GltfDocument document, const std::string& path) {
   const std::vector<std::string> files = GltfFiles(path);
   if (files.size() == 1) {
     WriteBytes(path, GlbBytes(document));
@@ -61,4 +56,19 @@ std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::strin
     throw;
   }
   return std::move(document.warnings);
+}
+
+}  // namespace
+
+bool GltfAvailable() { return true; }
+
+std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
+                                   const GltfOptions& options) {
+  return WriteDocument(BuildGltf(file, options), path);
+}
+
+std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
+                                        const torvik::ScenePlacement& placement,
+                                        const std::string& path, const GltfOptions& options) {
+  return WriteDocument(BuildSceneGltf(scene, placement, options), path);
 }

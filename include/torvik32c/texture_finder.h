@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "gltf_export.h"
+#include "torvik32c/gltf_export.h"
 #include "torvik32c/texture_resolver.h"
 
 // Finds a stored texture name as torvik::ResolveTexture does: in the folder

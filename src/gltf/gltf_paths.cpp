@@ -2,7 +2,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "gltf_export.h"
+#include "torvik32c/gltf_export.h"
 
 std::vector<std::string> GltfFiles(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();
@@ -12,4 +12,9 @@ std::vector<std::string> GltfFiles(const std::string& path) {
                     });
   if (!gltf) return {path};
   return {path, path.substr(0, path.size() - extension.size()) + ".bin"};
+}
+
+torvik::ReadOptions SceneGltfReadOptions(std::size_t threads) {
+  return {
+      .smoothing_groups = true, .keep_file_winding = true, .keyframer = true, .threads = threads};
 }

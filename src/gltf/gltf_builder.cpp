@@ -1,0 +1,211 @@
+#include "gltf_builder.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+#include "embedded_image.h"
+
+namespace gltf_build {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "glTF buffers are little-endian");
+
+// glTF's numeric codes.
+constexpr int kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 5125;
+constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
+constexpr int kLinear = 9729, kLinearMipmapLinear = 9987, kRepeat = 10497;
+
+// `value`, or 0 (counted) when it is not a number.
+float Finite(float value, std::size_t& non_finite) {
+  if (std::isfinite(value)) return value;
+  ++non_finite;
+  return 0;
+}
+
+std::optional<Vec3> Normalised(const std::array<double, 3>& n) {
+  const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (!std::isfinite(length) || length == 0) return std::nullopt;
+  return Vec3{static_cast<float>(n[0] / length), static_cast<float>(n[1] / length),
+              static_cast<float>(n[2] / length)};
+}
+
+Json Accessor(std::size_t view, int component_type, std::size_t count, const char* type) {
+  return {
+      {"bufferView", view}, {"componentType", component_type}, {"count", count}, {"type", type}};
+}
+
+}  // namespace
+
+float Clamped(float value) { return value >= 0 ? std::min(value, 1.0f) : 0.0f; }
+
+double Factor(float value) {
+  char text[32];
+  const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+  double decimal = 0;
+  std::from_chars(text, end, decimal);
+  return decimal;
+}
+
+void VertexArrays::Add(const Vec3& position, const Vec3& normal, float u, float v) {
+  for (const float value : position) positions.push_back(Finite(value, non_finite));
+  normals.insert(normals.end(), normal.begin(), normal.end());
+  texcoords.push_back(Finite(u, non_finite));
+  texcoords.push_back(1.0f - Finite(v, non_finite));
+}
+
+void UnitNormals(VertexArrays& arrays, std::span<const std::uint32_t> indices) {
+  const std::size_t count = arrays.Count();
+  std::vector<std::optional<Vec3>> face_normal(count);
+  for (std::size_t t = 0; t + 2 < indices.size(); t += 3) {
+    const float* p[3] = {&arrays.positions[3 * indices[t]], &arrays.positions[3 * indices[t + 1]],
+                         &arrays.positions[3 * indices[t + 2]]};
+    double a[3], b[3];
+    for (int c = 0; c < 3; ++c) {
+      a[c] = static_cast<double>(p[1][c]) - p[0][c];
+      b[c] = static_cast<double>(p[2][c]) - p[0][c];
+    }
+    const std::optional<Vec3> n = Normalised(
+        {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]});
+    for (std::size_t c = 0; c < 3; ++c)
+      if (!face_normal[indices[t + c]]) face_normal[indices[t + c]] = n;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    float* n = &arrays.normals[3 * i];
+    const Vec3 unit =
+        Normalised({n[0], n[1], n[2]}).value_or(face_normal[i].value_or(Vec3{0, 1, 0}));
+    std::copy(unit.begin(), unit.end(), n);
+  }
+}
+
+GltfBuilder::GltfBuilder(const GltfOptions& options) : options_(options) {
+  document_.json["asset"] = {{"version", "2.0"}, {"generator", "torvik32c"}};
+}
+
+std::size_t GltfBuilder::Add(const char* name, Json item) {
+  Json& array = document_.json[name];
+  array.push_back(std::move(item));
+  return array.size() - 1;
+}
+
+std::size_t GltfBuilder::AddView(std::span<const std::uint8_t> bytes, std::optional<int> target) {
+  std::vector<std::uint8_t>& binary = document_.binary;
+  const std::size_t offset = binary.size();
+  binary.resize(offset + (bytes.size() + 3) / 4 * 4);
+  if (!bytes.empty()) std::memcpy(binary.data() + offset, bytes.data(), bytes.size());
+  Json view = {{"buffer", 0}, {"byteOffset", offset}, {"byteLength", bytes.size()}};
+  if (target) view["target"] = *target;
+  return Add("bufferViews", std::move(view));
+}
+
+Json GltfBuilder::AddAttributes(const VertexArrays& arrays, bool texcoords) {
+  const std::size_t count = arrays.Count();
+  Vec3 low, high;
+  low.fill(std::numeric_limits<float>::infinity());
+  high.fill(-std::numeric_limits<float>::infinity());
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int c = 0; c < 3; ++c) {
+      low[c] = std::min(low[c], arrays.positions[3 * i + c]);
+      high[c] = std::max(high[c], arrays.positions[3 * i + c]);
+    }
+  }
+  Json position =
+      Accessor(AddView(std::span(arrays.positions), kArrayBuffer), kFloat, count, "VEC3");
+  position["min"] = low;
+  position["max"] = high;
+  Json attributes = {
+      {"POSITION", Add("accessors", std::move(position))},
+      {"NORMAL", Add("accessors", Accessor(AddView(std::span(arrays.normals), kArrayBuffer), kFloat,
+                                           count, "VEC3"))},
+  };
+  if (texcoords) attributes["TEXCOORD_0"] = AddTexcoords(arrays);
+  return attributes;
+}
+
+std::size_t GltfBuilder::AddTexcoords(const VertexArrays& arrays) {
+  return Add("accessors", Accessor(AddView(std::span(arrays.texcoords), kArrayBuffer), kFloat,
+                                   arrays.Count(), "VEC2"));
+}
+
+std::size_t GltfBuilder::AddIndices(std::span<const std::uint32_t> indices,
+                                    std::size_t vertex_count) {
+  if (vertex_count <= std::numeric_limits<std::uint16_t>::max()) {
+    const std::vector<std::uint16_t> narrow(indices.begin(), indices.end());
+    return Add("accessors", Accessor(AddView(std::span(narrow), kElementArrayBuffer),
+                                     kUnsignedShort, indices.size(), "SCALAR"));
+  }
+  return Add("accessors", Accessor(AddView(indices, kElementArrayBuffer), kUnsignedInt,
+                                   indices.size(), "SCALAR"));
+}
+
+std::size_t GltfBuilder::AddMaterial(const MaterialLook& look) {
+  const Json base = look.texture ? Json{1, 1, 1, Factor(look.opacity)}
+                                 : Json{look.base_color[0], look.base_color[1], look.base_color[2],
+                                        Factor(look.opacity)};
+  Json pbr = {{"baseColorFactor", base},
+              {"metallicFactor", 0},
+              {"roughnessFactor", Factor(1 - look.shine / 2)}};
+  if (look.texture) pbr["baseColorTexture"] = {{"index", *look.texture}};
+  Json material = {{"name", look.name}, {"pbrMetallicRoughness", std::move(pbr)}};
+  if (look.opacity < 1) material["alphaMode"] = "BLEND";
+  if (look.double_sided) material["doubleSided"] = true;
+  return Add("materials", std::move(material));
+}
+
+std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const std::string& what,
+                                                  const std::string& kind) {
+  if (name.empty() || !options_.find_texture) return std::nullopt;
+  const auto known = by_name_.find(name);
+  if (known != by_name_.end()) return known->second;
+  std::optional<std::size_t>& texture = by_name_[name];
+  const std::string about = "texture '" + name + "' of " + what;
+  const std::optional<std::filesystem::path> path = options_.find_texture(name);
+  if (!path) {
+    if (options_.report_missing)
+      Warn(about + " was not found; the " + kind + " is left untextured");
+    return texture;
+  }
+  const auto same_file = by_file_.find(path->string());
+  if (same_file != by_file_.end()) return texture = same_file->second;
+  EmbeddableImage image;
+  try {
+    image = options_.read_texture ? ToEmbeddableImage(options_.read_texture(*path))
+                                  : ReadEmbeddableImage(*path);
+  } catch (const std::exception& error) {
+    Warn(about + ": " + path->string() + ": " + error.what() + "; the " + kind +
+         " is left untextured");
+    return texture;
+  }
+  if (!document_.json.contains("samplers"))
+    Add("samplers", {{"magFilter", kLinear},
+                     {"minFilter", kLinearMipmapLinear},
+                     {"wrapS", kRepeat},
+                     {"wrapT", kRepeat}});
+  const std::size_t view = AddView(std::span<const std::uint8_t>(image.bytes), std::nullopt);
+  const std::size_t source =
+      Add("images", {{"name", name}, {"bufferView", view}, {"mimeType", image.mime_type}});
+  texture = Add("textures", {{"sampler", 0}, {"source", source}});
+  by_file_.emplace(path->string(), *texture);
+  return texture;
+}
+
+GltfDocument GltfBuilder::Finish(const std::vector<std::size_t>& root_nodes) && {
+  if (non_finite_ > 0)
+    Warn(std::to_string(non_finite_) + " coordinates that were not numbers were written as 0");
+  Json& json = document_.json;
+  if (!root_nodes.empty())
+    json["scenes"] = Json::array({{{"nodes", root_nodes}}});
+  else
+    json["scenes"] = Json::array({Json::object()});
+  json["scene"] = 0;
+  if (!document_.binary.empty())
+    json["buffers"] = Json::array({{{"byteLength", document_.binary.size()}}});
+  return std::move(document_);
+}
+
+}  // namespace gltf_build

@@ -1,0 +1,259 @@
+// The glTF of a 3DS scene as its author made it: the keyframer's nodes and
+// hierarchy, one glTF mesh per 3DS mesh shared by its instances, the
+// materials by name.
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+
+#include "affine.h"
+#include "gltf_builder.h"
+#include "scene_mesh_arrays.h"
+#include "torvik32c/export_conventions.h"
+#include "torvik32c/gltf_document.h"
+
+namespace {
+
+using gltf_build::Json;
+using torvik::operator*;
+
+// A display (sRGB) component in [0, 1] as a linear one.
+double LinearOf(double srgb) {
+  return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
+}
+
+// A colour component in [0, 1]: a byte / 255, as 3DS colour bytes mean, or
+// the float as stored.
+double ComponentOf(float stored, bool from_bytes) {
+  if (from_bytes) return std::round(static_cast<double>(stored) * 256) / 255;
+  return gltf_build::Clamped(stored);
+}
+
+gltf_build::MaterialLook LookOf(const torvik::H3dsMat& mat) {
+  const torvik::H3dsRGBColor& diffuse = mat.diffuse;
+  const torvik::H3dsRGBColor& specular = mat.specular;
+  gltf_build::MaterialLook look;
+  look.name = mat.name;
+  look.base_color = {
+      gltf_build::Factor(
+          static_cast<float>(LinearOf(ComponentOf(diffuse.red, diffuse.from_bytes)))),
+      gltf_build::Factor(
+          static_cast<float>(LinearOf(ComponentOf(diffuse.green, diffuse.from_bytes)))),
+      gltf_build::Factor(
+          static_cast<float>(LinearOf(ComponentOf(diffuse.blue, diffuse.from_bytes))))};
+  look.opacity = OpacityOf(mat.alpha);
+  look.shine = static_cast<float>((ComponentOf(specular.red, specular.from_bytes) +
+                                   ComponentOf(specular.green, specular.from_bytes) +
+                                   ComponentOf(specular.blue, specular.from_bytes)) /
+                                  3);
+  look.double_sided = mat.doublesided != 0;
+  return look;
+}
+
+// The material that meshes without one get: white, two-sided.
+gltf_build::MaterialLook DefaultLook() {
+  gltf_build::MaterialLook look;
+  look.name = torvik::kDefaultMaterialName;
+  look.shine = 1;
+  look.double_sided = true;
+  return look;
+}
+
+class SceneGltf {
+ public:
+  SceneGltf(const torvik::H3dsScene& scene, const torvik::ScenePlacement& placement,
+            const GltfOptions& options)
+      : scene_(scene), placement_(placement), builder_(options) {
+    for (std::size_t i = 0; i < scene.material.size(); ++i)
+      first_material_.try_emplace(scene.material[i].name, i);
+    materials_.resize(scene.material.size());
+  }
+
+  GltfDocument Build() && {
+    const std::size_t meshes = scene_.meshobjlist.size();
+    const std::size_t count = placement_.nodes.size();
+    // The usable nodes: a parent before its child, a mesh that exists.
+    std::vector<int> parent(count, -1), mesh(count, -1);
+    std::vector<std::vector<std::size_t>> instances(meshes);
+    for (std::size_t i = 0; i < count; ++i) {
+      const torvik::NodePlacement& node = placement_.nodes[i];
+      if (node.parent >= 0 && static_cast<std::size_t>(node.parent) < i) parent[i] = node.parent;
+      if (node.mesh >= 0 && static_cast<std::size_t>(node.mesh) < meshes) {
+        mesh[i] = node.mesh;
+        instances[static_cast<std::size_t>(node.mesh)].push_back(i);
+      }
+    }
+    // Each mesh is stored in the frame its first node draws it in, less
+    // that node's own transform: T(-pivot) M^-1 as a rule.
+    std::vector<torvik::Affine> frame(meshes, torvik::IdentityAffine());
+    for (std::size_t m = 0; m < meshes; ++m) {
+      if (instances[m].empty()) continue;
+      const torvik::NodePlacement& first = placement_.nodes[instances[m].front()];
+      if (const std::optional<torvik::Affine> inverse = gltf_build::Inverse(first.world)) {
+        const torvik::Affine stored = *inverse * first.mesh_placement;
+        if (gltf_build::Inverse(stored)) frame[m] = stored;
+      }
+    }
+    std::vector<std::optional<std::size_t>> gltf_mesh(meshes);
+    std::vector<double> extent(meshes, 0);
+    for (std::size_t m = 0; m < meshes; ++m) gltf_mesh[m] = AddMesh(m, frame[m], extent[m]);
+
+    // Object nodes (dummies included) are written, and the nodes of cameras
+    // and lights that object nodes hang from.
+    std::vector<bool> kept(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t stored = placement_.nodes[i].node;
+      kept[i] =
+          stored >= scene_.nodes.size() || scene_.nodes[stored].kind == torvik::kObjectNodeChunk;
+    }
+    for (std::size_t i = count; i-- > 0;)
+      if (kept[i] && parent[i] >= 0) kept[static_cast<std::size_t>(parent[i])] = true;
+    std::vector<std::size_t> index(count);  // of each kept node among the glTF's
+    std::vector<std::size_t> roots;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!kept[i]) continue;
+      const torvik::NodePlacement& node = placement_.nodes[i];
+      index[i] = nodes_.size();
+      Json json = {{"name", node.name}};
+      AddTransform(json, node.local);
+      nodes_.push_back(std::move(json));
+      children_.emplace_back();
+      if (parent[i] >= 0)
+        children_[index[static_cast<std::size_t>(parent[i])]].push_back(index[i]);
+      else
+        roots.push_back(index[i]);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      if (mesh[i] < 0 || !kept[i]) continue;
+      const auto m = static_cast<std::size_t>(mesh[i]);
+      // What remains between the node and its mesh: T(p - p') for an
+      // instance whose pivot p' differs from the first node's p.
+      const torvik::NodePlacement& node = placement_.nodes[i];
+      torvik::Affine offset = torvik::IdentityAffine();
+      if (const std::optional<torvik::Affine> inverse = gltf_build::Inverse(node.world))
+        offset = *inverse * node.mesh_placement * *gltf_build::Inverse(frame[m]);
+      AttachMesh(index[i], gltf_mesh[m], offset, extent[m]);
+    }
+    for (const std::size_t m : placement_.unplaced_meshes) {
+      if (m >= meshes) continue;
+      roots.push_back(nodes_.size());
+      nodes_.push_back({{"name", scene_.meshobjlist[m].name}});
+      children_.emplace_back();
+      AttachMesh(roots.back(), gltf_mesh[m], *gltf_build::Inverse(frame[m]), extent[m]);
+    }
+    for (std::size_t i = 0; i < nodes_.size(); ++i)
+      if (!children_[i].empty()) nodes_[i]["children"] = children_[i];
+    if (non_finite_transforms_ > 0)
+      builder_.Warn(std::to_string(non_finite_transforms_) +
+                    " transform values that were not numbers were written as 0");
+    if (!meshes_.empty()) builder_.json()["meshes"] = std::move(meshes_);
+    if (!nodes_.empty()) builder_.json()["nodes"] = std::move(nodes_);
+    return std::move(builder_).Finish(roots);
+  }
+
+ private:
+  // The glTF mesh of scene mesh `m` stored in `frame`; none when it has no
+  // triangles.
+  std::optional<std::size_t> AddMesh(std::size_t m, const torvik::Affine& frame, double& extent) {
+    const gltf_build::MeshArrays arrays =
+        gltf_build::SceneMeshArrays(scene_, m, frame, first_material_);
+    extent = arrays.extent;
+    if (arrays.parts.empty()) return std::nullopt;
+    builder_.CountNonFinite(arrays.vertices.non_finite);
+    Json attributes = builder_.AddAttributes(arrays.vertices, false);
+    Json primitives = Json::array();
+    std::optional<std::size_t> texcoords;
+    for (const gltf_build::MeshPart& part : arrays.parts) {
+      const auto [material, textured] = MaterialOf(part.material);
+      Json these = attributes;
+      if (textured) {
+        if (!texcoords) texcoords = builder_.AddTexcoords(arrays.vertices);
+        these["TEXCOORD_0"] = *texcoords;
+      }
+      primitives.push_back({{"attributes", std::move(these)},
+                            {"indices", builder_.AddIndices(part.indices, arrays.vertices.Count())},
+                            {"material", material}});
+    }
+    meshes_.push_back(
+        {{"name", scene_.meshobjlist[m].name}, {"primitives", std::move(primitives)}});
+    return meshes_.size() - 1;
+  }
+
+  // The glTF material of a scene material (-1: the default one), made on
+  // first use, and whether it is textured.
+  std::pair<std::size_t, bool> MaterialOf(int index) {
+    std::optional<std::pair<std::size_t, bool>>& made =
+        index < 0 ? default_material_ : materials_[static_cast<std::size_t>(index)];
+    if (!made) {
+      gltf_build::MaterialLook look = DefaultLook();
+      if (index >= 0) {
+        const torvik::H3dsMat& mat = scene_.material[static_cast<std::size_t>(index)];
+        look = LookOf(mat);
+        look.texture =
+            builder_.TextureOf(mat.texture.texturename, "material '" + mat.name + "'", "material");
+      }
+      made = {builder_.AddMaterial(look), look.texture.has_value()};
+    }
+    return *made;
+  }
+
+  // Puts the mesh on node `node`, or, when `offset` is no identity, on a
+  // child of it that applies `offset`.
+  void AttachMesh(std::size_t node, const std::optional<std::size_t>& mesh,
+                  const torvik::Affine& offset, double extent) {
+    if (!mesh) return;
+    if (gltf_build::NearIdentity(offset, extent)) {
+      nodes_[node]["mesh"] = *mesh;
+      return;
+    }
+    Json child = {{"mesh", *mesh}};
+    AddTransform(child, offset);
+    children_[node].push_back(nodes_.size());
+    nodes_.push_back(std::move(child));
+    children_.emplace_back();
+  }
+
+  // The node's translation, rotation and scale, those that are not the identity's.
+  void AddTransform(Json& node, const torvik::Affine& file_map) {
+    const gltf_build::NodeTransform transform = gltf_build::GltfTransformOf(file_map);
+    const auto put = [&](const char* name, auto values, auto identity) {
+      // At the precision of the file's own numbers, as the shortest decimals.
+      for (double& value : values) {
+        if (!std::isfinite(value) || !std::isfinite(static_cast<float>(value))) {
+          value = 0;
+          ++non_finite_transforms_;
+        }
+        value = gltf_build::Factor(static_cast<float>(value));
+      }
+      if (values != identity) node[name] = values;
+    };
+    put("translation", transform.translation, std::array<double, 3>{0, 0, 0});
+    put("rotation", transform.rotation, std::array<double, 4>{0, 0, 0, 1});
+    put("scale", transform.scale, std::array<double, 3>{1, 1, 1});
+  }
+
+  const torvik::H3dsScene& scene_;
+  const torvik::ScenePlacement& placement_;
+  gltf_build::GltfBuilder builder_;
+  std::unordered_map<std::string, std::size_t> first_material_;
+  std::vector<std::optional<std::pair<std::size_t, bool>>> materials_;
+  std::optional<std::pair<std::size_t, bool>> default_material_;
+  Json meshes_ = Json::array();
+  Json nodes_ = Json::array();
+  std::vector<std::vector<std::size_t>> children_;
+  std::size_t non_finite_transforms_ = 0;
+};
+
+}  // namespace
+
+GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const torvik::ScenePlacement& placement,
+                            const GltfOptions& options) {
+  return SceneGltf(scene, placement, options).Build();
+}
+
+GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const GltfOptions& options) {
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  GltfDocument document = BuildSceneGltf(scene, placement, options);
+  document.warnings.insert(document.warnings.begin(), placement.warnings.begin(),
+                           placement.warnings.end());
+  return document;
+}

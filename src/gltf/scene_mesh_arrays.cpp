@@ -1,0 +1,72 @@
+#include "scene_mesh_arrays.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "affine.h"
+
+namespace gltf_build {
+
+MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
+                           const torvik::Affine& frame,
+                           const std::unordered_map<std::string, std::size_t>& first_material) {
+  // A scene of this mesh alone and the materials it names, which the
+  // conversion finishes with smoothing groups.
+  torvik::H3dsScene one;
+  one.meshobjlist.push_back(scene.meshobjlist[mesh]);
+  torvik::H3dsMeshObj& copy = one.meshobjlist.front();
+  for (torvik::H3dsVert& vert : copy.vertlist) {
+    const double stored[3] = {vert.x, vert.y, vert.z};
+    double p[3];
+    torvik::Apply(frame, stored, p);
+    vert = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+  }
+  if (torvik::Determinant(frame) < 0)
+    for (torvik::H3dsFace& face : copy.facelist) std::swap(face.p1, face.p2);
+  std::vector<int> scene_material;  // of each material of `one`
+  for (const torvik::H3dsMatList& binding : copy.bindings) {
+    if (binding.name == torvik::kDefaultMaterialName)
+      one.defaultmaterialwarning = scene.defaultmaterialwarning;
+    const auto found = first_material.find(binding.name);
+    if (found == first_material.end()) continue;
+    const int index = static_cast<int>(found->second);
+    if (std::find(scene_material.begin(), scene_material.end(), index) != scene_material.end())
+      continue;
+    scene_material.push_back(index);
+    one.material.push_back(scene.material[found->second]);
+  }
+  torvik::ConversionStats stats;
+  const torvik::Model model =
+      torvik::convert_to_outgl(std::move(one), &stats, {.smoothing_groups = true, .threads = 1});
+  if (stats.default_material_added) scene_material.insert(scene_material.begin(), -1);
+
+  // The model has the file's y and z exchanged and every face reversed: back
+  // to the file's winding, in glTF's axes (x, z, -y).
+  MeshArrays arrays;
+  for (const torvik::VERTEX& v : model.VertexList()) {
+    arrays.vertices.Add({v.x, v.y, -v.z}, {v.nx, v.ny, -v.nz}, v.u, v.v);
+    for (const float c : {v.x, v.y, v.z})
+      if (std::isfinite(c))
+        arrays.extent = std::max(arrays.extent, std::fabs(static_cast<double>(c)));
+  }
+  std::vector<std::uint32_t> all;
+  for (std::size_t m = 0; m < model.NumPolyLists(); ++m) {
+    const torvik::POLYGONLIST& list = model.PolyList()[m];
+    // A two-sided material's reversed copies are left out: the glTF
+    // material is double-sided instead.
+    const std::size_t step = list.doublesided != 0 ? 2 : 1;
+    MeshPart part{scene_material[m], {}};
+    for (std::size_t t = 0; t < list.TriangleIndexList.size(); t += step) {
+      const torvik::SURFACE& s = list.TriangleIndexList[t];
+      part.indices.insert(part.indices.end(), {s.p0, s.p2, s.p1});
+    }
+    if (part.indices.empty()) continue;
+    all.insert(all.end(), part.indices.begin(), part.indices.end());
+    arrays.parts.push_back(std::move(part));
+  }
+  UnitNormals(arrays.vertices, all);
+  return arrays;
+}
+
+}  // namespace gltf_build

@@ -1,0 +1,390 @@
+// The glTF of a 3DS scene as authored: the keyframer's nodes, names and
+// hierarchy, meshes shared by their instances, the file's winding, smoothing
+// groups, two-sided materials and colours, and textures embedded once.
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "keyframer_demo.h"
+#include "shapes.h"
+#include "test_support.h"
+#include "threeds_builder.h"
+#include "torvik32c/gltf_document.h"
+#include "torvik32c/gltf_export.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+using Point = std::array<double, 3>;
+// A column-major 4x4 matrix, as glTF writes them.
+using Matrix = std::array<double, 16>;
+
+torvik::H3dsScene SceneOf(const std::vector<std::uint8_t>& bytes) {
+  return torvik::HRead3dsScene(bytes, SceneGltfReadOptions(1));
+}
+
+torvik::H3dsScene SceneOf(const t3ds::Scene& scene) {
+  return SceneOf(t3ds::BuildFile(scene.materials, scene.meshes, scene.nodes));
+}
+
+template <class T>
+std::vector<T> Elements(const GltfDocument& document, std::size_t accessor) {
+  const Json& a = document.json["accessors"][accessor];
+  const Json& view = document.json["bufferViews"][a["bufferView"].get<std::size_t>()];
+  const std::string type = a["type"];
+  std::vector<T> data(a["count"].get<std::size_t>() * (type == "VEC3" ? 3 : 1));
+  std::memcpy(data.data(), document.binary.data() + view["byteOffset"].get<std::size_t>(),
+              data.size() * sizeof(T));
+  return data;
+}
+
+std::vector<std::uint32_t> Indices(const GltfDocument& document, std::size_t accessor) {
+  if (document.json["accessors"][accessor]["componentType"] == 5123) {
+    const std::vector<std::uint16_t> narrow = Elements<std::uint16_t>(document, accessor);
+    return {narrow.begin(), narrow.end()};
+  }
+  return Elements<std::uint32_t>(document, accessor);
+}
+
+Matrix Product(const Matrix& a, const Matrix& b) {
+  Matrix m{};
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r)
+      for (int k = 0; k < 4; ++k) m[4 * c + r] += a[4 * k + r] * b[4 * c + k];
+  return m;
+}
+
+Matrix LocalOf(const Json& node) {
+  const std::vector<double> t = node.value("translation", std::vector<double>{0, 0, 0});
+  const std::vector<double> q = node.value("rotation", std::vector<double>{0, 0, 0, 1});
+  const std::vector<double> s = node.value("scale", std::vector<double>{1, 1, 1});
+  const double x = q[0], y = q[1], z = q[2], w = q[3];
+  const double r[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
+                          {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
+                          {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}};
+  Matrix m{};
+  for (int c = 0; c < 3; ++c)
+    for (int row = 0; row < 3; ++row) m[4 * c + row] = r[row][c] * s[c];
+  m[12] = t[0], m[13] = t[1], m[14] = t[2], m[15] = 1;
+  return m;
+}
+
+double Determinant3(const Matrix& m) {
+  return m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+         m[8] * (m[1] * m[6] - m[5] * m[2]);
+}
+
+// Where a drawn mesh ends up: its bounds and its signed volume (positive for
+// a closed mesh whose faces look outward).
+struct Drawing {
+  Point low{INFINITY, INFINITY, INFINITY}, high{-INFINITY, -INFINITY, -INFINITY};
+  double volume = 0;
+  void Add(const Point& p) {
+    for (int c = 0; c < 3; ++c) low[c] = std::min(low[c], p[c]), high[c] = std::max(high[c], p[c]);
+  }
+  void AddTriangle(const Point& a, const Point& b, const Point& c) {
+    volume += (a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+               a[2] * (b[0] * c[1] - b[1] * c[0])) /
+              6;
+  }
+  bool Near(const Drawing& other) const {
+    for (int c = 0; c < 3; ++c)
+      if (std::fabs(low[c] - other.low[c]) > 1e-4 || std::fabs(high[c] - other.high[c]) > 1e-4)
+        return false;
+    return std::fabs(volume - other.volume) <= 1e-4 * (1 + std::fabs(volume));
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Drawing& d) {
+  return out << "[" << d.low[0] << " " << d.low[1] << " " << d.low[2] << " .. " << d.high[0] << " "
+             << d.high[1] << " " << d.high[2] << " vol " << d.volume << "]";
+}
+
+// Every mesh the document draws, through the scene's nodes, as glTF's
+// renderers draw it: a node whose world matrix mirrors turns its faces.
+std::vector<Drawing> DrawingsOf(const GltfDocument& document) {
+  const Json& json = document.json;
+  std::vector<Drawing> drawings;
+  const auto visit = [&](auto&& self, std::size_t index, const Matrix& parent) -> void {
+    const Json& node = json["nodes"][index];
+    const Matrix world = Product(parent, LocalOf(node));
+    if (node.contains("mesh")) {
+      const bool mirrored = Determinant3(world) < 0;
+      Drawing drawing;
+      for (const Json& primitive : json["meshes"][node["mesh"].get<std::size_t>()]["primitives"]) {
+        const std::vector<float> p =
+            Elements<float>(document, primitive["attributes"]["POSITION"].get<std::size_t>());
+        std::vector<Point> placed;
+        for (std::size_t i = 0; i + 2 < p.size(); i += 3) {
+          Point q;
+          for (int r = 0; r < 3; ++r)
+            q[r] =
+                world[r] * p[i] + world[4 + r] * p[i + 1] + world[8 + r] * p[i + 2] + world[12 + r];
+          placed.push_back(q);
+        }
+        const std::vector<std::uint32_t> indices =
+            Indices(document, primitive["indices"].get<std::size_t>());
+        for (std::size_t t = 0; t + 2 < indices.size(); t += 3) {
+          const Point &a = placed[indices[t]], &b = placed[indices[t + 1]],
+                      &c = placed[indices[t + 2]];
+          drawing.Add(a), drawing.Add(b), drawing.Add(c);
+          mirrored ? drawing.AddTriangle(a, c, b) : drawing.AddTriangle(a, b, c);
+        }
+      }
+      drawings.push_back(drawing);
+    }
+    for (const Json& child : node.value("children", Json::array()))
+      self(self, child.get<std::size_t>(), world);
+  };
+  const Matrix identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  for (const Json& root : json["scenes"][0].value("nodes", Json::array()))
+    visit(visit, root.get<std::size_t>(), identity);
+  return drawings;
+}
+
+// The meshes as the library draws the placement, in glTF's axes.
+std::vector<Drawing> LibraryDrawings(torvik::H3dsScene scene,
+                                     const torvik::ScenePlacement& placement) {
+  torvik::DrawPlacedMeshes(scene, placement);
+  std::vector<Drawing> drawings;
+  for (const torvik::H3dsMeshObj& mesh : scene.meshobjlist) {
+    Drawing drawing;
+    const auto at = [&](torvik::uword v) {
+      const torvik::H3dsVert& p = mesh.vertlist[v];
+      return Point{p.x, p.z, -static_cast<double>(p.y)};
+    };
+    for (const torvik::H3dsFace& face : mesh.facelist) {
+      drawing.Add(at(face.p0)), drawing.Add(at(face.p1)), drawing.Add(at(face.p2));
+      drawing.AddTriangle(at(face.p0), at(face.p1), at(face.p2));
+    }
+    drawings.push_back(drawing);
+  }
+  return drawings;
+}
+
+void ExpectSameDrawings(std::vector<Drawing> gltf, const std::vector<Drawing>& library) {
+  ASSERT_EQ(gltf.size(), library.size());
+  for (const Drawing& expected : library) {
+    const auto found =
+        std::find_if(gltf.begin(), gltf.end(), [&](const Drawing& d) { return d.Near(expected); });
+    ASSERT_NE(found, gltf.end()) << "no glTF drawing at " << expected;
+    gltf.erase(found);
+  }
+}
+
+std::vector<std::string> Names(const Json& items) {
+  std::vector<std::string> names;
+  for (const Json& item : items) names.push_back(item.value("name", ""));
+  return names;
+}
+
+TEST(SceneGltf, NodesKeepNamesHierarchyAndShareMeshesWherever) {
+  t3ds::Scene gate = t3ds::KeyframerDemo();
+  gate.meshes.push_back(t3ds::Box("Loose", {8, 8, 0}, {9, 9, 1}));  // named by no node
+  const torvik::H3dsScene scene = SceneOf(gate);
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  const GltfDocument document = BuildSceneGltf(scene, placement);
+  const Json& json = document.json;
+
+  // A node per keyframer node, by instance name or object name, then the mesh
+  // without one; the roof hangs from the dummy "Frame".
+  EXPECT_EQ(Names(json["nodes"]),
+            (std::vector<std::string>{"Pillar", "Pillar.2", "Frame", "Roof", "Door", "Crate",
+                                      "Block", "Block.2", "Loose"}));
+  EXPECT_EQ(json["nodes"][2]["children"], Json::array({3}));
+  EXPECT_FALSE(json["nodes"][2].contains("mesh"));
+  EXPECT_EQ(json["scenes"][0]["nodes"], Json::array({0, 1, 2, 4, 5, 6, 7, 8}));
+  // One glTF mesh per 3DS mesh, named by it, shared by its instances.
+  EXPECT_EQ(Names(json["meshes"]),
+            (std::vector<std::string>{"Pillar", "Roof", "Door", "Crate", "Block", "Loose"}));
+  EXPECT_EQ(json["nodes"][0]["mesh"], 0);
+  EXPECT_EQ(json["nodes"][1]["mesh"], 0);
+  EXPECT_EQ(json["nodes"][6]["mesh"], 4);
+  EXPECT_EQ(json["nodes"][7]["mesh"], 4);
+  EXPECT_EQ(json["nodes"][8]["mesh"], 5);
+  EXPECT_FALSE(json["nodes"][8].contains("translation"));
+  // The nodes' own transforms: the second pillar 6 along x, the crate
+  // scaled by 1.5, the mirrored block by a negative scale.
+  EXPECT_EQ(json["nodes"][1]["translation"], Json::array({3.0, 0.0, 0.0}));
+  EXPECT_EQ(json["nodes"][5]["scale"], Json::array({1.5, 1.5, 1.5}));
+  EXPECT_LT(json["nodes"][6]["scale"][0].get<double>(), 0);
+
+  // Drawn through the hierarchy, pivots and mesh matrices, every mesh lands
+  // where the library's placement draws it, its faces on the same side.
+  ExpectSameDrawings(DrawingsOf(document), LibraryDrawings(scene, placement));
+  for (const Drawing& drawing : DrawingsOf(document)) EXPECT_GT(drawing.volume, 0);
+
+  // Instances whose pivots differ still share their mesh: the second one
+  // draws it through a child node that moves it by the difference.
+  torvik::H3dsScene pivoted = scene;
+  pivoted.nodes[1].pivot[0] += 0.25f;
+  pivoted.nodes[1].pivot[1] -= 0.5f;
+  const torvik::ScenePlacement moved = torvik::PlaceScene(pivoted);
+  const GltfDocument shifted = BuildSceneGltf(pivoted, moved);
+  const Json& pillar2 = shifted.json["nodes"][1];
+  EXPECT_FALSE(pillar2.contains("mesh"));
+  ASSERT_EQ(pillar2["children"].size(), 1u);
+  const Json& child = shifted.json["nodes"][pillar2["children"][0].get<std::size_t>()];
+  EXPECT_EQ(child["mesh"], 0);
+  const std::vector<double> offset = child["translation"];
+  EXPECT_NEAR(offset[0], -0.25, 1e-6);  // (x, y, z) -> (x, z, -y)
+  EXPECT_NEAR(offset[1], 0, 1e-6);
+  EXPECT_NEAR(offset[2], -0.5, 1e-6);
+  EXPECT_EQ(shifted.json["meshes"].size(), json["meshes"].size());
+  ExpectSameDrawings(DrawingsOf(shifted), LibraryDrawings(pivoted, moved));
+}
+
+// A box whose faces carry the flag word 7 and wind outward as stored.
+t3ds::Mesh FlaggedBox(const std::string& name) {
+  t3ds::Mesh box = t3ds::Box(name, {1, 2, 3}, {2, 4, 7});
+  for (t3ds::Face& face : box.faces) face.flags = 7;
+  return box;
+}
+
+TEST(SceneGltf, WithoutKeyframerEachMeshIsANodeInTheFilesWindingAndAxes) {
+  const t3ds::Mesh box = FlaggedBox("Box");
+  const std::vector<std::uint8_t> bytes =
+      t3ds::BuildFile({}, {box, t3ds::Box("Two", {5, 5, 5}, {6, 6, 6})});
+  const GltfDocument document = BuildSceneGltf(SceneOf(bytes));
+  const Json& json = document.json;
+  EXPECT_EQ(Names(json["nodes"]), (std::vector<std::string>{"Box", "Two"}));
+  EXPECT_EQ(json["nodes"][0], (Json{{"name", "Box"}, {"mesh", 0}}));
+  const std::vector<Drawing> drawings = DrawingsOf(document);
+  ASSERT_EQ(drawings.size(), 2u);
+  // The file's own winding, outward, although every face has the flag word 7.
+  EXPECT_NEAR(drawings[0].volume, 1 * 2 * 4, 1e-4);
+  EXPECT_GT(drawings[1].volume, 0);
+  // (x, y, z) becomes (x, z, -y).
+  EXPECT_EQ(drawings[0].low, (Point{1, 3, -4}));
+  EXPECT_EQ(drawings[0].high, (Point{2, 7, -2}));
+  // Each triangle once: the default material is two-sided, and doubleSided.
+  EXPECT_EQ(Indices(document, json["meshes"][0]["primitives"][0]["indices"]).size(),
+            3 * box.faces.size());
+  EXPECT_EQ(json["materials"][0]["name"], "QZ_DEFAULT");
+  EXPECT_EQ(json["materials"][0]["doubleSided"], true);
+}
+
+// A material block with a 24-bit diffuse colour (the file's usual form).
+void WriteByteColourMaterial(t3ds::ChunkWriter& out, const std::string& name,
+                             std::array<std::uint8_t, 3> rgb, bool two_sided) {
+  out.begin(0xAFFF).begin(0xA000).str(name).end();
+  out.begin(0xA020).begin(0x0011).u8(rgb[0]).u8(rgb[1]).u8(rgb[2]).end().end();
+  if (two_sided) out.empty(0xA081);
+  out.end();
+}
+
+TEST(SceneGltf, MaterialsKeepNamesSidesAndLinearColours) {
+  t3ds::Mesh red = t3ds::Box("RedBox", {0, 0, 0}, {1, 1, 1});
+  t3ds::AssignAll(red, "Red");
+  t3ds::Mesh grey = t3ds::Box("GreyBox", {2, 0, 0}, {3, 1, 1});
+  t3ds::AssignAll(grey, "Grey");
+  t3ds::ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  WriteByteColourMaterial(out, "Red", {255, 128, 0}, true);
+  t3ds::WriteMaterial(out, {"Grey", {}, t3ds::Color{0.5f, 0.5f, 0.5f}, {}, {}, false, ""});
+  t3ds::WriteObject(out, red);
+  t3ds::WriteObject(out, grey);
+  out.end().end();
+  const torvik::H3dsScene scene = SceneOf(out.bytes());
+  const GltfDocument document = BuildSceneGltf(scene);
+  const Json& materials = document.json["materials"];
+  ASSERT_EQ(Names(materials), (std::vector<std::string>{"Red", "Grey"}));
+  // Bytes / 255, so 255 is 1; then sRGB to linear: 128 / 255 is 0.2158605.
+  const std::vector<double> red_factor = materials[0]["pbrMetallicRoughness"]["baseColorFactor"];
+  EXPECT_EQ(red_factor[0], 1.0);
+  EXPECT_NEAR(red_factor[1], 0.2158605, 1e-6);
+  EXPECT_EQ(red_factor[2], 0.0);
+  EXPECT_EQ(red_factor[3], 1.0);
+  // A float colour as stored, made linear: 0.5 is 0.2140411.
+  const std::vector<double> grey_factor = materials[1]["pbrMetallicRoughness"]["baseColorFactor"];
+  EXPECT_NEAR(grey_factor[0], 0.2140411, 1e-6);
+  // Two-sided: doubleSided and each triangle once; one-sided: neither.
+  EXPECT_EQ(materials[0]["doubleSided"], true);
+  EXPECT_FALSE(materials[1].contains("doubleSided"));
+  for (std::size_t m = 0; m < 2; ++m)
+    EXPECT_EQ(Indices(document, document.json["meshes"][m]["primitives"][0]["indices"]).size(),
+              3 * red.faces.size());
+  EXPECT_EQ(document.json["meshes"][0]["primitives"][0]["material"], 0);
+  EXPECT_EQ(document.json["meshes"][1]["primitives"][0]["material"], 1);
+}
+
+TEST(SceneGltf, NormalsFollowSmoothingGroups) {
+  t3ds::Mesh hard = t3ds::Box("Hard", {0, 0, 0}, {1, 1, 1});
+  for (std::size_t f = 0; f < hard.faces.size(); ++f) hard.smoothing.push_back(1u << (f / 2));
+  t3ds::Mesh soft = t3ds::Box("Soft", {0, 0, 0}, {1, 1, 1});
+  soft.smoothing.assign(soft.faces.size(), 1);
+  const GltfDocument document = BuildSceneGltf(SceneOf(t3ds::BuildFile({}, {hard, soft})));
+  const auto attribute = [&](std::size_t mesh, const char* name) {
+    const Json& primitive = document.json["meshes"][mesh]["primitives"][0];
+    return Elements<float>(document, primitive["attributes"][name].get<std::size_t>());
+  };
+  // A group per side: hard edges, every normal along an axis, four corners per side.
+  const std::vector<float> flat = attribute(0, "NORMAL");
+  EXPECT_EQ(flat.size(), 3u * 24);
+  for (std::size_t i = 0; i < flat.size(); i += 3) {
+    const float longest =
+        std::max({std::fabs(flat[i]), std::fabs(flat[i + 1]), std::fabs(flat[i + 2])});
+    EXPECT_NEAR(longest, 1, 1e-6) << i / 3;
+  }
+  // One group: each corner of the cube once, its normal smoothed over the
+  // three sides, pointing out of the cube.
+  const std::vector<float> round = attribute(1, "NORMAL");
+  const std::vector<float> corners = attribute(1, "POSITION");
+  ASSERT_EQ(round.size(), 3u * 8);
+  const float centre[3] = {0.5f, 0.5f, -0.5f};
+  for (std::size_t i = 0; i < round.size(); i += 3) {
+    for (int c = 0; c < 3; ++c) {
+      const float outward = corners[i + c] > centre[c] ? 1.0f : -1.0f;
+      EXPECT_GT(round[i + c] * outward, 0.2f) << i / 3;
+    }
+  }
+}
+
+TEST(SceneGltf, TexturesComeFromTheCallerEmbeddedOncePerFile) {
+  t3ds::Mesh a = t3ds::TexturedBox("A", {0, 0, 0}, {1, 1, 1});
+  t3ds::AssignAll(a, "One");
+  t3ds::Mesh b = t3ds::TexturedBox("B", {2, 0, 0}, {3, 1, 1});
+  t3ds::AssignAll(b, "Two");
+  const t3ds::Color white{1, 1, 1};
+  const torvik::H3dsScene scene =
+      SceneOf(t3ds::BuildFile({{"One", {}, white, {}, {}, false, "wall.png"},
+                               {"Two", {}, white, {}, {}, false, "WALL.PNG"}},
+                              {a, b}));
+  std::vector<std::uint8_t> png;
+  const std::uint8_t pixels[3] = {10, 20, 30};
+  stbi_write_png_to_func(
+      [](void* context, void* data, int size) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+        out->insert(out->end(), static_cast<std::uint8_t*>(data),
+                    static_cast<std::uint8_t*>(data) + size);
+      },
+      &png, 1, 1, 3, pixels, 3);
+  // Both names lead to one file, which the caller reads from memory.
+  std::vector<std::string> asked;
+  GltfOptions options;
+  options.find_texture = [](const std::string&) { return std::filesystem::path("in/memory.png"); };
+  options.read_texture = [&](const std::filesystem::path& file) {
+    asked.push_back(file.string());
+    return png;
+  };
+  const GltfDocument document = BuildSceneGltf(scene, options);
+  EXPECT_EQ(asked, std::vector<std::string>{"in/memory.png"});
+  const Json& json = document.json;
+  ASSERT_EQ(json["images"].size(), 1u);
+  EXPECT_EQ(json["textures"].size(), 1u);
+  for (std::size_t m = 0; m < 2; ++m) {
+    EXPECT_EQ(json["materials"][m]["pbrMetallicRoughness"]["baseColorTexture"]["index"], 0);
+    EXPECT_TRUE(json["meshes"][m]["primitives"][0]["attributes"].contains("TEXCOORD_0"));
+  }
+  // The whole .glb, in memory.
+  const std::vector<std::uint8_t> glb = GlbBytes(document);
+  ASSERT_GE(glb.size(), 12u);
+  EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
+}
+
+}  // namespace
