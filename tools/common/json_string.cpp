@@ -1,9 +1,9 @@
 #include "json_string.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+
+#include "base/float_decimal.h"
 
 namespace {
 
@@ -79,18 +79,7 @@ std::string JsonString(const std::string& text) {
 
 std::string JsonNumber(float value) {
   if (!std::isfinite(value)) return "null";
-  char text[32];
-#if defined(__cpp_lib_to_chars)
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-#else
-  // Older libc++ (Emscripten's) has no floating-point to_chars: the fewest
-  // significant digits that read back as the same float.
-  for (int digits = 1;; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-    if (digits == 9 || std::strtof(text, nullptr) == value) return text;
-  }
-#endif
+  return torvik::ShortestDecimal(value);
 }
 
 std::string Counted(std::size_t count, const std::string& noun, const std::string& plural) {

@@ -8,6 +8,7 @@
 
 #include "bmf_inspection.h"
 #include "js_values.h"
+#include "scene_gltf.h"
 #include "web_conversion.h"
 
 using emscripten::val;
@@ -55,11 +56,22 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   return result;
 }
 
+// toGltf(path) -> {ok, error, glb, warnings}
+val ToGltf(const std::string& path) {
+  const WebGltf gltf = SceneGltfOfFile(path);
+  val result = val::object();
+  result.set("ok", gltf.ok);
+  result.set("error", gltf.ok ? val::null() : val(gltf.error));
+  result.set("glb", gltf.ok ? CopiedArray<torvik::byte>("Uint8Array", gltf.glb) : val::null());
+  result.set("warnings", StringArray(gltf.warnings));
+  return result;
+}
+
 // What this build can do beyond converting and reading BMF.
 val Features() {
   val features = val::object();
   features.set("keyframer", true);
-  features.set("gltf", false);
+  features.set("gltf", true);
   return features;
 }
 
@@ -68,5 +80,6 @@ val Features() {
 EMSCRIPTEN_BINDINGS(torvik32c_web) {
   emscripten::function("convert", &Convert);
   emscripten::function("readBmf", &InspectBmfFile);
+  emscripten::function("toGltf", &ToGltf);
   emscripten::function("features", &Features);
 }

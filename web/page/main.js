@@ -128,18 +128,21 @@ async function select(entry) {
     if (state.current !== entry) return;
     renderReport($('#report'), entry);
   }
-  draw(false);
+  await draw(false);
 }
 
-function draw(keepCamera) {
+async function draw(keepCamera) {
   const entry = state.current;
+  const view = $('#view');
+  delete view.dataset.drawn;
   if (!entry || entry.status !== 'done') return;
   const lit = $('#lighting').checked;
   const authored = $('#view-authored').checked && entry.glb;
-  $('#view').dataset.mode = authored ? 'authored' : 'bmf';
-  if (authored) viewer.showGltf(entry.glb, lit, keepCamera);
+  if (authored) await viewer.showGltf(entry.glb, lit, keepCamera);
   else viewer.showBlocks(entry.blocks, (name) => entry.textures.get(name) || null, lit, keepCamera);
-  $('#view').dataset.drawn = entry.path;
+  if (state.current !== entry) return;
+  view.dataset.mode = authored ? 'authored' : 'bmf';
+  view.dataset.drawn = entry.path;
 }
 
 function setUpInputs() {

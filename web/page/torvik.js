@@ -7,6 +7,7 @@
 //     asAuthored: false, keyframer: false, keepFileWinding: false, smoothingGroups: true,
 //     orientOutward: false, onStage: (stage) => {}});
 //   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files});
+//   const {glb} = torvik.toGltf(bytes, {name, files});  // the scene as authored
 //
 // The model and the files are laid out in the module's in-memory file system
 // at their relative paths, so the texture resolver finds textures by its own
@@ -72,9 +73,15 @@ class Torvik {
     });
   }
 
-  // The scene as authored, as binary glTF bytes.
-  toGltf() {
-    throw new TorvikError('glTF export is not available in this build');
+  // The scene as authored, as binary glTF (what 3ds2bmf --gltf writes):
+  // {glb, report, warnings}, glb null and report.error saying why when the
+  // file can't be read.  The options of convert() don't change it.
+  toGltf(bytes, options = {}) {
+    if (!this.features.gltf) throw new TorvikError('glTF export is not available in this build');
+    return this.#inFolder(bytes, options, 'model.3ds', (path) => {
+      const {glb, warnings, ...report} = this.module.toGltf(path);
+      return {glb, report: {...report, path}, warnings};
+    });
   }
 
   // Lays the files out in a folder of their own, runs `work` on the model's

@@ -24,12 +24,11 @@ function run(torvik, request) {
   if (!converted.bmf) return {...converted, blocks: []};
   stage('viewing');
   const written = torvik.readBmf(converted.bmf, {name: bmfName(request.name), files});
-  let glb = null;
-  if (torvik.features.gltf) {
-    stage('glTF');
-    glb = torvik.toGltf(request.bytes, {...request.options, name: request.name, files});
-  }
-  return {...converted, blocks: written.blocks, glb};
+  stage('glTF');
+  const gltf = torvik.toGltf(request.bytes, {name: request.name, files});
+  const warnings = [...converted.warnings, ...gltf.warnings];
+  if (!gltf.glb) warnings.push(`${request.name}: no glTF: ${gltf.report.error}`);
+  return {...converted, warnings, blocks: written.blocks, glb: gltf.glb};
 }
 
 self.onmessage = async ({data: request}) => {

@@ -11,7 +11,7 @@
 // larger than the samples converts in the worker while the page keeps
 // running; no request leaves the page's origin.
 import {execFileSync, spawnSync} from 'node:child_process';
-import {mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync, writeFileSync,
+import {cpSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync, writeFileSync,
         existsSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
@@ -219,7 +219,12 @@ await test('a model far larger than the samples converts in the worker while the
   console.log(`# bigmat.3ds: ${summary}; longest pause of the page's thread while converting: ${probe.gap.toFixed(0)} ms`);
   for (const stage of ['reading', 'converting', 'writing'])
     check(probe.stages.includes(stage), `the progress never showed "${stage}" (saw ${probe.stages.join(', ')})`);
-  check(probe.gap < 250, `the page's thread stopped for ${probe.gap.toFixed(0)} ms during the conversion`);
+  // The conversion alone takes longer than the page may stop for, so it
+  // can't have run on the page's thread (a measure that holds however busy
+  // the machine is).
+  const milliseconds = Number(/, ([\d.]+) ms$/.exec(summary)[1]);
+  check(probe.gap < milliseconds / 2,
+        `the page's thread stopped for ${probe.gap.toFixed(0)} ms during a ${milliseconds} ms conversion`);
   console.log(`# large.3ds: ${timings['large.3ds'].summary}`);
 });
 
@@ -257,27 +262,43 @@ await test('a textured model dropped with its _maps folder finds its textures an
         `no texture found by subfolder: ${rules.join(' | ')}`);
   check(rules.some((row) => /found/.test(row) && /crate_maps\/floortiles\.tga/.test(row) && /8\.3/.test(row)),
         `no texture found by 8.3: ${rules.join(' | ')}`);
-  // Unlit, the canvas shows the textures' own colours.
-  await page.click('#lighting');
-  await page.waitForFunction(() => document.querySelector('#view').dataset.drawn);
-  const pixels = await page.$eval('#view', (canvas) => {
-    const copy = document.createElement('canvas');
-    copy.width = canvas.width;
-    copy.height = canvas.height;
-    const context = copy.getContext('2d');
-    context.drawImage(canvas, 0, 0);
-    return Array.from(context.getImageData(0, 0, copy.width, copy.height).data);
-  });
-  for (const name of maps) {
-    const colours = tgaColours(path.join(samples, 'crate_maps', name));
-    let matching = 0;
-    for (let i = 0; i < pixels.length; i += 4) {
-      if (colours.has(`${pixels[i]},${pixels[i + 1]},${pixels[i + 2]}`)) matching++;
-    }
-    const share = matching / (pixels.length / 4);
-    console.log(`# ${name}: ${(share * 100).toFixed(1)}% of the canvas in its colours`);
-    check(share > 0.02, `${name}'s colours cover only ${(share * 100).toFixed(2)}% of the canvas`);
+  // Unlit, the canvas shows the textures' own colours, in the scene as
+  // authored (from the glTF) and in the BMF as the host draws it.
+  const views = [];
+  for (const [radio, mode] of [['#view-authored', 'authored'], ['#view-bmf', 'bmf']]) {
+    await page.click(radio);
+    if (views.length === 0) await page.click('#lighting');
+    await page.waitForFunction((m) => document.querySelector('#view').dataset.drawn &&
+                                      document.querySelector('#view').dataset.mode === m, {}, mode);
+    views.push([mode, await page.$eval('#view', (canvas) => {
+      const copy = document.createElement('canvas');
+      copy.width = canvas.width;
+      copy.height = canvas.height;
+      const context = copy.getContext('2d');
+      context.drawImage(canvas, 0, 0);
+      return Array.from(context.getImageData(0, 0, copy.width, copy.height).data);
+    })]);
   }
+  for (const [mode, pixels] of views) {
+    for (const name of maps) {
+      const colours = tgaColours(path.join(samples, 'crate_maps', name));
+      let matching = 0;
+      for (let i = 0; i < pixels.length; i += 4) {
+        if (colours.has(`${pixels[i]},${pixels[i + 1]},${pixels[i + 2]}`)) matching++;
+      }
+      const share = matching / (pixels.length / 4);
+      console.log(`# ${mode} view: ${(share * 100).toFixed(1)}% of the canvas in the colours of ${name}`);
+      check(share > 0.02, `${mode} view: ${name}'s colours cover only ${(share * 100).toFixed(2)}% of the canvas`);
+    }
+  }
+  // The .glb is the one 3ds2bmf --gltf writes beside the BMF.
+  const nativeGlb = path.join(work, 'native-crate');
+  mkdirSync(nativeGlb);
+  copyFileSync(path.join(folder, 'crate.3ds'), path.join(nativeGlb, 'crate.3ds'));
+  cpSync(path.join(folder, 'crate_maps'), path.join(nativeGlb, 'crate_maps'), {recursive: true});
+  execFileSync(args['3ds2bmf'], ['-q', '--gltf', path.join(nativeGlb, 'crate.3ds')]);
+  check(Buffer.compare(await download(page, '#download-glb'), readFileSync(path.join(nativeGlb, 'crate.glb'))) === 0,
+        'the downloaded .glb differs from 3ds2bmf --gltf\'s');
   // The zip holds the BMF and each texture under its stored name, as
   // 3ds2bmf --copy-textures puts them beside the BMF.
   const zip = storedEntries(await download(page, '#download-zip'));
