@@ -11,8 +11,8 @@
 // larger than the samples converts in the worker while the page keeps
 // running; no request leaves the page's origin.
 import {execFileSync, spawnSync} from 'node:child_process';
-import {cpSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync, writeFileSync,
-        existsSync} from 'node:fs';
+import {cpSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync,
+        writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
