@@ -34,12 +34,15 @@ void CheckWritten(const std::vector<torvik::byte>& bmf, const torvik::BmfStats& 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<torvik::byte> bmf;
   torvik::BmfStats stats;
-  // Inputs of odd length also take the smoothing groups into account.
+  // Inputs of odd length also take the smoothing groups into account and
+  // draw the meshes where the keyframer places them.
   const bool smoothing = size % 2 == 1;
   try {
     torvik::H3dsScene scene =
-        torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size), {smoothing});
-    const torvik::Model model = torvik::convert_to_outgl(std::move(scene), nullptr, {smoothing});
+        torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size),
+                              {.smoothing_groups = smoothing, .keyframer = smoothing});
+    const torvik::Model model = torvik::convert_to_outgl(
+        std::move(scene), nullptr, {.smoothing_groups = smoothing, .keyframer = smoothing});
     bmf = torvik::OutGLBMFBytes(model, &stats);
   } catch (const torvik::Error&) {
     return 0;

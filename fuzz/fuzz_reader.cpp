@@ -10,9 +10,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
-    // Inputs of odd length also keep the smoothing groups.
-    const torvik::H3dsScene scene =
-        torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size), {size % 2 == 1});
+    // Inputs of odd length also keep the smoothing groups.  The keyframer's
+    // nodes are read, placed and drawn, which must keep every index inside
+    // its lists too.
+    torvik::H3dsScene scene = torvik::HRead3dsScene(
+        std::span<const std::uint8_t>(data, size),
+        {.smoothing_groups = size % 2 == 1, .keyframer = true});
+    const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+    torvik::MeasureKeyframer(scene, placement);
+    torvik::DrawPlacedMeshes(scene, placement);
     // Every index the reader lets through must be inside its lists.
     for (const torvik::H3dsMeshObj& mesh : scene.meshobjlist) {
       for (const torvik::H3dsFace& face : mesh.facelist)

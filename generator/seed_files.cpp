@@ -1,5 +1,6 @@
 #include "seed_files.h"
 
+#include "keyframer_demo.h"
 #include "shapes.h"
 #include "threeds_builder.h"
 
@@ -141,14 +142,19 @@ Bytes Empties() {
   return out.bytes();
 }
 
+// The gate with its keyframer, spline values before every key's value.
+Bytes Keyframer() {
+  Scene gate = KeyframerDemo();
+  for (Node& node : gate.nodes) node.key_flags = 0x1F;
+  return BuildFile(gate.materials, gate.meshes, gate.nodes);
+}
+
 }  // namespace
 
 std::vector<SeedFile> SeedFiles() {
-  return {{"all_chunks.3ds", AllChunks()},
-          {"odd_order.3ds", OddOrder()},
-          {"oddities.3ds", Oddities()},
-          {"shapes.3ds", Shapes()},
-          {"empties.3ds", Empties()}};
+  return {{"all_chunks.3ds", AllChunks()}, {"odd_order.3ds", OddOrder()},
+          {"oddities.3ds", Oddities()},    {"shapes.3ds", Shapes()},
+          {"empties.3ds", Empties()},      {"keyframer.3ds", Keyframer()}};
 }
 
 }  // namespace t3ds

@@ -25,7 +25,8 @@ root="$(mktemp -d)"
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 for file in usr/bin/3ds2bmf usr/bin/bmftool usr/include/torvik32c/torvik32c.h \
-            usr/share/man/man1/3ds2bmf.1 usr/share/man/man1/bmftool.1; do
+            usr/share/man/man1/3ds2bmf.1 usr/share/man/man1/bmftool.1 \
+            usr/share/doc/torvik32c/copyright; do
   check "$file" test -e "$root/$file"
 done
 check "the library with its soname" sh -c "ls '$root'/usr/lib*/libtorvik32c.so.1 '$root'/usr/lib*/**/libtorvik32c.so.1 2>/dev/null | grep -q ."
@@ -34,6 +35,8 @@ check "the pkg-config file" sh -c "find '$root' -name torvik32c.pc | grep -q ."
 check "Depends names libpng" sh -c "dpkg-deb --field '$deb' Depends | grep -q libpng"
 check "Depends names libstb (texture decoding)" sh -c "dpkg-deb --field '$deb' Depends | grep -q libstb"
 check "Depends names libmeshoptimizer" sh -c "dpkg-deb --field '$deb' Depends | grep -q libmeshoptimizer"
+check "the copyright file names the MIT (Expat) licence" \
+  grep -qx 'License: Expat' "$root/usr/share/doc/torvik32c/copyright"
 check "3ds2bmf --version says $version" sh -c "'$root/usr/bin/3ds2bmf' --version | grep -qx '3ds2bmf $version'"
 check "the installed 3ds2bmf converts the sample" \
   "$root/usr/bin/3ds2bmf" -q samples/sample.3ds -o "$root/sample.bmf"
@@ -49,7 +52,8 @@ if command -v i686-w64-mingw32-g++-posix >/dev/null; then
   echo "== $zip"
   listing="$(unzip -Z1 "$zip")"
   for file in bin/torvik32c.dll bin/3ds2bmf.exe bin/bmftool.exe lib/libtorvik32c.dll.a \
-              lib/torvik32c.def include/torvik32c/torvik32c.h README.md CALLING-THE-DLL.txt; do
+              lib/torvik32c.def include/torvik32c/torvik32c.h README.md LICENSE \
+              CALLING-THE-DLL.txt; do
     check "$file in the zip" grep -q "/$file\$" <<<"$listing"
   done
 else

@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-release}"
 scripts/setup.sh
+scripts/setup-gltf-validator.sh
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
 ctest --preset "$preset" -j "$(nproc)"

@@ -80,7 +80,7 @@ struct H3dsScene {
   std::vector<H3dsMat> material;
   // Raised when some mesh had no face-material group and got the default binding.
   bool defaultmaterialwarning = false;
-  // The keyframer's object nodes in file order, when they were asked for
+  // The keyframer's nodes in file order, when they were asked for
   // (ReadOptions::keyframer); empty otherwise, and for a file without one.
   std::vector<H3dsNode> nodes;
   // Why the keyframer was ignored (a chunk or track cut short): its nodes are
@@ -100,7 +100,7 @@ struct ReadOptions {
   // outward faces as stored (83% of them) mostly come out inside out (58%
   // outward after the exchange).
   bool keep_file_winding = false;
-  // Read the keyframer's object nodes (chunk 0xB000) into H3dsScene::nodes.
+  // Read the keyframer's nodes (chunk 0xB000) into H3dsScene::nodes.
   // A damaged keyframer is left out with a warning and never fails the read;
   // the meshes are the same with or without it.
   bool keyframer = false;

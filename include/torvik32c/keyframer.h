@@ -53,10 +53,15 @@ using Affine = std::array<double, 12>;
 struct NodePlacement {
   std::size_t node = 0;  // index into H3dsScene::nodes
   int parent = -1;       // index of the parent's NodePlacement, -1 for a root
-  int mesh = -1;         // index into H3dsScene::meshobjlist, -1 for a dummy
+  int mesh = -1;         // index into H3dsScene::meshobjlist; -1 for a dummy, a camera or a light
   std::string name;      // the instance name, else the object name
-  Affine local{};        // T(position) R(rotation) S(scale)
-  Affine world{};        // the parent's world times local
+  // T(position) R(rotation) S(scale); a camera or spotlight: T(position)
+  // times its turn towards its target; another such node: T(position).
+  // The stored angle turns clockwise about the axis: R is the rotation by
+  // minus the angle (the sign with which nodes at the editor's pose give the
+  // stored vertices back).
+  Affine local{};
+  Affine world{};  // the parent's world times local
   // For a node that draws a mesh: world T(-pivot) M^-1, which takes the
   // mesh's stored vertices to where the node draws them (the identity when
   // the mesh matrix is singular: the stored vertices are kept).
@@ -64,7 +69,8 @@ struct NodePlacement {
 };
 
 struct ScenePlacement {
-  // Every usable node, parents before their children, in file order otherwise.
+  // Every node (cameras and lights included), parents before their children,
+  // in file order otherwise; none when the nodes are inconsistent.
   std::vector<NodePlacement> nodes;
   // Meshes named by no node: drawn as stored.
   std::vector<std::size_t> unplaced_meshes;

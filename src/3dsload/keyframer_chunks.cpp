@@ -106,6 +106,15 @@ bool ReadFirstKey(Body& track, ReadValue&& read_value) {
   return keys > 0;
 }
 
+// A track whose keys hold three floats (position, scale).
+bool ReadVectorTrack(Body& track, float32 (&first_value)[3]) {
+  return ReadFirstKey(track, [&](bool first) {
+    float32 v[3];
+    track.vec3(v);
+    if (first) std::copy(v, v + 3, first_value);
+  });
+}
+
 void ReadNode(Body& body, H3dsNode& node) {
   while (body.more()) {
     uword id = 0;
@@ -127,11 +136,7 @@ void ReadNode(Body& body, H3dsNode& node) {
         chunk.vec3(node.pivot);
         break;
       case kPositionTrack:
-        node.has_position = ReadFirstKey(chunk, [&](bool first) {
-          float32 v[3];
-          chunk.vec3(v);
-          if (first) std::copy(v, v + 3, node.position);
-        });
+        node.has_position = ReadVectorTrack(chunk, node.position);
         break;
       case kRotationTrack:
         node.has_rotation = ReadFirstKey(chunk, [&](bool first) {
@@ -144,11 +149,7 @@ void ReadNode(Body& body, H3dsNode& node) {
         });
         break;
       case kScaleTrack:
-        node.has_scale = ReadFirstKey(chunk, [&](bool first) {
-          float32 v[3];
-          chunk.vec3(v);
-          if (first) std::copy(v, v + 3, node.scale);
-        });
+        node.has_scale = ReadVectorTrack(chunk, node.scale);
         break;
       case kRollTrack:
         node.has_roll = ReadFirstKey(chunk, [&](bool first) {

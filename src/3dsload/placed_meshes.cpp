@@ -77,6 +77,7 @@ H3dsMeshObj PlacedCopy(const H3dsMeshObj& mesh, const Affine& placement) {
 KeyframerEffect MeasureKeyframer(const H3dsScene& scene, const ScenePlacement& placement) {
   KeyframerEffect effect;
   for (const H3dsNode& node : scene.nodes) effect.nodes += node.kind == kObjectNodeChunk ? 1 : 0;
+  if (placement.nodes.empty()) return effect;
   const double tolerance = kMovedFraction * StoredDiagonal(scene);
   const auto drawers = DrawersByMesh(scene, placement);
   for (std::size_t m = 0; m < drawers.size(); ++m) {

@@ -77,6 +77,8 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   torvik::H3dsScene scene = bytes != nullptr ? torvik::HRead3dsScene(*bytes, options)
                                              : torvik::ReadSceneFile(input, options);
   if (!settings.keyframer && !settings.report_keyframer) return scene;
+  result.keyframer = torvik::KeyframerEffect{};
+  if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
   const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
   const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
   result.keyframer = effect;
