@@ -14,20 +14,22 @@
 
 #include "torvik32c/bmf.h"
 
+namespace torvik {
+
 enum class ExportAxes {
   authored,  // right-handed, y up: the model as it was authored
   bmf,       // as stored in the BMF file (a mirror image in right-handed viewers)
 };
 
 // The vertex's position in the export's axes.
-std::array<float, 3> ExportPosition(const torvik::BMF_UNVERTEX& vertex, ExportAxes axes);
+std::array<float, 3> ExportPosition(const BMF_UNVERTEX& vertex, ExportAxes axes);
 
 // The vertex's stored normal in the export's axes (not normalised).
-std::array<float, 3> ExportNormal(const torvik::BMF_UNVERTEX& vertex, ExportAxes axes);
+std::array<float, 3> ExportNormal(const BMF_UNVERTEX& vertex, ExportAxes axes);
 
 // The triangle's corners in the order the export writes them, so that they
 // turn counter-clockwise seen from the front in a right-handed viewer.
-std::array<torvik::uword, 3> ExportCorners(const torvik::BMF_SURFACE& triangle, ExportAxes axes);
+std::array<uword, 3> ExportCorners(const BMF_SURFACE& triangle, ExportAxes axes);
 
 // The opacity a BMF alpha stands for.  BMF's alpha is the 3DS transparency
 // as a fraction (0.4 for 40 % transparent), 1.0 for a transparency of 0 %
@@ -35,3 +37,5 @@ std::array<torvik::uword, 3> ExportCorners(const torvik::BMF_SURFACE& triangle, 
 // strictly between 0 and 1 gives 1 - alpha; 0, 1 and anything else (outside
 // that range or not a number) give 1, an opaque material.
 float OpacityOf(float alpha);
+
+}  // namespace torvik

@@ -12,23 +12,25 @@
 
 #include "torvik32c/gltf_export.h"
 
+namespace torvik {
+
 struct GltfDocument {
   nlohmann::ordered_json json;       // its one buffer, if any, without a uri
   std::vector<std::uint8_t> binary;  // that buffer, a multiple of 4 bytes long
   std::vector<std::string> warnings;
 };
 
-GltfDocument BuildGltf(const torvik::BmfFile& file, const GltfOptions& options = {});
+GltfDocument BuildGltf(const BmfFile& file, const GltfOptions& options = {});
 
 // The scene as `placement` places it (see gltf_export.h); the placement's
 // warnings are not repeated.  The scene is read with SceneGltfReadOptions().
-// Throws torvik::Error when a mesh carries so many smoothing groups that its
+// Throws Error when a mesh carries so many smoothing groups that its
 // normals would run away.
-GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const torvik::ScenePlacement& placement,
+GltfDocument BuildSceneGltf(const H3dsScene& scene, const ScenePlacement& placement,
                             const GltfOptions& options = {});
-// The same with the placement that torvik::PlaceScene gives, whose warnings
+// The same with the placement that PlaceScene gives, whose warnings
 // come first among the document's.
-GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const GltfOptions& options = {});
+GltfDocument BuildSceneGltf(const H3dsScene& scene, const GltfOptions& options = {});
 
 // The JSON as text, with invalid UTF-8 in names replaced.
 std::string GltfJsonText(const nlohmann::ordered_json& json, int indent = -1);
@@ -36,3 +38,5 @@ std::string GltfJsonText(const nlohmann::ordered_json& json, int indent = -1);
 // The document packed as one binary glTF (GLB) stream.  Throws
 // std::runtime_error when it would exceed the 4 GiB that GLB can hold.
 std::vector<std::uint8_t> GlbBytes(const GltfDocument& document);
+
+}  // namespace torvik

@@ -1,6 +1,23 @@
-// glTF 2.0 export of BMF models.
+// glTF 2.0 export of BMF models and of 3DS scenes as authored.
 //
-// The model becomes one mesh on one node; each block with triangles becomes
+// A 3DS scene (WriteSceneGltf, BuildSceneGltf in gltf_document.h): one node
+// per keyframer object node (dummies included, and the camera and light
+// nodes that objects hang from), named by its instance name or object name,
+// with the hierarchy as children and the node's T R S as its translation,
+// rotation and scale.  Each 3DS mesh is one mesh, named after it, with one
+// primitive per material (32-bit indices only where a mesh's vertices pass
+// 65535), shared by every node that draws it; a mesh that no node names is
+// a node of its own.  A node draws its mesh at world T(-pivot) M^-1: the
+// mesh is stored at T(-pivot) M^-1 of its first node, and an instance
+// whose pivot differs draws it through an unnamed child node that applies
+// the difference.  The file's own winding (a mirroring frame reverses the
+// stored corners), normals by smoothing groups (Model::
+// OutGLFinishModelBySmoothingGroups), a two-sided material doubleSided with
+// each triangle once.  Materials keep their names; baseColorFactor is the
+// diffuse colour (bytes / 255, or the floats) from sRGB to linear; the rest
+// as below.
+//
+// A BMF model becomes one mesh on one node; each block with triangles becomes
 // one primitive of it (POSITION, NORMAL, 16-bit indices, and TEXCOORD_0 when
 // the block names a texture) with a material of its own; triangles with an
 // index outside their block are left out.  Positions, normals and windings
@@ -19,9 +36,11 @@
 // white specular colour gives 0.5.  Colours are clamped to [0, 1].
 //
 // Textures: `find_texture` tells where the file of a stored texture name
-// is.  The image is embedded (embedded_image.h) and sampled with REPEAT
-// wrapping; a texture that is not found, or not readable as an image, leaves
-// its block untextured with a warning.
+// is, and `read_texture` (or the file system) gives its bytes.  The image is
+// embedded once per file found, PNG and JPEG as they are, other images
+// re-encoded as PNG, and sampled with REPEAT wrapping; a texture that is not
+// found, or not readable as an image, leaves its block or material
+// untextured with a warning.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +53,8 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/keyframer.h"
+
+namespace torvik {
 
 // Where the file of a block's stored texture name is, if anywhere.
 using TextureFinder =
@@ -65,16 +86,17 @@ bool GltfAvailable();
 // whose name ends in ".bin" instead.  Returns the warnings, one sentence
 // each.  Throws std::runtime_error saying why when a file can't be written;
 // no partial file is left behind then.
-std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
+std::vector<std::string> WriteGltf(const BmfFile& file, const std::string& path,
                                    const GltfOptions& options = {});
 
 // How a scene for the scene export is read: smoothing groups and the
 // keyframer's nodes kept, the file's own winding.
-torvik::ReadOptions SceneGltfReadOptions(std::size_t threads = 0);
+ReadOptions SceneGltfReadOptions(std::size_t threads = 0);
 
-// Writes the scene as `placement` (normally torvik::PlaceScene(scene))
+// Writes the scene as `placement` (normally PlaceScene(scene))
 // places it to `path`, as WriteGltf does.  The placement's warnings are the
 // caller's to report.
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
-                                        const torvik::ScenePlacement& placement,
+std::vector<std::string> WriteSceneGltf(const H3dsScene& scene, const ScenePlacement& placement,
                                         const std::string& path, const GltfOptions& options = {});
+
+}  // namespace torvik

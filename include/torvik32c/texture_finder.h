@@ -7,7 +7,9 @@
 #include "torvik32c/gltf_export.h"
 #include "torvik32c/texture_resolver.h"
 
-// Finds a stored texture name as torvik::ResolveTexture does: in the folder
+namespace torvik {
+
+// Finds a stored texture name as ResolveTexture does: in the folder
 // of `model_file` (the BMF or 3DS file it came with) and its usual
 // subfolders, then in `extra_folders` in order; of several candidates, the
 // resolver's pick.
@@ -15,4 +17,6 @@ TextureFinder TexturesBeside(const std::filesystem::path& model_file,
                              std::vector<std::filesystem::path> extra_folders = {});
 
 // Finds a stored texture name among names resolved already.
-TextureFinder ResolvedTextures(std::vector<torvik::TextureResolution> textures);
+TextureFinder ResolvedTextures(std::vector<TextureResolution> textures);
+
+}  // namespace torvik

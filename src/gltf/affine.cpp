@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 namespace {
 
@@ -48,13 +48,13 @@ std::array<double, 4> QuaternionOf(const Matrix3& r) {
 
 }  // namespace
 
-std::optional<torvik::Affine> Inverse(const torvik::Affine& a) {
-  torvik::Affine inverse;
-  if (!torvik::Invert(a, inverse)) return std::nullopt;
+std::optional<Affine> Inverse(const Affine& a) {
+  Affine inverse;
+  if (!Invert(a, inverse)) return std::nullopt;
   return inverse;
 }
 
-bool NearIdentity(const torvik::Affine& a, double extent) {
+bool NearIdentity(const Affine& a, double extent) {
   const double size = std::max(extent, 1.0);
   const double tolerance = 1e-6;
   for (int i = 0; i < 3; ++i) {
@@ -65,7 +65,7 @@ bool NearIdentity(const torvik::Affine& a, double extent) {
   return true;
 }
 
-NodeTransform GltfTransformOf(const torvik::Affine& file_map) {
+NodeTransform GltfTransformOf(const Affine& file_map) {
   // C · A · C^T and C · t, with C the change of axes.
   Matrix3 linear{};
   NodeTransform transform;
@@ -113,4 +113,4 @@ NodeTransform GltfTransformOf(const torvik::Affine& file_map) {
   return transform;
 }
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -1,4 +1,4 @@
-// Affine maps of the 3DS file's axes (torvik::Affine: 3 rows of 4) as glTF
+// Affine maps of the 3DS file's axes (Affine: 3 rows of 4) as glTF
 // nodes: the arithmetic is the library's own (3dsload/affine.h).
 #pragma once
 
@@ -8,14 +8,14 @@
 #include "3dsload/affine.h"
 #include "torvik32c/keyframer.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 // The inverse, when the map is not singular.
-std::optional<torvik::Affine> Inverse(const torvik::Affine& a);
+std::optional<Affine> Inverse(const Affine& a);
 
 // Whether `a` moves no point of a box of half-size `extent` about the origin
 // by more than a millionth of that size (or of 1, whichever is larger).
-bool NearIdentity(const torvik::Affine& a, double extent);
+bool NearIdentity(const Affine& a, double extent);
 
 // A glTF node's transform: T · R · S.
 struct NodeTransform {
@@ -28,6 +28,6 @@ struct NodeTransform {
 // file's (x, y, z) is (x, z, -y), split into translation, rotation and
 // scale: exact for a map T · R · S (with R a rotation and S a diagonal
 // scale, negative ones included), the nearest such for any other.
-NodeTransform GltfTransformOf(const torvik::Affine& file_map);
+NodeTransform GltfTransformOf(const Affine& file_map);
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -1,16 +1,20 @@
 #include "torvik32c/export_conventions.h"
 
-std::array<float, 3> ExportPosition(const torvik::BMF_UNVERTEX& vertex, ExportAxes axes) {
+namespace torvik {
+
+std::array<float, 3> ExportPosition(const BMF_UNVERTEX& vertex, ExportAxes axes) {
   return {vertex.x, vertex.y, axes == ExportAxes::authored ? -vertex.z : vertex.z};
 }
 
-std::array<float, 3> ExportNormal(const torvik::BMF_UNVERTEX& vertex, ExportAxes axes) {
+std::array<float, 3> ExportNormal(const BMF_UNVERTEX& vertex, ExportAxes axes) {
   return {vertex.i, vertex.j, axes == ExportAxes::authored ? -vertex.k : vertex.k};
 }
 
-std::array<torvik::uword, 3> ExportCorners(const torvik::BMF_SURFACE& triangle, ExportAxes axes) {
+std::array<uword, 3> ExportCorners(const BMF_SURFACE& triangle, ExportAxes axes) {
   if (axes == ExportAxes::authored) return {triangle.p0, triangle.p2, triangle.p1};
   return {triangle.p0, triangle.p1, triangle.p2};
 }
 
 float OpacityOf(float alpha) { return alpha > 0 && alpha < 1 ? 1 - alpha : 1; }
+
+}  // namespace torvik

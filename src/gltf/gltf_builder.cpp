@@ -10,7 +10,7 @@
 #include "base/float_decimal.h"
 #include "embedded_image.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 namespace {
 
@@ -202,4 +202,4 @@ GltfDocument GltfBuilder::Finish(const std::vector<std::size_t>& root_nodes) && 
   return std::move(document_);
 }
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -14,7 +14,7 @@
 
 #include "torvik32c/gltf_document.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 using Json = nlohmann::ordered_json;
 using Vec3 = std::array<float, 3>;
@@ -100,4 +100,4 @@ class GltfBuilder {
   std::size_t non_finite_ = 0;
 };
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -14,6 +14,8 @@
 #include "gltf_builder.h"
 #include "torvik32c/export_conventions.h"
 
+namespace torvik {
+
 namespace {
 
 using gltf_build::Json;
@@ -25,24 +27,24 @@ struct BlockArrays {
   std::vector<std::uint32_t> indices;
 };
 
-BlockArrays ArraysOf(const torvik::BmfBlock& block) {
+BlockArrays ArraysOf(const BmfBlock& block) {
   BlockArrays arrays;
-  for (const torvik::BMF_UNVERTEX& vertex : block.vertices)
+  for (const BMF_UNVERTEX& vertex : block.vertices)
     arrays.vertices.Add(ExportPosition(vertex, ExportAxes::authored),
                         ExportNormal(vertex, ExportAxes::authored), vertex.u, vertex.v);
   const std::size_t count = block.vertices.size();
-  for (const torvik::BMF_SURFACE& triangle : block.triangles) {
+  for (const BMF_SURFACE& triangle : block.triangles) {
     if (triangle.p0 >= count || triangle.p1 >= count || triangle.p2 >= count) continue;
-    for (const torvik::uword corner : ExportCorners(triangle, ExportAxes::authored))
+    for (const uword corner : ExportCorners(triangle, ExportAxes::authored))
       arrays.indices.push_back(corner);
   }
   gltf_build::UnitNormals(arrays.vertices, arrays.indices);
   return arrays;
 }
 
-gltf_build::MaterialLook LookOf(std::size_t index, const torvik::BmfBlock& block) {
-  const torvik::BMF_RGBCOLOR& diffuse = block.diffuse;
-  const torvik::BMF_RGBCOLOR& specular = block.specular;
+gltf_build::MaterialLook LookOf(std::size_t index, const BmfBlock& block) {
+  const BMF_RGBCOLOR& diffuse = block.diffuse;
+  const BMF_RGBCOLOR& specular = block.specular;
   using gltf_build::Clamped;
   using gltf_build::Factor;
   gltf_build::MaterialLook look;
@@ -70,11 +72,11 @@ void AppendChunk(std::vector<std::uint8_t>& out, std::uint32_t type,
 
 }  // namespace
 
-GltfDocument BuildGltf(const torvik::BmfFile& file, const GltfOptions& options) {
+GltfDocument BuildGltf(const BmfFile& file, const GltfOptions& options) {
   gltf_build::GltfBuilder builder(options);
   Json primitives = Json::array();
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
-    const torvik::BmfBlock& block = file.blocks[b];
+    const BmfBlock& block = file.blocks[b];
     const BlockArrays arrays = ArraysOf(block);
     if (arrays.indices.empty()) continue;
     builder.CountNonFinite(arrays.vertices.non_finite);
@@ -115,3 +117,5 @@ std::vector<std::uint8_t> GlbBytes(const GltfDocument& document) {
   if (!document.binary.empty()) AppendChunk(bytes, kBinChunk, document.binary, 0);
   return bytes;
 }
+
+}  // namespace torvik

@@ -8,6 +8,8 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/gltf_document.h"
 
+namespace torvik {
+
 namespace {
 
 // A file name as a relative URI: everything but the unreserved characters
@@ -30,7 +32,7 @@ std::string UriOf(const std::string& name) {
 }
 
 void WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
-  torvik::WriteFileReplacing(path, bytes);
+  WriteFileReplacing(path, bytes);
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -62,13 +64,14 @@ std::vector<std::string> WriteDocument(GltfDocument document, const std::string&
 
 bool GltfAvailable() { return true; }
 
-std::vector<std::string> WriteGltf(const torvik::BmfFile& file, const std::string& path,
+std::vector<std::string> WriteGltf(const BmfFile& file, const std::string& path,
                                    const GltfOptions& options) {
   return WriteDocument(BuildGltf(file, options), path);
 }
 
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene& scene,
-                                        const torvik::ScenePlacement& placement,
+std::vector<std::string> WriteSceneGltf(const H3dsScene& scene, const ScenePlacement& placement,
                                         const std::string& path, const GltfOptions& options) {
   return WriteDocument(BuildSceneGltf(scene, placement, options), path);
 }
+
+}  // namespace torvik

@@ -4,6 +4,8 @@
 
 #include "torvik32c/gltf_export.h"
 
+namespace torvik {
+
 std::vector<std::string> GltfFiles(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();
   const bool gltf = extension.size() == 5 &&
@@ -14,7 +16,9 @@ std::vector<std::string> GltfFiles(const std::string& path) {
   return {path, path.substr(0, path.size() - extension.size()) + ".bin"};
 }
 
-torvik::ReadOptions SceneGltfReadOptions(std::size_t threads) {
+ReadOptions SceneGltfReadOptions(std::size_t threads) {
   return {
       .smoothing_groups = true, .keep_file_winding = true, .keyframer = true, .threads = threads};
 }
+
+}  // namespace torvik

@@ -11,10 +11,11 @@
 #include "torvik32c/export_conventions.h"
 #include "torvik32c/gltf_document.h"
 
+namespace torvik {
+
 namespace {
 
 using gltf_build::Json;
-using torvik::operator*;
 
 // A display (sRGB) component in [0, 1] as a linear one.
 double LinearOf(double srgb) {
@@ -28,9 +29,9 @@ double ComponentOf(float stored, bool from_bytes) {
   return gltf_build::Clamped(stored);
 }
 
-gltf_build::MaterialLook LookOf(const torvik::H3dsMat& mat) {
-  const torvik::H3dsRGBColor& diffuse = mat.diffuse;
-  const torvik::H3dsRGBColor& specular = mat.specular;
+gltf_build::MaterialLook LookOf(const H3dsMat& mat) {
+  const H3dsRGBColor& diffuse = mat.diffuse;
+  const H3dsRGBColor& specular = mat.specular;
   gltf_build::MaterialLook look;
   look.name = mat.name;
   look.base_color = {
@@ -52,7 +53,7 @@ gltf_build::MaterialLook LookOf(const torvik::H3dsMat& mat) {
 // The material that meshes without one get: white, two-sided.
 gltf_build::MaterialLook DefaultLook() {
   gltf_build::MaterialLook look;
-  look.name = torvik::kDefaultMaterialName;
+  look.name = kDefaultMaterialName;
   look.shine = 1;
   look.double_sided = true;
   return look;
@@ -60,8 +61,7 @@ gltf_build::MaterialLook DefaultLook() {
 
 class SceneGltf {
  public:
-  SceneGltf(const torvik::H3dsScene& scene, const torvik::ScenePlacement& placement,
-            const GltfOptions& options)
+  SceneGltf(const H3dsScene& scene, const ScenePlacement& placement, const GltfOptions& options)
       : scene_(scene), placement_(placement), builder_(options) {
     for (std::size_t i = 0; i < scene.material.size(); ++i)
       first_material_.try_emplace(scene.material[i].name, i);
@@ -75,43 +75,27 @@ class SceneGltf {
     std::vector<int> parent(count, -1), mesh(count, -1);
     std::vector<std::vector<std::size_t>> instances(meshes);
     for (std::size_t i = 0; i < count; ++i) {
-      const torvik::NodePlacement& node = placement_.nodes[i];
+      const NodePlacement& node = placement_.nodes[i];
       if (node.parent >= 0 && static_cast<std::size_t>(node.parent) < i) parent[i] = node.parent;
       if (node.mesh >= 0 && static_cast<std::size_t>(node.mesh) < meshes) {
         mesh[i] = node.mesh;
         instances[static_cast<std::size_t>(node.mesh)].push_back(i);
       }
     }
-    // Each mesh is stored in the frame its first node draws it in, less
-    // that node's own transform: T(-pivot) M^-1 as a rule.
-    std::vector<torvik::Affine> frame(meshes, torvik::IdentityAffine());
-    for (std::size_t m = 0; m < meshes; ++m) {
-      if (instances[m].empty()) continue;
-      const torvik::NodePlacement& first = placement_.nodes[instances[m].front()];
-      if (const std::optional<torvik::Affine> inverse = gltf_build::Inverse(first.world)) {
-        const torvik::Affine stored = *inverse * first.mesh_placement;
-        if (gltf_build::Inverse(stored)) frame[m] = stored;
-      }
-    }
+    std::vector<Affine> frame(meshes, IdentityAffine());
     std::vector<std::optional<std::size_t>> gltf_mesh(meshes);
     std::vector<double> extent(meshes, 0);
-    for (std::size_t m = 0; m < meshes; ++m) gltf_mesh[m] = AddMesh(m, frame[m], extent[m]);
-
-    // Object nodes (dummies included) are written, and the nodes of cameras
-    // and lights that object nodes hang from.
-    std::vector<bool> kept(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::size_t stored = placement_.nodes[i].node;
-      kept[i] =
-          stored >= scene_.nodes.size() || scene_.nodes[stored].kind == torvik::kObjectNodeChunk;
+    for (std::size_t m = 0; m < meshes; ++m) {
+      if (!instances[m].empty()) frame[m] = FrameOf(placement_.nodes[instances[m].front()]);
+      gltf_mesh[m] = AddMesh(m, frame[m], extent[m]);
     }
-    for (std::size_t i = count; i-- > 0;)
-      if (kept[i] && parent[i] >= 0) kept[static_cast<std::size_t>(parent[i])] = true;
+
+    const std::vector<bool> kept = KeptNodes(parent);
     std::vector<std::size_t> index(count);  // of each kept node among the glTF's
     std::vector<std::size_t> roots;
     for (std::size_t i = 0; i < count; ++i) {
       if (!kept[i]) continue;
-      const torvik::NodePlacement& node = placement_.nodes[i];
+      const NodePlacement& node = placement_.nodes[i];
       index[i] = nodes_.size();
       Json json = {{"name", node.name}};
       AddTransform(json, node.local);
@@ -127,9 +111,9 @@ class SceneGltf {
       const auto m = static_cast<std::size_t>(mesh[i]);
       // What remains between the node and its mesh: T(p - p') for an
       // instance whose pivot p' differs from the first node's p.
-      const torvik::NodePlacement& node = placement_.nodes[i];
-      torvik::Affine offset = torvik::IdentityAffine();
-      if (const std::optional<torvik::Affine> inverse = gltf_build::Inverse(node.world))
+      const NodePlacement& node = placement_.nodes[i];
+      Affine offset = IdentityAffine();
+      if (const std::optional<Affine> inverse = gltf_build::Inverse(node.world))
         offset = *inverse * node.mesh_placement * *gltf_build::Inverse(frame[m]);
       AttachMesh(index[i], gltf_mesh[m], offset, extent[m]);
     }
@@ -151,9 +135,34 @@ class SceneGltf {
   }
 
  private:
+  // The frame a mesh is stored in: where its first node draws it, less that
+  // node's own transform, so T(-pivot) M^-1 as a rule; the stored vertices
+  // when that can't be told.
+  static Affine FrameOf(const NodePlacement& first) {
+    if (const std::optional<Affine> inverse = gltf_build::Inverse(first.world)) {
+      const Affine stored = *inverse * first.mesh_placement;
+      if (gltf_build::Inverse(stored)) return stored;
+    }
+    return IdentityAffine();
+  }
+
+  // The nodes written: object nodes (dummies included), and the nodes of
+  // cameras and lights that object nodes hang from.
+  std::vector<bool> KeptNodes(const std::vector<int>& parent) const {
+    const std::size_t count = placement_.nodes.size();
+    std::vector<bool> kept(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t stored = placement_.nodes[i].node;
+      kept[i] = stored >= scene_.nodes.size() || scene_.nodes[stored].kind == kObjectNodeChunk;
+    }
+    for (std::size_t i = count; i-- > 0;)
+      if (kept[i] && parent[i] >= 0) kept[static_cast<std::size_t>(parent[i])] = true;
+    return kept;
+  }
+
   // The glTF mesh of scene mesh `m` stored in `frame`; none when it has no
   // triangles.
-  std::optional<std::size_t> AddMesh(std::size_t m, const torvik::Affine& frame, double& extent) {
+  std::optional<std::size_t> AddMesh(std::size_t m, const Affine& frame, double& extent) {
     const gltf_build::MeshArrays arrays =
         gltf_build::SceneMeshArrays(scene_, m, frame, first_material_);
     extent = arrays.extent;
@@ -186,7 +195,7 @@ class SceneGltf {
     if (!made) {
       gltf_build::MaterialLook look = DefaultLook();
       if (index >= 0) {
-        const torvik::H3dsMat& mat = scene_.material[static_cast<std::size_t>(index)];
+        const H3dsMat& mat = scene_.material[static_cast<std::size_t>(index)];
         look = LookOf(mat);
         look.texture =
             builder_.TextureOf(mat.texture.texturename, "material '" + mat.name + "'", "material");
@@ -198,8 +207,8 @@ class SceneGltf {
 
   // Puts the mesh on node `node`, or, when `offset` is no identity, on a
   // child of it that applies `offset`.
-  void AttachMesh(std::size_t node, const std::optional<std::size_t>& mesh,
-                  const torvik::Affine& offset, double extent) {
+  void AttachMesh(std::size_t node, const std::optional<std::size_t>& mesh, const Affine& offset,
+                  double extent) {
     if (!mesh) return;
     if (gltf_build::NearIdentity(offset, extent)) {
       nodes_[node]["mesh"] = *mesh;
@@ -213,7 +222,7 @@ class SceneGltf {
   }
 
   // The node's translation, rotation and scale, those that are not the identity's.
-  void AddTransform(Json& node, const torvik::Affine& file_map) {
+  void AddTransform(Json& node, const Affine& file_map) {
     const gltf_build::NodeTransform transform = gltf_build::GltfTransformOf(file_map);
     const auto put = [&](const char* name, auto values, auto identity) {
       // At the precision of the file's own numbers, as the shortest decimals.
@@ -231,8 +240,8 @@ class SceneGltf {
     put("scale", transform.scale, std::array<double, 3>{1, 1, 1});
   }
 
-  const torvik::H3dsScene& scene_;
-  const torvik::ScenePlacement& placement_;
+  const H3dsScene& scene_;
+  const ScenePlacement& placement_;
   gltf_build::GltfBuilder builder_;
   std::unordered_map<std::string, std::size_t> first_material_;
   std::vector<std::optional<std::pair<std::size_t, bool>>> materials_;
@@ -245,15 +254,17 @@ class SceneGltf {
 
 }  // namespace
 
-GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const torvik::ScenePlacement& placement,
+GltfDocument BuildSceneGltf(const H3dsScene& scene, const ScenePlacement& placement,
                             const GltfOptions& options) {
   return SceneGltf(scene, placement, options).Build();
 }
 
-GltfDocument BuildSceneGltf(const torvik::H3dsScene& scene, const GltfOptions& options) {
-  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+GltfDocument BuildSceneGltf(const H3dsScene& scene, const GltfOptions& options) {
+  const ScenePlacement placement = PlaceScene(scene);
   GltfDocument document = BuildSceneGltf(scene, placement, options);
   document.warnings.insert(document.warnings.begin(), placement.warnings.begin(),
                            placement.warnings.end());
   return document;
 }
+
+}  // namespace torvik

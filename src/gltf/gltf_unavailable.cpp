@@ -4,6 +4,8 @@
 
 #include "torvik32c/gltf_export.h"
 
+namespace torvik {
+
 bool GltfAvailable() { return false; }
 
 namespace {
@@ -15,11 +17,13 @@ namespace {
 
 }  // namespace
 
-std::vector<std::string> WriteGltf(const torvik::BmfFile&, const std::string&, const GltfOptions&) {
+std::vector<std::string> WriteGltf(const BmfFile&, const std::string&, const GltfOptions&) {
   Unavailable();
 }
 
-std::vector<std::string> WriteSceneGltf(const torvik::H3dsScene&, const torvik::ScenePlacement&,
-                                        const std::string&, const GltfOptions&) {
+std::vector<std::string> WriteSceneGltf(const H3dsScene&, const ScenePlacement&, const std::string&,
+                                        const GltfOptions&) {
   Unavailable();
 }
+
+}  // namespace torvik

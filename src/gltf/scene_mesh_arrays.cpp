@@ -6,27 +6,26 @@
 
 #include "affine.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
-MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
-                           const torvik::Affine& frame,
+MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affine& frame,
                            const std::unordered_map<std::string, std::size_t>& first_material) {
   // A scene of this mesh alone and the materials it names, which the
   // conversion finishes with smoothing groups.
-  torvik::H3dsScene one;
+  H3dsScene one;
   one.meshobjlist.push_back(scene.meshobjlist[mesh]);
-  torvik::H3dsMeshObj& copy = one.meshobjlist.front();
-  for (torvik::H3dsVert& vert : copy.vertlist) {
+  H3dsMeshObj& copy = one.meshobjlist.front();
+  for (H3dsVert& vert : copy.vertlist) {
     const double stored[3] = {vert.x, vert.y, vert.z};
     double p[3];
-    torvik::Apply(frame, stored, p);
+    Apply(frame, stored, p);
     vert = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
   }
-  if (torvik::Determinant(frame) < 0)
-    for (torvik::H3dsFace& face : copy.facelist) std::swap(face.p1, face.p2);
+  if (Determinant(frame) < 0)
+    for (H3dsFace& face : copy.facelist) std::swap(face.p1, face.p2);
   std::vector<int> scene_material;  // of each material of `one`
-  for (const torvik::H3dsMatList& binding : copy.bindings) {
-    if (binding.name == torvik::kDefaultMaterialName)
+  for (const H3dsMatList& binding : copy.bindings) {
+    if (binding.name == kDefaultMaterialName)
       one.defaultmaterialwarning = scene.defaultmaterialwarning;
     const auto found = first_material.find(binding.name);
     if (found == first_material.end()) continue;
@@ -36,15 +35,15 @@ MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
     scene_material.push_back(index);
     one.material.push_back(scene.material[found->second]);
   }
-  torvik::ConversionStats stats;
-  const torvik::Model model =
-      torvik::convert_to_outgl(std::move(one), &stats, {.smoothing_groups = true, .threads = 1});
+  ConversionStats stats;
+  const Model model =
+      convert_to_outgl(std::move(one), &stats, {.smoothing_groups = true, .threads = 1});
   if (stats.default_material_added) scene_material.insert(scene_material.begin(), -1);
 
   // The model has the file's y and z exchanged and every face reversed: back
   // to the file's winding, in glTF's axes (x, z, -y).
   MeshArrays arrays;
-  for (const torvik::VERTEX& v : model.VertexList()) {
+  for (const VERTEX& v : model.VertexList()) {
     arrays.vertices.Add({v.x, v.y, -v.z}, {v.nx, v.ny, -v.nz}, v.u, v.v);
     for (const float c : {v.x, v.y, v.z})
       if (std::isfinite(c))
@@ -52,13 +51,13 @@ MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
   }
   std::vector<std::uint32_t> all;
   for (std::size_t m = 0; m < model.NumPolyLists(); ++m) {
-    const torvik::POLYGONLIST& list = model.PolyList()[m];
+    const POLYGONLIST& list = model.PolyList()[m];
     // A two-sided material's reversed copies are left out: the glTF
     // material is double-sided instead.
     const std::size_t step = list.doublesided != 0 ? 2 : 1;
     MeshPart part{scene_material[m], {}};
     for (std::size_t t = 0; t < list.TriangleIndexList.size(); t += step) {
-      const torvik::SURFACE& s = list.TriangleIndexList[t];
+      const SURFACE& s = list.TriangleIndexList[t];
       part.indices.insert(part.indices.end(), {s.p0, s.p2, s.p1});
     }
     if (part.indices.empty()) continue;
@@ -69,4 +68,4 @@ MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
   return arrays;
 }
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -13,7 +13,7 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/keyframer.h"
 
-namespace gltf_build {
+namespace torvik::gltf_build {
 
 // The triangles of one material.
 struct MeshPart {
@@ -33,8 +33,7 @@ struct MeshArrays {
 // with negative determinant reverses the corners, so faces keep their side.
 // `first_material` gives the first material of each name, as the
 // conversion binds them.
-MeshArrays SceneMeshArrays(const torvik::H3dsScene& scene, std::size_t mesh,
-                           const torvik::Affine& frame,
+MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affine& frame,
                            const std::unordered_map<std::string, std::size_t>& first_material);
 
-}  // namespace gltf_build
+}  // namespace torvik::gltf_build

@@ -219,6 +219,8 @@ TEST_F(BmftoolCli, UsageErrorsExitTwo) {
   const ToolRun help = Tool("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: bmftool COMMAND"), std::string::npos);
+  // A BMF has lost the objects: the help says where to get them.
+  EXPECT_NE(help.out.find("'3ds2bmf --gltf' on the 3DS file"), std::string::npos) << help.out;
   // Options before the command, long forms; huge angles are taken modulo 360.
   for (const std::string& args :
        {"--output=" + dir.file("a.png") + " png --yaw 1e308 --pitch=-1e308 " + dir.file("box.bmf"),

@@ -22,6 +22,13 @@
 
 namespace {
 
+using torvik::BuildGltf;
+using torvik::GltfDocument;
+using torvik::GltfOptions;
+using torvik::OpacityOf;
+using torvik::TexturesBeside;
+using torvik::WriteGltf;
+
 using testing_support::TempDir;
 using Vec3 = std::array<float, 3>;
 

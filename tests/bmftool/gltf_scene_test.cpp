@@ -19,6 +19,12 @@
 
 namespace {
 
+using torvik::BuildSceneGltf;
+using torvik::GlbBytes;
+using torvik::GltfDocument;
+using torvik::GltfOptions;
+using torvik::SceneGltfReadOptions;
+
 using Json = nlohmann::ordered_json;
 using Point = std::array<double, 3>;
 // A column-major 4x4 matrix, as glTF writes them.

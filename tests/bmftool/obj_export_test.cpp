@@ -12,6 +12,8 @@
 
 namespace {
 
+using torvik::ExportAxes;
+
 struct ParsedObj {
   std::vector<std::array<float, 3>> positions;
   std::vector<std::array<int, 3>> faces;  // 0-based position indices

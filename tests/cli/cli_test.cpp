@@ -452,7 +452,7 @@ TEST_F(CliTextures, VerboseJsonAndWarningsReportEveryTexture) {
 }
 
 // --gltf embeds the textures that were found; a missing one is warned of
-// once, one that is no image leaves its block untextured with a warning.
+// once, one that is no image leaves its material untextured with a warning.
 TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
   const std::filesystem::path crate =
       std::filesystem::path(TORVIK_SAMPLE).parent_path() / "crate.3ds";
@@ -475,7 +475,7 @@ TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("MISSING.JPG"), run.err.rfind("MISSING.JPG")) << run.err;
   EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.glb") +
-                         ": warning: texture 'ROOFTILE.JPG' of block 0: " +
+                         ": warning: texture 'ROOFTILE.JPG' of material 'Roof': " +
                          dir.file("house_maps/roofTile.jpg") + ": not an image"),
             std::string::npos)
       << run.err;

@@ -187,18 +187,18 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = GltfPath(output);
       torvik::StopIfCancelled(settings.cancel);
       const torvik::H3dsScene scene =
-          torvik::HRead3dsScene(bytes, SceneGltfReadOptions(settings.threads));
+          torvik::HRead3dsScene(bytes, torvik::SceneGltfReadOptions(settings.threads));
       bytes = {};
       const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
       // With --keyframer the BMF's conversion noted them already.
       if (!settings.keyframer)
         for (const std::string& warning : placement.warnings)
           result.notes.push_back(result.error_path + ": warning: " + warning);
-      GltfOptions gltf_options;
-      gltf_options.find_texture = ResolvedTextures(result.textures);
+      torvik::GltfOptions gltf_options;
+      gltf_options.find_texture = torvik::ResolvedTextures(result.textures);
       gltf_options.report_missing = false;  // noted above
       for (const std::string& warning :
-           WriteSceneGltf(scene, placement, result.error_path, gltf_options))
+           torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
         result.notes.push_back(result.error_path + ": warning: " + warning);
       result.gltf = result.error_path;
     }

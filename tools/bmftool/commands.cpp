@@ -93,7 +93,7 @@ std::vector<std::string> FilesWritten(const Arguments& arguments, const std::str
       return {obj, WithExtension(obj, ".obj", ".mtl")};
     }
     case Command::gltf:
-      return GltfFiles(GltfPath(arguments, path));
+      return torvik::GltfFiles(GltfPath(arguments, path));
     case Command::png:
       return {PngPath(arguments, path)};
     default:
@@ -221,7 +221,7 @@ int RunObj(const Arguments& arguments) {
             ExportObj(file, FileName(mtl_path),
                       TextureFilesFor(file, path, std::filesystem::path(obj_path).parent_path(),
                                       arguments.texture_paths),
-                      arguments.keep_axes ? ExportAxes::bmf : ExportAxes::authored);
+                      arguments.keep_axes ? torvik::ExportAxes::bmf : torvik::ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
         out_path = obj_path;
@@ -233,8 +233,8 @@ int RunGltf(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         out_path = GltfPath(arguments, path);
-        for (const std::string& warning :
-             WriteGltf(file, out_path, {TexturesBeside(path, arguments.texture_paths)}))
+        for (const std::string& warning : torvik::WriteGltf(
+                 file, out_path, {torvik::TexturesBeside(path, arguments.texture_paths)}))
           PrintError(out_path, "warning: " + warning);
       });
 }

@@ -36,7 +36,7 @@ void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock&
   AppendLine(mtl, "Ka", {block.ambient.red, block.ambient.green, block.ambient.blue});
   AppendLine(mtl, "Kd", {block.diffuse.red, block.diffuse.green, block.diffuse.blue});
   AppendLine(mtl, "Ks", {block.specular.red, block.specular.green, block.specular.blue});
-  AppendLine(mtl, "d", {OpacityOf(block.diffuse.alpha)});
+  AppendLine(mtl, "d", {torvik::OpacityOf(block.diffuse.alpha)});
   mtl += "illum 2\n";
   const std::string texture = texture_file.empty() ? block.TextureName() : texture_file;
   if (!texture.empty()) mtl += "map_Kd " + OneLine(texture) + "\n";
@@ -46,7 +46,7 @@ void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock&
 }  // namespace
 
 ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
-                  std::span<const std::string> texture_files, ExportAxes axes) {
+                  std::span<const std::string> texture_files, torvik::ExportAxes axes) {
   ObjText text;
   text.mtl = "# Materials of a BMF model, one per block, written by bmftool\n\n";
   text.obj = "# A BMF model written by bmftool: " + std::to_string(file.blocks.size()) +
@@ -57,12 +57,12 @@ ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
     AppendMaterial(text.mtl, b, block, b < texture_files.size() ? texture_files[b] : std::string());
     text.obj += "\ng block" + std::to_string(b) + "\nusemtl block" + std::to_string(b) + "\n";
     for (const torvik::BMF_UNVERTEX& v : block.vertices) {
-      const std::array<float, 3> p = ExportPosition(v, axes);
+      const std::array<float, 3> p = torvik::ExportPosition(v, axes);
       AppendLine(text.obj, "v", {p[0], p[1], p[2]});
     }
     for (const torvik::BMF_UNVERTEX& v : block.vertices) AppendLine(text.obj, "vt", {v.u, v.v});
     for (const torvik::BMF_UNVERTEX& v : block.vertices) {
-      const std::array<float, 3> n = ExportNormal(v, axes);
+      const std::array<float, 3> n = torvik::ExportNormal(v, axes);
       AppendLine(text.obj, "vn", {n[0], n[1], n[2]});
     }
     for (const torvik::BMF_SURFACE& t : block.triangles) {
@@ -70,7 +70,7 @@ ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
           t.p2 >= block.vertices.size())
         continue;
       text.obj += 'f';
-      for (const std::size_t corner : ExportCorners(t, axes)) {
+      for (const std::size_t corner : torvik::ExportCorners(t, axes)) {
         const std::string index = std::to_string(first + corner);
         text.obj += ' ' + index + '/' + index + '/' + index;
       }

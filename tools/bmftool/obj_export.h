@@ -21,4 +21,4 @@ struct ObjText {
 // names instead of the stored texture name (empty: the stored name).
 ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
                   std::span<const std::string> texture_files = {},
-                  ExportAxes axes = ExportAxes::authored);
+                  torvik::ExportAxes axes = torvik::ExportAxes::authored);
