@@ -10,12 +10,12 @@ WebGltf SceneGltfOfFile(const std::string& path) {
   WebGltf result;
   try {
     const torvik::H3dsScene scene =
-        torvik::HRead3dsScene(torvik::ReadFileBytes(path), SceneGltfReadOptions(1));
-    GltfOptions options;
-    options.find_texture = TexturesBeside(path);
+        torvik::HRead3dsScene(torvik::ReadFileBytes(path), torvik::SceneGltfReadOptions(1));
+    torvik::GltfOptions options;
+    options.find_texture = torvik::TexturesBeside(path);
     options.report_missing = false;  // the conversion's report names them
-    const GltfDocument document = BuildSceneGltf(scene, options);
-    result.glb = GlbBytes(document);
+    const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
+    result.glb = torvik::GlbBytes(document);
     for (const std::string& warning : document.warnings)
       result.warnings.push_back(path + ": warning: " + warning);
     result.ok = true;
