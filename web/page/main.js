@@ -187,7 +187,12 @@ function setUpInputs() {
 async function start() {
   setUpInputs();
   setBusy(false);
-  state.features = await client.request({kind: 'features'});
+  try {
+    state.features = await client.request({kind: 'features'});
+  } catch (error) {
+    progress(`The converter could not be loaded: ${error.message}`);
+    return;
+  }
   for (const option of OPTIONS) {
     if (option.feature && !state.features[option.feature]) {
       const box = $(`#option-${option.key}`);
