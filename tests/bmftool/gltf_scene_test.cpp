@@ -243,6 +243,17 @@ TEST(SceneGltf, NodesKeepNamesHierarchyAndShareMeshesWherever) {
   EXPECT_NEAR(offset[2], -0.5, 1e-6);
   EXPECT_EQ(shifted.json["meshes"].size(), json["meshes"].size());
   ExpectSameDrawings(DrawingsOf(shifted), LibraryDrawings(pivoted, moved));
+
+  // The node of a camera or light is written only when objects hang from it.
+  torvik::H3dsScene lit = scene;
+  lit.nodes[2].kind = 0xB006;  // "Frame", the roof's parent, as a spotlight
+  torvik::H3dsNode camera;
+  camera.kind = 0xB001;
+  camera.id = 99;
+  camera.name = "Camera01";
+  lit.nodes.push_back(camera);
+  const GltfDocument shown = BuildSceneGltf(lit);
+  EXPECT_EQ(Names(shown.json["nodes"]), Names(json["nodes"]));
 }
 
 // A box whose faces carry the flag word 7 and wind outward as stored.
