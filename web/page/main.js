@@ -11,8 +11,23 @@ import {Viewer} from './viewer.js';
 
 const $ = (selector) => document.querySelector(selector);
 const client = new ConverterClient(new URL('./worker.js', import.meta.url));
-const viewer = new Viewer($('#view'));
+const viewer = createViewer();
 const state = {files: [], entries: [], current: null, features: {}, run: 0};
+
+// The 3D view, or null where the browser can't draw (no WebGL): converting,
+// the report and the downloads work without it.
+function createViewer() {
+  try {
+    return new Viewer($('#view'));
+  } catch (error) {
+    const note = document.createElement('p');
+    note.id = 'no-view';
+    note.textContent = `This browser can't draw the model (${error.message}); converting, the report ` +
+                       'and the downloads work all the same.';
+    $('#view').replaceWith(note);
+    return null;
+  }
+}
 
 function setBusy(busy) {
   document.body.dataset.busy = busy ? 'true' : 'false';
@@ -115,7 +130,7 @@ async function select(entry) {
   offer($('#download-glb'), entry.glb || null, `${stem}.glb`, 'model/gltf-binary');
   offer($('#download-zip'), null);
   if (entry.status !== 'done') {
-    viewer.clear();
+    if (viewer) viewer.clear();
     return;
   }
   const {blob, warnings} = await zipBlob(entry, entry.companions);
@@ -134,6 +149,7 @@ async function select(entry) {
 async function draw(keepCamera) {
   const entry = state.current;
   const view = $('#view');
+  if (!viewer) return;
   delete view.dataset.drawn;
   if (!entry || entry.status !== 'done') return;
   const lit = $('#lighting').checked;
@@ -170,7 +186,7 @@ function setUpInputs() {
     state.current = null;
     renderList();
     $('#report').replaceChildren();
-    viewer.clear();
+    if (viewer) viewer.clear();
     for (const id of ['#download-bmf', '#download-glb', '#download-zip']) offer($(id), null);
     setBusy(false);
     progress('Drop a model to begin.');

@@ -82,13 +82,14 @@ function storedEntries(zip) {
 }
 
 const server = await serve(args.page);
-const browser = await puppeteer.launch({
+const launch = (extra = []) => puppeteer.launch({
   executablePath: args.chromium,
   args: ['--headless=new', '--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
-         '--window-size=1280,900'],
+         '--window-size=1280,900', ...extra],
   headless: true,
   protocolTimeout: 300000,
 });
+const browser = await launch();
 const outside = [];
 const downloads = path.join(work, 'downloads');
 mkdirSync(downloads);
@@ -96,8 +97,8 @@ const browserSession = await browser.target().createCDPSession();
 await browserSession.send('Browser.setDownloadBehavior',
                           {behavior: 'allowAndName', downloadPath: downloads, eventsEnabled: true});
 
-async function openPage() {
-  const page = await browser.newPage();
+async function openPage(within = browser) {
+  const page = await within.newPage();
   await page.setViewport({width: 1280, height: 900});
   page.on('request', (request) => {
     const url = request.url();
@@ -330,6 +331,20 @@ await test('a dropped BMF is inspected and drawn with its textures', async () =>
   check(await page.$eval('#view', (canvas) => canvas.dataset.drawn === 'inspected/crate.bmf'), 'the BMF is not drawn');
   check(Buffer.compare(await download(page, '#download-bmf'), bmf) === 0, 'the BMF offered is not the one dropped');
   await page.close();
+});
+
+await test('without WebGL the page still converts, reports and offers the BMF', async () => {
+  const plain = await launch(['--disable-3d-apis']);
+  try {
+    const page = await openPage(plain);
+    await drop(page, '#pick-files', [path.join(samples, 'sample.3ds')]);
+    check(await page.$('#no-view') !== null, 'no word that the model can\'t be drawn');
+    const summary = await page.$eval('#report .summary', (p) => p.textContent);
+    check(summary.startsWith('sample.3ds: '), `the report says "${summary}"`);
+    check(await page.$eval('#download-bmf', (a) => !!a.href), 'no BMF offered');
+  } finally {
+    await plain.close();
+  }
 });
 
 await test('no request leaves the page\'s origin', async () => {
