@@ -1,7 +1,13 @@
-// The chunk walk, names, and the triangle-mesh chunks.
+// The chunk walk, names, the triangle-mesh chunks, and reading files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <string>
 
 #include "keyframer_demo.h"
@@ -9,6 +15,7 @@
 #include "threeds_builder.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/file_bytes.h"
 
 namespace {
 
@@ -284,6 +291,43 @@ TEST(MeshChunks, IndicesBeyondTheListsMakeTheFileDamaged) {
                  Vertices(out, 2);
                })),
                ReadError);
+}
+
+// A FIFO is read to its end once its writer is done, and a wait for a writer
+// ends when the caller's flag is raised.  Each wait is bounded: on a fault
+// the flag is raised, so that nothing hangs.
+TEST(FileBytes, FifosAreReadToTheirEndAndAWaitEndsWhenCancelled) {
+  testing_support::TempDir dir;
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> cancel{false};
+  const auto bounded = [&](std::future<std::vector<torvik::byte>>& read) {
+    if (read.wait_for(std::chrono::seconds(20)) == std::future_status::ready) return true;
+    cancel = true;
+    return false;
+  };
+
+  // Read and write ends open at once, so that neither waits; fewer bytes
+  // than a pipe holds, so that writing never waits either.
+  const int writer = open(fifo.c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  std::vector<torvik::byte> sent(40000);
+  for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<torvik::byte>(i * 7);
+  ASSERT_EQ(write(writer, sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+  std::future<std::vector<torvik::byte>> read =
+      std::async(std::launch::async, [&] { return torvik::ReadFileBytes(fifo, &cancel); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  close(writer);
+  ASSERT_TRUE(bounded(read));
+  EXPECT_EQ(read.get(), sent);
+
+  // Nobody writes: opening does not wait, reading waits until cancelled.
+  read = std::async(std::launch::async, [&] { return torvik::ReadFileBytes(fifo, &cancel); });
+  EXPECT_EQ(read.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  cancel = true;
+  ASSERT_TRUE(bounded(read));
+  EXPECT_THROW(read.get(), torvik::Cancelled);
+  EXPECT_TRUE(torvik::ReadFileBytes("/dev/null").empty());
 }
 
 // The keyframer is read only when asked for, and a damaged one never fails

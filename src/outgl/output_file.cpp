@@ -25,6 +25,12 @@ namespace torvik {
 namespace {
 
 #ifdef _WIN32
+constexpr const char* kSeparators = "/\\:";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+
+#ifdef _WIN32
 using StatBuf = struct _stat64;
 int StatPath(const std::string& path, StatBuf* st) { return _stat64(path.c_str(), st); }
 bool IsRegular(const StatBuf& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
@@ -143,14 +149,28 @@ int InheritedDescriptor(const std::string& path) {
 }
 #endif
 
+// The longest file name that file systems allow, in bytes (NAME_MAX).
+constexpr std::size_t kLongestName = 255;
+
+// A new name beside `target`: its name with a suffix of its own, the name cut
+// short (at a character's start) so that the whole stays within the longest
+// name allowed.
 std::string TempName(const std::string& target) {
   static std::atomic<unsigned long> counter{0};
   const unsigned long stamp = static_cast<unsigned long>(
       std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFF);
   char suffix[64];
-  std::snprintf(suffix, sizeof suffix, ".%lu-%lu-%lx.tmp", ProcessId(), counter.fetch_add(1),
-                stamp);
-  return target + suffix;
+  const int suffix_length = std::snprintf(suffix, sizeof suffix, ".%lu-%lu-%lx.tmp", ProcessId(),
+                                          counter.fetch_add(1), stamp);
+  const std::size_t name_start = target.find_last_of(kSeparators) + 1;  // npos + 1 == 0
+  std::size_t keep = target.size() - name_start;
+  const std::size_t room = kLongestName - static_cast<std::size_t>(suffix_length);
+  if (keep > room) {
+    keep = room;
+    while (keep > 0 && (static_cast<unsigned char>(target[name_start + keep]) & 0xC0) == 0x80)
+      --keep;
+  }
+  return target.substr(0, name_start + keep) + suffix;
 }
 
 }  // namespace

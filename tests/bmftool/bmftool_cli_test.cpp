@@ -1,7 +1,9 @@
 // bmftool as a user runs it: messages, exit status and the files it writes.
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -207,6 +209,32 @@ TEST_F(BmftoolCli, GltfFilesAndObjAxes) {
   EXPECT_EQ(misplaced.err.rfind("bmftool: --keep-axes is an option of 'obj' only", 0), 0u)
       << misplaced.err;
   EXPECT_EQ(Tool("gltf -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
+}
+
+// Standard input and a FIFO are read once, to their end; a FIFO nobody
+// writes to is left on Ctrl-C.  Every command runs under a time limit.
+TEST_F(BmftoolCli, StandardInputAndFifosAreReadToTheirEnd) {
+  const std::string tool = std::string("timeout -k 5 30 ") + TORVIK_BMFTOOL;
+  ToolRun run = testing_support::RunCommand("cat " + dir.file("box.bmf") + " | " + tool +
+                                                " png --size 16 -o " + dir.file("in.png") + " -",
+                                            dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("in.png")));
+  run = testing_support::RunCommand(tool + " validate - < " + dir.file("box.bmf"), dir);
+  EXPECT_EQ(run.out, "-: valid, 1 block\n") << run.err;
+  EXPECT_EQ(Tool("obj - < " + dir.file("box.bmf")).status, 2);
+
+  const std::string fifo = dir.file("fifo.bmf");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  run = testing_support::RunCommand("(timeout 30 sh -c 'cat " + dir.file("box.bmf") + " > " + fifo +
+                                        "' &) ; " + tool + " validate " + fifo,
+                                    dir);
+  EXPECT_EQ(run.out, fifo + ": valid, 1 block\n") << run.err;
+  run = testing_support::RunCommand(
+      std::string("timeout -k 5 --preserve-status -s INT 0.5 ") + TORVIK_BMFTOOL + " info " + fifo,
+      dir);
+  EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
+  EXPECT_EQ(run.err, "bmftool: " + fifo + ": interrupted\n");
 }
 
 TEST_F(BmftoolCli, UsageErrorsExitTwo) {

@@ -141,6 +141,12 @@ TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
   EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("map_Kd ../quad_maps/Quad.tga\n"),
             std::string::npos);
 
+  // A --texture-path that is not a folder is one warning up front.
+  const ToolRun nowhere = Tool("info --texture-path " + dir.file("nowhere") + " " +
+                               dir.file("quad.bmf") + " " + dir.file("quad.bmf"));
+  EXPECT_EQ(nowhere.err,
+            "bmftool: " + dir.file("nowhere") + ": --texture-path is not a folder (ignored)\n");
+
   // Not found: the stored name, and info says so.
   std::filesystem::remove_all(dir.file("quad_maps"));
   EXPECT_NE(Tool("info " + dir.file("quad.bmf")).out.find("QUAD.TGA\", not found\n"),
@@ -151,6 +157,29 @@ TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
   const std::vector<std::uint8_t> stored = ReadFile(dir.file("export/quad.mtl"));
   EXPECT_NE(std::string(stored.begin(), stored.end()).find("map_Kd C:\\MAPS\\QUAD.TGA\n"),
             std::string::npos);
+}
+
+// A bare file name lies in the current folder, for every command and an
+// -o that names a file without a folder.
+TEST_F(BmftoolTextures, BareFileNamesMeanTheCurrentFolder) {
+  WriteQuad("QUAD.TGA");
+  std::filesystem::create_directories(dir.file("quad_maps"));
+  WriteFile(dir.file("quad_maps/Quad.tga"), t3ds::TgaBytes(Quadrants()));
+  const std::string here = "cd " + dir.path().string() + " && " + TORVIK_BMFTOOL + " ";
+  for (const char* args : {"obj quad.bmf", "obj -o out.obj quad.bmf", "gltf quad.bmf",
+                           "png --size 16 quad.bmf", "info quad.bmf"}) {
+    const ToolRun run = testing_support::RunCommand(here + args, dir);
+    EXPECT_EQ(run.status, 0) << args << "\n" << run.err;
+    EXPECT_EQ(run.err, "") << args;
+  }
+  for (const char* mtl : {"quad.mtl", "out.mtl"}) {
+    const std::vector<std::uint8_t> text = ReadFile(dir.file(mtl));
+    EXPECT_NE(std::string(text.begin(), text.end()).find("map_Kd quad_maps/Quad.tga\n"),
+              std::string::npos)
+        << mtl;
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir.file("quad.glb")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("quad.png")));
 }
 
 }  // namespace

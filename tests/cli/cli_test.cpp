@@ -1,11 +1,13 @@
 // 3ds2bmf as a user runs it: outputs, messages, exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "cache_metrics.h"
 #include "keyframer_demo.h"
@@ -25,6 +27,12 @@ using testing_support::ToolRun;
 
 ToolRun Tool(const TempDir& dir, const std::string& args) {
   return testing_support::RunCommand(std::string(TORVIK_3DS2BMF) + " " + args, dir);
+}
+
+bool NoTemporaryFiles(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") return false;
+  return true;
 }
 
 class Cli : public ::testing::Test {
@@ -85,9 +93,6 @@ TEST_F(Cli, JsonAndVerboseReports) {
 }
 
 TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
-  const ToolRun run = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
-  ASSERT_EQ(run.status, 1) << run.err;  // no folder "out"
-  std::filesystem::create_directory(dir.path() / "out");
   const ToolRun json = Tool(dir, "--gltf --json -d " + dir.file("out") + " " + dir.file("box.3ds"));
   EXPECT_EQ(json.status, 0) << json.err;
   EXPECT_NE(json.out.find("\"gltf\":\"" + dir.file("out/box.glb") + "\""), std::string::npos)
@@ -97,6 +102,38 @@ TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
   EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
   EXPECT_TRUE(std::filesystem::exists(dir.file("out/box.bmf")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+}
+
+// -d is looked at once, before any work: a missing folder is created, a file
+// is a usage error; a --texture-path that is not a folder is one warning.
+TEST_F(Cli, FoldersAreCheckedBeforeAnyWork) {
+  const std::string inputs = " " + dir.file("box.3ds") + " " + dir.file("torus.3DS");
+  const ToolRun created = Tool(dir, "-d " + dir.file("new/sub") + inputs);
+  EXPECT_EQ(created.status, 0) << created.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("new/sub/box.bmf")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("new/sub/torus.bmf")));
+
+  WriteFile(dir.file("plain"), {'x'});
+  const ToolRun file = Tool(dir, "-d " + dir.file("plain") + inputs);
+  EXPECT_EQ(file.status, 2);
+  EXPECT_EQ(file.err, "3ds2bmf: " + dir.file("plain") + ": -d needs a folder, not a file\n");
+  const ToolRun below = Tool(dir, "-d " + dir.file("plain/sub") + inputs);
+  EXPECT_EQ(below.status, 1);
+  EXPECT_EQ(below.err.rfind("3ds2bmf: " + dir.file("plain/sub") + ": can't create the folder: ", 0),
+            0u)
+      << below.err;
+  EXPECT_EQ(std::count(below.err.begin(), below.err.end(), '\n'), 1);
+  // A run refused for its outputs creates nothing.
+  EXPECT_EQ(Tool(dir, "-d " + dir.file("never") + " a/x.3ds b/x.3ds").status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("never")));
+
+  const ToolRun search = Tool(dir, "--texture-path " + dir.file("nowhere") + " --texture-path " +
+                                       dir.file("plain") + inputs);
+  EXPECT_EQ(search.status, 0) << search.err;
+  EXPECT_EQ(search.err, "3ds2bmf: " + dir.file("nowhere") +
+                            ": --texture-path is not a folder (ignored)\n3ds2bmf: " +
+                            dir.file("plain") + ": --texture-path is not a folder (ignored)\n");
+  EXPECT_EQ(Tool(dir, "-q --texture-path " + dir.file("nowhere") + inputs).err, "");
 }
 
 TEST_F(Cli, SmoothingGroupsOnlyWhenAskedFor) {
@@ -325,6 +362,21 @@ TEST_F(Cli, NeverWritesOverAnInput) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("pic.bmf")));
 }
 
+// Any name the file system allows is an output, however little room its
+// length leaves for the temporary file's name.
+TEST_F(Cli, OutputNamesUpToTheLongestAllowed) {
+  for (const std::size_t length : {237u, 246u, 255u}) {
+    const std::string name = std::string(length - 4, 'n') + ".bmf";
+    const ToolRun run =
+        Tool(dir, "--preview --gltf -o " + dir.file(name) + " " + dir.file("box.3ds"));
+    EXPECT_EQ(run.status, 0) << length << "\n" << run.err;
+    for (const char* extension : {".bmf", ".png", ".glb"})
+      EXPECT_TRUE(std::filesystem::exists(dir.file(std::string(length - 4, 'n') + extension)))
+          << length << extension;
+  }
+  EXPECT_TRUE(NoTemporaryFiles(dir.file(".")));
+}
+
 TEST_F(Cli, StandardOutputPipesAndDevicesAreWrittenInPlace) {
   const std::string box = dir.file("box.3ds");
   EXPECT_EQ(Tool(dir, box + " -o - > " + dir.file("piped.bmf")).status, 0);
@@ -378,6 +430,44 @@ TEST_F(Cli, InterruptedBatchLeavesOnlyCompleteFiles) {
     std::filesystem::remove_all(dir.file("out"));
     std::filesystem::create_directory(dir.file("out"));
   }
+}
+
+// Standard input, a pipe and a FIFO are read to their end, and a FIFO
+// nobody writes to is no reason to ignore Ctrl-C or SIGTERM.  Every command
+// here runs under a time limit, so that a fault can't hang the suite.
+TEST_F(Cli, PipesFifosAndStandardInputAreReadToTheirEnd) {
+  const std::string tool = std::string("timeout -k 5 30 ") + TORVIK_3DS2BMF;
+  const std::vector<std::uint8_t> bmf = testing_support::Convert(ReadFile(dir.file("box.3ds")));
+  ToolRun run = testing_support::RunCommand(
+      "cat " + dir.file("box.3ds") + " | " + tool + " -o " + dir.file("piped.bmf") + " -", dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("piped.bmf")), bmf);
+  run = testing_support::RunCommand(
+      tool + " -o - - < " + dir.file("box.3ds") + " > " + dir.file("through.bmf"), dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("through.bmf")), bmf);
+  run = Tool(dir, "- < " + dir.file("box.3ds"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("the input - (standard input) needs -o FILE"), std::string::npos)
+      << run.err;
+
+  const std::string fifo = dir.file("fifo.3ds");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  run = testing_support::RunCommand("(timeout 30 sh -c 'cat " + dir.file("box.3ds") + " > " + fifo +
+                                        "' &) ; " + tool + " " + fifo,
+                                    dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("seek"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("fifo.bmf")), bmf);
+  std::filesystem::remove(dir.file("fifo.bmf"));
+  for (const char* signal : {"INT", "TERM"}) {
+    run = testing_support::RunCommand(std::string("timeout -k 5 --preserve-status -s ") + signal +
+                                          " 0.5 " + TORVIK_3DS2BMF + " " + fifo,
+                                      dir);
+    EXPECT_EQ(run.status, 128 + (std::string(signal) == "INT" ? SIGINT : SIGTERM)) << run.err;
+    EXPECT_NE(run.err.find("interrupted: 0 of 1 files converted"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("fifo.bmf")));
 }
 
 // A house whose textures lie the way real models ship them: upper-case 8.3
@@ -534,6 +624,124 @@ TEST_F(CliTextures, CopyTexturesPutsThemUnderTheStoredNamesBesideTheBmf) {
   EXPECT_NE(json.out.find("\"name\":\"MISSING.JPG\",\"path\":null,\"rule\":null,\"candidates\":[],"
                           "\"copied\":false}"),
             std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A box whose one material names `texture`.
+std::vector<std::uint8_t> TexturedBox(const std::string& texture) {
+  t3ds::Mesh box = t3ds::Box("Box", {0, 0, 0}, {1, 1, 1});
+  t3ds::AssignAll(box, "Paint");
+  return t3ds::BuildFile({{"Paint", {}, {}, {}, {}, false, texture}}, {box});
+}
+
+// A copy never writes through a symbolic link at its destination, whether
+// the link leads to a file outside the output folder or to none yet.
+TEST_F(CliTextures, CopyTexturesNeverWriteThroughALink) {
+  std::filesystem::create_directory(dir.file("out"));
+  Texture("outside/victim.jpg", "keep me");
+  std::filesystem::create_symlink("../outside/victim.jpg", dir.file("out/ROOFTILE.JPG"));
+  std::filesystem::create_symlink("../outside/new.jpg", dir.file("out/STONE.JPG"));
+  const ToolRun run =
+      Tool(dir, "--copy-textures -d " + dir.file("out") + " " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"ROOFTILE.JPG", "STONE.JPG"})
+    EXPECT_NE(run.err.find(dir.file(std::string("out/") + name) +
+                           " is a symbolic link: not written through\n"),
+              std::string::npos)
+        << run.err;
+  EXPECT_EQ(Text("outside/victim.jpg"), "keep me");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("outside/new.jpg")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("out/ROOFTILE.JPG")));
+  EXPECT_EQ(Text("out/WOOD.JPG"), "wood");
+  EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
+}
+
+// A texture past 2 GiB is copied whole (a sparse file, so that the test
+// writes next to nothing).
+TEST_F(CliTextures, CopyTexturesCopyEveryByteWhateverTheSize) {
+  const std::string big = dir.file("house_maps/roofTile.jpg");
+  const std::uintmax_t size = (std::uintmax_t{1} << 31) + 5;
+  std::filesystem::resize_file(big, size - 3);
+  {
+    std::fstream end(big, std::ios::in | std::ios::out | std::ios::binary | std::ios::ate);
+    end.write("end", 3);
+  }
+  ASSERT_EQ(std::filesystem::file_size(big), size);
+  std::filesystem::create_directory(dir.file("out"));
+  const ToolRun run =
+      Tool(dir, "--json --copy-textures -d " + dir.file("out") + " " + dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string copy = dir.file("out/ROOFTILE.JPG");
+  ASSERT_EQ(std::filesystem::file_size(copy), size);
+  std::ifstream in(copy, std::ios::binary);
+  char start[4] = {}, end[3] = {};
+  in.read(start, 4);
+  in.seekg(static_cast<std::streamoff>(size - 3));
+  in.read(end, 3);
+  EXPECT_EQ(std::string(start, 4), "roof");
+  EXPECT_EQ(std::string(end, 3), "end");
+  EXPECT_NE(run.out.find("\"name\":\"ROOFTILE.JPG\",\"path\":\"" + big +
+                         "\",\"rule\":\"subfolder\",\"candidates\":[],\"copied\":true}"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
+}
+
+// No copy replaces a file that the same run writes: a texture named like
+// another model's preview is not copied, whatever the order.
+TEST_F(CliTextures, CopyTexturesGiveWayToTheRunsOwnOutputs) {
+  std::filesystem::create_directories(dir.file("out"));
+  WriteFile(dir.file("a.3ds"), TexturedBox("b.png"));
+  WriteFile(dir.file("b.3ds"), TexturedBox("a.png"));
+  Texture("b.png", "not a preview");
+  Texture("a.png", "not a preview either");
+  for (const char* order : {"a.3ds b.3ds", "b.3ds a.3ds"}) {
+    const ToolRun run =
+        testing_support::RunCommand("cd " + dir.path().string() + " && " + TORVIK_3DS2BMF +
+                                        " -j 2 --preview --copy-textures -d out " + order,
+                                    dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("3ds2bmf: a.3ds: texture \"b.png\": out/b.png is an output of this "
+                           "run: not copied\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("texture \"a.png\": out/a.png is an output of this run"),
+              std::string::npos)
+        << run.err;
+    for (const char* preview : {"out/a.png", "out/b.png"})
+      EXPECT_EQ(Text(preview).substr(1, 3), "PNG") << preview;
+  }
+}
+
+// Two models that copy textures of one name into one folder: the earlier
+// input's copy stays, however the files are scheduled, and the later one is
+// told so.
+TEST_F(CliTextures, CopyTexturesOfOneNameAreDecidedByInputOrder) {
+  std::filesystem::create_directories(dir.file("out"));
+  for (const char* model : {"one", "two"}) {
+    Texture(std::string(model) + "/paint.jpg", std::string(model) + "'s paint");
+    WriteFile(dir.file(std::string(model) + "/" + model + ".3ds"), TexturedBox("PAINT.JPG"));
+  }
+  for (const auto& [first, second] : {std::pair{"one", "two"}, std::pair{"two", "one"}}) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      std::filesystem::remove_all(dir.file("out"));
+      std::filesystem::create_directories(dir.file("out"));
+      const std::string a = std::string(first) + "/" + first + ".3ds",
+                        b = std::string(second) + "/" + second + ".3ds";
+      const ToolRun both = Tool(dir, "-j 2 --copy-textures -d " + dir.file("out") + " " +
+                                         dir.file(a) + " " + dir.file(b));
+      EXPECT_EQ(Text("out/PAINT.JPG"), std::string(first) + "'s paint");
+      EXPECT_NE(both.err.find("3ds2bmf: " + dir.file(b) +
+                              ": texture \"PAINT.JPG\": " + dir.file("out/PAINT.JPG") +
+                              " is already the copy of another texture for " + dir.file(a) +
+                              ": not overwritten\n"),
+                std::string::npos)
+          << both.err;
+    }
+  }
 }
 
 }  // namespace

@@ -33,4 +33,12 @@ TEST(Options, UsageErrors) {
   EXPECT_TRUE(Parse({"--help"}).help);
 }
 
+// "-" is standard input, which has no name to write an output beside.
+TEST(Options, StandardInputNeedsANamedOutput) {
+  EXPECT_EQ(Parse({"-o", "x.bmf", "-"}).inputs, std::vector<std::string>({"-"}));
+  EXPECT_EQ(Parse({"-o", "-", "-"}).inputs, std::vector<std::string>({"-"}));
+  EXPECT_THROW(Parse({"-"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"-d", "out", "-"}), std::invalid_argument);
+}
+
 }  // namespace

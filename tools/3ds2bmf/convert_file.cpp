@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "conversion_messages.h"
+#include "input_bytes.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -44,6 +45,21 @@ bool IsRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+// A regular file is read by the library's own path; standard input, a pipe
+// or a FIFO is read to its end first, and an interruption stops the wait.
+torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
+  return {.smoothing_groups = settings.smoothing_groups,
+          .keep_file_winding = settings.keep_file_winding,
+          .keyframer = settings.keyframer || settings.report_keyframer,
+          .threads = settings.threads};
+}
+
+torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& settings) {
+  const torvik::ReadOptions options = SceneReadOptions(settings);
+  if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
+  return torvik::HRead3dsScene(ReadInputBytes(input, settings.cancel), options);
+}
+
 // Resolves the model's texture names and notes what is missing or
 // ambiguous; throws when the settings require every texture.
 void ResolveModelTextures(const torvik::Model& model, const FileSettings& settings,
@@ -70,12 +86,9 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
 // keyframer and, when asked, draws the meshes where it places them.
 torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::byte>* bytes,
                             const FileSettings& settings, FileResult& result) {
-  const torvik::ReadOptions options = {.smoothing_groups = settings.smoothing_groups,
-                                       .keep_file_winding = settings.keep_file_winding,
-                                       .keyframer = settings.keyframer || settings.report_keyframer,
-                                       .threads = settings.threads};
-  torvik::H3dsScene scene = bytes != nullptr ? torvik::HRead3dsScene(*bytes, options)
-                                             : torvik::ReadSceneFile(input, options);
+  torvik::H3dsScene scene = bytes != nullptr
+                                ? torvik::HRead3dsScene(*bytes, SceneReadOptions(settings))
+                                : ReadSceneInput(input, settings);
   if (!settings.keyframer && !settings.report_keyframer) return scene;
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
@@ -92,10 +105,10 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   return scene;
 }
 
-void CopyModelTextures(FileResult& result) {
-  const std::filesystem::path folder = std::filesystem::path(result.output).parent_path();
+void CopyModelTextures(const FileSettings& settings, FileResult& result) {
+  const std::filesystem::path folder = FolderOf(result.output);
   for (const torvik::TextureResolution& texture : result.textures) {
-    TextureCopy copy = CopyTexture(texture, folder);
+    TextureCopy copy = CopyTexture(texture, folder, settings.batch, result.input);
     result.copied.push_back(copy.copied);
     if (!copy.problem.empty()) result.notes.push_back(result.input + ": " + copy.problem);
   }
@@ -116,6 +129,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   const auto start = std::chrono::steady_clock::now();
   const bool to_stdout = output == kStandardOutput;
   bool bmf_written = false;
+  CopyTurn turn(settings.batch, settings.index);
   try {
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
@@ -123,7 +137,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     // The glTF is made from the scene as authored, read again from the same
     // bytes with its own options.
     std::vector<torvik::byte> bytes;
-    if (settings.gltf) bytes = torvik::ReadFileBytes(input);
+    if (settings.gltf) bytes = ReadInputBytes(input, settings.cancel);
     model = torvik::convert_to_outgl(
         ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result), &conversion,
         {.smoothing_groups = settings.smoothing_groups,
@@ -162,10 +176,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       if (!file) file = torvik::ReadBmfFile(output);
       return *file;
     };
-    if (settings.copy_textures && !regular_output)
+    if (settings.copy_textures && !regular_output) {
       skipped("textures copied");
-    else if (settings.copy_textures)
-      CopyModelTextures(result);
+    } else if (settings.copy_textures) {
+      turn.Wait();
+      CopyModelTextures(settings, result);
+    }
+    turn.End();
     if (settings.preview && !regular_output) {
       skipped("preview");
     } else if (settings.preview) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_copies.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/texture_resolver.h"
 
@@ -65,6 +66,10 @@ struct FileSettings {
   // Copy every found texture beside the BMF under its stored name (only when
   // the BMF went to a regular file; a note says so otherwise).
   bool copy_textures = false;
+  // Shared by the files of one run that copy textures, which copy in input
+  // order, `index` being this file's place in it; none for a lone file.
+  BatchCopies* batch = nullptr;
+  std::size_t index = 0;
   // A texture not found or ambiguous fails the file.
   bool require_textures = false;
   // Previews draw textures; false draws every block in its diffuse colour.

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -11,7 +12,9 @@
 #include "file_identity.h"
 #include "interruption.h"
 #include "options.h"
+#include "output_folder.h"
 #include "report.h"
+#include "texture_folders.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -132,6 +135,22 @@ int Run(const Options& options) {
     std::fprintf(stderr, "3ds2bmf: %s\n", refusal.c_str());
     return 2;
   }
+  if (options.directory) {
+    const FolderCheck folder = PrepareOutputFolder(*options.directory);
+    if (folder.status != 0) {
+      std::fprintf(stderr, "3ds2bmf: %s\n", folder.message.c_str());
+      return folder.status;
+    }
+  }
+  for (const std::string& warning : TextureFolderWarnings(options.texture_paths))
+    if (!options.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", warning.c_str());
+  std::optional<BatchCopies> batch;
+  if (options.copy_textures) {
+    std::vector<std::string> written;
+    for (const std::string& output : outputs)
+      for (std::string& file : FilesWritten(options, output)) written.push_back(std::move(file));
+    batch.emplace(written, outputs.size());
+  }
   CatchInterruptions();
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::size_t jobs = options.jobs != 0 ? options.jobs : cores;
@@ -155,6 +174,8 @@ int Run(const Options& options) {
                                         .orient_outward = options.orient_outward,
                                         .texture_paths = options.texture_paths,
                                         .copy_textures = options.copy_textures,
+                                        .batch = batch ? &*batch : nullptr,
+                                        .index = i,
                                         .require_textures = options.require_textures,
                                         .preview_textures = options.textures,
                                         .optimize = options.optimize,

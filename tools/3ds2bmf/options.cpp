@@ -12,6 +12,7 @@ const char* const kUsage =
     "Converts 3D Studio mesh files (.3ds) into BMF model files.\n"
     "\n"
     "Each INPUT.3ds is written as INPUT.bmf beside it, unless -o or -d says otherwise.\n"
+    "An INPUT of '-' reads standard input (with -o); a pipe or FIFO is read to its end.\n"
     "A file that fails to convert leaves no output behind and an existing output intact\n"
     "(a preview or glTF that can't be written fails its file but leaves the BMF in\n"
     "place).\n"
@@ -20,7 +21,8 @@ const char* const kUsage =
     "  -o, --output FILE   write the BMF to FILE (only with a single input); '-'\n"
     "                      writes it to standard output.  A pipe, /dev/stdout or a\n"
     "                      device is written in place, never replaced\n"
-    "  -d, --dir DIR       write every BMF into the directory DIR\n"
+    "  -d, --dir DIR       write every BMF into the directory DIR, which is created\n"
+    "                      (with its parents) when missing\n"
     "  -j, --jobs N        convert N files at once, 1 to 256 (default: the cores)\n"
     "      --threads N     let each conversion use up to N threads, 1 to 256\n"
     "                      (default: the cores shared out between the files\n"
@@ -70,7 +72,9 @@ const char* const kUsage =
     "      --copy-textures copy every texture found beside the BMF, under the name\n"
     "                      the model stores (its last component), so that a host\n"
     "                      opening that name finds it; a different file already\n"
-    "                      there is never overwritten (a warning says so)\n"
+    "                      there, a symbolic link and the run's own outputs are\n"
+    "                      never replaced (a warning says so); of two models\n"
+    "                      copying one name into one folder, the earlier input wins\n"
     "      --require-textures\n"
     "                      a texture that is not found, or found more than once,\n"
     "                      fails its file: no BMF is written\n"
@@ -153,6 +157,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::invalid_argument("-o and -d exclude each other");
   if (options.output && options.inputs.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
+  if (!options.output && std::count(options.inputs.begin(), options.inputs.end(), "-") != 0)
+    throw std::invalid_argument("the input - (standard input) needs -o FILE");
   if (options.optimize && !kHaveMeshOptimizer)
     throw std::invalid_argument(std::string("--optimize is not available: ") + kNoMeshOptimizer);
   if (options.quiet && options.verbose)

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "batch_copies.h"
 #include "torvik32c/texture_resolver.h"
 
 struct TextureCopy {
@@ -13,10 +14,14 @@ struct TextureCopy {
 };
 
 // Copies the texture's pick into `folder` under the last component of its
-// stored name, exactly as written.  A file already there with the same bytes
-// (or the texture itself) is left alone and counts as copied; one with other
-// bytes is never overwritten.  The copy is written to a temporary file and
-// renamed into place, so no half-written texture is ever seen.  Safe to call
-// from several threads.
+// stored name, exactly as written, whatever its size.  A file already there
+// with the same bytes (or the texture itself) is left alone and counts as
+// copied; one with other bytes, a symbolic link and any file `batch` writes
+// are never replaced (a problem says so).  The copy is written to a new file
+// beside the destination and given its name only while nothing else has it,
+// so no half-written texture is ever seen and no link is written through.
+// `batch` (when given) is shared by the conversions of one run, which make
+// their copies in turn; `input` is the model the copy is for.
 TextureCopy CopyTexture(const torvik::TextureResolution& texture,
-                        const std::filesystem::path& folder);
+                        const std::filesystem::path& folder, BatchCopies* batch = nullptr,
+                        const std::string& input = {});

@@ -1,5 +1,6 @@
 #include "arguments.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <stdexcept>
@@ -57,7 +58,9 @@ const char* const kUsage =
     "  --version             show the version and exit\n"
     "\n"
     "Options may stand before or after the command and the files, as '-o FILE',\n"
-    "'--output FILE' or '--output=FILE'; '--' ends the options.\n"
+    "'--output FILE' or '--output=FILE'; '--' ends the options.  A FILE of '-'\n"
+    "reads standard input (obj, gltf and png then need -o); a pipe or FIFO is read\n"
+    "to its end.\n"
     "\n"
     "OBJ and glTF show the model as authored, right-handed with y up: a 3DS point\n"
     "(x, y, z) is at (x, z, -y).  Their opacity is 1 - alpha for a BMF alpha between\n"
@@ -148,5 +151,10 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   if (arguments.files.empty()) throw std::invalid_argument("no input files");
   if (arguments.output && arguments.files.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
+  const bool writes = arguments.command == Command::obj || arguments.command == Command::gltf ||
+                      arguments.command == Command::png;
+  if (writes && !arguments.output &&
+      std::count(arguments.files.begin(), arguments.files.end(), "-") != 0)
+    throw std::invalid_argument("the input - (standard input) needs -o FILE");
   return arguments;
 }

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "file_identity.h"
+#include "input_bytes.h"
 #include "interruption.h"
 #include "json_string.h"
 #include "model_info.h"
@@ -17,6 +18,7 @@
 #include "preview_textures.h"
 #include "texture_report.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/gltf_export.h"
 #include "torvik32c/texture_finder.h"
@@ -30,23 +32,21 @@ void PrintError(const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "bmftool: %s: %s\n", path.c_str(), reason.c_str());
 }
 
-// Whether the file starts like a 3DS file (its main chunk 0x4D4D).
-bool LooksLike3ds(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  unsigned char start[2] = {0, 0};
-  const bool read = std::fread(start, 1, 2, file) == 2;
-  std::fclose(file);
-  return read && start[0] == 0x4D && start[1] == 0x4D;
+// Whether the bytes start like a 3DS file (its main chunk 0x4D4D).
+bool LooksLike3ds(const std::vector<torvik::byte>& bytes) {
+  return bytes.size() >= 2 && bytes[0] == 0x4D && bytes[1] == 0x4D;
 }
 
 // Reads a file, or says why it can't: on standard error, and in `reason`.
+// The file is read once, so that standard input or a pipe can be one.
 std::optional<torvik::BmfFile> Load(const std::string& path, std::string* reason = nullptr) {
+  std::vector<torvik::byte> bytes;
   try {
-    return torvik::ReadBmfFile(path);
+    bytes = ReadInputBytes(path, &InterruptionFlag());
+    return torvik::ReadBmf(bytes);
   } catch (const std::exception& error) {
-    std::string message = error.what();
-    if (LooksLike3ds(path))
+    std::string message = Interrupted() ? "interrupted" : error.what();
+    if (LooksLike3ds(bytes))
       message = "not a BMF file: it looks like a 3DS file, which 3ds2bmf converts into BMF";
     PrintError(path, message);
     if (reason != nullptr) *reason = message;
@@ -219,8 +219,7 @@ int RunObj(const Arguments& arguments) {
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
         const ObjText text =
             ExportObj(file, FileName(mtl_path),
-                      TextureFilesFor(file, path, std::filesystem::path(obj_path).parent_path(),
-                                      arguments.texture_paths),
+                      TextureFilesFor(file, path, FolderOf(obj_path), arguments.texture_paths),
                       arguments.keep_axes ? torvik::ExportAxes::bmf : torvik::ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);

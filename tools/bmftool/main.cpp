@@ -5,10 +5,33 @@
 #include "arguments.h"
 #include "commands.h"
 #include "interruption.h"
+#include "texture_folders.h"
 
 #ifndef TORVIK_VERSION
 #define TORVIK_VERSION "unknown"
 #endif
+
+namespace {
+
+int Run(const Arguments& arguments) {
+  switch (arguments.command) {
+    case Command::info:
+      return RunInfo(arguments);
+    case Command::validate:
+      return RunValidate(arguments);
+    case Command::obj:
+      return RunObj(arguments);
+    case Command::gltf:
+      return RunGltf(arguments);
+    case Command::png:
+      return RunPng(arguments);
+    case Command::none:
+      break;
+  }
+  return 2;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   Arguments arguments;
@@ -30,20 +53,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bmftool: %s\n", refusal.c_str());
     return 2;
   }
+  for (const std::string& warning : TextureFolderWarnings(arguments.texture_paths))
+    std::fprintf(stderr, "bmftool: %s\n", warning.c_str());
   CatchInterruptions();
-  switch (arguments.command) {
-    case Command::info:
-      return RunInfo(arguments);
-    case Command::validate:
-      return RunValidate(arguments);
-    case Command::obj:
-      return RunObj(arguments);
-    case Command::gltf:
-      return RunGltf(arguments);
-    case Command::png:
-      return RunPng(arguments);
-    case Command::none:
-      break;
-  }
-  return 2;
+  const int status = Run(arguments);
+  return Interrupted() ? InterruptedExitStatus() : status;
 }

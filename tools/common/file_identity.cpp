@@ -6,9 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace {
-
-std::string CanonicalPath(const std::string& path) {
+std::string PlaceKey(const std::string& path) {
   std::error_code error;
   std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
   if (error) canonical = std::filesystem::absolute(path, error);
@@ -19,15 +17,13 @@ std::string CanonicalPath(const std::string& path) {
   return key;
 }
 
-}  // namespace
-
 std::string FileKey(const std::string& path) {
 #ifndef _WIN32
   struct stat st;
   if (stat(path.c_str(), &st) == 0)
     return "file:" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 #endif
-  return CanonicalPath(path);
+  return PlaceKey(path);
 }
 
 void InputFiles::Add(const std::string& path) { keys_.insert(FileKey(path)); }

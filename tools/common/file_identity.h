@@ -22,3 +22,8 @@ class InputFiles {
 // with every link in it followed.  Two outputs with one key would overwrite
 // each other.
 std::string FileKey(const std::string& path);
+
+// A key equal for two names of one place in the folder tree, whether a file
+// is there or not: the path made absolute with every link in its folders
+// followed (and, on Windows, in one case).
+std::string PlaceKey(const std::string& path);

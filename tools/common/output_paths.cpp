@@ -15,3 +15,8 @@ std::string WithExtension(const std::string& path, const std::string& from, cons
 }
 
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
+
+std::filesystem::path FolderOf(const std::string& path) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
+}

@@ -1,6 +1,7 @@
 // Names of the files the tools write beside their inputs.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 // `path` with its extension `from` (matched without regard to case) replaced
@@ -10,3 +11,7 @@ std::string WithExtension(const std::string& path, const std::string& from, cons
 
 // The last component of `path`.
 std::string FileName(const std::string& path);
+
+// The folder `path` lies in: "." for a bare file name, whose folder part is
+// empty.
+std::filesystem::path FolderOf(const std::string& path);
