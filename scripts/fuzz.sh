@@ -2,8 +2,10 @@
 # Fuzzes one target for a given time and prints what the run reached.
 #   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
 # TARGET is fuzz_convert (bytes to BMF bytes), fuzz_reader (the reader
-# alone) or fuzz_bmf_reader (the BMF reader and validator).  The corpus grows in build/fuzz/corpus-TARGET and is kept between
-# runs; it starts from the generated seeds, the shipped sample and, when
+# alone), fuzz_bmf_reader (the BMF reader and validator) or fuzz_image (the
+# texture images: format, size check, decoding, PNG encoding).  The corpus
+# grows in build/fuzz/corpus-TARGET and is kept between runs; it starts from
+# the generated seeds, and for the 3DS targets the shipped sample and, when
 # present, ../shared/corpus.  Findings (crash-*, leak-*, timeout-*, oom-*)
 # land in build/fuzz/findings-TARGET/.  Exit status 1 when there is a
 # finding.
@@ -11,14 +13,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 2 ]; then
-  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader|fuzz_bmf_reader SECONDS [libFuzzer options...]" >&2
+  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader|fuzz_bmf_reader|fuzz_image SECONDS [libFuzzer options...]" >&2
   exit 2
 fi
 target="$1"
 seconds="$2"
 shift 2
 case "$target" in
-  fuzz_convert | fuzz_reader | fuzz_bmf_reader) ;;
+  fuzz_convert | fuzz_reader | fuzz_bmf_reader | fuzz_image) ;;
   *)
     echo "fuzz.sh: unknown target '$target'" >&2
     exit 2
@@ -33,13 +35,23 @@ cmake --build --preset fuzz -j 2 >/dev/null
 build=build/fuzz
 corpus="$build/corpus-$target"
 findings="$build/findings-$target"
-seeds="$build/seeds"
 log="${FUZZ_LOG:-$build/run-$target.log}"
-mkdir -p "$corpus" "$findings" "$seeds"
-"$build/fuzz/make_seeds" "$seeds"
-cp samples/sample.3ds "$seeds/"
-inputs=("$corpus" "$seeds")
-[ -d ../shared/corpus ] && inputs+=(../shared/corpus)
+mkdir -p "$corpus" "$findings"
+if [ "$target" = fuzz_image ]; then
+  seeds="$build/image-seeds"
+  mkdir -p "$seeds"
+  "$build/fuzz/make_image_seeds" "$seeds"
+  inputs=("$corpus" "$seeds")
+  options=()
+else
+  seeds="$build/seeds"
+  mkdir -p "$seeds"
+  "$build/fuzz/make_seeds" "$seeds"
+  cp samples/sample.3ds "$seeds/"
+  inputs=("$corpus" "$seeds")
+  [ -d ../shared/corpus ] && inputs+=(../shared/corpus)
+  options=(-dict=fuzz/3ds.dict)
+fi
 
 # Crashes, leaks, timeouts and out-of-memory inputs are findings.  A
 # slow-unit file only says that one input took more than 10 s of wall
@@ -50,7 +62,7 @@ before=$(count_findings)
 status=0
 "$build/fuzz/$target" \
   -max_total_time="$seconds" \
-  -dict=fuzz/3ds.dict \
+  "${options[@]}" \
   -max_len=65536 \
   -rss_limit_mb=2048 \
   -timeout=10 \

@@ -33,7 +33,7 @@ check "the library with its soname" sh -c "ls '$root'/usr/lib*/libtorvik32c.so.1
 check "the CMake package" sh -c "ls -d '$root'/usr/lib*/cmake/torvik32c '$root'/usr/lib/*/cmake/torvik32c 2>/dev/null | grep -q ."
 check "the pkg-config file" sh -c "find '$root' -name torvik32c.pc | grep -q ."
 check "Depends names libpng" sh -c "dpkg-deb --field '$deb' Depends | grep -q libpng"
-check "Depends names libstb (texture decoding)" sh -c "dpkg-deb --field '$deb' Depends | grep -q libstb"
+check "Depends names libjpeg (texture decoding)" sh -c "dpkg-deb --field '$deb' Depends | grep -q libjpeg"
 check "Depends names libmeshoptimizer" sh -c "dpkg-deb --field '$deb' Depends | grep -q libmeshoptimizer"
 check "the copyright file names the MIT (Expat) licence" \
   grep -qx 'License: Expat' "$root/usr/share/doc/torvik32c/copyright"

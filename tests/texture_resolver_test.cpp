@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
 #include "test_support.h"
+#include "torvik32c/errors.h"
 
 namespace {
 
@@ -166,6 +168,114 @@ TEST_F(TextureResolver, NamesStayInsideTheSearchFolders) {
   // Folders that are missing or are files find nothing.
   EXPECT_FALSE(torvik::ResolveTexture("ROOF.JPG", At("absent/house.3ds")).found());
   EXPECT_FALSE(Resolve("ROOF.JPG/X.JPG", {At("model/roof.jpg")}).found());
+}
+
+// Links to "." in two cases make every stored path a maze of 2^k routes to
+// one folder; each folder is listed once, and a tree that really branches
+// stops at the limit, as does a raised cancellation flag.
+TEST_F(TextureResolver, StoredPathWorkIsBoundedPerName) {
+  Touch("model/x.png");
+  fs::create_directory_symlink(".", At("model/a"));
+  fs::create_directory_symlink(".", At("model/A"));
+  std::string maze;
+  for (int i = 0; i < 22; ++i) maze += i % 2 == 0 ? "a\\" : "A/";
+  const auto found = Resolve(maze + "X.PNG");
+  ASSERT_TRUE(found.found());
+  EXPECT_EQ(found.rule, TextureRule::stored_path);
+  EXPECT_EQ(found.candidates.size(), 1u);
+  EXPECT_LT(found.visited, 100u);  // about two entries per component, not 2^22
+  EXPECT_FALSE(found.stopped);
+
+  // 2^7 real folders named "d" and "D": the walk gives up past the limit.
+  std::vector<fs::path> level{At("tree")};
+  std::string deep;
+  for (int depth = 0; depth < 6; ++depth) {
+    std::vector<fs::path> next;
+    for (const fs::path& folder : level)
+      for (const char* name : {"d", "D"}) {
+        fs::create_directories(folder / name);
+        next.push_back(folder / name);
+      }
+    level = std::move(next);
+    deep += "d/";
+  }
+  Touch("tree/" + deep + "tex.png");
+  torvik::TextureSearchOptions small;
+  small.limit = 100;
+  const auto stopped = torvik::ResolveTexture(deep + "tex.png", At("tree/m.3ds"), small);
+  EXPECT_TRUE(stopped.stopped);
+  EXPECT_FALSE(stopped.found());
+  EXPECT_EQ(stopped.visited, 100u);
+  small.limit = torvik::kTextureSearchLimit;
+  EXPECT_TRUE(torvik::ResolveTexture(deep + "tex.png", At("tree/m.3ds"), small).found());
+
+  std::atomic<bool> cancel{true};
+  torvik::TextureSearchOptions options;
+  options.cancel = &cancel;
+  EXPECT_THROW(torvik::ResolveTexture("X.PNG", model, options), torvik::Cancelled);
+}
+
+// A preview, glTF or OBJ left by an earlier run sits beside its BMF under
+// its stem: the guessing rules never take it, and no rule takes a file the
+// caller is about to write.
+TEST_F(TextureResolver, TheToolsOwnFilesAreNeverCandidates) {
+  const fs::path cube = At("model/cube.3ds");
+  Touch("model/cube.png");   // the model's own preview
+  Touch("model/other.png");  // the preview of another model's BMF
+  Touch("model/OTHER.bmf");
+  Touch("model/result.png");  // this run's preview
+  Touch("model/real.png");
+  EXPECT_FALSE(torvik::ResolveTexture("CUBE.TGA", cube).found());
+  Touch("model/maps/cube.jpg");  // no tool writes a JPEG
+  EXPECT_EQ(torvik::ResolveTexture("CUBE.TGA", cube).candidates,
+            std::vector{At("model/maps/cube.jpg")});
+  EXPECT_FALSE(torvik::ResolveTexture("other.tga", cube).found());
+  EXPECT_EQ(torvik::ResolveTexture("REAL.TGA", cube).rule, TextureRule::other_extension);
+  // A name stored exactly is no guess.
+  EXPECT_EQ(torvik::ResolveTexture("CUBE.PNG", cube).rule, TextureRule::stored_path);
+
+  torvik::TextureSearchOptions options;
+  options.outputs = {At("model/result.bmf"), At("model/result.png")};
+  EXPECT_FALSE(torvik::ResolveTexture("RESULT.PNG", cube, options).found());
+  EXPECT_FALSE(torvik::ResolveTexture("RESULT.JPG", cube, options).found());
+  EXPECT_TRUE(torvik::ResolveTexture("RESULT.PNG", cube).found());
+  Touch("model/resultTex.png");  // 8.3 guesses skip the same stems, not longer ones
+  EXPECT_EQ(*torvik::ResolveTexture("RESULTTE.PNG", cube, options).path, At("model/resultTex.png"));
+}
+
+// Of several candidates, names that look like colour maps come first; the
+// user's choice decides a name before any rule.
+TEST_F(TextureResolver, ColourMapsFirstAndChoicesDecide) {
+  Touch("model/horlogue_alpha.jpg");
+  Touch("model/horlogue_difuse.jpg");
+  const auto clock = Resolve("HORLOGUE.JPG");
+  EXPECT_EQ(clock.candidates,
+            (std::vector{At("model/horlogue_difuse.jpg"), At("model/horlogue_alpha.jpg")}));
+
+  Touch("model/maps/brickwall_bumpMap.jpg");
+  Touch("model/maps/brickwallNormal.jpg");
+  Touch("model/maps/brickwall_alphabet.jpg");  // "alphabet" is no word of the list
+  Touch("model/maps/brickwall_col.jpg");
+  EXPECT_EQ(
+      Resolve("BRICKWAL.JPG").candidates,
+      (std::vector{At("model/maps/brickwall_alphabet.jpg"), At("model/maps/brickwall_col.jpg"),
+                   At("model/maps/brickwallNormal.jpg"), At("model/maps/brickwall_bumpMap.jpg")}));
+
+  torvik::TextureSearchOptions options;
+  options.choices = {{"c:\\maps\\horlogue.jpg", At("model/maps/brickwall_col.jpg")},
+                     {"horlogue.JPG", At("model/horlogue_alpha.jpg")}};
+  const auto chosen = torvik::ResolveTexture("HORLOGUE.JPG", model, options);
+  ASSERT_TRUE(chosen.found());
+  EXPECT_EQ(*chosen.path, At("model/horlogue_alpha.jpg"));
+  EXPECT_EQ(chosen.rule, TextureRule::given);
+  EXPECT_STREQ(torvik::TextureRuleName(chosen.rule), "given");
+  EXPECT_FALSE(chosen.ambiguous());
+  // The whole stored name, or the last component of any stored path.
+  EXPECT_EQ(*torvik::ResolveTexture("C:\\MAPS\\HORLOGUE.JPG", model, options).path,
+            At("model/maps/brickwall_col.jpg"));
+  EXPECT_EQ(*torvik::ResolveTexture("D:\\OLD\\HORLOGUE.JPG", model, options).path,
+            At("model/horlogue_alpha.jpg"));
+  EXPECT_NE(torvik::ResolveTexture("HORLOGUE.TGA", model, options).rule, TextureRule::given);
 }
 
 }  // namespace

@@ -72,6 +72,9 @@ struct GltfOptions {
   // How the files found are read; none: from the file system.  A caller
   // without one (a browser) passes its own.
   TextureReader read_texture = {};
+  // What the embedded images of one model may take together (512 MiB); a
+  // texture past it leaves its block untextured, with a warning.
+  std::uint64_t texture_budget = std::uint64_t{512} << 20;
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

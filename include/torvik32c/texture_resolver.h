@@ -30,15 +30,37 @@
 // files the name is ambiguous: the candidates are listed by place (the
 // folder itself, then its usual subfolders in the order above), and in one
 // place with a name exactly as stored first and the others in byte order of
-// their names.  The first candidate is the pick.  A file reached
+// their names; then every candidate whose name looks like a colour map comes
+// before those that look like another kind of map.  A name looks like another
+// kind of map when one of the words of its stem (split at anything but a
+// letter or digit, and where a lower-case letter meets an upper-case one) is
+// alpha, opacity, mask, bump, normal, normals, nrm, specular, spec, gloss,
+// roughness, height or displacement; so "horlogue_difuse.jpg" comes before
+// "horlogue_alpha.jpg".  The first candidate is the pick.  A file reached
 // twice (a search folder given twice, say) is listed once.
+//
+// The tools' own files are never textures: a file the caller is about to
+// write (TextureSearchOptions::outputs) is never a candidate, and the two
+// rules that guess (8.3 and extension) never take a PNG file whose stem is
+// the model's stem, an output's stem, or the stem of a BMF file in the same
+// folder, since previews go beside their BMF under its stem (the other files
+// the tools write, glTF, OBJ and MTL, are no images).  So a model "cube.3ds"
+// that names "CUBE.TGA" never finds the preview "cube.png", but still finds
+// "cube.jpg".  A choice (TextureSearchOptions::choices) decides a name
+// before any rule: the rule is then "given".
 //
 // Texture names come from untrusted files, so the search never leaves the
 // search folders: an absolute name or one with ".." is reduced to its other
 // components, and a symbolic link that leads outside every search folder is
-// not followed.  A folder that can't be read finds nothing.
+// not followed.  A folder that can't be read finds nothing.  The work per
+// name is bounded: each folder is listed once however many routes lead to it
+// (links to "." in several cases, say), and a search that would examine more
+// than TextureSearchOptions::limit folders and files (kTextureSearchLimit
+// unless the caller says otherwise) stops and finds nothing.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -50,9 +72,16 @@
 
 namespace torvik {
 
-enum class TextureRule { stored_path, last_component, subfolder, short_name, other_extension };
+enum class TextureRule {
+  stored_path,
+  last_component,
+  subfolder,
+  short_name,
+  other_extension,
+  given  // decided by a TextureChoice
+};
 
-// "path", "name", "subfolder", "8.3", "extension".
+// "path", "name", "subfolder", "8.3", "extension", "given".
 TORVIK_API const char* TextureRuleName(TextureRule rule);
 
 struct TextureResolution {
@@ -61,8 +90,38 @@ struct TextureResolution {
   TextureRule rule = TextureRule::stored_path;    // the rule that found it, when path is set
   std::vector<std::filesystem::path> candidates;  // every file the rule found, in order
 
+  // Folders listed and files and folders examined: the search's work.
+  std::size_t visited = 0;
+  // The search reached its limit and stopped.
+  bool stopped = false;
+
   bool found() const { return path.has_value(); }
   bool ambiguous() const { return candidates.size() > 1; }
+};
+
+// The most folders and files one name's search examines.
+inline constexpr std::size_t kTextureSearchLimit = 4096;
+
+// The user's decision for a stored name: `name` matches a stored name equal
+// to it ignoring ASCII case, and, when it has no '\' or '/', any stored name
+// whose last component it is.
+struct TextureChoice {
+  std::string name;
+  std::filesystem::path file;
+};
+
+struct TextureSearchOptions {
+  // Searched after the model's folder, in order.
+  std::vector<std::filesystem::path> extra_folders;
+  // Files the caller writes beside the model or elsewhere (its BMF, preview,
+  // glTF): never candidates, and their stems are not guessed from.
+  std::vector<std::filesystem::path> outputs;
+  // Checked first; the first that matches decides the name.
+  std::vector<TextureChoice> choices;
+  // The most folders and files one name's search examines before it stops.
+  std::size_t limit = kTextureSearchLimit;
+  // Checked as the search goes: once raised, it throws torvik::Cancelled.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // Paths in the result are the search folders as given joined with the names
@@ -71,5 +130,10 @@ struct TextureResolution {
 TORVIK_API TextureResolution
 ResolveTexture(std::string_view stored_name, const std::filesystem::path& model_file,
                std::span<const std::filesystem::path> extra_folders = {});
+// The same with choices, outputs and a cancellation flag.  Throws
+// torvik::Cancelled when the flag is raised.
+TORVIK_API TextureResolution ResolveTexture(std::string_view stored_name,
+                                            const std::filesystem::path& model_file,
+                                            const TextureSearchOptions& options);
 
 }  // namespace torvik

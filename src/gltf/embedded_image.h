@@ -1,7 +1,9 @@
-// Texture files as glTF can embed them.  glTF allows PNG and JPEG images
-// only: those are embedded as they are; any other image that stb_image
-// reads (TGA, BMP and GIF among them; of a GIF its first frame) is decoded
-// and encoded again as PNG.  Images over 64 megapixels are refused.
+// Texture files as glTF can embed them.  Every file is recognised by its
+// content and its size checked (images/image_header.h) first.  glTF allows
+// PNG and JPEG images only: those are embedded as they are; TGA, BMP and
+// GIF (of a GIF its first frame) are decoded and encoded again as PNG.
+// Other formats, and images that are empty or over 64 megapixels, are
+// refused.
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,7 @@
 
 #include "base/float_decimal.h"
 #include "embedded_image.h"
+#include "images/image_file.h"
 
 namespace torvik::gltf_build {
 
@@ -77,7 +78,8 @@ void UnitNormals(VertexArrays& arrays, std::span<const std::uint32_t> indices) {
   }
 }
 
-GltfBuilder::GltfBuilder(const GltfOptions& options) : options_(options) {
+GltfBuilder::GltfBuilder(const GltfOptions& options)
+    : options_(options), budget_(options.texture_budget) {
   document_.json["asset"] = {{"version", "2.0"}, {"generator", "torvik32c"}};
 }
 
@@ -164,12 +166,17 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
       Warn(about + " was not found; the " + kind + " is left untextured");
     return texture;
   }
-  const auto same_file = by_file_.find(path->string());
-  if (same_file != by_file_.end()) return texture = same_file->second;
+  // Names that lead to one file share its texture, embedded once; a file
+  // that failed is reported under the first name that led to it.
+  const std::string file_key =
+      options_.read_texture ? path->string() : images::ImageFileKey(*path).string();
+  const auto [same_file, added] = by_file_.try_emplace(file_key);
+  if (!added) return texture = same_file->second;
   EmbeddableImage image;
   try {
     image = options_.read_texture ? ToEmbeddableImage(options_.read_texture(*path))
                                   : ReadEmbeddableImage(*path);
+    if (!budget_.Take(image.bytes.size())) throw std::runtime_error(budget_.Exceeded());
   } catch (const std::exception& error) {
     Warn(about + ": " + path->string() + ": " + error.what() + "; the " + kind +
          " is left untextured");
@@ -184,7 +191,7 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
   const std::size_t source =
       Add("images", {{"name", name}, {"bufferView", view}, {"mimeType", image.mime_type}});
   texture = Add("textures", {{"sampler", 0}, {"source", source}});
-  by_file_.emplace(path->string(), *texture);
+  same_file->second = texture;
   return texture;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "images/texture_budget.h"
 #include "torvik32c/gltf_document.h"
 
 namespace torvik::gltf_build {
@@ -96,7 +97,9 @@ class GltfBuilder {
   const GltfOptions& options_;
   GltfDocument document_;
   std::map<std::string, std::optional<std::size_t>> by_name_;  // stored name: its texture
-  std::map<std::string, std::size_t> by_file_;                 // image file: its texture
+  // Image file: its texture, or none when it failed (warned of once).
+  std::map<std::string, std::optional<std::size_t>> by_file_;
+  images::TextureBudget budget_;  // what the embedded images may take
   std::size_t non_finite_ = 0;
 };
 

@@ -24,7 +24,32 @@ std::string_view ShortNamePrefix(std::string_view stem) {
   return stem.substr(0, tilde);
 }
 
+constexpr std::array<std::string_view, 13> kOtherMapWords = {
+    "alpha",    "opacity", "mask",  "bump",      "normal", "normals",     "nrm",
+    "specular", "spec",    "gloss", "roughness", "height", "displacement"};
+
+bool IsLetterOrDigit(char c) { return IsLetter(c) || (c >= '0' && c <= '9'); }
+
+bool IsOtherMapWord(std::string_view word) {
+  return std::any_of(kOtherMapWords.begin(), kOtherMapWords.end(),
+                     [&](std::string_view other) { return SameName(word, other); });
+}
+
 }  // namespace
+
+bool LooksLikeOtherMap(std::string_view name) {
+  const std::string_view stem = SplitName(name).stem;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= stem.size(); ++i) {
+    const bool boundary =
+        i == stem.size() || !IsLetterOrDigit(stem[i]) ||
+        (i > 0 && stem[i - 1] >= 'a' && stem[i - 1] <= 'z' && stem[i] >= 'A' && stem[i] <= 'Z');
+    if (!boundary) continue;
+    if (i > start && IsOtherMapWord(stem.substr(start, i - start))) return true;
+    start = i < stem.size() && !IsLetterOrDigit(stem[i]) ? i + 1 : i;
+  }
+  return false;
+}
 
 std::vector<std::string> NameComponents(std::string_view stored) {
   if (stored.size() >= 2 && IsLetter(stored[0]) && stored[1] == ':') stored.remove_prefix(2);

@@ -34,4 +34,10 @@ bool MatchesShortName(std::string_view stored, std::string_view on_disk);
 // `on_disk` has the stem of `stored` and another image extension.
 bool MatchesOtherExtension(std::string_view stored, std::string_view on_disk);
 
+// The file name looks like a map other than a colour map: a word of its
+// stem is alpha, opacity, mask, bump, normal, normals, nrm, specular, spec,
+// gloss, roughness, height or displacement.  Words are split at anything but
+// a letter or digit, and where a lower-case letter meets an upper-case one.
+bool LooksLikeOtherMap(std::string_view name);
+
 }  // namespace torvik::textures

@@ -55,6 +55,28 @@ TEST_F(BmftoolCli, ValidateReportsEachViolationAndExitsOne) {
       << missing.err;
 }
 
+// --json: one object per file with every violation, for scripts.
+TEST_F(BmftoolCli, ValidateAsJson) {
+  const ToolRun run = Tool("validate --json " + dir.file("box.bmf") + " " + dir.file("broken.bmf") +
+                           " " + dir.file("missing.bmf"));
+  EXPECT_EQ(run.status, 1);
+  const std::string trailing = std::to_string(ReadFile(dir.file("broken.bmf")).size() - 1);
+  EXPECT_EQ(run.out.substr(0, run.out.find("{\"path\":\"" + dir.file("missing.bmf"))),
+            "{\"path\":\"" + dir.file("box.bmf") +
+                "\",\"valid\":true,\"error\":null,\"blocks\":1,\"violations\":[]}\n"
+                "{\"path\":\"" +
+                dir.file("broken.bmf") +
+                "\",\"valid\":false,\"error\":null,\"blocks\":1,\"violations\":["
+                "{\"rule\":\"strip_flag\",\"offset\":2,\"block\":null,"
+                "\"message\":\"the strip flag is 1, not 0\"},"
+                "{\"rule\":\"trailing_bytes\",\"offset\":" +
+                trailing + ",\"block\":null,\"message\":\"1 byte follows the last block\"}]}\n");
+  EXPECT_NE(run.out.find("{\"path\":\"" + dir.file("missing.bmf") +
+                         "\",\"valid\":false,\"error\":\"can't open"),
+            std::string::npos)
+      << run.out;
+}
+
 // info fails (exit 1) for a file that is invalid or unreadable, and --json
 // still gives that file a record.
 TEST_F(BmftoolCli, InfoOfInvalidOrForeignFilesExitsOne) {

@@ -146,3 +146,31 @@ TEST(ObjExport, SmallAsymmetricModelIsNotMirrored) {
 }
 
 }  // namespace
+
+namespace {
+
+// A texture that was not found is named by its stored name's last component
+// only (no folder, drive or ".."), as valid UTF-8.
+TEST(ObjExport, MissingTexturesAreNamedByTheirLastComponentInUtf8) {
+  torvik::BmfFile file;
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\MAPS\\QUAD.TGA", "map_Kd QUAD.TGA\n"},
+      {"../../etc/passwd", "map_Kd passwd\n"},
+      {"/abs/path/\xE9t\xE9.jpg", "map_Kd \xC3\xA9t\xC3\xA9.jpg\n"},
+      {"maps\\caf\xC3\xA9.png", "map_Kd caf\xC3\xA9.png\n"},
+      {"D:wall.bmp", "map_Kd wall.bmp\n"},
+      {"..\\..", ""},
+  };
+  for (const auto& [stored, line] : cases) {
+    torvik::BmfBlock block;
+    block.name_field = stored + '\0';
+    file.blocks = {block};
+    const std::string mtl = ExportObj(file, "m.mtl").mtl;
+    if (line.empty())
+      EXPECT_EQ(mtl.find("map_Kd"), std::string::npos) << mtl;
+    else
+      EXPECT_NE(mtl.find(line), std::string::npos) << mtl;
+  }
+}
+
+}  // namespace

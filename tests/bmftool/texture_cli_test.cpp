@@ -78,7 +78,7 @@ TEST_F(BmftoolTextures, PreviewShowsTheTextureUprightWithTheTopColourAtTheTop) {
   const Image missing = Preview("", run);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "bmftool: " + dir.file("quad.bmf") +
-                         ": texture \"C:\\\\MAPS\\\\QUAD.TGA\" not found, drawn in its diffuse "
+                         ": texture \"C:\\MAPS\\QUAD.TGA\" not found, drawn in its diffuse "
                          "colour\n");
   EXPECT_EQ(missing.pixels, flat.pixels);
   // ...unless a texture folder says where it is.
@@ -124,7 +124,7 @@ TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
   std::filesystem::create_directories(dir.file("quad_maps"));
   WriteFile(dir.file("quad_maps/Quad.tga"), t3ds::TgaBytes(Quadrants()));
   const ToolRun text = Tool("info " + dir.file("quad.bmf"));
-  EXPECT_NE(text.out.find("block 0: texture \"C:\\\\MAPS\\\\QUAD.TGA\", " +
+  EXPECT_NE(text.out.find("block 0: texture \"C:\\MAPS\\QUAD.TGA\", " +
                           dir.file("quad_maps/Quad.tga") + " (subfolder)\n"),
             std::string::npos)
       << text.out;
@@ -147,7 +147,7 @@ TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
   EXPECT_EQ(nowhere.err,
             "bmftool: " + dir.file("nowhere") + ": --texture-path is not a folder (ignored)\n");
 
-  // Not found: the stored name, and info says so.
+  // Not found: the stored name's last component, and info says so.
   std::filesystem::remove_all(dir.file("quad_maps"));
   EXPECT_NE(Tool("info " + dir.file("quad.bmf")).out.find("QUAD.TGA\", not found\n"),
             std::string::npos);
@@ -155,8 +155,7 @@ TEST_F(BmftoolTextures, InfoAndObjPointAtTheFilesFound) {
             std::string::npos);
   Tool("obj -o " + dir.file("export/quad.obj") + " " + dir.file("quad.bmf"));
   const std::vector<std::uint8_t> stored = ReadFile(dir.file("export/quad.mtl"));
-  EXPECT_NE(std::string(stored.begin(), stored.end()).find("map_Kd C:\\MAPS\\QUAD.TGA\n"),
-            std::string::npos);
+  EXPECT_NE(std::string(stored.begin(), stored.end()).find("map_Kd QUAD.TGA\n"), std::string::npos);
 }
 
 // A bare file name lies in the current folder, for every command and an
@@ -180,6 +179,40 @@ TEST_F(BmftoolTextures, BareFileNamesMeanTheCurrentFolder) {
   }
   EXPECT_TRUE(std::filesystem::exists(dir.file("quad.glb")));
   EXPECT_TRUE(std::filesystem::exists(dir.file("quad.png")));
+}
+
+// Every command that looks for textures takes --texture, and none takes
+// the preview it wrote beside the BMF for the model's texture.
+TEST_F(BmftoolTextures, ChoicesAndOwnPreviewsInEveryCommand) {
+  WriteQuad("QUAD.TGA");
+  for (int run = 0; run < 2; ++run) {
+    const ToolRun png = Tool("png --size 16 " + dir.file("quad.bmf"));
+    EXPECT_EQ(png.status, 0) << png.err;
+    EXPECT_NE(png.err.find("texture \"QUAD.TGA\" not found"), std::string::npos) << png.err;
+  }
+  EXPECT_NE(Tool("info " + dir.file("quad.bmf")).out.find("\"QUAD.TGA\", not found"),
+            std::string::npos);
+
+  WriteFile(dir.file("paint.tga"), t3ds::TgaBytes(Quadrants()));
+  const std::string choice = " --texture quad.tga=" + dir.file("paint.tga") + " ";
+  EXPECT_NE(Tool("info" + choice + dir.file("quad.bmf"))
+                .out.find("\"QUAD.TGA\", " + dir.file("paint.tga") + " (given)\n"),
+            std::string::npos);
+  ToolRun png;
+  const Image image = Preview(choice, png);
+  EXPECT_EQ(png.err, "");
+  EXPECT_TRUE(Near(image.At(20, 20), kRed));
+  const ToolRun gltf = Tool("gltf" + choice + dir.file("quad.bmf"));
+  EXPECT_EQ(gltf.err, "");
+  const std::vector<std::uint8_t> glb = ReadFile(dir.file("quad.glb"));
+  EXPECT_NE(std::string(glb.begin(), glb.end()).find("image/png"), std::string::npos);
+  EXPECT_EQ(Tool("obj" + choice + dir.file("quad.bmf")).status, 0);
+  const std::vector<std::uint8_t> mtl = ReadFile(dir.file("quad.mtl"));
+  EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("map_Kd paint.tga\n"), std::string::npos);
+  EXPECT_EQ(Tool("validate" + choice + dir.file("quad.bmf")).status, 2);
+  EXPECT_EQ(
+      Tool("info --texture quad.tga=" + dir.file("none.tga") + " " + dir.file("quad.bmf")).status,
+      2);
 }
 
 }  // namespace

@@ -130,9 +130,14 @@ TEST_F(Cli, FoldersAreCheckedBeforeAnyWork) {
   const ToolRun search = Tool(dir, "--texture-path " + dir.file("nowhere") + " --texture-path " +
                                        dir.file("plain") + inputs);
   EXPECT_EQ(search.status, 0) << search.err;
-  EXPECT_EQ(search.err, "3ds2bmf: " + dir.file("nowhere") +
-                            ": --texture-path is not a folder (ignored)\n3ds2bmf: " +
-                            dir.file("plain") + ": --texture-path is not a folder (ignored)\n");
+  EXPECT_EQ(search.err.rfind(
+                "3ds2bmf: " + dir.file("nowhere") +
+                    ": --texture-path is not a folder (ignored)\n3ds2bmf: " + dir.file("plain") +
+                    ": --texture-path is not a folder (ignored)\n"
+                    "3ds2bmf: 2 files: 2 converted, 0 failed, 0 warnings, ",
+                0),
+            0u)
+      << search.err;
   EXPECT_EQ(Tool(dir, "-q --texture-path " + dir.file("nowhere") + inputs).err, "");
 }
 
@@ -173,6 +178,20 @@ TEST_F(Cli, KeyframerAppliedOnlyWhenAskedForAndNotedByDefault) {
   EXPECT_NE(json.out.find("\"keyframer\":{\"nodes\":8,\"instances\":2,\"moved\":3}"),
             std::string::npos)
       << json.out;
+
+  // --list says the same and writes nothing.
+  const ToolRun list = Tool(dir, "--list " + input + " --json " + dir.file("unkeyed.3ds"));
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(
+      list.out.find("\"textures\":[],\"keyframer\":{\"nodes\":8,\"instances\":2,\"moved\":3}"),
+      std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find("\"keyframer\":{\"nodes\":0,\"instances\":0,\"moved\":0}"),
+            std::string::npos);
+  EXPECT_NE(Tool(dir, "--list " + input)
+                .out.find("  keyframer: 8 nodes, 2 more instances, 3 objects moved\n"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("gate.bmf")));
 
   // Applied: seven boxes of twelve triangles, no note.
   const ToolRun applied = bmf("--keyframer --json", input, "applied.bmf");
@@ -317,6 +336,28 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   EXPECT_EQ(Tool(dir, "-j 0 " + dir.file("box.3ds")).status, 2);
   EXPECT_EQ(Tool(dir, "--threads 0 " + dir.file("box.3ds")).status, 2);
   EXPECT_EQ(Tool(dir, "--threads=257 " + dir.file("box.3ds")).status, 2);
+  // Reported as written: no value for a flag, no flag cluster taken apart.
+  for (const char* flag : {"--help=x", "--version=3", "--quiet=1"}) {
+    const ToolRun valued = Tool(dir, std::string(flag) + " " + dir.file("box.3ds"));
+    EXPECT_EQ(valued.status, 2) << flag;
+    EXPECT_EQ(valued.err.substr(0, valued.err.find('\n')),
+              "3ds2bmf: option " + std::string(flag).substr(0, std::string(flag).find('=')) +
+                  " takes no value, not '" + flag + "'");
+  }
+  const ToolRun cluster = Tool(dir, "-q -v.3ds");
+  EXPECT_EQ(cluster.status, 2);
+  EXPECT_NE(cluster.err.find("unknown option '-v.3ds'"), std::string::npos) << cluster.err;
+}
+
+TEST_F(Cli, SeveralFilesEndWithASummaryLine) {
+  const ToolRun run = Tool(dir, dir.file("box.3ds") + " " + dir.file("bad.3ds"));
+  EXPECT_EQ(run.status, 1);
+  const std::string last = run.err.substr(run.err.rfind('\n', run.err.size() - 2) + 1);
+  EXPECT_EQ(last.rfind("3ds2bmf: 2 files: 1 converted, 1 failed, 0 warnings, ", 0), 0u) << last;
+  EXPECT_EQ(last.substr(last.size() - 3), " s\n");
+  EXPECT_EQ(Tool(dir, "-q " + dir.file("box.3ds") + " " + dir.file("bad.3ds")).err.find("files:"),
+            std::string::npos);
+  EXPECT_EQ(Tool(dir, dir.file("box.3ds")).err, "");  // one file: no summary
 }
 
 TEST_F(Cli, ConventionalCommandLines) {
@@ -624,6 +665,88 @@ TEST_F(CliTextures, CopyTexturesPutsThemUnderTheStoredNamesBesideTheBmf) {
   EXPECT_NE(json.out.find("\"name\":\"MISSING.JPG\",\"path\":null,\"rule\":null,\"candidates\":[],"
                           "\"copied\":false}"),
             std::string::npos);
+}
+
+// A preview written beside the BMF is named after the model: a later run
+// never takes it for the model's texture by another extension.
+TEST_F(CliTextures, AnEarlierPreviewIsNeverATexture) {
+  t3ds::Mesh cube = t3ds::Box("Cube", {0, 0, 0}, {1, 1, 1});
+  t3ds::AssignAll(cube, "Skin");
+  WriteFile(dir.file("cube.3ds"),
+            t3ds::BuildFile({{"Skin", {}, {}, {}, {}, false, "CUBE.TGA"}}, {cube}));
+  for (int run = 0; run < 2; ++run) {
+    const ToolRun again = Tool(dir, "-v --preview " + dir.file("cube.3ds"));
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.err.find("texture \"CUBE.TGA\" not found"), std::string::npos) << again.err;
+    EXPECT_NE(again.out.find("textures 0/1 found"), std::string::npos) << again.out;
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir.file("cube.png")));
+  EXPECT_EQ(Tool(dir, "--require-textures " + dir.file("cube.3ds")).status, 1);
+}
+
+// --texture decides a name in every command; a choice that names no file
+// is a usage error.
+TEST_F(CliTextures, TextureOptionDecidesAName) {
+  const ToolRun run =
+      Tool(dir, "--json --require-textures --texture stone.jpg=" + dir.file("textures/Stone.jpg") +
+                    " --texture=MISSING.JPG=" + dir.file("maps/stone.jpg") + " " +
+                    dir.file("house.3ds"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("{\"name\":\"STONE.JPG\",\"path\":\"" + dir.file("textures/Stone.jpg") +
+                         "\",\"rule\":\"given\",\"candidates\":[]}"),
+            std::string::npos)
+      << run.out;
+  for (const std::string& bad :
+       {std::string("STONE.JPG"), std::string("=x.jpg"), "STONE.JPG=" + dir.file("nothing.jpg"),
+        "STONE.JPG=" + dir.file("maps")}) {
+    const ToolRun refused = Tool(dir, "--texture " + bad + " " + dir.file("house.3ds"));
+    EXPECT_EQ(refused.status, 2) << bad;
+    EXPECT_NE(refused.err.find("--texture"), std::string::npos) << refused.err;
+  }
+}
+
+// --list reads the model and writes nothing; stored names print as stored.
+TEST_F(CliTextures, ListShowsTheTexturesAndWritesNothing) {
+  const ToolRun list = Tool(dir, "--list " + dir.file("house.3ds"));
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.err, "");
+  EXPECT_EQ(list.out.rfind(dir.file("house.3ds") + "\n  textures: 4 of 5 found\n", 0), 0u)
+      << list.out;
+  EXPECT_NE(list.out.find("    \"C:\\3DSMAX\\MAPS\\WOOD.JPG\": " + dir.file("Maps/wood.jpg") +
+                          " (subfolder)\n"),
+            std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find("    \"STONE.JPG\": " + dir.file("maps/stone.jpg") +
+                          " (subfolder, 2 candidates)\n      " + dir.file("maps/stone.jpg") +
+                          "\n      " + dir.file("textures/Stone.jpg") + "\n"),
+            std::string::npos)
+      << list.out;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("house.bmf")));
+
+  const ToolRun json =
+      Tool(dir, "--list --json " + dir.file("house.3ds") + " " + dir.file("no.3ds"));
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(
+      json.out.rfind("{\"path\":\"" + dir.file("house.3ds") +
+                         "\",\"ok\":true,\"error\":null,\"textures\":[{\"name\":\"ROOFTILE.JPG\"",
+                     0),
+      0u)
+      << json.out;
+  EXPECT_NE(
+      json.out.find("{\"path\":\"" + dir.file("no.3ds") + "\",\"ok\":false,\"error\":\"can't open"),
+      std::string::npos)
+      << json.out;
+  EXPECT_EQ(Tool(dir, "--list --require-textures " + dir.file("house.3ds")).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("house.bmf")));
+
+  // Failures for --require-textures name no pick.
+  const ToolRun required = Tool(dir, "--require-textures " + dir.file("house.3ds"));
+  EXPECT_NE(required.err.find("is ambiguous: " + dir.file("maps/stone.jpg") + ", " +
+                              dir.file("textures/Stone.jpg") + "\n"),
+            std::string::npos)
+      << required.err;
+  EXPECT_EQ(required.err.find("(using"), std::string::npos);
 }
 
 }  // namespace

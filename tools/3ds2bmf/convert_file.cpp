@@ -45,19 +45,11 @@ bool IsRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
-// A regular file is read by the library's own path; standard input, a pipe
-// or a FIFO is read to its end first, and an interruption stops the wait.
 torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
   return {.smoothing_groups = settings.smoothing_groups,
           .keep_file_winding = settings.keep_file_winding,
           .keyframer = settings.keyframer || settings.report_keyframer,
           .threads = settings.threads};
-}
-
-torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& settings) {
-  const torvik::ReadOptions options = SceneReadOptions(settings);
-  if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
-  return torvik::HRead3dsScene(ReadInputBytes(input, settings.cancel), options);
 }
 
 // Resolves the model's texture names and notes what is missing or
@@ -67,11 +59,11 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
   std::vector<std::string> names;
   for (const torvik::POLYGONLIST& material : model.PolyList())
     names.push_back(material.texturename);
-  result.textures =
-      ResolveTextures(DistinctTextureNames(names), result.input, settings.texture_paths);
+  result.textures = ResolveTextures(DistinctTextureNames(names), result.input,
+                                    TextureSearchFor(result.output, settings));
   std::size_t problems = 0;
   for (const torvik::TextureResolution& texture : result.textures) {
-    std::string problem = TextureProblem(texture);
+    std::string problem = TextureProblem(texture, !settings.require_textures);
     if (problem.empty()) continue;
     ++problems;
     result.notes.push_back(result.input + ": " + problem);
@@ -116,9 +108,31 @@ void CopyModelTextures(const FileSettings& settings, FileResult& result) {
 
 }  // namespace
 
+// A regular file is read by the library's own path; standard input, a pipe
+// or a FIFO is read to its end first, and an interruption stops the wait.
+torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& settings) {
+  const torvik::ReadOptions options = SceneReadOptions(settings);
+  if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
+  return torvik::HRead3dsScene(ReadInputBytes(input, settings.cancel), options);
+}
+
 std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
 
 std::string GltfPath(const std::string& output) { return WithExtension(output, ".bmf", ".glb"); }
+
+torvik::TextureSearchOptions TextureSearchFor(const std::string& output,
+                                              const FileSettings& settings) {
+  torvik::TextureSearchOptions search;
+  search.extra_folders = settings.texture_paths;
+  search.choices = settings.texture_choices;
+  search.cancel = settings.cancel;
+  if (output != kStandardOutput) {
+    search.outputs.emplace_back(output);
+    if (settings.preview) search.outputs.emplace_back(PreviewPath(output));
+    if (settings.gltf) search.outputs.emplace_back(GltfPath(output));
+  }
+  return search;
+}
 
 FileResult ConvertFile(const std::string& input, const std::string& output,
                        const FileSettings& settings) {

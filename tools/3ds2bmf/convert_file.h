@@ -63,6 +63,8 @@ struct FileSettings {
   bool orient_outward = false;
   // Folders searched for textures after the model's own.
   std::vector<std::filesystem::path> texture_paths;
+  // The user's decisions for stored texture names (--texture NAME=FILE).
+  std::vector<torvik::TextureChoice> texture_choices;
   // Copy every found texture beside the BMF under its stored name (only when
   // the BMF went to a regular file; a note says so otherwise).
   bool copy_textures = false;
@@ -87,6 +89,16 @@ struct FileSettings {
 std::string PreviewPath(const std::string& output);
 // Where --gltf puts the binary glTF of the BMF `output`.
 std::string GltfPath(const std::string& output);
+
+// Reads the scene of `input` as the conversion does: a regular file by the
+// library's own path; standard input ("-"), a pipe or a FIFO read to its
+// end first, an interruption stopping the wait.  Throws as the reader does.
+torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& settings);
+
+// How the conversion into `output` looks for textures: the settings'
+// folders, choices and cancellation flag, and the files it writes left out.
+torvik::TextureSearchOptions TextureSearchFor(const std::string& output,
+                                              const FileSettings& settings);
 
 // Never throws.  A file that fails leaves no output and any existing output
 // file untouched.  `output` may be kStandardOutput.

@@ -1,5 +1,6 @@
 // 3ds2bmf: converts 3DS files into BMF files, several at once.
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "convert_file.h"
 #include "file_identity.h"
 #include "interruption.h"
+#include "model_listing.h"
 #include "options.h"
 #include "output_folder.h"
 #include "report.h"
@@ -65,6 +67,8 @@ class Reporter {
     std::lock_guard<std::mutex> lock(mutex_);
     ClearBar();
   }
+
+  const std::vector<FileResult>& Results() const { return results_; }
 
  private:
   void Print(const FileResult& r) {
@@ -152,6 +156,7 @@ int Run(const Options& options) {
     batch.emplace(written, outputs.size());
   }
   CatchInterruptions();
+  const auto start = std::chrono::steady_clock::now();
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::size_t jobs = options.jobs != 0 ? options.jobs : cores;
   jobs = std::max<std::size_t>(1, std::min(jobs, options.inputs.size()));
@@ -173,6 +178,7 @@ int Run(const Options& options) {
                                         .report_keyframer = options.json || !options.quiet,
                                         .orient_outward = options.orient_outward,
                                         .texture_paths = options.texture_paths,
+                                        .texture_choices = options.texture_choices,
                                         .copy_textures = options.copy_textures,
                                         .batch = batch ? &*batch : nullptr,
                                         .index = i,
@@ -191,6 +197,10 @@ int Run(const Options& options) {
     std::fprintf(stderr, "3ds2bmf: interrupted: %zu of %zu files converted\n", reporter.Converted(),
                  options.inputs.size());
     return InterruptedExitStatus();
+  }
+  if (options.inputs.size() > 1 && !options.quiet) {
+    const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "%s\n", BatchSummary(reporter.Results(), taken.count()).c_str());
   }
   return reporter.AllOk() ? 0 : 1;
 }
@@ -213,5 +223,5 @@ int main(int argc, char** argv) {
     std::printf("3ds2bmf %s\n", TORVIK_VERSION);
     return 0;
   }
-  return Run(options);
+  return options.list ? RunList(options) : Run(options);
 }

@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "meshoptimizer_available.h"
+#include "texture_choices.h"
 
 const char* const kUsage =
     "Usage: 3ds2bmf [options] INPUT.3ds...\n"
@@ -69,6 +70,9 @@ const char* const kUsage =
     "      --texture-path DIR\n"
     "                      also look for textures in DIR (repeatable), after the\n"
     "                      model's own folder; see 'Textures' below\n"
+    "      --texture NAME=FILE\n"
+    "                      use FILE for the texture name NAME (repeatable): NAME is\n"
+    "                      the stored name, or its last component, in any case\n"
     "      --copy-textures copy every texture found beside the BMF, under the name\n"
     "                      the model stores (its last component), so that a host\n"
     "                      opening that name finds it; a different file already\n"
@@ -84,6 +88,12 @@ const char* const kUsage =
     "                      The triangles, their windings, the vertex records and the\n"
     "                      blocks stay the same; 'bmftool info' measures the gain\n"
     "                      (ACMR, ATVR).  Builds without meshoptimizer refuse it\n"
+    "      --list          write nothing: print each model's textures as a\n"
+    "                      conversion with the same options would find them, and\n"
+    "                      what its keyframer would change (with --json, one\n"
+    "                      object per file); exit status 1 when a\n"
+    "                      file can't be read, or with --require-textures when a\n"
+    "                      texture is missing or ambiguous\n"
     "  -h, --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
@@ -96,10 +106,20 @@ const char* const kUsage =
     "drive letter dropped); its last component; that name in the subfolders\n"
     "MODEL_maps, maps, textures, texture, images and tex; 8.3 forms with the same\n"
     "extension (WINDOWFR.JPG for windowframe_oak.jpg, WINDOW~1.JPG); the same stem\n"
-    "with another image extension.  A name that the first successful rule finds\n"
-    "more than once is ambiguous: the first candidate is used.  -v counts the\n"
-    "textures found, --json lists them, and each one missing or ambiguous is a\n"
-    "warning.  The BMF keeps every name as stored.\n"
+    "with another image extension.  The last two rules never take a PNG whose stem\n"
+    "is the model's, an output's or a BMF's beside it (an earlier preview), and no\n"
+    "rule takes a file this run writes.  A name that the first\n"
+    "successful rule finds more than once is ambiguous: the first candidate is\n"
+    "used, names that look like colour maps before alpha, opacity, mask, bump,\n"
+    "normal, specular, gloss, roughness, height or displacement maps (any word\n"
+    "of the stem); --texture decides a name.  -v counts the textures found,\n"
+    "--json and --list list them, and each one missing or ambiguous is a warning.\n"
+    "The BMF keeps every name as stored.  Previews and --gltf read JPEG, PNG, TGA,\n"
+    "BMP and GIF, told by content, up to 64 megapixels, each file once and 512 MiB\n"
+    "per model; a texture they can't use is a warning.\n"
+    "\n"
+    "A run of several files ends with a line on standard error (unless -q): the\n"
+    "files converted and failed, the warnings and the time taken.\n"
     "\n"
     "Errors go to standard error as '3ds2bmf: PATH: reason'.\n"
     "An output that is one of the inputs (by any name or link) is a usage error.\n"
@@ -135,6 +155,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_option("--texture-path", texture_paths)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  std::vector<std::string> texture_choices;
+  app.add_option("--texture", texture_choices)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_flag("--list", options.list);
   app.add_flag("--copy-textures", options.copy_textures);
   app.add_flag("--require-textures", options.require_textures);
   app.add_flag("--no-textures", no_textures);
@@ -152,6 +177,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   options.textures = !no_textures;
   if (as_authored) options.keyframer = options.keep_file_winding = options.smoothing_groups = true;
   if (options.help || options.version) return options;
+  options.texture_choices = ParseTextureChoices(texture_choices);
   if (options.inputs.empty()) throw std::invalid_argument("no input files");
   if (options.output && options.directory)
     throw std::invalid_argument("-o and -d exclude each other");

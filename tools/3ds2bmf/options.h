@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/texture_resolver.h"
+
 struct Options {
   std::vector<std::string> inputs;
   std::optional<std::string> output;     // -o FILE ("-": standard output)
@@ -29,6 +31,10 @@ struct Options {
   bool optimize = false;                             // --optimize: GPU-friendly triangle order
   bool help = false;
   bool version = false;
+  // --texture NAME=FILE, repeatable
+  std::vector<torvik::TextureChoice> texture_choices;
+  // --list: report each model's facts, write nothing
+  bool list = false;
 };
 
 // Throws std::invalid_argument with a message for the user on a usage error.

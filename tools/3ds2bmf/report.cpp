@@ -64,6 +64,19 @@ std::string JsonLine(const FileResult& r) {
   return line;
 }
 
+std::string BatchSummary(const std::vector<FileResult>& results, double seconds) {
+  std::size_t converted = 0, warnings = 0;
+  for (const FileResult& r : results) {
+    converted += r.ok ? 1 : 0;
+    warnings += r.notes.size();
+  }
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f s", seconds);
+  return "3ds2bmf: " + Counted(results.size(), "file") + ": " + std::to_string(converted) +
+         " converted, " + std::to_string(results.size() - converted) + " failed, " +
+         Counted(warnings, "warning") + ", " + time;
+}
+
 std::string ErrorLine(const FileResult& r) { return "3ds2bmf: " + r.error_path + ": " + r.error; }
 
 std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "json_string.h"
+#include "shown_name.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -227,7 +228,7 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
                         BatchCopies* batch, const std::string& input) {
   TextureCopy result;
   if (!texture.found()) return result;
-  const std::string name = "texture " + JsonString(texture.name);
+  const std::string name = "texture " + QuotedName(texture.name);
   const std::string last = LastComponent(texture.name);
   if (last.empty()) {
     result.problem = name + " names no file to copy to";

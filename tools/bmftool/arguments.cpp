@@ -7,6 +7,7 @@
 
 #include "command_line.h"
 #include "meshoptimizer_available.h"
+#include "texture_choices.h"
 
 const char* const kUsage =
     "Usage: bmftool COMMAND [options] FILE.bmf...\n"
@@ -26,6 +27,8 @@ const char* const kUsage =
     "  validate FILE.bmf...  checks every rule of the BMF layout and prints each\n"
     "                        violation with its byte offset\n"
     "      --all             print every violation (default: the first 20 per file)\n"
+    "      --json            one JSON object per file on standard output, with\n"
+    "                        every violation: its offset, rule and description\n"
     "  obj FILE.bmf...       writes a Wavefront OBJ and its MTL beside each file\n"
     "                        (one material per block; map_Kd names the texture file\n"
     "                        found, relative to the OBJ, else the stored name)\n"
@@ -54,6 +57,9 @@ const char* const kUsage =
     "\n"
     "  --texture-path DIR    info, obj, gltf, png: also look for textures in DIR\n"
     "                        (repeatable) after the BMF's own folder\n"
+    "  --texture NAME=FILE   info, obj, gltf, png: use FILE for the texture name NAME\n"
+    "                        (repeatable): the stored name, or its last component,\n"
+    "                        in any case\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -68,8 +74,9 @@ const char* const kUsage =
     "The preview fits the model to the frame and lights each block's diffuse colour,\n"
     "or its texture, with the stored vertex normals.  Textures are found the way\n"
     "3ds2bmf finds them (see '3ds2bmf --help'); one that is missing or can't be\n"
-    "decoded (JPEG, PNG, TGA, BMP, GIF up to 64 megapixels) is drawn in the block's\n"
-    "diffuse colour, with a warning.  Back faces (triangles whose winding turns away\n"
+    "decoded (JPEG, PNG, TGA, BMP, GIF told by content, up to 64 megapixels, each\n"
+    "file once, 512 MiB per model) is drawn in the block's diffuse colour, with a\n"
+    "warning.  Back faces (triangles whose winding turns away\n"
     "from the camera) are striped red, so flipped windings stand out.\n"
     "Errors go to standard error as 'bmftool: PATH: reason'.\n"
     "Exit status: 0 on success, 1 when a file is unreadable or invalid (or could not\n"
@@ -119,6 +126,10 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   CLI::Option* texture_path = app.add_option("--texture-path", texture_paths)
                                   ->allow_extra_args(false)
                                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  std::vector<std::string> texture_choices;
+  CLI::Option* texture_choice = app.add_option("--texture", texture_choices)
+                                    ->allow_extra_args(false)
+                                    ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   CLI::Option* no_textures_option = app.add_flag("--no-textures", no_textures);
   app.add_flag("-h,--help", arguments.help);
   app.add_flag("--version", arguments.version);
@@ -136,7 +147,7 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   arguments.preview.yaw_degrees = std::fmod(arguments.preview.yaw_degrees, 360.0);
   arguments.preview.pitch_degrees = std::fmod(arguments.preview.pitch_degrees, 360.0);
 
-  Require(arguments, json, {Command::info}, "'info'");
+  Require(arguments, json, {Command::info, Command::validate}, "'info' and 'validate'");
   Require(arguments, overdraw, {Command::info}, "'info'");
   if (arguments.overdraw && !kHaveMeshOptimizer)
     throw std::invalid_argument(std::string("--overdraw is not available: ") + kNoMeshOptimizer);
@@ -144,11 +155,13 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   Require(arguments, keep_axes, {Command::obj}, "'obj'");
   Require(arguments, output_option, {Command::obj, Command::gltf, Command::png},
           "'obj', 'gltf' and 'png'");
-  Require(arguments, texture_path, {Command::info, Command::obj, Command::gltf, Command::png},
-          "'info', 'obj', 'gltf' and 'png'");
+  for (const CLI::Option* option : {texture_path, texture_choice})
+    Require(arguments, option, {Command::info, Command::obj, Command::gltf, Command::png},
+            "'info', 'obj', 'gltf' and 'png'");
   for (const CLI::Option* option : {size, yaw, pitch, no_textures_option})
     Require(arguments, option, {Command::png}, "'png'");
   if (arguments.files.empty()) throw std::invalid_argument("no input files");
+  arguments.texture_choices = ParseTextureChoices(texture_choices);
   if (arguments.output && arguments.files.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
   const bool writes = arguments.command == Command::obj || arguments.command == Command::gltf ||

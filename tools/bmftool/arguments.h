@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "preview_renderer.h"
+#include "torvik32c/texture_resolver.h"
 
 enum class Command { none, info, validate, obj, gltf, png };
 
@@ -14,7 +15,7 @@ struct Arguments {
   Command command = Command::none;
   std::vector<std::string> files;
   std::optional<std::string> output;                 // -o: only with a single file
-  bool json = false;                                 // info --json
+  bool json = false;                                 // info and validate --json
   bool all = false;                                  // validate --all
   bool keep_axes = false;                            // obj --keep-axes
   PreviewOptions preview;                            // png --size --yaw --pitch
@@ -23,6 +24,8 @@ struct Arguments {
   bool overdraw = false;                             // info --overdraw
   bool help = false;
   bool version = false;
+  // --texture NAME=FILE: the user's decisions for stored texture names
+  std::vector<torvik::TextureChoice> texture_choices;
 };
 
 // Throws std::invalid_argument with a message for the user on a usage error.

@@ -22,6 +22,7 @@
 #include "torvik32c/errors.h"
 #include "torvik32c/gltf_export.h"
 #include "torvik32c/texture_finder.h"
+#include "validation_json.h"
 
 namespace {
 
@@ -101,13 +102,25 @@ std::vector<std::string> FilesWritten(const Arguments& arguments, const std::str
   }
 }
 
+// The file's texture names resolved as the command sees them: in the
+// folders given, with the user's choices, never taking the command's outputs.
+std::vector<torvik::TextureResolution> TexturesOf(const Arguments& arguments,
+                                                  const torvik::BmfFile& file,
+                                                  const std::string& path) {
+  torvik::TextureSearchOptions search;
+  search.extra_folders = arguments.texture_paths;
+  search.choices = arguments.texture_choices;
+  search.cancel = &InterruptionFlag();
+  for (const std::string& output : FilesWritten(arguments, path))
+    search.outputs.emplace_back(output);
+  return ResolveTextures(BlockTextureNames(file), path, search);
+}
+
 // What each block's map_Kd names: the texture found, relative to the OBJ's
 // folder; the stored name when it was not found.
-std::vector<std::string> TextureFilesFor(const torvik::BmfFile& file, const std::string& path,
-                                         const std::filesystem::path& obj_folder,
-                                         const std::vector<std::filesystem::path>& texture_paths) {
-  const std::vector<torvik::TextureResolution> textures =
-      ResolveTextures(BlockTextureNames(file), path, texture_paths);
+std::vector<std::string> TextureFilesFor(const torvik::BmfFile& file,
+                                         const std::vector<torvik::TextureResolution>& textures,
+                                         const std::filesystem::path& obj_folder) {
   std::vector<std::string> files;
   for (const torvik::BmfBlock& block : file.blocks) {
     std::string name;
@@ -149,8 +162,7 @@ int RunInfo(const Arguments& arguments) {
       continue;
     }
     if (!torvik::ValidateBmf(*file).empty()) status = 1;
-    const std::vector<torvik::TextureResolution> textures =
-        ResolveTextures(BlockTextureNames(*file), path, arguments.texture_paths);
+    const std::vector<torvik::TextureResolution> textures = TexturesOf(arguments, *file, path);
     if (arguments.json)
       std::printf("%s\n", InfoJson(path, *file, textures, arguments.overdraw).c_str());
     else
@@ -163,12 +175,20 @@ int RunInfo(const Arguments& arguments) {
 int RunValidate(const Arguments& arguments) {
   int status = 0;
   for (const std::string& path : arguments.files) {
-    const std::optional<torvik::BmfFile> file = Load(path);
+    std::string reason;
+    const std::optional<torvik::BmfFile> file = Load(path, &reason);
     if (!file) {
       status = 1;
+      if (arguments.json) std::printf("%s\n", InfoErrorJson(path, reason).c_str());
       continue;
     }
     const std::vector<torvik::BmfViolation> violations = torvik::ValidateBmf(*file);
+    if (arguments.json) {
+      std::printf("%s\n", ValidationJson(path, *file, violations).c_str());
+      std::fflush(stdout);
+      if (!violations.empty()) status = 1;
+      continue;
+    }
     if (violations.empty()) {
       std::printf("%s: valid, %s\n", path.c_str(), Counted(file->blocks.size(), "block").c_str());
       continue;
@@ -201,6 +221,8 @@ int ForEachDrawable(const Arguments& arguments, Write&& write) {
     std::string out_path;
     try {
       write(path, *file, out_path);
+    } catch (const torvik::Cancelled&) {
+      return InterruptedExitStatus();
     } catch (const torvik::IoError& error) {
       PrintError(error.path, error.what());
       status = 1;
@@ -219,7 +241,7 @@ int RunObj(const Arguments& arguments) {
         const std::string mtl_path = WithExtension(obj_path, ".obj", ".mtl");
         const ObjText text =
             ExportObj(file, FileName(mtl_path),
-                      TextureFilesFor(file, path, FolderOf(obj_path), arguments.texture_paths),
+                      TextureFilesFor(file, TexturesOf(arguments, file, path), FolderOf(obj_path)),
                       arguments.keep_axes ? torvik::ExportAxes::bmf : torvik::ExportAxes::authored);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
@@ -233,7 +255,7 @@ int RunGltf(const Arguments& arguments) {
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         out_path = GltfPath(arguments, path);
         for (const std::string& warning : torvik::WriteGltf(
-                 file, out_path, {torvik::TexturesBeside(path, arguments.texture_paths)}))
+                 file, out_path, {torvik::ResolvedTextures(TexturesOf(arguments, file, path))}))
           PrintError(out_path, "warning: " + warning);
       });
 }
@@ -243,8 +265,7 @@ int RunPng(const Arguments& arguments) {
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         PreviewTextures textures;
         if (arguments.textures) {
-          textures = LoadPreviewTextures(
-              file, ResolveTextures(BlockTextureNames(file), path, arguments.texture_paths), true);
+          textures = LoadPreviewTextures(file, TexturesOf(arguments, file, path), true);
           for (const std::string& problem : textures.problems) PrintError(path, problem);
         }
         out_path = PngPath(arguments, path);

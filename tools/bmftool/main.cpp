@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "interruption.h"
 #include "texture_folders.h"
+#include "torvik32c/errors.h"
 
 #ifndef TORVIK_VERSION
 #define TORVIK_VERSION "unknown"
@@ -14,19 +15,23 @@
 namespace {
 
 int Run(const Arguments& arguments) {
-  switch (arguments.command) {
-    case Command::info:
-      return RunInfo(arguments);
-    case Command::validate:
-      return RunValidate(arguments);
-    case Command::obj:
-      return RunObj(arguments);
-    case Command::gltf:
-      return RunGltf(arguments);
-    case Command::png:
-      return RunPng(arguments);
-    case Command::none:
-      break;
+  try {
+    switch (arguments.command) {
+      case Command::info:
+        return RunInfo(arguments);
+      case Command::validate:
+        return RunValidate(arguments);
+      case Command::obj:
+        return RunObj(arguments);
+      case Command::gltf:
+        return RunGltf(arguments);
+      case Command::png:
+        return RunPng(arguments);
+      case Command::none:
+        break;
+    }
+  } catch (const torvik::Cancelled&) {  // a texture search stopped by a signal
+    return InterruptedExitStatus();
   }
   return 2;
 }

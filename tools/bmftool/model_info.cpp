@@ -9,6 +9,7 @@
 #include "cache_metrics.h"
 #include "json_string.h"
 #include "meshoptimizer_available.h"
+#include "shown_name.h"
 #include "texture_report.h"
 
 namespace {
@@ -167,7 +168,7 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file,
     const BlockFacts facts = BlockFactsOf(block);
     const std::string texture = block.TextureName();
     text += "  block " + std::to_string(b) + ": texture " +
-            (texture.empty() ? std::string("none") : JsonString(texture));
+            (texture.empty() ? std::string("none") : QuotedName(texture));
     if (const torvik::TextureResolution* found = Find(textures, texture))
       text += ", " + TextureOutcome(*found);
     text += "\n";

@@ -1,7 +1,9 @@
 #include "obj_export.h"
 
+#include <cctype>
 #include <charconv>
 
+#include "json_string.h"
 #include "torvik32c/export_conventions.h"
 
 namespace {
@@ -30,6 +32,24 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
+// What an MTL file can name of a texture that was not found: the stored
+// name's last component (no folders, no drive, no "..").
+std::string LastComponent(const std::string& stored) {
+  std::string last, component;
+  for (std::size_t i = 0; i <= stored.size(); ++i) {
+    if (i == stored.size() || stored[i] == '/' || stored[i] == '\\') {
+      if (!component.empty() && component != "." && component != "..") last = component;
+      component.clear();
+    } else {
+      component += stored[i];
+    }
+  }
+  // "C:name" names a file in drive C's current folder.
+  if (last.size() >= 2 && last[1] == ':' && std::isalpha(static_cast<unsigned char>(last[0])))
+    last.erase(0, 2);
+  return last;
+}
+
 void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock& block,
                     const std::string& texture_file) {
   mtl += "newmtl block" + std::to_string(index) + "\n";
@@ -38,7 +58,8 @@ void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock&
   AppendLine(mtl, "Ks", {block.specular.red, block.specular.green, block.specular.blue});
   AppendLine(mtl, "d", {torvik::OpacityOf(block.diffuse.alpha)});
   mtl += "illum 2\n";
-  const std::string texture = texture_file.empty() ? block.TextureName() : texture_file;
+  const std::string texture =
+      ValidUtf8(texture_file.empty() ? LastComponent(block.TextureName()) : texture_file);
   if (!texture.empty()) mtl += "map_Kd " + OneLine(texture) + "\n";
   mtl += '\n';
 }

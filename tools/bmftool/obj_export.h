@@ -17,8 +17,10 @@ struct ObjText {
 // `axes` (export_conventions.h), texture coordinates as stored; one OBJ index
 // stands for one BMF vertex in all three lists.  `mtl_name` is what the OBJ's
 // mtllib line names.  Triangles with an index outside their block are left
-// out.  `texture_files`, when given, holds for each block what its map_Kd
-// names instead of the stored texture name (empty: the stored name).
+// out.  `texture_files`, when given, holds for each block the file its
+// map_Kd names; where it is empty (a texture not found), map_Kd names the
+// stored name's last component, with no folder, drive or "..".  Names are
+// written as valid UTF-8 (other bytes taken as Latin-1).
 ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
                   std::span<const std::string> texture_files = {},
                   torvik::ExportAxes axes = torvik::ExportAxes::authored);

@@ -41,6 +41,23 @@ void AppendEscaped(std::string& out, unsigned char c) {
 
 }  // namespace
 
+std::string ValidUtf8(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (const std::size_t length = Utf8Sequence(text, i); length > 0) {
+      out.append(text, i, length);
+      i += length - 1;
+    } else {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size(); ++i) {

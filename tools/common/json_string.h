@@ -10,6 +10,10 @@
 // so the output is always valid JSON.
 std::string JsonString(const std::string& text);
 
+// `text` as valid UTF-8: bytes that are not part of valid UTF-8 are taken
+// as Latin-1, as JsonString takes them.
+std::string ValidUtf8(const std::string& text);
+
 // A float as JSON, in the fewest digits that read back as the same float;
 // NaN and the infinities, which JSON lacks, become null.
 std::string JsonNumber(float value);

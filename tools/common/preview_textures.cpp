@@ -4,9 +4,12 @@
 #include <exception>
 #include <map>
 
-#include "json_string.h"
+#include "images/image_file.h"
+#include "shown_name.h"
 #include "texture_image.h"
 #include "texture_report.h"
+
+namespace images = torvik::images;
 
 std::vector<const Image*> PreviewTextures::Pointers() const {
   std::vector<const Image*> pointers;
@@ -22,26 +25,38 @@ std::vector<std::string> BlockTextureNames(const torvik::BmfFile& file) {
 
 PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     const std::vector<torvik::TextureResolution>& textures,
-                                    bool report_missing) {
+                                    bool report_missing, std::uint64_t budget_bytes) {
   PreviewTextures result;
-  std::map<std::string, std::shared_ptr<const Image>> decoded;  // by stored name
+  std::map<std::string, std::shared_ptr<const Image>> by_name;
+  // Names that resolve to one file share its image, decoded once; a file
+  // that failed is reported under the first name that led to it.
+  std::map<std::filesystem::path, std::shared_ptr<const Image>> by_file;
+  images::TextureBudget budget(budget_bytes);
   for (const torvik::TextureResolution& texture : textures) {
-    const std::string name = "texture " + JsonString(texture.name);
+    const std::string name = "texture " + QuotedName(texture.name);
     if (!texture.found()) {
       if (report_missing)
         result.problems.push_back(name + " not found, drawn in its diffuse colour");
       continue;
     }
-    try {
-      decoded[texture.name] = std::make_shared<const Image>(LoadTextureImage(*texture.path));
-    } catch (const std::exception& error) {
-      result.problems.push_back(name + ": " + texture.path->string() + ": " + error.what() +
-                                ", drawn in its diffuse colour");
+    const auto [known, added] = by_file.try_emplace(images::ImageFileKey(*texture.path));
+    if (added) {
+      try {
+        const std::vector<std::uint8_t> bytes = images::ReadImageFile(*texture.path);
+        const images::ImageHeader header = images::ReadImageHeader(bytes);
+        if (!budget.Take(images::DecodedBytes(header, 3)))
+          throw images::ImageError(budget.Exceeded());
+        known->second = std::make_shared<const Image>(PreviewImage(bytes, header));
+      } catch (const std::exception& error) {
+        result.problems.push_back(name + ": " + texture.path->string() + ": " + error.what() +
+                                  ", drawn in its diffuse colour");
+      }
     }
+    by_name[texture.name] = known->second;
   }
   for (const torvik::BmfBlock& block : file.blocks) {
-    const auto image = decoded.find(block.TextureName());
-    result.blocks.push_back(image != decoded.end() ? image->second : nullptr);
+    const auto image = by_name.find(block.TextureName());
+    result.blocks.push_back(image != by_name.end() ? image->second : nullptr);
   }
   return result;
 }

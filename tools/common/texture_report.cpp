@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "json_string.h"
+#include "shown_name.h"
 
 std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& names) {
   std::vector<std::string> distinct;
@@ -14,10 +15,10 @@ std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& na
 
 std::vector<torvik::TextureResolution> ResolveTextures(
     const std::vector<std::string>& names, const std::filesystem::path& model_file,
-    std::span<const std::filesystem::path> extra_folders) {
+    const torvik::TextureSearchOptions& options) {
   std::vector<torvik::TextureResolution> textures;
   for (const std::string& name : names)
-    textures.push_back(torvik::ResolveTexture(name, model_file, extra_folders));
+    textures.push_back(torvik::ResolveTexture(name, model_file, options));
   return textures;
 }
 
@@ -56,8 +57,11 @@ std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures,
   return json + "]";
 }
 
-std::string TextureProblem(const torvik::TextureResolution& texture) {
-  const std::string name = "texture " + JsonString(texture.name);
+std::string TextureProblem(const torvik::TextureResolution& texture, bool used) {
+  const std::string name = "texture " + QuotedName(texture.name);
+  if (texture.stopped)
+    return name + " not found: the search stopped after examining " +
+           std::to_string(texture.visited) + " files and folders";
   if (!texture.found()) return name + " not found";
   if (!texture.ambiguous()) return "";
   std::string text = name + " is ambiguous: ";
@@ -65,7 +69,7 @@ std::string TextureProblem(const torvik::TextureResolution& texture) {
     if (i != 0) text += ", ";
     text += texture.candidates[i].string();
   }
-  return text + " (using " + texture.path->string() + ")";
+  return used ? text + " (using " + texture.path->string() + ")" : text;
 }
 
 std::string TextureOutcome(const torvik::TextureResolution& texture) {

@@ -13,9 +13,9 @@
 std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& names);
 
 // Resolves each of `names` for the model at `model_file`.
-std::vector<torvik::TextureResolution> ResolveTextures(
-    const std::vector<std::string>& names, const std::filesystem::path& model_file,
-    std::span<const std::filesystem::path> extra_folders);
+std::vector<torvik::TextureResolution> ResolveTextures(const std::vector<std::string>& names,
+                                                       const std::filesystem::path& model_file,
+                                                       const torvik::TextureSearchOptions& options);
 
 std::size_t FoundCount(const std::vector<torvik::TextureResolution>& textures);
 
@@ -28,8 +28,9 @@ std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures,
                          const std::vector<bool>* copied = nullptr);
 
 // 'texture "X.JPG" not found', or 'texture "X.JPG" is ambiguous: A, B
-// (using A)'; empty when the texture was found once.
-std::string TextureProblem(const torvik::TextureResolution& texture);
+// (using A)'; empty when the texture was found once.  Without `used` (the
+// file fails for it) an ambiguous texture's line names no pick.
+std::string TextureProblem(const torvik::TextureResolution& texture, bool used = true);
 
 // "maps/wood.jpg (subfolder)", "maps/wood.jpg (subfolder, 2 candidates)"
 // or "not found", for text reports.

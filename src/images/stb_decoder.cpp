@@ -1,0 +1,64 @@
+// The one translation unit that compiles stb_image (Debian's header), with
+// only the formats that it decodes in this build: TGA, BMP and GIF always,
+// and PNG and JPEG where libpng or libjpeg-turbo are missing.  Its
+// functions are static here, so they neither clash with nor stand in for
+// another copy of stb_image that a program links.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "decoders.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_MAX_DIMENSIONS 65535
+#define STBI_ONLY_TGA
+#define STBI_ONLY_BMP
+#define STBI_ONLY_GIF
+#ifndef TORVIK_IMAGES_NATIVE_PNG
+#define STBI_ONLY_PNG
+#endif
+#ifndef TORVIK_IMAGES_NATIVE_JPEG
+#define STBI_ONLY_JPEG
+#endif
+// clang-format off
+#include "stb_warnings_off.h"
+#include <stb_image.h>
+#include "stb_warnings_on.h"
+// clang-format on
+
+static_assert(STBI_MAX_DIMENSIONS == torvik::images::kMaxImageSide);
+
+namespace torvik::images {
+namespace {
+
+struct PixelsFree {
+  void operator()(stbi_uc* pixels) const { stbi_image_free(pixels); }
+};
+
+}  // namespace
+
+void DecodeWithStb(const DecodeTarget& target, ImageFormat format) {
+  if (target.size > static_cast<std::size_t>(INT_MAX))
+    ThrowDamaged(format, "the file is too large");
+  int width = 0, height = 0, stored_channels = 0;
+  const std::unique_ptr<stbi_uc, PixelsFree> pixels(
+      stbi_load_from_memory(target.data, static_cast<int>(target.size), &width, &height,
+                            &stored_channels, target.channels));
+  if (!pixels) {
+    const char* reason = stbi_failure_reason();
+    ThrowDamaged(format, reason != nullptr ? reason : "unknown error");
+  }
+  if (static_cast<std::uint32_t>(width) != target.width ||
+      static_cast<std::uint32_t>(height) != target.height)
+    ThrowDamaged(format, "the size differs from the header's");
+  std::memcpy(
+      target.pixels, pixels.get(),
+      std::size_t{target.width} * target.height * static_cast<std::size_t>(target.channels));
+}
+
+}  // namespace torvik::images

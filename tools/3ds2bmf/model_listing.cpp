@@ -1,0 +1,142 @@
+#include "model_listing.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "interruption.h"
+#include "json_string.h"
+#include "shown_name.h"
+#include "texture_folders.h"
+#include "texture_report.h"
+#include "torvik32c/3dsload.h"
+#include "torvik32c/errors.h"
+#include "torvik32c/keyframer.h"
+
+namespace {
+
+// What a section maker sees: the model read and how the run would convert it.
+struct ListingContext {
+  const std::string& input;
+  const std::string& output;
+  const FileSettings& settings;
+  const torvik::H3dsScene& scene;
+};
+
+ListingSection TexturesSection(const ListingContext& context) {
+  std::vector<std::string> names;
+  for (const torvik::H3dsMat& material : context.scene.material)
+    names.push_back(material.texture.texturename);
+  const std::vector<torvik::TextureResolution> textures =
+      ResolveTextures(DistinctTextureNames(names), context.input,
+                      TextureSearchFor(context.output, context.settings));
+  ListingSection section;
+  section.title = "textures: " + std::to_string(FoundCount(textures)) + " of " +
+                  std::to_string(textures.size()) + " found";
+  for (const torvik::TextureResolution& texture : textures) {
+    section.lines.push_back(QuotedName(texture.name) + ": " + TextureOutcome(texture));
+    if (texture.ambiguous())
+      for (const std::filesystem::path& candidate : texture.candidates)
+        section.lines.push_back("  " + candidate.string());
+    if (!TextureProblem(texture).empty()) ++section.problems;
+  }
+  section.key = "textures";
+  section.json = TexturesJson(textures);
+  return section;
+}
+
+// What the keyframer would change: its nodes, the instances it draws beyond
+// the meshes as stored, and the objects it moves (--keyframer applies it).
+ListingSection KeyframerSection(const ListingContext& context) {
+  torvik::KeyframerEffect effect;
+  std::vector<std::string> warnings;
+  if (!context.scene.nodes.empty() || !context.scene.keyframer_warnings.empty()) {
+    const torvik::ScenePlacement placement = torvik::PlaceScene(context.scene);
+    effect = torvik::MeasureKeyframer(context.scene, placement);
+    warnings = placement.warnings;
+  }
+  ListingSection section;
+  section.title = "keyframer: " + Counted(effect.nodes, "node") + ", " +
+                  Counted(effect.instances, "more instance", "more instances") + ", " +
+                  Counted(effect.moved, "object") + " moved";
+  section.lines = std::move(warnings);
+  section.key = "keyframer";
+  section.json = "{\"nodes\":" + std::to_string(effect.nodes) +
+                 ",\"instances\":" + std::to_string(effect.instances) +
+                 ",\"moved\":" + std::to_string(effect.moved) + "}";
+  return section;
+}
+
+using SectionMaker = ListingSection (*)(const ListingContext&);
+constexpr SectionMaker kSectionMakers[] = {TexturesSection, KeyframerSection};
+
+}  // namespace
+
+ModelListing ListModel(const std::string& input, const std::string& output,
+                       const FileSettings& settings) {
+  ModelListing listing;
+  listing.input = input;
+  try {
+    FileSettings reading = settings;
+    reading.report_keyframer = true;
+    const torvik::H3dsScene scene = ReadSceneInput(input, reading);
+    const ListingContext context{input, output, settings, scene};
+    for (const SectionMaker make : kSectionMakers) listing.sections.push_back(make(context));
+  } catch (const torvik::Cancelled&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& error) {
+    listing.error = error.what();
+    listing.sections.clear();
+  }
+  return listing;
+}
+
+std::string ListingText(const ModelListing& listing) {
+  std::string text = listing.input + "\n";
+  for (const ListingSection& section : listing.sections) {
+    text += "  " + section.title + "\n";
+    for (const std::string& line : section.lines) text += "    " + line + "\n";
+  }
+  return text;
+}
+
+std::string ListingJson(const ModelListing& listing) {
+  const bool ok = listing.error.empty();
+  std::string json = "{\"path\":" + JsonString(listing.input) +
+                     ",\"ok\":" + (ok ? "true" : "false") +
+                     ",\"error\":" + (ok ? std::string("null") : JsonString(listing.error));
+  for (const ListingSection& section : listing.sections)
+    json.append(1, ',').append(JsonString(section.key)).append(1, ':').append(section.json);
+  return json + "}";
+}
+
+int RunList(const Options& options) {
+  for (const std::string& warning : TextureFolderWarnings(options.texture_paths))
+    if (!options.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", warning.c_str());
+  CatchInterruptions();
+  FileSettings settings{.preview = options.preview,
+                        .gltf = options.gltf,
+                        .texture_paths = options.texture_paths,
+                        .texture_choices = options.texture_choices,
+                        .cancel = &InterruptionFlag()};
+  int status = 0;
+  try {
+    for (const std::string& input : options.inputs) {
+      const ModelListing listing = ListModel(input, OutputPath(options, input), settings);
+      if (!listing.error.empty()) {
+        std::fprintf(stderr, "3ds2bmf: %s: %s\n", input.c_str(), listing.error.c_str());
+        status = 1;
+      }
+      for (const ListingSection& section : listing.sections)
+        if (options.require_textures && section.problems != 0) status = 1;
+      if (options.json)
+        std::printf("%s\n", ListingJson(listing).c_str());
+      else if (listing.error.empty())
+        std::fputs(ListingText(listing).c_str(), stdout);
+      std::fflush(stdout);
+    }
+  } catch (const torvik::Cancelled&) {
+  }
+  return Interrupted() ? InterruptedExitStatus() : status;
+}
