@@ -8,7 +8,10 @@
 #include <exception>
 #include <vector>
 
-#if !defined(__MINGW32__) || defined(_GLIBCXX_HAS_GTHREADS)
+// MinGW without its thread model and WebAssembly built without pthreads
+// have no threads.
+#if (!defined(__MINGW32__) || defined(_GLIBCXX_HAS_GTHREADS)) && \
+    (!defined(__EMSCRIPTEN__) || defined(__EMSCRIPTEN_PTHREADS__))
 #include <system_error>
 #include <thread>
 #define TORVIK_HAVE_THREADS 1

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 
+#include "base/float_decimal.h"
 #include "embedded_image.h"
 #include "images/image_file.h"
 
@@ -45,13 +45,7 @@ Json Accessor(std::size_t view, int component_type, std::size_t count, const cha
 
 float Clamped(float value) { return value >= 0 ? std::min(value, 1.0f) : 0.0f; }
 
-double Factor(float value) {
-  char text[32];
-  const char* end = std::to_chars(text, text + sizeof text, value).ptr;
-  double decimal = 0;
-  std::from_chars(text, end, decimal);
-  return decimal;
-}
+double Factor(float value) { return torvik::DecimalValue(torvik::ShortestDecimal(value)); }
 
 void VertexArrays::Add(const Vec3& position, const Vec3& normal, float u, float v) {
   for (const float value : position) positions.push_back(Finite(value, non_finite));

@@ -59,7 +59,11 @@ class BufferPool {
         return buffer;
       }
     }
+#if defined(__cpp_lib_smart_ptr_for_overwrite)
     return std::make_unique_for_overwrite<byte[]>(size_);
+#else
+    return std::unique_ptr<byte[]>(new byte[size_]);  // older libc++ (Emscripten's)
+#endif
   }
   void Give(std::unique_ptr<byte[]> buffer) {
     std::lock_guard lock(mutex_);

@@ -167,15 +167,17 @@ class Search {
   // A PNG (the only image the tools write: previews) named after the
   // model, an output, or a BMF in the same folder.
   bool ToolsOwnStem(std::string_view name, const std::vector<std::string>& listing) const {
-    const auto [stem, extension] = textures::SplitName(name);
-    if (!textures::SameName(extension, "png")) return false;
+    // Not a structured binding: older clang (Emscripten's) can't capture one.
+    const textures::NameParts parts = textures::SplitName(name);
+    if (!textures::SameName(parts.extension, "png")) return false;
+    const auto stem = parts.stem;
     auto same_stem = [&](std::string_view other) { return textures::SameName(stem, other); };
     if (same_stem(model_stem_) ||
         std::any_of(output_stems_.begin(), output_stems_.end(), same_stem))
       return true;
     return std::any_of(listing.begin(), listing.end(), [&](const std::string& other) {
-      const textures::NameParts parts = textures::SplitName(other);
-      return textures::SameName(parts.extension, "bmf") && same_stem(parts.stem);
+      const textures::NameParts other_parts = textures::SplitName(other);
+      return textures::SameName(other_parts.extension, "bmf") && same_stem(other_parts.stem);
     });
   }
 

@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <new>
 #include <optional>
 #include <stdexcept>
 
+#include "conversion_messages.h"
 #include "input_bytes.h"
-#include "json_string.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -92,11 +91,8 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
     for (const std::string& warning : placement.warnings)
       result.notes.push_back(input + ": " + warning);
     torvik::DrawPlacedMeshes(scene, placement);
-  } else if (effect.instances != 0 || effect.moved != 0) {
-    result.notes.push_back(input + ": the keyframer draws " +
-                           Counted(effect.instances, "more instance", "more instances") +
-                           " and moves " + Counted(effect.moved, "object", "objects") +
-                           "; --keyframer applies it");
+  } else if (std::string note = KeyframerNote(effect); !note.empty()) {
+    result.notes.push_back(input + ": " + note);
   }
   return scene;
 }
@@ -243,12 +239,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.preview_unfinished = bmf_written;
     result.error = bmf_written ? "interrupted: the BMF " + output + " is complete, this file is not"
                                : "interrupted";
-  } catch (const torvik::ModelTooLarge& error) {
-    result.error = std::string("model too large for BMF: ") + error.what();
-  } catch (const std::bad_alloc&) {
-    result.error = "out of memory";
-  } catch (const std::exception& error) {
-    result.error = error.what();
+  } catch (...) {
+    result.error = FailureReason();
   }
   result.milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

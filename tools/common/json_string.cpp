@@ -1,8 +1,9 @@
 #include "json_string.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
+
+#include "base/float_decimal.h"
 
 namespace {
 
@@ -95,9 +96,7 @@ std::string JsonString(const std::string& text) {
 
 std::string JsonNumber(float value) {
   if (!std::isfinite(value)) return "null";
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
+  return torvik::ShortestDecimal(value);
 }
 
 std::string Counted(std::size_t count, const std::string& noun, const std::string& plural) {

@@ -1,0 +1,85 @@
+// The functions the page's JavaScript calls.  Files are passed through the
+// module's in-memory file system (the JavaScript API writes them there), so
+// the library reads models and finds textures as it does on disk.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <string>
+
+#include "bmf_inspection.h"
+#include "js_values.h"
+#include "scene_gltf.h"
+#include "web_conversion.h"
+
+using emscripten::val;
+
+namespace {
+
+bool Flag(const val& options, const char* name) {
+  const val value = options[name];
+  return !value.isUndefined() && !value.isNull() && value.as<bool>();
+}
+
+// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward},
+// stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
+// defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
+// warnings, milliseconds}
+val Convert(const std::string& path, const val& options, const val& on_stage) {
+  WebConvertOptions settings;
+  settings.smoothing_groups = Flag(options, "smoothingGroups");
+  settings.keep_file_winding = Flag(options, "keepFileWinding");
+  settings.keyframer = Flag(options, "keyframer");
+  settings.orient_outward = Flag(options, "orientOutward");
+  const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
+  const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
+    if (report_stages) on_stage(std::string(stage));
+  });
+  val result = val::object();
+  result.set("ok", conversion.ok);
+  result.set("error", conversion.ok ? val::null() : val(conversion.error));
+  result.set("bmf",
+             conversion.ok ? CopiedArray<torvik::byte>("Uint8Array", conversion.bmf) : val::null());
+  result.set("blocks", static_cast<double>(conversion.blocks));
+  result.set("vertices", static_cast<double>(conversion.vertices));
+  result.set("triangles", static_cast<double>(conversion.triangles));
+  result.set("degenerate", static_cast<double>(conversion.degenerate));
+  result.set("defaultMaterial", conversion.default_material);
+  val keyframer = val::object();
+  keyframer.set("nodes", static_cast<double>(conversion.keyframer.nodes));
+  keyframer.set("instances", static_cast<double>(conversion.keyframer.instances));
+  keyframer.set("moved", static_cast<double>(conversion.keyframer.moved));
+  result.set("keyframer", keyframer);
+  result.set("reversed", static_cast<double>(conversion.reversed));
+  result.set("textures", TextureValues(conversion.textures));
+  result.set("warnings", StringArray(conversion.warnings));
+  result.set("milliseconds", conversion.milliseconds);
+  return result;
+}
+
+// toGltf(path) -> {ok, error, glb, warnings}
+val ToGltf(const std::string& path) {
+  const WebGltf gltf = SceneGltfOfFile(path);
+  val result = val::object();
+  result.set("ok", gltf.ok);
+  result.set("error", gltf.ok ? val::null() : val(gltf.error));
+  result.set("glb", gltf.ok ? CopiedArray<torvik::byte>("Uint8Array", gltf.glb) : val::null());
+  result.set("warnings", StringArray(gltf.warnings));
+  return result;
+}
+
+// What this build can do beyond converting and reading BMF.
+val Features() {
+  val features = val::object();
+  features.set("keyframer", true);
+  features.set("gltf", true);
+  return features;
+}
+
+}  // namespace
+
+EMSCRIPTEN_BINDINGS(torvik32c_web) {
+  emscripten::function("convert", &Convert);
+  emscripten::function("readBmf", &InspectBmfFile);
+  emscripten::function("toGltf", &ToGltf);
+  emscripten::function("features", &Features);
+}

@@ -1,0 +1,20 @@
+// The 3DS scene as authored, as binary glTF: the page's 3D view and its .glb
+// download (what 3ds2bmf --gltf writes beside the BMF).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "torvik32c/types.h"
+
+struct WebGltf {
+  bool ok = false;
+  std::string error;
+  std::vector<torvik::byte> glb;
+  std::vector<std::string> warnings;  // "PATH: warning: ..."
+};
+
+// Reads the 3DS file at `path` as the scene export reads it (the keyframer's
+// placement, the file's winding, smoothing groups) and packs it with the
+// textures found beside it.  Never throws.
+WebGltf SceneGltfOfFile(const std::string& path);

@@ -1,0 +1,91 @@
+#include "web_conversion.h"
+
+#include <chrono>
+#include <utility>
+
+#include "conversion_messages.h"
+#include "texture_report.h"
+#include "torvik32c/3dsload.h"
+#include "torvik32c/bmf.h"
+#include "torvik32c/errors.h"
+#include "torvik32c/file_bytes.h"
+#include "torvik32c/keyframer.h"
+
+namespace {
+
+void ResolveModelTextures(const torvik::Model& model, const std::string& path,
+                          WebConversion& result) {
+  std::vector<std::string> names;
+  for (const torvik::POLYGONLIST& material : model.PolyList())
+    names.push_back(material.texturename);
+  result.textures = ResolveTextures(DistinctTextureNames(names), path, {});
+  for (const torvik::TextureResolution& texture : result.textures)
+    if (std::string problem = TextureProblem(texture); !problem.empty())
+      result.warnings.push_back(path + ": " + problem);
+}
+
+// Reads the keyframer along with the meshes, measures what it changes and,
+// when asked, draws the meshes where it places them.
+void PlaceByKeyframer(torvik::H3dsScene& scene, const std::string& path,
+                      const WebConvertOptions& options, WebConversion& result) {
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  result.keyframer = torvik::MeasureKeyframer(scene, placement);
+  const torvik::KeyframerEffect& effect = result.keyframer;
+  if (options.keyframer) {
+    for (const std::string& warning : placement.warnings)
+      result.warnings.push_back(path + ": " + warning);
+    torvik::DrawPlacedMeshes(scene, placement);
+  } else if (std::string note = KeyframerNote(effect); !note.empty()) {
+    result.warnings.push_back(path + ": " + note);
+  }
+}
+
+}  // namespace
+
+WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions& options,
+                               const StageCallback& stage) {
+  WebConversion result;
+  const auto start = std::chrono::steady_clock::now();
+  // Without threads in the module, every stage runs on the calling thread.
+  constexpr std::size_t kThreads = 1;
+  try {
+    stage("reading");
+    torvik::H3dsScene scene = torvik::HRead3dsScene(torvik::ReadFileBytes(path),
+                                                    {.smoothing_groups = options.smoothing_groups,
+                                                     .keep_file_winding = options.keep_file_winding,
+                                                     .keyframer = true,
+                                                     .threads = kThreads});
+    stage("converting");
+    PlaceByKeyframer(scene, path, options, result);
+    torvik::ConversionStats conversion;
+    const torvik::Model model =
+        torvik::convert_to_outgl(std::move(scene), &conversion,
+                                 {.smoothing_groups = options.smoothing_groups,
+                                  .orient_outward = options.orient_outward,
+                                  .threads = kThreads});
+    result.reversed = conversion.meshes_reversed;
+    stage("textures");
+    ResolveModelTextures(model, path, result);
+    stage("writing");
+    torvik::BmfStats written;
+    torvik::BmfWriteOptions write_options;
+    write_options.threads = kThreads;
+    result.bmf = torvik::OutGLBMFBytes(model, &written, write_options);
+    result.blocks = written.blocks;
+    result.vertices = written.vertices;
+    result.triangles = written.triangles;
+    result.degenerate = conversion.degenerate_dropped;
+    result.default_material = conversion.default_material_added;
+    result.ok = true;
+  } catch (...) {
+    result.error = FailureReason();
+  }
+  if (!result.ok) {
+    result.bmf.clear();
+    result.textures.clear();
+    result.warnings.clear();
+  }
+  result.milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}
