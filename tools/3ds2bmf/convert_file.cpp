@@ -84,16 +84,10 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   if (!settings.keyframer && !settings.report_keyframer) return scene;
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
-  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
-  const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
-  result.keyframer = effect;
-  if (settings.keyframer) {
-    for (const std::string& warning : placement.warnings)
-      result.notes.push_back(input + ": " + warning);
-    torvik::DrawPlacedMeshes(scene, placement);
-  } else if (std::string note = KeyframerNote(effect); !note.empty()) {
+  torvik::KeyframerEffect effect;
+  for (const std::string& note : ApplyKeyframer(scene, settings.keyframer, effect))
     result.notes.push_back(input + ": " + note);
-  }
+  result.keyframer = effect;
   return scene;
 }
 

@@ -25,3 +25,16 @@ std::string KeyframerNote(const torvik::KeyframerEffect& effect) {
   return "the keyframer draws " + Counted(effect.instances, "more instance", "more instances") +
          " and moves " + Counted(effect.moved, "object", "objects") + "; --keyframer applies it";
 }
+
+std::vector<std::string> ApplyKeyframer(torvik::H3dsScene& scene, bool apply,
+                                        torvik::KeyframerEffect& effect) {
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  effect = torvik::MeasureKeyframer(scene, placement);
+  if (apply) {
+    torvik::DrawPlacedMeshes(scene, placement);
+    return placement.warnings;
+  }
+  std::string note = KeyframerNote(effect);
+  if (note.empty()) return {};
+  return {std::move(note)};
+}

@@ -24,22 +24,6 @@ void ResolveModelTextures(const torvik::Model& model, const std::string& path,
       result.warnings.push_back(path + ": " + problem);
 }
 
-// Reads the keyframer along with the meshes, measures what it changes and,
-// when asked, draws the meshes where it places them.
-void PlaceByKeyframer(torvik::H3dsScene& scene, const std::string& path,
-                      const WebConvertOptions& options, WebConversion& result) {
-  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
-  result.keyframer = torvik::MeasureKeyframer(scene, placement);
-  const torvik::KeyframerEffect& effect = result.keyframer;
-  if (options.keyframer) {
-    for (const std::string& warning : placement.warnings)
-      result.warnings.push_back(path + ": " + warning);
-    torvik::DrawPlacedMeshes(scene, placement);
-  } else if (std::string note = KeyframerNote(effect); !note.empty()) {
-    result.warnings.push_back(path + ": " + note);
-  }
-}
-
 }  // namespace
 
 WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions& options,
@@ -56,7 +40,8 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
                                                      .keyframer = true,
                                                      .threads = kThreads});
     stage("converting");
-    PlaceByKeyframer(scene, path, options, result);
+    for (const std::string& note : ApplyKeyframer(scene, options.keyframer, result.keyframer))
+      result.warnings.push_back(path + ": " + note);
     torvik::ConversionStats conversion;
     const torvik::Model model =
         torvik::convert_to_outgl(std::move(scene), &conversion,
