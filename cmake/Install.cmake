@@ -15,14 +15,15 @@ install(TARGETS torvik32c EXPORT torvik32cTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-# The glTF export's headers stay behind: its library (torvik_gltf) is built
-# for the tools and embedding builds, not installed.
+# The glTF export's and the reports' headers stay behind: their libraries
+# (torvik_gltf, torvik_reports) are built for the front ends, not installed.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/torvik32c
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.h"
   PATTERN "gltf_*.h" EXCLUDE
   PATTERN "export_conventions.h" EXCLUDE
-  PATTERN "texture_finder.h" EXCLUDE)
+  PATTERN "texture_finder.h" EXCLUDE
+  PATTERN "reports.h" EXCLUDE)
 if(TORVIK_BUILD_TOOLS)
   install(TARGETS 3ds2bmf bmftool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

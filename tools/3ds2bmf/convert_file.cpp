@@ -7,14 +7,13 @@
 #include <optional>
 #include <stdexcept>
 
-#include "conversion_messages.h"
+#include "torvik32c/reports.h"
 #include "input_bytes.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
 #include "preview_textures.h"
 #include "texture_copy.h"
-#include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
@@ -59,11 +58,11 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
   std::vector<std::string> names;
   for (const torvik::POLYGONLIST& material : model.PolyList())
     names.push_back(material.texturename);
-  result.textures = ResolveTextures(DistinctTextureNames(names), result.input,
+  result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), result.input,
                                     TextureSearchFor(result.output, settings));
   std::size_t problems = 0;
   for (const torvik::TextureResolution& texture : result.textures) {
-    std::string problem = TextureProblem(texture, !settings.require_textures);
+    std::string problem = torvik::TextureProblem(texture, !settings.require_textures);
     if (problem.empty()) continue;
     ++problems;
     result.notes.push_back(result.input + ": " + problem);
@@ -85,7 +84,7 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
   torvik::KeyframerEffect effect;
-  for (const std::string& note : ApplyKeyframer(scene, settings.keyframer, effect))
+  for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect))
     result.notes.push_back(input + ": " + note);
   result.keyframer = effect;
   return scene;
@@ -234,7 +233,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.error = bmf_written ? "interrupted: the BMF " + output + " is complete, this file is not"
                                : "interrupted";
   } catch (...) {
-    result.error = FailureReason();
+    result.error = torvik::FailureReason();
   }
   result.milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -4,10 +4,8 @@
 #include <exception>
 
 #include "interruption.h"
-#include "json_string.h"
-#include "shown_name.h"
+#include "torvik32c/reports.h"
 #include "texture_folders.h"
-#include "texture_report.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/keyframer.h"
@@ -27,20 +25,20 @@ ListingSection TexturesSection(const ListingContext& context) {
   for (const torvik::H3dsMat& material : context.scene.material)
     names.push_back(material.texture.texturename);
   const std::vector<torvik::TextureResolution> textures =
-      ResolveTextures(DistinctTextureNames(names), context.input,
+      torvik::ResolveTextures(torvik::DistinctTextureNames(names), context.input,
                       TextureSearchFor(context.output, context.settings));
   ListingSection section;
-  section.title = "textures: " + std::to_string(FoundCount(textures)) + " of " +
+  section.title = "textures: " + std::to_string(torvik::FoundCount(textures)) + " of " +
                   std::to_string(textures.size()) + " found";
   for (const torvik::TextureResolution& texture : textures) {
-    section.lines.push_back(QuotedName(texture.name) + ": " + TextureOutcome(texture));
+    section.lines.push_back(torvik::QuotedName(texture.name) + ": " + torvik::TextureOutcome(texture));
     if (texture.ambiguous())
       for (const std::filesystem::path& candidate : texture.candidates)
         section.lines.push_back("  " + candidate.string());
-    if (!TextureProblem(texture).empty()) ++section.problems;
+    if (!torvik::TextureProblem(texture).empty()) ++section.problems;
   }
   section.key = "textures";
-  section.json = TexturesJson(textures);
+  section.json = torvik::TexturesJson(textures);
   return section;
 }
 
@@ -55,9 +53,9 @@ ListingSection KeyframerSection(const ListingContext& context) {
     warnings = placement.warnings;
   }
   ListingSection section;
-  section.title = "keyframer: " + Counted(effect.nodes, "node") + ", " +
-                  Counted(effect.instances, "more instance", "more instances") + ", " +
-                  Counted(effect.moved, "object") + " moved";
+  section.title = "keyframer: " + torvik::Counted(effect.nodes, "node") + ", " +
+                  torvik::Counted(effect.instances, "more instance", "more instances") + ", " +
+                  torvik::Counted(effect.moved, "object") + " moved";
   section.lines = std::move(warnings);
   section.key = "keyframer";
   section.json = "{\"nodes\":" + std::to_string(effect.nodes) +
@@ -103,11 +101,11 @@ std::string ListingText(const ModelListing& listing) {
 
 std::string ListingJson(const ModelListing& listing) {
   const bool ok = listing.error.empty();
-  std::string json = "{\"path\":" + JsonString(listing.input) +
+  std::string json = "{\"path\":" + torvik::JsonString(listing.input) +
                      ",\"ok\":" + (ok ? "true" : "false") +
-                     ",\"error\":" + (ok ? std::string("null") : JsonString(listing.error));
+                     ",\"error\":" + (ok ? std::string("null") : torvik::JsonString(listing.error));
   for (const ListingSection& section : listing.sections)
-    json.append(1, ',').append(JsonString(section.key)).append(1, ':').append(section.json);
+    json.append(1, ',').append(torvik::JsonString(section.key)).append(1, ':').append(section.json);
   return json + "}";
 }
 

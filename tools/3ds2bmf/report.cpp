@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "json_string.h"
-#include "texture_report.h"
+#include "torvik32c/reports.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ std::string Milliseconds(double ms) {
 }
 
 std::string TexturesText(const FileResult& r) {
-  std::string text = "textures " + std::to_string(FoundCount(r.textures)) + "/" +
+  std::string text = "textures " + std::to_string(torvik::FoundCount(r.textures)) + "/" +
                      std::to_string(r.textures.size()) + " found";
   if (!r.copied.empty())
     text += ", " + std::to_string(std::count(r.copied.begin(), r.copied.end(), true)) + " copied";
@@ -26,8 +25,8 @@ std::string TexturesText(const FileResult& r) {
 
 std::string SummaryLine(const FileResult& r) {
   if (!r.ok) return r.input + ": failed: " + r.error;
-  return r.input + ": " + Counted(r.blocks, "block") + ", " +
-         Counted(r.vertices, "vertex", "vertices") + ", " + Counted(r.triangles, "triangle") +
+  return r.input + ": " + torvik::Counted(r.blocks, "block") + ", " +
+         torvik::Counted(r.vertices, "vertex", "vertices") + ", " + torvik::Counted(r.triangles, "triangle") +
          ", " + std::to_string(r.degenerate) + " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
          TexturesText(r) + ", " + Milliseconds(r.milliseconds) + " ms -> " + r.output +
@@ -35,28 +34,28 @@ std::string SummaryLine(const FileResult& r) {
 }
 
 std::string JsonLine(const FileResult& r) {
-  std::string line = "{\"path\":" + JsonString(r.input) + ",\"output\":" + JsonString(r.output) +
+  std::string line = "{\"path\":" + torvik::JsonString(r.input) + ",\"output\":" + torvik::JsonString(r.output) +
                      ",\"ok\":" + (r.ok ? "true" : "false") +
-                     ",\"error\":" + (r.ok ? std::string("null") : JsonString(r.error));
+                     ",\"error\":" + (r.ok ? std::string("null") : torvik::JsonString(r.error));
   line += ",\"blocks\":" + std::to_string(r.blocks) +
           ",\"vertices\":" + std::to_string(r.vertices) +
           ",\"triangles\":" + std::to_string(r.triangles) +
           ",\"degenerate\":" + std::to_string(r.degenerate) +
           ",\"default_material\":" + (r.default_material ? "true" : "false") +
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
-  line += ",\"textures\":" + TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied);
+  line += ",\"textures\":" + torvik::TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied);
   if (r.keyframer)
     line += ",\"keyframer\":{\"nodes\":" + std::to_string(r.keyframer->nodes) +
             ",\"instances\":" + std::to_string(r.keyframer->instances) +
             ",\"moved\":" + std::to_string(r.keyframer->moved) + "}";
   if (r.reversed) line += ",\"reversed\":" + std::to_string(*r.reversed);
-  if (!r.preview.empty()) line += ",\"preview\":" + JsonString(r.preview);
-  if (!r.gltf.empty()) line += ",\"gltf\":" + JsonString(r.gltf);
+  if (!r.preview.empty()) line += ",\"preview\":" + torvik::JsonString(r.preview);
+  if (!r.gltf.empty()) line += ",\"gltf\":" + torvik::JsonString(r.gltf);
   if (!r.notes.empty()) {
     line += ",\"notes\":[";
     for (std::size_t i = 0; i < r.notes.size(); ++i) {
       if (i > 0) line += ',';
-      line += JsonString(r.notes[i]);
+      line += torvik::JsonString(r.notes[i]);
     }
     line += "]";
   }
@@ -72,9 +71,9 @@ std::string BatchSummary(const std::vector<FileResult>& results, double seconds)
   }
   char time[32];
   std::snprintf(time, sizeof time, "%.1f s", seconds);
-  return "3ds2bmf: " + Counted(results.size(), "file") + ": " + std::to_string(converted) +
+  return "3ds2bmf: " + torvik::Counted(results.size(), "file") + ": " + std::to_string(converted) +
          " converted, " + std::to_string(results.size() - converted) + " failed, " +
-         Counted(warnings, "warning") + ", " + time;
+         torvik::Counted(warnings, "warning") + ", " + time;
 }
 
 std::string ErrorLine(const FileResult& r) { return "3ds2bmf: " + r.error_path + ": " + r.error; }

@@ -15,8 +15,7 @@
 #include <system_error>
 #include <vector>
 
-#include "json_string.h"
-#include "shown_name.h"
+#include "torvik32c/reports.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -228,7 +227,7 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
                         BatchCopies* batch, const std::string& input) {
   TextureCopy result;
   if (!texture.found()) return result;
-  const std::string name = "texture " + QuotedName(texture.name);
+  const std::string name = "texture " + torvik::QuotedName(texture.name);
   const std::string last = LastComponent(texture.name);
   if (last.empty()) {
     result.problem = name + " names no file to copy to";

@@ -10,13 +10,12 @@
 #include "file_identity.h"
 #include "input_bytes.h"
 #include "interruption.h"
-#include "json_string.h"
+#include "torvik32c/reports.h"
 #include "model_info.h"
 #include "obj_export.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_textures.h"
-#include "texture_report.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
@@ -113,7 +112,7 @@ std::vector<torvik::TextureResolution> TexturesOf(const Arguments& arguments,
   search.cancel = &InterruptionFlag();
   for (const std::string& output : FilesWritten(arguments, path))
     search.outputs.emplace_back(output);
-  return ResolveTextures(BlockTextureNames(file), path, search);
+  return torvik::ResolveTextures(BlockTextureNames(file), path, search);
 }
 
 // What each block's map_Kd names: the texture found, relative to the OBJ's
@@ -190,7 +189,7 @@ int RunValidate(const Arguments& arguments) {
       continue;
     }
     if (violations.empty()) {
-      std::printf("%s: valid, %s\n", path.c_str(), Counted(file->blocks.size(), "block").c_str());
+      std::printf("%s: valid, %s\n", path.c_str(), torvik::Counted(file->blocks.size(), "block").c_str());
       continue;
     }
     status = 1;
@@ -199,7 +198,7 @@ int RunValidate(const Arguments& arguments) {
     for (std::size_t i = 0; i < shown; ++i)
       PrintError(path, torvik::DescribeViolation(violations[i]));
     if (shown < violations.size())
-      PrintError(path, "and " + Counted(violations.size() - shown, "more violation") +
+      PrintError(path, "and " + torvik::Counted(violations.size() - shown, "more violation") +
                            " (--all shows them)");
   }
   return status;

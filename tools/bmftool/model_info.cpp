@@ -7,10 +7,8 @@
 #include <span>
 
 #include "cache_metrics.h"
-#include "json_string.h"
+#include "torvik32c/reports.h"
 #include "meshoptimizer_available.h"
-#include "shown_name.h"
-#include "texture_report.h"
 
 namespace {
 
@@ -29,7 +27,7 @@ std::string JsonArray(std::initializer_list<float> values) {
   std::string out = "[";
   for (const float value : values) {
     if (out.size() > 1) out += ',';
-    out += JsonNumber(value);
+    out += torvik::JsonNumber(value);
   }
   out += ']';
   return out;
@@ -105,7 +103,7 @@ std::string GpuText(const GpuFigures& figures, bool overdraw) {
 }
 
 std::string JsonOrNull(std::optional<double> value) {
-  return value ? JsonNumber(static_cast<float>(*value)) : std::string("null");
+  return value ? torvik::JsonNumber(static_cast<float>(*value)) : std::string("null");
 }
 
 std::string GpuJson(const GpuFigures& figures, bool overdraw) {
@@ -151,14 +149,14 @@ FileTotals TotalsOf(const torvik::BmfFile& file) {
 std::string InfoText(const std::string& path, const torvik::BmfFile& file,
                      const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
   const FileTotals totals = TotalsOf(file);
-  std::string text = path + ": " + Counted(totals.blocks, "block") + ", " +
-                     Counted(totals.vertices, "vertex", "vertices") + ", " +
-                     Counted(totals.triangles, "triangle") + ", " + std::to_string(totals.bytes) +
+  std::string text = path + ": " + torvik::Counted(totals.blocks, "block") + ", " +
+                     torvik::Counted(totals.vertices, "vertex", "vertices") + ", " +
+                     torvik::Counted(totals.triangles, "triangle") + ", " + std::to_string(totals.bytes) +
                      " bytes\n";
   const std::size_t violations = torvik::ValidateBmf(file).size();
   if (violations != 0)
     text +=
-        "  not a valid BMF file: " + Counted(violations, "violation") + " (see bmftool validate)\n";
+        "  not a valid BMF file: " + torvik::Counted(violations, "violation") + " (see bmftool validate)\n";
   text += "  GPU      " +
           (kHaveMeshOptimizer ? GpuText(FileGpuFigures(file, overdraw), overdraw)
                               : std::string("not measured: ") + kNoMeshOptimizer) +
@@ -168,9 +166,9 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file,
     const BlockFacts facts = BlockFactsOf(block);
     const std::string texture = block.TextureName();
     text += "  block " + std::to_string(b) + ": texture " +
-            (texture.empty() ? std::string("none") : QuotedName(texture));
+            (texture.empty() ? std::string("none") : torvik::QuotedName(texture));
     if (const torvik::TextureResolution* found = Find(textures, texture))
-      text += ", " + TextureOutcome(*found);
+      text += ", " + torvik::TextureOutcome(*found);
     text += "\n";
     text += "    ambient  " + ColourText(block.ambient) + "\n";
     text += "    diffuse  " + ColourText(block.diffuse) + "\n";
@@ -188,7 +186,7 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file,
 std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
                      const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
   const FileTotals totals = TotalsOf(file);
-  std::string json = "{\"path\":" + JsonString(path) +
+  std::string json = "{\"path\":" + torvik::JsonString(path) +
                      ",\"block_count\":" + std::to_string(totals.blocks) +
                      ",\"vertices\":" + std::to_string(totals.vertices) +
                      ",\"triangles\":" + std::to_string(totals.triangles) +
@@ -200,8 +198,8 @@ std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
     const BlockFacts facts = BlockFactsOf(block);
     if (b != 0) json += ',';
     const torvik::TextureResolution* texture = Find(textures, block.TextureName());
-    json += "{\"texture\":" + JsonString(block.TextureName()) +
-            ",\"texture_file\":" + (texture != nullptr ? TextureJson(*texture) : "null") +
+    json += "{\"texture\":" + torvik::JsonString(block.TextureName()) +
+            ",\"texture_file\":" + (texture != nullptr ? torvik::TextureJson(*texture) : "null") +
             ",\"ambient\":" + ColourJson(block.ambient) +
             ",\"diffuse\":" + ColourJson(block.diffuse) +
             ",\"specular\":" + ColourJson(block.specular) +
@@ -219,5 +217,5 @@ std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
 }
 
 std::string InfoErrorJson(const std::string& path, const std::string& error) {
-  return "{\"path\":" + JsonString(path) + ",\"valid\":false,\"error\":" + JsonString(error) + "}";
+  return "{\"path\":" + torvik::JsonString(path) + ",\"valid\":false,\"error\":" + torvik::JsonString(error) + "}";
 }

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <charconv>
 
-#include "json_string.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/export_conventions.h"
 
 namespace {
@@ -59,7 +59,7 @@ void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock&
   AppendLine(mtl, "d", {torvik::OpacityOf(block.diffuse.alpha)});
   mtl += "illum 2\n";
   const std::string texture =
-      ValidUtf8(texture_file.empty() ? LastComponent(block.TextureName()) : texture_file);
+      torvik::ValidUtf8(texture_file.empty() ? LastComponent(block.TextureName()) : texture_file);
   if (!texture.empty()) mtl += "map_Kd " + OneLine(texture) + "\n";
   mtl += '\n';
 }

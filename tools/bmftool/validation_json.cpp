@@ -1,6 +1,6 @@
 #include "validation_json.h"
 
-#include "json_string.h"
+#include "torvik32c/reports.h"
 
 const char* RuleName(torvik::BmfRule rule) {
   switch (rule) {
@@ -33,7 +33,7 @@ const char* RuleName(torvik::BmfRule rule) {
 std::string ValidationJson(const std::string& path, const torvik::BmfFile& file,
                            const std::vector<torvik::BmfViolation>& violations) {
   std::string json =
-      "{\"path\":" + JsonString(path) + ",\"valid\":" + (violations.empty() ? "true" : "false") +
+      "{\"path\":" + torvik::JsonString(path) + ",\"valid\":" + (violations.empty() ? "true" : "false") +
       ",\"error\":null,\"blocks\":" + std::to_string(file.blocks.size()) + ",\"violations\":[";
   for (std::size_t i = 0; i < violations.size(); ++i) {
     const torvik::BmfViolation& violation = violations[i];
@@ -41,7 +41,7 @@ std::string ValidationJson(const std::string& path, const torvik::BmfFile& file,
     json += std::string("{\"rule\":\"") + RuleName(violation.rule) +
             "\",\"offset\":" + std::to_string(violation.byte_offset) + ",\"block\":" +
             (violation.block < 0 ? std::string("null") : std::to_string(violation.block)) +
-            ",\"message\":" + JsonString(violation.message) + "}";
+            ",\"message\":" + torvik::JsonString(violation.message) + "}";
   }
   return json + "]}";
 }

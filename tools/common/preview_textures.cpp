@@ -5,9 +5,8 @@
 #include <map>
 
 #include "images/image_file.h"
-#include "shown_name.h"
+#include "torvik32c/reports.h"
 #include "texture_image.h"
-#include "texture_report.h"
 
 namespace images = torvik::images;
 
@@ -20,7 +19,7 @@ std::vector<const Image*> PreviewTextures::Pointers() const {
 std::vector<std::string> BlockTextureNames(const torvik::BmfFile& file) {
   std::vector<std::string> names;
   for (const torvik::BmfBlock& block : file.blocks) names.push_back(block.TextureName());
-  return DistinctTextureNames(names);
+  return torvik::DistinctTextureNames(names);
 }
 
 PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
@@ -33,7 +32,7 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
   std::map<std::filesystem::path, std::shared_ptr<const Image>> by_file;
   images::TextureBudget budget(budget_bytes);
   for (const torvik::TextureResolution& texture : textures) {
-    const std::string name = "texture " + QuotedName(texture.name);
+    const std::string name = "texture " + torvik::QuotedName(texture.name);
     if (!texture.found()) {
       if (report_missing)
         result.problems.push_back(name + " not found, drawn in its diffuse colour");

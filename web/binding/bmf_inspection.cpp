@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "js_values.h"
-#include "texture_report.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/bmf_reader.h"
 
 using emscripten::val;
@@ -51,9 +51,9 @@ val InspectBmfFile(const std::string& path) {
     std::vector<std::string> violations, warnings;
     for (const torvik::BmfViolation& violation : torvik::ValidateBmf(file))
       violations.push_back(torvik::DescribeViolation(violation));
-    const auto textures = ResolveTextures(DistinctTextureNames(names), path, {});
+    const auto textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), path, {});
     for (const torvik::TextureResolution& texture : textures)
-      if (std::string problem = TextureProblem(texture); !problem.empty())
+      if (std::string problem = torvik::TextureProblem(texture); !problem.empty())
         warnings.push_back(path + ": " + problem);
     result.set("stripFlag", file.strip_flag);
     result.set("trailingBytes", static_cast<double>(file.trailing_bytes));

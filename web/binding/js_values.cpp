@@ -1,6 +1,6 @@
 #include "js_values.h"
 
-#include "texture_report.h"
+#include "torvik32c/reports.h"
 
 using emscripten::val;
 
@@ -21,7 +21,7 @@ val TextureValue(const torvik::TextureResolution& texture) {
     for (const std::filesystem::path& candidate : texture.candidates)
       candidates.push_back(candidate.generic_string());
   object.set("candidates", StringArray(candidates));
-  const std::string problem = TextureProblem(texture);
+  const std::string problem = torvik::TextureProblem(texture);
   object.set("problem", problem.empty() ? val::null() : val(problem));
   return object;
 }

@@ -1,6 +1,6 @@
 #include "scene_gltf.h"
 
-#include "conversion_messages.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/file_bytes.h"
 #include "torvik32c/gltf_document.h"
@@ -20,7 +20,7 @@ WebGltf SceneGltfOfFile(const std::string& path) {
       result.warnings.push_back(path + ": warning: " + warning);
     result.ok = true;
   } catch (...) {
-    result.error = FailureReason();
+    result.error = torvik::FailureReason();
   }
   return result;
 }

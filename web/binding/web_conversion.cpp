@@ -3,8 +3,7 @@
 #include <chrono>
 #include <utility>
 
-#include "conversion_messages.h"
-#include "texture_report.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
@@ -18,9 +17,9 @@ void ResolveModelTextures(const torvik::Model& model, const std::string& path,
   std::vector<std::string> names;
   for (const torvik::POLYGONLIST& material : model.PolyList())
     names.push_back(material.texturename);
-  result.textures = ResolveTextures(DistinctTextureNames(names), path, {});
+  result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), path, {});
   for (const torvik::TextureResolution& texture : result.textures)
-    if (std::string problem = TextureProblem(texture); !problem.empty())
+    if (std::string problem = torvik::TextureProblem(texture); !problem.empty())
       result.warnings.push_back(path + ": " + problem);
 }
 
@@ -40,7 +39,7 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
                                                      .keyframer = true,
                                                      .threads = kThreads});
     stage("converting");
-    for (const std::string& note : ApplyKeyframer(scene, options.keyframer, result.keyframer))
+    for (const std::string& note : torvik::ApplyKeyframer(scene, options.keyframer, result.keyframer))
       result.warnings.push_back(path + ": " + note);
     torvik::ConversionStats conversion;
     const torvik::Model model =
@@ -63,7 +62,7 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
     result.default_material = conversion.default_material_added;
     result.ok = true;
   } catch (...) {
-    result.error = FailureReason();
+    result.error = torvik::FailureReason();
   }
   if (!result.ok) {
     result.bmf.clear();

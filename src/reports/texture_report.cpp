@@ -1,9 +1,8 @@
-#include "texture_report.h"
+#include "torvik32c/reports.h"
 
 #include <algorithm>
 
-#include "json_string.h"
-#include "shown_name.h"
+namespace torvik {
 
 std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& names) {
   std::vector<std::string> distinct;
@@ -13,26 +12,26 @@ std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& na
   return distinct;
 }
 
-std::vector<torvik::TextureResolution> ResolveTextures(
+std::vector<TextureResolution> ResolveTextures(
     const std::vector<std::string>& names, const std::filesystem::path& model_file,
-    const torvik::TextureSearchOptions& options) {
-  std::vector<torvik::TextureResolution> textures;
+    const TextureSearchOptions& options) {
+  std::vector<TextureResolution> textures;
   for (const std::string& name : names)
-    textures.push_back(torvik::ResolveTexture(name, model_file, options));
+    textures.push_back(ResolveTexture(name, model_file, options));
   return textures;
 }
 
-std::size_t FoundCount(const std::vector<torvik::TextureResolution>& textures) {
+std::size_t FoundCount(const std::vector<TextureResolution>& textures) {
   return static_cast<std::size_t>(
       std::count_if(textures.begin(), textures.end(),
-                    [](const torvik::TextureResolution& t) { return t.found(); }));
+                    [](const TextureResolution& t) { return t.found(); }));
 }
 
-std::string TextureJson(const torvik::TextureResolution& texture) {
+std::string TextureJson(const TextureResolution& texture) {
   std::string json = "{\"name\":" + JsonString(texture.name) + ",\"path\":";
   json += texture.found() ? JsonString(texture.path->string()) : "null";
   json += ",\"rule\":";
-  json += texture.found() ? JsonString(torvik::TextureRuleName(texture.rule)) : "null";
+  json += texture.found() ? JsonString(TextureRuleName(texture.rule)) : "null";
   json += ",\"candidates\":[";
   if (texture.ambiguous()) {
     for (std::size_t i = 0; i < texture.candidates.size(); ++i) {
@@ -43,7 +42,7 @@ std::string TextureJson(const torvik::TextureResolution& texture) {
   return json + "]}";
 }
 
-std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures,
+std::string TexturesJson(const std::vector<TextureResolution>& textures,
                          const std::vector<bool>* copied) {
   std::string json = "[";
   for (std::size_t i = 0; i < textures.size(); ++i) {
@@ -57,7 +56,7 @@ std::string TexturesJson(const std::vector<torvik::TextureResolution>& textures,
   return json + "]";
 }
 
-std::string TextureProblem(const torvik::TextureResolution& texture, bool used) {
+std::string TextureProblem(const TextureResolution& texture, bool used) {
   const std::string name = "texture " + QuotedName(texture.name);
   if (texture.stopped)
     return name + " not found: the search stopped after examining " +
@@ -72,9 +71,11 @@ std::string TextureProblem(const torvik::TextureResolution& texture, bool used) 
   return used ? text + " (using " + texture.path->string() + ")" : text;
 }
 
-std::string TextureOutcome(const torvik::TextureResolution& texture) {
+std::string TextureOutcome(const TextureResolution& texture) {
   if (!texture.found()) return "not found";
-  std::string text = texture.path->string() + " (" + torvik::TextureRuleName(texture.rule);
+  std::string text = texture.path->string() + " (" + TextureRuleName(texture.rule);
   if (texture.ambiguous()) text += ", " + std::to_string(texture.candidates.size()) + " candidates";
   return text + ")";
 }
+
+}  // namespace torvik

@@ -1,9 +1,11 @@
-#include "json_string.h"
+#include "torvik32c/reports.h"
 
 #include <cmath>
 #include <cstdio>
 
 #include "base/float_decimal.h"
+
+namespace torvik {
 
 namespace {
 
@@ -96,10 +98,12 @@ std::string JsonString(const std::string& text) {
 
 std::string JsonNumber(float value) {
   if (!std::isfinite(value)) return "null";
-  return torvik::ShortestDecimal(value);
+  return ShortestDecimal(value);
 }
 
 std::string Counted(std::size_t count, const std::string& noun, const std::string& plural) {
   if (count == 1) return "1 " + noun;
   return std::to_string(count) + " " + (plural.empty() ? noun + "s" : plural);
 }
+
+}  // namespace torvik

@@ -1,4 +1,6 @@
-#include "shown_name.h"
+#include "torvik32c/reports.h"
+
+namespace torvik {
 
 std::string QuotedName(const std::string& name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -12,3 +14,5 @@ std::string QuotedName(const std::string& name) {
   }
   return text + "\"";
 }
+
+}  // namespace torvik

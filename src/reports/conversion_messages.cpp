@@ -1,15 +1,16 @@
-#include "conversion_messages.h"
+#include "torvik32c/reports.h"
 
 #include <exception>
 #include <new>
 
-#include "json_string.h"
 #include "torvik32c/errors.h"
+
+namespace torvik {
 
 std::string FailureReason() {
   try {
     throw;
-  } catch (const torvik::ModelTooLarge& error) {
+  } catch (const ModelTooLarge& error) {
     return std::string("model too large for BMF: ") + error.what();
   } catch (const std::bad_alloc&) {
     return "out of memory";
@@ -20,21 +21,23 @@ std::string FailureReason() {
   }
 }
 
-std::string KeyframerNote(const torvik::KeyframerEffect& effect) {
+std::string KeyframerNote(const KeyframerEffect& effect) {
   if (effect.instances == 0 && effect.moved == 0) return "";
   return "the keyframer draws " + Counted(effect.instances, "more instance", "more instances") +
          " and moves " + Counted(effect.moved, "object", "objects") + "; --keyframer applies it";
 }
 
-std::vector<std::string> ApplyKeyframer(torvik::H3dsScene& scene, bool apply,
-                                        torvik::KeyframerEffect& effect) {
-  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
-  effect = torvik::MeasureKeyframer(scene, placement);
+std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply,
+                                        KeyframerEffect& effect) {
+  const ScenePlacement placement = PlaceScene(scene);
+  effect = MeasureKeyframer(scene, placement);
   if (apply) {
-    torvik::DrawPlacedMeshes(scene, placement);
+    DrawPlacedMeshes(scene, placement);
     return placement.warnings;
   }
   std::string note = KeyframerNote(effect);
   if (note.empty()) return {};
   return {std::move(note)};
 }
+
+}  // namespace torvik

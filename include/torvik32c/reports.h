@@ -1,0 +1,91 @@
+// What the converter's front ends (3ds2bmf, bmftool, the web page, the
+// language bindings) say about a model, in one place so that they say it
+// alike: why a conversion failed, what the keyframer would change, names
+// and texture outcomes as a person reads them, and JSON text.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "torvik32c/3dsload.h"
+#include "torvik32c/keyframer.h"
+#include "torvik32c/texture_resolver.h"
+
+namespace torvik {
+
+// --- Failures and the keyframer ---
+
+// The reason for the exception being handled, as 3ds2bmf prints it after
+// "3ds2bmf: PATH: ".  Call it only inside a catch block.
+std::string FailureReason();
+
+// "the keyframer draws 2 more instances and moves 3 objects; --keyframer
+// applies it" when the keyframer, not applied, would draw more instances or
+// move objects; empty otherwise.
+std::string KeyframerNote(const KeyframerEffect& effect);
+
+// Places the scene's meshes by its keyframer and measures what that changes
+// into `effect`.  With `apply`, draws the meshes where it places them and
+// returns its warnings; without, leaves the meshes as stored and returns the
+// KeyframerNote, if any.  Each message still wants "PATH: " before it.
+std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect);
+
+// --- Names as shown ---
+
+// `name` in double quotes as stored, backslashes and all ("C:\MAPS\WOOD.JPG"),
+// with control characters shown as \xHH so that a name can't move the cursor
+// or end the line.
+std::string QuotedName(const std::string& name);
+
+// --- JSON text ---
+
+// `text` as a quoted JSON string, with quotes, backslashes and control
+// characters escaped.  Bytes that are not part of valid UTF-8 (texture names
+// and paths are often Latin-1) are taken as Latin-1 and escaped as \u00XX,
+// so the output is always valid JSON.
+std::string JsonString(const std::string& text);
+
+// `text` as valid UTF-8: bytes that are not part of valid UTF-8 are taken
+// as Latin-1, as JsonString takes them.
+std::string ValidUtf8(const std::string& text);
+
+// A float as JSON, in the fewest digits that read back as the same float;
+// NaN and the infinities, which JSON lacks, become null.
+std::string JsonNumber(float value);
+
+// "1 block", "3 blocks": a count and its noun, in the plural unless it is 1
+// (the noun plus "s" unless `plural` is given: "vertex", "vertices").
+std::string Counted(std::size_t count, const std::string& noun, const std::string& plural = "");
+
+// --- Textures ---
+
+// The non-empty names, each once, in the order they first appear.
+std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& names);
+
+// Resolves each of `names` for the model at `model_file`.
+std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
+                                               const std::filesystem::path& model_file,
+                                               const TextureSearchOptions& options);
+
+std::size_t FoundCount(const std::vector<TextureResolution>& textures);
+
+// {"name":..,"path":..,"rule":..,"candidates":[..]}: path and rule null when
+// nothing was found, candidates empty unless the name is ambiguous.
+std::string TextureJson(const TextureResolution& texture);
+// The objects as a JSON array; with `copied` (one flag per texture) each
+// object also says "copied": true or false.
+std::string TexturesJson(const std::vector<TextureResolution>& textures,
+                         const std::vector<bool>* copied = nullptr);
+
+// 'texture "X.JPG" not found', or 'texture "X.JPG" is ambiguous: A, B
+// (using A)'; empty when the texture was found once.  Without `used` (the
+// file fails for it) an ambiguous texture's line names no pick.
+std::string TextureProblem(const TextureResolution& texture, bool used = true);
+
+// "maps/wood.jpg (subfolder)", "maps/wood.jpg (subfolder, 2 candidates)"
+// or "not found", for text reports.
+std::string TextureOutcome(const TextureResolution& texture);
+
+}  // namespace torvik
