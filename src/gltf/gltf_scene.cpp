@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "affine.h"
+#include "base/portable_math.h"
 #include "gltf_builder.h"
 #include "scene_mesh_arrays.h"
 #include "torvik32c/export_conventions.h"
@@ -16,11 +17,6 @@ namespace torvik {
 namespace {
 
 using gltf_build::Json;
-
-// A display (sRGB) component in [0, 1] as a linear one.
-double LinearOf(double srgb) {
-  return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
-}
 
 // A colour component in [0, 1]: a byte / 255, as 3DS colour bytes mean, or
 // the float as stored.
@@ -36,11 +32,11 @@ gltf_build::MaterialLook LookOf(const H3dsMat& mat) {
   look.name = mat.name;
   look.base_color = {
       gltf_build::Factor(
-          static_cast<float>(LinearOf(ComponentOf(diffuse.red, diffuse.from_bytes)))),
+          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.red, diffuse.from_bytes)))),
       gltf_build::Factor(
-          static_cast<float>(LinearOf(ComponentOf(diffuse.green, diffuse.from_bytes)))),
+          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.green, diffuse.from_bytes)))),
       gltf_build::Factor(
-          static_cast<float>(LinearOf(ComponentOf(diffuse.blue, diffuse.from_bytes))))};
+          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.blue, diffuse.from_bytes))))};
   look.opacity = OpacityOf(mat.alpha);
   look.shine = static_cast<float>((ComponentOf(specular.red, specular.from_bytes) +
                                    ComponentOf(specular.green, specular.from_bytes) +
