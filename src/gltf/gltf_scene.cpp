@@ -37,7 +37,7 @@ gltf_build::MaterialLook LookOf(const H3dsMat& mat) {
           static_cast<float>(SrgbToLinear(ComponentOf(diffuse.green, diffuse.from_bytes)))),
       gltf_build::Factor(
           static_cast<float>(SrgbToLinear(ComponentOf(diffuse.blue, diffuse.from_bytes))))};
-  look.opacity = OpacityOf(mat.alpha);
+  look.opacity = OpacityOfTransparency(mat.transparency);
   look.shine = static_cast<float>((ComponentOf(specular.red, specular.from_bytes) +
                                    ComponentOf(specular.green, specular.from_bytes) +
                                    ComponentOf(specular.blue, specular.from_bytes)) /
@@ -58,7 +58,7 @@ gltf_build::MaterialLook DefaultLook() {
 class SceneGltf {
  public:
   SceneGltf(const H3dsScene& scene, const ScenePlacement& placement, const GltfOptions& options)
-      : scene_(scene), placement_(placement), builder_(options) {
+      : scene_(scene), placement_(placement), options_(options), builder_(options) {
     for (std::size_t i = 0; i < scene.material.size(); ++i)
       first_material_.try_emplace(scene.material[i].name, i);
     materials_.resize(scene.material.size());
@@ -159,8 +159,9 @@ class SceneGltf {
   // The glTF mesh of scene mesh `m` stored in `frame`; none when it has no
   // triangles.
   std::optional<std::size_t> AddMesh(std::size_t m, const Affine& frame, double& extent) {
+    const bool reverse = options_.orient_outward && FacesInward(scene_.meshobjlist[m]);
     const gltf_build::MeshArrays arrays =
-        gltf_build::SceneMeshArrays(scene_, m, frame, first_material_);
+        gltf_build::SceneMeshArrays(scene_, m, frame, reverse, first_material_);
     extent = arrays.extent;
     if (arrays.parts.empty()) return std::nullopt;
     builder_.CountNonFinite(arrays.vertices.non_finite);
@@ -238,6 +239,7 @@ class SceneGltf {
 
   const H3dsScene& scene_;
   const ScenePlacement& placement_;
+  const GltfOptions& options_;
   gltf_build::GltfBuilder builder_;
   std::unordered_map<std::string, std::size_t> first_material_;
   std::vector<std::optional<std::pair<std::size_t, bool>>> materials_;

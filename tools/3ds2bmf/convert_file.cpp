@@ -221,6 +221,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       torvik::GltfOptions gltf_options;
       gltf_options.find_texture = torvik::ResolvedTextures(result.textures);
       gltf_options.report_missing = false;  // noted above
+      gltf_options.orient_outward = settings.orient_outward;
       for (const std::string& warning :
            torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
         result.notes.push_back(result.error_path + ": warning: " + warning);

@@ -56,9 +56,9 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   return result;
 }
 
-// toGltf(path) -> {ok, error, glb, warnings}
-val ToGltf(const std::string& path) {
-  const WebGltf gltf = SceneGltfOfFile(path);
+// toGltf(path, {orientOutward}) -> {ok, error, glb, warnings}
+val ToGltf(const std::string& path, const val& options) {
+  const WebGltf gltf = SceneGltfOfFile(path, Flag(options, "orientOutward"));
   val result = val::object();
   result.set("ok", gltf.ok);
   result.set("error", gltf.ok ? val::null() : val(gltf.error));

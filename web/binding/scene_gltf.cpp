@@ -6,7 +6,7 @@
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/texture_finder.h"
 
-WebGltf SceneGltfOfFile(const std::string& path) {
+WebGltf SceneGltfOfFile(const std::string& path, bool orient_outward) {
   WebGltf result;
   try {
     const torvik::H3dsScene scene =
@@ -14,6 +14,7 @@ WebGltf SceneGltfOfFile(const std::string& path) {
     torvik::GltfOptions options;
     options.find_texture = torvik::TexturesBeside(path);
     options.report_missing = false;  // the conversion's report names them
+    options.orient_outward = orient_outward;
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
     result.glb = torvik::GlbBytes(document);
     for (const std::string& warning : document.warnings)

@@ -16,5 +16,6 @@ struct WebGltf {
 
 // Reads the 3DS file at `path` as the scene export reads it (the keyframer's
 // placement, the file's winding, smoothing groups) and packs it with the
-// textures found beside it.  Never throws.
-WebGltf SceneGltfOfFile(const std::string& path);
+// textures found beside it; `orient_outward` reverses the meshes whose
+// faces clearly face inward (3ds2bmf --gltf --orient-outward).  Never throws.
+WebGltf SceneGltfOfFile(const std::string& path, bool orient_outward = false);

@@ -7,7 +7,7 @@
 //     asAuthored: false, keyframer: false, keepFileWinding: false, smoothingGroups: true,
 //     orientOutward: false, onStage: (stage) => {}});
 //   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files});
-//   const {glb} = torvik.toGltf(bytes, {name, files});  // the scene as authored
+//   const {glb} = torvik.toGltf(bytes, {name, files, orientOutward});  // the scene as authored
 //
 // The model and the files are laid out in the module's in-memory file system
 // at their relative paths, so the texture resolver finds textures by its own
@@ -75,11 +75,13 @@ class Torvik {
 
   // The scene as authored, as binary glTF (what 3ds2bmf --gltf writes):
   // {glb, report, warnings}, glb null and report.error saying why when the
-  // file can't be read.  The options of convert() don't change it.
+  // file can't be read.  Of the options of convert() only orientOutward
+  // changes it (3ds2bmf --gltf --orient-outward).
   toGltf(bytes, options = {}) {
     if (!this.features.gltf) throw new TorvikError('glTF export is not available in this build');
     return this.#inFolder(bytes, options, 'model.3ds', (path) => {
-      const {glb, warnings, ...report} = this.module.toGltf(path);
+      const {glb, warnings, ...report} =
+          this.module.toGltf(path, {orientOutward: !!options.orientOutward});
       return {glb, report: {...report, path}, warnings};
     });
   }

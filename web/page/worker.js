@@ -25,7 +25,8 @@ function run(torvik, request) {
   stage('viewing');
   const written = torvik.readBmf(converted.bmf, {name: bmfName(request.name), files});
   stage('glTF');
-  const gltf = torvik.toGltf(request.bytes, {name: request.name, files});
+  const gltf = torvik.toGltf(request.bytes, {name: request.name, files,
+                                             orientOutward: !!request.options.orientOutward});
   const warnings = [...converted.warnings, ...gltf.warnings];
   if (!gltf.glb) warnings.push(`${request.name}: no glTF: ${gltf.report.error}`);
   return {...converted, warnings, blocks: written.blocks, glb: gltf.glb};
