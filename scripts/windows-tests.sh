@@ -232,14 +232,20 @@ test_arch() {
 
   echo "== $arch: 3ds2bmf.exe against the native 3ds2bmf"
   local variant options
+  local these
   for variant in "${variants[@]}"; do
     options=()
     # shellcheck disable=SC2206  # the options are split on purpose
     [ "$variant" = default ] || options=($variant)
+    # The glTF of the preset "large" adds time and nothing else.
+    these=("$@")
+    if [[ " $variant " == *" --gltf "* ]]; then
+      mapfile -t these < <(printf '%s\n' "$@" | grep -v 'preset-large\.3ds$')
+    fi
     mkdir -p "exe${variant// /}"
-    wine "$build/3ds2bmf.exe" -q "${options[@]}" -d "exe${variant// /}" "$@" ||
+    wine "$build/3ds2bmf.exe" -q "${options[@]}" -d "exe${variant// /}" "${these[@]}" ||
       fail "$arch 3ds2bmf.exe $variant"
-    same_as_native "$arch/exe${variant// /}" "$variant" "$@"
+    same_as_native "$arch/exe${variant// /}" "$variant" "${these[@]}"
   done
   same_as_native "$arch/dll" default "$@"
 
