@@ -43,5 +43,25 @@ else()
  The library libtorvik32c (C entry do3dsparse, C++ API), its headers, CMake\n\
  package and pkg-config file, and the commands 3ds2bmf and bmftool with\n\
  their manual pages.")
+  # The Python module goes in a package of its own, python3-torvik32c, as
+  # Debian packages Python modules: everything else (the component
+  # "Unspecified") stays torvik32c.
+  if(TORVIK_BUILD_PYTHON)
+    set(CPACK_DEB_COMPONENT_INSTALL ON)
+    set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME torvik32c)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-torvik32c)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+    # The module is built for one Python version; numpy for the arrays.
+    math(EXPR torvik_python_next "${Python3_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+        "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${torvik_python_next}), python3-numpy")
+    set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+        "Converts 3D Studio (.3ds) mesh files into BMF model files (Python 3)\n\
+ The module torvik32c: convert, convert_bytes, read_bmf, read_3ds and\n\
+ to_gltf, with numpy arrays, type stubs, and the GIL released while it\n\
+ converts.")
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/python3-torvik32c COMPONENT python)
+  endif()
 endif()
 include(CPack)
