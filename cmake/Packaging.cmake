@@ -51,6 +51,8 @@ else()
     set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME torvik32c)
     set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-torvik32c)
     set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+    # A Python extension has no soname: no shlibs file for it.
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_GENERATE_SHLIBS OFF)
     # The module is built for one Python version; numpy for the arrays.
     math(EXPR torvik_python_next "${Python3_VERSION_MINOR} + 1")
     set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
