@@ -38,11 +38,11 @@ else()
   # Dependencies (libc, libstdc++, libpng) from the binaries themselves.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  # The extended description; CPack puts the summary before it and indents it.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "Converts 3D Studio (.3ds) mesh files into BMF model files\n\
- The library libtorvik32c (C entry do3dsparse, C++ API), its headers, CMake\n\
- package and pkg-config file, and the commands 3ds2bmf and bmftool with\n\
- their manual pages.")
+      "The library libtorvik32c (C entry do3dsparse, C++ API), its headers, CMake\n\
+package and pkg-config file, and the commands 3ds2bmf and bmftool with\n\
+their manual pages.")
   # The Python module goes in a package of its own, python3-torvik32c, as
   # Debian packages Python modules: everything else (the component
   # "Unspecified") stays torvik32c.
@@ -58,10 +58,9 @@ else()
     set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
         "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${torvik_python_next}), python3-numpy")
     set(CPACK_DEBIAN_PYTHON_DESCRIPTION
-        "Converts 3D Studio (.3ds) mesh files into BMF model files (Python 3)\n\
- The module torvik32c: convert, convert_bytes, read_bmf, read_3ds and\n\
- to_gltf, with numpy arrays, type stubs, and the GIL released while it\n\
- converts.")
+        "The Python 3 module torvik32c: convert, convert_bytes, read_bmf, read_3ds\n\
+and to_gltf, with numpy arrays, type stubs, and the GIL released while it\n\
+converts.")
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/python3-torvik32c COMPONENT python)
   endif()
