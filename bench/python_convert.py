@@ -4,7 +4,8 @@
     PYTHONPATH=build/release/python python3 bench/python_convert.py \\
         --3ds2bmf build/release/3ds2bmf --make-preset build/release/generator/make_preset [--reps 7]
 
-Times, as medians of --reps runs of each: `3ds2bmf -q -o OUT MODEL` (a new
+Times (wall clock, and CPU time over all threads, which a busy machine
+disturbs less), as medians of --reps runs of each: `3ds2bmf -q -o OUT MODEL` (a new
 process each time, as a script shelling out pays it), torvik32c.convert
 (file to file, in process) and convert_bytes (bytes in memory to bytes),
 each with the default threads and with threads=1; then four conversions
@@ -15,6 +16,7 @@ output has 3ds2bmf's bytes.  The machine should be otherwise idle.
 """
 
 import argparse
+import resource
 import statistics
 import subprocess
 import tempfile
@@ -25,13 +27,22 @@ from pathlib import Path
 import torvik32c
 
 
+def cpu_seconds():
+    """This process's CPU time (all its threads) and its finished children's."""
+    own = resource.getrusage(resource.RUSAGE_SELF)
+    children = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return own.ru_utime + own.ru_stime + children.ru_utime + children.ru_stime
+
+
 def median_seconds(reps, work):
-    times = []
+    """The medians of the wall-clock and the CPU time of `work`."""
+    wall, cpu = [], []
     for _ in range(reps):
-        start = time.perf_counter()
+        start, start_cpu = time.perf_counter(), cpu_seconds()
         work()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        wall.append(time.perf_counter() - start)
+        cpu.append(cpu_seconds() - start_cpu)
+    return statistics.median(wall), statistics.median(cpu)
 
 
 def main():
@@ -72,13 +83,13 @@ def main():
             worker.join()
 
     sequential = median_seconds(args.reps, lambda: [torvik32c.convert_bytes(data, threads=1)
-                                                    for _ in range(4)])
-    parallel = median_seconds(args.reps, four_on_threads)
+                                                    for _ in range(4)])[0]
+    parallel = median_seconds(args.reps, four_on_threads)[0]
     print(f"{model.name}: {len(data) / 1e6:.1f} MB, BMF {len(reference) / 1e6:.1f} MB, "
           f"median of {args.reps}")
-    print(f"{'':16} {'3ds2bmf':>9} {'convert':>9} {'convert_bytes':>14}")
-    for label, cli, convert, in_memory in rows:
-        print(f"{label:16} {cli * 1e3:7.0f}ms {convert * 1e3:7.0f}ms {in_memory * 1e3:12.0f}ms")
+    print(f"{'wall (CPU) ms':16} {'3ds2bmf':>13} {'convert':>13} {'convert_bytes':>13}")
+    for label, *figures in rows:
+        print(f"{label:16} " + " ".join(f"{w * 1e3:6.0f} ({c * 1e3:4.0f})" for w, c in figures))
     print(f"4 x convert_bytes(threads=1): one after another {sequential * 1e3:.0f} ms, "
           f"on 4 Python threads {parallel * 1e3:.0f} ms ({sequential / parallel:.2f}x)")
 

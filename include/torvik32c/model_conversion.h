@@ -33,6 +33,11 @@ struct ConversionSettings {
   bool require_textures = false;                     // --require-textures
   // Files the caller writes (the BMF): never taken for textures.
   std::vector<std::filesystem::path> outputs;
+  // When given, the BMF is written there as 3ds2bmf writes it (encoded on
+  // several threads while written, through a temporary file that replaces
+  // the destination only when complete) instead of being returned; it is
+  // then never a texture either.
+  std::filesystem::path destination;
   // The most threads each stage uses (0: the machine's cores).
   std::size_t threads = 0;
   // Raised by another thread: the conversion stops between its stages
@@ -42,7 +47,7 @@ struct ConversionSettings {
 
 // The BMF and what 3ds2bmf would report for it.
 struct ConversionReport {
-  std::vector<byte> bmf;
+  std::vector<byte> bmf;  // empty when written to ConversionSettings::destination
   std::size_t blocks = 0;
   std::size_t vertices = 0;
   std::size_t triangles = 0;

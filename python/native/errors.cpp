@@ -52,7 +52,16 @@ void RaiseError(std::exception_ptr failure, const std::string& subject) {
   } catch (...) {
     reason = torvik::FailureReason();
   }
-  const std::string message = subject.empty() ? reason : subject + ": " + reason;
+  // The file the error is about: its own (a destination that can't be
+  // written), else the subject.
+  std::string about = subject;
+  try {
+    std::rethrow_exception(failure);
+  } catch (const torvik::Error& e) {
+    if (!e.path.empty()) about = e.path;
+  } catch (...) {
+  }
+  const std::string message = about.empty() ? reason : about + ": " + reason;
   const py::module_ errors = py::module_::import("torvik32c.errors");
   py::object error;
   try {

@@ -128,13 +128,9 @@ py::object Convert(const py::object& src, const py::object& dest, const py::kwar
   C settings = ParseOptions<C>("convert", kwargs, kConvertOptions);
   const fs::path source = PathValue("src", src);
   const fs::path destination = PathValue("dest", dest);
-  settings.outputs = {destination};
+  settings.destination = destination;
   const torvik::ConversionReport report = WithoutGil(source.string(), [&] {
     return torvik::ConvertModel(torvik::ReadFileBytes(source.string()), source, settings);
-  });
-  WithoutGil(destination.string(), [&] {
-    torvik::WriteFileReplacing(destination.string(), report.bmf);
-    return true;
   });
   return ConversionOf(report, source.string(), destination.string());
 }

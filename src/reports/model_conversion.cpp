@@ -25,6 +25,7 @@ void ResolveModelTextures(const Model& model, const std::filesystem::path& model
   search.extra_folders = settings.texture_paths;
   search.choices = settings.texture_choices;
   search.outputs = settings.outputs;
+  if (!settings.destination.empty()) search.outputs.push_back(settings.destination);
   search.cancel = settings.cancel;
   report.textures = ResolveTextures(DistinctTextureNames(names), model_file, search);
   std::size_t problems = 0;
@@ -75,7 +76,10 @@ ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem
   BmfStats written;
   BmfWriteOptions write_options;
   write_options.threads = settings.threads;
-  report.bmf = OutGLBMFBytes(model, &written, write_options);
+  if (settings.destination.empty())
+    report.bmf = OutGLBMFBytes(model, &written, write_options);
+  else
+    OutGLBMF(model, settings.destination.string(), &written, settings.cancel, write_options);
   report.blocks = written.blocks;
   report.vertices = written.vertices;
   report.triangles = written.triangles;
