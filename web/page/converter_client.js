@@ -1,11 +1,38 @@
-// The page's side of the worker: one request at a time, each answered by a
-// promise; stages are reported as they start.
-export class ConverterClient {
-  constructor(url) {
-    this.worker = new Worker(url, {type: 'module'});
+// The page's side of the workers.  Two workers run side by side, one per
+// lane: 'convert' writes the BMF (or inspects a dropped one) while 'scene'
+// builds the glTF the view shows, so a model is converted and made ready
+// to draw at once on two cores.  Each lane takes one request at a time,
+// answered by a promise; stages are reported as they start.
+//
+// cancel() stops everything in flight: the workers are ended (a conversion
+// can't be interrupted inside the module) and new ones started, and every
+// pending promise is rejected with a Cancelled error.  The module is
+// compiled once, on the page, and handed to every worker, so a new worker
+// is ready in a few milliseconds.
+export class Cancelled extends Error {
+  constructor() {
+    super('cancelled');
+    this.name = 'Cancelled';
+  }
+}
+
+// A worker's module may keep what it grew to: past this, the worker is
+// replaced once it is idle, so a large model's memory goes back.
+const RECYCLE_HEAP_BYTES = 96 << 20;
+
+class Lane {
+  constructor(url, module, name) {
+    this.url = url;
+    this.module = module;
+    this.name = name;
     this.pending = new Map();
     this.next = 1;
-    this.worker.onmessage = ({data}) => {
+    this.start();
+  }
+
+  start() {
+    const worker = new Worker(this.url, {type: 'module', name: `torvik ${this.name}`});
+    worker.onmessage = ({data}) => {
       const request = this.pending.get(data.id);
       if (!request) return;
       if (data.type === 'stage') {
@@ -15,18 +42,60 @@ export class ConverterClient {
       this.pending.delete(data.id);
       if (data.type === 'done') request.resolve(data.result);
       else request.reject(new Error(data.message));
+      if (data.heap > RECYCLE_HEAP_BYTES && this.pending.size === 0) this.restart();
     };
-    this.worker.onerror = (event) => {
-      for (const request of this.pending.values()) request.reject(new Error(event.message || 'the worker failed'));
+    worker.onerror = (event) => {
+      event.preventDefault();
+      const error = new Error(event.message || 'the converter stopped');
+      for (const request of this.pending.values()) request.reject(error);
       this.pending.clear();
+      this.restart();
     };
+    worker.postMessage({kind: 'init', module: this.module});
+    this.worker = worker;
   }
 
-  request(message, onStage = () => {}, transfer = []) {
+  restart() {
+    this.worker.terminate();
+    this.start();
+  }
+
+  request(message, onStage, transfer) {
     const id = this.next++;
     return new Promise((resolve, reject) => {
       this.pending.set(id, {resolve, reject, onStage});
       this.worker.postMessage({...message, id}, transfer);
     });
+  }
+
+  cancel() {
+    if (this.pending.size === 0) return;
+    const pending = [...this.pending.values()];
+    this.pending.clear();
+    this.restart();
+    for (const request of pending) request.reject(new Cancelled());
+  }
+}
+
+export class ConverterClient {
+  // `wasmUrl`: the module's .wasm; `workerUrl`: worker.js.
+  static async create(workerUrl, wasmUrl) {
+    const response = await fetch(wasmUrl);
+    if (!response.ok) throw new Error(`${wasmUrl.pathname.split('/').pop()}: ${response.status} ${response.statusText}`);
+    const module = await WebAssembly.compileStreaming(response);
+    return new ConverterClient(workerUrl, module);
+  }
+
+  constructor(workerUrl, module) {
+    this.lanes = {convert: new Lane(workerUrl, module, 'convert'), scene: new Lane(workerUrl, module, 'scene')};
+  }
+
+  // Sends `message` to the lane's worker; `onStage(stage)` hears each stage.
+  request(lane, message, {onStage = () => {}, transfer = []} = {}) {
+    return this.lanes[lane].request(message, onStage, transfer);
+  }
+
+  cancel() {
+    for (const lane of Object.values(this.lanes)) lane.cancel();
   }
 }

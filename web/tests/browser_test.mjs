@@ -17,7 +17,7 @@ import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
-import {serve} from './static_server.mjs';
+import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},

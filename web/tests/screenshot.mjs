@@ -6,7 +6,7 @@ import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
-import {serve} from './static_server.mjs';
+import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   page: {type: 'string'}, out: {type: 'string'}, chromium: {type: 'string', default: '/usr/bin/chromium'},
