@@ -36,9 +36,15 @@ const STAGE_ORDER = ['reading', 'converting', 'textures', 'writing', 'scene', 'd
 function createViewer() {
   try {
     const made = new Viewer($('#view'));
+    // How many models the view was given, for whoever checks that a
+    // setting never builds one again.
+    made.addEventListener('layer', () => {
+      $('#view').dataset.layers = String(Number($('#view').dataset.layers || 0) + 1);
+    });
     made.addEventListener('drawn', () => {
       const entry = state.current;
       if (!entry || !made.hasLayer(made.mode)) return;
+      performance.mark('torvik:drawn');
       $('#view').dataset.drawn = entry.path;
       $('#view').dataset.mode = made.mode;
       if (state.job === null) progress(state.summary);
@@ -183,6 +189,7 @@ async function convertOne(entry, run, previous) {
                                                 options: chosenOptions()}, {onStage});
   entry.scene = entry.kind === '3ds' && state.features.gltf
     ? client.request('scene', {...common, kind: 'scene'}).then((scene) => {
+      performance.mark('torvik:scene');
       entry.glbBlob = scene.glbBlob || null;
       entry.glbBuffer = scene.glb || null;
       entry.sceneWarnings = scene.glb ? scene.warnings : [...scene.warnings, `${entry.path}: no glTF: ${scene.report.error}`];
@@ -194,6 +201,7 @@ async function convertOne(entry, run, previous) {
   if (entry.scene) entry.scene.catch(() => {});
   try {
     Object.assign(entry, await conversion);
+    performance.mark('torvik:converted');
   } catch (error) {
     if (error instanceof Cancelled) throw error;
     Object.assign(entry, {report: {ok: false, error: error.message, textures: []}, warnings: []});
@@ -228,7 +236,6 @@ function renderList() {
     item.append(button);
     return item;
   }));
-  $('#models-and-downloads').hidden = state.entries.length === 0 && !state.files.length;
 }
 
 function updateDownloads() {
@@ -310,7 +317,9 @@ async function loadAuthored(entry) {
   if (!buffer) return false;
   if (state.job) showStage(entry, 'drawing');
   const {root, gltf} = await viewer.loadGltf(buffer);
+  performance.mark('torvik:parsed');
   if (state.current === entry) await viewer.setLayer('authored', root, gltf);
+  performance.mark('torvik:layer');
   return true;
 }
 

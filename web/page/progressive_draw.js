@@ -9,8 +9,8 @@
 // the camera's pass sees; a mesh larger than a share is drawn a range of
 // its triangles at a time.
 const PASS_LAYER = 31;
-const TARGET_MS = 45;
-const MIN_BUDGET = 20000;
+const TARGET_MS = 90;
+const MIN_BUDGET = 60000;
 const MAX_BUDGET = 1 << 26;
 
 function triangleCount(mesh) {
@@ -27,7 +27,7 @@ function shown(object) {
 export class ProgressiveDraw {
   constructor(renderer) {
     this.renderer = renderer;
-    this.budget = 400000;  // triangles per frame, to begin with
+    this.budget = 150000;  // triangles per frame, to begin with
     this.pass = null;
     this.lastStep = 0;
   }
@@ -98,8 +98,8 @@ export class ProgressiveDraw {
   // The time between two steps is what the last share took to reach the
   // screen: the next share is sized to take about TARGET_MS.
   adapt(milliseconds) {
-    if (milliseconds < TARGET_MS * 0.6) this.budget = Math.min(MAX_BUDGET, this.budget * 1.5);
-    else if (milliseconds > TARGET_MS * 1.5) this.budget = Math.max(MIN_BUDGET, this.budget * TARGET_MS / milliseconds);
+    if (milliseconds < TARGET_MS * 0.6) this.budget = Math.min(MAX_BUDGET, Math.floor(this.budget * 1.5));
+    else if (milliseconds > TARGET_MS * 1.5) this.budget = Math.max(MIN_BUDGET, Math.floor(this.budget * TARGET_MS / milliseconds));
   }
 }
 

@@ -21,7 +21,7 @@ function statisticsList(counts) {
 }
 
 // The object list is built when it is opened: a scene may have thousands.
-function objectItems(viewer) {
+function objectItems(viewer, onChange) {
   const root = viewer.shownRoot;
   if (!root) return [];
   return root.children.map((object, index) => {
@@ -30,7 +30,10 @@ function objectItems(viewer) {
     const box = document.createElement('input');
     box.type = 'checkbox';
     box.checked = object.visible;
-    box.addEventListener('change', () => viewer.setVisible(object, box.checked));
+    box.addEventListener('change', () => {
+      onChange('visibility');
+      viewer.setVisible(object, box.checked);
+    });
     label.append(box, ` ${object.name || `object ${index + 1}`}`);
     item.append(label);
     return item;
@@ -43,7 +46,7 @@ export function setUpViewControls(viewer, {onChange, pictureName}) {
     stats.hidden = !$('#statistics').checked;
     if (!stats.hidden) stats.replaceChildren(...statisticsList(viewer.statistics()));
     const objects = $('#objects');
-    if (objects.open) $('#object-list').replaceChildren(...objectItems(viewer));
+    if (objects.open) $('#object-list').replaceChildren(...objectItems(viewer, onChange));
     objects.hidden = !viewer.shownRoot;
   };
   for (const setting of ['lighting', 'wireframe', 'grid']) {
@@ -54,7 +57,10 @@ export function setUpViewControls(viewer, {onChange, pictureName}) {
   }
   $('#statistics').addEventListener('change', refresh);
   $('#objects').addEventListener('toggle', refresh);
-  $('#reset-view').addEventListener('click', () => viewer.resetView());
+  $('#reset-view').addEventListener('click', () => {
+    onChange('camera');
+    viewer.resetView();
+  });
   const stage = $('#stage');
   $('#fullscreen').addEventListener('click', () => {
     if (document.fullscreenElement) document.exitFullscreen();

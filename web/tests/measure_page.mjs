@@ -7,24 +7,26 @@
 //
 //   node web/tests/measure_page.mjs --page build/web --3ds2bmf PATH --make-preset PATH
 //        [--preset large --preset medium] [--small samples/sample.3ds] [--chromium /usr/bin/chromium]
+//        [--plain]   (served without the security headers, as a page built before them needs)
 import {execFileSync, spawnSync} from 'node:child_process';
 import {mkdtempSync, rmSync} from 'node:fs';
 import {loadavg, tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
-import {nextFrames, newRenderers, pageMemory, startFrameProbe, stopFrameProbe, timeDropToView} from './page_probes.mjs';
+import {memorySnapshot, nextFrames, pageRenderer, startFrameProbe, stopFrameProbe, timeDropToView} from './page_probes.mjs';
 import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
   'preset': {type: 'string', multiple: true, default: ['large', 'medium']},
   'small': {type: 'string'}, 'chromium': {type: 'string', default: '/usr/bin/chromium'},
+  'plain': {type: 'boolean', default: false},
 }});
 const here = path.dirname(new URL(import.meta.url).pathname);
 const small = args.small || path.resolve(here, '../../samples/sample.3ds');
 const work = mkdtempSync(path.join(tmpdir(), 'torvik-measure-'));
-const server = await serve(args.page);
+const server = await serve(args.page, {headers: !args.plain});
 const launch = () => puppeteer.launch({
   executablePath: args.chromium, headless: true, protocolTimeout: 300000,
   args: ['--headless=new', '--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader',
@@ -34,13 +36,11 @@ const say = (text) => console.log(`${text}  [load ${loadavg()[0].toFixed(2)}]`);
 const shownAs = (name) => `document.querySelector('#view').dataset.drawn === ${JSON.stringify(name)}`;
 
 async function open(browser) {
-  return newRenderers(browser, async () => {
-    const page = await browser.newPage();
-    await page.setViewport({width: 1280, height: 900});
-    await page.goto(server.origin + '/index.html');
-    await page.waitForSelector('body[data-ready="true"]', {timeout: 60000});
-    return page;
-  });
+  const page = await browser.newPage();
+  await page.setViewport({width: 1280, height: 900});
+  await page.goto(server.origin + '/index.html');
+  await page.waitForSelector('body[data-ready="true"]', {timeout: 60000});
+  return page;
 }
 
 // The median wall time of `3ds2bmf --gltf` on the file, in ms.
@@ -79,7 +79,7 @@ try {
   for (const file of files) {
     const name = path.basename(file);
     const native = nativeMilliseconds(file);
-    const {result: page} = await open(browser);
+    const page = await open(browser);
     await startFrameProbe(page);
     const times = await timeDropToView(page, '#pick-files', [file], shownAs(name));
     const {longest, during} = await stopFrameProbe(page);
@@ -95,7 +95,7 @@ try {
 
   // Clear in the middle of the first model, then a small one.
   {
-    const {result: page} = await open(browser);
+    const page = await open(browser);
     await (await page.$('#pick-files')).uploadFile(files[0]);
     await page.waitForFunction(() => /convert|Convert/.test(document.querySelector('#progress').textContent),
                                {timeout: 60000, polling: 10});
@@ -112,14 +112,16 @@ try {
 {
   const memoryBrowser = await launch();
   try {
-    const {result: page, pids} = await open(memoryBrowser);
+    const page = await open(memoryBrowser);
     await new Promise((resolve) => setTimeout(resolve, 1000));
-    const empty = await pageMemory(memoryBrowser, page, pids);
+    const snapshots = [await memorySnapshot(memoryBrowser, page)];
     await timeDropToView(page, '#pick-files', [files[0]], shownAs(path.basename(files[0])));
-    const shown = await pageMemory(memoryBrowser, page, pids);
+    snapshots.push(await memorySnapshot(memoryBrowser, page));
     await page.click('#clear');
     await new Promise((resolve) => setTimeout(resolve, 1000));
-    const cleared = await pageMemory(memoryBrowser, page, pids);
+    snapshots.push(await memorySnapshot(memoryBrowser, page));
+    const pid = pageRenderer(snapshots[1]);
+    const [empty, shown, cleared] = snapshots.map((m) => ({renderer: m.renderers[pid] || 0, gpu: m.gpu}));
     const line = (m) => `renderer ${m.renderer.toFixed(0)} MB, GPU process ${m.gpu.toFixed(0)} MB`;
     say(`memory: empty page ${line(empty)}; ${path.basename(files[0])} shown ${line(shown)}; ` +
         `after Clear ${line(cleared)} (${((cleared.renderer / empty.renderer - 1) * 100).toFixed(0)}% over empty)`);

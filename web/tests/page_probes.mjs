@@ -97,18 +97,11 @@ export async function processMemory(browser) {
   }
 }
 
-// The renderer processes that opening `open()` started: the page's own
-// (its workers run in it).  Returns their pids.
-export async function newRenderers(browser, open) {
-  const before = new Set((await processMemory(browser)).filter((p) => p.type === 'renderer').map((p) => p.pid));
-  const result = await open();
-  const after = (await processMemory(browser)).filter((p) => p.type === 'renderer' && !before.has(p.pid));
-  return {result, pids: after.map((p) => p.pid)};
-}
-
-// The resident memory of the page's renderer processes and of the GPU
-// process, in MB, after a garbage collection on the page.
-export async function pageMemory(browser, page, pids) {
+// The resident memory of each renderer process (by pid) and of the GPU
+// process, in MB, after a garbage collection on the page.  The page's own
+// renderer (its workers run in it) is the one that grows with a model:
+// pageRenderer() picks it.
+export async function memorySnapshot(browser, page) {
   const session = await page.createCDPSession();
   try {
     await session.send('HeapProfiler.collectGarbage');
@@ -116,7 +109,12 @@ export async function pageMemory(browser, page, pids) {
     await session.detach();
   }
   const processes = await processMemory(browser);
-  const sum = (list) => list.reduce((total, p) => total + p.megabytes, 0);
-  return {renderer: sum(processes.filter((p) => pids.includes(p.pid))),
-          gpu: sum(processes.filter((p) => p.type === 'GPU'))};
+  const renderers = Object.fromEntries(processes.filter((p) => p.type === 'renderer').map((p) => [p.pid, p.megabytes]));
+  const gpu = processes.filter((p) => p.type === 'GPU').reduce((total, p) => total + p.megabytes, 0);
+  return {renderers, gpu};
+}
+
+// The pid of the renderer that holds most in `snapshot`.
+export function pageRenderer(snapshot) {
+  return Object.entries(snapshot.renderers).sort((a, b) => b[1] - a[1])[0][0];
 }
