@@ -5,10 +5,10 @@
 // answered by a promise; stages are reported as they start.
 //
 // cancel() stops everything in flight: the workers are ended (a conversion
-// can't be interrupted inside the module) and new ones started, and every
-// pending promise is rejected with a Cancelled error.  The module is
-// compiled once, on the page, and handed to every worker, so a new worker
-// is ready in a few milliseconds.
+// can't be interrupted inside the module) and spare ones, loaded already,
+// take their place; every pending promise is rejected with a Cancelled
+// error.  The module is compiled once, on the page, and handed to every
+// worker, so a new one is ready in a few milliseconds.
 export class Cancelled extends Error {
   constructor() {
     super('cancelled');
@@ -19,6 +19,7 @@ export class Cancelled extends Error {
 // A worker's module may keep what it grew to: past this, the worker is
 // replaced once it is idle, so a large model's memory goes back.
 const RECYCLE_HEAP_BYTES = 96 << 20;
+const SPARE_DELAY_MS = 2000;
 
 class Lane {
   constructor(url, module, name) {
@@ -27,11 +28,29 @@ class Lane {
     this.name = name;
     this.pending = new Map();
     this.next = 1;
-    this.start();
+    // A second worker waits, loaded, to take over at once when this one is
+    // ended.
+    this.spare = this.spawn();
+    this.restart();
   }
 
-  start() {
+  spawn() {
     const worker = new Worker(this.url, {type: 'module', name: `torvik ${this.name}`});
+    worker.postMessage({kind: 'init', module: this.module});
+    return worker;
+  }
+
+  // Ends the worker (if any) and puts the spare in its place.  The next
+  // spare is started a little later, so that it does not take the cores
+  // from the work that follows at once.
+  restart() {
+    if (this.worker) this.worker.terminate();
+    const worker = this.spare || this.spawn();
+    this.spare = null;
+    clearTimeout(this.spareTimer);
+    this.spareTimer = setTimeout(() => {
+      if (!this.spare) this.spare = this.spawn();
+    }, SPARE_DELAY_MS);
     worker.onmessage = ({data}) => {
       const request = this.pending.get(data.id);
       if (!request) return;
@@ -51,13 +70,7 @@ class Lane {
       this.pending.clear();
       this.restart();
     };
-    worker.postMessage({kind: 'init', module: this.module});
     this.worker = worker;
-  }
-
-  restart() {
-    this.worker.terminate();
-    this.start();
   }
 
   request(message, onStage, transfer) {

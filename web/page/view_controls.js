@@ -11,12 +11,14 @@ const $ = (selector) => document.querySelector(selector);
 function statisticsList(counts) {
   const rows = [['objects', counts.objects], ['meshes', counts.meshes], ['triangles', counts.triangles],
                 ['vertices', counts.vertices], ['materials', counts.materials], ['textures', counts.textures]];
-  return rows.flatMap(([name, value]) => {
+  return rows.map(([name, value]) => {
+    const pair = document.createElement('div');
     const term = document.createElement('dt');
     term.textContent = name;
     const detail = document.createElement('dd');
     detail.textContent = value.toLocaleString('en');
-    return [term, detail];
+    pair.append(term, detail);
+    return pair;
   });
 }
 

@@ -74,6 +74,8 @@ function prepareMaterials(root) {
   });
 }
 
+const nextFrame = () => new Promise((resolve) => requestAnimationFrame(resolve));
+
 export class Viewer extends EventTarget {
   constructor(canvas) {
     super();
@@ -190,18 +192,30 @@ export class Viewer extends EventTarget {
   // the one shown.  The camera is aimed at the first model shown since the
   // last clear().
   async setLayer(name, root, gltf = null) {
-    this.dropLayer(name);
     prepareMaterials(root);
     this.applySettings(root);
-    root.visible = name === this.mode;
+    const shown = name === this.mode;
+    if (shown) await this.compile(root);
+    // The layer joins the scene and the next frame at once, so that no
+    // frame drawn before counts as drawing it.
+    this.dropLayer(name);
+    root.visible = shown;
     this.layers.set(name, {root, gltf});
     this.scene.add(root);
-    if (root.visible) {
-      await this.renderer.compileAsync(root, this.ownCamera, this.scene);
-      if (!this.aimed) this.resetView();
-    }
+    if (shown && !this.aimed) this.resetView();
     this.dispatchEvent(new CustomEvent('layer', {detail: {name, root, gltf}}));
     this.requestDraw();
+  }
+
+  // Compiles the shaders `root` needs before it is drawn.  Where the GPU
+  // can't say when a shader is ready, two frames give it the time, so that
+  // the first frame that draws the model does not wait for the compiler.
+  async compile(root) {
+    await this.renderer.compileAsync(root, this.ownCamera, this.scene);
+    if (!this.renderer.extensions.has('KHR_parallel_shader_compile')) {
+      await nextFrame();
+      await nextFrame();
+    }
   }
 
   hasLayer(name) {
@@ -218,13 +232,11 @@ export class Viewer extends EventTarget {
 
   // Shows the layer: `name` is 'authored' or 'bmf'.
   async show(name) {
-    this.mode = name;
-    for (const [layerName, layer] of this.layers) layer.root.visible = layerName === name;
     const layer = this.layers.get(name);
-    if (layer) {
-      await this.renderer.compileAsync(layer.root, this.ownCamera, this.scene);
-      if (!this.aimed) this.resetView();
-    }
+    if (layer) await this.compile(layer.root);
+    this.mode = name;
+    for (const [layerName, each] of this.layers) each.root.visible = layerName === name;
+    if (layer && !this.aimed) this.resetView();
     this.updateGrid();
     this.requestDraw();
   }
@@ -263,7 +275,7 @@ export class Viewer extends EventTarget {
     } else {
       for (const {root} of this.layers.values()) this.applySettings(root);
       const root = this.shownRoot;
-      if (root) await this.renderer.compileAsync(root, this.ownCamera, this.scene);
+      if (root) await this.compile(root);
     }
     this.requestDraw();
   }

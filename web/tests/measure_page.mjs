@@ -113,12 +113,12 @@ try {
   const memoryBrowser = await launch();
   try {
     const page = await open(memoryBrowser);
-    await new Promise((resolve) => setTimeout(resolve, 1000));
+    await new Promise((resolve) => setTimeout(resolve, 3000));
     const snapshots = [await memorySnapshot(memoryBrowser, page)];
     await timeDropToView(page, '#pick-files', [files[0]], shownAs(path.basename(files[0])));
     snapshots.push(await memorySnapshot(memoryBrowser, page));
     await page.click('#clear');
-    await new Promise((resolve) => setTimeout(resolve, 1000));
+    await new Promise((resolve) => setTimeout(resolve, 3000));
     snapshots.push(await memorySnapshot(memoryBrowser, page));
     const pid = pageRenderer(snapshots[1]);
     const [empty, shown, cleared] = snapshots.map((m) => ({renderer: m.renderers[pid] || 0, gpu: m.gpu}));

@@ -32,6 +32,9 @@ try {
   await input.uploadFile(folder);
   await page.waitForFunction(() => Number(document.body.dataset.finished || 0) > 0);
   await page.waitForFunction(() => document.querySelector('#view').dataset.drawn);
+  for (const selector of ['#grid', '#statistics', '#objects summary']) await page.click(selector);
+  await page.waitForSelector('#object-list label');
+  await page.waitForFunction(() => document.querySelector('#view').dataset.drawn);
   await page.screenshot({path: args.out, fullPage: true});
 } finally {
   await browser.close();
