@@ -2,9 +2,10 @@
 // the downloads out.  Nothing is sent anywhere: the files are read by the
 // browser and converted in the page.
 //
-// Each model is converted to BMF in one worker while the other builds the
-// glTF the view draws (the scene as authored); the report shows as soon as
-// the BMF is written, the view when the glTF is drawn.  Clear, Cancel, a
+// Each model is converted to BMF in one worker and the glTF the view draws
+// (the scene as authored) is built in the other, side by side where there
+// are cores enough; the report shows as soon as the BMF is written, the
+// view when the glTF is drawn.  Clear, Cancel, a
 // new drop or another option stop the work in flight at once.
 import {blockMeshes} from './bmf_mesh.js';
 import {Cancelled, ConverterClient} from './converter_client.js';
@@ -30,6 +31,7 @@ const STAGES = {
   blocks: 'preparing the BMF view', zip: 'packing the zip',
 };
 const STAGE_ORDER = ['reading', 'converting', 'textures', 'writing', 'scene', 'drawing'];
+const SIDE_BY_SIDE = (navigator.hardwareConcurrency || 1) >= 4;
 
 // The 3D view, or null where the browser can't draw (no WebGL): converting,
 // the report and the downloads work without it.
@@ -175,7 +177,7 @@ function finish(run, text) {
   document.body.dataset.finished = String(run);
 }
 
-// Converts the model in one worker while the other builds its scene.  The
+// Converts the model in one worker and builds its scene in the other.  The
 // model is shown as soon as it converts if nothing else is.
 async function convertOne(entry, run, previous) {
   entry.status = 'working';
@@ -187,11 +189,20 @@ async function convertOne(entry, run, previous) {
   };
   const conversion = client.request('convert', {...common, kind: entry.kind === 'bmf' ? 'inspect' : 'convert',
                                                 options: chosenOptions()}, {onStage});
+  // With fewer than four cores the scene waits for the BMF: two workers at
+  // once would leave the page no core to draw on (and, measured on two
+  // cores, finish no sooner).
+  if (!SIDE_BY_SIDE) {
+    await conversion.catch(() => {});
+    if (run !== state.run) throw new Cancelled();
+  }
   entry.scene = entry.kind === '3ds' && state.features.gltf
     ? client.request('scene', {...common, kind: 'scene'}).then((scene) => {
       performance.mark('torvik:scene');
       entry.glbBlob = scene.glbBlob || null;
-      entry.glbBuffer = scene.glb || null;
+      // The bytes stay for the view only if it will show this model now;
+      // otherwise the Blob is read again when the model is chosen.
+      entry.glbBuffer = !state.current || state.current === entry ? scene.glb || null : null;
       entry.sceneWarnings = scene.glb ? scene.warnings : [...scene.warnings, `${entry.path}: no glTF: ${scene.report.error}`];
     }, (error) => {
       if (error instanceof Cancelled) throw error;
@@ -441,6 +452,7 @@ async function start() {
     $('#view-bmf').checked = true;
     $('#view-authored').closest('label').title = 'needs the glTF export, not in this build';
   }
+  if (viewer) await viewer.warmedUp;
   document.body.dataset.ready = 'true';
   state.summary = 'Drop a model to begin.';
   progress(state.summary);

@@ -110,6 +110,37 @@ export class Viewer extends EventTarget {
     canvas.addEventListener('keydown', (event) => this.onKey(event));
     new ResizeObserver(() => this.resize()).observe(canvas);
     this.resize();
+    this.warmedUp = this.warmUp();
+  }
+
+  // Draws one tiny triangle with each kind of material the view uses, once,
+  // while the page is idle: the shaders are compiled then rather than in
+  // the middle of showing the first model (a software renderer takes
+  // hundreds of milliseconds for each).
+  async warmUp() {
+    const geometry = new THREE.BufferGeometry();
+    geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(9), 3));
+    geometry.setAttribute('normal', new THREE.BufferAttribute(new Float32Array([0, 0, 1, 0, 0, 1, 0, 0, 1]), 3));
+    geometry.setAttribute('uv', new THREE.BufferAttribute(new Float32Array(6), 2));
+    geometry.setIndex(new THREE.BufferAttribute(new Uint16Array([0, 1, 2]), 1));
+    const map = new THREE.DataTexture(new Uint8Array([255, 255, 255, 255]), 1, 1);
+    map.colorSpace = THREE.SRGBColorSpace;
+    map.needsUpdate = true;
+    const group = new THREE.Group();
+    for (const Material of [THREE.MeshStandardMaterial, THREE.MeshLambertMaterial, THREE.MeshBasicMaterial]) {
+      for (const side of [THREE.FrontSide, THREE.DoubleSide]) {
+        for (const textured of [false, true]) group.add(new THREE.Mesh(geometry, new Material({side, map: textured ? map : null})));
+      }
+    }
+    this.scene.add(group);
+    await this.compile(group);
+    this.renderer.render(this.scene, this.ownCamera);
+    await nextFrame();
+    this.scene.remove(group);
+    group.traverse((node) => node.material && node.material.dispose());
+    geometry.dispose();
+    map.dispose();
+    this.requestDraw();
   }
 
   resize() {

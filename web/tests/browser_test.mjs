@@ -470,6 +470,11 @@ await test('Clear in the middle of a large model cancels it, a small model is sh
     check(times.view <= 1000, `the small model was shown ${times.view.toFixed(0)} ms after it was dropped`);
     const said = await page.evaluate(() => window.said);
     check(!said.some((text) => text.includes('large')), `after Clear the status said: ${said.join(' | ')}`);
+    // crate.3ds came without its textures: the notice above the view says so.
+    const notice = await page.$eval('#notice', (p) => ({text: p.hidden ? '' : p.textContent, top: p.getBoundingClientRect().top,
+                                                        view: document.querySelector('#view').getBoundingClientRect().top}));
+    check(/2 textures of 2 not found: C:\\3DSMAX\\MAPS\\CRATE\.TGA, FLOORTIL\.TGA/.test(notice.text) && notice.top < notice.view,
+          `the notice says "${notice.text}"`);
     // The large model shown, then cleared: its memory goes back.
     await page.click('#clear');
     await drop(page, '#pick-files', [large]);
@@ -501,7 +506,7 @@ await test('Clear in the middle of a large model cancels it, a small model is sh
 // The Tab order from the top of the page: each stop's id (or tag) and its
 // name in the accessibility tree.
 const elementKey = (element) => (element === document.body ? 'body' : element.id) ||
-  `${element.tagName.toLowerCase()} ${Array.prototype.indexOf.call(document.getElementsByTagName('*'), element)}`;
+  `${element.tagName.toLowerCase()} "${(element.textContent || '').trim().slice(0, 40)}"`;
 
 async function tabStops(page, most = 80) {
   // A click on the heading starts Tab from the top of the page.
