@@ -506,7 +506,7 @@ await test('Clear in the middle of a large model cancels it, a small model is sh
 // The Tab order from the top of the page: each stop's id (or tag) and its
 // name in the accessibility tree.
 const elementKey = (element) => (element === document.body ? 'body' : element.id) ||
-  `${element.tagName.toLowerCase()} "${(element.textContent || '').trim().slice(0, 40)}"`;
+  `${element.tagName.toLowerCase()} "${((element.labels && element.labels[0] || element).textContent || '').trim().slice(0, 40)}"`;
 
 async function tabStops(page, most = 80) {
   // A click on the heading starts Tab from the top of the page.
