@@ -146,6 +146,8 @@ export class Viewer extends EventTarget {
   resize() {
     const width = this.canvas.clientWidth || 1;
     const height = this.canvas.clientHeight || 1;
+    if (this.size && this.size.width === width && this.size.height === height) return;
+    this.size = {width, height};
     this.renderer.setSize(width, height, false);
     this.ownCamera.aspect = width / height;
     this.ownCamera.updateProjectionMatrix();
@@ -264,6 +266,7 @@ export class Viewer extends EventTarget {
   // Shows the layer: `name` is 'authored' or 'bmf'.
   async show(name) {
     const layer = this.layers.get(name);
+    if (name === this.mode && (!layer || layer.root.visible)) return;
     if (layer) await this.compile(layer.root);
     this.mode = name;
     for (const [layerName, each] of this.layers) each.root.visible = layerName === name;
