@@ -95,7 +95,11 @@ export class ConverterClient {
   static async create(workerUrl, wasmUrl) {
     const response = await fetch(wasmUrl);
     if (!response.ok) throw new Error(`${wasmUrl.pathname.split('/').pop()}: ${response.status} ${response.statusText}`);
-    const module = await WebAssembly.compileStreaming(response);
+    // A host that serves the .wasm with another type than application/wasm
+    // rules out compiling while it downloads, not compiling.
+    const module = response.headers.get('Content-Type') === 'application/wasm'
+      ? await WebAssembly.compileStreaming(response)
+      : await WebAssembly.compile(await response.arrayBuffer());
     return new ConverterClient(workerUrl, module);
   }
 

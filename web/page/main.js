@@ -16,7 +16,8 @@ import {setUpViewControls} from './view_controls.js';
 import {Viewer} from './viewer.js';
 
 const $ = (selector) => document.querySelector(selector);
-const state = {files: [], entries: [], current: null, features: {}, options: [], run: 0, summary: '', job: null};
+const state = {files: [], entries: [], current: null, features: {}, options: [], run: 0, summary: '', job: null,
+               preferredMode: 'authored'};
 let client = null;
 const viewer = createViewer();
 const controls = viewer ? setUpViewControls(viewer, {
@@ -287,11 +288,14 @@ async function select(entry) {
 
 // --- the view ---
 
+// The view the person chose, unless the model has no scene (a BMF): then
+// the BMF's, with "as authored" turned off until a .3ds is shown again.
 function chosenMode(entry) {
-  const authoredPossible = entry.kind === '3ds' && state.features.gltf;
+  const authoredPossible = entry.kind === '3ds' && !!state.features.gltf;
   $('#view-authored').disabled = !authoredPossible;
-  if (!authoredPossible) $('#view-bmf').checked = true;
-  return $('#view-bmf').checked ? 'bmf' : 'authored';
+  const mode = authoredPossible ? state.preferredMode : 'bmf';
+  $(mode === 'bmf' ? '#view-bmf' : '#view-authored').checked = true;
+  return mode;
 }
 
 async function showView(entry) {
@@ -415,6 +419,7 @@ function setUpInputs() {
   }
   for (const id of ['#view-authored', '#view-bmf']) {
     $(id).addEventListener('change', () => {
+      state.preferredMode = $('#view-bmf').checked ? 'bmf' : 'authored';
       if (state.current && state.current.status === 'done') showView(state.current);
     });
   }
@@ -448,6 +453,7 @@ async function start() {
     }
   }
   if (!state.features.gltf) {
+    state.preferredMode = 'bmf';
     $('#view-authored').disabled = true;
     $('#view-bmf').checked = true;
     $('#view-authored').closest('label').title = 'needs the glTF export, not in this build';

@@ -9,8 +9,8 @@
 // the camera's pass sees; a mesh larger than a share is drawn a range of
 // its triangles at a time.
 const PASS_LAYER = 31;
-const TARGET_MS = 90;
-const MIN_BUDGET = 60000;
+const TARGET_MS = 70;
+const MIN_BUDGET = 40000;
 const MAX_BUDGET = 1 << 26;
 
 function triangleCount(mesh) {
@@ -27,7 +27,7 @@ function shown(object) {
 export class ProgressiveDraw {
   constructor(renderer) {
     this.renderer = renderer;
-    this.budget = 150000;  // triangles per frame, to begin with
+    this.budget = 100000;  // triangles per frame, to begin with
     this.pass = null;
     this.lastStep = 0;
   }
