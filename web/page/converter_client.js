@@ -59,6 +59,7 @@ class Lane {
         return;
       }
       this.pending.delete(data.id);
+      this.failures = 0;
       if (data.type === 'done') request.resolve(data.result);
       else request.reject(new Error(data.message));
       if (data.heap > RECYCLE_HEAP_BYTES && this.pending.size === 0) this.restart();
@@ -68,12 +69,16 @@ class Lane {
       const error = new Error(event.message || 'the converter stopped');
       for (const request of this.pending.values()) request.reject(error);
       this.pending.clear();
-      this.restart();
+      // A worker that can't even start is not started again and again.
+      this.failures = (this.failures || 0) + 1;
+      if (this.failures <= 3) this.restart();
+      else this.broken = error;
     };
     this.worker = worker;
   }
 
   request(message, onStage, transfer) {
+    if (this.broken) return Promise.reject(this.broken);
     const id = this.next++;
     return new Promise((resolve, reject) => {
       this.pending.set(id, {resolve, reject, onStage});
