@@ -137,9 +137,10 @@ export class Viewer extends EventTarget {
     this.renderer.render(this.scene, this.ownCamera);
     await nextFrame();
     this.scene.remove(group);
-    group.traverse((node) => node.material && node.material.dispose());
+    // The materials stay: three.js keeps a shader only while a material
+    // that uses it is alive, and the models' materials find them here.
+    this.warmMaterials = group.children.map((mesh) => mesh.material);
     geometry.dispose();
-    map.dispose();
     this.requestDraw();
   }
 
