@@ -9,7 +9,7 @@
 // the camera's pass sees; a mesh larger than a share is drawn a range of
 // its triangles at a time.
 const PASS_LAYER = 31;
-const TARGET_MS = 70;
+const TARGET_MS = 100;
 const MIN_BUDGET = 40000;
 const MAX_BUDGET = 1 << 26;
 
