@@ -20,8 +20,8 @@ bool Flag(const val& options, const char* name) {
   return !value.isUndefined() && !value.isNull() && value.as<bool>();
 }
 
-// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward},
-// stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
+// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward,
+// nameEncoding}, stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
 // defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
 // warnings, milliseconds}
 val Convert(const std::string& path, const val& options, const val& on_stage) {
@@ -30,6 +30,7 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   settings.keep_file_winding = Flag(options, "keepFileWinding");
   settings.keyframer = Flag(options, "keyframer");
   settings.orient_outward = Flag(options, "orientOutward");
+  settings.names = NameDecoderOf(options);
   const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
   const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
     if (report_stages) on_stage(std::string(stage));
@@ -50,21 +51,26 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   keyframer.set("moved", static_cast<double>(conversion.keyframer.moved));
   result.set("keyframer", keyframer);
   result.set("reversed", static_cast<double>(conversion.reversed));
-  result.set("textures", TextureValues(conversion.textures));
+  result.set("textures", TextureValues(conversion.textures, settings.names));
   result.set("warnings", StringArray(conversion.warnings));
   result.set("milliseconds", conversion.milliseconds);
   return result;
 }
 
-// toGltf(path) -> {ok, error, glb, warnings}
-val ToGltf(const std::string& path) {
-  const WebGltf gltf = SceneGltfOfFile(path);
+// toGltf(path, {nameEncoding}) -> {ok, error, glb, warnings}
+val ToGltf(const std::string& path, const val& options) {
+  const WebGltf gltf = SceneGltfOfFile(path, NameDecoderOf(options));
   val result = val::object();
   result.set("ok", gltf.ok);
   result.set("error", gltf.ok ? val::null() : val(gltf.error));
   result.set("glb", gltf.ok ? CopiedArray<torvik::byte>("Uint8Array", gltf.glb) : val::null());
   result.set("warnings", StringArray(gltf.warnings));
   return result;
+}
+
+// readBmf(path, {nameEncoding}) -> InspectBmfFile's object
+val ReadBmf(const std::string& path, const val& options) {
+  return InspectBmfFile(path, NameDecoderOf(options));
 }
 
 // What this build can do beyond converting and reading BMF.
@@ -79,7 +85,7 @@ val Features() {
 
 EMSCRIPTEN_BINDINGS(torvik32c_web) {
   emscripten::function("convert", &Convert);
-  emscripten::function("readBmf", &InspectBmfFile);
+  emscripten::function("readBmf", &ReadBmf);
   emscripten::function("toGltf", &ToGltf);
   emscripten::function("features", &Features);
 }

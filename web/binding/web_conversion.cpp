@@ -13,14 +13,14 @@
 namespace {
 
 void ResolveModelTextures(const torvik::Model& model, const std::string& path,
-                          WebConversion& result) {
+                          const torvik::NameDecoder& names, WebConversion& result) {
   std::vector<std::string> names;
   for (const torvik::POLYGONLIST& material : model.PolyList())
     names.push_back(material.texturename);
   result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), path, {});
   for (const torvik::TextureResolution& texture : result.textures)
-    if (std::string problem = torvik::TextureProblem(texture); !problem.empty())
-      result.warnings.push_back(path + ": " + problem);
+    if (std::string problem = torvik::TextureProblem(texture, true, names); !problem.empty())
+      result.warnings.push_back(torvik::ShownText(path) + ": " + problem);
 }
 
 }  // namespace
@@ -37,10 +37,12 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
                                                     {.smoothing_groups = options.smoothing_groups,
                                                      .keep_file_winding = options.keep_file_winding,
                                                      .keyframer = true,
-                                                     .threads = kThreads});
+                                                     .threads = kThreads,
+                                                     .names = options.names});
     stage("converting");
-    for (const std::string& note : torvik::ApplyKeyframer(scene, options.keyframer, result.keyframer))
-      result.warnings.push_back(path + ": " + note);
+    for (const std::string& note :
+         torvik::ApplyKeyframer(scene, options.keyframer, result.keyframer, options.names))
+      result.warnings.push_back(torvik::ShownText(path) + ": " + note);
     torvik::ConversionStats conversion;
     const torvik::Model model =
         torvik::convert_to_outgl(std::move(scene), &conversion,
@@ -49,7 +51,7 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
                                   .threads = kThreads});
     result.reversed = conversion.meshes_reversed;
     stage("textures");
-    ResolveModelTextures(model, path, result);
+    ResolveModelTextures(model, path, options.names, result);
     stage("writing");
     torvik::BmfStats written;
     torvik::BmfWriteOptions write_options;

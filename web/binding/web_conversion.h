@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 #include "torvik32c/types.h"
 
@@ -18,6 +19,7 @@ struct WebConvertOptions {
   bool keep_file_winding = false;  // --keep-file-winding
   bool keyframer = false;          // --keyframer
   bool orient_outward = false;     // --orient-outward
+  torvik::NameDecoder names;       // --name-encoding
 };
 
 // What 3ds2bmf would report for the file, and the BMF it would write.

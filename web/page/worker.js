@@ -15,17 +15,19 @@ function bmfName(name) {
 function run(torvik, request) {
   const stage = (name) => postMessage({id: request.id, type: 'stage', stage: name});
   const files = request.files || [];
+  // Names read alike in the report, the blocks and the glTF.
+  const nameEncoding = request.options && request.options.nameEncoding;
   if (request.kind === 'inspect') {
     stage('reading');
-    return torvik.readBmf(request.bytes, {name: request.name, files});
+    return torvik.readBmf(request.bytes, {name: request.name, files, nameEncoding});
   }
   const converted = torvik.convert(request.bytes, {...request.options, name: request.name, files,
                                                     onStage: stage});
   if (!converted.bmf) return {...converted, blocks: []};
   stage('viewing');
-  const written = torvik.readBmf(converted.bmf, {name: bmfName(request.name), files});
+  const written = torvik.readBmf(converted.bmf, {name: bmfName(request.name), files, nameEncoding});
   stage('glTF');
-  const gltf = torvik.toGltf(request.bytes, {name: request.name, files});
+  const gltf = torvik.toGltf(request.bytes, {name: request.name, files, nameEncoding});
   const warnings = [...converted.warnings, ...gltf.warnings];
   if (!gltf.glb) warnings.push(`${request.name}: no glTF: ${gltf.report.error}`);
   return {...converted, warnings, blocks: written.blocks, glb: gltf.glb};
