@@ -111,6 +111,12 @@ std::size_t FirstTerminalControl(const std::string& output) {
   return std::string::npos;
 }
 
+std::string GlbJsonText(const std::vector<std::uint8_t>& glb) {
+  const std::size_t length = glb.at(12) | glb.at(13) << 8 | glb.at(14) << 16 |
+                             static_cast<std::size_t>(glb.at(15)) << 24;
+  return std::string(glb.begin() + 20, glb.begin() + 20 + static_cast<long>(length));
+}
+
 std::string ShellQuoted(const std::string& path) {
   std::string quoted = "'";
   for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

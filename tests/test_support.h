@@ -77,6 +77,9 @@ inline const std::string kNotUtf8 =
 // UTF-8.  npos when there is none.
 std::size_t FirstTerminalControl(const std::string& output);
 
+// The JSON chunk of a binary glTF file, as text.
+std::string GlbJsonText(const std::vector<std::uint8_t>& glb);
+
 // `path` quoted for the shell, whatever bytes it holds.
 std::string ShellQuoted(const std::string& path);
 

@@ -29,6 +29,9 @@ TEST(Options, UsageErrors) {
   EXPECT_THROW(Parse({"-j", "two", "a.3ds"}), std::invalid_argument);
   EXPECT_THROW(Parse({"--frobnicate", "a.3ds"}), std::invalid_argument);
   EXPECT_THROW(Parse({"a.3ds", "-o"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"--name-encoding", "klingon", "a.3ds"}), std::invalid_argument);
+  EXPECT_FALSE(Parse({"--name-encoding", "Windows-1252", "a.3ds"}).names);  // the default
+  EXPECT_TRUE(Parse({"--name-encoding", "utf8", "a.3ds"}).names);
   EXPECT_EQ(Parse({"-j4", "--", "-odd.3ds"}).inputs, std::vector<std::string>({"-odd.3ds"}));
   EXPECT_TRUE(Parse({"--help"}).help);
 }

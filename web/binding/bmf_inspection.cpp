@@ -43,15 +43,15 @@ val InspectBmfFile(const std::string& path, const torvik::NameDecoder& names) {
   try {
     const torvik::BmfFile file = torvik::ReadBmfFile(path);
     val blocks = val::array();
-    std::vector<std::string> names;
+    std::vector<std::string> stored;
     for (const torvik::BmfBlock& block : file.blocks) {
       blocks.call<void>("push", BlockValue(block, names));
-      names.push_back(block.TextureName());
+      stored.push_back(block.TextureName());
     }
     std::vector<std::string> violations, warnings;
     for (const torvik::BmfViolation& violation : torvik::ValidateBmf(file))
       violations.push_back(torvik::DescribeViolation(violation));
-    const auto textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), path, {});
+    const auto textures = torvik::ResolveTextures(torvik::DistinctTextureNames(stored), path, {});
     for (const torvik::TextureResolution& texture : textures)
       if (std::string problem = torvik::TextureProblem(texture, true, names); !problem.empty())
         warnings.push_back(torvik::ShownText(path) + ": " + problem);

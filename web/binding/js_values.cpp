@@ -13,7 +13,7 @@ val StringArray(const std::vector<std::string>& items) {
 }
 
 torvik::NameDecoder NameDecoderOf(const val& options) {
-  if (!options.isObject()) return {};
+  if (options.typeOf().as<std::string>() != "object" || options.isNull()) return {};
   const val label = options["nameEncoding"];
   if (!label.isString()) return {};
   const std::string encoding = label.as<std::string>();

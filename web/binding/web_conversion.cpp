@@ -14,10 +14,10 @@ namespace {
 
 void ResolveModelTextures(const torvik::Model& model, const std::string& path,
                           const torvik::NameDecoder& names, WebConversion& result) {
-  std::vector<std::string> names;
+  std::vector<std::string> stored;
   for (const torvik::POLYGONLIST& material : model.PolyList())
-    names.push_back(material.texturename);
-  result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), path, {});
+    stored.push_back(material.texturename);
+  result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(stored), path, {});
   for (const torvik::TextureResolution& texture : result.textures)
     if (std::string problem = torvik::TextureProblem(texture, true, names); !problem.empty())
       result.warnings.push_back(torvik::ShownText(path) + ": " + problem);
