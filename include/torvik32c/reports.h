@@ -52,8 +52,8 @@ std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerE
 std::string QuotedName(const std::string& name, const NameDecoder& names = {});
 
 // The decoder of names that --name-encoding NAME asks for: NAME is
-// Windows-1252 (the default; also CP1252), UTF-8 (bytes that are not UTF-8
-// become U+FFFD) or, where the build has iconv, any encoding iconv knows
+// Windows-1252 (the default; also CP1252), UTF-8 (each broken sequence
+// becomes one U+FFFD, as browsers read it) or, where the build has iconv, any encoding iconv knows
 // (Shift_JIS, GBK, ...; bytes it can't decode become U+FFFD).  Case and
 // hyphens don't matter for the first two.  Throws std::invalid_argument
 // naming NAME when it is unknown, or needs iconv and the build has none.

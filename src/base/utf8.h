@@ -6,34 +6,50 @@
 
 namespace torvik {
 
-// The length of the valid UTF-8 sequence that starts at `i` (1 for an
-// ASCII byte), or 0 when the byte at `i` starts none: a stray continuation
-// byte, an overlong form, a surrogate, a code point past U+10FFFF, or a
-// sequence cut short.
-inline std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+// How the bytes at `i` begin a UTF-8 sequence: `needed` is the length of
+// the sequence the byte at `i` starts (1 for ASCII, 0 when it starts none: a
+// continuation byte, 0xC0, 0xC1 or 0xF5 and above), `matched` how many of
+// its bytes are there and may belong to it (no overlong form, surrogate or
+// code point past U+10FFFF).
+struct Utf8Prefix {
+  std::size_t needed = 0, matched = 0;
+};
+
+inline Utf8Prefix Utf8PrefixAt(std::string_view text, std::size_t i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
+  if (lead < 0x80) return {1, 1};
+  Utf8Prefix prefix;
   unsigned char low = 0x80, high = 0xBF;  // range of the second byte
   if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
+    prefix.needed = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
+    prefix.needed = 3;
     if (lead == 0xE0) low = 0xA0;
     if (lead == 0xED) high = 0x9F;
   } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
+    prefix.needed = 4;
     if (lead == 0xF0) low = 0x90;
     if (lead == 0xF4) high = 0x8F;
   } else {
-    return 0;
+    return prefix;
   }
-  if (length > text.size() - i) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  return length;
+  prefix.matched = 1;
+  while (prefix.matched < prefix.needed && i + prefix.matched < text.size()) {
+    const unsigned char next = byte(i + prefix.matched);
+    if (prefix.matched == 1 ? next < low || next > high : next < 0x80 || next > 0xBF) break;
+    ++prefix.matched;
+  }
+  return prefix;
+}
+
+// The length of the valid UTF-8 sequence that starts at `i` (1 for an
+// ASCII byte), or 0 when the bytes at `i` start none: a stray continuation
+// byte, an overlong form, a surrogate, a code point past U+10FFFF, or a
+// sequence cut short.
+inline std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+  const Utf8Prefix prefix = Utf8PrefixAt(text, i);
+  return prefix.needed != 0 && prefix.matched == prefix.needed ? prefix.needed : 0;
 }
 
 }  // namespace torvik

@@ -28,17 +28,19 @@ std::string Folded(const std::string& name) {
   return folded;
 }
 
-// UTF-8 as it is, each byte that is not part of it as U+FFFD.
+// UTF-8 as it is; each maximal part of a sequence that is cut short or
+// broken, and each byte that starts none, as U+FFFD (as browsers' and
+// Python's decoders replace them).
 std::string ReplacingInvalidUtf8(std::string_view bytes) {
   std::string out;
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t length = Utf8SequenceLength(bytes, i);
-    if (length == 0) {
-      out += kReplacement;
-      ++i;
+    const Utf8Prefix prefix = Utf8PrefixAt(bytes, i);
+    if (prefix.needed != 0 && prefix.matched == prefix.needed) {
+      out.append(bytes, i, prefix.needed);
+      i += prefix.needed;
     } else {
-      out.append(bytes, i, length);
-      i += length;
+      out += kReplacement;
+      i += prefix.matched == 0 ? 1 : prefix.matched;
     }
   }
   return out;

@@ -24,7 +24,9 @@ torvik::NameDecoder NameDecoderOf(const val& options) {
   return [encoding](std::string_view stored) {
     const val bytes = val(emscripten::typed_memory_view(
         stored.size(), reinterpret_cast<const unsigned char*>(stored.data())));
-    return val::global("TextDecoder").new_(encoding).call<std::string>("decode", bytes);
+    val options = val::object();
+    options.set("ignoreBOM", true);
+    return val::global("TextDecoder").new_(encoding, options).call<std::string>("decode", bytes);
   };
 }
 
