@@ -44,6 +44,10 @@
 // re-encoded as PNG, and sampled with REPEAT wrapping; a texture that is not
 // found, or not readable as an image, leaves its block or material
 // untextured with a warning.
+//
+// Names (of nodes, meshes, materials and images) are written as UTF-8 text:
+// a stored name that is valid UTF-8 as it is, any other decoded as
+// GltfOptions::names says (Windows-1252 by default).
 #pragma once
 
 #include <cstdint>
@@ -56,6 +60,7 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 
 namespace torvik {
 
@@ -82,6 +87,10 @@ struct GltfOptions {
   // (3dsload.h), judged on the mesh as stored, which gives the same answer
   // as in any placement of it (see above); a BMF model is exported as it is.
   bool orient_outward = false;
+  // How stored names (of nodes, meshes, materials and textures) read as
+  // text, in the document and in warnings; none: valid UTF-8 as it is,
+  // anything else as Windows-1252.
+  NameDecoder names = {};
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

@@ -159,7 +159,7 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
   const auto known = by_name_.find(name);
   if (known != by_name_.end()) return known->second;
   std::optional<std::size_t>& texture = by_name_[name];
-  const std::string about = "texture '" + name + "' of " + what;
+  const std::string about = "texture '" + ShownName(name, options_.names) + "' of " + what;
   const std::optional<std::filesystem::path> path = options_.find_texture(name);
   if (!path) {
     if (options_.report_missing)
@@ -178,7 +178,7 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
                                   : ReadEmbeddableImage(*path);
     if (!budget_.Take(image.bytes.size())) throw std::runtime_error(budget_.Exceeded());
   } catch (const std::exception& error) {
-    Warn(about + ": " + path->string() + ": " + error.what() + "; the " + kind +
+    Warn(about + ": " + ShownPath(*path) + ": " + error.what() + "; the " + kind +
          " is left untextured");
     return texture;
   }
@@ -188,8 +188,9 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
                      {"wrapS", kRepeat},
                      {"wrapT", kRepeat}});
   const std::size_t view = AddView(std::span<const std::uint8_t>(image.bytes), std::nullopt);
-  const std::size_t source =
-      Add("images", {{"name", name}, {"bufferView", view}, {"mimeType", image.mime_type}});
+  const std::size_t source = Add("images", {{"name", NameUtf8(name, options_.names)},
+                                            {"bufferView", view},
+                                            {"mimeType", image.mime_type}});
   texture = Add("textures", {{"sampler", 0}, {"source", source}});
   same_file->second = texture;
   return texture;

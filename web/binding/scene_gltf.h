@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/name_text.h"
 #include "torvik32c/types.h"
 
 struct WebGltf {
@@ -16,6 +17,8 @@ struct WebGltf {
 
 // Reads the 3DS file at `path` as the scene export reads it (the keyframer's
 // placement, the file's winding, smoothing groups) and packs it with the
-// textures found beside it; `orient_outward` reverses the meshes whose
-// faces clearly face inward (3ds2bmf --gltf --orient-outward).  Never throws.
-WebGltf SceneGltfOfFile(const std::string& path, bool orient_outward = false);
+// textures found beside it, its names decoded as `names` says;
+// `orient_outward` reverses the meshes whose faces clearly face inward
+// (3ds2bmf --gltf --orient-outward).  Never throws.
+WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names,
+                        bool orient_outward = false);
