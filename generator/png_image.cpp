@@ -29,11 +29,11 @@ void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
               static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
 }
 
-void PutChunk(std::vector<std::uint8_t>& out, const char* type,
+void PutChunk(std::vector<std::uint8_t>& out, const std::string& type,
               const std::vector<std::uint8_t>& data) {
   PutU32(out, static_cast<std::uint32_t>(data.size()));
   const std::size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), type.begin(), type.end());
   out.insert(out.end(), data.begin(), data.end());
   PutU32(out, Crc32(out.data() + start, out.size() - start));
 }
@@ -64,13 +64,11 @@ std::vector<std::uint8_t> StoredZlib(const std::vector<std::uint8_t>& raw) {
 
 }  // namespace
 
-std::vector<std::uint8_t> PngBytes(const RgbImage& image) {
-  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+std::vector<PngChunk> PngChunks(const RgbImage& image) {
   std::vector<std::uint8_t> header;
   PutU32(header, static_cast<std::uint32_t>(image.width));
   PutU32(header, static_cast<std::uint32_t>(image.height));
   header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, no interlace
-  PutChunk(out, "IHDR", header);
   std::vector<std::uint8_t> raw;
   raw.reserve((static_cast<std::size_t>(image.width) * 3 + 1) * image.height);
   for (int y = 0; y < image.height; ++y) {
@@ -80,9 +78,15 @@ std::vector<std::uint8_t> PngBytes(const RgbImage& image) {
       raw.insert(raw.end(), p.begin(), p.end());
     }
   }
-  PutChunk(out, "IDAT", StoredZlib(raw));
-  PutChunk(out, "IEND", {});
+  return {{"IHDR", header}, {"IDAT", StoredZlib(raw)}, {"IEND", {}}};
+}
+
+std::vector<std::uint8_t> PngFile(const std::vector<PngChunk>& chunks) {
+  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  for (const PngChunk& chunk : chunks) PutChunk(out, chunk.type, chunk.data);
   return out;
 }
+
+std::vector<std::uint8_t> PngBytes(const RgbImage& image) { return PngFile(PngChunks(image)); }
 
 }  // namespace t3ds

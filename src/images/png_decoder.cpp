@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "decoder_memory.h"
 #include "decoders.h"
 
 namespace torvik::images {
@@ -31,6 +32,10 @@ void OnPngError(png_structp png, png_const_charp message) {
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
+png_voidp Allocate(png_structp, png_alloc_size_t size) { return DecoderAllocate(size); }
+
+void Free(png_structp, png_voidp block) { DecoderFree(block); }
+
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   auto* read = static_cast<PngRead*>(png_get_io_ptr(png));
   if (count > read->in.size - read->offset) png_error(png, "the file ends inside the image");
@@ -41,7 +46,8 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
 // The rows of the PNG into read->in.pixels, 8 bits per channel, RGB or RGBA.
 // Returns false with read->error set when libpng fails.
 bool ReadPngPixels(PngRead* read) {
-  read->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, read, OnPngError, OnPngWarning);
+  read->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, read, OnPngError, OnPngWarning,
+                                       nullptr, Allocate, Free);
   if (read->png != nullptr) read->info = png_create_info_struct(read->png);
   if (read->info == nullptr) {
     png_destroy_read_struct(&read->png, nullptr, nullptr);
@@ -57,6 +63,9 @@ bool ReadPngPixels(PngRead* read) {
   png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
   png_set_chunk_cache_max(png, 128);
   png_set_chunk_malloc_max(png, 8u << 20);
+  // Only IHDR, PLTE, tRNS, IDAT and IEND count: every other chunk (text,
+  // profiles, metadata) is skipped unread rather than inflated and kept.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_set_read_fn(png, read, ReadFromMemory);
   png_read_info(png, info);
   if (png_get_image_width(png, info) != read->in.width ||
