@@ -64,18 +64,28 @@ std::vector<std::uint8_t> StoredZlib(const std::vector<std::uint8_t>& raw) {
 
 }  // namespace
 
-std::vector<PngChunk> PngChunks(const RgbImage& image) {
+std::vector<PngChunk> PngChunks(const RgbImage& image, bool interlaced) {
   std::vector<std::uint8_t> header;
   PutU32(header, static_cast<std::uint32_t>(image.width));
   PutU32(header, static_cast<std::uint32_t>(image.height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, no interlace
+  header.insert(header.end(), {8, 2, 0, 0, static_cast<std::uint8_t>(interlaced ? 1 : 0)});
+  // Adam7's passes, or one pass of every pixel.
+  struct Pass {
+    int x, y, x_step, y_step;
+  };
+  const std::vector<Pass> passes =
+      interlaced ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+                 : std::vector<Pass>{{0, 0, 1, 1}};
   std::vector<std::uint8_t> raw;
-  raw.reserve((static_cast<std::size_t>(image.width) * 3 + 1) * image.height);
-  for (int y = 0; y < image.height; ++y) {
-    raw.push_back(0);  // no filter
-    for (int x = 0; x < image.width; ++x) {
-      const Rgb& p = image.pixels[static_cast<std::size_t>(y) * image.width + x];
-      raw.insert(raw.end(), p.begin(), p.end());
+  for (const Pass& pass : passes) {
+    if (image.width <= pass.x) continue;
+    for (int y = pass.y; y < image.height; y += pass.y_step) {
+      raw.push_back(0);  // no filter
+      for (int x = pass.x; x < image.width; x += pass.x_step) {
+        const Rgb& p = image.pixels[static_cast<std::size_t>(y) * image.width + x];
+        raw.insert(raw.end(), p.begin(), p.end());
+      }
     }
   }
   return {{"IHDR", header}, {"IDAT", StoredZlib(raw)}, {"IEND", {}}};

@@ -165,7 +165,7 @@ TEST(HostileImages, OneSizeCheckOnAbsoluteSizesNamesTheRealReason) {
 // Every build walks a PNG's chunks before decoding and refuses what libpng
 // refuses, wherever it is in the file (libpng itself stops reading after the
 // image data); damage confined to ancillary chunks decodes, but the file is
-// not one to pass on as it is.
+// not one to pass on as it is.  Interlaced rows decode as the plain ones.
 TEST(HostileImages, PngChunksAreWalkedEndToEndBeforeDecoding) {
   const std::vector<t3ds::PngChunk> chunks = t3ds::PngChunks(RedTop(4, 4));  // IHDR IDAT IEND
   const auto with = [&](std::size_t at, const t3ds::PngChunk& chunk) {
@@ -175,6 +175,20 @@ TEST(HostileImages, PngChunksAreWalkedEndToEndBeforeDecoding) {
   };
   const std::vector<std::uint8_t> good = t3ds::PngFile(chunks);
   EXPECT_TRUE(images::ReadImageHeader(good).viewer_ready);
+  // Rows stored in Adam7's passes come out as the same picture, whichever
+  // passes a size leaves empty.
+  for (const auto& [width, height] : {std::pair{9, 7}, {1, 1}, {2, 5}, {17, 2}}) {
+    t3ds::RgbImage pattern(width, height);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        pattern.at(x, y) = {static_cast<std::uint8_t>(x * 20), static_cast<std::uint8_t>(y * 30),
+                            static_cast<std::uint8_t>(x ^ y)};
+    const std::vector<std::uint8_t> interlaced = t3ds::PngFile(t3ds::PngChunks(pattern, true));
+    for (const int channels : {3, 4})
+      EXPECT_EQ(images::DecodeImage(interlaced, channels).pixels,
+                images::DecodeImage(t3ds::PngBytes(pattern), channels).pixels)
+          << width << " x " << height;
+  }
   for (const std::size_t at : {1u, 2u})
     EXPECT_EQ(Reason(with(at, {"a1b2", {1}})),
               "damaged image (PNG: invalid chunk type 97 49 98 50)");
@@ -201,8 +215,8 @@ TEST(HostileImages, PngChunksAreWalkedEndToEndBeforeDecoding) {
 // Text, profiles and other ancillary chunks are skipped without being
 // inflated: a 4 x 4 image whose chunks inflate to 5 MiB decodes within a
 // quarter of a MiB.  And that bound holds whatever inflates: image data
-// that inflates past its rows is never read by libpng, and cut off in
-// stb_image.
+// that inflates past its rows is never inflated by libpng, and cut off in
+// stb_image; image data that ends before its rows do is refused.
 TEST(HostileImages, AncillaryChunksAreNotInflatedAndDecodersAreBounded) {
   const std::vector<t3ds::PngChunk> chunks = t3ds::PngChunks(RedTop(4, 4));
   const std::vector<std::uint8_t> megabyte = Compressed(std::vector<std::uint8_t>(1 << 20, 'A'));
@@ -229,8 +243,13 @@ TEST(HostileImages, AncillaryChunksAreNotInflatedAndDecodersAreBounded) {
   const std::vector<std::uint8_t> idat_bomb =
       t3ds::PngFile({chunks[0], {"IDAT", Compressed(long_rows)}, chunks[2]});
 
+  rows.resize(rows.size() / 2);
+  const std::vector<std::uint8_t> short_rows =
+      t3ds::PngFile({chunks[0], {"IDAT", Compressed(rows)}, chunks[2]});
+
   const images::ScopedDecoderMemoryLimit limit(256 << 10);
   EXPECT_EQ(PixelsOf(t3ds::PngFile(bomb)), PixelsOf(good));
+  EXPECT_NE(Reason(short_rows), "decoded");
   if (std::string(images::DecoderOf(images::ImageFormat::png)) == "libpng")
     EXPECT_EQ(Reason(idat_bomb), "decoded");
   else
