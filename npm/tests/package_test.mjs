@@ -145,7 +145,7 @@ export async function use(bytes: Uint8Array): Promise<number> {
 await test('TorvikLoader shows crate.3ds with its textures in Chromium', async () => {
   const require = createRequire(path.join(source, 'web/package.json'));
   const {default: puppeteer} = await import(require.resolve('puppeteer-core'));
-  const {serve} = await import(path.join(source, 'web/tests/static_server.mjs'));
+  const {serve} = await import(path.join(source, 'web/server.mjs'));
   writeFileSync(path.join(consumer, 'index.html'), `<!doctype html>
 <meta charset="utf-8"><title>TorvikLoader</title>
 <script type="importmap">{"imports": {
@@ -182,7 +182,9 @@ try {
 }
 </script>`);
   const tgaWidth = (file) => readFileSync(file).readUInt16LE(12);
-  const server = await serve(consumer);
+  // A consumer's own page, with its inline scripts: none of the converter
+  // page's security headers.
+  const server = await serve(consumer, {headers: false});
   const browser = await puppeteer.launch({executablePath: args.chromium, headless: true,
     args: ['--headless=new', '--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader']});
   try {
