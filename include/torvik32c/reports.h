@@ -89,7 +89,8 @@ std::string Counted(std::size_t count, const std::string& noun, const std::strin
 // The non-empty names, each once, in the order they first appear.
 std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& names);
 
-// Resolves each of `names` for the model at `model_file`.
+// Resolves each of `names` for the model at `model_file`, in one
+// ModelTextureSearch.
 std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
                                                const std::filesystem::path& model_file,
                                                const TextureSearchOptions& options);
