@@ -140,6 +140,10 @@ struct ConvertOptions {
   // then DrawPlacedMeshes): needs the nodes (ReadOptions::keyframer).  A
   // scene without nodes converts as without it.
   bool keyframer = false;
+  // With `keyframer`: the most faces, and vertices, it may draw (instances
+  // copy their meshes); past it, and past the meshes as stored, the
+  // conversion throws PlacementTooLarge.
+  std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
   // Reverse every mesh whose faces clearly face inward (OrientOutward).
   bool orient_outward = false;
   // The most threads the conversion runs at once; 0 means the machine's

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "torvik32c/3dsload.h"
@@ -18,8 +20,10 @@ namespace torvik {
 // --- Failures and the keyframer ---
 
 // The reason for the exception being handled, as 3ds2bmf prints it after
-// "3ds2bmf: PATH: ".  Call it only inside a catch block.
-std::string FailureReason();
+// "3ds2bmf: PATH: ".  Call it only inside a catch block.  `limit_option`
+// names what raises the keyframer's limit (PlacementTooLarge) in the
+// caller's own terms.
+std::string FailureReason(std::string_view limit_option = "--max-placed-faces");
 
 // "the keyframer draws 2 more instances and moves 3 objects; --keyframer
 // applies it" when the keyframer, not applied, would draw more instances or
@@ -27,10 +31,13 @@ std::string FailureReason();
 std::string KeyframerNote(const KeyframerEffect& effect);
 
 // Places the scene's meshes by its keyframer and measures what that changes
-// into `effect`.  With `apply`, draws the meshes where it places them and
-// returns its warnings; without, leaves the meshes as stored and returns the
-// KeyframerNote, if any.  Each message still wants "PATH: " before it.
-std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect);
+// into `effect`.  With `apply`, draws the meshes where it places them
+// (throwing PlacementTooLarge past `max_placed_faces`, see DrawPlacedMeshes)
+// and returns its warnings; without, leaves the meshes as stored and
+// returns the KeyframerNote, if any.  Each message still wants "PATH: "
+// before it.
+std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect,
+                                        std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces);
 
 // --- Names as shown ---
 

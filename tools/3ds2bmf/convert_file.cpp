@@ -84,7 +84,8 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
   torvik::KeyframerEffect effect;
-  for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect))
+  for (const std::string& note :
+       torvik::ApplyKeyframer(scene, settings.keyframer, effect, settings.max_placed_faces))
     result.notes.push_back(input + ": " + note);
   result.keyframer = effect;
   return scene;

@@ -61,7 +61,14 @@ const char* const kUsage =
     "                      By default meshes are drawn as stored in the mesh editor,\n"
     "                      and a warning says when the keyframer would draw more\n"
     "                      instances or move objects.  A damaged keyframer is ignored\n"
-    "                      with a warning\n"
+    "                      with a warning, and so is a track or pivot that is not a\n"
+    "                      finite number\n"
+    "      --max-placed-faces N\n"
+    "                      the most faces, and the most vertices, that --keyframer\n"
+    "                      may draw, 1 to 2000000000 (default 10000000): instances\n"
+    "                      copy their mesh, so a few nodes naming a large mesh can\n"
+    "                      ask for gigabytes.  A model past it fails, saying how\n"
+    "                      many it would draw; its meshes as stored always pass\n"
     "      --as-authored   --keyframer --keep-file-winding --smoothing-groups\n"
     "      --orient-outward\n"
     "                      reverse every mesh whose faces clearly face inward: its\n"
@@ -158,6 +165,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--smoothing-groups", options.smoothing_groups);
   app.add_flag("--keep-file-winding", options.keep_file_winding);
   app.add_flag("--keyframer", options.keyframer);
+  app.add_option("--max-placed-faces", options.max_placed_faces)
+      ->check(WholeNumberFrom(1, 2'000'000'000));
   bool as_authored = false;
   app.add_flag("--as-authored", as_authored);
   app.add_flag("--orient-outward", options.orient_outward);

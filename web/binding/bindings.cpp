@@ -4,6 +4,8 @@
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "bmf_inspection.h"
@@ -20,7 +22,8 @@ bool Flag(const val& options, const char* name) {
   return !value.isUndefined() && !value.isNull() && value.as<bool>();
 }
 
-// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward},
+// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward,
+// maxPlacedFaces},
 // stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
 // defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
 // warnings, milliseconds}
@@ -30,6 +33,9 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   settings.keep_file_winding = Flag(options, "keepFileWinding");
   settings.keyframer = Flag(options, "keyframer");
   settings.orient_outward = Flag(options, "orientOutward");
+  const val limit = options["maxPlacedFaces"];
+  if (limit.isNumber() && limit.as<double>() >= 1)
+    settings.max_placed_faces = static_cast<std::uint64_t>(std::min(limit.as<double>(), 1e18));
   const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
   const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
     if (report_stages) on_stage(std::string(stage));

@@ -39,7 +39,9 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
                                                      .keyframer = true,
                                                      .threads = kThreads});
     stage("converting");
-    for (const std::string& note : torvik::ApplyKeyframer(scene, options.keyframer, result.keyframer))
+    for (const std::string& note : torvik::ApplyKeyframer(scene, options.keyframer,
+                                                          result.keyframer,
+                                                          options.max_placed_faces))
       result.warnings.push_back(path + ": " + note);
     torvik::ConversionStats conversion;
     const torvik::Model model =
@@ -62,7 +64,7 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
     result.default_material = conversion.default_material_added;
     result.ok = true;
   } catch (...) {
-    result.error = torvik::FailureReason();
+    result.error = torvik::FailureReason("the maxPlacedFaces option");
   }
   if (!result.ok) {
     result.bmf.clear();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct WebConvertOptions {
   bool smoothing_groups = false;   // --smoothing-groups
   bool keep_file_winding = false;  // --keep-file-winding
   bool keyframer = false;          // --keyframer
+  // --max-placed-faces: the most faces (and vertices) `keyframer` may draw
+  std::uint64_t max_placed_faces = torvik::kDefaultMaxPlacedFaces;
   bool orient_outward = false;     // --orient-outward
 };
 
