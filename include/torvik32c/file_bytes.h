@@ -46,8 +46,7 @@ TORVIK_API std::vector<byte> ReadFileBytes(const std::string& path,
 // its content, and, when it says so, counting the bytes after it into
 // `*rest` (when given) without keeping them.  A regular file is read whole,
 // as above.  Nothing past 2^31 - 1 bytes is read or counted.
-TORVIK_API std::vector<byte> ReadFileBytes(const std::string& path,
-                                           const std::atomic<bool>* cancel,
+TORVIK_API std::vector<byte> ReadFileBytes(const std::string& path, const std::atomic<bool>* cancel,
                                            const StreamContent& content,
                                            std::uint64_t* rest = nullptr);
 

@@ -36,7 +36,7 @@ inline constexpr uword kObjectNodeChunk = 0xB002;
 
 struct H3dsNode {
   uword kind = kObjectNodeChunk;  // the node's chunk: 0xB002 for an object node
-  uword id = 0;          // 0xB030; without one, the node's place among the keyframer's nodes
+  uword id = 0;  // 0xB030; without one, the node's place among the keyframer's nodes
   uword flags1 = 0, flags2 = 0;  // 0xB010
   uword parent = 0xFFFF;         // 0xB010: the parent's node id; 0xFFFF for none
   bool has_position = false;     // 0xB020

@@ -191,8 +191,7 @@ KeyframerNodes ReadKeyframerNodes(std::span<const byte> file, std::size_t start)
     const std::size_t count = CountNodes(keyframer);
     if (count > kMaxKeyframerNodes)
       throw KeyframerFault("it has " + std::to_string(count) + " nodes, more than the " +
-                           std::to_string(kMaxKeyframerNodes) +
-                           " that 16-bit node ids tell apart");
+                           std::to_string(kMaxKeyframerNodes) + " that 16-bit node ids tell apart");
     result.nodes.reserve(count);
     // Without an id chunk a node is numbered by its place among the
     // keyframer's nodes.

@@ -48,9 +48,9 @@ std::vector<int> TargetsOf(const std::vector<H3dsNode>& nodes) {
   for (std::size_t i = nodes.size(); i-- > 0;) {
     const H3dsNode& node = nodes[i];
     const int index = static_cast<int>(i);
-    auto* seen = node.kind == kCameraNode       ? &camera_targets
-                 : node.kind == kSpotlightNode  ? &spotlight_targets
-                                                : nullptr;
+    auto* seen = node.kind == kCameraNode      ? &camera_targets
+                 : node.kind == kSpotlightNode ? &spotlight_targets
+                                               : nullptr;
     if (seen != nullptr) {
       const auto found = seen->find(node.name);
       if (found != seen->end()) targets[i] = found->second;
@@ -188,7 +188,8 @@ std::string CheckHierarchy(const std::vector<H3dsNode>& nodes, std::vector<int>&
     }
     for (const int n : walk) state[static_cast<std::size_t>(n)] = kDone;
   }
-  if (first_in_cycle < nodes.size()) return NodeText(nodes[first_in_cycle]) + " is its own ancestor";
+  if (first_in_cycle < nodes.size())
+    return NodeText(nodes[first_in_cycle]) + " is its own ancestor";
   return "";
 }
 

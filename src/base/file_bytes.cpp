@@ -210,8 +210,7 @@ template <class Bytes>
 Bytes ReadInto(Source& source, const std::atomic<bool>* cancel, const StreamContent* content,
                std::uint64_t* rest) {
   if (rest != nullptr) *rest = 0;
-  if (source.Regular() || content == nullptr || !*content)
-    return ReadWhole<Bytes>(source, cancel);
+  if (source.Regular() || content == nullptr || !*content) return ReadWhole<Bytes>(source, cancel);
   return ReadContent<Bytes>(source, cancel, *content, rest);
 }
 

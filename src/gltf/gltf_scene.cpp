@@ -182,12 +182,12 @@ class SceneGltf {
       if (depth[i] > kMaxNodeDepth) lifted[i] = true, depth[i] = 1, ++lifts;
     }
     if (lifts > 0)
-      builder_.Warn(std::to_string(lifts) + (lifts == 1 ? " node" : " nodes") +
-                    " deeper than " + std::to_string(kMaxNodeDepth) +
-                    " levels of the hierarchy " + (lifts == 1 ? "is" : "are") +
-                    " written at the top level with " + (lifts == 1 ? "its" : "their") +
-                    " world transform, the nodes below kept under " +
-                    (lifts == 1 ? "it" : "them") + " (viewers fail on deeper hierarchies)");
+      builder_.Warn(std::to_string(lifts) + (lifts == 1 ? " node" : " nodes") + " deeper than " +
+                    std::to_string(kMaxNodeDepth) + " levels of the hierarchy " +
+                    (lifts == 1 ? "is" : "are") + " written at the top level with " +
+                    (lifts == 1 ? "its" : "their") +
+                    " world transform, the nodes below kept under " + (lifts == 1 ? "it" : "them") +
+                    " (viewers fail on deeper hierarchies)");
     return lifted;
   }
 

@@ -12,8 +12,8 @@ std::string FailureReason(std::string_view limit_option) {
     throw;
   } catch (const PlacementTooLarge& error) {
     return "the keyframer would draw " + std::to_string(error.count) + " " + error.counted +
-           ", more than the " + std::to_string(error.limit) + " that " +
-           std::string(limit_option) + " allows";
+           ", more than the " + std::to_string(error.limit) + " that " + std::string(limit_option) +
+           " allows";
   } catch (const ModelTooLarge& error) {
     return std::string("model too large for BMF: ") + error.what();
   } catch (const std::bad_alloc&) {

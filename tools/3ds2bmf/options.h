@@ -27,7 +27,7 @@ struct Options {
   bool keyframer = false;          // --keyframer: meshes where the keyframer places them
   // --max-placed-faces N: the most faces (and vertices) --keyframer draws
   std::uint64_t max_placed_faces = torvik::kDefaultMaxPlacedFaces;
-  bool orient_outward = false;     // --orient-outward: inward meshes reversed
+  bool orient_outward = false;                       // --orient-outward: inward meshes reversed
   std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable
   bool copy_textures = false;                        // --copy-textures
   bool require_textures = false;                     // --require-textures

@@ -39,9 +39,8 @@ WebConversion ConvertModelFile(const std::string& path, const WebConvertOptions&
                                                      .keyframer = true,
                                                      .threads = kThreads});
     stage("converting");
-    for (const std::string& note : torvik::ApplyKeyframer(scene, options.keyframer,
-                                                          result.keyframer,
-                                                          options.max_placed_faces))
+    for (const std::string& note : torvik::ApplyKeyframer(
+             scene, options.keyframer, result.keyframer, options.max_placed_faces))
       result.warnings.push_back(path + ": " + note);
     torvik::ConversionStats conversion;
     const torvik::Model model =

@@ -20,7 +20,7 @@ struct WebConvertOptions {
   bool keyframer = false;          // --keyframer
   // --max-placed-faces: the most faces (and vertices) `keyframer` may draw
   std::uint64_t max_placed_faces = torvik::kDefaultMaxPlacedFaces;
-  bool orient_outward = false;     // --orient-outward
+  bool orient_outward = false;  // --orient-outward
 };
 
 // What 3ds2bmf would report for the file, and the BMF it would write.
