@@ -38,10 +38,31 @@ else()
   # Dependencies (libc, libstdc++, libpng) from the binaries themselves.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  # The extended description; CPack puts the summary before it and indents it.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "Converts 3D Studio (.3ds) mesh files into BMF model files\n\
- The library libtorvik32c (C entry do3dsparse, C++ API), its headers, CMake\n\
- package and pkg-config file, and the commands 3ds2bmf and bmftool with\n\
- their manual pages.")
+      "The library libtorvik32c (C entry do3dsparse, C++ API), its headers, CMake\n\
+package and pkg-config file, and the commands 3ds2bmf and bmftool with\n\
+their manual pages.")
+  # The Python module goes in a package of its own, python3-torvik32c, as
+  # Debian packages Python modules: everything else (the component
+  # "Unspecified") stays torvik32c.
+  if(TORVIK_BUILD_PYTHON)
+    set(CPACK_DEB_COMPONENT_INSTALL ON)
+    set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME torvik32c)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-torvik32c)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+    # A Python extension has no soname: no shlibs file for it.
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_GENERATE_SHLIBS OFF)
+    # The module is built for one Python version; numpy for the arrays.
+    math(EXPR torvik_python_next "${Python3_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+        "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${torvik_python_next}), python3-numpy")
+    set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+        "The Python 3 module torvik32c: convert, convert_bytes, read_bmf, read_3ds\n\
+and to_gltf, with numpy arrays, type stubs, and the GIL released while it\n\
+converts.")
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/python3-torvik32c COMPONENT python)
+  endif()
 endif()
 include(CPack)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the web page into build/web/, a folder of static files that any
-# static host serves (python3 -m http.server -d build/web): the page, the
+# static host serves with the page's security headers (scripts/serve-web;
+# README, "In a web page"): the page, the
 # converter built to WebAssembly (preset wasm), and the parts of three.js it
 # uses, from npm.  Installs what it needs first (scripts/setup-web.sh).
 set -euo pipefail
@@ -15,7 +16,7 @@ cmake --build --preset wasm -j "${JOBS:-2}"
 out=build/web
 rm -rf "$out.new"
 mkdir -p "$out.new"
-cp web/page/*.html web/page/*.css web/page/*.js "$out.new/"
+cp web/page/*.html web/page/*.css web/page/*.js web/page/*.svg "$out.new/"
 cp build/wasm/web/torvik32c.mjs build/wasm/web/torvik32c.wasm "$out.new/"
 # three.js: the core and the add-ons the page imports, which import 'three'
 # by its bare name; the page has no import map (its security policy allows
@@ -33,4 +34,4 @@ for addon in loaders/GLTFLoader.js loaders/TGALoader.js controls/OrbitControls.j
 done
 rm -rf "$out"
 mv "$out.new" "$out"
-echo "build-web: the page is in $out (open it with: python3 -m http.server -d $out)"
+echo "build-web: the page is in $out (serve it with: scripts/serve-web)"

@@ -4,12 +4,17 @@
 #     prints the project version and converts the sample, and whose files
 #     include the library with its soname, headers, man pages, CMake package
 #     and pkg-config file;
+#   - the python3-torvik32c .deb, when the Python module is built
+#     (scripts/setup-python.sh): unpacked there too, its module imported by
+#     Debian's Python from the unpacked dist-packages and converting the
+#     sample to 3ds2bmf's bytes;
 #   - the Windows zips (build/mingw, build/mingw64: win32 and win64), when
 #     MinGW-w64 is installed (scripts/setup-windows.sh): their lists of files,
 #     the architecture of their binaries, their .def and calling notes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+scripts/setup-python.sh
 version="$(sed -n 's/^project(torvik32c VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 failed=0
 check() {  # check DESCRIPTION COMMAND...
@@ -44,6 +49,30 @@ check "the installed 3ds2bmf converts the sample" \
 check "the installed bmftool validates it" "$root/usr/bin/bmftool" validate "$root/sample.bmf"
 check "the installed 3ds2bmf --optimize converts it too" \
   "$root/usr/bin/3ds2bmf" -q --optimize samples/sample.3ds -o "$root/optimized.bmf"
+
+# The Python module's package, unpacked beside the other: Debian's Python
+# imports it from the dist-packages folder it searches.
+python_deb="$(ls build/release/python3-torvik32c_"$version"_*.deb 2>/dev/null || true)"
+if [ -n "$python_deb" ]; then
+  echo "== $python_deb"
+  dpkg-deb --info "$python_deb" | sed -n 's/^ \(Version\|Depends\):/  \1:/p'
+  dpkg-deb -x "$python_deb" "$root"
+  packages="$root/usr/lib/python3/dist-packages"
+  check "the module in dist-packages, with its stubs" \
+    test -e "$packages/torvik32c/__init__.pyi" -a -e "$packages/torvik32c/py.typed"
+  check "dist-packages is where Debian's Python looks" \
+    /usr/bin/python3 -c "import sys; assert '/usr/lib/python3/dist-packages' in sys.path"
+  check "Depends names python3 and python3-numpy" \
+    sh -c "dpkg-deb --field '$python_deb' Depends | grep -q 'python3 (<<.*python3-numpy'"
+  check "the copyright file of python3-torvik32c" \
+    test -e "$root/usr/share/doc/python3-torvik32c/copyright"
+  check "python3 -c 'import torvik32c' says $version" \
+    env PYTHONPATH="$packages" /usr/bin/python3 -c "import torvik32c; assert torvik32c.__version__ == '$version'"
+  check "the installed module converts the sample to 3ds2bmf's bytes" \
+    env PYTHONPATH="$packages" /usr/bin/python3 -c "import torvik32c, sys; torvik32c.convert('samples/sample.3ds', sys.argv[1]); assert open(sys.argv[1], 'rb').read() == open(sys.argv[2], 'rb').read()" "$root/python.bmf" "$root/sample.bmf"
+else
+  echo "(the Python package is skipped: the Python module is not built; scripts/setup-python.sh)"
+fi
 
 # The Windows zips, one per architecture: each names it, and holds its own
 # DLL (checked by its PE format), .def and calling notes.

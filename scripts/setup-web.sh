@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the web page's build and its browser tests need: Emscripten
 # and Chromium from Debian's packages, Node.js and npm when missing, and the
-# npm packages of web/package-lock.json (three.js, puppeteer-core) into
+# npm packages of web/package-lock.json (three.js, puppeteer-core, axe-core) into
 # web/node_modules (ignored by git).  Safe to run again: it installs only
 # what is missing.  Needs root (or sudo) when something is missing.
 set -euo pipefail

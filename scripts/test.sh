@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 preset="${1:-release}"
 scripts/setup.sh
 scripts/setup-gltf-validator.sh
+scripts/setup-python.sh
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
 ctest --preset "$preset" -j "$(nproc)"

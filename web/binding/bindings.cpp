@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "bmf_inspection.h"
 #include "js_values.h"
@@ -22,17 +23,23 @@ bool Flag(const val& options, const char* name) {
   return !value.isUndefined() && !value.isNull() && value.as<bool>();
 }
 
+// The options of convert(), by their names here: one line each.
+using Settings = torvik::ConversionSettings;
+constexpr std::pair<const char*, bool Settings::*> kFlags[] = {
+    {"smoothingGroups", &Settings::smoothing_groups},
+    {"keepFileWinding", &Settings::keep_file_winding},
+    {"keyframer", &Settings::keyframer},
+    {"orientOutward", &Settings::orient_outward},
+};
+
 // convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward,
 // maxPlacedFaces},
 // stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
 // defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
 // warnings, milliseconds}
 val Convert(const std::string& path, const val& options, const val& on_stage) {
-  WebConvertOptions settings;
-  settings.smoothing_groups = Flag(options, "smoothingGroups");
-  settings.keep_file_winding = Flag(options, "keepFileWinding");
-  settings.keyframer = Flag(options, "keyframer");
-  settings.orient_outward = Flag(options, "orientOutward");
+  Settings settings;
+  for (const auto& [name, member] : kFlags) settings.*member = Flag(options, name);
   const val limit = options["maxPlacedFaces"];
   if (limit.isNumber() && limit.as<double>() >= 1)
     settings.max_placed_faces = static_cast<std::uint64_t>(std::min(limit.as<double>(), 1e18));
@@ -41,23 +48,24 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
     if (report_stages) on_stage(std::string(stage));
   });
   val result = val::object();
+  const torvik::ConversionReport& report = conversion.report;
   result.set("ok", conversion.ok);
   result.set("error", conversion.ok ? val::null() : val(conversion.error));
   result.set("bmf",
-             conversion.ok ? CopiedArray<torvik::byte>("Uint8Array", conversion.bmf) : val::null());
-  result.set("blocks", static_cast<double>(conversion.blocks));
-  result.set("vertices", static_cast<double>(conversion.vertices));
-  result.set("triangles", static_cast<double>(conversion.triangles));
-  result.set("degenerate", static_cast<double>(conversion.degenerate));
-  result.set("defaultMaterial", conversion.default_material);
+             conversion.ok ? CopiedArray<torvik::byte>("Uint8Array", report.bmf) : val::null());
+  result.set("blocks", static_cast<double>(report.blocks));
+  result.set("vertices", static_cast<double>(report.vertices));
+  result.set("triangles", static_cast<double>(report.triangles));
+  result.set("degenerate", static_cast<double>(report.degenerate));
+  result.set("defaultMaterial", report.default_material);
   val keyframer = val::object();
-  keyframer.set("nodes", static_cast<double>(conversion.keyframer.nodes));
-  keyframer.set("instances", static_cast<double>(conversion.keyframer.instances));
-  keyframer.set("moved", static_cast<double>(conversion.keyframer.moved));
+  keyframer.set("nodes", static_cast<double>(report.keyframer.nodes));
+  keyframer.set("instances", static_cast<double>(report.keyframer.instances));
+  keyframer.set("moved", static_cast<double>(report.keyframer.moved));
   result.set("keyframer", keyframer);
-  result.set("reversed", static_cast<double>(conversion.reversed));
-  result.set("textures", TextureValues(conversion.textures));
-  result.set("warnings", StringArray(conversion.warnings));
+  result.set("reversed", static_cast<double>(report.reversed));
+  result.set("textures", TextureValues(report.textures));
+  result.set("warnings", StringArray(report.warnings));
   result.set("milliseconds", conversion.milliseconds);
   return result;
 }

@@ -1,7 +1,6 @@
 // The files the page hands back: the BMF, the glTF, and a zip of the BMF
 // with its textures copied under their stored names (what 3ds2bmf
-// --copy-textures does beside the BMF).
-import {storedZip} from './zip.js';
+// --copy-textures does beside the BMF), or of every model at once.
 import {stemOf} from './dropped_files.js';
 
 // The last component of a stored texture name, exactly as written.
@@ -10,52 +9,72 @@ export function storedFileName(stored) {
   return last === '.' || last === '..' ? '' : last;
 }
 
-function sameBytes(a, b) {
-  if (a.length !== b.length) return false;
-  for (let i = 0; i < a.length; i++) if (a[i] !== b[i]) return false;
+async function sameBytes(a, b) {
+  if (a === b) return true;
+  if (a.size !== b.size) return false;
+  const [x, y] = await Promise.all([a.arrayBuffer(), b.arrayBuffer()]).then((buffers) => buffers.map((buffer) => new Uint8Array(buffer)));
+  for (let i = 0; i < x.length; i++) if (x[i] !== y[i]) return false;
   return true;
 }
 
-// The zip's entries and the warnings about textures that could not go in.
-export async function zipEntries(entry, files) {
-  const bmfName = `${stemOf(entry.path)}.bmf`;
-  const entries = [{name: bmfName, bytes: entry.bmf}];
+// What a zip of the model's BMF and its textures holds.  `items` are
+// {name, file} (the BMF) or {stored, file} (a texture by its stored name),
+// under `folder` when given.  The first file of a name goes in; another of
+// the same name with the same bytes is left out quietly, one with other
+// bytes with a warning, as --copy-textures does.  Returns the entries
+// ({name, file}) and the warnings.
+export async function zipContents(items, folder = '') {
+  const entries = [];
   const warnings = [];
-  const byPath = new Map(files.map((file) => [file.path, file.file]));
-  for (const texture of entry.report.textures) {
-    if (!texture.path || !byPath.has(texture.path)) continue;
-    const label = `texture ${JSON.stringify(texture.name)}`;
-    const name = storedFileName(texture.name);
-    if (name === '') {
+  for (const item of items) {
+    const label = item.stored !== undefined ? `texture ${JSON.stringify(item.stored)}` : JSON.stringify(item.name);
+    const base = item.stored !== undefined ? storedFileName(item.stored) : item.name;
+    if (base === '') {
       warnings.push(`${label} names no file to copy to`);
       continue;
     }
-    const bytes = new Uint8Array(await byPath.get(texture.path).arrayBuffer());
-    const there = entries.find((e) => e.name === name);
-    if (there && !sameBytes(there.bytes, bytes)) {
+    const name = folder ? `${folder}/${base}` : base;
+    const there = entries.find((entry) => entry.name === name);
+    if (!there) entries.push({name, file: item.file});
+    else if (!(await sameBytes(there.file, item.file))) {
       warnings.push(`${label}: ${name} already exists with other contents: not overwritten`);
-    } else if (!there) {
-      entries.push({name, bytes});
     }
   }
   return {entries, warnings};
 }
 
-export async function zipBlob(entry, files) {
-  const {entries, warnings} = await zipEntries(entry, files);
-  return {blob: storedZip(entries), warnings};
+// The zip's items for several models: each model's under its folder.
+export function allModelsItems(models) {
+  return models.flatMap((model) => {
+    const folder = model.path.split('/').slice(0, -1).join('/');
+    return model.zip.items.map((item) => ({...item, name: folder ? `${folder}/${item.name}` : item.name}));
+  });
 }
 
-// Points the link at the bytes, under the name given.
-export function offer(link, bytes, name, type) {
+export function bmfFileName(path) {
+  return `${stemOf(path)}.bmf`;
+}
+
+// Points the link at the bytes, under the name given; no bytes disable it.
+export function offer(link, blob, name) {
   if (link.href) URL.revokeObjectURL(link.href);
-  if (!bytes) {
+  if (!blob) {
     link.removeAttribute('href');
     link.setAttribute('aria-disabled', 'true');
     return;
   }
-  const blob = bytes instanceof Blob ? bytes : new Blob([bytes], {type});
   link.href = URL.createObjectURL(blob);
   link.download = name;
   link.removeAttribute('aria-disabled');
+}
+
+// Hands the Blob to the browser as a download, once.
+export function save(blob, name) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }

@@ -13,16 +13,12 @@ function counted(count, noun, plural = noun + 's') {
   return `${count} ${count === 1 ? noun : plural}`;
 }
 
-// The line 3ds2bmf -v prints for the file.
+// The line 3ds2bmf -v prints for a file that converted.
 export function summaryLine(entry) {
   const r = entry.report;
-  if (!r.ok) return `${entry.path}: failed: ${r.error}`;
   const found = r.textures.filter((texture) => texture.path).length;
-  const blocks = entry.blocks.length;
-  const vertices = entry.blocks.reduce((sum, block) => sum + block.vertices.length / 8, 0);
-  const triangles = entry.blocks.reduce((sum, block) => sum + block.triangles.length / 3, 0);
-  const parts = [counted(blocks, 'block'), counted(vertices, 'vertex', 'vertices'),
-                 counted(triangles, 'triangle')];
+  const parts = [counted(r.blocks, 'block'), counted(r.vertices, 'vertex', 'vertices'),
+                 counted(r.triangles, 'triangle')];
   if (entry.kind === '3ds') {
     parts.push(`${r.degenerate} degenerate dropped`,
                r.defaultMaterial ? 'default material used' : 'no default material');
@@ -32,13 +28,18 @@ export function summaryLine(entry) {
   return `${entry.path}: ${parts.join(', ')}`;
 }
 
+// The textures not found, for the notice above the view: '' when none.
+export function missingTexturesNotice(entry) {
+  if (!entry || !entry.report || !entry.report.ok) return '';
+  const missing = entry.report.textures.filter((texture) => !texture.path).map((texture) => texture.name);
+  if (missing.length === 0) return '';
+  return `${counted(missing.length, 'texture')} of ${entry.report.textures.length} not found: ` +
+         `${missing.join(', ')}. Drop them, or the model's whole folder, to add them.`;
+}
+
 function countsTable(entry) {
   const r = entry.report;
-  const rows = [
-    ['blocks', entry.blocks.length],
-    ['vertices', entry.blocks.reduce((sum, block) => sum + block.vertices.length / 8, 0)],
-    ['triangles', entry.blocks.reduce((sum, block) => sum + block.triangles.length / 3, 0)],
-  ];
+  const rows = [['blocks', r.blocks], ['vertices', r.vertices], ['triangles', r.triangles]];
   if (entry.kind === '3ds') {
     rows.push(['degenerate faces dropped', r.degenerate],
               ['default material', r.defaultMaterial ? 'used' : 'not used'],
@@ -69,16 +70,18 @@ function texturesTable(textures) {
   return element('table', {class: 'textures'}, head, ...rows);
 }
 
+// The report of a model converted, or the one line of a model that could
+// not be (its error, as 3ds2bmf prints it after its name).
 export function renderReport(container, entry) {
-  container.replaceChildren();
-  container.append(element('p', {class: 'summary'}, summaryLine(entry)));
+  container.replaceChildren(element('h2', {}, 'Report'));
   if (!entry.report.ok) {
     container.append(element('p', {class: 'error', role: 'alert'}, `${entry.path}: ${entry.report.error}`));
     return;
   }
-  container.append(countsTable(entry), element('h3', {}, 'Textures'), texturesTable(entry.report.textures));
+  container.append(element('p', {class: 'summary'}, summaryLine(entry)), countsTable(entry),
+                   element('h3', {}, 'Textures'), texturesTable(entry.report.textures));
   const warnings = [...entry.warnings, ...(entry.report.violations || []).map((v) => `${entry.path}: ${v}`),
-                    ...(entry.viewWarnings || [])];
+                    ...(entry.zip ? entry.zip.warnings : []), ...(entry.viewWarnings || [])];
   container.append(element('h3', {}, 'Warnings'));
   container.append(warnings.length === 0
     ? element('p', {class: 'quiet'}, 'None.')

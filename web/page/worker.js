@@ -1,49 +1,144 @@
-// The conversions, off the page's thread: the page posts
-//   {id, kind: 'convert' | 'inspect', name, bytes, files, options}
-// and gets {id, type: 'stage', stage} as each stage starts, then
-// {id, type: 'done', result} or {id, type: 'failed', message}.
-// A converted model is also read back, so that the viewer draws the BMF as
-// written.
-import {loadTorvik} from './torvik.js';
+// The page's work, off its thread.  The page posts {kind: 'init', module}
+// first (the compiled module), then requests {id, kind, ...}, and gets
+// {id, type: 'stage', stage} as each stage starts, then {id, type: 'done',
+// result, heap} or {id, type: 'failed', message}.  Files come as File
+// objects and are read here, so the page never holds their bytes.
+//
+//   about: what the module can do ({features, options}).
+//   convert {file, name, companions, options}: the BMF (as a Blob), the
+//     report, and what the model's zip would hold.
+//   inspect {file, name, companions}: a dropped BMF's report.
+//   scene {file, name, companions}: the scene as authored, as glTF (its
+//     bytes for the view, transferred, and a Blob for the download).
+//   blocks {bmf, textures, companions}: a BMF's blocks and their decoded
+//     textures, for drawing the BMF as a host does.
+//   zip {items}: a stored zip of the items ({name, file}), the same name
+//     with other bytes left out with a warning.
+import {blockTables} from './bmf_layout.js';
+import {bmfFileName, zipContents} from './downloads.js';
+import {decodeTexture} from './textures.js';
+import {loadTorvik, OPTIONS} from './torvik.js';
+import {storedZip} from './zip.js';
 
-const ready = loadTorvik();
+let ready = null;
 
-function bmfName(name) {
-  return name.replace(/\.3ds$/i, '') + '.bmf';
+// The companions' bytes, read once per worker: several models dropped from
+// one folder share them.
+const companionBytes = new Map();
+
+async function bytesOf(file) {
+  return new Uint8Array(await file.arrayBuffer());
 }
 
-function run(torvik, request) {
-  const stage = (name) => postMessage({id: request.id, type: 'stage', stage: name});
-  const files = request.files || [];
-  if (request.kind === 'inspect') {
-    stage('reading');
-    return torvik.readBmf(request.bytes, {name: request.name, files});
+async function companionFiles(companions = []) {
+  return Promise.all(companions.map(async ({path, file}) => {
+    const key = `${path}\n${file.size}\n${file.lastModified}`;
+    if (!companionBytes.has(key)) companionBytes.set(key, await bytesOf(file));
+    return {path, bytes: companionBytes.get(key)};
+  }));
+}
+
+// What the model's zip holds: the BMF and each texture found, under its
+// stored name.
+async function zipPlan(name, bmf, textures, companions) {
+  const byPath = new Map(companions.map((entry) => [entry.path, entry.file]));
+  const items = [{name: bmfFileName(name), file: bmf}];
+  for (const texture of textures) {
+    if (texture.path && byPath.has(texture.path)) items.push({stored: texture.name, file: byPath.get(texture.path)});
   }
-  const converted = torvik.convert(request.bytes, {...request.options, name: request.name, files,
-                                                    onStage: stage});
-  if (!converted.bmf) return {...converted, blocks: []};
-  stage('viewing');
-  const written = torvik.readBmf(converted.bmf, {name: bmfName(request.name), files});
-  stage('glTF');
-  const gltf = torvik.toGltf(request.bytes, {name: request.name, files});
-  const warnings = [...converted.warnings, ...gltf.warnings];
-  if (!gltf.glb) warnings.push(`${request.name}: no glTF: ${gltf.report.error}`);
-  return {...converted, warnings, blocks: written.blocks, glb: gltf.glb};
+  const {entries, warnings} = await zipContents(items);
+  return {items: entries, warnings};
+}
+
+const work = {
+  async convert(torvik, request, stage) {
+    stage('reading');
+    const bytes = await bytesOf(request.file);
+    const files = await companionFiles(request.companions);
+    const {bmf, report, warnings} = torvik.convert(bytes, {...request.options, name: request.name, files,
+                                                          onStage: stage});
+    if (!bmf) return {result: {report, warnings}};
+    const blob = new Blob([bmf], {type: 'application/octet-stream'});
+    const zip = await zipPlan(request.name, blob, report.textures, request.companions);
+    return {result: {report, warnings, bmf: blob, zip}};
+  },
+
+  async inspect(torvik, request, stage) {
+    stage('reading');
+    const bytes = await bytesOf(request.file);
+    const files = await companionFiles(request.companions);
+    const {blocks, report, warnings} = torvik.readBmf(bytes, {name: request.name, files});
+    if (!report.ok) return {result: {report, warnings}};
+    report.blocks = blocks.length;
+    report.vertices = blocks.reduce((sum, block) => sum + block.vertices.length / 8, 0);
+    report.triangles = blocks.reduce((sum, block) => sum + block.triangles.length / 3, 0);
+    const zip = await zipPlan(request.name, request.file, report.textures, request.companions);
+    return {result: {report, warnings, bmf: request.file, zip}};
+  },
+
+  async scene(torvik, request, stage) {
+    stage('scene');
+    const bytes = await bytesOf(request.file);
+    const files = await companionFiles(request.companions);
+    const {glb, report, warnings} = torvik.toGltf(bytes, {name: request.name, files});
+    if (!glb) return {result: {report, warnings}};
+    const buffer = glb.buffer.byteLength === glb.byteLength ? glb.buffer : glb.slice().buffer;
+    return {result: {report, warnings, glb: buffer, glbBlob: new Blob([glb], {type: 'model/gltf-binary'})},
+            transfer: [buffer]};
+  },
+
+  async blocks(torvik, request, stage) {
+    stage('blocks');
+    const blocks = blockTables(await bytesOf(request.bmf));
+    const byPath = new Map((request.companions || []).map((entry) => [entry.path, entry.file]));
+    const textures = [];
+    const problems = [];
+    for (const texture of request.textures) {
+      if (!texture.path || !byPath.has(texture.path)) continue;
+      try {
+        textures.push({name: texture.name, ...await decodeTexture(texture.path, byPath.get(texture.path))});
+      } catch {
+        problems.push(`texture ${JSON.stringify(texture.name)}: the browser can't decode ${texture.path}`);
+      }
+    }
+    const transfer = [];
+    for (const block of blocks) transfer.push(block.vertices.buffer, block.triangles.buffer);
+    for (const texture of textures) transfer.push(texture.bitmap || texture.data.buffer);
+    return {result: {blocks, textures, problems}, transfer};
+  },
+
+  async zip(torvik, request, stage) {
+    stage('zip');
+    const {entries, warnings} = await zipContents(request.items);
+    const named = await Promise.all(entries.map(async (entry) => ({name: entry.name, bytes: await bytesOf(entry.file)})));
+    return {result: {zip: storedZip(named), warnings}};
+  },
+};
+
+function load(module) {
+  return loadTorvik({
+    instantiateWasm(imports, receive) {
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+      return {};
+    },
+  });
 }
 
 self.onmessage = async ({data: request}) => {
+  if (request.kind === 'init') {
+    ready = load(request.module);
+    return;
+  }
+  const stage = (name) => postMessage({id: request.id, type: 'stage', stage: name});
   try {
     const torvik = await ready;
-    if (request.kind === 'features') {
-      postMessage({id: request.id, type: 'done', result: torvik.features});
+    if (request.kind === 'about') {
+      postMessage({id: request.id, type: 'done', result: {features: torvik.features, options: OPTIONS}});
       return;
     }
-    const result = run(torvik, request);
-    const transfer = [];
-    if (result.bmf) transfer.push(result.bmf.buffer);
-    if (result.glb) transfer.push(result.glb.buffer);
-    for (const block of result.blocks || []) transfer.push(block.vertices.buffer, block.triangles.buffer);
-    postMessage({id: request.id, type: 'done', result}, transfer);
+    const {result, transfer = []} = await work[request.kind](torvik, request, stage);
+    const heap = torvik.module.HEAP8 ? torvik.module.HEAP8.byteLength : 0;
+    postMessage({id: request.id, type: 'done', result, heap}, transfer);
   } catch (error) {
     postMessage({id: request.id, type: 'failed', message: String(error && error.message || error)});
   }

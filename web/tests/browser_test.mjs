@@ -2,7 +2,7 @@
 // puppeteer-core, serving the built page from 127.0.0.1.
 //
 //   node web/tests/browser_test.mjs --page build/web --3ds2bmf PATH --make-preset PATH
-//        --make-keyframer-demo PATH [--chromium /usr/bin/chromium] [--samples samples]
+//        --make-keyframer-demo PATH [--chromium /usr/bin/chromium] [--samples samples] [--only REGEX]
 //
 // Checks: the BMF the page downloads for every sample and generated preset
 // is byte-identical to 3ds2bmf's, and so is the BMF for each option; a damaged file shows the error 3ds2bmf
@@ -10,7 +10,16 @@
 // with its _maps reports its textures found and draws them; a model far
 // larger than the samples converts in the worker while the page keeps
 // running; the JS API's keyframer limits hold in Node.js; no request leaves
-// the page's origin.
+// the page's origin.  As a tool: no frame gap
+// over 200 ms from a drop to the model shown, nor on any view setting, for
+// `large` and `medium` (stand-ins for the real models this was measured on),
+// and `large` reported within twice the time of 3ds2bmf --gltf; Clear in the
+// middle of `large` cancels it (a small model shown within a second after,
+// the renderer's memory back); a load with the keyboard alone, every
+// control reachable by Tab and named, axe-core's serious and critical
+// rules, no horizontal scroll at 390 px; the worker's own security policy.
+// The models stand in for the issue's real ones (monaco, allemagne, an
+// 84 MB model), which are not in the repository.
 import {execFileSync, spawnSync} from 'node:child_process';
 import {cpSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync,
         writeFileSync} from 'node:fs';
@@ -18,12 +27,15 @@ import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
-import {serve} from './static_server.mjs';
+import {memorySnapshot, nextFrames, pageRenderer, startFrameProbe, stopFrameProbe,
+        timeDropToView} from './page_probes.mjs';
+import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
   'make-keyframer-demo': {type: 'string'},
   'chromium': {type: 'string', default: '/usr/bin/chromium'}, 'samples': {type: 'string'},
+  'only': {type: 'string'},
 }});
 const here = path.dirname(new URL(import.meta.url).pathname);
 const samples = args.samples || path.resolve(here, '../../samples');
@@ -34,7 +46,9 @@ function check(condition, message) {
   if (!condition) throw new Error(message);
 }
 
+// --only REGEX runs the tests whose names match (and what they build on).
 async function test(name, body) {
+  if (args.only && !new RegExp(args.only).test(name)) return;
   const started = Date.now();
   try {
     await body();
@@ -116,32 +130,26 @@ async function openPage(within = browser) {
 }
 
 // Gives the page files through its file or folder picker and waits until
-// every model is converted and shown.  While the worker converts, a timer on
-// the page's thread measures the longest gap between its ticks.
+// every model is converted and the one selected is shown (or its error).
+// An animation-frame probe runs through the whole flow: `gap` is the longest
+// time the page did not draw a frame; `stages` what the status line said.
 async function drop(page, picker, paths) {
   const before = await page.evaluate(() => Number(document.body.dataset.finished || 0));
   await page.evaluate(() => {
-    window.probe = {gap: 0, stages: new Set(), last: performance.now(), on: true};
-    window.probe.timer = setInterval(() => {
-      const now = performance.now();
-      if (window.probe.on) window.probe.gap = Math.max(window.probe.gap, now - window.probe.last);
-      window.probe.last = now;
-    }, 10);
+    window.stages = new Set();
     new MutationObserver(() => {
       const text = document.querySelector('#progress').textContent;
-      const stage = text.replace(/^.*: /, '').replace(/…$/, '');
-      window.probe.stages.add(stage);
-      // The worker's part ends when it reads the BMF back for the view.
-      if (stage === 'viewing') window.probe.on = false;
+      window.stages.add(text.replace(/^[^:]*: /, '').replace(/…$/, ''));
     }).observe(document.querySelector('#progress'), {childList: true, characterData: true, subtree: true});
   });
+  await startFrameProbe(page);
   const input = await page.$(picker);
   await input.uploadFile(...paths);
   await page.waitForFunction((n) => Number(document.body.dataset.finished || 0) > n, {timeout: 240000}, before);
-  return page.evaluate(() => {
-    clearInterval(window.probe.timer);
-    return {gap: window.probe.gap, stages: [...window.probe.stages]};
-  });
+  await page.waitForFunction(() => !document.querySelector('#view') || document.querySelector('#report .error') ||
+                                   document.querySelector('#view').dataset.drawn, {timeout: 240000, polling: 'raf'});
+  const probe = await stopFrameProbe(page);
+  return {gap: probe.longest, during: probe.during, stages: await page.evaluate(() => [...window.stages])};
 }
 
 async function download(page, selector) {
@@ -162,6 +170,39 @@ async function download(page, selector) {
   return bytes;
 }
 
+// The view's pixels, RGBA.
+const canvasPixels = (page) => page.$eval('#view', (canvas) => {
+  const copy = document.createElement('canvas');
+  copy.width = canvas.width;
+  copy.height = canvas.height;
+  const context = copy.getContext('2d');
+  context.drawImage(canvas, 0, 0);
+  return Array.from(context.getImageData(0, 0, copy.width, copy.height).data);
+});
+
+// The share of the pixels whose colour is among `colours` ("r,g,b").
+function colourShare(pixels, colours) {
+  let matching = 0;
+  for (let i = 0; i < pixels.length; i += 4) {
+    if (colours.has(`${pixels[i]},${pixels[i + 1]},${pixels[i + 2]}`)) matching++;
+  }
+  return matching / (pixels.length / 4);
+}
+
+// Does `action` once the view is still, and waits until it is drawn again.
+async function redrawn(page, action) {
+  await nextFrames(page, 3);
+  await page.evaluate(() => delete document.querySelector('#view').dataset.drawn);
+  await action();
+  await drawn(page);
+}
+
+// Waits until the view says it is drawn (in `mode`, when given).
+const drawn = (page, mode) => page.waitForFunction((m) => {
+  const view = document.querySelector('#view');
+  return view.dataset.drawn && (!m || view.dataset.mode === m);
+}, {timeout: 240000, polling: 'raf'}, mode);
+
 const reportText = (page) => page.$eval('#report', (report) => report.innerText);
 
 await test('the page loads its converter', async () => {
@@ -169,14 +210,21 @@ await test('the page loads its converter', async () => {
   await page.close();
 });
 
+// The generated presets, and the crate sample as a folder with its _maps.
+const presets = ['small', 'medium', 'large', 'manymat', 'bigmat'].map((preset) => {
+  const file = path.join(work, `${preset}.3ds`);
+  execFileSync(args['make-preset'], [preset, file]);
+  return file;
+});
+const crateMaps = readdirSync(path.join(samples, 'crate_maps'));
+mkdirSync(path.join(work, 'crate', 'crate_maps'), {recursive: true});
+copyFileSync(path.join(samples, 'crate.3ds'), path.join(work, 'crate', 'crate.3ds'));
+for (const name of crateMaps) copyFileSync(path.join(samples, 'crate_maps', name), path.join(work, 'crate', 'crate_maps', name));
+
 const timings = {};
 await test('the BMF the page downloads is the one 3ds2bmf writes, for the samples and the presets', async () => {
   const inputs = readdirSync(samples).filter((name) => name.endsWith('.3ds')).map((name) => path.join(samples, name));
-  for (const preset of ['small', 'medium', 'large', 'manymat', 'bigmat']) {
-    const file = path.join(work, `${preset}.3ds`);
-    execFileSync(args['make-preset'], [preset, file]);
-    inputs.push(file);
-  }
+  inputs.push(...presets);
   const page = await openPage();
   for (const input of inputs) {
     await page.click('#clear');
@@ -254,8 +302,9 @@ await test('the JS API, in Node.js, refuses a placement past maxPlacedFaces and 
 await test('a model far larger than the samples converts in the worker while the page stays responsive', async () => {
   const {probe, summary} = timings['bigmat.3ds'] || {};
   check(probe, 'bigmat.3ds was not converted');
-  console.log(`# bigmat.3ds: ${summary}; longest pause of the page's thread while converting: ${probe.gap.toFixed(0)} ms`);
-  for (const stage of ['reading', 'converting', 'writing'])
+  console.log(`# bigmat.3ds: ${summary}; longest gap between frames from the drop to the model shown: ` +
+              `${probe.gap.toFixed(0)} ms`);
+  for (const stage of ['reading the file', 'converting', 'writing the BMF'])
     check(probe.stages.includes(stage), `the progress never showed "${stage}" (saw ${probe.stages.join(', ')})`);
   // The conversion alone takes longer than the page may stop for, so it
   // can't have run on the page's thread (a measure that holds however busy
@@ -278,6 +327,11 @@ await test('a damaged file shows its error as 3ds2bmf prints it and leaves the p
   check(error === `damaged.3ds: ${reason}`, `the page says "${error}", 3ds2bmf "${reason}"`);
   check(/chunk 0x[0-9A-Fa-f]{4} at byte \d+/.test(error), `no chunk and offset in "${error}"`);
   check(await page.$eval('#download-bmf', (a) => !a.href), 'a BMF is offered for the damaged file');
+  // The status says it failed, and the reason stands once on the page.
+  const status = await page.$eval('#progress', (p) => p.textContent);
+  check(/could not be converted/.test(status) && !/done/i.test(status), `the status says "${status}"`);
+  const times = (await page.evaluate(() => document.body.innerText)).split(reason).length - 1;
+  check(times === 1, `the error is shown ${times} times`);
   await page.click('#clear');
   await drop(page, '#pick-files', [path.join(samples, 'sample.3ds')]);
   const bytes = await download(page, '#download-bmf');
@@ -287,10 +341,7 @@ await test('a damaged file shows its error as 3ds2bmf prints it and leaves the p
 
 await test('a textured model dropped with its _maps folder finds its textures and draws them', async () => {
   const folder = path.join(work, 'crate');
-  mkdirSync(path.join(folder, 'crate_maps'), {recursive: true});
-  copyFileSync(path.join(samples, 'crate.3ds'), path.join(folder, 'crate.3ds'));
-  const maps = readdirSync(path.join(samples, 'crate_maps'));
-  for (const name of maps) copyFileSync(path.join(samples, 'crate_maps', name), path.join(folder, 'crate_maps', name));
+  const maps = crateMaps;
   const page = await openPage();
   await drop(page, '#pick-folder', [folder]);
   const text = await reportText(page);
@@ -308,23 +359,11 @@ await test('a textured model dropped with its _maps folder finds its textures an
     if (views.length === 0) await page.click('#lighting');
     await page.waitForFunction((m) => document.querySelector('#view').dataset.drawn &&
                                       document.querySelector('#view').dataset.mode === m, {}, mode);
-    views.push([mode, await page.$eval('#view', (canvas) => {
-      const copy = document.createElement('canvas');
-      copy.width = canvas.width;
-      copy.height = canvas.height;
-      const context = copy.getContext('2d');
-      context.drawImage(canvas, 0, 0);
-      return Array.from(context.getImageData(0, 0, copy.width, copy.height).data);
-    })]);
+    views.push([mode, await canvasPixels(page)]);
   }
   for (const [mode, pixels] of views) {
     for (const name of maps) {
-      const colours = tgaColours(path.join(samples, 'crate_maps', name));
-      let matching = 0;
-      for (let i = 0; i < pixels.length; i += 4) {
-        if (colours.has(`${pixels[i]},${pixels[i + 1]},${pixels[i + 2]}`)) matching++;
-      }
-      const share = matching / (pixels.length / 4);
+      const share = colourShare(pixels, tgaColours(path.join(samples, 'crate_maps', name)));
       console.log(`# ${mode} view: ${(share * 100).toFixed(1)}% of the canvas in the colours of ${name}`);
       check(share > 0.02, `${mode} view: ${name}'s colours cover only ${(share * 100).toFixed(2)}% of the canvas`);
     }
@@ -366,6 +405,9 @@ await test('a dropped BMF is inspected and drawn with its textures', async () =>
         `the report says:\n${text}`);
   check(/layout\s+valid/.test(text), `the layout is not reported valid:\n${text}`);
   check(await page.$eval('#view', (canvas) => canvas.dataset.drawn === 'inspected/crate.bmf'), 'the BMF is not drawn');
+  check(await page.evaluate(() => document.querySelector('#view-bmf').checked &&
+                                  document.querySelector('#view-authored').disabled),
+        '"as authored" stays on offer for a BMF, which has no scene');
   check(Buffer.compare(await download(page, '#download-bmf'), bmf) === 0, 'the BMF offered is not the one dropped');
   await page.close();
 });
@@ -382,6 +424,323 @@ await test('without WebGL the page still converts, reports and offers the BMF', 
   } finally {
     await plain.close();
   }
+});
+
+// The median wall time of `3ds2bmf --gltf` on the file, in ms.
+function nativeGltfMilliseconds(file) {
+  const times = [];
+  for (let i = 0; i < 3; i++) {
+    const started = performance.now();
+    execFileSync(args['3ds2bmf'], ['-q', '--gltf', '-o', path.join(work, 'timed.bmf'), file]);
+    times.push(performance.now() - started);
+  }
+  return times.sort((a, b) => a - b)[1];
+}
+
+// How many models the view has been given (a setting never adds one).
+const layersBuilt = (page) => page.$eval('#view', (view) => Number(view.dataset.layers || 0));
+
+await test('large models are shown without freezing the page, reported quickly, and every view setting changes without parsing again', async () => {
+  for (const [preset, fastest] of [['large', 2], ['medium', null]]) {
+    const file = path.join(work, `${preset}.3ds`);
+    const native = nativeGltfMilliseconds(file);
+    const page = await openPage();
+    await startFrameProbe(page);
+    const times = await timeDropToView(page, '#pick-files', [file],
+                                       `document.querySelector('#view').dataset.drawn === '${preset}.3ds'`);
+    const {longest, during} = await stopFrameProbe(page);
+    console.log(`# ${preset}.3ds: 3ds2bmf --gltf ${native.toFixed(0)} ms; on the page the report after ` +
+                `${times.report.toFixed(0)} ms, the view after ${times.view.toFixed(0)} ms ` +
+                `(${(times.view / native).toFixed(2)} times); longest gap between frames ${longest.toFixed(0)} ms ` +
+                `(during "${during}")`);
+    check(longest <= 200, `${preset}.3ds: the page drew no frame for ${longest.toFixed(0)} ms (during "${during}")`);
+    // The report within twice 3ds2bmf --gltf's time.  The view is not held
+    // to it: on two cores the software renderer alone takes about as long
+    // as 3ds2bmf to draw `large` (BENCHMARKS.md), so its ratio is printed.
+    if (fastest) {
+      check(times.report <= fastest * native,
+            `${preset}.3ds: reported after ${times.report.toFixed(0)} ms, more than ${fastest} times 3ds2bmf --gltf's ` +
+            `${native.toFixed(0)} ms`);
+    }
+    const built = await layersBuilt(page);
+    const settings = [['#lighting'], ['#wireframe'], ['#grid'], ['#view-bmf', 'bmf'], ['#wireframe'],
+                      ['#view-authored', 'authored'], ['#grid'], ['#lighting'], ['#statistics']];
+    for (const [selector, mode] of settings) {
+      await nextFrames(page, 3);
+      await startFrameProbe(page);
+      const started = Date.now();
+      await page.click(selector);
+      if (selector !== '#statistics') await drawn(page, mode);
+      await nextFrames(page);
+      const gap = (await stopFrameProbe(page)).longest;
+      console.log(`#   ${selector}: drawn after ${Date.now() - started} ms, longest gap between frames ${gap.toFixed(0)} ms`);
+      check(gap <= 200, `${preset}.3ds: ${selector} stopped the page's frames for ${gap.toFixed(0)} ms`);
+    }
+    // Only the BMF's own view was built, once; the rest changed materials.
+    check(await layersBuilt(page) === built + 1, `${preset}.3ds: the settings built the model again`);
+    const stats = await page.$eval('#stats', (list) => list.innerText);
+    check(/triangles\s+[\d,]+/.test(stats), `no statistics: ${stats}`);
+    await page.close();
+  }
+});
+
+await test('Clear in the middle of a large model cancels it, a small model is shown within a second, and memory goes back', async () => {
+  // A browser of its own, so that the renderer's memory is this page's.
+  const own = await launch();
+  try {
+    const page = await openPage(own);
+    // The spare workers start two seconds after the page is ready.
+    await new Promise((resolve) => setTimeout(resolve, 3000));
+    const empty = await memorySnapshot(own, page);
+    const large = path.join(work, 'large.3ds');
+    await (await page.$('#pick-files')).uploadFile(large);
+    await page.waitForFunction(() => /converting/.test(document.querySelector('#progress').textContent),
+                               {timeout: 60000, polling: 10});
+    await page.evaluate(() => {
+      window.said = [];
+      new MutationObserver(() => window.said.push(document.querySelector('#progress').textContent))
+        .observe(document.querySelector('#progress'), {childList: true, characterData: true, subtree: true});
+    });
+    await page.click('#clear');
+    const small = path.join(samples, 'crate.3ds');
+    const times = await timeDropToView(page, '#pick-files', [small], `document.querySelector('#view').dataset.drawn === 'crate.3ds'`);
+    const marks = await page.evaluate(() => performance.getEntriesByType('mark').filter((mark) => mark.startTime > window.dropTimes.dropped - 1)
+      .map((mark) => `${mark.name.replace('torvik:', '')} ${(mark.startTime - window.dropTimes.dropped).toFixed(0)}`).join(', '));
+    console.log(`# Clear during large.3ds, then crate.3ds: shown after ${times.view.toFixed(0)} ms (${marks} ms)`);
+    check(times.view <= 1000, `the small model was shown ${times.view.toFixed(0)} ms after it was dropped`);
+    const said = await page.evaluate(() => window.said);
+    check(!said.some((text) => text.includes('large')), `after Clear the status said: ${said.join(' | ')}`);
+    // crate.3ds came without its textures: the notice on the first screen says so.
+    const notice = await page.$eval('#notice', (p) => ({text: p.hidden ? '' : p.textContent,
+                                                        bottom: p.getBoundingClientRect().bottom, screen: window.innerHeight}));
+    check(/2 textures of 2 not found: C:\\3DSMAX\\MAPS\\CRATE\.TGA, FLOORTIL\.TGA/.test(notice.text) && notice.bottom <= notice.screen,
+          `the notice says "${notice.text}"`);
+    // The large model shown, then cleared: its memory goes back.
+    await page.click('#clear');
+    await drop(page, '#pick-files', [large]);
+    const shown = await memorySnapshot(own, page);
+    await page.click('#clear');
+    await new Promise((resolve) => setTimeout(resolve, 3000));
+    const cleared = await memorySnapshot(own, page);
+    const pid = pageRenderer(shown);
+    const [before, with_, after] = [empty, shown, cleared].map((m) => m.renderers[pid] || 0);
+    console.log(`# renderer memory: empty page ${before.toFixed(0)} MB, large.3ds shown ${with_.toFixed(0)} MB, ` +
+                `after Clear ${after.toFixed(0)} MB; GPU process ${empty.gpu.toFixed(0)}, ${shown.gpu.toFixed(0)}, ` +
+                `${cleared.gpu.toFixed(0)} MB`);
+    check(after <= before * 1.2, `after Clear the renderer holds ${after.toFixed(0)} MB, the empty page ${before.toFixed(0)} MB`);
+    // Cancel stops a conversion and leaves the page ready for the next.
+    await (await page.$('#pick-files')).uploadFile(large);
+    await page.waitForSelector('#cancel:not([hidden])');
+    await page.click('#cancel');
+    const status = await page.$eval('#progress', (p) => p.textContent);
+    check(/^Cancelled/.test(status), `after Cancel the status says "${status}"`);
+    check(await page.$eval('#models button', (b) => b.dataset.status) === 'cancelled', 'the model is not marked cancelled');
+    await page.click('#clear');
+    await drop(page, '#pick-files', [small]);
+    check(await page.$eval('#view', (view) => view.dataset.drawn) === 'crate.3ds', 'nothing converts after Cancel');
+  } finally {
+    await own.close();
+  }
+});
+
+// The Tab order from the top of the page: each stop's id (or tag) and its
+// name in the accessibility tree.
+const elementKey = (element) => (element === document.body ? 'body' : element.id) ||
+  `${element.tagName.toLowerCase()} "${((element.labels && element.labels[0] || element).textContent || '').trim().slice(0, 40)}"`;
+
+async function tabStops(page, most = 80) {
+  // A click on the heading starts Tab from the top of the page.
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.click('h1');
+  const stops = [];
+  for (let i = 0; i < most; i++) {
+    await page.keyboard.press('Tab');
+    const handle = await page.evaluateHandle(() => document.activeElement);
+    const id = await handle.evaluate(new Function('element', `return (${elementKey})(element)`));
+    if (id === 'body' || stops.some((stop) => stop.element === id)) break;
+    const node = await page.accessibility.snapshot({root: handle, interestingOnly: false});
+    stops.push({element: id, name: node ? node.name : ''});
+  }
+  return stops;
+}
+
+await test('with the keyboard alone: a file is loaded, every control is reached and named, and the model turns', async () => {
+  const page = await openPage();
+  await drop(page, '#pick-folder', [path.join(work, 'crate')]);
+  await page.click('#objects summary');
+  // Every control on the page, and what Tab reaches.
+  const controls = await page.evaluate((key) => Array.from(document.querySelectorAll(
+    'button, input, a[href], summary, [tabindex]:not([tabindex="-1"]), select, textarea')).filter((element) =>
+    !element.disabled && element.tabIndex >= 0 && element.offsetParent !== null &&
+    // A group of radio buttons is one stop: the one checked.
+    !(element.type === 'radio' && !element.checked)).map(new Function('element', `return (${key})(element)`)),
+  elementKey.toString());
+  const stops = await tabStops(page);
+  const reached = new Set(stops.map((stop) => stop.element));
+  const missed = controls.filter((id) => !reached.has(id));
+  check(missed.length === 0, `Tab never reaches: ${missed.join(', ')} (it stops at ${stops.map((stop) => stop.element).join(', ')})`);
+  const unnamed = stops.filter((stop) => !stop.name || !stop.name.trim());
+  check(unnamed.length === 0, `no name in the accessibility tree: ${unnamed.map((stop) => stop.element).join(', ')}`);
+  console.log(`# ${stops.length} Tab stops, all named`);
+  await page.close();
+
+  // Loading a file: Tab to the drop box, Enter opens the file chooser.
+  const fresh = await openPage();
+  let presses = 0;
+  while (presses < 10 && await fresh.evaluate(() => document.activeElement.id) !== 'choose-files') {
+    await fresh.keyboard.press('Tab');
+    presses++;
+  }
+  check(await fresh.evaluate(() => document.activeElement.id) === 'choose-files', 'Tab does not reach the drop box');
+  for (const key of [' ', 'Enter']) {
+    const [chooser] = await Promise.all([fresh.waitForFileChooser({timeout: 10000}), fresh.keyboard.press(key)]);
+    check(chooser.isMultiple(), 'the chooser takes one file only');
+    if (key === ' ') {
+      await chooser.cancel();
+      continue;
+    }
+    const before = await fresh.evaluate(() => Number(document.body.dataset.finished || 0));
+    await chooser.accept([path.join(samples, 'sample.3ds')]);
+    await fresh.waitForFunction((n) => Number(document.body.dataset.finished || 0) > n, {timeout: 60000}, before);
+    await drawn(fresh);
+  }
+  // The view: arrows turn the model, Home brings the first view back.
+  await fresh.focus('#view');
+  const first = await canvasPixels(fresh);
+  await fresh.evaluate(() => delete document.querySelector('#view').dataset.drawn);
+  for (let i = 0; i < 6; i++) await fresh.keyboard.press('ArrowLeft');
+  await fresh.keyboard.press('-');
+  await nextFrames(fresh, 4);
+  const turned = await canvasPixels(fresh);
+  check(turned.some((value, i) => value !== first[i]), 'the arrow keys do not turn the model');
+  await fresh.keyboard.press('Home');
+  await nextFrames(fresh, 4);
+  const back = await canvasPixels(fresh);
+  check(back.every((value, i) => value === first[i]), 'Home does not bring the first view back');
+  await fresh.close();
+});
+
+await test('axe-core finds no serious or critical problem, and at 390 px the page neither scrolls sideways nor hides the view', async () => {
+  // Long folder and texture paths, as a real model's report has.
+  const deep = path.join(work, 'a rather long folder name for a model of a building', 'another long folder inside it');
+  mkdirSync(deep, {recursive: true});
+  cpSync(path.join(work, 'crate'), path.join(deep, 'crate'), {recursive: true});
+  const page = await browser.newPage();
+  await page.setBypassCSP(true);  // axe-core is injected as a script of the test's own
+  await page.setViewport({width: 390, height: 844});
+  await page.goto(server.origin + '/index.html');
+  await page.waitForSelector('body[data-ready="true"]', {timeout: 60000});
+  await drop(page, '#pick-folder', [path.dirname(path.dirname(deep))]);
+  const layout = await page.evaluate(() => ({
+    scroll: document.documentElement.scrollWidth, width: window.innerWidth,
+    viewTop: document.querySelector('#view').getBoundingClientRect().top,
+  }));
+  console.log(`# at 390 px: the page is ${layout.scroll} px wide, the view starts ${layout.viewTop.toFixed(0)} px down`);
+  check(layout.scroll <= layout.width, `the page is ${layout.scroll} px wide in a ${layout.width} px screen`);
+  check(layout.viewTop < 844 * 0.6, `the view starts ${layout.viewTop.toFixed(0)} px down, below most of the first screen`);
+  await page.click('#objects summary');
+  await page.click('#statistics');
+  await page.addScriptTag({path: path.join(here, '../node_modules/axe-core/axe.min.js')});
+  for (const width of [390, 1280]) {
+    await page.setViewport({width, height: 844});
+    const found = await page.evaluate(async () => (await window.axe.run(document)).violations
+      .filter((violation) => ['serious', 'critical'].includes(violation.impact))
+      .map((violation) => `${violation.id} (${violation.impact}): ${violation.nodes.map((node) => node.target.join(' ')).join(', ')}`));
+    check(found.length === 0, `axe-core at ${width} px: ${found.join('; ')}`);
+  }
+  await page.close();
+});
+
+await test('the view\'s tools: objects hidden and shown, the picture saved, a drop on the view, every model in one zip', async () => {
+  const page = await openPage();
+  await drop(page, '#pick-folder', [path.join(work, 'crate')]);
+  await page.click('#lighting');
+  await drawn(page);
+  const floor = tgaColours(path.join(samples, 'crate_maps', 'floortiles.tga'));
+  const shownShare = colourShare(await canvasPixels(page), floor);
+  await page.click('#objects summary');
+  await page.waitForSelector('#object-list label');
+  const names = await page.$$eval('#object-list label', (labels) => labels.map((label) => label.textContent.trim()));
+  check(names.length >= 2, `the object list holds ${names.join(', ')}`);
+  // Hiding each object in turn: one of them is the floor.
+  let hiddenShare = 1;
+  for (let i = 0; i < names.length; i++) {
+    const box = `#object-list li:nth-child(${i + 1}) input`;
+    await redrawn(page, () => page.click(box));
+    hiddenShare = Math.min(hiddenShare, colourShare(await canvasPixels(page), floor));
+    await redrawn(page, () => page.click(box));
+  }
+  check(shownShare > 0.02 && hiddenShare < 0.001,
+        `the floor covers ${(shownShare * 100).toFixed(1)}% shown and ${(hiddenShare * 100).toFixed(1)}% hidden`);
+  const picture = await download(page, '#save-picture');
+  check(picture.subarray(1, 4).toString() === 'PNG', 'the picture saved is no PNG');
+  // A model dropped on the 3D view joins the others; then both in one zip.
+  const sample = readFileSync(path.join(samples, 'sample.3ds')).toString('base64');
+  const before = await page.evaluate(() => Number(document.body.dataset.finished || 0));
+  await page.evaluate((base64) => {
+    const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([bytes], 'sample.3ds'));
+    document.querySelector('#view').dispatchEvent(new DragEvent('drop', {dataTransfer: transfer, bubbles: true, cancelable: true}));
+  }, sample);
+  await page.waitForFunction((n) => Number(document.body.dataset.finished || 0) > n, {timeout: 60000}, before);
+  const listed = await page.$$eval('#models button', (buttons) => buttons.map((button) => button.textContent));
+  check(listed.includes('sample.3ds') && listed.includes('crate/crate.3ds'), `the models are ${listed.join(', ')}`);
+  const zip = storedEntries(await download(page, '#download-all'));
+  check(Buffer.compare(zip['sample.bmf'], native(path.join(samples, 'sample.3ds')).bmf) === 0 &&
+        Buffer.compare(zip['crate/crate.bmf'], native(path.join(samples, 'crate.3ds')).bmf) === 0 && zip['crate/CRATE.TGA'],
+        `the zip of every model holds ${Object.keys(zip).join(', ')}`);
+  await page.close();
+});
+
+await test('the worker that holds the files gets the page\'s policy, which blocks a request to another origin', async () => {
+  const elsewhere = await serve(work, {headers: false});
+  const tryFromWorker = async (origin) => {
+    const page = await browser.newPage();
+    await page.goto(origin + '/index.html');
+    await page.waitForSelector('body[data-ready="true"]', {timeout: 60000});
+    const workers = page.workers();
+    check(workers.length > 0, 'the page has no worker');
+    const results = await Promise.all(workers.map((worker) => worker.evaluate((url) => fetch(url, {mode: 'no-cors'}).then(
+      (response) => `fetched ${response.status}`, (error) => `blocked: ${error.message}`), `${elsewhere.origin}/probe`)));
+    await page.close();
+    return results;
+  };
+  try {
+    // Served without the headers, the worker reaches the other origin: the
+    // probe works.
+    const plain = await serve(args.page, {headers: false});
+    try {
+      const results = await tryFromWorker(plain.origin);
+      check(results.every((result) => result.startsWith('fetched')) && elsewhere.requests.length > 0,
+            `without the headers: ${results.join(', ')}`);
+    } finally {
+      await plain.close();
+    }
+    const asked = elsewhere.requests.length;
+    const results = await tryFromWorker(server.origin);
+    check(results.every((result) => result.startsWith('blocked')), `with the headers: ${results.join(', ')}`);
+    check(elsewhere.requests.length === asked, 'the other origin was asked for something');
+  } finally {
+    await elsewhere.close();
+  }
+});
+
+await test('opened from disk, the page says it must be served; served, it asks for no missing file', async () => {
+  const page = await browser.newPage();
+  await page.goto(`file://${path.resolve(args.page, 'index.html')}`);
+  await page.waitForFunction(() => /web server/.test(document.querySelector('#progress').textContent), {timeout: 10000});
+  await page.close();
+  const served = await openPage();
+  const missing = [];
+  served.on('response', (response) => {
+    if (response.status() >= 400) missing.push(`${response.status()} ${response.url()}`);
+  });
+  await served.reload();
+  await served.waitForSelector('body[data-ready="true"]', {timeout: 60000});
+  check(missing.length === 0, `missing: ${missing.join(', ')}`);
+  check(server.requests.includes('/favicon.svg'), 'the page names no icon');
+  await served.close();
 });
 
 await test('no request leaves the page\'s origin', async () => {

@@ -6,7 +6,7 @@ import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
-import {serve} from './static_server.mjs';
+import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   page: {type: 'string'}, out: {type: 'string'}, chromium: {type: 'string', default: '/usr/bin/chromium'},
@@ -31,6 +31,9 @@ try {
   const input = await page.$('#pick-folder');
   await input.uploadFile(folder);
   await page.waitForFunction(() => Number(document.body.dataset.finished || 0) > 0);
+  await page.waitForFunction(() => document.querySelector('#view').dataset.drawn);
+  for (const selector of ['#grid', '#statistics', '#objects summary']) await page.click(selector);
+  await page.waitForSelector('#object-list label');
   await page.waitForFunction(() => document.querySelector('#view').dataset.drawn);
   await page.screenshot({path: args.out, fullPage: true});
 } finally {

@@ -1,0 +1,114 @@
+// Types of torvik32c: the converter's JavaScript API over WebAssembly.
+
+/** The options of 3ds2bmf that change a conversion. */
+export interface ConvertOptions extends FolderOptions {
+  /** --as-authored: keyframer, keepFileWinding and smoothingGroups together. */
+  asAuthored?: boolean;
+  /** --keyframer: meshes where the keyframer places them, once per instance. */
+  keyframer?: boolean;
+  /** --keep-file-winding: every face's corners as the file stores them. */
+  keepFileWinding?: boolean;
+  /** --smoothing-groups: hard edges where the smoothing groups say so. */
+  smoothingGroups?: boolean;
+  /** --orient-outward: meshes whose faces clearly face inward reversed. */
+  orientOutward?: boolean;
+  /**
+   * --max-placed-faces: the most faces (and vertices) the keyframer may draw, 10,000,000 by
+   * default; past it the conversion fails saying how many it would draw.
+   */
+  maxPlacedFaces?: number;
+  /** Called as each stage starts. */
+  onStage?: (stage: 'reading' | 'converting' | 'textures' | 'writing') => void;
+}
+
+/** The virtual folder the model is converted in. */
+export interface FolderOptions {
+  /** The model's path among the files ('house/house.3ds'); 'model.3ds' by default. */
+  name?: string;
+  /** The texture files, at their paths relative to the same root as name. */
+  files?: Array<{path: string; bytes: Uint8Array | ArrayBuffer}>;
+}
+
+/** A stored texture name and the file the resolver found for it. */
+export interface TextureReport {
+  name: string;
+  /** The file found, or null. */
+  path: string | null;
+  /** 'path', 'name', 'subfolder', '8.3', 'extension' or 'given'; null when not found. */
+  rule: string | null;
+  /** Every file found when the name is ambiguous. */
+  candidates: string[];
+  /** The warning's text, or null. */
+  problem: string | null;
+}
+
+export interface ConversionReport {
+  ok: boolean;
+  /** Why the file did not convert, as 3ds2bmf prints it; null when ok. */
+  error: string | null;
+  path: string;
+  blocks: number;
+  vertices: number;
+  triangles: number;
+  degenerate: number;
+  defaultMaterial: boolean;
+  keyframer: {nodes: number; instances: number; moved: number};
+  reversed: number;
+  textures: TextureReport[];
+  milliseconds: number;
+  options: {smoothingGroups: boolean; keepFileWinding: boolean; keyframer: boolean;
+            orientOutward: boolean};
+}
+
+export interface Conversion {
+  /** The BMF's bytes (those 3ds2bmf writes), or null when report.error says why. */
+  bmf: Uint8Array | null;
+  report: ConversionReport;
+  warnings: string[];
+}
+
+export interface BmfBlock {
+  texture: string;
+  ambient: Float32Array;
+  diffuse: Float32Array;
+  specular: Float32Array;
+  /** 8 floats per vertex: u v i j k x y z. */
+  vertices: Float32Array;
+  /** 3 indices per triangle, into this block's vertices. */
+  triangles: Uint16Array;
+}
+
+export interface BmfReading {
+  blocks: BmfBlock[];
+  report: {ok: boolean; error?: string; path: string; stripFlag?: number; trailingBytes?: number;
+           violations?: string[]; textures?: TextureReport[]};
+  warnings: string[];
+}
+
+export interface GltfExport {
+  /** The binary glTF (.glb) of the scene as authored, or null when report.error says why. */
+  glb: Uint8Array | null;
+  report: {ok: boolean; error: string | null; path: string};
+  warnings: string[];
+}
+
+export interface Torvik {
+  features: {keyframer: boolean; gltf: boolean};
+  convert(bytes: Uint8Array | ArrayBuffer, options?: ConvertOptions): Conversion;
+  readBmf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): BmfReading;
+  toGltf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): GltfExport;
+}
+
+/** The options of 3ds2bmf this API takes, by their names here and there. */
+export const OPTIONS: ReadonlyArray<{key: string; flag: string; feature?: string}>;
+
+export class TorvikError extends Error {}
+
+/** A converter of its own; moduleOptions go to the Emscripten module. */
+export function loadTorvik(moduleOptions?: {wasmBinary?: ArrayBuffer | Uint8Array;
+                                            locateFile?: (file: string) => string}): Promise<Torvik>;
+
+/** The functions of one converter shared by this module's callers. */
+export function convert(bytes: Uint8Array | ArrayBuffer, options?: ConvertOptions): Promise<Conversion>;
+export function readBmf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): Promise<BmfReading>;
+export function toGltf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): Promise<GltfExport>;

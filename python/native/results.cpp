@@ -1,0 +1,133 @@
+#include "results.h"
+
+#include <pybind11/stl.h>
+
+#include <utility>
+
+#include "arrays.h"
+
+namespace torvik_python {
+
+namespace {
+
+py::object Result(const char* name) { return py::module_::import("torvik32c.results").attr(name); }
+
+py::tuple Rgba(const torvik::BMF_RGBCOLOR& c) {
+  return py::make_tuple(c.red, c.green, c.blue, c.alpha);
+}
+py::tuple Rgb(const torvik::H3dsRGBColor& c) { return py::make_tuple(c.red, c.green, c.blue); }
+template <std::size_t N>
+py::tuple Floats(const float (&values)[N]) {
+  py::tuple tuple(N);
+  for (std::size_t i = 0; i < N; ++i) tuple[i] = values[i];
+  return tuple;
+}
+
+py::object BlockOf(torvik::BmfBlock&& block) {
+  static_assert(sizeof(torvik::BMF_UNVERTEX) == 8 * sizeof(float));
+  static_assert(sizeof(torvik::BMF_SURFACE) == 3 * sizeof(torvik::uword));
+  const std::string texture = block.TextureName();
+  return Result("Block")(texture, Rgba(block.ambient), Rgba(block.diffuse), Rgba(block.specular),
+                         RecordArray<float>(std::move(block.vertices), 8),
+                         RecordArray<torvik::uword>(std::move(block.triangles), 3));
+}
+
+py::object MeshOf(torvik::H3dsMeshObj&& mesh) {
+  static_assert(sizeof(torvik::H3dsVert) == 3 * sizeof(float));
+  static_assert(sizeof(torvik::H3dsMap) == 2 * sizeof(float));
+  static_assert(sizeof(torvik::H3dsFace) == 4 * sizeof(torvik::uword));
+  // The faces' corners and flag words are views of one table.
+  const std::size_t faces = mesh.facelist.size();
+  const torvik::H3dsFace* face_data = nullptr;
+  const py::capsule face_owner = OwnerOf(std::move(mesh.facelist), &face_data);
+  py::dict groups;
+  for (torvik::H3dsMatList& binding : mesh.bindings) {
+    // A material named twice keeps its first group, as the conversion does.
+    if (groups.contains(binding.name)) continue;
+    groups[py::str(binding.name)] = RecordArray<torvik::uword>(std::move(binding.faces), 0);
+  }
+  py::object matrix = py::none();
+  if (mesh.matrix != 0) {
+    py::array_t<float> rows({4, 3});
+    std::copy(std::begin(mesh.TraMatrix), std::end(mesh.TraMatrix), rows.mutable_data());
+    matrix = std::move(rows);
+  }
+  py::object smoothing = py::none();
+  if (!mesh.smoothing.empty()) smoothing = RecordArray<torvik::dword>(std::move(mesh.smoothing), 0);
+  return Result("Mesh")(
+      mesh.name, RecordArray<float>(std::move(mesh.vertlist), 3),
+      RecordArray<float>(std::move(mesh.maplist), 2),
+      Columns<torvik::uword>(face_data, faces, 0, 3, face_owner),
+      Columns<torvik::uword>(face_data, faces, 3 * sizeof(torvik::uword), 0, face_owner), smoothing,
+      groups, matrix);
+}
+
+py::object MaterialOf(const torvik::H3dsMat& material) {
+  return Result("Material")(material.name, Rgb(material.ambient), Rgb(material.diffuse),
+                            Rgb(material.specular), material.doublesided != 0,
+                            material.texture.texturename, material.alpha);
+}
+
+py::object NodeOf(const torvik::H3dsNode& node) {
+  return Result("Node")(
+      node.kind, node.id, node.name, node.instance,
+      node.parent == 0xFFFF ? py::none() : py::object(py::int_(node.parent)), Floats(node.pivot),
+      node.has_position ? py::object(Floats(node.position)) : py::none(),
+      node.has_rotation
+          ? py::object(py::make_tuple(node.rotation_angle, Floats(node.rotation_axis)))
+          : py::none(),
+      node.has_scale ? py::object(Floats(node.scale)) : py::none());
+}
+
+}  // namespace
+
+py::list TextureList(const std::vector<torvik::TextureResolution>& textures) {
+  py::list list;
+  for (const torvik::TextureResolution& texture : textures) {
+    py::list candidates;
+    if (texture.ambiguous())
+      for (const auto& candidate : texture.candidates) candidates.append(candidate.string());
+    list.append(Result("Texture")(
+        texture.name, texture.found() ? py::object(py::str(texture.path->string())) : py::none(),
+        texture.found() ? py::object(py::str(torvik::TextureRuleName(texture.rule))) : py::none(),
+        candidates));
+  }
+  return list;
+}
+
+py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect) {
+  return Result("KeyframerEffect")(effect.nodes, effect.instances, effect.moved);
+}
+
+py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
+                        const std::string& destination) {
+  return Result("Conversion")(source, destination, report.blocks, report.vertices, report.triangles,
+                              report.degenerate, report.default_material,
+                              KeyframerEffectOf(report.keyframer), report.reversed,
+                              TextureList(report.textures), py::cast(report.warnings));
+}
+
+py::object BmfModelOf(torvik::BmfFile&& file,
+                      const std::vector<torvik::TextureResolution>& textures) {
+  py::list violations;
+  for (const torvik::BmfViolation& violation : torvik::ValidateBmf(file))
+    violations.append(torvik::DescribeViolation(violation));
+  py::list blocks;
+  for (torvik::BmfBlock& block : file.blocks) blocks.append(BlockOf(std::move(block)));
+  return Result("BmfModel")(blocks, file.strip_flag, file.trailing_bytes, violations,
+                            TextureList(textures));
+}
+
+py::object SceneOf(torvik::H3dsScene&& scene, const SceneFacts& facts) {
+  py::list nodes;
+  for (const torvik::H3dsNode& node : scene.nodes) nodes.append(NodeOf(node));
+  py::list materials;
+  for (const torvik::H3dsMat& material : scene.material) materials.append(MaterialOf(material));
+  py::list meshes;
+  for (torvik::H3dsMeshObj& mesh : scene.meshobjlist) meshes.append(MeshOf(std::move(mesh)));
+  const py::object keyframer = Result("Keyframer")(nodes, KeyframerEffectOf(facts.effect),
+                                                   py::cast(facts.warnings), facts.applied);
+  return Result("Scene")(meshes, materials, TextureList(facts.textures), keyframer);
+}
+
+}  // namespace torvik_python

@@ -1,0 +1,43 @@
+// The library's results as the objects of torvik32c.results (dataclasses,
+// so that they print, compare and pickle, as Dask needs).  Need the GIL.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+#include <vector>
+
+#include "torvik32c/3dsload.h"
+#include "torvik32c/bmf_reader.h"
+#include "torvik32c/keyframer.h"
+#include "torvik32c/model_conversion.h"
+#include "torvik32c/texture_resolver.h"
+
+namespace torvik_python {
+
+namespace py = pybind11;
+
+// [Texture, ...]
+py::list TextureList(const std::vector<torvik::TextureResolution>& textures);
+
+py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect);
+
+// Conversion(source, destination, blocks, ...).
+py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
+                        const std::string& destination);
+
+// BmfModel(blocks=[Block, ...], ...): the blocks' tables handed over to numpy.
+py::object BmfModelOf(torvik::BmfFile&& file,
+                      const std::vector<torvik::TextureResolution>& textures);
+
+// Scene(meshes=[Mesh, ...], materials, textures, keyframer): the meshes'
+// tables handed over to numpy.
+struct SceneFacts {
+  torvik::KeyframerEffect effect;
+  std::vector<std::string> warnings;
+  bool applied = false;
+  std::vector<torvik::TextureResolution> textures;
+};
+py::object SceneOf(torvik::H3dsScene&& scene, const SceneFacts& facts);
+
+}  // namespace torvik_python

@@ -1,0 +1,250 @@
+"""The Python module against the command line: the same bytes, the same
+errors, the same figures; its arrays, its threads and its stubs."""
+
+import ast
+import json
+import os
+import pickle
+import shutil
+import threading
+import warnings
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import torvik32c
+
+OPTION_SETS = [
+    ({}, []),
+    ({"smoothing_groups": True}, ["--smoothing-groups"]),
+    ({"keep_file_winding": True}, ["--keep-file-winding"]),
+    ({"keyframer": True}, ["--keyframer"]),
+    ({"orient_outward": True}, ["--orient-outward"]),
+    ({"as_authored": True}, ["--as-authored"]),
+]
+
+
+def test_conversions_equal_3ds2bmf(samples, presets, cli, tmp_path):
+    """Every sample with each option, the presets with none and with all."""
+    cases = [(model, option) for model in sorted(samples.glob("*.3ds")) for option in OPTION_SETS]
+    cases += [(model, option) for model in presets for option in (OPTION_SETS[0], OPTION_SETS[-1])]
+    for model, (options, flags) in cases:
+        expected = tmp_path / "cli.bmf"
+        info = json.loads(cli("-q", "--json", *flags, "-o", expected, model).stdout)
+        written = tmp_path / "python.bmf"
+        report = torvik32c.convert(model, written, **options)
+        label = f"{model.name} {flags}"
+        assert written.read_bytes() == expected.read_bytes(), label
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", torvik32c.ConversionWarning)
+            assert torvik32c.convert_bytes(model.read_bytes(), **options) == \
+                expected.read_bytes(), label
+        assert (report.blocks, report.vertices, report.triangles, report.degenerate) == \
+            (info["blocks"], info["vertices"], info["triangles"], info["degenerate"]), label
+
+
+def test_reports_textures_and_keyframer_as_3ds2bmf(samples, cli, tmp_path):
+    for name in ("crate.3ds", "gate.3ds", "sample.3ds"):
+        model = samples / name
+        listed = json.loads(cli("--list", "--json", model).stdout)
+        report = torvik32c.convert(model, tmp_path / "out.bmf")
+        assert [(t.name, t.path, t.rule) for t in report.textures] == \
+            [(t["name"], t["path"], t["rule"]) for t in listed["textures"]], name
+        effect = report.keyframer
+        assert (effect.nodes, effect.instances, effect.moved) == \
+            tuple(listed["keyframer"][k] for k in ("nodes", "instances", "moved")), name
+    gate = torvik32c.convert(samples / "gate.3ds", tmp_path / "gate.bmf")
+    assert any("--keyframer applies it" in w for w in gate.warnings)
+    # A texture decided by the caller, as --texture NAME=FILE does.
+    chosen = torvik32c.convert(samples / "crate.3ds", tmp_path / "crate.bmf",
+                               textures={"FLOORTIL.TGA": samples / "brass.png"})
+    assert chosen.textures[1].rule == "given"
+
+
+def test_errors_name_the_kind_the_file_and_the_place(samples, cli, tmp_path):
+    damaged = tmp_path / "cut.3ds"
+    damaged.write_bytes((samples / "sample.3ds").read_bytes()[:300])
+    printed = cli(damaged, "-o", tmp_path / "cut.bmf", check=False).stderr.strip()
+    with pytest.raises(torvik32c.DamagedFileError) as raised:
+        torvik32c.convert(damaged, tmp_path / "cut.bmf")
+    error = raised.value
+    assert printed == f"3ds2bmf: {error}"
+    assert (error.kind, error.path, error.chunk) == ("damaged_file", str(damaged), 0x0010)
+    assert error.chunk_offset < error.offset
+    assert not (tmp_path / "cut.bmf").exists()
+    # The error crosses process boundaries whole.
+    copy = pickle.loads(pickle.dumps(error))
+    assert (type(copy), str(copy), copy.chunk, copy.offset) == \
+        (type(error), str(error), error.chunk, error.offset)
+
+    with pytest.raises(OSError) as raised:
+        torvik32c.convert(tmp_path / "missing.3ds", tmp_path / "out.bmf")
+    assert isinstance(raised.value, torvik32c.FileAccessError)
+    assert raised.value.kind == "cannot_open"
+
+    # A destination that can't be written leaves the one there intact.
+    kept = tmp_path / "kept.bmf"
+    kept.write_bytes(b"old")
+    with pytest.raises(torvik32c.FileAccessError):
+        torvik32c.convert(samples / "sample.3ds", tmp_path / "no" / "such" / "out.bmf")
+    with pytest.raises(torvik32c.DamagedFileError):
+        torvik32c.convert(damaged, kept)
+    assert kept.read_bytes() == b"old"
+
+    lonely = tmp_path / "lonely" / "crate.3ds"
+    lonely.parent.mkdir()
+    shutil.copy(samples / "crate.3ds", lonely)
+    with pytest.raises(torvik32c.TextureError) as raised:
+        torvik32c.convert(lonely, tmp_path / "crate.bmf", require_textures=True)
+    assert "2 of 2 textures missing" in str(raised.value)
+    assert [t.found for t in raised.value.textures] == [False, False]
+    assert not (tmp_path / "crate.bmf").exists()
+
+    with pytest.raises(torvik32c.DamagedFileError):
+        torvik32c.read_bmf(b"\x01\x00")
+    with pytest.raises(TypeError, match="unexpected keyword argument 'smoothing'"):
+        torvik32c.convert_bytes(b"", smoothing=True)
+    with pytest.raises(TypeError, match="keyframer must be True or False"):
+        torvik32c.convert_bytes(b"", keyframer=1)
+    with pytest.raises(ValueError, match="need model_path"):
+        torvik32c.convert_bytes(b"", require_textures=True)
+    with pytest.raises(TypeError, match="must be a path or bytes"):
+        torvik32c.read_bmf(12)
+
+    # The keyframer draws no more faces than max_placed_faces allows: the gate
+    # draws 84, its meshes as stored 60.
+    gate = (samples / "gate.3ds").read_bytes()
+    for call in (torvik32c.convert_bytes, torvik32c.read_3ds):
+        with pytest.raises(torvik32c.TooLargeError,
+                           match="draw 84 faces, more than the 83 that max_placed_faces allows"):
+            call(gate, keyframer=True, max_placed_faces=83)
+        call(gate, keyframer=True, max_placed_faces=84)
+    with pytest.raises(ValueError, match="max_placed_faces must be 1 or more"):
+        torvik32c.convert_bytes(gate, max_placed_faces=0)
+
+
+def test_bmf_arrays_match_bmftool_info(samples, presets, bmftool, tmp_path):
+    for model in sorted(samples.glob("*.3ds")) + presets:
+        path = tmp_path / (model.stem + ".bmf")
+        torvik32c.convert(model, path)
+        info = json.loads(bmftool("info", "--json", path).stdout)
+        read = torvik32c.read_bmf(path)
+        assert (len(read.blocks), read.vertex_count, read.triangle_count) == \
+            (info["block_count"], info["vertices"], info["triangles"]), model.name
+        assert read.violations == [] and read.strip_flag == 0 and read.trailing_bytes == 0
+        for block, facts in zip(read.blocks, info["blocks"]):
+            assert block.texture == facts["texture"]
+            assert block.diffuse == pytest.approx(facts["diffuse"], abs=1e-6)
+            assert block.vertices.shape == (facts["vertices"], 8)
+            assert block.indices.shape == (facts["triangles"], 3)
+            assert block.indices.dtype == np.uint16 and block.vertices.dtype == np.float32
+            if facts["bounds"]:
+                for extreme, found in (("min", block.positions.min(axis=0)),
+                                       ("max", block.positions.max(axis=0))):
+                    assert np.array_equal(found, np.float32(facts["bounds"][extreme]))
+            assert int(block.indices.max(initial=0)) < max(len(block.vertices), 1)
+            # Positions, normals and uvs are views of the one table.
+            for view in (block.positions, block.normals, block.uvs):
+                assert np.shares_memory(view, block.vertices)
+        from_bytes = torvik32c.read_bmf(path.read_bytes())
+        assert all(np.array_equal(a.vertices, b.vertices) and np.array_equal(a.indices, b.indices)
+                   for a, b in zip(read.blocks, from_bytes.blocks))
+    # A damaged layout is reported, not raised.
+    broken = torvik32c.read_bmf(bytearray((tmp_path / "sample.bmf").read_bytes()) + b"xx")
+    assert broken.trailing_bytes == 2 and len(broken.violations) == 1
+
+
+def test_scenes_as_read(samples, tmp_path):
+    gate = torvik32c.read_3ds(samples / "gate.3ds")
+    stored = len(gate.meshes)
+    assert gate.keyframer.effect == torvik32c.KeyframerEffect(nodes=8, instances=2, moved=3)
+    assert [node.name for node in gate.keyframer.nodes].count("Pillar") == 2
+    placed = torvik32c.read_3ds((samples / "gate.3ds").read_bytes(), keyframer=True)
+    assert len(placed.meshes) == stored + 2 and placed.keyframer.applied
+    for mesh in gate.meshes:
+        assert mesh.positions.dtype == np.float32 and mesh.positions.shape[1] == 3
+        assert mesh.indices.shape == (len(mesh.face_flags), 3)
+        assert int(mesh.indices.max()) < len(mesh.positions)
+        assert mesh.indices.base is mesh.face_flags.base  # one table, no copy
+        grouped = np.concatenate(list(mesh.material_groups.values()))
+        assert sorted(grouped.tolist()) == list(range(len(mesh.indices)))
+    smoothing = torvik32c.read_3ds(samples / "smoothing.3ds")
+    assert all(m.smoothing_groups is not None and m.smoothing_groups.dtype == np.uint32
+               for m in smoothing.meshes)
+    crate = torvik32c.read_3ds(samples / "crate.3ds")
+    assert [t.rule for t in crate.textures] == ["subfolder", "8.3"]
+    assert [m.texture for m in crate.materials if m.texture] == \
+        ["C:\\3DSMAX\\MAPS\\CRATE.TGA", "FLOORTIL.TGA"]
+    # The winding as stored against the exchange for flag 7.
+    exchanged = torvik32c.read_3ds(samples / "sample.3ds")
+    kept = torvik32c.read_3ds(samples / "sample.3ds", keep_file_winding=True)
+    assert any(not np.array_equal(a.indices, b.indices)
+               for a, b in zip(exchanged.meshes, kept.meshes))
+
+
+def test_gltf_equals_3ds2bmf(samples, cli, tmp_path):
+    folder = tmp_path / "crate"
+    shutil.copytree(samples / "crate_maps", folder / "crate_maps")
+    shutil.copy(samples / "crate.3ds", folder)
+    cli("-q", "--gltf", "-o", folder / "crate.bmf", folder / "crate.3ds")
+    expected = (folder / "crate.glb").read_bytes()
+    assert torvik32c.to_gltf(folder / "crate.3ds") == expected
+    assert torvik32c.to_gltf((folder / "crate.3ds").read_bytes(),
+                             model_path=folder / "crate.3ds") == expected
+    with pytest.warns(torvik32c.ConversionWarning, match="not found"):
+        bare = torvik32c.to_gltf((folder / "crate.3ds").read_bytes(), model_path=tmp_path / "x.3ds")
+    assert bare[:4] == b"glTF" and len(bare) < len(expected)
+
+
+def test_threads_convert_in_parallel(samples, tmp_path):
+    """Two conversions wait inside the library, each reading its own FIFO,
+    while this thread converts a third and then feeds the FIFOs in reverse
+    order: the second finishes while the first still waits.  Were the GIL
+    held by a waiting conversion, nothing here could run (the joins'
+    timeouts only turn such a hang into a failure)."""
+    data = (samples / "gate.3ds").read_bytes()
+    expected = torvik32c.convert_bytes(data, keyframer=True)
+    fifos = [tmp_path / "first.3ds", tmp_path / "second.3ds"]
+    results, errors = {}, []
+
+    def convert(index):
+        try:
+            results[index] = torvik32c.convert(fifos[index], tmp_path / f"{index}.bmf",
+                                               keyframer=True)
+        except Exception as error:  # reported below
+            errors.append(error)
+
+    for fifo in fifos:
+        os.mkfifo(fifo)
+    threads = [threading.Thread(target=convert, args=(i,)) for i in range(2)]
+    for thread in threads:
+        thread.start()
+    # Meanwhile this thread converts, the GIL free of the waiting two.
+    assert torvik32c.convert_bytes(data, keyframer=True) == expected
+    with open(fifos[1], "wb") as fifo:
+        fifo.write(data)
+    threads[1].join(timeout=120)
+    assert not threads[1].is_alive() and 1 in results and threads[0].is_alive()
+    with open(fifos[0], "wb") as fifo:
+        fifo.write(data)
+    threads[0].join(timeout=120)
+    assert not errors and sorted(results) == [0, 1]
+    assert all((tmp_path / f"{i}.bmf").read_bytes() == expected for i in range(2))
+
+
+def test_stubs_and_results(samples, tmp_path):
+    """The stubs list every option each function takes; the results
+    pickle (Dask hands them between processes)."""
+    stubs = ast.parse((Path(torvik32c.__file__).parent / "__init__.pyi").read_text())
+    for function in stubs.body:
+        if isinstance(function, ast.FunctionDef) and function.name in torvik32c.OPTIONS:
+            named = {arg.arg for arg in function.args.kwonlyargs} - {"model_path"}
+            assert named == set(torvik32c.OPTIONS[function.name]), function.name
+    assert set(torvik32c.OPTIONS) == {"convert", "convert_bytes", "read_3ds", "to_gltf"}
+    for name in ("convert", "convert_bytes", "read_bmf", "read_3ds", "to_gltf"):
+        assert len(getattr(torvik32c, name).__doc__) > 200, name
+    report = torvik32c.convert(samples / "crate.3ds", tmp_path / "crate.bmf")
+    assert pickle.loads(pickle.dumps(report)) == report
+    model = pickle.loads(pickle.dumps(torvik32c.read_bmf(tmp_path / "crate.bmf")))
+    assert model.blocks[0].vertices.shape == (24, 8)
