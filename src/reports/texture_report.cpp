@@ -1,6 +1,6 @@
-#include "torvik32c/reports.h"
-
 #include <algorithm>
+
+#include "torvik32c/reports.h"
 
 namespace torvik {
 
@@ -12,19 +12,18 @@ std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& na
   return distinct;
 }
 
-std::vector<TextureResolution> ResolveTextures(
-    const std::vector<std::string>& names, const std::filesystem::path& model_file,
-    const TextureSearchOptions& options) {
+std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
+                                               const std::filesystem::path& model_file,
+                                               const TextureSearchOptions& options) {
+  ModelTextureSearch search(model_file, options);
   std::vector<TextureResolution> textures;
-  for (const std::string& name : names)
-    textures.push_back(ResolveTexture(name, model_file, options));
+  for (const std::string& name : names) textures.push_back(search.Resolve(name));
   return textures;
 }
 
 std::size_t FoundCount(const std::vector<TextureResolution>& textures) {
-  return static_cast<std::size_t>(
-      std::count_if(textures.begin(), textures.end(),
-                    [](const TextureResolution& t) { return t.found(); }));
+  return static_cast<std::size_t>(std::count_if(
+      textures.begin(), textures.end(), [](const TextureResolution& t) { return t.found(); }));
 }
 
 std::string TextureJson(const TextureResolution& texture, const NameDecoder& names) {
@@ -58,6 +57,9 @@ std::string TexturesJson(const std::vector<TextureResolution>& textures,
 
 std::string TextureProblem(const TextureResolution& texture, bool used, const NameDecoder& names) {
   const std::string name = "texture " + QuotedName(texture.name, names);
+  if (texture.stopped_for_model)
+    return name + " not found: the search for the model's textures stopped after examining " +
+           std::to_string(texture.visited) + " files and folders";
   if (texture.stopped)
     return name + " not found: the search stopped after examining " +
            std::to_string(texture.visited) + " files and folders";

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "images/image_file.h"
-#include "torvik32c/reports.h"
 #include "texture_image.h"
+#include "torvik32c/reports.h"
 
 namespace images = torvik::images;
 
@@ -44,8 +44,7 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
       try {
         const std::vector<std::uint8_t> bytes = images::ReadImageFile(*texture.path);
         const images::ImageHeader header = images::ReadImageHeader(bytes);
-        if (!budget.Take(images::DecodedBytes(header, 3)))
-          throw images::ImageError(budget.Exceeded());
+        budget.Require(images::DecodedBytes(header, 3));
         known->second = std::make_shared<const Image>(PreviewImage(bytes, header));
       } catch (const std::exception& error) {
         result.problems.push_back(name + ": " + torvik::ShownPath(*texture.path) + ": " +
