@@ -237,6 +237,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       gltf_options.report_missing = false;  // noted above
       gltf_options.orient_outward = settings.orient_outward;
       gltf_options.names = settings.names;
+      gltf_options.threads = settings.threads;
       for (const std::string& warning :
            torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
         AddNote(result, result.error_path, "warning: " + warning);
