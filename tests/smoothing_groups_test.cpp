@@ -175,9 +175,9 @@ TEST(SmoothingGroups, MeshesSplitBesideOthersAsAlone) {
   meshes.push_back(can);
   meshes.push_back(Cube({3, 3, 3, 3, 3, 3}));
   for (std::size_t m = 0; m < meshes.size(); ++m) {
-    const std::string name = "M" + std::to_string(m);
+    const std::string name = std::string("M").append(std::to_string(m));
     materials.push_back(material(name.c_str(), m == 2));
-    meshes[m].name = "Mesh" + std::to_string(m);
+    meshes[m].name = std::string("Mesh").append(std::to_string(m));
     meshes[m].groups.clear();  // the cubes come assigned to "Grey"
     t3ds::AssignAll(meshes[m], name);
   }
