@@ -13,8 +13,8 @@
 // given, so the table shows what the second core and the changes since gain;
 // each --with runs it once more per turn with those options (--gltf,
 // --optimize, --keyframer...), so what an option costs is read from runs
-// taken side by side with the default's.  --no-peers leaves lib3ds and Assimp
-// out.
+// taken side by side with the default's (and PROGRAM too, when given).
+// --no-peers leaves lib3ds and Assimp out.
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -92,10 +92,14 @@ std::vector<Program> Programs(const std::string& input, const std::string& out,
   if (!before.empty())
     programs.push_back({"3ds2bmf before", {before, "-q", input, "-o", out + ".before"}});
   for (std::size_t v = 0; v < arguments.variants.size(); ++v) {
-    std::vector<std::string> argv = {TORVIK_3DS2BMF, "-q"};
-    for (std::string& word : Words(arguments.variants[v])) argv.push_back(std::move(word));
-    argv.insert(argv.end(), {input, "-o", VariantOutput(out, v) + ".bmf"});
-    programs.push_back({"3ds2bmf " + arguments.variants[v], std::move(argv)});
+    auto run = [&](const std::string& program, const std::string& label, const char* suffix) {
+      std::vector<std::string> argv = {program, "-q"};
+      for (std::string& word : Words(arguments.variants[v])) argv.push_back(std::move(word));
+      argv.insert(argv.end(), {input, "-o", VariantOutput(out, v) + suffix});
+      programs.push_back({label + " " + arguments.variants[v], std::move(argv)});
+    };
+    run(TORVIK_3DS2BMF, "3ds2bmf", ".bmf");
+    if (!before.empty()) run(before, "3ds2bmf before", ".before.bmf");
   }
   if (!arguments.peers) return programs;
   if (std::string(PEER_LIB3DS).size() > 0)
@@ -202,7 +206,7 @@ int main(int argc, char** argv) {
     for (const char* suffix : {".bmf", ".copy", ".one", ".before", ".lib3ds", ".assimp"})
       std::filesystem::remove(out + suffix);
     for (std::size_t v = 0; v < arguments.variants.size(); ++v)
-      for (const char* suffix : {".bmf", ".glb", ".png"})
+      for (const char* suffix : {".bmf", ".glb", ".png", ".before.bmf", ".before.glb"})
         std::filesystem::remove(VariantOutput(out, v) + suffix);
   }
   std::printf("\n");
