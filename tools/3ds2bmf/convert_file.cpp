@@ -178,6 +178,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
     }
     bmf_written = true;
+    // Nothing below needs the model: its memory goes back before the glTF.
+    model.FreeData();
     result.blocks = written.blocks;
     result.vertices = written.vertices;
     result.triangles = written.triangles;
