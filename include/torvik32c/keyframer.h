@@ -75,6 +75,9 @@ struct NodePlacement {
   // mesh's stored vertices to where the node draws them (the identity when
   // the mesh matrix is singular: the stored vertices are kept).
   Affine mesh_placement{};
+  // Hidden by its hide track at the placement's frame (PlaceSceneAt); never
+  // at frame 0 as PlaceScene places it.  DrawPlacedMeshes leaves it out.
+  bool hidden = false;
 };
 
 struct ScenePlacement {
