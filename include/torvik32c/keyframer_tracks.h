@@ -32,6 +32,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,11 +97,46 @@ struct KeyframerAnimation {
 // How many keys the tracks of a node keep: the sum over its six tracks.
 TORVIK_API std::size_t KeyCount(const NodeTracks& tracks);
 
+// The frames an animation plays: the keyframer's range (0xB008) when the
+// file gives one, else from frame 0 to the last key of any track.
+TORVIK_API std::array<std::uint32_t, 2> AnimationFrames(const KeyframerAnimation& animation);
+
+// The nodes of a placement over the frames: what an export of the
+// animation samples.  Node indices are those of ScenePlacement::nodes.
+class TORVIK_API NodeAnimation {
+ public:
+  // `scene` and `placement` (PlaceScene's) must outlive the object.
+  NodeAnimation(const H3dsScene& scene, const ScenePlacement& placement);
+  ~NodeAnimation();
+  NodeAnimation(const NodeAnimation&) = delete;
+  NodeAnimation& operator=(const NodeAnimation&) = delete;
+
+  // Whether the node's local matrix changes over the frames: a position,
+  // rotation, scale or (for a camera or spotlight) roll track of more than
+  // one key, or for a camera or spotlight its target's position track.
+  bool Moves(std::size_t node) const;
+  // Whether the node has a hide track.
+  bool Hides(std::size_t node) const;
+  // The node's local matrix at `frame`: at a frame where its tracks hold
+  // their first keys, PlaceScene's, bit for bit.
+  Affine LocalAt(std::size_t node, double frame) const;
+  bool HiddenAt(std::size_t node, double frame) const;
+  // The frames of the keys that move or hide the node (its own tracks' and
+  // its target's), in order, each once.
+  std::vector<std::uint32_t> KeyFrames(std::size_t node) const;
+  // The node's stored tracks, or none.
+  const NodeTracks* TracksOf(std::size_t node) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // The keyframer's placement at `frame`: PlaceScene's, with each node's
 // tracks evaluated at that frame (and each node's `hidden` set).  Nodes
 // without tracks (a scene read without ReadOptions::animation) keep their
 // first keys, as PlaceScene places them; at a frame where every track holds
-// its first key the placement is PlaceScene's, bit for bit.
+// its first key the matrices are PlaceScene's, bit for bit.
 TORVIK_API ScenePlacement PlaceSceneAt(const H3dsScene& scene, double frame,
                                        const NameDecoder& names = {});
 

@@ -27,7 +27,7 @@ struct KeyframerNodes {
 // Never throws but std::bad_alloc: a chunk or track cut short, or one that
 // runs past its parent, leaves no nodes and a warning; keys out of order or
 // not finite are dropped with a warning (`names` decodes the names quoted).
-KeyframerNodes ReadKeyframerNodes(std::span<const byte> file, std::size_t start, bool tracks = false,
-                                  const NameDecoder& names = {});
+KeyframerNodes ReadKeyframerNodes(std::span<const byte> file, std::size_t start,
+                                  bool tracks = false, const NameDecoder& names = {});
 
 }  // namespace torvik
