@@ -29,7 +29,7 @@ struct ConversionSettings {
   // --max-placed-faces: the most faces (and vertices) `keyframer` may draw;
   // past it the conversion throws PlacementTooLarge.
   std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
-  bool orient_outward = false;  // --orient-outward
+  bool orient_outward = false;     // --orient-outward
   // Look the textures up at all (they never change the BMF, which keeps
   // every name as stored); the rest of the textures' settings need it.
   bool resolve_textures = true;
@@ -82,10 +82,9 @@ using StageCallback = std::function<void(const char* stage)>;
 
 // Converts the bytes of a 3DS file.  `model_file` is where the model lies:
 // textures are looked up beside it (with resolve_textures), and the
-// warnings begin with it ("PATH: ", shown as ShownPath shows it; nothing when it is empty).  The
-// keyframer is always read and measured; a warning says, as 3ds2bmf does, when it would draw more
-// instances or move objects and is not applied.  Throws as the reader, the conversion and the
-// writer do, and MissingTextures.
+// warnings begin with it ("PATH: ", shown as ShownPath shows it; nothing when it is empty).  The keyframer is always read and
+// measured; a warning says, as 3ds2bmf does, when it would draw more instances or move objects and
+// is not applied.  Throws as the reader, the conversion and the writer do, and MissingTextures.
 ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem::path& model_file,
                               const ConversionSettings& settings,
                               const StageCallback& stage = nullptr);
