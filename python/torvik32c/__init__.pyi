@@ -42,6 +42,7 @@ def convert(
     textures: Mapping[str, _Path] = ...,
     require_textures: bool = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> Conversion: ...
 def convert_bytes(
     data: _Bytes,
@@ -57,16 +58,19 @@ def convert_bytes(
     textures: Mapping[str, _Path] = ...,
     require_textures: bool = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> bytes: ...
 def to_gltf(
     src: Union[_Path, _Bytes],
     *,
     model_path: Optional[_Path] = ...,
+    orient_outward: bool = ...,
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> bytes: ...
-def read_bmf(path_or_bytes: Union[_Path, _Bytes]) -> BmfModel: ...
+def read_bmf(path_or_bytes: Union[_Path, _Bytes], *, name_encoding: str = ...) -> BmfModel: ...
 def read_3ds(
     src: Union[_Path, _Bytes],
     *,
@@ -79,4 +83,5 @@ def read_3ds(
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> Scene: ...
