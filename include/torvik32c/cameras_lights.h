@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "torvik32c/export.h"
 #include "torvik32c/types.h"
 
 namespace torvik {
@@ -37,5 +38,12 @@ struct H3dsLight {
   float32 hotspot = 0, falloff = 0;
   float32 roll = 0;  // 0x4656, degrees
 };
+
+// The horizontal field of view, in degrees, of a lens of `lens` millimetres,
+// as 3D Studio relates them: 2400 / lens, so that a 50 mm lens sees 48
+// degrees and the 53.33 mm that its files store for their 45-degree
+// cameras sees 45.  (It is no film's: 36 mm film would see 39.6 degrees
+// through 50 mm.)  A lens that is not a positive number is taken as 50 mm.
+TORVIK_API double LensFieldOfView(float32 lens);
 
 }  // namespace torvik

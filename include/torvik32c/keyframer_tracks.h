@@ -94,6 +94,13 @@ struct KeyframerAnimation {
   std::vector<NodeTracks> tracks;
 };
 
+// Where a camera or spotlight at `eye` looking at `target` stands and turns,
+// as the keyframer's camera and spotlight nodes place them: T(eye), then
+// its local -z axis along the view, y up (towards the file's z axis, or
+// its y axis when the view is along z), rolled by `roll` degrees about the
+// view.  Just T(eye) when the two points coincide.
+TORVIK_API Affine LookingAt(const float32 (&eye)[3], const float32 (&target)[3], double roll);
+
 // How many keys the tracks of a node keep: the sum over its six tracks.
 TORVIK_API std::size_t KeyCount(const NodeTracks& tracks);
 

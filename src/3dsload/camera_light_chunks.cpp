@@ -2,6 +2,8 @@
 // strength, cones and ranges.
 #include "camera_light_chunks.h"
 
+#include <cmath>
+
 #include "chunk_body.h"
 
 namespace torvik {
@@ -99,6 +101,13 @@ void ReadCameraOrLight(std::span<const byte> file, uword chunk_id, std::size_t s
     scene.camera_light_warnings.push_back(std::string(what) + " '" + ShownName(name, names) +
                                           "' is left out: " + fault.what());
   }
+}
+
+double LensFieldOfView(float32 lens) {
+  constexpr double kDegreesTimesMillimetres = 2400;
+  constexpr double kStandardLens = 50;
+  const double millimetres = std::isfinite(lens) && lens > 0 ? lens : kStandardLens;
+  return kDegreesTimesMillimetres / millimetres;
 }
 
 }  // namespace torvik

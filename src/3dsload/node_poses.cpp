@@ -143,4 +143,8 @@ NodePose NodeCurves::At(double frame) const {
   return pose;
 }
 
+Affine LookingAt(const float32 (&eye)[3], const float32 (&target)[3], double roll) {
+  return Translation(eye[0], eye[1], eye[2]) * LookAt(eye, target, roll);
+}
+
 }  // namespace torvik
