@@ -552,6 +552,12 @@ await test('the JavaScript API throws its own errors, naming the files, and read
   await drop(page, '#pick-files', [model]);
   const text = await reportText(page);
   check(text.includes('\u20acuro\\x1B[2J.png'), `the report says:\n${text}`);
+  // The page's choice of code page converts again, names read in it.
+  await page.select('#option-nameEncoding', 'windows-1251');
+  await page.waitForFunction(() => document.querySelector('#report').innerText.includes('\u0402uro'), {timeout: 60000})
+    .catch(() => {});
+  const cyrillic = await reportText(page);
+  check(cyrillic.includes('\u0402uro\\x1B[2J.png'), `in Windows-1251 the report says:\n${cyrillic}`);
   await page.close();
 });
 
