@@ -12,6 +12,8 @@
 //   'drawn'  {}                  the view is complete on screen
 //   'frame'  {delta}             before each frame is drawn (seconds)
 //   'cleared'
+//   'shown'  {name}              the layer shown changed
+//   'resized'                    the canvas changed size
 // keepDrawing(key, on) draws every frame while any key is on (animation
 // playback); camera(camera) draws through another camera (null: the
 // viewer's own).
@@ -152,6 +154,7 @@ export class Viewer extends EventTarget {
     this.renderer.setSize(width, height, false);
     this.ownCamera.aspect = width / height;
     this.ownCamera.updateProjectionMatrix();
+    this.dispatchEvent(new CustomEvent('resized'));
     this.requestDraw();
   }
 
@@ -273,6 +276,7 @@ export class Viewer extends EventTarget {
     for (const [layerName, each] of this.layers) each.root.visible = layerName === name;
     if (layer && !this.aimed) this.resetView();
     this.updateGrid();
+    this.dispatchEvent(new CustomEvent('shown', {detail: {name}}));
     this.requestDraw();
   }
 
