@@ -139,7 +139,6 @@ class Channels {
                          {"output", builder_.AddFloats(output, type, stride, false)}});
     channels_.push_back(
         {{"sampler", samplers_.size() - 1}, {"target", {{"node", node}, {"path", path}}}});
-    samples_written_ += kept.size();
   }
 
   void Finish(const std::string& name) {
@@ -153,7 +152,6 @@ class Channels {
   GltfBuilder& builder_;
   std::map<std::vector<float>, std::size_t> inputs_;
   Json samplers_ = Json::array(), channels_ = Json::array();
-  std::size_t samples_written_ = 0;
 };
 
 template <std::size_t N>

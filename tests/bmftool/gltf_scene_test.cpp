@@ -707,6 +707,26 @@ TEST(SceneGltf, AnimationCamerasAndLightsFollowTheKeyframer) {
   EXPECT_EQ(Elements<float>(slower, first["input"]).back(), 5.0f);
 }
 
+// A key four billion frames on: the animation samples every n-th frame
+// (and both keys), with a warning, and still validates in shape.
+TEST(SceneGltf, FarKeysAreSampledWithinBounds) {
+  t3ds::Node moved{.id = 0, .name = "Box"};
+  moved.position_keys = {{.frame = 0, .value = {0, 0, 0}},
+                         {.frame = 4000000000u, .value = {1, 2, 3}}};
+  const torvik::H3dsScene scene =
+      SceneOf(t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})}, {moved}));
+  const GltfDocument document = BuildSceneGltf(scene);
+  ASSERT_EQ(document.warnings.size(), 1u);
+  EXPECT_NE(document.warnings[0].find("the animation samples every"), std::string::npos);
+  const Json& sampler = document.json["animations"][0]["samplers"][0];
+  const std::vector<float> times = Elements<float>(document, sampler["input"]);
+  EXPECT_LE(times.size(), std::size_t{1} << 20);
+  EXPECT_EQ(times.back(), static_cast<float>(4000000000.0 / 30));
+  const std::vector<float> values = Elements<float>(document, sampler["output"]);
+  // (1, 2, 3) in glTF's axes.
+  EXPECT_EQ(std::vector<float>(values.end() - 3, values.end()), (std::vector<float>{1, 3, -2}));
+}
+
 // The corpus's animated files: every 5th frame drawn where the library
 // draws it.
 TEST(SceneGltf, CorpusAnimationsFollowTheLibrary) {
