@@ -1,8 +1,9 @@
 // The scene in motion, under the view: plays the glTF's animation as soon
 // as an animated model is shown (play/pause, a time slider with the frame
 // number), lists the file's cameras to look through one (the viewer's own
-// orbit stays the default), and lights the "as authored" view with the
-// file's own lights when it has any (a box switches back to the viewer's).
+// orbit stays the default), and offers the choice between the file's own
+// lights, which light the "as authored" view when it has any (the viewer's
+// fileLights setting), and the viewer's.
 import * as THREE from './vendor/three/build/three.module.js';
 
 // The glTF's frames per second (3ds2bmf --gltf's default): frame f plays at
@@ -34,14 +35,6 @@ export function setUpScenePlayer(viewer) {
     ui.play.textContent = playing ? 'Pause' : 'Play';
     ui.play.setAttribute('aria-pressed', String(playing));
     viewer.keepDrawing('animation', playing);
-  };
-  // The file's lights light the authored view instead of the viewer's,
-  // when it has some and the box says so.
-  const applyLights = () => {
-    const own = !(lights.length && ui.fileLights.checked && viewer.mode === 'authored');
-    for (const light of viewer.lights) light.visible = own;
-    for (const light of lights) light.visible = !own;
-    viewer.requestDraw();
   };
   const lookThrough = (index) => {
     const camera = cameras[index] || null;
@@ -80,7 +73,6 @@ export function setUpScenePlayer(viewer) {
     ui.box.dataset.cameras = String(cameras.length);
     ui.box.dataset.lights = String(lights.length);
     viewer.camera(null);
-    applyLights();
     showTime();
     setPlaying(!!action);
   };
@@ -90,12 +82,11 @@ export function setUpScenePlayer(viewer) {
   });
   viewer.addEventListener('cleared', () => setScene(null, null));
   viewer.addEventListener('shown', () => {
-    // Cameras and lights belong to the authored scene.
+    // The cameras belong to the authored scene.
     if (viewer.mode !== 'authored') {
       ui.cameras.value = '';
       viewer.camera(null);
     }
-    applyLights();
   });
   viewer.addEventListener('frame', (event) => {
     if (!mixer || !playing) return;
@@ -114,6 +105,6 @@ export function setUpScenePlayer(viewer) {
     viewer.requestDraw();
   });
   ui.cameras.addEventListener('change', () => lookThrough(ui.cameras.value === '' ? -1 : Number(ui.cameras.value)));
-  ui.fileLights.addEventListener('change', applyLights);
+  ui.fileLights.addEventListener('change', () => viewer.set('fileLights', ui.fileLights.checked));
   setScene(null, null);
 }
