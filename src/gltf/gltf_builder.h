@@ -68,6 +68,12 @@ class GltfBuilder {
 
   std::size_t AddMaterial(const MaterialLook& look);
 
+  // An accessor of floats that no vertex buffer uses (an animation's
+  // times or values), `components` to an element of type `type` ("SCALAR",
+  // "VEC3", "VEC4"); with `bounds`, its min and max.
+  std::size_t AddFloats(std::span<const float> values, const char* type, std::size_t components,
+                        bool bounds);
+
   // The glTF texture of a stored texture name, embedded once per image file
   // however many names lead to it.  `what` names the user of the texture in
   // warnings ("block 3", "material 'Brick'", its name shown already), `kind`

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "animated_demo.h"
 #include "image_files.h"
 #include "keyframer_demo.h"
 #include "obj_export.h"
@@ -340,6 +341,10 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const t3ds::Scene scene = t3ds::KeyframerDemo();
   testing_support::WriteFile(gate, t3ds::BuildFile(scene.materials, scene.meshes, scene.nodes));
   inputs.push_back(gate);
+  // And the animated turntable, with its camera and lights.
+  const std::string turntable = dir.file("turntable.3ds");
+  testing_support::WriteFile(turntable, t3ds::BuildFile(t3ds::AnimatedDemo()));
+  inputs.push_back(turntable);
   for (const std::string& input : inputs) {
     const std::string output =
         dir.file(std::filesystem::path(input).stem().string() + ".scene.bmf");

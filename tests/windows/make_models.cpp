@@ -3,7 +3,8 @@
 // angles, near-degenerate slivers whose corner cosines sit next to -1 and 1,
 // geometry far from the origin or very small, where every rounding step
 // shows in the result; scenes whose keyframer turns, mirrors and instances
-// meshes (placement_scenes.h); and a model textured by a BMP, a GIF and a
+// meshes (placement_scenes.h), and one that it animates, with a camera
+// and lights (animated_demo.h); and a model textured by a BMP, a GIF and a
 // TGA, which the glTF export encodes again as PNG.
 //
 //   make_models OUTDIR
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "animated_demo.h"
 #include "image_files.h"
 #include "placement_scenes.h"
 #include "shapes.h"
@@ -142,6 +144,7 @@ int main(int argc, char** argv) {
                   Write(dir + "tiny.3ds", materials, {tiny}) &&
                   Write(dir + "placement_trial.3ds", PlacementTrial()) &&
                   Write(dir + "inward_and_outward.3ds", InwardAndOutward()) &&
+                  Write(dir + "animated_demo.3ds", BuildFile(AnimatedDemo())) &&
                   WriteTexturedFormats(dir);
   return ok ? 0 : 1;
 }

@@ -7,7 +7,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "torvik32c/reports.h"
 #include "input_bytes.h"
 #include "output_paths.h"
 #include "png_file.h"
@@ -19,6 +18,7 @@
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/gltf_export.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_finder.h"
 #include "triangle_order.h"
 
@@ -47,7 +47,9 @@ bool IsRegularFile(const std::string& path) {
 torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
   return {.smoothing_groups = settings.smoothing_groups,
           .keep_file_winding = settings.keep_file_winding,
-          .keyframer = settings.keyframer || settings.report_keyframer,
+          .keyframer = settings.keyframer || settings.report_keyframer || settings.report_scene,
+          .animation = settings.report_scene,
+          .cameras_and_lights = settings.report_scene,
           .threads = settings.threads,
           .names = settings.names};
 }
@@ -65,7 +67,7 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
   for (const torvik::POLYGONLIST& material : model.PolyList())
     names.push_back(material.texturename);
   result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), result.input,
-                                    TextureSearchFor(result.output, settings));
+                                            TextureSearchFor(result.output, settings));
   std::size_t problems = 0;
   for (const torvik::TextureResolution& texture : result.textures) {
     std::string problem =
@@ -87,13 +89,15 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   torvik::H3dsScene scene = bytes != nullptr
                                 ? torvik::HRead3dsScene(*bytes, SceneReadOptions(settings))
                                 : ReadSceneInput(input, settings);
+  if (settings.report_scene)
+    result.contents =
+        torvik::MeasureSceneContents(scene, torvik::PlaceScene(scene, settings.names));
   if (!settings.keyframer && !settings.report_keyframer) return scene;
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
   torvik::KeyframerEffect effect;
-  for (const std::string& note :
-       torvik::ApplyKeyframer(scene, settings.keyframer, effect, settings.names,
-                              settings.max_placed_faces))
+  for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect,
+                                                        settings.names, settings.max_placed_faces))
     AddNote(result, input, note);
   result.keyframer = effect;
   return scene;
@@ -238,6 +242,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       gltf_options.find_texture = torvik::ResolvedTextures(result.textures);
       gltf_options.report_missing = false;  // noted above
       gltf_options.orient_outward = settings.orient_outward;
+      gltf_options.frames_per_second = static_cast<double>(settings.frames_per_second);
+      // Named after the input (the output's name for standard input).
+      gltf_options.animation_name =
+          std::filesystem::path(input == "-" ? output : input).stem().string();
       gltf_options.names = settings.names;
       gltf_options.threads = settings.threads;
       for (const std::string& warning :

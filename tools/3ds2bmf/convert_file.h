@@ -12,6 +12,7 @@
 #include "batch_copies.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/name_text.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_resolver.h"
 
 // The output name that means standard output.
@@ -27,7 +28,7 @@ struct FileResult {
   std::string preview;     // the PNG written with --preview
   // The BMF is complete but the preview asked for was interrupted.
   bool preview_unfinished = false;
-  std::string gltf;                // the binary glTF written with --gltf
+  std::string gltf;  // the binary glTF written with --gltf
   // "PATH: what happened", printed as warnings: names and paths shown
   // (ShownName, ShownPath) as each note is made.
   std::vector<std::string> notes;
@@ -38,6 +39,8 @@ struct FileResult {
   std::vector<bool> copied;  // per texture, with copy_textures: beside the BMF now
   // What the keyframer changes, when it was read (keyframer or report_keyframer).
   std::optional<torvik::KeyframerEffect> keyframer;
+  // The animation, cameras and lights, when report_scene asked for them.
+  std::optional<torvik::SceneContents> contents;
   // With orient_outward: the meshes reversed.
   std::optional<std::size_t> reversed;
 };
@@ -65,6 +68,11 @@ struct FileSettings {
   // Without `keyframer`: read the keyframer anyway, to measure what it would
   // change and note it when it would draw more instances or move objects.
   bool report_keyframer = false;
+  // Also read the keyframer's tracks, the cameras and the lights, and
+  // measure them (FileResult::contents); the BMF is the same.
+  bool report_scene = false;
+  // The frame rate of the glTF's animation (--fps).
+  std::size_t frames_per_second = 30;
   // Reverse the meshes whose faces clearly face inward.
   bool orient_outward = false;
   // How names that are not UTF-8 read as text (--name-encoding).

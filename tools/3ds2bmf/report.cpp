@@ -37,7 +37,8 @@ std::string SummaryLine(const FileResult& r) {
 }
 
 std::string JsonLine(const FileResult& r, const torvik::NameDecoder& names) {
-  std::string line = "{\"path\":" + torvik::JsonString(r.input) + ",\"output\":" + torvik::JsonString(r.output) +
+  std::string line = "{\"path\":" + torvik::JsonString(r.input) +
+                     ",\"output\":" + torvik::JsonString(r.output) +
                      ",\"ok\":" + (r.ok ? "true" : "false") +
                      ",\"error\":" + (r.ok ? std::string("null") : torvik::JsonString(r.error));
   line += ",\"blocks\":" + std::to_string(r.blocks) +
@@ -52,6 +53,10 @@ std::string JsonLine(const FileResult& r, const torvik::NameDecoder& names) {
     line += ",\"keyframer\":{\"nodes\":" + std::to_string(r.keyframer->nodes) +
             ",\"instances\":" + std::to_string(r.keyframer->instances) +
             ",\"moved\":" + std::to_string(r.keyframer->moved) + "}";
+  if (r.contents)
+    line += ",\"animation\":" + torvik::AnimationJson(*r.contents) +
+            ",\"cameras\":" + torvik::CamerasJson(*r.contents, names) +
+            ",\"lights\":" + torvik::LightsJson(*r.contents, names);
   if (r.reversed) line += ",\"reversed\":" + std::to_string(*r.reversed);
   if (!r.preview.empty()) line += ",\"preview\":" + torvik::JsonString(r.preview);
   if (!r.gltf.empty()) line += ",\"gltf\":" + torvik::JsonString(r.gltf);

@@ -12,6 +12,7 @@ import {Cancelled, ConverterClient} from './converter_client.js';
 import {companionsAmong, droppedFiles, extensionOf, modelsAmong, pickedFiles, stemOf} from './dropped_files.js';
 import {allModelsItems, bmfFileName, offer, save} from './downloads.js';
 import {missingTexturesNotice, renderReport} from './report_view.js';
+import {setUpScenePlayer} from './scene_player.js';
 import {setUpViewControls} from './view_controls.js';
 import {Viewer} from './viewer.js';
 
@@ -24,6 +25,7 @@ const controls = viewer ? setUpViewControls(viewer, {
   onChange: () => markUndrawn(),
   pictureName: () => `${state.current ? stemOf(state.current.path) : 'view'}.png`,
 }) : null;
+if (viewer) setUpScenePlayer(viewer);
 
 // What each stage is called on the page, in the order they come.
 const STAGES = {
@@ -109,6 +111,7 @@ function summary() {
 function chosenOptions() {
   const options = {};
   for (const option of state.options) options[option.key] = $(`#option-${option.key}`).checked;
+  options.nameEncoding = $('#option-nameEncoding').value;
   return options;
 }
 
@@ -412,7 +415,7 @@ function setUpInputs() {
     state.summary = 'Cancelled: drop the files again, or change an option, to convert them.';
     progress(state.summary);
   });
-  for (const box of document.querySelectorAll('#options input')) {
+  for (const box of document.querySelectorAll('#options input, #options select')) {
     box.addEventListener('change', () => {
       if (state.files.length) convertAll(false);
     });
