@@ -6,10 +6,15 @@
 // memory (PrimeFreeMemory); the table gives medians and the
 // ratios to ours, and the floors that the converter is held against.
 //
-//   torvik_e2e [--reps N] [--out DIR] [--before PROGRAM] FILE.3ds...
+//   torvik_e2e [--reps N] [--out DIR] [--before PROGRAM] [--with "OPTIONS"]...
+//              [--no-peers] FILE.3ds...
 //
 // 3ds2bmf also runs with --threads 1, and PROGRAM (an earlier 3ds2bmf) when
-// given, so the table shows what the second core and the changes since gain.
+// given, so the table shows what the second core and the changes since gain;
+// each --with runs it once more per turn with those options (--gltf,
+// --optimize, --keyframer...), so what an option costs is read from runs
+// taken side by side with the default's (and PROGRAM too, when given).
+// --no-peers leaves lib3ds and Assimp out.
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -57,8 +62,26 @@ void PrimeFreeMemory() {
   munmap(memory, kBytes);
 }
 
+// The words of an option list, split at spaces.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    if (end > at) words.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
+}
+
+// What each --with run writes: its BMF and whatever goes beside it.
+std::string VariantOutput(const std::string& out, std::size_t index) {
+  return out + ".with" + std::to_string(index);
+}
+
 std::vector<Program> Programs(const std::string& input, const std::string& out,
-                              const std::string& before) {
+                              const bench::BenchArguments& arguments) {
+  const std::string& before = arguments.before;
   std::vector<Program> programs;
   programs.push_back({"true (process start)", {"/bin/true"}});
   programs.push_back({"cat input", {"/bin/cat", input}});
@@ -68,6 +91,17 @@ std::vector<Program> Programs(const std::string& input, const std::string& out,
       {"3ds2bmf --threads 1", {TORVIK_3DS2BMF, "--threads", "1", "-q", input, "-o", out + ".one"}});
   if (!before.empty())
     programs.push_back({"3ds2bmf before", {before, "-q", input, "-o", out + ".before"}});
+  for (std::size_t v = 0; v < arguments.variants.size(); ++v) {
+    auto run = [&](const std::string& program, const std::string& label, const char* suffix) {
+      std::vector<std::string> argv = {program, "-q"};
+      for (std::string& word : Words(arguments.variants[v])) argv.push_back(std::move(word));
+      argv.insert(argv.end(), {input, "-o", VariantOutput(out, v) + suffix});
+      programs.push_back({label + " " + arguments.variants[v], std::move(argv)});
+    };
+    run(TORVIK_3DS2BMF, "3ds2bmf", ".bmf");
+    if (!before.empty()) run(before, "3ds2bmf before", ".before.bmf");
+  }
+  if (!arguments.peers) return programs;
   if (std::string(PEER_LIB3DS).size() > 0)
     programs.push_back({"lib3ds", {PEER_LIB3DS, input, out + ".lib3ds"}});
   if (std::string(PEER_ASSIMP).size() > 0)
@@ -107,7 +141,7 @@ int main(int argc, char** argv) {
   for (const std::string& input : inputs) {
     const std::string name = std::filesystem::path(input).stem().string();
     const std::string out = (std::filesystem::path(out_dir) / (name + ".e2e")).string();
-    std::vector<Program> programs = Programs(input, out, arguments.before);
+    std::vector<Program> programs = Programs(input, out, arguments);
     for (Program& program : programs)  // warm the caches
       bench::RunProcess(program.argv, program.stdout_path);
     for (int r = 0; r < reps; ++r) {
@@ -171,6 +205,9 @@ int main(int argc, char** argv) {
     floors.push_back(line);
     for (const char* suffix : {".bmf", ".copy", ".one", ".before", ".lib3ds", ".assimp"})
       std::filesystem::remove(out + suffix);
+    for (std::size_t v = 0; v < arguments.variants.size(); ++v)
+      for (const char* suffix : {".bmf", ".glb", ".png", ".before.bmf", ".before.glb"})
+        std::filesystem::remove(VariantOutput(out, v) + suffix);
   }
   std::printf("\n");
   for (const std::string& line : floors) std::printf("- %s\n", line.c_str());

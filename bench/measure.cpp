@@ -152,11 +152,17 @@ BenchArguments ParseBenchArguments(int argc, char** argv, const char* program) {
       arguments.out_dir = argv[++i];
     else if (arg == "--before" && i + 1 < argc)
       arguments.before = argv[++i];
+    else if (arg == "--with" && i + 1 < argc)
+      arguments.variants.push_back(argv[++i]);
+    else if (arg == "--no-peers")
+      arguments.peers = false;
     else
       arguments.inputs.push_back(arg);
   }
   if (arguments.inputs.empty()) {
-    std::fprintf(stderr, "usage: %s [--reps N] [--out DIR] [--before PROGRAM] FILE.3ds...\n",
+    std::fprintf(stderr,
+                 "usage: %s [--reps N] [--out DIR] [--before PROGRAM] [--with \"OPTIONS\"]... "
+                 "[--no-peers] FILE.3ds...\n",
                  program);
     std::exit(2);
   }

@@ -49,12 +49,18 @@ ChildRun RunInChild(std::size_t count, Work&& work);
 double Median(std::vector<double> values);
 
 // The command line both benchmarks take:
-//   [--reps N] [--out DIR] [--before PROGRAM] FILE.3ds...
+//   [--reps N] [--out DIR] [--before PROGRAM] [--with "OPTIONS"]... [--no-peers]
+//   FILE.3ds...
 struct BenchArguments {
   int reps = 5;
   std::string out_dir;  // default: the temporary directory
   // Another 3ds2bmf (an earlier build) to run beside this one; end to end only.
   std::string before;
+  // End to end only: 3ds2bmf run again with each of these option lists
+  // (split at spaces), e.g. "--gltf" or "--keyframer", in every turn; and
+  // whether the peers run at all.
+  std::vector<std::string> variants;
+  bool peers = true;
   std::vector<std::string> inputs;
 };
 // Exits with a usage message naming `program` when no input is given.

@@ -1,5 +1,6 @@
 #include "presets.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -104,6 +105,50 @@ std::vector<std::uint8_t> Build(const Layout& layout) {
   return BuildFile(materials, meshes);
 }
 
+// Many small tori that only the keyframer places: every group of eight hangs
+// from a dummy, each torus is turned, scaled and moved by its node, and every
+// eighth is drawn a second time by an instance.  Rotations are whole
+// quarter-turn fractions of pi written as floats: no maths library is used.
+std::vector<std::uint8_t> BuildInstances() {
+  constexpr int kMeshes = 4096, kPerDummy = 8, kMaterials = 16;
+  std::vector<Material> materials;
+  for (int m = 0; m < kMaterials; ++m) materials.push_back(MakeMaterial(m, m % 4 == 0));
+  std::vector<Mesh> meshes;
+  std::vector<Node> nodes;
+  std::uint16_t id = 0;
+  std::uint16_t dummy = 0;
+  for (int i = 0; i < kMeshes; ++i) {
+    Mesh mesh = Torus(Numbered("Obj", i), 2.0f, 0.6f, 12, 10, {0, 0, 0});
+    AssignAll(mesh, materials[static_cast<std::size_t>(i % kMaterials)].name);
+    if (i % kPerDummy == 0) {
+      dummy = id;
+      nodes.push_back({.id = id++,
+                       .name = "$$$DUMMY",
+                       .instance = Numbered("Group", i / kPerDummy),
+                       .position = Vec3{static_cast<float>(i / kPerDummy % 23) * 40.0f,
+                                        static_cast<float>(i / kPerDummy / 23) * 40.0f, 0.0f}});
+    }
+    const float turn = static_cast<float>(i % 7) * 0.25f;
+    const Vec3 place = {static_cast<float>(i % kPerDummy) * 5.0f, 0.0f, 0.0f};
+    const std::array<float, 4> rotation = {turn, 0.0f, static_cast<float>(i % 3), 1.0f};
+    nodes.push_back({.id = id++,
+                     .name = mesh.name,
+                     .parent = dummy,
+                     .position = place,
+                     .rotation = rotation,
+                     .scale = Vec3{1.0f, 1.0f + static_cast<float>(i % 5) * 0.125f, 1.0f}});
+    if (i % 8 == 7)
+      nodes.push_back({.id = id++,
+                       .name = mesh.name,
+                       .parent = dummy,
+                       .instance = "copy",
+                       .position = Vec3{place[0], 20.0f, 0.0f},
+                       .rotation = rotation});
+    meshes.push_back(std::move(mesh));
+  }
+  return BuildFile(materials, meshes, nodes);
+}
+
 }  // namespace
 
 const std::vector<std::string>& PresetNames() {
@@ -118,6 +163,7 @@ std::vector<std::uint8_t> BuildPreset(std::string_view name) {
   if (name == "manymat") return Build({5000, 10, 8, 5000, 4, 4});
   if (name == "bigmat") return Build({40, 30000, 0, 1, 0, 1, true});
   if (name == "xlarge") return Build({64, 181, 181, 16, 4, 1});
+  if (name == "instances") return BuildInstances();
   throw std::invalid_argument("unknown preset '" + std::string(name) + "'");
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "shapes.h"
@@ -146,6 +147,57 @@ TEST(SmoothingGroups, SplitMaterialsStillObeyTheBlockRules) {
   std::size_t triangles = 0;
   for (const auto& block : file.blocks) triangles += block.triangles.size();
   EXPECT_EQ(triangles, 20u * 30 * 24 * 2 * 2);
+}
+
+// Each mesh is split on its own and numbered after the meshes before it:
+// beside others, a mesh's block is the block it makes alone, whether its
+// vertices are split, kept in place (one group over every vertex) or
+// shifted after a mesh that has unused vertices or two-sided triangles.
+TEST(SmoothingGroups, MeshesSplitBesideOthersAsAlone) {
+  auto material = [](const char* name, bool two_sided) {
+    return t3ds::Material{name,
+                          t3ds::Color{0.5f, 0.5f, 0.5f},
+                          t3ds::Color{0.5f, 0.5f, 0.5f},
+                          t3ds::Color{1, 1, 1},
+                          {},
+                          two_sided,
+                          ""};
+  };
+  std::vector<t3ds::Material> materials;
+  std::vector<t3ds::Mesh> meshes;
+  t3ds::Mesh flat = Cube({1, 2, 4, 8, 16, 32});
+  flat.vertices.push_back({5, 5, 5});  // used by no face
+  meshes.push_back(flat);
+  meshes.push_back(Cube({1, 1, 1, 1, 1, 1}));
+  t3ds::Mesh can = t3ds::Cylinder("Can", 1, 2, 16);
+  for (std::size_t i = 0; i < can.faces.size(); ++i)
+    can.smoothing.push_back(i % 4 < 2 ? 1u : (i % 4 == 2 ? 2u : 0u));
+  meshes.push_back(can);
+  meshes.push_back(Cube({3, 3, 3, 3, 3, 3}));
+  for (std::size_t m = 0; m < meshes.size(); ++m) {
+    const std::string name = std::string("M").append(std::to_string(m));
+    materials.push_back(material(name.c_str(), m == 2));
+    meshes[m].name = std::string("Mesh").append(std::to_string(m));
+    meshes[m].groups.clear();  // the cubes come assigned to "Grey"
+    t3ds::AssignAll(meshes[m], name);
+  }
+  const BmfFile together = ParseBmf(ConvertBySmoothingGroups(t3ds::BuildFile(materials, meshes)));
+  ASSERT_EQ(together.blocks.size(), meshes.size());
+  for (std::size_t m = 0; m < meshes.size(); ++m) {
+    const BmfFile alone =
+        ParseBmf(ConvertBySmoothingGroups(t3ds::BuildFile({materials[m]}, {meshes[m]})));
+    ASSERT_EQ(alone.blocks.size(), 1u);
+    const auto& a = alone.blocks[0];
+    const auto& b = together.blocks[m];
+    ASSERT_EQ(a.vertices.size(), b.vertices.size()) << "mesh " << m;
+    ASSERT_EQ(a.triangles.size(), b.triangles.size()) << "mesh " << m;
+    EXPECT_EQ(0, std::memcmp(a.vertices.data(), b.vertices.data(),
+                             a.vertices.size() * sizeof a.vertices[0]))
+        << "mesh " << m;
+    EXPECT_EQ(0, std::memcmp(a.triangles.data(), b.triangles.data(),
+                             a.triangles.size() * sizeof a.triangles[0]))
+        << "mesh " << m;
+  }
 }
 
 }  // namespace

@@ -38,5 +38,8 @@ std::string GltfJsonText(const nlohmann::ordered_json& json, int indent = -1);
 // The document packed as one binary glTF (GLB) stream.  Throws
 // std::runtime_error when it would exceed the 4 GiB that GLB can hold.
 std::vector<std::uint8_t> GlbBytes(const GltfDocument& document);
+// The same stream but for the binary chunk's data and padding: what goes
+// before document.binary, so that a writer need not copy the buffer.
+std::vector<std::uint8_t> GlbHead(const GltfDocument& document);
 
 }  // namespace torvik

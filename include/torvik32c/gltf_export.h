@@ -100,6 +100,9 @@ struct GltfOptions {
   // text, in the document and in warnings; none: valid UTF-8 as it is,
   // anything else as Windows-1252.
   NameDecoder names = {};
+  // The scene export only: the most threads that make its meshes' arrays
+  // at once (0: the machine's cores); the bytes are the same for any number.
+  std::size_t threads = 0;
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

@@ -111,20 +111,19 @@ class Model {
   // Index of the first material called `name`.
   std::optional<std::size_t> FindMaterialIndex(std::string_view name) const;
 
-  // Capacity hints, so tables are sized once from the counts a file declares.
+  // Capacity hints, so tables are sized once from the counts a file declares
+  // (with `masks`, the triangles' smoothing masks too).
   void ReserveVertices(std::size_t count);
-  void ReserveTriangles(std::size_t material, std::size_t count);
+  void ReserveTriangles(std::size_t material, std::size_t count, bool masks);
 
   // The triangle queue: QueuePolygons only stores the corners (and, for a
   // model finished by smoothing groups, the triangles' masks: one each, or
-  // none), and
-  // AddQueuedPolygons then computes the face normals on all cores and drops
-  // the degenerate triangles.  The tables end up exactly as if every
-  // triangle had been added by OutGLAddPolygon in queue order.
+  // none); QueueMeshesAndFinish computes the face normals, marks the
+  // degenerate triangles and drops them at the end.  The tables end up
+  // exactly as if every triangle had been added by OutGLAddPolygon in queue
+  // order.
   void QueuePolygons(std::span<const TRIANGLE> triangles, std::size_t material,
                      std::span<const dword> masks);
-  // `thread_budget`: the most threads to use, 0 for the machine's cores.
-  void AddQueuedPolygons(std::size_t thread_budget);
   // Removes the queued triangles that the face normals found degenerate.
   void DropMarkedTriangles();
 
@@ -133,11 +132,14 @@ class Model {
   // reserved) and queues its triangles, which use only its own vertices.
   // Meanwhile the face and vertex normals of the meshes already queued are
   // computed on up to `thread_budget` threads (0: the cores).  The model
-  // ends up exactly as after queueing everything, AddQueuedPolygons and
+  // ends up exactly as after adding every triangle with OutGLAddPolygon and
   // OutGLFinishModel: a vertex's triangles all belong to its mesh, so its
-  // sum takes them in the same order.
+  // sum takes them in the same order.  With `by_smoothing_groups` (every
+  // triangle queued with its mask, the masks' room reserved too) it ends up
+  // as after OutGLFinishModelBySmoothingGroups instead: each mesh's vertices
+  // are split on their own, then numbered after those of the meshes before.
   void QueueMeshesAndFinish(std::size_t meshes, const std::function<void(std::size_t)>& queue_mesh,
-                            std::size_t thread_budget);
+                            std::size_t thread_budget, bool by_smoothing_groups);
 
   // OutGLFinishModel on at most `thread_budget` threads (0: the cores).
   void FinishModelWithin(std::size_t thread_budget);

@@ -82,7 +82,7 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
   }
   model.ReserveVertices(total_vertices);
   for (std::size_t i = 0; i < triangles_per_material.size(); ++i)
-    model.ReserveTriangles(i, triangles_per_material[i]);
+    model.ReserveTriangles(i, triangles_per_material[i], options.smoothing_groups);
 
   dword current = 0;
   // One face-material group's triangles and masks, sized at once for the
@@ -122,16 +122,9 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
     current += static_cast<dword>(mesh.vertlist.size());
     if (release_meshes) mesh = H3dsMeshObj();
   };
-  if (options.smoothing_groups) {
-    for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) queue_mesh(m);
-    StopIfCancelled(options.cancel);
-    model.AddQueuedPolygons(options.threads);
-    StopIfCancelled(options.cancel);
-    model.OutGLFinishModelBySmoothingGroups();
-  } else {
-    // The normals of each mesh are computed while the next ones are queued.
-    model.QueueMeshesAndFinish(scene.meshobjlist.size(), queue_mesh, options.threads);
-  }
+  // The normals of each mesh are computed while the next ones are queued.
+  model.QueueMeshesAndFinish(scene.meshobjlist.size(), queue_mesh, options.threads,
+                             options.smoothing_groups);
   if (stats != nullptr) {
     stats->default_material_added = add_default;
     stats->degenerate_dropped = model.DegenerateDropped();

@@ -98,23 +98,33 @@ std::string GltfJsonText(const nlohmann::ordered_json& json, int indent) {
   return json.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-std::vector<std::uint8_t> GlbBytes(const GltfDocument& document) {
+std::vector<std::uint8_t> GlbHead(const GltfDocument& document) {
   constexpr std::uint32_t kMagic = 0x46546C67, kVersion = 2;
   constexpr std::uint32_t kJsonChunk = 0x4E4F534A, kBinChunk = 0x004E4942;
   const std::string text = GltfJsonText(document.json);
-  const std::size_t total =
-      12 + 8 + (text.size() + 3) / 4 * 4 +
-      (document.binary.empty() ? 0 : 8 + (document.binary.size() + 3) / 4 * 4);
-  if (total > std::numeric_limits<std::uint32_t>::max())
+  const std::size_t binary = (document.binary.size() + 3) / 4 * 4;
+  const std::size_t head = 12 + 8 + (text.size() + 3) / 4 * 4 + (binary == 0 ? 0 : 8);
+  if (head + binary > std::numeric_limits<std::uint32_t>::max())
     throw std::runtime_error("the model is too large for a binary glTF file (4 GiB)");
   std::vector<std::uint8_t> bytes;
-  bytes.reserve(total);
+  bytes.reserve(head);
   AppendU32(bytes, kMagic);
   AppendU32(bytes, kVersion);
-  AppendU32(bytes, static_cast<std::uint32_t>(total));
+  AppendU32(bytes, static_cast<std::uint32_t>(head + binary));
   AppendChunk(bytes, kJsonChunk,
               std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), ' ');
-  if (!document.binary.empty()) AppendChunk(bytes, kBinChunk, document.binary, 0);
+  if (binary != 0) {
+    AppendU32(bytes, static_cast<std::uint32_t>(binary));
+    AppendU32(bytes, kBinChunk);
+  }
+  return bytes;
+}
+
+std::vector<std::uint8_t> GlbBytes(const GltfDocument& document) {
+  std::vector<std::uint8_t> bytes = GlbHead(document);
+  bytes.reserve(bytes.size() + (document.binary.size() + 3) / 4 * 4);
+  bytes.insert(bytes.end(), document.binary.begin(), document.binary.end());
+  bytes.resize((bytes.size() + 3) / 4 * 4, 0);
   return bytes;
 }
 

@@ -5,6 +5,7 @@
 #include <span>
 #include <stdexcept>
 
+#include "outgl/output_file.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/gltf_document.h"
 
@@ -42,7 +43,14 @@ void WriteText(const std::string& path, const std::string& text) {
 std::vector<std::string> WriteDocument(GltfDocument document, const std::string& path) {
   const std::vector<std::string> files = GltfFiles(path);
   if (files.size() == 1) {
-    WriteBytes(path, GlbBytes(document));
+    // The binary buffer goes to the file as it is, after the rest.
+    const std::vector<std::uint8_t> head = GlbHead(document);
+    const std::uint8_t padding[3] = {};
+    OutputFile file(path);
+    file.Write(head.data(), head.size());
+    file.Write(document.binary.data(), document.binary.size());
+    file.Write(padding, (4 - document.binary.size() % 4) % 4);
+    file.Commit();
     return std::move(document.warnings);
   }
   std::string bin_path;

@@ -6,6 +6,8 @@
 #include <unordered_map>
 
 #include "affine.h"
+#include "base/ordered_pipeline.h"
+#include "base/parallel_ranges.h"
 #include "base/portable_math.h"
 #include "gltf_builder.h"
 #include "scene_animation.h"
@@ -20,6 +22,11 @@ namespace torvik {
 namespace {
 
 using gltf_build::Json;
+
+// Below this many faces a second thread costs more than it saves.
+constexpr std::size_t kFacesPerThread = 50000;
+// How many meshes' arrays per thread may wait, made, for their turn.
+constexpr std::size_t kMeshesAheadPerThread = 2;
 
 // The deepest a keyframer node stands in the glTF's hierarchy (a root at
 // 1); the unnamed node that offsets an instance's mesh may stand one deeper.
@@ -88,10 +95,22 @@ class SceneGltf {
     std::vector<Affine> frame(meshes, IdentityAffine());
     std::vector<std::optional<std::size_t>> gltf_mesh(meshes);
     std::vector<double> extent(meshes, 0);
+    std::size_t faces = 0;
     for (std::size_t m = 0; m < meshes; ++m) {
       if (!instances[m].empty()) frame[m] = FrameOf(placement_.nodes[instances[m].front()]);
-      gltf_mesh[m] = AddMesh(m, frame[m], extent[m]);
+      faces += scene_.meshobjlist[m].facelist.size();
     }
+    // The meshes are independent: their arrays are made on the threads, a
+    // few meshes ahead, and added to the document in mesh order.
+    const std::size_t threads = ThreadsFor(faces, kFacesPerThread, options_.threads);
+    const std::size_t workers = threads > 1 ? threads : 0;
+    OrderedPipeline<gltf_build::MeshArrays>(
+        meshes, workers, kMeshesAheadPerThread * threads,
+        [&](std::size_t, std::size_t m) { return ArraysOf(m, frame[m]); },
+        [&](std::size_t m, gltf_build::MeshArrays arrays) {
+          extent[m] = arrays.extent;
+          gltf_mesh[m] = AddMesh(m, arrays);
+        });
 
     const NodeAnimation animation(scene_, placement_);
     const gltf_build::Carriers carriers = gltf_build::CarriersOf(scene_, placement_);
@@ -214,13 +233,16 @@ class SceneGltf {
     return lifted;
   }
 
-  // The glTF mesh of scene mesh `m` stored in `frame`; none when it has no
-  // triangles.
-  std::optional<std::size_t> AddMesh(std::size_t m, const Affine& frame, double& extent) {
+  // Scene mesh `m` stored in `frame`.  Reads only the scene and the
+  // options: safe on any thread.
+  gltf_build::MeshArrays ArraysOf(std::size_t m, const Affine& frame) const {
     const bool reverse = options_.orient_outward && FacesInward(scene_.meshobjlist[m]);
-    const gltf_build::MeshArrays arrays =
-        gltf_build::SceneMeshArrays(scene_, m, frame, reverse, first_material_);
-    extent = arrays.extent;
+    return gltf_build::SceneMeshArrays(scene_, m, frame, reverse, first_material_);
+  }
+
+  // The glTF mesh of scene mesh `m` made of `arrays`; none when it has no
+  // triangles.
+  std::optional<std::size_t> AddMesh(std::size_t m, const gltf_build::MeshArrays& arrays) {
     if (arrays.parts.empty()) return std::nullopt;
     builder_.CountNonFinite(arrays.vertices.non_finite);
     Json attributes = builder_.AddAttributes(arrays.vertices, false);

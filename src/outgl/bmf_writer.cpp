@@ -45,6 +45,10 @@ class Output {
 // Below this many triangles a second thread costs more than it saves.
 constexpr std::size_t kTrianglesPerThread = 100000;
 
+// With a triangle order, how many blocks per thread may wait, encoded, for
+// their turn to be written.
+constexpr std::size_t kOrderedBlocksAhead = 4;
+
 // Buffers of one size, handed back for reuse once their bytes are written.
 class BufferPool {
  public:
@@ -139,8 +143,12 @@ void WriteModel(const Model& model, Output& out, BmfStats* stats, const BmfWrite
   for (const Block& block : blocks)
     largest_bytes = std::max(largest_bytes, BlockBytes(model, block));
   BufferPool pool(largest_bytes);
+  // A triangle order makes the blocks' times uneven: a thread that is done
+  // may run further ahead of a slow block, at one more buffer each.
+  const std::size_t window =
+      options.triangle_order ? kOrderedBlocksAhead * encoders.size() : encoders.size();
   OrderedPipeline<EncodedBlock>(
-      blocks.size(), encoders.size() > 1 ? encoders.size() : 0, encoders.size(),
+      blocks.size(), encoders.size() > 1 ? encoders.size() : 0, window,
       [&](std::size_t worker, std::size_t b) {
         EncodedBlock encoded;
         encoded.size = BlockBytes(model, blocks[b]);

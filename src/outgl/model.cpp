@@ -82,7 +82,9 @@ void Model::QueuePolygons(std::span<const TRIANGLE> triangles, std::size_t mater
   POLYGONLIST& list = poly_list_[material];
   std::vector<SURFACE>& table = list.TriangleIndexList;
   if (by_mesh_) {
-    if (table.capacity() - table.size() < (list.doublesided != 0 ? 2 : 1) * triangles.size())
+    const std::size_t entries = (list.doublesided != 0 ? 2 : 1) * triangles.size();
+    if (table.capacity() - table.size() < entries ||
+        (!masks.empty() && list.SmoothingGroups.capacity() < table.size() + entries))
       throw std::logic_error("a mesh queues more triangles than the room reserved");
     mesh_runs_.push_back({material, table.size(), triangles.size()});
   }
@@ -105,9 +107,11 @@ void Model::QueuePolygons(std::span<const TRIANGLE> triangles, std::size_t mater
 
 void Model::ReserveVertices(std::size_t count) { ReserveLarge(vertex_list_, count); }
 
-void Model::ReserveTriangles(std::size_t material, std::size_t count) {
+void Model::ReserveTriangles(std::size_t material, std::size_t count, bool masks) {
   POLYGONLIST& list = poly_list_.at(material);
-  ReserveLarge(list.TriangleIndexList, list.doublesided != 0 ? 2 * count : count);
+  const std::size_t entries = list.doublesided != 0 ? 2 * count : count;
+  ReserveLarge(list.TriangleIndexList, entries);
+  if (masks) ReserveLarge(list.SmoothingGroups, entries);
 }
 
 void Model::FreeData() {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "normal_sum.h"
+#include "smoothing_split.h"
 #include "surface_normal.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/name_text.h"
@@ -28,18 +29,14 @@ namespace {
 // One triangle at one vertex, in that vertex's summation order.
 struct Corner {
   const SURFACE* triangle;
-  dword* record;  // where the corner's new vertex index goes
+  std::size_t record;  // where the corner's new vertex index goes in the records
   dword mask;
   float32 weight;
 };
 
-// Summing a vertex's triangles once per distinct mask costs the number of
-// triangles times the number of masks; past this the file is hostile.
-constexpr std::size_t kMaxWork = std::size_t{1} << 28;
-
 // Normals equal as numbers share a key: 0 and -0 are one normal; NaN
 // matches NaN.  A vertex can carry tens of thousands of distinct normals, so
-// they are looked up by hash, not by scanning.
+// past a few they are looked up by hash, not by scanning.
 struct NormalKey {
   std::uint32_t n0, n1, n2;
   bool operator==(const NormalKey&) const = default;
@@ -61,32 +58,57 @@ struct NormalKeyHash {
   }
 };
 
+// The new vertices one vertex has made so far, by normal: the first made
+// for a normal keeps it.  Most vertices make one, so a short list is
+// scanned; a long one moves into a hash table.
+class VerticesByNormal {
+ public:
+  void Clear() {
+    few_.clear();
+    // Clearing costs the table's buckets, so a large table starts afresh.
+    if (many_.size() > 64)
+      decltype(many_)().swap(many_);
+    else
+      many_.clear();
+  }
+
+  // The vertex made for `key`, or `made` (now recorded for it) when none.
+  std::pair<dword, bool> Find(const NormalKey& key, dword made) {
+    if (many_.empty()) {
+      for (const auto& [known, vertex] : few_)
+        if (known == key) return {vertex, false};
+      if (few_.size() < kFew) {
+        few_.emplace_back(key, made);
+        return {made, true};
+      }
+      for (const auto& [known, vertex] : few_) many_.emplace(known, vertex);
+      few_.clear();
+    }
+    const auto [entry, is_new] = many_.try_emplace(key, made);
+    return {entry->second, is_new};
+  }
+
+ private:
+  static constexpr std::size_t kFew = 16;
+  std::vector<std::pair<NormalKey, dword>> few_;
+  std::unordered_map<NormalKey, dword, NormalKeyHash> many_;
+};
+
 }  // namespace
 
-void Model::OutGLFinishModelBySmoothingGroups() {
-  const std::size_t count = NumVertex();
-  // Per original triangle, the new vertex index of each of its corners.
-  std::vector<std::vector<dword>> records(poly_list_.size());
+SmoothingSplit SplitBySmoothingGroups(const VERTEX* vertices, std::size_t first, std::size_t last,
+                                      std::span<const MaskedTriangle> triangles,
+                                      std::size_t work_before, bool throw_when_overworked) {
+  const std::size_t count = last - first;
+  SmoothingSplit split;
+  split.records.resize(3 * triangles.size());
   std::vector<std::size_t> offsets(count + 1, 0);
-  auto originals = [&](auto&& visit) {
-    for (std::size_t m = 0; m < poly_list_.size(); ++m) {
-      const POLYGONLIST& material = poly_list_[m];
-      if (material.SmoothingGroups.size() != material.TriangleIndexList.size())
-        throw Error(Error::Kind::invalid_model, "material '" + ShownName(material.name) +
-                                                    "' has no smoothing group for every triangle");
-      const std::size_t step = material.doublesided != 0 ? 2 : 1;
-      for (std::size_t t = 0; t < material.TriangleIndexList.size(); t += step) visit(m, t);
-    }
-  };
-  originals([&](std::size_t m, std::size_t t) {
-    const SURFACE& s = poly_list_[m].TriangleIndexList[t];
-    ++offsets[s.p0 + 1];
-    ++offsets[s.p1 + 1];
-    ++offsets[s.p2 + 1];
-  });
+  for (const MaskedTriangle& t : triangles) {
+    ++offsets[t.triangle->p0 - first + 1];
+    ++offsets[t.triangle->p1 - first + 1];
+    ++offsets[t.triangle->p2 - first + 1];
+  }
   for (std::size_t i = 1; i <= count; ++i) offsets[i] += offsets[i - 1];
-  for (std::size_t m = 0; m < poly_list_.size(); ++m)
-    records[m].resize(3 * poly_list_[m].TriangleIndexList.size(), 0);
 
   // Each vertex's corners from its end backwards, so that the triangle
   // added last comes first, as in the smooth normals.
@@ -94,40 +116,34 @@ void Model::OutGLFinishModelBySmoothingGroups() {
   std::vector<std::size_t> next(offsets.begin() + 1, offsets.end());
   auto store = [](Corner* corner, float32 weight) { corner->weight = weight; };
   CornerBatch<Corner*, decltype(store)> weights(store);
-  originals([&](std::size_t m, std::size_t t) {
-    const SURFACE& s = poly_list_[m].TriangleIndexList[t];
-    const dword mask = poly_list_[m].SmoothingGroups[t];
-    const double d01 = distance(vertex_list_[s.p0], vertex_list_[s.p1]);
-    const double d02 = distance(vertex_list_[s.p0], vertex_list_[s.p2]);
-    const double d12 = distance(vertex_list_[s.p1], vertex_list_[s.p2]);
-    dword* slot = &records[m][3 * t];
-    Corner* c0 = &corners[--next[s.p0]];
-    Corner* c1 = &corners[--next[s.p1]];
-    Corner* c2 = &corners[--next[s.p2]];
-    *c0 = Corner{&s, slot, mask, 0};
-    *c1 = Corner{&s, slot + 1, mask, 0};
-    *c2 = Corner{&s, slot + 2, mask, 0};
+  for (std::size_t i = 0; i < triangles.size(); ++i) {
+    const SURFACE& s = *triangles[i].triangle;
+    const dword mask = triangles[i].mask;
+    const double d01 = distance(vertices[s.p0], vertices[s.p1]);
+    const double d02 = distance(vertices[s.p0], vertices[s.p2]);
+    const double d12 = distance(vertices[s.p1], vertices[s.p2]);
+    Corner* c0 = &corners[--next[s.p0 - first]];
+    Corner* c1 = &corners[--next[s.p1 - first]];
+    Corner* c2 = &corners[--next[s.p2 - first]];
+    *c0 = Corner{&s, 3 * i, mask, 0};
+    *c1 = Corner{&s, 3 * i + 1, mask, 0};
+    *c2 = Corner{&s, 3 * i + 2, mask, 0};
     weights.Push(d01, d02, d12, c0);
     weights.Push(d01, d12, d02, c1);
     weights.Push(d02, d12, d01, c2);
-  });
+  }
   weights.Flush();
 
-  std::vector<VERTEX> split;
-  split.reserve(count);
-  std::vector<std::pair<dword, NORMAL>> by_mask;             // this vertex's sums so far
-  std::unordered_map<NormalKey, dword, NormalKeyHash> made;  // this vertex's records so far
-  std::size_t work = 0;
+  split.vertices.reserve(count);
+  std::vector<std::pair<dword, NORMAL>> by_mask;  // this vertex's sums so far
+  VerticesByNormal made;                          // this vertex's new vertices so far
+  std::size_t work = work_before;
   for (std::size_t v = 0; v < count; ++v) {
     by_mask.clear();
-    // Clearing costs the table's buckets, so a large table starts afresh.
-    if (made.size() > 64)
-      decltype(made)().swap(made);
-    else
-      made.clear();
-    const Corner* first = corners.data() + offsets[v];
-    const Corner* last = corners.data() + offsets[v + 1];
-    for (const Corner* corner = first; corner != last; ++corner) {
+    made.Clear();
+    const Corner* begin = corners.data() + offsets[v];
+    const Corner* end = corners.data() + offsets[v + 1];
+    for (const Corner* corner = begin; corner != end; ++corner) {
       NORMAL normal{corner->triangle->n0, corner->triangle->n1, corner->triangle->n2};
       if (corner->mask != 0) {
         auto known = std::find_if(by_mask.begin(), by_mask.end(),
@@ -135,47 +151,61 @@ void Model::OutGLFinishModelBySmoothingGroups() {
         if (known != by_mask.end()) {
           normal = known->second;
         } else {
-          work += static_cast<std::size_t>(last - first);
-          if (work > kMaxWork)
-            throw Error(Error::Kind::too_large, "smoothing groups: vertex " + std::to_string(v) +
-                                                    " carries too many different groups to smooth");
+          work += static_cast<std::size_t>(end - begin);
+          if (work > kMaxSmoothingWork) {
+            if (throw_when_overworked)
+              throw Error(Error::Kind::too_large,
+                          "smoothing groups: vertex " + std::to_string(first + v) +
+                              " carries too many different groups to smooth");
+            split.overworked = true;
+            split.work = work - work_before;
+            return split;
+          }
           Accumulator sum;
-          for (const Corner* other = first; other != last; ++other)
+          for (const Corner* other = begin; other != end; ++other)
             if ((other->mask & corner->mask) != 0) sum.Add(other->weight, *other->triangle);
           normal = sum.Finish();
           by_mask.emplace_back(corner->mask, normal);
         }
       }
       const auto [record, is_new] =
-          made.try_emplace(KeyOf(normal), static_cast<dword>(split.size()));
+          made.Find(KeyOf(normal), static_cast<dword>(split.vertices.size()));
       if (is_new) {
-        VERTEX copy = vertex_list_[v];
+        VERTEX copy = vertices[first + v];
         copy.nx = normal.n0;
         copy.ny = normal.n1;
         copy.nz = normal.n2;
-        split.push_back(copy);
+        split.vertices.push_back(copy);
       }
-      *corner->record = record->second;
+      split.records[corner->record] = record;
     }
   }
+  split.work = work - work_before;
+  return split;
+}
+
+void Model::OutGLFinishModelBySmoothingGroups() {
+  std::vector<MaskedTriangle> originals;
+  for (const POLYGONLIST& material : poly_list_) {
+    if (material.SmoothingGroups.size() != material.TriangleIndexList.size())
+      throw Error(Error::Kind::invalid_model, "material '" + ShownName(material.name) +
+                                                  "' has no smoothing group for every triangle");
+    const std::size_t step = material.doublesided != 0 ? 2 : 1;
+    for (std::size_t t = 0; t < material.TriangleIndexList.size(); t += step)
+      originals.push_back({&material.TriangleIndexList[t], material.SmoothingGroups[t]});
+  }
+  SmoothingSplit split =
+      SplitBySmoothingGroups(vertex_list_.data(), 0, NumVertex(), originals, 0, true);
 
   // Renumber the triangles; a reversed copy takes its original's records.
-  for (std::size_t m = 0; m < poly_list_.size(); ++m) {
-    std::vector<SURFACE>& triangles = poly_list_[m].TriangleIndexList;
-    const std::size_t step = poly_list_[m].doublesided != 0 ? 2 : 1;
-    for (std::size_t t = 0; t < triangles.size(); t += step) {
-      const dword* r = &records[m][3 * t];
-      triangles[t].p0 = r[0];
-      triangles[t].p1 = r[1];
-      triangles[t].p2 = r[2];
-      if (step == 2 && t + 1 < triangles.size()) {
-        triangles[t + 1].p0 = r[0];
-        triangles[t + 1].p1 = r[2];
-        triangles[t + 1].p2 = r[1];
-      }
-    }
+  const dword* records = split.records.data();
+  for (POLYGONLIST& material : poly_list_) {
+    std::vector<SURFACE>& triangles = material.TriangleIndexList;
+    const std::size_t step = material.doublesided != 0 ? 2 : 1;
+    for (std::size_t t = 0; t < triangles.size(); t += step, records += 3)
+      RenumberSplitTriangle(&triangles[t], t + 1 < triangles.size() ? step : 1, records, 0);
   }
-  vertex_list_ = std::move(split);
+  vertex_list_ = std::move(split.vertices);
 }
 
 }  // namespace torvik

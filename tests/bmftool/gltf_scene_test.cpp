@@ -476,6 +476,33 @@ TEST(SceneGltf, NormalsFollowSmoothingGroups) {
   }
 }
 
+// The meshes are made on several threads and added in order: the same
+// bytes for any number of threads, smoothing groups and reversed meshes
+// included.
+TEST(SceneGltf, SameBytesOnAnyNumberOfThreads) {
+  std::vector<t3ds::Mesh> meshes;
+  for (int i = 0; i < 32; ++i) {  // 102,400 faces: two threads' worth
+    t3ds::Mesh torus = t3ds::Torus(std::string("T").append(std::to_string(i)), 3, 1, 40, 40,
+                                   {static_cast<float>(i) * 10, 0, 0});
+    if (i % 3 == 1)
+      for (std::size_t f = 0; f < torus.faces.size(); ++f) torus.smoothing.push_back(1u << (f % 5));
+    if (i % 4 == 2)
+      for (t3ds::Face& face : torus.faces) std::swap(face.b, face.c);
+    meshes.push_back(std::move(torus));
+  }
+  const torvik::H3dsScene scene = SceneOf(t3ds::BuildFile({}, meshes));
+  for (const bool outward : {false, true}) {
+    GltfOptions options;
+    options.orient_outward = outward;
+    options.threads = 1;
+    const std::vector<std::uint8_t> one = GlbBytes(BuildSceneGltf(scene, options));
+    for (const std::size_t threads : {2, 3}) {
+      options.threads = threads;
+      EXPECT_EQ(GlbBytes(BuildSceneGltf(scene, options)), one) << threads << " " << outward;
+    }
+  }
+}
+
 TEST(SceneGltf, TexturesComeFromTheCallerEmbeddedOncePerFile) {
   t3ds::Mesh a = t3ds::TexturedBox("A", {0, 0, 0}, {1, 1, 1});
   t3ds::AssignAll(a, "One");

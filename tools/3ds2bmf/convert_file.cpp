@@ -182,6 +182,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
     }
     bmf_written = true;
+    // Nothing below needs the model: its memory goes back before the glTF.
+    model.FreeData();
     result.blocks = written.blocks;
     result.vertices = written.vertices;
     result.triangles = written.triangles;
@@ -245,6 +247,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       gltf_options.animation_name =
           std::filesystem::path(input == "-" ? output : input).stem().string();
       gltf_options.names = settings.names;
+      gltf_options.threads = settings.threads;
       for (const std::string& warning :
            torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
         AddNote(result, result.error_path, "warning: " + warning);
