@@ -1,6 +1,7 @@
 // libFuzzer target: the image path of the previews and the glTF export on
 // arbitrary bytes: the format by content, the header's size check, the
-// decoding, and the PNG encoding of what was decoded, read back.
+// decoding, the PNG encoding of what was decoded, read back, and what the
+// glTF export embeds.
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -8,6 +9,7 @@
 
 #include "images/decode_image.h"
 #include "images/encode_png.h"
+#include "images/viewer_image.h"
 
 using namespace torvik::images;
 
@@ -35,6 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const DecodedImage again = DecodeImage(EncodePng(image), channels);
     if (again.width != image.width || again.height != image.height || again.pixels != image.pixels)
       __builtin_trap();
+    // What the glTF export embeds is an image that viewers read as it is.
+    TextureBudget budget;
+    const ViewerImage embedded = ToViewerImage({bytes.begin(), bytes.end()}, budget);
+    if (!ReadImageHeader(embedded.bytes).viewer_ready) __builtin_trap();
   } catch (const ImageError&) {
   } catch (const std::bad_alloc&) {
   }

@@ -7,6 +7,7 @@
 
 #include "image_files.h"
 #include "images/encode_png.h"
+#include "png_image.h"
 #include "threeds_builder.h"
 
 #define STB_IMAGE_WRITE_STATIC
@@ -47,6 +48,21 @@ int main(int argc, char** argv) {
       {"top_down.bmp", t3ds::BmpBytes(image, true)},
       {"checker.gif", t3ds::GifBytes(4, 4, {0, 0, 0}, {255, 255, 255}, Checker)},
   };
+  // Files that take the checks' edges: JPEGs of other colour spaces, a GIF
+  // that claims a large screen, PNGs with text chunks, a damaged ancillary
+  // chunk and a bad chunk type.
+  seeds.emplace_back("cmyk.jpg", t3ds::JpegBytes(16, 8, 4, 0));
+  seeds.emplace_back("ycck.jpg", t3ds::JpegBytes(8, 8, 4, 2));
+  seeds.emplace_back("two.jpg", t3ds::JpegBytes(8, 8, 2));
+  seeds.emplace_back("screen.gif", t3ds::GifScreenBytes(8000, 8000, {200, 0, 0}));
+  std::vector<t3ds::PngChunk> chunks = t3ds::PngChunks(image);
+  chunks.insert(chunks.begin() + 1, {{"tEXt", {'k', 0, 'v'}}, {"iTXt", {'k', 0, 0, 0, 0, 0, 'v'}}});
+  seeds.emplace_back("text.png", t3ds::PngFile(chunks));
+  std::vector<std::uint8_t> quirky = seeds.back().second;
+  quirky[8 + 25 + 11] ^= 1;  // tEXt's CRC
+  seeds.emplace_back("quirky.png", quirky);
+  chunks[1].type = "t3Xt";
+  seeds.emplace_back("bad_type.png", t3ds::PngFile(chunks));
   std::vector<std::uint8_t> bytes;
   stbi_write_jpg_to_func(Append, &bytes, 5, 3, 4, rgba.data(), 90);
   seeds.emplace_back("rgb.jpg", bytes);

@@ -108,6 +108,75 @@ std::vector<std::uint8_t> GifBytes(int width, int height, Rgb first, Rgb second,
   return out;
 }
 
+namespace {
+
+void Be16(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
+  out.push_back(static_cast<std::uint8_t>(value));
+}
+
+void Segment(std::vector<std::uint8_t>& out, std::uint8_t marker,
+             const std::vector<std::uint8_t>& body) {
+  out.insert(out.end(), {0xFF, marker});
+  Be16(out, static_cast<std::uint32_t>(body.size() + 2));
+  out.insert(out.end(), body.begin(), body.end());
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> JpegBytes(int width, int height, int components, int adobe_transform) {
+  std::vector<std::uint8_t> out = {0xFF, 0xD8};
+  if (adobe_transform >= 0 && adobe_transform <= 2)
+    Segment(
+        out, 0xEE,
+        {'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, static_cast<std::uint8_t>(adobe_transform)});
+  std::vector<std::uint8_t> quantisation(65, 1);
+  quantisation[0] = 0;  // table 0, 8-bit entries
+  Segment(out, 0xDB, quantisation);
+  std::vector<std::uint8_t> frame = {8};
+  Be16(frame, static_cast<std::uint32_t>(height));
+  Be16(frame, static_cast<std::uint32_t>(width));
+  frame.push_back(static_cast<std::uint8_t>(components));
+  for (int c = 1; c <= components; ++c)
+    frame.insert(frame.end(), {static_cast<std::uint8_t>(c), 0x11, 0});
+  Segment(out, 0xC0, frame);
+  // DC and AC tables 0 of one code each, "0": DC difference 0, end of block.
+  std::vector<std::uint8_t> tables;
+  for (const std::uint8_t table : {0x00, 0x10}) {
+    tables.push_back(table);
+    tables.push_back(1);
+    tables.insert(tables.end(), 15, 0);
+    tables.push_back(0);
+  }
+  Segment(out, 0xC4, tables);
+  std::vector<std::uint8_t> scan = {static_cast<std::uint8_t>(components)};
+  for (int c = 1; c <= components; ++c) scan.insert(scan.end(), {static_cast<std::uint8_t>(c), 0});
+  scan.insert(scan.end(), {0, 63, 0});
+  Segment(out, 0xDA, scan);
+  // Two bits of zeros per block, padded with ones.
+  const long bits = 2L * components * ((width + 7) / 8) * ((height + 7) / 8);
+  out.insert(out.end(), static_cast<std::size_t>(bits / 8), 0);
+  if (bits % 8 != 0) out.push_back(static_cast<std::uint8_t>(0xFF >> (bits % 8)));
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
+std::vector<std::uint8_t> GifScreenBytes(int width, int height, Rgb colour) {
+  const std::string signature = "GIF89a";
+  std::vector<std::uint8_t> out(signature.begin(), signature.end());
+  Le16(out, static_cast<std::uint32_t>(width));
+  Le16(out, static_cast<std::uint32_t>(height));
+  out.insert(out.end(), {0x80, 1, 0});  // 2 colours, the background the second
+  out.insert(out.end(), colour.begin(), colour.end());
+  out.insert(out.end(), {0, 0, 0});
+  out.push_back(',');
+  Le32(out, 0);
+  Le32(out, 0x00010001);  // 1 x 1
+  // No local table; codes of 3 bits: clear, colour 0, end.
+  out.insert(out.end(), {0, 2, 2, 0x44, 0x01, 0, ';'});
+  return out;
+}
+
 std::vector<std::uint8_t> Pgm16Bytes(int width, int height, std::uint16_t level) {
   const std::string header =
       "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n65535\n";

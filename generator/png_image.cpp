@@ -29,11 +29,11 @@ void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
               static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
 }
 
-void PutChunk(std::vector<std::uint8_t>& out, const char* type,
+void PutChunk(std::vector<std::uint8_t>& out, const std::string& type,
               const std::vector<std::uint8_t>& data) {
   PutU32(out, static_cast<std::uint32_t>(data.size()));
   const std::size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), type.begin(), type.end());
   out.insert(out.end(), data.begin(), data.end());
   PutU32(out, Crc32(out.data() + start, out.size() - start));
 }
@@ -64,25 +64,39 @@ std::vector<std::uint8_t> StoredZlib(const std::vector<std::uint8_t>& raw) {
 
 }  // namespace
 
-std::vector<std::uint8_t> PngBytes(const RgbImage& image) {
-  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+std::vector<PngChunk> PngChunks(const RgbImage& image, bool interlaced) {
   std::vector<std::uint8_t> header;
   PutU32(header, static_cast<std::uint32_t>(image.width));
   PutU32(header, static_cast<std::uint32_t>(image.height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, no interlace
-  PutChunk(out, "IHDR", header);
+  header.insert(header.end(), {8, 2, 0, 0, static_cast<std::uint8_t>(interlaced ? 1 : 0)});
+  // Adam7's passes, or one pass of every pixel.
+  struct Pass {
+    int x, y, x_step, y_step;
+  };
+  const std::vector<Pass> passes =
+      interlaced ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+                 : std::vector<Pass>{{0, 0, 1, 1}};
   std::vector<std::uint8_t> raw;
-  raw.reserve((static_cast<std::size_t>(image.width) * 3 + 1) * image.height);
-  for (int y = 0; y < image.height; ++y) {
-    raw.push_back(0);  // no filter
-    for (int x = 0; x < image.width; ++x) {
-      const Rgb& p = image.pixels[static_cast<std::size_t>(y) * image.width + x];
-      raw.insert(raw.end(), p.begin(), p.end());
+  for (const Pass& pass : passes) {
+    if (image.width <= pass.x) continue;
+    for (int y = pass.y; y < image.height; y += pass.y_step) {
+      raw.push_back(0);  // no filter
+      for (int x = pass.x; x < image.width; x += pass.x_step) {
+        const Rgb& p = image.pixels[static_cast<std::size_t>(y) * image.width + x];
+        raw.insert(raw.end(), p.begin(), p.end());
+      }
     }
   }
-  PutChunk(out, "IDAT", StoredZlib(raw));
-  PutChunk(out, "IEND", {});
+  return {{"IHDR", header}, {"IDAT", StoredZlib(raw)}, {"IEND", {}}};
+}
+
+std::vector<std::uint8_t> PngFile(const std::vector<PngChunk>& chunks) {
+  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  for (const PngChunk& chunk : chunks) PutChunk(out, chunk.type, chunk.data);
   return out;
 }
+
+std::vector<std::uint8_t> PngBytes(const RgbImage& image) { return PngFile(PngChunks(image)); }
 
 }  // namespace t3ds

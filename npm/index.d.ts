@@ -20,12 +20,17 @@ export interface ConvertOptions extends FolderOptions {
 export interface FolderOptions {
   /** The model's path among the files ('house/house.3ds'); 'model.3ds' by default. */
   name?: string;
-  /** The texture files, at their paths relative to the same root as name. */
+  /** The texture files, at their paths relative to the same root as name; files that
+   *  can't all be laid out (one at 'a', another at 'a/b') are a TorvikError naming both. */
   files?: Array<{path: string; bytes: Uint8Array | ArrayBuffer}>;
+  /** How names that are not UTF-8 read: any label TextDecoder knows ('shift_jis', 'gbk');
+   *  Windows-1252 by default, as 3ds2bmf --name-encoding.  An unknown one is a TorvikError. */
+  nameEncoding?: string;
 }
 
 /** A stored texture name and the file the resolver found for it. */
 export interface TextureReport {
+  /** The stored name as text: valid UTF-8 as it is, else decoded as nameEncoding says. */
   name: string;
   /** The file found, or null. */
   path: string | null;

@@ -90,6 +90,39 @@ ToolRun RunCommand(const std::string& command, const TempDir& dir) {
   return run;
 }
 
+std::size_t FirstTerminalControl(const std::string& output) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(output[i]); };
+  for (std::size_t i = 0; i < output.size();) {
+    const unsigned char lead = byte(i);
+    if (lead == '\n' || (lead >= 0x20 && lead < 0x7F)) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                                                              : 0;
+    if (length == 0 || i + length > output.size()) return i;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((byte(i + k) & 0xC0) != 0x80) return i;
+    if (lead == 0xC2 && byte(i + 1) < 0xA0) return i;  // U+0080 to U+009F
+    i += length;
+  }
+  return std::string::npos;
+}
+
+std::string GlbJsonText(const std::vector<std::uint8_t>& glb) {
+  const std::size_t length = glb.at(12) | glb.at(13) << 8 | glb.at(14) << 16 |
+                             static_cast<std::size_t>(glb.at(15)) << 24;
+  return std::string(glb.begin() + 20, glb.begin() + 20 + static_cast<long>(length));
+}
+
+std::string ShellQuoted(const std::string& path) {
+  std::string quoted = "'";
+  for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 std::vector<std::string> CorpusFiles() {
   std::vector<std::string> files;
   std::error_code error;

@@ -59,6 +59,30 @@ struct ToolRun {
 // `dir`.
 ToolRun RunCommand(const std::string& command, const TempDir& dir);
 
+// Names that would take over a terminal if they reached it raw.  The first
+// is valid UTF-8: ESC sequences that set the window's title and clear the
+// screen, BEL, the 8-bit CSI as U+009B and a newline that forges a line of
+// output.  The second is not UTF-8: ESC, the 8-bit CSI as the byte 0x9B,
+// and 0xFF.
+inline const std::string kTerminalEscapes =
+    "\x1B]0;PWNED\x07\x1B[2J\xC2\x9B"
+    "31m\nforged: line";
+inline const std::string kNotUtf8 =
+    "\x1B[1m\x9B"
+    "7m\xFF";
+
+// Where `output` first holds a byte that a terminal acts on rather than
+// shows: a control character (but the newline that ends a line), DEL, a C1
+// control character as a byte or as UTF-8, or a byte that is not part of
+// UTF-8.  npos when there is none.
+std::size_t FirstTerminalControl(const std::string& output);
+
+// The JSON chunk of a binary glTF file, as text.
+std::string GlbJsonText(const std::vector<std::uint8_t>& glb);
+
+// `path` quoted for the shell, whatever bytes it holds.
+std::string ShellQuoted(const std::string& path);
+
 // Files of the real-world corpus, empty when the folder is absent.
 std::vector<std::string> CorpusFiles();
 

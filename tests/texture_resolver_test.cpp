@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "test_support.h"
+#include "textures/folder_index.h"
+#include "textures/texture_names.h"
 #include "torvik32c/errors.h"
 
 namespace {
@@ -276,6 +278,128 @@ TEST_F(TextureResolver, ColourMapsFirstAndChoicesDecide) {
   EXPECT_EQ(*torvik::ResolveTexture("D:\\OLD\\HORLOGUE.JPG", model, options).path,
             At("model/horlogue_alpha.jpg"));
   EXPECT_NE(torvik::ResolveTexture("HORLOGUE.TGA", model, options).rule, TextureRule::given);
+}
+
+}  // namespace
+
+namespace {
+
+namespace textures = torvik::textures;
+
+// Every lookup of the folder index finds exactly the names that the rule's
+// own test accepts, in listing order, over names that try the edges: case,
+// spaces, tildes, dots, stems of 8 characters and their neighbours.
+TEST(FolderIndex, LookupsFindWhatTheRulesAccept) {
+  const std::vector<std::string> names = {"windowframe_oak.jpg",
+                                          "WINDOWFR.JPG",
+                                          "window frame.jpg",
+                                          "Window Frame2.JPG",
+                                          "windowfr.png",
+                                          "windowfra.jpg",
+                                          "WINDOW~1.JPG",
+                                          "window~1.jpg",
+                                          "win.tga",
+                                          "WIN.png",
+                                          "win",
+                                          ".hidden",
+                                          ".hidden.png",
+                                          "a.b.c.jpg",
+                                          "a.b.c.TGA",
+                                          "curtain fabric.png",
+                                          "curtainfabric.PNG",
+                                          "cube.bmf",
+                                          "CUBE.BMF.png",
+                                          "cube.png",
+                                          "tex_0001.gif",
+                                          "Tex_0001.tif",
+                                          "tex_0001.tiff",
+                                          "x~.jpg",
+                                          "~1.jpg",
+                                          "ab~12.jpg",
+                                          "AB~12X.jpg",
+                                          "abcdefghi",
+                                          "ABCDEFGH"};
+  const textures::FolderIndex index(names);
+  const auto accepted = [&](auto&& rule) {
+    std::vector<std::size_t> positions;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (rule(names[i])) positions.push_back(i);
+    return positions;
+  };
+  std::vector<std::string> stored = names;
+  for (const char* more :
+       {"WINDOW~2.JPG", "CURTAI~1.PNG", "CURTAI~9.png", "W~1.JPG", "WINDOWFR.jpeg", "abcdefgh",
+        "ABCDEFGH.", "A.B.PNG", "TEX_0001.JPG", "", ".", "..", "~", "WIN DO~1.JPG", "MISSING.JPG"})
+    stored.emplace_back(more);
+  for (const std::string& name : stored) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(index.Named(name),
+              accepted([&](const std::string& n) { return textures::SameName(n, name); }));
+    EXPECT_EQ(index.ShortNameMatches(name),
+              accepted([&](const std::string& n) { return textures::MatchesShortName(name, n); }));
+    EXPECT_EQ(index.OtherExtensionMatches(name), accepted([&](const std::string& n) {
+                return textures::MatchesOtherExtension(name, n);
+              }));
+  }
+  EXPECT_TRUE(index.HasBmf("CUBE"));
+  EXPECT_FALSE(index.HasBmf("cube.bmf"));
+}
+
+// One search for a model's names gives each name what a search of its own
+// gives, field by field; the files and folders its names examine together
+// are bounded.
+TEST_F(TextureResolver, AModelsNamesShareOneSearchWithTheSameResults) {
+  for (const char* file :
+       {"model/roofTile.jpg", "model/Maps/Brick.PNG", "model/HOUSE_MAPS/door.jpg",
+        "model/windowframe_oak.jpg", "model/grass.png", "model/maps/GRASS.bmp",
+        "model/maps/wood.jpg", "model/textures/Wood.jpg", "model/house.png", "model/other.png",
+        "model/OTHER.bmf", "library/metal.jpg", "model/a1.jpg", "model/a2.jpg", "model/a3.jpg"})
+    Touch(file);
+  fs::create_directory_symlink(At("model/maps"), At("model/tex"));
+  torvik::TextureSearchOptions options;
+  options.extra_folders = {At("library")};
+  options.outputs = {At("model/result.png")};
+  options.choices = {{"chosen.jpg", At("model/grass.png")}};
+  const std::vector<std::string> names = {
+      "ROOFTILE.JPG", "maps\\brick.png", "C:\\X\\rooftile.jpg", "DOOR.JPG",  "WINDOWFR.JPG",
+      "GRASS.TGA",    "WOOD.JPG",        "HOUSE.TGA",           "other.tga", "RESULT.PNG",
+      "METAL.JPG",    "CHOSEN.JPG",      "nowhere.jpg",         "A~1.JPG",   "ROOFTILE.JPG"};
+  const auto same = [](const torvik::TextureResolution& a, const torvik::TextureResolution& b) {
+    EXPECT_EQ(a.name, b.name);
+    EXPECT_EQ(a.path, b.path);
+    EXPECT_EQ(a.rule, b.rule);
+    EXPECT_EQ(a.candidates, b.candidates);
+    EXPECT_EQ(a.visited, b.visited);
+    EXPECT_EQ(a.stopped, b.stopped);
+    EXPECT_EQ(a.stopped_for_model, b.stopped_for_model);
+  };
+  torvik::ModelTextureSearch together(model, options);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    same(together.Resolve(name), torvik::ResolveTexture(name, model, options));
+  }
+  EXPECT_EQ(torvik::ResolveTexture("A~1.JPG", model, options).candidates.size(), 3u);
+
+  // In a folder without subfolders "A~1.JPG" examines its three files: the
+  // model's bound of four stops "A~2.JPG" once it has examined one, and
+  // every later name that examines anything; a name found in no listing
+  // examines nothing.
+  for (const char* file : {"flat/a1.jpg", "flat/a2.jpg", "flat/a3.jpg"}) Touch(file);
+  options = {};
+  options.model_limit = 4;
+  options.choices = {{"chosen.jpg", At("flat/a1.jpg")}};
+  torvik::ModelTextureSearch bounded(At("flat/m.3ds"), options);
+  EXPECT_EQ(bounded.Resolve("A~1.JPG").candidates.size(), 3u);
+  const torvik::TextureResolution second = bounded.Resolve("A~2.JPG");
+  EXPECT_FALSE(second.found());
+  EXPECT_TRUE(second.stopped);
+  EXPECT_TRUE(second.stopped_for_model);
+  EXPECT_EQ(second.visited, 4u);
+  const torvik::TextureResolution nowhere = bounded.Resolve("nowhere.jpg");
+  EXPECT_FALSE(nowhere.found());
+  EXPECT_FALSE(nowhere.stopped);
+  EXPECT_EQ(bounded.Resolve("CHOSEN.JPG").rule, TextureRule::given);
+  EXPECT_TRUE(bounded.Resolve("a1.jpg").stopped_for_model);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "torvik32c/export.h"
 #include "torvik32c/file_bytes.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
 
@@ -161,6 +162,9 @@ struct ReadOptions {
   // walked (0: the machine's cores); a small file takes one.  The scene, and
   // which fault a damaged file reports, are the same for any number.
   std::size_t threads = 0;
+  // How the stored names that messages quote (a damaged mesh's) read as
+  // text: none, valid UTF-8 as it is and anything else as Windows-1252.
+  NameDecoder names = {};
 };
 
 // Reads a scene from the bytes of a 3DS file.  Throws ReadError (an Error of
@@ -192,6 +196,9 @@ struct ConvertOptions {
   // cores.  Small models use one thread whatever is allowed, and the result
   // is the same for any number.
   std::size_t threads = 0;
+  // How the stored names that messages and keyframer warnings quote read as
+  // text (ReadOptions::names).
+  NameDecoder names = {};
 };
 
 // What a conversion did, for reports.

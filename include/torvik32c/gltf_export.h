@@ -36,11 +36,18 @@
 // white specular colour gives 0.5.  Colours are clamped to [0, 1].
 //
 // Textures: `find_texture` tells where the file of a stored texture name
-// is, and `read_texture` (or the file system) gives its bytes.  The image is
-// embedded once per file found, PNG and JPEG as they are, other images
-// re-encoded as PNG, and sampled with REPEAT wrapping; a texture that is not
-// found, or not readable as an image, leaves its block or material
-// untextured with a warning.
+// is, and `read_texture` (or the file system) gives its bytes.  Each file
+// found is decoded once and embedded once, sampled with REPEAT wrapping: a
+// PNG or JPEG that viewers read as it is (well-formed chunks; 8-bit, 1 or 3
+// components) as it is, any other image that decodes (TGA, BMP, GIF, a PNG
+// with a damaged ancillary chunk) encoded again as PNG.  A texture that is
+// not found, that does not decode (a CMYK, YCCK or two-component JPEG where
+// the decoder refuses it, a PNG with a bad chunk) or that would pass the
+// budget leaves its block or material untextured with a warning.
+//
+// Names (of nodes, meshes, materials and images) are written as UTF-8 text:
+// a stored name that is valid UTF-8 as it is, any other decoded as
+// GltfOptions::names says (Windows-1252 by default).
 #pragma once
 
 #include <cstdint>
@@ -53,6 +60,7 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 
 namespace torvik {
 
@@ -72,9 +80,15 @@ struct GltfOptions {
   // How the files found are read; none: from the file system.  A caller
   // without one (a browser) passes its own.
   TextureReader read_texture = {};
-  // What the embedded images of one model may take together (512 MiB); a
-  // texture past it leaves its block untextured, with a warning.
+  // What the images of one model may take together (512 MiB): each image's
+  // decoded pixels, counted from its header before it is decoded, and its
+  // embedded bytes where they are more; a texture past it leaves its block
+  // untextured, with a warning.
   std::uint64_t texture_budget = std::uint64_t{512} << 20;
+  // How stored names (of nodes, meshes, materials and textures) read as
+  // text, in the document and in warnings; none: valid UTF-8 as it is,
+  // anything else as Windows-1252.
+  NameDecoder names = {};
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "torvik32c/export.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/types.h"
 
 namespace torvik {
@@ -83,8 +84,9 @@ struct ScenePlacement {
 // without nodes places every mesh as stored; so does one whose nodes are
 // inconsistent (two nodes with one id, a parent that does not exist, a
 // cycle), with a warning.  The warnings begin with the scene's
-// keyframer_warnings.
-TORVIK_API ScenePlacement PlaceScene(const H3dsScene& scene);
+// keyframer_warnings; the names they quote read as `names` decodes them
+// (ShownName).
+TORVIK_API ScenePlacement PlaceScene(const H3dsScene& scene, const NameDecoder& names = {});
 
 // What the keyframer changes against the meshes as stored.
 struct KeyframerEffect {

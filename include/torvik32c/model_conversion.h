@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 #include "torvik32c/types.h"
 
@@ -43,6 +44,9 @@ struct ConversionSettings {
   // Raised by another thread: the conversion stops between its stages
   // with Cancelled.
   const std::atomic<bool>* cancel = nullptr;
+  // How names that are not UTF-8 read in the warnings and the textures'
+  // names (--name-encoding; none: Windows-1252).
+  NameDecoder names;
 };
 
 // The BMF and what 3ds2bmf would report for it.
@@ -74,7 +78,7 @@ using StageCallback = std::function<void(const char* stage)>;
 
 // Converts the bytes of a 3DS file.  `model_file` is where the model lies:
 // textures are looked up beside it (with resolve_textures), and the
-// warnings begin with it ("PATH: "; nothing when it is empty).  The keyframer is always read and
+// warnings begin with it ("PATH: ", shown as ShownPath shows it; nothing when it is empty).  The keyframer is always read and
 // measured; a warning says, as 3ds2bmf does, when it would draw more instances or move objects and
 // is not applied.  Throws as the reader, the conversion and the writer do, and MissingTextures.
 ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem::path& model_file,

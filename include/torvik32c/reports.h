@@ -2,6 +2,12 @@
 // language bindings) say about a model, in one place so that they say it
 // alike: why a conversion failed, what the keyframer would change, names
 // and texture outcomes as a person reads them, and JSON text.
+//
+// Messages are text for people: each name and path in one is shown
+// (ShownName, ShownPath) where the message is built, here and in the
+// library, and the message is then printed as it is.  Structured output
+// (JSON fields, glTF names) holds names as text instead (NameUtf8),
+// unescaped.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +17,7 @@
 
 #include "torvik32c/3dsload.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 namespace torvik {
@@ -18,7 +25,9 @@ namespace torvik {
 // --- Failures and the keyframer ---
 
 // The reason for the exception being handled, as 3ds2bmf prints it after
-// "3ds2bmf: PATH: ".  Call it only inside a catch block.
+// "3ds2bmf: PATH: ".  The library's errors show their names already; the
+// text of any other exception (the standard library's file-system errors
+// quote paths) goes through ShownText.  Call it only inside a catch block.
 std::string FailureReason();
 
 // "the keyframer draws 2 more instances and moves 3 objects; --keyframer
@@ -29,15 +38,30 @@ std::string KeyframerNote(const KeyframerEffect& effect);
 // Places the scene's meshes by its keyframer and measures what that changes
 // into `effect`.  With `apply`, draws the meshes where it places them and
 // returns its warnings; without, leaves the meshes as stored and returns the
-// KeyframerNote, if any.  Each message still wants "PATH: " before it.
-std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect);
+// KeyframerNote, if any.  Each message still wants "PATH: " before it; the
+// names in them read as `names` decodes them.
+std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect,
+                                        const NameDecoder& names = {});
 
 // --- Names as shown ---
 
-// `name` in double quotes as stored, backslashes and all ("C:\MAPS\WOOD.JPG"),
-// with control characters shown as \xHH so that a name can't move the cursor
-// or end the line.
-std::string QuotedName(const std::string& name);
+// A stored name in double quotes as a message shows it (ShownName):
+// backslashes and all ("C:\MAPS\WOOD.JPG"), decoded as `names` says, with
+// control characters escaped so that a name can't move the cursor or end
+// the line.
+std::string QuotedName(const std::string& name, const NameDecoder& names = {});
+
+// The decoder of names that --name-encoding NAME asks for: NAME is
+// Windows-1252 (the default; also CP1252), UTF-8 (each broken sequence
+// becomes one U+FFFD, as browsers read it) or, where the build has iconv, any encoding iconv knows
+// (Shift_JIS, GBK, ...; bytes it can't decode become U+FFFD).  Case and
+// hyphens don't matter for the first two.  Throws std::invalid_argument
+// naming NAME when it is unknown, or needs iconv and the build has none.
+NameDecoder NameDecoderFor(const std::string& encoding);
+
+// Whether this build decodes names through iconv (encodings other than
+// Windows-1252 and UTF-8).
+bool NameEncodingsByIconv();
 
 // --- JSON text ---
 
@@ -48,7 +72,8 @@ std::string QuotedName(const std::string& name);
 std::string JsonString(const std::string& text);
 
 // `text` as valid UTF-8: bytes that are not part of valid UTF-8 are taken
-// as Latin-1, as JsonString takes them.
+// as Latin-1, as JsonString takes them (for paths, whose bytes are the file
+// system's; a stored name is text by NameUtf8).
 std::string ValidUtf8(const std::string& text);
 
 // A float as JSON, in the fewest digits that read back as the same float;
@@ -64,7 +89,8 @@ std::string Counted(std::size_t count, const std::string& noun, const std::strin
 // The non-empty names, each once, in the order they first appear.
 std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& names);
 
-// Resolves each of `names` for the model at `model_file`.
+// Resolves each of `names` for the model at `model_file`, in one
+// ModelTextureSearch.
 std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
                                                const std::filesystem::path& model_file,
                                                const TextureSearchOptions& options);
@@ -72,17 +98,19 @@ std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& n
 std::size_t FoundCount(const std::vector<TextureResolution>& textures);
 
 // {"name":..,"path":..,"rule":..,"candidates":[..]}: path and rule null when
-// nothing was found, candidates empty unless the name is ambiguous.
-std::string TextureJson(const TextureResolution& texture);
+// nothing was found, candidates empty unless the name is ambiguous; the
+// name decoded as `names` says.
+std::string TextureJson(const TextureResolution& texture, const NameDecoder& names = {});
 // The objects as a JSON array; with `copied` (one flag per texture) each
 // object also says "copied": true or false.
 std::string TexturesJson(const std::vector<TextureResolution>& textures,
-                         const std::vector<bool>* copied = nullptr);
+                         const std::vector<bool>* copied = nullptr, const NameDecoder& names = {});
 
 // 'texture "X.JPG" not found', or 'texture "X.JPG" is ambiguous: A, B
 // (using A)'; empty when the texture was found once.  Without `used` (the
 // file fails for it) an ambiguous texture's line names no pick.
-std::string TextureProblem(const TextureResolution& texture, bool used = true);
+std::string TextureProblem(const TextureResolution& texture, bool used = true,
+                           const NameDecoder& names = {});
 
 // "maps/wood.jpg (subfolder)", "maps/wood.jpg (subfolder, 2 candidates)"
 // or "not found", for text reports.

@@ -57,11 +57,20 @@
 // (links to "." in several cases, say), and a search that would examine more
 // than TextureSearchOptions::limit folders and files (kTextureSearchLimit
 // unless the caller says otherwise) stops and finds nothing.
+//
+// A model's names are resolved together by a ModelTextureSearch, with the
+// same results as ResolveTexture gives each alone: each folder is listed and
+// indexed once for all of them, so that the search costs the folders' sizes
+// plus the names rather than their product, and the files that the names'
+// searches examine together are bounded too (TextureSearchOptions::
+// model_limit): past it, each name that would examine one more stops and
+// finds nothing.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -94,6 +103,9 @@ struct TextureResolution {
   std::size_t visited = 0;
   // The search reached its limit and stopped.
   bool stopped = false;
+  // ...the limit of the model's searches together: `visited` is then what
+  // they examined.
+  bool stopped_for_model = false;
 
   bool found() const { return path.has_value(); }
   bool ambiguous() const { return candidates.size() > 1; }
@@ -101,6 +113,9 @@ struct TextureResolution {
 
 // The most folders and files one name's search examines.
 inline constexpr std::size_t kTextureSearchLimit = 4096;
+// The most files and folders that the searches of one model's names examine
+// together (folders listed are not counted: each is listed once).
+inline constexpr std::size_t kModelTextureSearchLimit = std::size_t{1} << 20;
 
 // The user's decision for a stored name: `name` matches a stored name equal
 // to it ignoring ASCII case, and, when it has no '\' or '/', any stored name
@@ -120,6 +135,9 @@ struct TextureSearchOptions {
   std::vector<TextureChoice> choices;
   // The most folders and files one name's search examines before it stops.
   std::size_t limit = kTextureSearchLimit;
+  // The most files and folders the names of one ModelTextureSearch examine
+  // together; a name resolved alone has only `limit`.
+  std::size_t model_limit = kModelTextureSearchLimit;
   // Checked as the search goes: once raised, it throws torvik::Cancelled.
   const std::atomic<bool>* cancel = nullptr;
 };
@@ -135,5 +153,25 @@ ResolveTexture(std::string_view stored_name, const std::filesystem::path& model_
 TORVIK_API TextureResolution ResolveTexture(std::string_view stored_name,
                                             const std::filesystem::path& model_file,
                                             const TextureSearchOptions& options);
+
+// Resolves the names of one model, each as ResolveTexture would, sharing
+// what the file system said: each folder is listed once and indexed.  The
+// files are taken to stay as they are while it lives.  Not for use by
+// several threads at once.
+class TORVIK_API ModelTextureSearch {
+ public:
+  explicit ModelTextureSearch(const std::filesystem::path& model_file,
+                              TextureSearchOptions options = {});
+  ~ModelTextureSearch();
+  ModelTextureSearch(ModelTextureSearch&&) noexcept;
+  ModelTextureSearch& operator=(ModelTextureSearch&&) noexcept;
+
+  // Throws torvik::Cancelled when the options' flag is raised.
+  TextureResolution Resolve(std::string_view stored_name);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace torvik

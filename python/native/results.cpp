@@ -12,6 +12,10 @@ namespace {
 
 py::object Result(const char* name) { return py::module_::import("torvik32c.results").attr(name); }
 
+// A stored name as a str: valid UTF-8 as it is, anything else as
+// Windows-1252, as 3ds2bmf writes names as text.
+py::str Text(const std::string& stored) { return py::str(torvik::NameUtf8(stored)); }
+
 py::tuple Rgba(const torvik::BMF_RGBCOLOR& c) {
   return py::make_tuple(c.red, c.green, c.blue, c.alpha);
 }
@@ -27,7 +31,7 @@ py::object BlockOf(torvik::BmfBlock&& block) {
   static_assert(sizeof(torvik::BMF_UNVERTEX) == 8 * sizeof(float));
   static_assert(sizeof(torvik::BMF_SURFACE) == 3 * sizeof(torvik::uword));
   const std::string texture = block.TextureName();
-  return Result("Block")(texture, Rgba(block.ambient), Rgba(block.diffuse), Rgba(block.specular),
+  return Result("Block")(Text(texture), Rgba(block.ambient), Rgba(block.diffuse), Rgba(block.specular),
                          RecordArray<float>(std::move(block.vertices), 8),
                          RecordArray<torvik::uword>(std::move(block.triangles), 3));
 }
@@ -43,8 +47,9 @@ py::object MeshOf(torvik::H3dsMeshObj&& mesh) {
   py::dict groups;
   for (torvik::H3dsMatList& binding : mesh.bindings) {
     // A material named twice keeps its first group, as the conversion does.
-    if (groups.contains(binding.name)) continue;
-    groups[py::str(binding.name)] = RecordArray<torvik::uword>(std::move(binding.faces), 0);
+    const py::str name = Text(binding.name);
+    if (groups.contains(name)) continue;
+    groups[name] = RecordArray<torvik::uword>(std::move(binding.faces), 0);
   }
   py::object matrix = py::none();
   if (mesh.matrix != 0) {
@@ -55,7 +60,7 @@ py::object MeshOf(torvik::H3dsMeshObj&& mesh) {
   py::object smoothing = py::none();
   if (!mesh.smoothing.empty()) smoothing = RecordArray<torvik::dword>(std::move(mesh.smoothing), 0);
   return Result("Mesh")(
-      mesh.name, RecordArray<float>(std::move(mesh.vertlist), 3),
+      Text(mesh.name), RecordArray<float>(std::move(mesh.vertlist), 3),
       RecordArray<float>(std::move(mesh.maplist), 2),
       Columns<torvik::uword>(face_data, faces, 0, 3, face_owner),
       Columns<torvik::uword>(face_data, faces, 3 * sizeof(torvik::uword), 0, face_owner), smoothing,
@@ -63,14 +68,14 @@ py::object MeshOf(torvik::H3dsMeshObj&& mesh) {
 }
 
 py::object MaterialOf(const torvik::H3dsMat& material) {
-  return Result("Material")(material.name, Rgb(material.ambient), Rgb(material.diffuse),
+  return Result("Material")(Text(material.name), Rgb(material.ambient), Rgb(material.diffuse),
                             Rgb(material.specular), material.doublesided != 0,
-                            material.texture.texturename, material.alpha);
+                            Text(material.texture.texturename), material.alpha);
 }
 
 py::object NodeOf(const torvik::H3dsNode& node) {
   return Result("Node")(
-      node.kind, node.id, node.name, node.instance,
+      node.kind, node.id, Text(node.name), Text(node.instance),
       node.parent == 0xFFFF ? py::none() : py::object(py::int_(node.parent)), Floats(node.pivot),
       node.has_position ? py::object(Floats(node.position)) : py::none(),
       node.has_rotation
@@ -88,7 +93,7 @@ py::list TextureList(const std::vector<torvik::TextureResolution>& textures) {
     if (texture.ambiguous())
       for (const auto& candidate : texture.candidates) candidates.append(candidate.string());
     list.append(Result("Texture")(
-        texture.name, texture.found() ? py::object(py::str(texture.path->string())) : py::none(),
+        Text(texture.name), texture.found() ? py::object(py::str(texture.path->string())) : py::none(),
         texture.found() ? py::object(py::str(torvik::TextureRuleName(texture.rule))) : py::none(),
         candidates));
   }

@@ -6,6 +6,7 @@ import json
 import os
 import pickle
 import shutil
+import struct
 import threading
 import warnings
 from pathlib import Path
@@ -170,6 +171,38 @@ def test_scenes_as_read(samples, tmp_path):
     kept = torvik32c.read_3ds(samples / "sample.3ds", keep_file_winding=True)
     assert any(not np.array_equal(a.indices, b.indices)
                for a, b in zip(exchanged.meshes, kept.meshes))
+
+
+def _tiny_3ds(material, mesh, instance):
+    """A .3ds file of one triangle named by bytes: a material with a texture,
+    the mesh that uses it, and a keyframer node that names it."""
+    def chunk(cid, *parts):
+        body = b"".join(parts)
+        return struct.pack("<HI", cid, 6 + len(body)) + body
+    triangle = chunk(0x4110, struct.pack("<H9f", 3, 0, 0, 0, 1, 0, 0, 0, 1, 0)) + chunk(
+        0x4120, struct.pack("<5H", 1, 0, 1, 2, 0), chunk(0x4130, material + b"\0", struct.pack("<2H", 1, 0)))
+    editor = chunk(0x3D3D, chunk(0xAFFF, chunk(0xA000, material + b"\0"),
+                                 chunk(0xA200, chunk(0xA300, material + b".png\0"))),
+                   chunk(0x4000, mesh + b"\0", chunk(0x4100, triangle)))
+    node = chunk(0xB002, chunk(0xB010, mesh + b"\0", struct.pack("<3H", 0, 0, 0xFFFF)),
+                 chunk(0xB011, instance + b"\0"))
+    return chunk(0x4D4D, editor, chunk(0xB000, node))
+
+
+def test_names_read_as_text(cli, tmp_path):
+    """Stored names that are not UTF-8 read as Windows-1252, as 3ds2bmf writes
+    them in its JSON; a name that is UTF-8 stays as it is."""
+    model = tmp_path / "names.3ds"
+    model.write_bytes(_tiny_3ds(b"D\xe9cor", b"Caf\xc3\xa9", b"\x80uro"))
+    scene = torvik32c.read_3ds(model)
+    assert [m.name for m in scene.materials] == ["D\u00e9cor"]
+    assert [m.texture for m in scene.materials] == ["D\u00e9cor.png"]
+    assert [m.name for m in scene.meshes] == ["Caf\u00e9"]
+    assert list(scene.meshes[0].material_groups) == ["D\u00e9cor"]
+    assert [(n.name, n.instance) for n in scene.keyframer.nodes] == [("Caf\u00e9", "\u20acuro")]
+    expected = json.loads(cli("--json", "-o", tmp_path / "names.bmf", model).stdout)
+    assert [t.name for t in scene.textures] == [t["name"] for t in expected["textures"]]
+    assert [b.texture for b in torvik32c.read_bmf(tmp_path / "names.bmf").blocks] == ["D\u00e9cor.png"]
 
 
 def test_gltf_equals_3ds2bmf(samples, cli, tmp_path):

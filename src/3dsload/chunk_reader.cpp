@@ -31,7 +31,7 @@ ChunkReader::ChunkReader(std::span<const byte> bytes, const ReadOptions& options
       size_(std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(kMaxPosition))),
       read_budget_(kReadPasses * size_ + kReadSlack),
       extras_budget_(kReadPasses * size_ + kReadSlack),
-      finisher_(options.threads, options.keep_file_winding) {}
+      finisher_(options.threads, options.keep_file_winding, options_.names) {}
 
 void ChunkReader::Fail(const std::string& message, std::int64_t at) const {
   FailInChunk(message, chunk_.id, chunk_.start, at);
@@ -39,7 +39,7 @@ void ChunkReader::Fail(const std::string& message, std::int64_t at) const {
 
 std::string ChunkReader::Context(const char* what) const {
   std::string text = what;
-  if (mesh_name_ != nullptr) text += " of mesh '" + *mesh_name_ + "'";
+  if (mesh_name_ != nullptr) text += " of mesh '" + ShownName(*mesh_name_, options_.names) + "'";
   return text;
 }
 

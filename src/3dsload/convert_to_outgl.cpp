@@ -49,7 +49,7 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
                               const ConvertOptions& options, bool release_meshes) {
   Model model;
   if (options.keyframer && !scene.nodes.empty()) {
-    ScenePlacement placement = PlaceScene(scene);
+    ScenePlacement placement = PlaceScene(scene, options.names);
     DrawPlacedMeshes(scene, placement);
     if (stats != nullptr) stats->keyframer_warnings = std::move(placement.warnings);
   }
@@ -71,7 +71,7 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
   for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m) {
     const H3dsMeshObj& mesh = scene.meshobjlist[m];
     // The reader guarantees the mesh's rules; a scene built by hand may not.
-    if (const std::optional<std::string> fault = FindMeshFault(mesh))
+    if (const std::optional<std::string> fault = FindMeshFault(mesh, options.names))
       throw Error(Error::Kind::invalid_model, *fault);
     total_vertices += mesh.vertlist.size();
     for (const H3dsMatList& binding : mesh.bindings) {

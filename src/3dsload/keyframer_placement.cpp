@@ -80,13 +80,14 @@ Affine LocalMatrix(const std::vector<H3dsNode>& nodes, std::size_t i) {
   return local;
 }
 
-std::string NodeText(const H3dsNode& node) {
-  return "node " + std::to_string(node.id) + " ('" + node.name + "')";
+std::string NodeText(const H3dsNode& node, const NameDecoder& names) {
+  return "node " + std::to_string(node.id) + " ('" + ShownName(node.name, names) + "')";
 }
 
 // Why the nodes can't be placed, or "".  `parents` gets each node's parent
 // index (-1 for a root).
-std::string CheckHierarchy(const std::vector<H3dsNode>& nodes, std::vector<int>& parents) {
+std::string CheckHierarchy(const std::vector<H3dsNode>& nodes, const NameDecoder& names,
+                           std::vector<int>& parents) {
   std::unordered_map<uword, int> by_id;
   for (std::size_t i = 0; i < nodes.size(); ++i)
     if (!by_id.emplace(nodes[i].id, static_cast<int>(i)).second)
@@ -96,27 +97,27 @@ std::string CheckHierarchy(const std::vector<H3dsNode>& nodes, std::vector<int>&
     if (nodes[i].parent == kNoParent) continue;
     const auto found = by_id.find(nodes[i].parent);
     if (found == by_id.end())
-      return NodeText(nodes[i]) + " names the parent " + std::to_string(nodes[i].parent) +
+      return NodeText(nodes[i], names) + " names the parent " + std::to_string(nodes[i].parent) +
              ", which does not exist";
     parents[i] = found->second;
   }
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     std::size_t steps = 0;
     for (int p = parents[i]; p != -1; p = parents[static_cast<std::size_t>(p)])
-      if (++steps > nodes.size()) return NodeText(nodes[i]) + " is its own ancestor";
+      if (++steps > nodes.size()) return NodeText(nodes[i], names) + " is its own ancestor";
   }
   return "";
 }
 
 }  // namespace
 
-ScenePlacement PlaceScene(const H3dsScene& scene) {
+ScenePlacement PlaceScene(const H3dsScene& scene, const NameDecoder& names) {
   ScenePlacement placement;
   placement.warnings = scene.keyframer_warnings;
   const std::vector<H3dsNode>& nodes = scene.nodes;
   std::vector<int> parents;
   std::vector<bool> named(scene.meshobjlist.size(), false);
-  const std::string fault = CheckHierarchy(nodes, parents);
+  const std::string fault = CheckHierarchy(nodes, names, parents);
   if (!fault.empty()) {
     placement.warnings.push_back("the keyframer is ignored: " + fault);
   } else {
@@ -158,7 +159,7 @@ ScenePlacement PlaceScene(const H3dsScene& scene) {
               out.world * Translation(-node.pivot[0], -node.pivot[1], -node.pivot[2]) * inverse;
         } else if (!singular_warned[m]) {
           singular_warned[m] = true;
-          placement.warnings.push_back("mesh '" + node.name +
+          placement.warnings.push_back("mesh '" + ShownName(node.name, names) +
                                        "' has a singular matrix: its stored vertices are kept");
         }
       }

@@ -11,7 +11,8 @@ namespace torvik {
 
 // The first broken rule of `mesh`, as a message, or nothing: every face's
 // corners are vertices of the mesh, a smoothing-group list has one mask per
-// face, and every face-material group lists faces of the mesh.
-std::optional<std::string> FindMeshFault(const H3dsMeshObj& mesh);
+// face, and every face-material group lists faces of the mesh.  The names
+// it quotes read as `names` decodes them.
+std::optional<std::string> FindMeshFault(const H3dsMeshObj& mesh, const NameDecoder& names);
 
 }  // namespace torvik

@@ -126,26 +126,28 @@ void ChunkReader::ReadSmoothingGroups(H3dsMeshObj& meshobj, const ChunkHeader& c
   for (std::size_t i = 0; i < faces; ++i) meshobj.smoothing[i] = load_u32(data + 4 * i);
 }
 
-std::optional<std::string> FindMeshFault(const H3dsMeshObj& meshobj) {
+std::optional<std::string> FindMeshFault(const H3dsMeshObj& meshobj, const NameDecoder& names) {
+  const auto mesh = [&] { return "mesh '" + ShownName(meshobj.name, names) + "'"; };
   const std::size_t num_verts = meshobj.vertlist.size();
   const std::size_t num_faces = meshobj.facelist.size();
   for (std::size_t i = 0; i < num_faces; ++i) {
     const H3dsFace& face = meshobj.facelist[i];
     for (const uword corner : {face.p0, face.p1, face.p2}) {
       if (corner >= num_verts)
-        return "face " + std::to_string(i) + " of mesh '" + meshobj.name + "' uses vertex " +
+        return "face " + std::to_string(i) + " of " + mesh() + " uses vertex " +
                std::to_string(corner) + ", but the mesh has " + std::to_string(num_verts) +
                " vertices";
     }
   }
   if (!meshobj.smoothing.empty() && meshobj.smoothing.size() != num_faces)
-    return "mesh '" + meshobj.name + "' has " + std::to_string(meshobj.smoothing.size()) +
-           " smoothing groups for " + std::to_string(num_faces) + " faces";
+    return mesh() + " has " + std::to_string(meshobj.smoothing.size()) + " smoothing groups for " +
+           std::to_string(num_faces) + " faces";
   for (const H3dsMatList& binding : meshobj.bindings) {
     for (const uword face : binding.faces) {
       if (face >= num_faces)
-        return "material group '" + binding.name + "' of mesh '" + meshobj.name + "' lists face " +
-               std::to_string(face) + ", but the mesh has " + std::to_string(num_faces) + " faces";
+        return "material group '" + ShownName(binding.name, names) + "' of " + mesh() +
+               " lists face " + std::to_string(face) + ", but the mesh has " +
+               std::to_string(num_faces) + " faces";
     }
   }
   return std::nullopt;

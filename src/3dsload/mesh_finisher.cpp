@@ -51,9 +51,9 @@ void Decode(MeshTask& task, bool keep_file_winding) {
 }
 
 // Decodes the task's lists and checks the mesh; throws its fault.
-void FinishTask(MeshTask& task, bool keep_file_winding) {
+void FinishTask(MeshTask& task, bool keep_file_winding, const NameDecoder& names) {
   Decode(task, keep_file_winding);
-  if (const std::optional<std::string> fault = FindMeshFault(task.mesh))
+  if (const std::optional<std::string> fault = FindMeshFault(task.mesh, names))
     FailInChunk(*fault, task.chunk_id, task.chunk_start, task.at);
 }
 
@@ -80,8 +80,8 @@ struct MeshFinisher::Shared {
   std::vector<std::unique_ptr<MeshTask>> tasks;
 };
 
-MeshFinisher::MeshFinisher(std::size_t threads, bool keep_file_winding)
-    : shared_(std::make_unique<Shared>()), keep_file_winding_(keep_file_winding) {
+MeshFinisher::MeshFinisher(std::size_t threads, bool keep_file_winding, const NameDecoder& names)
+    : shared_(std::make_unique<Shared>()), keep_file_winding_(keep_file_winding), names_(names) {
   shared_->threads_wanted = threads == 0 ? HardwareThreads() : threads;
   shared_->in_turn = shared_->threads_wanted <= 1;
 }
@@ -92,11 +92,12 @@ void MeshFinisher::Add(MeshTask task) {
   Shared& s = *shared_;
   MeshTask& added = *s.tasks.emplace_back(std::make_unique<MeshTask>(std::move(task)));
   if (s.in_turn) {
-    FinishTask(added, keep_file_winding_);
+    FinishTask(added, keep_file_winding_, names_);
     return;
   }
   s.bytes_seen += 12 * added.vertices.count + 8 * added.faces.count + 8 * added.maps.count;
-  s.alongside.Add([&added, keep = keep_file_winding_] { FinishTask(added, keep); });
+  s.alongside.Add(
+      [&added, keep = keep_file_winding_, &names = names_] { FinishTask(added, keep, names); });
   // A helper starts once the file shows enough to pay for it; the walk
   // itself takes the place of the other threads.
   const std::size_t working = s.alongside.Helpers() + 1;

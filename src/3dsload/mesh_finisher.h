@@ -41,7 +41,9 @@ class MeshFinisher {
  public:
   // `threads`: at most this many threads decode (0: the cores); with one,
   // each mesh is finished as it is added.
-  MeshFinisher(std::size_t threads, bool keep_file_winding);
+  // A mesh's fault quotes its names as `names` decodes them; the finisher
+  // keeps a reference to it.
+  MeshFinisher(std::size_t threads, bool keep_file_winding, const NameDecoder& names);
   ~MeshFinisher();
   MeshFinisher(const MeshFinisher&) = delete;
   MeshFinisher& operator=(const MeshFinisher&) = delete;
@@ -58,6 +60,7 @@ class MeshFinisher {
   struct Shared;
   std::unique_ptr<Shared> shared_;
   bool keep_file_winding_;
+  const NameDecoder& names_;
 };
 
 }  // namespace torvik

@@ -5,11 +5,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
 
 #include "base/float_decimal.h"
-#include "embedded_image.h"
 #include "images/image_file.h"
+#include "images/viewer_image.h"
 
 namespace torvik::gltf_build {
 
@@ -159,7 +158,7 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
   const auto known = by_name_.find(name);
   if (known != by_name_.end()) return known->second;
   std::optional<std::size_t>& texture = by_name_[name];
-  const std::string about = "texture '" + name + "' of " + what;
+  const std::string about = "texture '" + ShownName(name, options_.names) + "' of " + what;
   const std::optional<std::filesystem::path> path = options_.find_texture(name);
   if (!path) {
     if (options_.report_missing)
@@ -172,13 +171,13 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
       options_.read_texture ? path->string() : images::ImageFileKey(*path).string();
   const auto [same_file, added] = by_file_.try_emplace(file_key);
   if (!added) return texture = same_file->second;
-  EmbeddableImage image;
+  images::ViewerImage image;
   try {
-    image = options_.read_texture ? ToEmbeddableImage(options_.read_texture(*path))
-                                  : ReadEmbeddableImage(*path);
-    if (!budget_.Take(image.bytes.size())) throw std::runtime_error(budget_.Exceeded());
+    image = images::ToViewerImage(
+        options_.read_texture ? options_.read_texture(*path) : images::ReadImageFile(*path),
+        budget_);
   } catch (const std::exception& error) {
-    Warn(about + ": " + path->string() + ": " + error.what() + "; the " + kind +
+    Warn(about + ": " + ShownPath(*path) + ": " + error.what() + "; the " + kind +
          " is left untextured");
     return texture;
   }
@@ -188,8 +187,9 @@ std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const
                      {"wrapS", kRepeat},
                      {"wrapT", kRepeat}});
   const std::size_t view = AddView(std::span<const std::uint8_t>(image.bytes), std::nullopt);
-  const std::size_t source =
-      Add("images", {{"name", name}, {"bufferView", view}, {"mimeType", image.mime_type}});
+  const std::size_t source = Add("images", {{"name", NameUtf8(name, options_.names)},
+                                            {"bufferView", view},
+                                            {"mimeType", image.MimeType()}});
   texture = Add("textures", {{"sampler", 0}, {"source", source}});
   same_file->second = texture;
   return texture;

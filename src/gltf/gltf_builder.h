@@ -70,7 +70,8 @@ class GltfBuilder {
 
   // The glTF texture of a stored texture name, embedded once per image file
   // however many names lead to it.  `what` names the user of the texture in
-  // warnings ("block 3", "material 'Brick'"), `kind` what it is ("block").
+  // warnings ("block 3", "material 'Brick'", its name shown already), `kind`
+  // what it is ("block").
   std::optional<std::size_t> TextureOf(const std::string& name, const std::string& what,
                                        const std::string& kind);
 
@@ -78,6 +79,10 @@ class GltfBuilder {
   std::size_t Add(const char* name, Json item);
 
   Json& json() { return document_.json; }
+  // A stored name as the document's text.
+  std::string NameOf(const std::string& stored) const { return NameUtf8(stored, options_.names); }
+  // A stored name as a warning quotes it.
+  std::string Shown(const std::string& stored) const { return ShownName(stored, options_.names); }
   void Warn(std::string warning) { document_.warnings.push_back(std::move(warning)); }
   void CountNonFinite(std::size_t count) { non_finite_ += count; }
 

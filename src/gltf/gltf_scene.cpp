@@ -29,11 +29,11 @@ double ComponentOf(float stored, bool from_bytes) {
   return gltf_build::Clamped(stored);
 }
 
-gltf_build::MaterialLook LookOf(const H3dsMat& mat) {
+gltf_build::MaterialLook LookOf(const H3dsMat& mat, const gltf_build::GltfBuilder& builder) {
   const H3dsRGBColor& diffuse = mat.diffuse;
   const H3dsRGBColor& specular = mat.specular;
   gltf_build::MaterialLook look;
-  look.name = mat.name;
+  look.name = builder.NameOf(mat.name);
   look.base_color = {
       gltf_build::Factor(
           static_cast<float>(LinearOf(ComponentOf(diffuse.red, diffuse.from_bytes)))),
@@ -97,7 +97,7 @@ class SceneGltf {
       if (!kept[i]) continue;
       const NodePlacement& node = placement_.nodes[i];
       index[i] = nodes_.size();
-      Json json = {{"name", node.name}};
+      Json json = {{"name", builder_.NameOf(node.name)}};
       AddTransform(json, node.local);
       nodes_.push_back(std::move(json));
       children_.emplace_back();
@@ -120,7 +120,7 @@ class SceneGltf {
     for (const std::size_t m : placement_.unplaced_meshes) {
       if (m >= meshes) continue;
       roots.push_back(nodes_.size());
-      nodes_.push_back({{"name", scene_.meshobjlist[m].name}});
+      nodes_.push_back({{"name", builder_.NameOf(scene_.meshobjlist[m].name)}});
       children_.emplace_back();
       AttachMesh(roots.back(), gltf_mesh[m], *gltf_build::Inverse(frame[m]), extent[m]);
     }
@@ -182,8 +182,8 @@ class SceneGltf {
                             {"indices", builder_.AddIndices(part.indices, arrays.vertices.Count())},
                             {"material", material}});
     }
-    meshes_.push_back(
-        {{"name", scene_.meshobjlist[m].name}, {"primitives", std::move(primitives)}});
+    meshes_.push_back({{"name", builder_.NameOf(scene_.meshobjlist[m].name)},
+                       {"primitives", std::move(primitives)}});
     return meshes_.size() - 1;
   }
 
@@ -196,9 +196,9 @@ class SceneGltf {
       gltf_build::MaterialLook look = DefaultLook();
       if (index >= 0) {
         const H3dsMat& mat = scene_.material[static_cast<std::size_t>(index)];
-        look = LookOf(mat);
-        look.texture =
-            builder_.TextureOf(mat.texture.texturename, "material '" + mat.name + "'", "material");
+        look = LookOf(mat, builder_);
+        look.texture = builder_.TextureOf(
+            mat.texture.texturename, "material '" + builder_.Shown(mat.name) + "'", "material");
       }
       made = {builder_.AddMaterial(look), look.texture.has_value()};
     }
@@ -260,7 +260,7 @@ GltfDocument BuildSceneGltf(const H3dsScene& scene, const ScenePlacement& placem
 }
 
 GltfDocument BuildSceneGltf(const H3dsScene& scene, const GltfOptions& options) {
-  const ScenePlacement placement = PlaceScene(scene);
+  const ScenePlacement placement = PlaceScene(scene, options.names);
   GltfDocument document = BuildSceneGltf(scene, placement, options);
   document.warnings.insert(document.warnings.begin(), placement.warnings.begin(),
                            placement.warnings.end());

@@ -1,12 +1,16 @@
 #include "torvik32c/texture_finder.h"
 
+#include <memory>
+
 namespace torvik {
 
 TextureFinder TexturesBeside(const std::filesystem::path& model_file,
                              std::vector<std::filesystem::path> extra_folders) {
-  return [model_file, folders = std::move(extra_folders)](const std::string& name) {
-    return ResolveTexture(name, model_file, folders).path;
-  };
+  TextureSearchOptions options;
+  options.extra_folders = std::move(extra_folders);
+  // Shared by the finder's copies: one search per model.
+  auto search = std::make_shared<ModelTextureSearch>(model_file, std::move(options));
+  return [search](const std::string& name) { return search->Resolve(name).path; };
 }
 
 TextureFinder ResolvedTextures(std::vector<TextureResolution> textures) {

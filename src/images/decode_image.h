@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image_header.h"
+#include "texture_budget.h"
 
 namespace torvik::images {
 
@@ -25,9 +26,19 @@ struct DecodedImage {
 // image without alpha has 255 there.  Throws ImageError saying why when the
 // bytes are not decoded (the header's reasons, or a damaged image).
 DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, int channels);
+// The same for a header that ReadImageHeader returned for these bytes.
+DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, const ImageHeader& header,
+                         int channels);
+// The same within a model's budget: the bytes the decoded pixels take are
+// taken from `budget` once the header is read and before anything is
+// decoded, so that a few bytes that claim a large image cost their pixels.
+// Throws ImageError with budget.Exceeded() when they don't fit.
+DecodedImage DecodeImage(std::span<const std::uint8_t> bytes, int channels, TextureBudget& budget);
 
 // DecodeImage into `pixels`, which holds DecodedBytes(header, channels)
-// bytes, for a header that ReadImageHeader returned for these bytes.
+// bytes, for a header that ReadImageHeader returned for these bytes.  The
+// decoder's own memory is bounded by DecoderMemoryLimit (decoder_memory.h):
+// data that would need more is refused as damaged.
 void DecodeImageInto(std::span<const std::uint8_t> bytes, const ImageHeader& header, int channels,
                      std::span<std::uint8_t> pixels);
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "png_chunks.h"
+
 namespace torvik::images {
 namespace {
 
@@ -56,8 +58,13 @@ ImageHeader JpegHeader(const HeaderBytes& bytes) {
     if (marker == 0xD9 || marker == 0xDA) bytes.Damaged("no frame header before the image data");
     const std::uint32_t length = bytes.Be16(at);
     if (length < 2) bytes.Damaged("a segment shorter than its length field");
-    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
-      return {ImageFormat::jpeg, bytes.Be16(at + 5), bytes.Be16(at + 3)};
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      ImageHeader header{ImageFormat::jpeg, bytes.Be16(at + 5), bytes.Be16(at + 3)};
+      const unsigned precision = bytes.U8(at + 2), components = bytes.U8(at + 7);
+      header.viewer_ready =
+          marker <= 0xC2 && precision == 8 && (components == 1 || components == 3);
+      return header;
+    }
     at += length;
   }
 }
@@ -146,6 +153,7 @@ ImageHeader ReadImageHeader(std::span<const std::uint8_t> bytes) {
       break;
   }
   CheckImageSize(result.width, result.height);
+  if (format == ImageFormat::png) result.viewer_ready = CheckPngChunks(bytes);
   return result;
 }
 

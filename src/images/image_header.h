@@ -18,6 +18,11 @@ struct ImageHeader {
   // Absolute sizes: a BMP stored top down (a negative height) counts its
   // rows as they are.
   std::uint32_t width = 0, height = 0;
+  // A PNG or JPEG that viewers of glTF (browsers) read as it is: a PNG whose
+  // chunks are all well formed (CheckPngChunks), a baseline, extended or
+  // progressive JPEG of 8 bits and 1 or 3 components (not CMYK, YCCK, two
+  // components, arithmetic coding or 12 bits).
+  bool viewer_ready = false;
 
   std::uint64_t Pixels() const { return std::uint64_t{width} * height; }
 };
@@ -25,8 +30,9 @@ struct ImageHeader {
 // The format (DetectImageFormat) and the size in the header, with the one
 // size check that every decoding passes: an image without pixels is refused
 // as empty, one over kMaxImagePixels or with a side over kMaxImageSide as too
-// large.  Throws ImageError saying which, or that the header is damaged or
-// cut short.
+// large.  A PNG's chunks are walked too (CheckPngChunks in png_chunks.h).
+// Throws ImageError saying which, or that the header or a PNG's chunks are
+// damaged or cut short.
 ImageHeader ReadImageHeader(std::span<const std::uint8_t> bytes);
 
 // The size check alone, on sizes as a header states them, in 64-bit

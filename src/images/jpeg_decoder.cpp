@@ -9,6 +9,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <string>
 
 #include "decoders.h"
 
@@ -33,6 +34,7 @@ struct JpegRead {
   DecodeTarget in;
   std::jmp_buf jump;
   char error[JMSG_LENGTH_MAX];
+  bool unsupported;  // a kind of JPEG not decoded, rather than a damaged one
 };
 
 JpegRead* ReadOf(j_common_ptr info) { return static_cast<JpegRead*>(info->client_data); }
@@ -82,6 +84,18 @@ bool ReadJpegPixels(JpegRead* read) {
   jpeg_read_header(info, TRUE);
   if (info->image_width != read->in.width || info->image_height != read->in.height)
     Fail(read, "the size differs from the header's");
+  // libjpeg gives RGB of grey and colour images only.
+  if (info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK ||
+      (info->num_components != 1 && info->num_components != 3)) {
+    char kind[48];
+    if (info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK)
+      std::snprintf(kind, sizeof kind, "a %s JPEG",
+                    info->jpeg_color_space == JCS_CMYK ? "CMYK" : "YCCK");
+    else
+      std::snprintf(kind, sizeof kind, "a JPEG of %d components", info->num_components);
+    read->unsupported = true;
+    Fail(read, kind);
+  }
   info->out_color_space = read->in.channels == 4 ? JCS_EXT_RGBA : JCS_RGB;
   jpeg_start_decompress(info);
   if (info->output_width != read->in.width || info->output_height != read->in.height ||
@@ -103,7 +117,11 @@ bool ReadJpegPixels(JpegRead* read) {
 void DecodeJpeg(const DecodeTarget& target) {
   JpegRead read{};
   read.in = target;
-  if (!ReadJpegPixels(&read)) ThrowDamaged(ImageFormat::jpeg, read.error);
+  if (ReadJpegPixels(&read)) return;
+  if (read.unsupported)
+    throw ImageError(std::string("not an image that is decoded: ") + read.error +
+                     ", and only greyscale and colour JPEGs are decoded");
+  ThrowDamaged(ImageFormat::jpeg, read.error);
 }
 
 }  // namespace torvik::images

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "decoder_memory.h"
 #include "decoders.h"
 
 #define STB_IMAGE_STATIC
@@ -16,6 +17,12 @@
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
 #define STBI_MAX_DIMENSIONS 65535
+// The one block it grows, a PNG's inflated data, grows to the decoder's
+// allowance at most: a compressed stream that inflates past what its image
+// needs is cut off there.
+#define STBI_MALLOC(size) malloc(size)
+#define STBI_REALLOC_SIZED(block, old_size, size) torvik::images::DecoderGrow(block, size)
+#define STBI_FREE(block) free(block)
 #define STBI_ONLY_TGA
 #define STBI_ONLY_BMP
 #define STBI_ONLY_GIF

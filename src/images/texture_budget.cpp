@@ -1,6 +1,12 @@
 #include "texture_budget.h"
 
+#include "image_format.h"
+
 namespace torvik::images {
+
+void TextureBudget::Require(std::uint64_t bytes) {
+  if (!Take(bytes)) throw ImageError(Exceeded());
+}
 
 std::string TextureBudget::Exceeded() const {
   const bool whole_mib = limit_ % (std::uint64_t{1} << 20) == 0;

@@ -1,5 +1,9 @@
 // The memory that one model's textures may take together, past which the
-// next texture is left out with a message rather than loaded.
+// next texture is left out with a message rather than loaded.  Every image
+// decoded for a model takes its decoded pixels from the model's budget
+// before it is decoded (DecodeImage with a budget); an image derived from
+// others (a map composed of two) takes what it adds; and an export that
+// keeps encoded bytes takes what they add beyond the pixels.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +11,8 @@
 
 namespace torvik::images {
 
-// Decoded pixels for a preview, or embedded bytes for a glTF file: 512 MiB
-// per model, room for two images of the largest size with their alpha.
+// 512 MiB per model: room for two images of the largest size decoded with
+// their alpha.
 inline constexpr std::uint64_t kModelTextureBudget = std::uint64_t{512} << 20;
 
 class TextureBudget {
@@ -21,6 +25,9 @@ class TextureBudget {
     used_ += bytes;
     return true;
   }
+
+  // Takes `bytes`, or throws ImageError with Exceeded(), taking nothing.
+  void Require(std::uint64_t bytes);
 
   // "the model's textures would take more than 512 MiB of memory".
   std::string Exceeded() const;

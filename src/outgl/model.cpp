@@ -5,6 +5,7 @@
 #include "base/large_tables.h"
 #include "surface_normal.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
@@ -41,7 +42,7 @@ void Model::OutGLAddPolygon(TRIANGLE tri, std::string_view MaterialName) {
   if (!MakeSurface(tri, surface)) return;
   const std::optional<std::size_t> material = FindMaterialIndex(MaterialName);
   if (!material)
-    throw UnknownMaterial("a triangle names the material '" + std::string(MaterialName) +
+    throw UnknownMaterial("a triangle names the material '" + ShownName(MaterialName) +
                           "', which the model does not have");
   StoreSurface(surface, *material);
 }

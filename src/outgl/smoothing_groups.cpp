@@ -18,6 +18,7 @@
 #include "normal_sum.h"
 #include "surface_normal.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
 
 namespace torvik {
@@ -71,8 +72,8 @@ void Model::OutGLFinishModelBySmoothingGroups() {
     for (std::size_t m = 0; m < poly_list_.size(); ++m) {
       const POLYGONLIST& material = poly_list_[m];
       if (material.SmoothingGroups.size() != material.TriangleIndexList.size())
-        throw Error(Error::Kind::invalid_model,
-                    "material '" + material.name + "' has no smoothing group for every triangle");
+        throw Error(Error::Kind::invalid_model, "material '" + ShownName(material.name) +
+                                                    "' has no smoothing group for every triangle");
       const std::size_t step = material.doublesided != 0 ? 2 : 1;
       for (std::size_t t = 0; t < material.TriangleIndexList.size(); t += step) visit(m, t);
     }

@@ -14,8 +14,10 @@ std::string FailureReason() {
     return std::string("model too large for BMF: ") + error.what();
   } catch (const std::bad_alloc&) {
     return "out of memory";
-  } catch (const std::exception& error) {
+  } catch (const Error& error) {
     return error.what();
+  } catch (const std::exception& error) {
+    return ShownText(error.what());
   } catch (...) {
     return "unknown error";
   }
@@ -27,9 +29,9 @@ std::string KeyframerNote(const KeyframerEffect& effect) {
          " and moves " + Counted(effect.moved, "object", "objects") + "; --keyframer applies it";
 }
 
-std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply,
-                                        KeyframerEffect& effect) {
-  const ScenePlacement placement = PlaceScene(scene);
+std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect,
+                                        const NameDecoder& names) {
+  const ScenePlacement placement = PlaceScene(scene, names);
   effect = MeasureKeyframer(scene, placement);
   if (apply) {
     DrawPlacedMeshes(scene, placement);

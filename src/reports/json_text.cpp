@@ -1,39 +1,13 @@
-#include "torvik32c/reports.h"
-
 #include <cmath>
 #include <cstdio>
 
 #include "base/float_decimal.h"
+#include "base/utf8.h"
+#include "torvik32c/reports.h"
 
 namespace torvik {
 
 namespace {
-
-// Length of the valid UTF-8 sequence of more than one byte at `i`, or 0.
-std::size_t Utf8Sequence(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  return length;
-}
 
 void AppendEscaped(std::string& out, unsigned char c) {
   char escaped[8];
@@ -49,7 +23,7 @@ std::string ValidUtf8(const std::string& text) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
       out += static_cast<char>(c);
-    } else if (const std::size_t length = Utf8Sequence(text, i); length > 0) {
+    } else if (const std::size_t length = Utf8SequenceLength(text, i); length > 0) {
       out.append(text, i, length);
       i += length - 1;
     } else {
@@ -85,7 +59,7 @@ std::string JsonString(const std::string& text) {
           AppendEscaped(out, c);
         } else if (c < 0x80) {
           out += static_cast<char>(c);
-        } else if (const std::size_t length = Utf8Sequence(text, i); length != 0) {
+        } else if (const std::size_t length = Utf8SequenceLength(text, i); length != 0) {
           out.append(text, i, length);
           i += length - 1;
         } else {

@@ -12,25 +12,25 @@ namespace torvik {
 namespace {
 
 std::string Prefix(const std::filesystem::path& model_file) {
-  return model_file.empty() ? std::string() : model_file.string() + ": ";
+  return model_file.empty() ? std::string() : ShownPath(model_file) + ": ";
 }
 
 // Resolves the model's texture names, warns of each one missing or
 // ambiguous, and throws MissingTextures when the settings require them all.
 void ResolveModelTextures(const Model& model, const std::filesystem::path& model_file,
                           const ConversionSettings& settings, ConversionReport& report) {
-  std::vector<std::string> names;
-  for (const POLYGONLIST& material : model.PolyList()) names.push_back(material.texturename);
+  std::vector<std::string> stored;
+  for (const POLYGONLIST& material : model.PolyList()) stored.push_back(material.texturename);
   TextureSearchOptions search;
   search.extra_folders = settings.texture_paths;
   search.choices = settings.texture_choices;
   search.outputs = settings.outputs;
   if (!settings.destination.empty()) search.outputs.push_back(settings.destination);
   search.cancel = settings.cancel;
-  report.textures = ResolveTextures(DistinctTextureNames(names), model_file, search);
+  report.textures = ResolveTextures(DistinctTextureNames(stored), model_file, search);
   std::size_t problems = 0;
   for (const TextureResolution& texture : report.textures) {
-    std::string problem = TextureProblem(texture, !settings.require_textures);
+    std::string problem = TextureProblem(texture, !settings.require_textures, settings.names);
     if (problem.empty()) continue;
     ++problems;
     report.warnings.push_back(Prefix(model_file) + problem);
@@ -55,16 +55,19 @@ ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem
   H3dsScene scene = HRead3dsScene(bytes, {.smoothing_groups = settings.smoothing_groups,
                                           .keep_file_winding = settings.keep_file_winding,
                                           .keyframer = true,
-                                          .threads = settings.threads});
+                                          .threads = settings.threads,
+                                          .names = settings.names});
   starting("converting");
-  for (const std::string& note : ApplyKeyframer(scene, settings.keyframer, report.keyframer))
+  for (const std::string& note :
+       ApplyKeyframer(scene, settings.keyframer, report.keyframer, settings.names))
     report.warnings.push_back(Prefix(model_file) + note);
   ConversionStats conversion;
   const Model model = convert_to_outgl(std::move(scene), &conversion,
                                        {.smoothing_groups = settings.smoothing_groups,
                                         .cancel = settings.cancel,
                                         .orient_outward = settings.orient_outward,
-                                        .threads = settings.threads});
+                                        .threads = settings.threads,
+                                        .names = settings.names});
   report.reversed = conversion.meshes_reversed;
   report.degenerate = conversion.degenerate_dropped;
   report.default_material = conversion.default_material_added;

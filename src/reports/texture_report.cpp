@@ -1,6 +1,6 @@
-#include "torvik32c/reports.h"
-
 #include <algorithm>
+
+#include "torvik32c/reports.h"
 
 namespace torvik {
 
@@ -12,23 +12,22 @@ std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& na
   return distinct;
 }
 
-std::vector<TextureResolution> ResolveTextures(
-    const std::vector<std::string>& names, const std::filesystem::path& model_file,
-    const TextureSearchOptions& options) {
+std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
+                                               const std::filesystem::path& model_file,
+                                               const TextureSearchOptions& options) {
+  ModelTextureSearch search(model_file, options);
   std::vector<TextureResolution> textures;
-  for (const std::string& name : names)
-    textures.push_back(ResolveTexture(name, model_file, options));
+  for (const std::string& name : names) textures.push_back(search.Resolve(name));
   return textures;
 }
 
 std::size_t FoundCount(const std::vector<TextureResolution>& textures) {
-  return static_cast<std::size_t>(
-      std::count_if(textures.begin(), textures.end(),
-                    [](const TextureResolution& t) { return t.found(); }));
+  return static_cast<std::size_t>(std::count_if(
+      textures.begin(), textures.end(), [](const TextureResolution& t) { return t.found(); }));
 }
 
-std::string TextureJson(const TextureResolution& texture) {
-  std::string json = "{\"name\":" + JsonString(texture.name) + ",\"path\":";
+std::string TextureJson(const TextureResolution& texture, const NameDecoder& names) {
+  std::string json = "{\"name\":" + JsonString(NameUtf8(texture.name, names)) + ",\"path\":";
   json += texture.found() ? JsonString(texture.path->string()) : "null";
   json += ",\"rule\":";
   json += texture.found() ? JsonString(TextureRuleName(texture.rule)) : "null";
@@ -43,11 +42,11 @@ std::string TextureJson(const TextureResolution& texture) {
 }
 
 std::string TexturesJson(const std::vector<TextureResolution>& textures,
-                         const std::vector<bool>* copied) {
+                         const std::vector<bool>* copied, const NameDecoder& names) {
   std::string json = "[";
   for (std::size_t i = 0; i < textures.size(); ++i) {
     if (i != 0) json += ',';
-    json += TextureJson(textures[i]);
+    json += TextureJson(textures[i], names);
     if (copied != nullptr && i < copied->size()) {
       json.pop_back();
       json += std::string(",\"copied\":") + ((*copied)[i] ? "true" : "false") + "}";
@@ -56,8 +55,11 @@ std::string TexturesJson(const std::vector<TextureResolution>& textures,
   return json + "]";
 }
 
-std::string TextureProblem(const TextureResolution& texture, bool used) {
-  const std::string name = "texture " + QuotedName(texture.name);
+std::string TextureProblem(const TextureResolution& texture, bool used, const NameDecoder& names) {
+  const std::string name = "texture " + QuotedName(texture.name, names);
+  if (texture.stopped_for_model)
+    return name + " not found: the search for the model's textures stopped after examining " +
+           std::to_string(texture.visited) + " files and folders";
   if (texture.stopped)
     return name + " not found: the search stopped after examining " +
            std::to_string(texture.visited) + " files and folders";
@@ -66,14 +68,14 @@ std::string TextureProblem(const TextureResolution& texture, bool used) {
   std::string text = name + " is ambiguous: ";
   for (std::size_t i = 0; i < texture.candidates.size(); ++i) {
     if (i != 0) text += ", ";
-    text += texture.candidates[i].string();
+    text += ShownPath(texture.candidates[i]);
   }
-  return used ? text + " (using " + texture.path->string() + ")" : text;
+  return used ? text + " (using " + ShownPath(*texture.path) + ")" : text;
 }
 
 std::string TextureOutcome(const TextureResolution& texture) {
   if (!texture.found()) return "not found";
-  std::string text = texture.path->string() + " (" + TextureRuleName(texture.rule);
+  std::string text = ShownPath(*texture.path) + " (" + TextureRuleName(texture.rule);
   if (texture.ambiguous()) text += ", " + std::to_string(texture.candidates.size()) + " candidates";
   return text + ")";
 }

@@ -14,16 +14,6 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 constexpr std::array<std::string_view, 7> kImageExtensions = {"png", "jpg", "jpeg", "tga",
                                                               "bmp", "gif", "tif"};
 
-// "WINDOW~1": the part before the tilde; empty when `stem` is no short name.
-std::string_view ShortNamePrefix(std::string_view stem) {
-  const std::size_t tilde = stem.rfind('~');
-  if (tilde == std::string_view::npos || tilde == 0 || tilde + 1 == stem.size()) return {};
-  const std::string_view digits = stem.substr(tilde + 1);
-  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return {};
-  return stem.substr(0, tilde);
-}
-
 constexpr std::array<std::string_view, 13> kOtherMapWords = {
     "alpha",    "opacity", "mask",  "bump",      "normal", "normals",     "nrm",
     "specular", "spec",    "gloss", "roughness", "height", "displacement"};
@@ -36,6 +26,26 @@ bool IsOtherMapWord(std::string_view word) {
 }
 
 }  // namespace
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = Lower(c);
+  return lower;
+}
+
+std::string_view ShortNamePrefix(std::string_view stem) {
+  const std::size_t tilde = stem.rfind('~');
+  if (tilde == std::string_view::npos || tilde == 0 || tilde + 1 == stem.size()) return {};
+  const std::string_view digits = stem.substr(tilde + 1);
+  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return {};
+  return stem.substr(0, tilde);
+}
+
+bool IsImageExtension(std::string_view extension) {
+  return std::any_of(kImageExtensions.begin(), kImageExtensions.end(),
+                     [&](std::string_view e) { return SameName(e, extension); });
+}
 
 bool LooksLikeOtherMap(std::string_view name) {
   const std::string_view stem = SplitName(name).stem;
@@ -99,8 +109,7 @@ bool MatchesOtherExtension(std::string_view stored, std::string_view on_disk) {
   if (want.stem.empty() || !SameName(want.stem, have.stem) ||
       SameName(want.extension, have.extension))
     return false;
-  return std::any_of(kImageExtensions.begin(), kImageExtensions.end(),
-                     [&](std::string_view e) { return SameName(e, have.extension); });
+  return IsImageExtension(have.extension);
 }
 
 }  // namespace torvik::textures

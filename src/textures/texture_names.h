@@ -26,6 +26,17 @@ struct NameParts {
 };
 NameParts SplitName(std::string_view name);
 
+// The text with ASCII letters in lower case, as every comparison here
+// ignores their case (and only theirs).
+std::string LowerAscii(std::string_view text);
+
+// "WINDOW" of the short name stem "WINDOW~1": the part before a tilde that
+// digits follow to the end; empty when `stem` is no such name.
+std::string_view ShortNamePrefix(std::string_view stem);
+
+// png, jpg, jpeg, tga, bmp, gif or tif, in any case.
+bool IsImageExtension(std::string_view extension);
+
 // `on_disk` is a longer file name that `stored` is an 8.3 form of, with the
 // same extension: "WINDOWFR.JPG" for "windowframe_oak.jpg", "WINDOW~1.JPG"
 // for "window frame.jpg".

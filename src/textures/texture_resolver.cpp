@@ -1,14 +1,19 @@
 // The texture search: each search folder in turn, and in it each rule over
-// the folder and its usual subfolders, listing folders instead of opening guessed names so that
-// case never matters, and following no link out of the search folders.
+// the folder and its usual subfolders, listing folders instead of opening
+// guessed names so that case never matters, and following no link out of
+// the search folders.  One model's names share what the file system said:
+// each folder is listed and indexed once (FolderIndex), and each path's
+// kind and real path are asked once.
 #include "torvik32c/texture_resolver.h"
 
 #include <algorithm>
 #include <array>
-#include <functional>
+#include <limits>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "textures/folder_index.h"
 #include "textures/texture_names.h"
 #include "torvik32c/errors.h"
 
@@ -27,14 +32,14 @@ struct Place {
   fs::path listed;
 };
 
-class Search {
+enum class Kind { directory, file };
+
+// What one model's searches share: the search folders, the caller's
+// outputs, and what the file system said about each folder and path.
+class FileSystemView {
  public:
-  Search(std::string_view stored_name, const fs::path& model_file,
-         const TextureSearchOptions& options)
-      : components_(textures::NameComponents(stored_name)),
-        model_stem_(model_file.stem().string()),
-        limit_(options.limit),
-        cancel_(options.cancel) {
+  FileSystemView(const fs::path& model_file, const TextureSearchOptions& options)
+      : model_stem_(model_file.stem().string()) {
     AddFolder(model_file.parent_path());
     for (const fs::path& folder : options.extra_folders) AddFolder(folder);
     for (const fs::path& output : options.outputs) {
@@ -45,81 +50,54 @@ class Search {
     }
   }
 
-  bool Empty() const { return components_.empty(); }
-  const std::string& LastComponent() const { return components_.back(); }
-  std::size_t ComponentCount() const { return components_.size(); }
-  const std::vector<std::string>& Components() const { return components_; }
   const std::vector<Place>& Folders() const { return folders_; }
-  std::size_t Visited() const { return std::min(visited_, limit_); }
-  bool Stopped() const { return visited_ > limit_; }
-
-  // The usual subfolders of `folder`, in their documented order.
-  std::vector<Place> Subfolders(const Place& folder) const {
-    std::vector<Place> found;
-    const std::string stem_maps = model_stem_ + "_maps";
-    AddMatching(
-        folder, Directories(),
-        [&](std::string_view name) {
-          return !model_stem_.empty() && textures::SameName(name, stem_maps);
-        },
-        {}, found);
-    for (const std::string_view usual : kUsualSubfolders)
-      AddMatching(
-          folder, Directories(),
-          [&](std::string_view name) { return textures::SameName(name, usual); }, usual, found);
-    return found;
-  }
-
-  // The folder itself, then its usual subfolders.
-  std::vector<Place> FolderAndSubfolders(const Place& folder) const {
-    std::vector<Place> places{folder};
-    for (Place& sub : Subfolders(folder)) places.push_back(std::move(sub));
-    return places;
-  }
-
-  // Regular files in `folder` whose names satisfy `match`.
-  template <class Match>
-  void AddFiles(const Place& folder, Match&& match, std::string_view exact,
-                std::vector<Place>& found) const {
-    AddMatching(folder, Files(), match, exact, found);
-  }
-
-  // Regular files in `folder` whose names satisfy `match` and that are no
-  // earlier output of the tools.
-  template <class Match>
-  void AddGuessedFiles(const Place& folder, Match&& match, std::vector<Place>& found) const {
-    const std::vector<std::string>& listing = Listing(folder.listed);
-    AddMatching(
-        folder, Files(),
-        [&](std::string_view name) { return match(name) && !ToolsOwnStem(name, listing); }, {},
-        found);
-  }
-
-  // The folders `components` leads to below `folder`, ignoring case; a
-  // folder reached by several routes is kept once, by its first route.
-  std::vector<Place> Walk(const Place& folder, std::span<const std::string> components) const {
-    std::vector<Place> level{folder};
-    for (const std::string& component : components) {
-      std::vector<Place> next;
-      for (const Place& place : level)
-        AddMatching(
-            place, Directories(),
-            [&](std::string_view name) { return textures::SameName(name, component); }, component,
-            next);
-      level = Once(std::move(next));
-    }
-    return level;
-  }
+  const std::string& ModelStem() const { return model_stem_; }
+  const std::vector<std::string>& OutputStems() const { return output_stems_; }
 
   // Whether the file at the real path `real` is one the caller writes.
   bool IsOutput(const fs::path& real) const {
     return std::find(outputs_.begin(), outputs_.end(), real) != outputs_.end();
   }
 
+  // The path with links and "." and ".." resolved, or as it is when it
+  // can't be.
+  const fs::path& RealPath(const fs::path& path) {
+    auto [known, added] = real_paths_.try_emplace(path.string());
+    if (added) {
+      std::error_code error;
+      known->second = fs::canonical(path, error);
+      if (error) known->second = path;
+    }
+    return known->second;
+  }
+
+  // The names in the folder whose real path is `real`, listed at `folder`
+  // the first time.
+  const textures::FolderIndex& Listing(const std::string& real, const fs::path& folder) {
+    auto [listing, added] = listings_.try_emplace(real);
+    if (added) {
+      std::vector<std::string> names;
+      std::error_code error;
+      fs::directory_iterator it(folder, error);
+      for (; !error && it != fs::directory_iterator(); it.increment(error))
+        names.push_back(it->path().filename().string());
+      listing->second = textures::FolderIndex(std::move(names));
+    }
+    return listing->second;
+  }
+
+  // The entry at `path` is of the kind wanted, and a link only when it
+  // leads inside a search folder.
+  bool Admissible(const fs::path& path, Kind kind) {
+    auto [known, added] = kinds_.try_emplace(path.string());
+    if (added) known->second = KindsOf(path);
+    return kind == Kind::directory ? known->second.directory : known->second.file;
+  }
+
  private:
-  enum class Kind { directory, file };
-  static Kind Directories() { return Kind::directory; }
-  static Kind Files() { return Kind::file; }
+  struct Kinds {
+    bool directory = false, file = false;
+  };
 
   void AddFolder(const fs::path& folder) {
     const fs::path listed = folder.empty() ? fs::path(".") : folder;
@@ -137,62 +115,162 @@ class Search {
     });
   }
 
-  // Counts one folder listed or one entry examined; false once the search
-  // has done all the work it may.
-  bool Visit() const {
-    StopIfCancelled(cancel_);
-    if (visited_ > limit_) return false;
-    return ++visited_ <= limit_;
+  Kinds KindsOf(const fs::path& path) const {
+    std::error_code error;
+    const fs::directory_entry entry(path, error);
+    if (error) return {};
+    if (entry.is_symlink(error)) {
+      const fs::path target = fs::canonical(entry.path(), error);
+      if (error || !InsideARoot(target)) return {};
+    }
+    Kinds kinds;
+    kinds.directory = entry.is_directory(error);
+    kinds.file = entry.is_regular_file(error);
+    return kinds;
   }
 
-  static fs::path RealPath(const fs::path& path) {
-    std::error_code error;
-    fs::path real = fs::canonical(path, error);
-    return error ? path : real;
+  std::string model_stem_;
+  std::vector<Place> folders_;
+  std::vector<fs::path> roots_;
+  std::vector<fs::path> outputs_;
+  std::vector<std::string> output_stems_;
+  std::unordered_map<std::string, fs::path> real_paths_;
+  std::unordered_map<std::string, textures::FolderIndex> listings_;
+  std::unordered_map<std::string, Kinds> kinds_;
+};
+
+// The work that all the names of one model may do together.
+struct ModelWork {
+  std::size_t limit = std::numeric_limits<std::size_t>::max();
+  std::size_t examined = 0;
+
+  bool Reached() const { return examined >= limit; }
+};
+
+// One name's search.
+class Search {
+ public:
+  Search(std::string_view stored_name, FileSystemView& view, ModelWork& model,
+         const TextureSearchOptions& options)
+      : components_(textures::NameComponents(stored_name)),
+        view_(view),
+        model_(model),
+        limit_(options.limit),
+        cancel_(options.cancel) {}
+
+  bool Empty() const { return components_.empty(); }
+  const std::string& LastComponent() const { return components_.back(); }
+  std::size_t ComponentCount() const { return components_.size(); }
+  const std::vector<std::string>& Components() const { return components_; }
+  FileSystemView& View() const { return view_; }
+  std::size_t Visited() const { return std::min(visited_, limit_); }
+  bool Stopped() const { return visited_ > limit_; }
+  bool StoppedForModel() const { return stopped_for_model_; }
+
+  // The usual subfolders of `folder`, in their documented order.
+  std::vector<Place> Subfolders(const Place& folder) const {
+    std::vector<Place> found;
+    const textures::FolderIndex& listing = Listing(folder.listed);
+    const std::string& model_stem = view_.ModelStem();
+    if (!model_stem.empty()) {
+      const std::string stem_maps = model_stem + "_maps";
+      AddEntries(folder, listing, listing.Named(stem_maps), Kind::directory, {}, found);
+    }
+    for (const std::string_view usual : kUsualSubfolders)
+      AddEntries(folder, listing, listing.Named(usual), Kind::directory, usual, found);
+    return found;
+  }
+
+  // The folder itself, then its usual subfolders.
+  std::vector<Place> FolderAndSubfolders(const Place& folder) const {
+    std::vector<Place> places{folder};
+    for (Place& sub : Subfolders(folder)) places.push_back(std::move(sub));
+    return places;
+  }
+
+  // Regular files in `folder` named `name`, ignoring case.
+  void AddFilesNamed(const Place& folder, std::string_view name, std::vector<Place>& found) const {
+    const textures::FolderIndex& listing = Listing(folder.listed);
+    AddEntries(folder, listing, listing.Named(name), Kind::file, name, found);
+  }
+
+  // Regular files in `folder` that `guess` finds in its listing for the
+  // last component, and that are no earlier output of the tools.
+  template <class Guess>
+  void AddGuessedFiles(const Place& folder, Guess&& guess, std::vector<Place>& found) const {
+    const textures::FolderIndex& listing = Listing(folder.listed);
+    std::vector<std::size_t> positions = guess(listing, LastComponent());
+    std::erase_if(positions,
+                  [&](std::size_t i) { return ToolsOwnStem(listing.Names()[i], listing); });
+    AddEntries(folder, listing, positions, Kind::file, {}, found);
+  }
+
+  // The folders `components` leads to below `folder`, ignoring case; a
+  // folder reached by several routes is kept once, by its first route.
+  std::vector<Place> Walk(const Place& folder, std::span<const std::string> components) const {
+    std::vector<Place> level{folder};
+    for (const std::string& component : components) {
+      std::vector<Place> next;
+      for (const Place& place : level) {
+        const textures::FolderIndex& listing = Listing(place.listed);
+        AddEntries(place, listing, listing.Named(component), Kind::directory, component, next);
+      }
+      level = Once(std::move(next));
+    }
+    return level;
+  }
+
+ private:
+  // Counts one folder listed or one entry examined; false once the search
+  // has done all the work it may, or the model's searches all theirs.
+  bool Visit(bool entry) const {
+    StopIfCancelled(cancel_);
+    if (visited_ > limit_) return false;
+    if (++visited_ > limit_) return false;
+    if (!entry) return true;
+    if (model_.Reached()) {
+      stopped_for_model_ = true;
+      visited_ = limit_ + 1;
+      return false;
+    }
+    ++model_.examined;
+    return true;
   }
 
   // The places that lead to distinct folders, each by its first route.
-  static std::vector<Place> Once(std::vector<Place> places) {
+  std::vector<Place> Once(std::vector<Place> places) const {
     std::vector<Place> kept;
-    std::vector<fs::path> seen;
-    for (Place& place : places) {
-      fs::path real = RealPath(place.listed);
-      if (std::find(seen.begin(), seen.end(), real) != seen.end()) continue;
-      seen.push_back(std::move(real));
-      kept.push_back(std::move(place));
-    }
+    std::unordered_set<std::string> seen;
+    for (Place& place : places)
+      if (seen.insert(view_.RealPath(place.listed).string()).second)
+        kept.push_back(std::move(place));
     return kept;
   }
 
   // A PNG (the only image the tools write: previews) named after the
   // model, an output, or a BMF in the same folder.
-  bool ToolsOwnStem(std::string_view name, const std::vector<std::string>& listing) const {
+  bool ToolsOwnStem(std::string_view name, const textures::FolderIndex& listing) const {
     // Not a structured binding: older clang (Emscripten's) can't capture one.
     const textures::NameParts parts = textures::SplitName(name);
     if (!textures::SameName(parts.extension, "png")) return false;
     const auto stem = parts.stem;
     auto same_stem = [&](std::string_view other) { return textures::SameName(stem, other); };
-    if (same_stem(model_stem_) ||
-        std::any_of(output_stems_.begin(), output_stems_.end(), same_stem))
-      return true;
-    return std::any_of(listing.begin(), listing.end(), [&](const std::string& other) {
-      const textures::NameParts other_parts = textures::SplitName(other);
-      return textures::SameName(other_parts.extension, "bmf") && same_stem(other_parts.stem);
-    });
+    const std::vector<std::string>& output_stems = view_.OutputStems();
+    return same_stem(view_.ModelStem()) ||
+           std::any_of(output_stems.begin(), output_stems.end(), same_stem) || listing.HasBmf(stem);
   }
 
-  // Adds the entries of `folder` of the given kind whose names satisfy
-  // `match`: one named exactly `exact` first, then the others by name.
-  template <class Match>
-  void AddMatching(const Place& folder, Kind kind, Match&& match, std::string_view exact,
-                   std::vector<Place>& found) const {
+  // Adds the entries of `folder` at `positions` in its listing that are of
+  // the given kind: one named exactly `exact` first, then the others by
+  // name.
+  void AddEntries(const Place& folder, const textures::FolderIndex& listing,
+                  const std::vector<std::size_t>& positions, Kind kind, std::string_view exact,
+                  std::vector<Place>& found) const {
     std::vector<std::string> names;
-    for (const std::string& name : Listing(folder.listed)) {
-      if (!match(std::string_view(name))) continue;
-      if (!Visit()) return;
-      std::error_code error;
-      const fs::directory_entry entry(folder.listed / name, error);
-      if (!error && Admissible(entry, kind)) names.push_back(name);
+    for (const std::size_t i : positions) {
+      const std::string& name = listing.Names()[i];
+      if (!Visit(true)) return;
+      if (view_.Admissible(folder.listed / name, kind)) names.push_back(name);
     }
     std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
       if ((a == exact) != (b == exact)) return a == exact;
@@ -202,72 +280,60 @@ class Search {
       found.push_back({folder.shown / name, folder.listed / name});
   }
 
-  // The names in a folder, read once per search however many routes lead
-  // to it: every rule lists the search folder again, and one folder may
-  // hold thousands of files.
-  const std::vector<std::string>& Listing(const fs::path& folder) const {
-    auto [listing, added] = listings_.try_emplace(RealPath(folder).string());
-    if (!added || !Visit()) return listing->second;
-    std::error_code error;
-    fs::directory_iterator it(folder, error);
-    for (; !error && it != fs::directory_iterator(); it.increment(error))
-      listing->second.push_back(it->path().filename().string());
-    return listing->second;
-  }
-
-  // The entry is of the kind wanted, and a link only when it leads inside
-  // a search folder.
-  bool Admissible(const fs::directory_entry& entry, Kind kind) const {
-    std::error_code error;
-    if (entry.is_symlink(error)) {
-      const fs::path target = fs::canonical(entry.path(), error);
-      if (error || !InsideARoot(target)) return false;
-    }
-    return kind == Kind::directory ? entry.is_directory(error) : entry.is_regular_file(error);
+  // The folder's listing.  Each folder counts once per name however many
+  // routes lead to it: every rule lists the search folder again.
+  const textures::FolderIndex& Listing(const fs::path& folder) const {
+    const std::string real = view_.RealPath(folder).string();
+    auto [listed, added] = listed_.try_emplace(real, true);
+    if (added && !Visit(false)) listed->second = false;
+    static const textures::FolderIndex kNothing;
+    return listed->second ? view_.Listing(real, folder) : kNothing;
   }
 
   std::vector<std::string> components_;
-  std::string model_stem_;
+  FileSystemView& view_;
+  ModelWork& model_;
   std::size_t limit_;
   const std::atomic<bool>* cancel_;
-  std::vector<Place> folders_;
-  std::vector<fs::path> roots_;
-  std::vector<fs::path> outputs_;
-  std::vector<std::string> output_stems_;
   mutable std::size_t visited_ = 0;
-  mutable std::unordered_map<std::string, std::vector<std::string>> listings_;
+  mutable bool stopped_for_model_ = false;
+  // The folders this name's search listed: false for one past its limit.
+  mutable std::unordered_map<std::string, bool> listed_;
 };
 
 // Every file the rule finds in one search folder, in the documented order.
 std::vector<Place> Apply(const Search& search, const Place& folder, TextureRule rule) {
   std::vector<Place> found;
   const std::string& last = search.LastComponent();
-  auto same = [&](std::string_view name) { return textures::SameName(name, last); };
   switch (rule) {
     case TextureRule::stored_path: {
       const std::span<const std::string> all(search.Components());
       for (const Place& place : search.Walk(folder, all.first(all.size() - 1)))
-        search.AddFiles(place, same, last, found);
+        search.AddFilesNamed(place, last, found);
       break;
     }
     case TextureRule::last_component:
-      if (search.ComponentCount() > 1) search.AddFiles(folder, same, last, found);
+      if (search.ComponentCount() > 1) search.AddFilesNamed(folder, last, found);
       break;
     case TextureRule::subfolder:
-      for (const Place& place : search.Subfolders(folder))
-        search.AddFiles(place, same, last, found);
+      for (const Place& place : search.Subfolders(folder)) search.AddFilesNamed(place, last, found);
       break;
     case TextureRule::short_name:
       for (const Place& place : search.FolderAndSubfolders(folder))
         search.AddGuessedFiles(
-            place, [&](std::string_view name) { return textures::MatchesShortName(last, name); },
+            place,
+            [](const textures::FolderIndex& listing, std::string_view name) {
+              return listing.ShortNameMatches(name);
+            },
             found);
       break;
     case TextureRule::other_extension:
       for (const Place& place : search.FolderAndSubfolders(folder))
         search.AddGuessedFiles(
             place,
-            [&](std::string_view name) { return textures::MatchesOtherExtension(last, name); },
+            [](const textures::FolderIndex& listing, std::string_view name) {
+              return listing.OtherExtensionMatches(name);
+            },
             found);
       break;
     case TextureRule::given:  // decided before any rule
@@ -278,14 +344,12 @@ std::vector<Place> Apply(const Search& search, const Place& folder, TextureRule 
 
 // Keeps the first of several routes to one file, leaves out the caller's
 // outputs, and puts the names that look like colour maps first.
-std::vector<fs::path> Candidates(const Search& search, const std::vector<Place>& found) {
-  std::vector<fs::path> shown, seen;
+std::vector<fs::path> Candidates(FileSystemView& view, const std::vector<Place>& found) {
+  std::vector<fs::path> shown;
+  std::unordered_set<std::string> seen;
   for (const Place& place : found) {
-    std::error_code error;
-    fs::path real = fs::canonical(place.listed, error);
-    if (error) real = place.listed;
-    if (search.IsOutput(real) || std::find(seen.begin(), seen.end(), real) != seen.end()) continue;
-    seen.push_back(std::move(real));
+    const fs::path& real = view.RealPath(place.listed);
+    if (view.IsOutput(real) || !seen.insert(real.string()).second) continue;
     shown.push_back(place.shown);
   }
   std::stable_partition(shown.begin(), shown.end(), [](const fs::path& path) {
@@ -305,6 +369,43 @@ const TextureChoice* Chosen(std::string_view stored_name,
       return &choice;
   }
   return nullptr;
+}
+
+TextureResolution Resolve(std::string_view stored_name, FileSystemView& view, ModelWork& model,
+                          const TextureSearchOptions& options) {
+  TextureResolution result;
+  result.name = std::string(stored_name);
+  if (const TextureChoice* choice = Chosen(stored_name, options.choices)) {
+    result.path = choice->file;
+    result.rule = TextureRule::given;
+    result.candidates = {choice->file};
+    return result;
+  }
+  const Search search(stored_name, view, model, options);
+  if (search.Empty()) return result;
+  for (const Place& folder : view.Folders()) {
+    for (const TextureRule rule :
+         {TextureRule::stored_path, TextureRule::last_component, TextureRule::subfolder,
+          TextureRule::short_name, TextureRule::other_extension}) {
+      std::vector<fs::path> candidates = Candidates(view, Apply(search, folder, rule));
+      result.visited = search.Visited();
+      if (search.StoppedForModel()) {
+        result.stopped = result.stopped_for_model = true;
+        result.visited = model.examined;
+        return result;
+      }
+      if (search.Stopped()) {
+        result.stopped = true;
+        return result;
+      }
+      if (candidates.empty()) continue;
+      result.candidates = std::move(candidates);
+      result.path = result.candidates.front();
+      result.rule = rule;
+      return result;
+    }
+  }
+  return result;
 }
 
 }  // namespace
@@ -336,34 +437,31 @@ TextureResolution ResolveTexture(std::string_view stored_name, const fs::path& m
 
 TextureResolution ResolveTexture(std::string_view stored_name, const fs::path& model_file,
                                  const TextureSearchOptions& options) {
-  TextureResolution result;
-  result.name = std::string(stored_name);
-  if (const TextureChoice* choice = Chosen(stored_name, options.choices)) {
-    result.path = choice->file;
-    result.rule = TextureRule::given;
-    result.candidates = {choice->file};
-    return result;
+  FileSystemView view(model_file, options);
+  ModelWork one_name;  // a name alone has only its own limit
+  return Resolve(stored_name, view, one_name, options);
+}
+
+struct ModelTextureSearch::State {
+  State(const fs::path& model_file, TextureSearchOptions search_options)
+      : options(std::move(search_options)), view(model_file, options) {
+    work.limit = options.model_limit;
   }
-  const Search search(stored_name, model_file, options);
-  if (search.Empty()) return result;
-  for (const Place& folder : search.Folders()) {
-    for (const TextureRule rule :
-         {TextureRule::stored_path, TextureRule::last_component, TextureRule::subfolder,
-          TextureRule::short_name, TextureRule::other_extension}) {
-      std::vector<fs::path> candidates = Candidates(search, Apply(search, folder, rule));
-      result.visited = search.Visited();
-      if (search.Stopped()) {
-        result.stopped = true;
-        return result;
-      }
-      if (candidates.empty()) continue;
-      result.candidates = std::move(candidates);
-      result.path = result.candidates.front();
-      result.rule = rule;
-      return result;
-    }
-  }
-  return result;
+
+  TextureSearchOptions options;
+  FileSystemView view;
+  ModelWork work;
+};
+
+ModelTextureSearch::ModelTextureSearch(const fs::path& model_file, TextureSearchOptions options)
+    : state_(std::make_unique<State>(model_file, std::move(options))) {}
+
+ModelTextureSearch::~ModelTextureSearch() = default;
+ModelTextureSearch::ModelTextureSearch(ModelTextureSearch&&) noexcept = default;
+ModelTextureSearch& ModelTextureSearch::operator=(ModelTextureSearch&&) noexcept = default;
+
+TextureResolution ModelTextureSearch::Resolve(std::string_view stored_name) {
+  return torvik::Resolve(stored_name, state_->view, state_->work, state_->options);
 }
 
 }  // namespace torvik

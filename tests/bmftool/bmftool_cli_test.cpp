@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <nlohmann/json.hpp>
+
 #include "model_info.h"
 #include "shapes.h"
 #include "test_support.h"
+#include "torvik32c/reports.h"
 
 namespace {
 
@@ -18,6 +21,11 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 using testing_support::ToolRun;
+
+using testing_support::FirstTerminalControl;
+using testing_support::kNotUtf8;
+using testing_support::kTerminalEscapes;
+using testing_support::ShellQuoted;
 
 class BmftoolCli : public ::testing::Test {
  protected:
@@ -32,6 +40,17 @@ class BmftoolCli : public ::testing::Test {
 
   ToolRun Tool(const std::string& args) const {
     return testing_support::RunCommand(std::string(TORVIK_BMFTOOL) + " " + args, dir);
+  }
+
+  static t3ds::Material Textured(const std::string& name, const std::string& texture) {
+    t3ds::Material material;
+    material.name = name;
+    material.texture = texture;
+    return material;
+  }
+
+  ToolRun Converter(const std::string& args) const {
+    return testing_support::RunCommand(std::string(TORVIK_3DS2BMF) + " " + args, dir);
   }
 
   TempDir dir;
@@ -285,6 +304,136 @@ TEST_F(BmftoolCli, UsageErrorsExitTwo) {
   EXPECT_EQ(Tool("png -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
   EXPECT_EQ(Tool("obj -o " + dir.file("box.bmf") + " " + dir.file("box.bmf")).status, 2);
   EXPECT_EQ(ReadFile(dir.file("box.bmf")), box);
+}
+
+// Names and paths that would take over a terminal reach every text output
+// of 3ds2bmf and bmftool escaped (warnings, -v, --list, info, validate, png,
+// gltf, usage errors), while --json keeps the names themselves.
+TEST_F(BmftoolCli, HostileNamesAndPathsReachEveryTextOutputEscaped) {
+  const std::string folder = dir.file("maps\x1B[2J\x9B\xC2\x9B");
+  const std::string shown_folder = dir.file("maps\\x1B[2J\\x9B\\u009B");
+  const std::string shown_escapes = "\\x1B]0;PWNED\\x07\\x1B[2J\\u009B31m\\x0Aforged: line";
+  // Windows-1252 reads the byte 0x9B as U+203A and 0xFF as U+00FF.
+  const std::string shown_not_utf8 = "\\x1B[1m\xE2\x80\xBA" "7m\xC3\xBF";
+  std::filesystem::create_directory(folder);
+  const std::string model = folder + "/m\x07.3ds", bmf = folder + "/m\x07.bmf";
+  t3ds::Mesh box = t3ds::TexturedBox("Box", {0, 0, 0}, {1, 1, 1});
+  t3ds::AssignAll(box, kNotUtf8);
+  t3ds::Mesh other = t3ds::TexturedBox("Other", {2, 0, 0}, {3, 1, 1});
+  t3ds::AssignAll(other, "Plain");
+  WriteFile(model, t3ds::BuildFile({Textured(kNotUtf8, "wood.png"),
+                                    Textured("Plain", kTerminalEscapes + ".jpg")},
+                                   {box, other}, {{.id = 0, .name = kTerminalEscapes, .parent = 7}}));
+  WriteFile(folder + "/wood.png", {'n', 'o', ' ', 'i', 'm', 'a', 'g', 'e'});  // found, unreadable
+
+  const ToolRun converted = Converter("-v --preview --gltf " + ShellQuoted(model));
+  ASSERT_EQ(converted.status, 0) << converted.err;
+  const ToolRun listed = Converter("--list " + ShellQuoted(model));
+  const ToolRun info = Tool("info " + ShellQuoted(bmf));
+  const ToolRun runs[] = {
+      converted,
+      listed,
+      Converter("--keyframer -o " + ShellQuoted(dir.file("k.bmf")) + " " + ShellQuoted(model)),
+      Converter(ShellQuoted(folder + "/gone\x1B[2J.3ds")),
+      info,
+      Tool("validate " + ShellQuoted(bmf)),
+      Tool("png -o " + ShellQuoted(dir.file("p.png")) + " " + ShellQuoted(bmf)),
+      Tool("gltf -o " + ShellQuoted(dir.file("g.glb")) + " " + ShellQuoted(bmf)),
+      Tool("info --texture " + ShellQuoted("x\x1B[2J=" + folder) + " " + ShellQuoted(bmf)),
+  };
+  for (const ToolRun& run : runs) {
+    EXPECT_EQ(FirstTerminalControl(run.out), std::string::npos) << run.out;
+    EXPECT_EQ(FirstTerminalControl(run.err), std::string::npos) << run.err;
+    EXPECT_NE((run.out + run.err).find(shown_folder), std::string::npos) << run.out << run.err;
+  }
+  // The missing texture, the keyframer's and the glTF's warnings, the summary.
+  for (const std::string& line :
+       {"texture \"" + shown_escapes + ".jpg\" not found",
+        "warning: the keyframer is ignored: node 0 ('" + shown_escapes + "')",
+        "warning: texture 'wood.png' of material '" + shown_not_utf8 + "': " + shown_folder})
+    EXPECT_NE(converted.err.find(line), std::string::npos) << line << "\n" << converted.err;
+  EXPECT_EQ(converted.out.rfind(shown_folder + "/m\\x07.3ds: ", 0), 0u) << converted.out;
+  EXPECT_NE(listed.out.find("\"wood.png\": " + shown_folder + "/wood.png (path)"),
+            std::string::npos)
+      << listed.out;
+  EXPECT_NE(info.out.find("texture \"" + shown_escapes + ".jpg\""), std::string::npos) << info.out;
+
+  // JSON keeps the names as they are, in strings that parse.
+  const ToolRun json = Converter("--json -o " + ShellQuoted(dir.file("j.bmf")) + " " +
+                                 ShellQuoted(model));
+  const nlohmann::json line = nlohmann::json::parse(json.out);
+  EXPECT_EQ(line["textures"][1]["name"], kTerminalEscapes + ".jpg");
+  const nlohmann::json blocks = nlohmann::json::parse(Tool("info --json " + ShellQuoted(bmf)).out);
+  EXPECT_EQ(blocks["blocks"][1]["texture"], kTerminalEscapes + ".jpg");
+}
+
+// Names that are not UTF-8 read as Windows-1252, or in the encoding that
+// --name-encoding names, wherever they are written as text: JSON, glTF
+// node, mesh and material names, MTL and warnings.  The BMF keeps their
+// bytes.
+TEST_F(BmftoolCli, NamesReadAsWindows1252OrTheChosenEncoding) {
+  // D\xE9cor and Tr\xE8s in Windows-1252, Caf\xC3\xA9 in UTF-8, and a name in
+  // Shift_JIS (katakana "tesuto").
+  const std::string decor = "D\xE9" "cor", tres = "Tr\xE8s", cafe = "Caf\xC3\xA9";
+  const std::string katakana = "\x83\x65\x83\x58\x83\x67";
+  t3ds::Mesh decorated = t3ds::TexturedBox(decor, {0, 0, 0}, {1, 1, 1});
+  t3ds::AssignAll(decorated, decor);
+  const std::vector<std::uint8_t> model = t3ds::BuildFile(
+      {Textured(decor, "\x80uro.png")},
+      {decorated, t3ds::Box(cafe, {2, 0, 0}, {3, 1, 1}), t3ds::Box(katakana, {4, 0, 0}, {5, 1, 1})},
+      {{.id = 0, .name = decor, .instance = tres}, {.id = 1, .name = cafe}, {.id = 2, .name = katakana}});
+  WriteFile(dir.file("names.3ds"), model);
+  const auto names = [](const nlohmann::json& items) {
+    std::vector<std::string> found;
+    for (const nlohmann::json& item : items) found.push_back(item.value("name", ""));
+    return found;
+  };
+  struct Case {
+    std::string option;
+    std::vector<std::string> nodes, meshes;
+    std::string texture;  // as JSON, MTL and warnings give it
+  };
+  const std::string replaced = "\xEF\xBF\xBD";  // U+FFFD
+  std::vector<Case> cases = {
+      {"",
+       {"Tr\xC3\xA8s", cafe, "\xC6\x92" "e\xC6\x92X\xC6\x92g"},
+       {"D\xC3\xA9" "cor", cafe, "\xC6\x92" "e\xC6\x92X\xC6\x92g"},
+       "\xE2\x82\xAC" "uro.png"},
+      {"--name-encoding utf-8",
+       {"Tr" + replaced + "s", cafe, replaced + "e" + replaced + "X" + replaced + "g"},
+       {"D" + replaced + "cor", cafe, replaced + "e" + replaced + "X" + replaced + "g"},
+       replaced + "uro.png"}};
+  if (torvik::NameEncodingsByIconv())
+    cases.push_back({"--name-encoding Shift_JIS",
+                     {"Tr\xE9\x91\x9A", cafe, "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"},
+                     {"D\xE9\xA6\x97or", cafe, "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"},
+                     ""});
+  for (const Case& c : cases) {
+    const std::string bmf = dir.file("names.bmf");
+    const ToolRun run = Converter(c.option + " --gltf --json -o " + bmf + " " + dir.file("names.3ds"));
+    ASSERT_EQ(run.status, 0) << c.option << run.err;
+    EXPECT_EQ(ReadFile(bmf), testing_support::Convert(model)) << c.option;
+    const nlohmann::json gltf =
+        nlohmann::json::parse(testing_support::GlbJsonText(ReadFile(dir.file("names.glb"))));
+    EXPECT_EQ(names(gltf["nodes"]), c.nodes) << c.option;
+    EXPECT_EQ(names(gltf["meshes"]), c.meshes) << c.option;
+    EXPECT_EQ(gltf["materials"][0]["name"], c.meshes[0]) << c.option;
+    if (c.texture.empty()) continue;
+    EXPECT_EQ(nlohmann::json::parse(run.out)["textures"][0]["name"], c.texture) << c.option;
+    EXPECT_NE(run.err.find("texture \"" + c.texture + "\" not found"), std::string::npos) << run.err;
+    const nlohmann::json info = nlohmann::json::parse(Tool("info --json " + c.option + " " + bmf).out);
+    EXPECT_EQ(info["blocks"][1]["texture"], c.texture) << c.option;  // after the default
+    ASSERT_EQ(Tool("obj " + c.option + " " + bmf).status, 0) << c.option;
+    const std::vector<std::uint8_t> mtl = ReadFile(dir.file("names.mtl"));
+    EXPECT_NE(std::string(mtl.begin(), mtl.end()).find("map_Kd " + c.texture + "\n"),
+              std::string::npos)
+        << c.option;
+  }
+
+  const ToolRun unknown = Converter("--name-encoding klingon " + dir.file("names.3ds"));
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.err.rfind("3ds2bmf: --name-encoding klingon: ", 0), 0u) << unknown.err;
+  EXPECT_EQ(Tool("validate --name-encoding utf-8 " + dir.file("names.bmf")).status, 2);
 }
 
 }  // namespace

@@ -12,8 +12,10 @@
 #include <set>
 #include <sstream>
 
+#include "image_files.h"
 #include "keyframer_demo.h"
 #include "obj_export.h"
+#include "png_image.h"
 #include "shapes.h"
 #include "test_support.h"
 #include "torvik32c/export_conventions.h"
@@ -278,8 +280,10 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
   }
 }
 
-// Every sample and corpus file with the textures found beside it, and the
-// textured model, as .glb and as .gltf with its .bin, and what 3ds2bmf
+// Every sample and corpus file with the textures found beside it, the
+// textured model and one of textures that viewers can't read as they are
+// (a PNG with a damaged text chunk or a bad chunk type; CMYK, YCCK and
+// two-component JPEGs), as .glb and as .gltf with its .bin, and what 3ds2bmf
 // --gltf makes of the same files and of a keyframer's scene: the Khronos
 // validator finds no error and no warning.
 TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
@@ -307,6 +311,28 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   }
   const TexturedModel textured = WriteTexturedModel(dir);
   write(textured.bmf, "textured", textured.options);
+  // Textures that viewers don't read as they are: embedded again or left out.
+  {
+    std::vector<t3ds::PngChunk> chunks = t3ds::PngChunks(t3ds::RgbImage(4, 4, {9, 99, 200}));
+    chunks.insert(chunks.begin() + 1, {"t3Xt", {'x'}});
+    testing_support::WriteFile(dir.file("badtype.png"), t3ds::PngFile(chunks));
+    chunks[1].type = "tEXt";
+    std::vector<std::uint8_t> quirky = t3ds::PngFile(chunks);
+    quirky[8 + 25 + 9] ^= 1;  // tEXt's CRC
+    testing_support::WriteFile(dir.file("quirky.png"), quirky);
+    testing_support::WriteFile(dir.file("cmyk.jpg"), t3ds::JpegBytes(8, 8, 4, 0));
+    testing_support::WriteFile(dir.file("ycck.jpg"), t3ds::JpegBytes(8, 8, 4, 2));
+    testing_support::WriteFile(dir.file("two.jpg"), t3ds::JpegBytes(8, 8, 2));
+    std::vector<t3ds::Material> materials;
+    std::vector<t3ds::Mesh> meshes;
+    for (const char* texture : {"badtype.png", "quirky.png", "cmyk.jpg", "ycck.jpg", "two.jpg"}) {
+      const float x = static_cast<float>(2 * meshes.size());
+      meshes.push_back(t3ds::TexturedBox(texture, {x, 0, 0}, {x + 1, 1, 1}));
+      materials.push_back({texture, {}, t3ds::Color{0.5f, 0.5f, 0.5f}, {}, {}, false, texture});
+      t3ds::AssignAll(meshes.back(), texture);
+    }
+    write(BmfOf(materials, meshes), "hostile", {TexturesBeside(dir.path() / "hostile.bmf")});
+  }
   // The scene as authored that 3ds2bmf --gltf writes, of the same files and
   // of a model whose keyframer places instances, pivots, a mirror and a
   // hierarchy.

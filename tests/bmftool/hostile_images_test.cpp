@@ -4,20 +4,28 @@
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "image_files.h"
 #include "images/decode_image.h"
+#include "images/decoder_memory.h"
 #include "images/encode_png.h"
+#include "png_image.h"
 #include "preview_textures.h"
 #include "shapes.h"
 #include "test_support.h"
 #include "texture_image.h"
 #include "threeds_builder.h"
 #include "torvik32c/gltf_document.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_finder.h"
+
+extern "C" unsigned char* stbi_zlib_compress(unsigned char* data, int data_len, int* out_len,
+                                             int quality);
 
 namespace {
 
@@ -46,6 +54,22 @@ std::string Reason(const std::vector<std::uint8_t>& bytes) {
 }
 
 bool DiagonalPattern(int x, int y) { return x == y; }
+
+// The pixels of a PNG or the reason it is refused.
+std::vector<std::uint8_t> PixelsOf(const std::vector<std::uint8_t>& bytes) {
+  return images::DecodeImage(bytes, 3).pixels;
+}
+
+// A zlib stream of `raw`, by the stb build the tests link (its header
+// declares the function only with the implementation).
+std::vector<std::uint8_t> Compressed(const std::vector<std::uint8_t>& raw) {
+  int size = 0;
+  unsigned char* data = stbi_zlib_compress(const_cast<unsigned char*>(raw.data()),
+                                           static_cast<int>(raw.size()), &size, 8);
+  std::vector<std::uint8_t> out(data, data + size);
+  std::free(data);
+  return out;
+}
 
 void AppendTo(void* context, void* data, int size) {
   auto* out = static_cast<std::vector<std::uint8_t>*>(context);
@@ -136,6 +160,134 @@ TEST(HostileImages, OneSizeCheckOnAbsoluteSizesNamesTheRealReason) {
   std::vector<std::uint8_t> bmp = t3ds::BmpBytes(RedTop(40, 40));
   bmp.resize(bmp.size() - 1);
   EXPECT_EQ(Reason(bmp), "damaged image (BMP: the file ends before its pixels do)");
+}
+
+// Every build walks a PNG's chunks before decoding and refuses what libpng
+// refuses, wherever it is in the file (libpng itself stops reading after the
+// image data); damage confined to ancillary chunks decodes, but the file is
+// not one to pass on as it is.  Interlaced rows decode as the plain ones.
+TEST(HostileImages, PngChunksAreWalkedEndToEndBeforeDecoding) {
+  const std::vector<t3ds::PngChunk> chunks = t3ds::PngChunks(RedTop(4, 4));  // IHDR IDAT IEND
+  const auto with = [&](std::size_t at, const t3ds::PngChunk& chunk) {
+    std::vector<t3ds::PngChunk> all = chunks;
+    all.insert(all.begin() + static_cast<std::ptrdiff_t>(at), chunk);
+    return t3ds::PngFile(all);
+  };
+  const std::vector<std::uint8_t> good = t3ds::PngFile(chunks);
+  EXPECT_TRUE(images::ReadImageHeader(good).viewer_ready);
+  // Rows stored in Adam7's passes come out as the same picture, whichever
+  // passes a size leaves empty.
+  for (const auto& [width, height] : {std::pair{9, 7}, {1, 1}, {2, 5}, {17, 2}}) {
+    t3ds::RgbImage pattern(width, height);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        pattern.at(x, y) = {static_cast<std::uint8_t>(x * 20), static_cast<std::uint8_t>(y * 30),
+                            static_cast<std::uint8_t>(x ^ y)};
+    const std::vector<std::uint8_t> interlaced = t3ds::PngFile(t3ds::PngChunks(pattern, true));
+    for (const int channels : {3, 4})
+      EXPECT_EQ(images::DecodeImage(interlaced, channels).pixels,
+                images::DecodeImage(t3ds::PngBytes(pattern), channels).pixels)
+          << width << " x " << height;
+  }
+  for (const std::size_t at : {1u, 2u})
+    EXPECT_EQ(Reason(with(at, {"a1b2", {1}})),
+              "damaged image (PNG: invalid chunk type 97 49 98 50)");
+  EXPECT_EQ(Reason(with(2, {"ABCD", {}})), "damaged image (PNG: unknown critical chunk ABCD)");
+  std::vector<std::uint8_t> cut = t3ds::PngFile({chunks[0], chunks[1]});
+  EXPECT_EQ(Reason(cut), "damaged image (PNG: no IEND chunk at the end)");
+  cut.insert(cut.end(), {0, 0, 3, 0xE8, 't', 'E', 'X', 't', 'a', 'b', 'c'});
+  EXPECT_EQ(Reason(cut), "damaged image (PNG: chunk tEXt runs past the end of the file)");
+  std::vector<std::uint8_t> bad_crc = good;
+  bad_crc[bad_crc.size() - 13] ^= 1;  // the last byte of IDAT's CRC, before the 12 of IEND
+  EXPECT_EQ(Reason(bad_crc), "damaged image (PNG: CRC error in chunk IDAT)");
+
+  // A text chunk with a bad CRC, bytes after IEND: decoded, not well formed.
+  std::vector<std::uint8_t> text_crc = with(1, {"tEXt", {'k', 0, 'v'}});
+  text_crc[8 + 25 + 4 + 4 + 3] ^= 1;  // after the signature and IHDR: length, type, data, CRC
+  std::vector<std::uint8_t> trailing = good;
+  trailing.push_back(0);
+  for (const auto& quirky : {text_crc, trailing}) {
+    EXPECT_EQ(PixelsOf(quirky), PixelsOf(good));
+    EXPECT_FALSE(images::ReadImageHeader(quirky).viewer_ready);
+  }
+}
+
+// Text, profiles and other ancillary chunks are skipped without being
+// inflated: a 4 x 4 image whose chunks inflate to 5 MiB decodes within a
+// quarter of a MiB.  And that bound holds whatever inflates: image data
+// that inflates past its rows is never inflated by libpng, and cut off in
+// stb_image; image data that ends before its rows do is refused.
+TEST(HostileImages, AncillaryChunksAreNotInflatedAndDecodersAreBounded) {
+  const std::vector<t3ds::PngChunk> chunks = t3ds::PngChunks(RedTop(4, 4));
+  const std::vector<std::uint8_t> megabyte = Compressed(std::vector<std::uint8_t>(1 << 20, 'A'));
+  const auto after = [&](std::string_view head, std::initializer_list<std::uint8_t> more) {
+    std::vector<std::uint8_t> data(head.begin(), head.end());
+    data.insert(data.end(), more);
+    data.insert(data.end(), megabyte.begin(), megabyte.end());
+    return data;
+  };
+  std::vector<t3ds::PngChunk> bomb = {chunks[0]};
+  for (int i = 0; i < 3; ++i) bomb.push_back({"zTXt", after("Comment", {0, 0})});
+  bomb.push_back({"iTXt", after("Comment", {0, 1, 0, 0, 0})});
+  bomb.push_back({"iCCP", after("profile", {0, 0})});
+  bomb.insert(bomb.end(), {chunks[1], chunks[2]});
+  const std::vector<std::uint8_t> good = t3ds::PngFile(chunks);
+  std::vector<std::uint8_t> rows;
+  for (int y = 0; y < 4; ++y) {
+    rows.push_back(0);
+    for (int x = 0; x < 4; ++x)
+      rows.insert(rows.end(), {30, 30, static_cast<std::uint8_t>(y == 0 ? 30 : 220)});
+  }
+  std::vector<std::uint8_t> long_rows = rows;
+  long_rows.resize(4 << 20);
+  const std::vector<std::uint8_t> idat_bomb =
+      t3ds::PngFile({chunks[0], {"IDAT", Compressed(long_rows)}, chunks[2]});
+
+  rows.resize(rows.size() / 2);
+  const std::vector<std::uint8_t> short_rows =
+      t3ds::PngFile({chunks[0], {"IDAT", Compressed(rows)}, chunks[2]});
+
+  const images::ScopedDecoderMemoryLimit limit(256 << 10);
+  EXPECT_EQ(PixelsOf(t3ds::PngFile(bomb)), PixelsOf(good));
+  EXPECT_NE(Reason(short_rows), "decoded");
+  if (std::string(images::DecoderOf(images::ImageFormat::png)) == "libpng")
+    EXPECT_EQ(Reason(idat_bomb), "decoded");
+  else
+    EXPECT_EQ(Reason(idat_bomb),
+              "damaged image (PNG: decoding would take more than 262144 bytes of memory)");
+  // The bound is the decoders' own: too small a one refuses any image.
+  const images::ScopedDecoderMemoryLimit tiny(1024);
+  EXPECT_EQ(Reason(good),
+            "damaged image (PNG: decoding would take more than 1024 bytes of memory)");
+}
+
+// Grey and colour JPEGs are read as they are; CMYK, YCCK and two-component
+// JPEGs are never passed on as they are, and are refused by name where the
+// decoder can't read them (libjpeg gives RGB of grey and colour only;
+// stb_image reads CMYK and YCCK).
+TEST(HostileImages, JpegsOfOtherColourSpacesAreNotPassedOnAsTheyAre) {
+  const bool libjpeg = std::string(images::DecoderOf(images::ImageFormat::jpeg)) == "libjpeg-turbo";
+  struct Case {
+    int components, adobe_transform;
+    const char* kind;  // null: read as it is
+  };
+  for (const Case& c : {Case{1, -1, nullptr}, Case{3, -1, nullptr}, Case{3, 1, nullptr},
+                        Case{2, -1, "a JPEG of 2 components"}, Case{4, -1, "a CMYK JPEG"},
+                        Case{4, 0, "a CMYK JPEG"}, Case{4, 2, "a YCCK JPEG"}}) {
+    const std::vector<std::uint8_t> jpeg = t3ds::JpegBytes(16, 8, c.components, c.adobe_transform);
+    SCOPED_TRACE(std::to_string(c.components) + " components");
+    EXPECT_EQ(images::ReadImageHeader(jpeg).viewer_ready, c.kind == nullptr);
+    if (c.kind == nullptr) {
+      const std::vector<std::uint8_t> pixels = PixelsOf(jpeg);
+      ASSERT_EQ(pixels.size(), 16u * 8 * 3);
+      for (const std::uint8_t value : pixels) EXPECT_NEAR(value, 128, 1);
+    } else if (libjpeg) {
+      EXPECT_EQ(Reason(jpeg), std::string("not an image that is decoded: ") + c.kind +
+                                  ", and only greyscale and colour JPEGs are decoded");
+    } else {
+      EXPECT_EQ(Reason(jpeg) == "decoded", c.components == 4);
+    }
+  }
 }
 
 class HostileTextures : public ::testing::Test {
@@ -242,11 +394,9 @@ TEST_F(HostileTextures, OneFileNamedInSixteenCasesIsDecodedAndEmbeddedOnce) {
 
 TEST_F(HostileTextures, TexturesPastTheModelsBudgetAreLeftOutWithAWarning) {
   WriteModel({"a.png", "B.PNG", "c.png", "A.png"});
-  std::vector<std::uint64_t> sizes;
   for (const char* name : {"a.png", "b.png", "c.png"}) {
     const images::DecodedImage picture{8, 8, 3, std::vector<std::uint8_t>(8 * 8 * 3, 99)};
     WriteFile(dir.file(name), images::EncodePng(picture));
-    sizes.push_back(std::filesystem::file_size(dir.file(name)));
   }
   // Room for two decoded images: the third is drawn in its diffuse colour,
   // and the fourth name, the first file again, costs nothing more.
@@ -264,17 +414,122 @@ TEST_F(HostileTextures, TexturesPastTheModelsBudgetAreLeftOutWithAWarning) {
   EXPECT_EQ(textures.blocks[2], nullptr);
   EXPECT_EQ(textures.blocks[3], textures.blocks[0]);
 
-  // The glTF export counts the bytes it embeds.
+  // The glTF export counts the pixels it decodes to check them (RGB, as
+  // these PNGs are embedded as they are).
   torvik::GltfOptions options;
   options.find_texture = torvik::TexturesBeside(dir.path() / "model.bmf");
-  options.texture_budget = sizes[0] + sizes[1];
+  options.texture_budget = 2 * 8 * 8 * 3;
   const torvik::GltfDocument document = torvik::BuildGltf(file, options);
   ASSERT_EQ(document.warnings.size(), 1u);
   EXPECT_EQ(document.warnings[0], "texture 'c.png' of block 2: " + dir.file("c.png") +
-                                      ": the model's textures would take more than " +
-                                      std::to_string(sizes[0] + sizes[1]) +
-                                      " bytes of memory; the block is left untextured");
+                                      ": the model's textures would take more than 384 bytes of "
+                                      "memory; the block is left untextured");
   EXPECT_EQ(document.json["images"].size(), 2u);
+}
+
+// A few bytes that claim a large image cost its pixels, counted from the
+// header before anything is decoded, in the preview and the glTF export
+// alike (the web page's module exports through the same code): ten GIFs of
+// 35 bytes that claim 512 x 512 screens, and an eleventh that claims
+// 8000 x 8000 and holds nothing after its header.
+TEST_F(HostileTextures, SmallFilesThatClaimLargeImagesCostTheirPixels) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 10; ++i) {
+    names.push_back("screen" + std::to_string(i) + ".gif");
+    WriteFile(dir.file(names.back()),
+              t3ds::GifScreenBytes(512, 512, {static_cast<std::uint8_t>(20 * i), 0, 0}));
+  }
+  std::vector<std::uint8_t> claim = t3ds::GifScreenBytes(8000, 8000, kRed);
+  claim.resize(19);  // the header and its colour table
+  names.push_back("claim.gif");
+  WriteFile(dir.file("claim.gif"), claim);
+  WriteModel(names);
+  const torvik::BmfFile file = torvik::ReadBmfFile(dir.file("model.bmf"));
+  const std::uint64_t pixels = 512 * 512;
+
+  const PreviewTextures preview =
+      LoadPreviewTextures(file, torvik::ResolveTextures(names, dir.file("model.bmf"), {}), true,
+                          2 * pixels * 3 + pixels);
+  EXPECT_EQ(std::count(preview.blocks.begin(), preview.blocks.end(), nullptr), 9);
+  torvik::GltfOptions options;
+  options.find_texture = torvik::TexturesBeside(dir.path() / "model.bmf");
+  options.texture_budget = 2 * pixels * 4 + pixels;  // re-encoded from RGBA
+  const torvik::GltfDocument document = torvik::BuildGltf(file, options);
+  EXPECT_EQ(document.json["images"].size(), 2u);
+  ASSERT_EQ(preview.problems.size(), 9u);
+  ASSERT_EQ(document.warnings.size(), 9u);
+  for (std::size_t i = 0; i < 9; ++i) {
+    EXPECT_NE(preview.problems[i].find(": the model's textures would take more than"),
+              std::string::npos)
+        << preview.problems[i];
+    EXPECT_NE(document.warnings[i].find(": the model's textures would take more than"),
+              std::string::npos)
+        << document.warnings[i];
+  }
+  EXPECT_NE(document.warnings[8].find("claim.gif"), std::string::npos);
+}
+
+// The glTF export decodes each image once and embeds what decodes: a
+// well-formed PNG or JPEG as it is, a PNG with a damaged ancillary chunk or
+// a GIF encoded again as PNG, and it leaves out with a warning what does
+// not decode (a CMYK JPEG where libjpeg decodes, a PNG with a bad chunk
+// type); viewers then read every image it embeds.
+TEST_F(HostileTextures, TheGltfEmbedsOnlyWhatDecodes) {
+  const t3ds::RgbImage picture = RedTop(4, 4);
+  std::vector<t3ds::PngChunk> chunks = t3ds::PngChunks(picture);
+  const std::vector<std::uint8_t> good = t3ds::PngFile(chunks);
+  chunks.insert(chunks.begin() + 1, {"tEXt", {'k', 0, 'v'}});
+  std::vector<std::uint8_t> quirky = t3ds::PngFile(chunks);
+  quirky[8 + 25 + 11] ^= 1;  // tEXt's CRC
+  chunks[1].type = "t3Xt";
+  const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
+      {"good.png", good},
+      {"colour.jpg", t3ds::JpegBytes(8, 8, 3)},
+      {"quirky.png", quirky},
+      {"frame.gif", t3ds::GifBytes(4, 4, kBlue, kRed, DiagonalPattern)},
+      {"cmyk.jpg", t3ds::JpegBytes(8, 8, 4, 0)},
+      {"badtype.png", t3ds::PngFile(chunks)}};
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : files) {
+    WriteFile(dir.file(name), bytes);
+    names.push_back(name);
+  }
+  WriteModel(names);
+  torvik::GltfOptions options;
+  options.find_texture = torvik::TexturesBeside(dir.path() / "model.bmf");
+  const torvik::GltfDocument document =
+      torvik::BuildGltf(torvik::ReadBmfFile(dir.file("model.bmf")), options);
+  const auto embedded = [&](const nlohmann::json& image) {
+    const nlohmann::json& view = document.json["bufferViews"][image["bufferView"].get<int>()];
+    const auto first = document.binary.begin() + view["byteOffset"].get<std::ptrdiff_t>();
+    return std::vector<std::uint8_t>(first, first + view["byteLength"].get<std::ptrdiff_t>());
+  };
+  const bool libjpeg = std::string(images::DecoderOf(images::ImageFormat::jpeg)) == "libjpeg-turbo";
+  const nlohmann::json& json_images = document.json["images"];
+  ASSERT_EQ(json_images.size(), libjpeg ? 4u : 5u);
+  EXPECT_EQ(json_images[0]["name"], "good.png");
+  EXPECT_EQ(embedded(json_images[0]), good);
+  EXPECT_EQ(json_images[1]["mimeType"], "image/jpeg");
+  EXPECT_EQ(embedded(json_images[1]), files[1].second);
+  EXPECT_EQ(json_images[2]["name"], "quirky.png");
+  EXPECT_NE(embedded(json_images[2]), quirky);
+  EXPECT_EQ(PixelsOf(embedded(json_images[2])), PixelsOf(good));
+  EXPECT_EQ(json_images[3]["mimeType"], "image/png");
+  if (!libjpeg) {
+    EXPECT_EQ(json_images[4]["mimeType"], "image/png");
+  }
+  for (const auto& image : json_images)
+    EXPECT_TRUE(images::ReadImageHeader(embedded(image)).viewer_ready) << image["name"];
+
+  std::vector<std::string> expected = {
+      "texture 'badtype.png' of block 5: " + dir.file("badtype.png") +
+      ": damaged image (PNG: invalid chunk type 116 51 88 116); the block is left untextured"};
+  if (libjpeg)
+    expected.insert(expected.begin(), "texture 'cmyk.jpg' of block 4: " + dir.file("cmyk.jpg") +
+                                          ": not an image that is decoded: a CMYK JPEG, and "
+                                          "only greyscale and colour JPEGs are decoded; the "
+                                          "block is left untextured");
+  EXPECT_EQ(document.warnings, expected);
 }
 
 }  // namespace

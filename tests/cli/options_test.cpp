@@ -29,6 +29,12 @@ TEST(Options, UsageErrors) {
   EXPECT_THROW(Parse({"-j", "two", "a.3ds"}), std::invalid_argument);
   EXPECT_THROW(Parse({"--frobnicate", "a.3ds"}), std::invalid_argument);
   EXPECT_THROW(Parse({"a.3ds", "-o"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"--name-encoding", "klingon", "a.3ds"}), std::invalid_argument);
+  EXPECT_FALSE(Parse({"--name-encoding", "Windows-1252", "a.3ds"}).names);  // the default
+  // UTF-8 replaces each broken sequence once, as browsers and Python do.
+  const torvik::NameDecoder utf8 = Parse({"--name-encoding", "utf8", "a.3ds"}).names;
+  ASSERT_TRUE(utf8);
+  EXPECT_EQ(utf8("A\xE2\x82" "B\xFF\xC3"), "A\xEF\xBF\xBD" "B\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(Parse({"-j4", "--", "-odd.3ds"}).inputs, std::vector<std::string>({"-odd.3ds"}));
   EXPECT_TRUE(Parse({"--help"}).help);
 }

@@ -48,7 +48,13 @@ torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
   return {.smoothing_groups = settings.smoothing_groups,
           .keep_file_winding = settings.keep_file_winding,
           .keyframer = settings.keyframer || settings.report_keyframer,
-          .threads = settings.threads};
+          .threads = settings.threads,
+          .names = settings.names};
+}
+
+// Notes "PATH: message", the message's names and paths shown already.
+void AddNote(FileResult& result, const std::string& path, const std::string& message) {
+  result.notes.push_back(torvik::ShownText(path) + ": " + message);
 }
 
 // Resolves the model's texture names and notes what is missing or
@@ -62,10 +68,11 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
                                     TextureSearchFor(result.output, settings));
   std::size_t problems = 0;
   for (const torvik::TextureResolution& texture : result.textures) {
-    std::string problem = torvik::TextureProblem(texture, !settings.require_textures);
+    std::string problem =
+        torvik::TextureProblem(texture, !settings.require_textures, settings.names);
     if (problem.empty()) continue;
     ++problems;
-    result.notes.push_back(result.input + ": " + problem);
+    AddNote(result, result.input, problem);
   }
   if (settings.require_textures && problems != 0)
     throw std::runtime_error(std::to_string(problems) + " of " +
@@ -84,8 +91,9 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
   torvik::KeyframerEffect effect;
-  for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect))
-    result.notes.push_back(input + ": " + note);
+  for (const std::string& note :
+       torvik::ApplyKeyframer(scene, settings.keyframer, effect, settings.names))
+    AddNote(result, input, note);
   result.keyframer = effect;
   return scene;
 }
@@ -93,9 +101,9 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
 void CopyModelTextures(const FileSettings& settings, FileResult& result) {
   const std::filesystem::path folder = FolderOf(result.output);
   for (const torvik::TextureResolution& texture : result.textures) {
-    TextureCopy copy = CopyTexture(texture, folder, settings.batch, result.input);
+    TextureCopy copy = CopyTexture(texture, folder, settings.batch, result.input, settings.names);
     result.copied.push_back(copy.copied);
-    if (!copy.problem.empty()) result.notes.push_back(result.input + ": " + copy.problem);
+    if (!copy.problem.empty()) AddNote(result, result.input, copy.problem);
   }
 }
 
@@ -150,7 +158,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
         {.smoothing_groups = settings.smoothing_groups,
          .cancel = settings.cancel,
          .orient_outward = settings.orient_outward,
-         .threads = settings.threads});
+         .threads = settings.threads,
+         .names = settings.names});
     if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
@@ -175,8 +184,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     // once, so it shows what a host loads.
     const bool regular_output = !to_stdout && IsRegularFile(output);
     const auto skipped = [&](const char* what) {
-      result.notes.push_back(result.error_path + ": no " + what +
-                             ": the BMF did not go to a regular file");
+      AddNote(result, result.error_path,
+              std::string("no ") + what + ": the BMF did not go to a regular file");
     };
     std::optional<torvik::BmfFile> file;
     const auto written_file = [&]() -> const torvik::BmfFile& {
@@ -196,9 +205,9 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = PreviewPath(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
-        textures = LoadPreviewTextures(written_file(), result.textures, false);
-        for (const std::string& problem : textures.problems)
-          result.notes.push_back(input + ": " + problem);
+        textures = LoadPreviewTextures(written_file(), result.textures, false,
+                                       torvik::images::kModelTextureBudget, settings.names);
+        for (const std::string& problem : textures.problems) AddNote(result, input, problem);
       }
       const Image image = RenderPreview(written_file(), {}, textures.Pointers());
       torvik::StopIfCancelled(settings.cancel);
@@ -210,27 +219,30 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     } else if (settings.gltf) {
       result.error_path = GltfPath(output);
       torvik::StopIfCancelled(settings.cancel);
-      const torvik::H3dsScene scene =
-          torvik::HRead3dsScene(bytes, torvik::SceneGltfReadOptions(settings.threads));
+      torvik::ReadOptions scene_options = torvik::SceneGltfReadOptions(settings.threads);
+      scene_options.names = settings.names;
+      const torvik::H3dsScene scene = torvik::HRead3dsScene(bytes, scene_options);
       bytes = {};
-      const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+      const torvik::ScenePlacement placement = torvik::PlaceScene(scene, settings.names);
       // With --keyframer the BMF's conversion noted them already.
       if (!settings.keyframer)
         for (const std::string& warning : placement.warnings)
-          result.notes.push_back(result.error_path + ": warning: " + warning);
+          AddNote(result, result.error_path, "warning: " + warning);
       torvik::GltfOptions gltf_options;
       gltf_options.find_texture = torvik::ResolvedTextures(result.textures);
       gltf_options.report_missing = false;  // noted above
+      gltf_options.names = settings.names;
       for (const std::string& warning :
            torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
-        result.notes.push_back(result.error_path + ": warning: " + warning);
+        AddNote(result, result.error_path, "warning: " + warning);
       result.gltf = result.error_path;
     }
     result.ok = true;
   } catch (const torvik::Cancelled&) {
     result.cancelled = true;
     result.preview_unfinished = bmf_written;
-    result.error = bmf_written ? "interrupted: the BMF " + output + " is complete, this file is not"
+    result.error = bmf_written ? "interrupted: the BMF " + torvik::ShownText(output) +
+                                     " is complete, this file is not"
                                : "interrupted";
   } catch (...) {
     result.error = torvik::FailureReason();

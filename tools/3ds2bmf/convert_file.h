@@ -10,6 +10,7 @@
 
 #include "batch_copies.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 // The output name that means standard output.
@@ -26,7 +27,9 @@ struct FileResult {
   // The BMF is complete but the preview asked for was interrupted.
   bool preview_unfinished = false;
   std::string gltf;                // the binary glTF written with --gltf
-  std::vector<std::string> notes;  // "PATH: what happened", printed as warnings
+  // "PATH: what happened", printed as warnings: names and paths shown
+  // (ShownName, ShownPath) as each note is made.
+  std::vector<std::string> notes;
   std::size_t blocks = 0, vertices = 0, triangles = 0, degenerate = 0;
   bool default_material = false;
   double milliseconds = 0;
@@ -61,6 +64,8 @@ struct FileSettings {
   bool report_keyframer = false;
   // Reverse the meshes whose faces clearly face inward.
   bool orient_outward = false;
+  // How names that are not UTF-8 read as text (--name-encoding).
+  torvik::NameDecoder names = {};
   // Folders searched for textures after the model's own.
   std::vector<std::filesystem::path> texture_paths;
   // The user's decisions for stored texture names (--texture NAME=FILE).

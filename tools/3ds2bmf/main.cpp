@@ -17,6 +17,7 @@
 #include "output_folder.h"
 #include "report.h"
 #include "texture_folders.h"
+#include "torvik32c/name_text.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -80,7 +81,7 @@ class Reporter {
     if (!r.ok && (!r.cancelled || r.preview_unfinished))
       std::fprintf(stderr, "%s\n", ErrorLine(r).c_str());
     if (options_.json)
-      std::printf("%s\n", JsonLine(r).c_str());
+      std::printf("%s\n", JsonLine(r, options_.names).c_str());
     else if (options_.verbose && r.ok && !options_.quiet)
       std::printf("%s\n", SummaryLine(r).c_str());
     std::fflush(stdout);
@@ -125,8 +126,10 @@ std::string CheckOutputs(const Options& options, const std::vector<std::string>&
   std::set<std::string> seen;
   for (const std::string& output : outputs) {
     for (const std::string& file : FilesWritten(options, output)) {
-      if (inputs.Contains(file)) return "the output " + file + " is one of the input files";
-      if (!seen.insert(FileKey(file)).second) return "two inputs would both be written to " + file;
+      if (inputs.Contains(file))
+        return "the output " + torvik::ShownText(file) + " is one of the input files";
+      if (!seen.insert(FileKey(file)).second)
+        return "two inputs would both be written to " + torvik::ShownText(file);
     }
   }
   return "";
@@ -177,6 +180,7 @@ int Run(const Options& options) {
                                         .keyframer = options.keyframer,
                                         .report_keyframer = options.json || !options.quiet,
                                         .orient_outward = options.orient_outward,
+                                        .names = options.names,
                                         .texture_paths = options.texture_paths,
                                         .texture_choices = options.texture_choices,
                                         .copy_textures = options.copy_textures,
@@ -212,7 +216,9 @@ int main(int argc, char** argv) {
   try {
     options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::invalid_argument& error) {
-    std::fprintf(stderr, "3ds2bmf: %s\nTry '3ds2bmf --help' for more information.\n", error.what());
+    // The message may quote the command line (CLI11 words it).
+    std::fprintf(stderr, "3ds2bmf: %s\nTry '3ds2bmf --help' for more information.\n",
+                 torvik::ShownText(error.what()).c_str());
     return 2;
   }
   if (options.help) {

@@ -30,15 +30,17 @@ ListingSection TexturesSection(const ListingContext& context) {
   ListingSection section;
   section.title = "textures: " + std::to_string(torvik::FoundCount(textures)) + " of " +
                   std::to_string(textures.size()) + " found";
+  const torvik::NameDecoder& decoder = context.settings.names;
   for (const torvik::TextureResolution& texture : textures) {
-    section.lines.push_back(torvik::QuotedName(texture.name) + ": " + torvik::TextureOutcome(texture));
+    section.lines.push_back(torvik::QuotedName(texture.name, decoder) + ": " +
+                            torvik::TextureOutcome(texture));
     if (texture.ambiguous())
       for (const std::filesystem::path& candidate : texture.candidates)
-        section.lines.push_back("  " + candidate.string());
+        section.lines.push_back("  " + torvik::ShownPath(candidate));
     if (!torvik::TextureProblem(texture).empty()) ++section.problems;
   }
   section.key = "textures";
-  section.json = torvik::TexturesJson(textures);
+  section.json = torvik::TexturesJson(textures, nullptr, decoder);
   return section;
 }
 
@@ -48,7 +50,8 @@ ListingSection KeyframerSection(const ListingContext& context) {
   torvik::KeyframerEffect effect;
   std::vector<std::string> warnings;
   if (!context.scene.nodes.empty() || !context.scene.keyframer_warnings.empty()) {
-    const torvik::ScenePlacement placement = torvik::PlaceScene(context.scene);
+    const torvik::ScenePlacement placement =
+        torvik::PlaceScene(context.scene, context.settings.names);
     effect = torvik::MeasureKeyframer(context.scene, placement);
     warnings = placement.warnings;
   }
@@ -83,15 +86,15 @@ ModelListing ListModel(const std::string& input, const std::string& output,
     throw;
   } catch (const std::bad_alloc&) {
     throw;
-  } catch (const std::exception& error) {
-    listing.error = error.what();
+  } catch (const std::exception&) {
+    listing.error = torvik::FailureReason();
     listing.sections.clear();
   }
   return listing;
 }
 
 std::string ListingText(const ModelListing& listing) {
-  std::string text = listing.input + "\n";
+  std::string text = torvik::ShownText(listing.input) + "\n";
   for (const ListingSection& section : listing.sections) {
     text += "  " + section.title + "\n";
     for (const std::string& line : section.lines) text += "    " + line + "\n";
@@ -115,6 +118,7 @@ int RunList(const Options& options) {
   CatchInterruptions();
   FileSettings settings{.preview = options.preview,
                         .gltf = options.gltf,
+                        .names = options.names,
                         .texture_paths = options.texture_paths,
                         .texture_choices = options.texture_choices,
                         .cancel = &InterruptionFlag()};
@@ -123,7 +127,8 @@ int RunList(const Options& options) {
     for (const std::string& input : options.inputs) {
       const ModelListing listing = ListModel(input, OutputPath(options, input), settings);
       if (!listing.error.empty()) {
-        std::fprintf(stderr, "3ds2bmf: %s: %s\n", input.c_str(), listing.error.c_str());
+        std::fprintf(stderr, "3ds2bmf: %s: %s\n", torvik::ShownText(input).c_str(),
+                     listing.error.c_str());
         status = 1;
       }
       for (const ListingSection& section : listing.sections)

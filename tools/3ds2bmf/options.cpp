@@ -9,6 +9,7 @@
 #include "png_file.h"
 #include "texture_choices.h"
 #include "torvik32c/gltf_export.h"
+#include "torvik32c/reports.h"
 
 const char* const kUsage =
     "Usage: 3ds2bmf [options] INPUT.3ds...\n"
@@ -90,6 +91,11 @@ const char* const kUsage =
     "                      The triangles, their windings, the vertex records and the\n"
     "                      blocks stay the same; 'bmftool info' measures the gain\n"
     "                      (ACMR, ATVR).  Builds without meshoptimizer refuse it\n"
+    "      --name-encoding NAME\n"
+    "                      read names that are not UTF-8 in the encoding NAME where\n"
+    "                      they are written as text (see 'Names' below):\n"
+    "                      Windows-1252 (the default), UTF-8, or any encoding that\n"
+    "                      iconv knows (Shift_JIS, GBK, Big5, EUC-KR, CP1251, ...)\n"
     "      --list          write nothing: print each model's textures as a\n"
     "                      conversion with the same options would find them, and\n"
     "                      what its keyframer would change (with --json, one\n"
@@ -120,6 +126,15 @@ const char* const kUsage =
     "BMP and GIF, told by content, up to 64 megapixels, each file once and 512 MiB\n"
     "per model; a texture they can't use is a warning.\n"
     "\n"
+    "Names: a 3DS file stores its object, instance, material and texture names in\n"
+    "its author's Windows code page.  Where a name is written as text (--json,\n"
+    "--list, warnings, the glTF) a name that is valid UTF-8 is kept as it is and\n"
+    "any other is decoded by --name-encoding; the BMF keeps every name's bytes as\n"
+    "stored.\n"
+    "Messages show control characters, and bytes that are not UTF-8, in names and\n"
+    "paths as \\xHH (\\u00HH for U+0080 to U+009F), so that a file can't take\n"
+    "over the terminal; --json keeps the names themselves.\n"
+    "\n"
     "A run of several files ends with a line on standard error (unless -q): the\n"
     "files converted and failed, the warnings and the time taken.\n"
     "\n"
@@ -134,6 +149,8 @@ std::string UsageText() {
   if (!PngAvailable()) missing += "  --preview     no PNG writer (libpng or stb)\n";
   if (!torvik::GltfAvailable()) missing += "  --gltf        no nlohmann-json\n";
   if (!kHaveMeshOptimizer) missing += "  --optimize    no meshoptimizer\n";
+  if (!torvik::NameEncodingsByIconv())
+    missing += "  --name-encoding  other than Windows-1252 and UTF-8: no iconv\n";
   if (missing.empty()) return kUsage;
   return kUsage + ("\nThis build refuses, for want of a library when it was built:\n" + missing);
 }
@@ -170,6 +187,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_option("--texture", texture_choices)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  std::string name_encoding;
+  CLI::Option* name_encoding_option = app.add_option("--name-encoding", name_encoding);
   app.add_flag("--list", options.list);
   app.add_flag("--copy-textures", options.copy_textures);
   app.add_flag("--require-textures", options.require_textures);
@@ -189,6 +208,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (as_authored) options.keyframer = options.keep_file_winding = options.smoothing_groups = true;
   if (options.help || options.version) return options;
   options.texture_choices = ParseTextureChoices(texture_choices);
+  if (Given(name_encoding_option)) options.names = torvik::NameDecoderFor(name_encoding);
   if (options.inputs.empty()) throw std::invalid_argument("no input files");
   if (options.output && options.directory)
     throw std::invalid_argument("-o and -d exclude each other");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 struct Options {
@@ -35,6 +36,8 @@ struct Options {
   std::vector<torvik::TextureChoice> texture_choices;
   // --list: report each model's facts, write nothing
   bool list = false;
+  // --name-encoding NAME: how names that are not UTF-8 read as text
+  torvik::NameDecoder names;
 };
 
 // Throws std::invalid_argument with a message for the user on a usage error.

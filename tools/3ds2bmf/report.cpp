@@ -24,16 +24,19 @@ std::string TexturesText(const FileResult& r) {
 }  // namespace
 
 std::string SummaryLine(const FileResult& r) {
-  if (!r.ok) return r.input + ": failed: " + r.error;
-  return r.input + ": " + torvik::Counted(r.blocks, "block") + ", " +
-         torvik::Counted(r.vertices, "vertex", "vertices") + ", " + torvik::Counted(r.triangles, "triangle") +
-         ", " + std::to_string(r.degenerate) + " degenerate dropped, " +
+  if (!r.ok) return torvik::ShownText(r.input) + ": failed: " + r.error;
+  return torvik::ShownText(r.input) + ": " + torvik::Counted(r.blocks, "block") + ", " +
+         torvik::Counted(r.vertices, "vertex", "vertices") + ", " +
+         torvik::Counted(r.triangles, "triangle") + ", " + std::to_string(r.degenerate) +
+         " degenerate dropped, " +
          (r.default_material ? "default material used" : "no default material") + ", " +
-         TexturesText(r) + ", " + Milliseconds(r.milliseconds) + " ms -> " + r.output +
-         (r.preview.empty() ? "" : " and " + r.preview) + (r.gltf.empty() ? "" : " and " + r.gltf);
+         TexturesText(r) + ", " + Milliseconds(r.milliseconds) + " ms -> " +
+         torvik::ShownText(r.output) +
+         (r.preview.empty() ? "" : " and " + torvik::ShownText(r.preview)) +
+         (r.gltf.empty() ? "" : " and " + torvik::ShownText(r.gltf));
 }
 
-std::string JsonLine(const FileResult& r) {
+std::string JsonLine(const FileResult& r, const torvik::NameDecoder& names) {
   std::string line = "{\"path\":" + torvik::JsonString(r.input) + ",\"output\":" + torvik::JsonString(r.output) +
                      ",\"ok\":" + (r.ok ? "true" : "false") +
                      ",\"error\":" + (r.ok ? std::string("null") : torvik::JsonString(r.error));
@@ -43,7 +46,8 @@ std::string JsonLine(const FileResult& r) {
           ",\"degenerate\":" + std::to_string(r.degenerate) +
           ",\"default_material\":" + (r.default_material ? "true" : "false") +
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
-  line += ",\"textures\":" + torvik::TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied);
+  line += ",\"textures\":" +
+          torvik::TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied, names);
   if (r.keyframer)
     line += ",\"keyframer\":{\"nodes\":" + std::to_string(r.keyframer->nodes) +
             ",\"instances\":" + std::to_string(r.keyframer->instances) +
@@ -76,7 +80,9 @@ std::string BatchSummary(const std::vector<FileResult>& results, double seconds)
          torvik::Counted(warnings, "warning") + ", " + time;
 }
 
-std::string ErrorLine(const FileResult& r) { return "3ds2bmf: " + r.error_path + ": " + r.error; }
+std::string ErrorLine(const FileResult& r) {
+  return "3ds2bmf: " + torvik::ShownText(r.error_path) + ": " + r.error;
+}
 
 std::string ProgressBar(std::size_t done, std::size_t total, std::size_t width) {
   const std::size_t filled = total == 0 ? width : done * width / total;

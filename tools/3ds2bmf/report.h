@@ -8,8 +8,9 @@
 
 // "PATH: 3 blocks, 1234 vertices, ..." for -v.
 std::string SummaryLine(const FileResult& result);
-// One JSON object on one line, for --json.
-std::string JsonLine(const FileResult& result);
+// One JSON object on one line, for --json, with the texture names decoded
+// as `names` says.
+std::string JsonLine(const FileResult& result, const torvik::NameDecoder& names = {});
 // "3ds2bmf: PATH: reason".
 std::string ErrorLine(const FileResult& result);
 // "3ds2bmf: 3 files: 2 converted, 1 failed, 4 warnings, 0.5 s": the line

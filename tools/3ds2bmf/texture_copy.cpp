@@ -155,7 +155,8 @@ class TemporaryCopy {
       if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ < 0)
-      throw std::runtime_error("can't create a file in " + folder.string() + ": " + Reason(errno));
+      throw std::runtime_error("can't create a file in " + torvik::ShownPath(folder) + ": " +
+                               Reason(errno));
   }
   ~TemporaryCopy() {
     if (fd_ >= 0) CloseFile(fd_);
@@ -200,7 +201,8 @@ class TemporaryCopy {
   void Place(const fs::path& dest) {
     if (!PlaceNew(path_, dest)) {
       const int error = errno;
-      if (error == EEXIST) throw std::runtime_error(dest.string() + " appeared meanwhile");
+      if (error == EEXIST)
+        throw std::runtime_error(torvik::ShownPath(dest) + " appeared meanwhile");
       throw std::runtime_error("can't rename into place: " + Reason(error));
     }
     path_.clear();
@@ -224,18 +226,20 @@ class TemporaryCopy {
 }  // namespace
 
 TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path& folder,
-                        BatchCopies* batch, const std::string& input) {
+                        BatchCopies* batch, const std::string& input,
+                        const torvik::NameDecoder& names) {
   TextureCopy result;
   if (!texture.found()) return result;
-  const std::string name = "texture " + torvik::QuotedName(texture.name);
+  const std::string name = "texture " + torvik::QuotedName(texture.name, names);
   const std::string last = LastComponent(texture.name);
   if (last.empty()) {
     result.problem = name + " names no file to copy to";
     return result;
   }
   const fs::path dest = folder / last;
+  const std::string shown_dest = torvik::ShownPath(dest);
   if (batch != nullptr && batch->IsOutput(dest)) {
-    result.problem = name + ": " + dest.string() + " is an output of this run: not copied";
+    result.problem = name + ": " + shown_dest + " is an output of this run: not copied";
     return result;
   }
   std::error_code error;
@@ -246,14 +250,13 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
         (fs::is_regular_file(status) && SameBytes(*texture.path, dest))) {
       result.copied = true;
     } else if (fs::is_symlink(status)) {
-      result.problem = name + ": " + dest.string() + " is a symbolic link: not written through";
+      result.problem = name + ": " + shown_dest + " is a symbolic link: not written through";
     } else if (!earlier.empty()) {
-      result.problem = name + ": " + dest.string() +
-                       " is already the copy of another texture for " + earlier +
-                       ": not overwritten";
+      result.problem = name + ": " + shown_dest + " is already the copy of another texture for " +
+                       torvik::ShownText(earlier) + ": not overwritten";
     } else {
       result.problem =
-          name + ": " + dest.string() + " already exists with other contents: not overwritten";
+          name + ": " + shown_dest + " already exists with other contents: not overwritten";
     }
     return result;
   }
@@ -262,8 +265,8 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
     copy.Fill(*texture.path);
     copy.Place(dest);
   } catch (const std::exception& failure) {
-    result.problem = name + ": can't copy " + texture.path->string() + " to " + dest.string() +
-                     ": " + failure.what();
+    result.problem = name + ": can't copy " + torvik::ShownPath(*texture.path) + " to " +
+                     shown_dest + ": " + failure.what();
     return result;
   }
   if (batch != nullptr) batch->RecordCopy(dest, input);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "batch_copies.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 struct TextureCopy {
@@ -21,7 +22,8 @@ struct TextureCopy {
 // beside the destination and given its name only while nothing else has it,
 // so no half-written texture is ever seen and no link is written through.
 // `batch` (when given) is shared by the conversions of one run, which make
-// their copies in turn; `input` is the model the copy is for.
+// their copies in turn; `input` is the model the copy is for.  The problem
+// quotes the stored name as `names` decodes it.
 TextureCopy CopyTexture(const torvik::TextureResolution& texture,
                         const std::filesystem::path& folder, BatchCopies* batch = nullptr,
-                        const std::string& input = {});
+                        const std::string& input = {}, const torvik::NameDecoder& names = {});

@@ -10,6 +10,7 @@
 #include "png_file.h"
 #include "texture_choices.h"
 #include "torvik32c/gltf_export.h"
+#include "torvik32c/reports.h"
 
 const char* const kUsage =
     "Usage: bmftool COMMAND [options] FILE.bmf...\n"
@@ -62,6 +63,13 @@ const char* const kUsage =
     "  --texture NAME=FILE   info, obj, gltf, png: use FILE for the texture name NAME\n"
     "                        (repeatable): the stored name, or its last component,\n"
     "                        in any case\n"
+    "  --name-encoding NAME  info, obj, gltf, png: read texture names that are not\n"
+    "                        UTF-8 in the encoding NAME where they are written as\n"
+    "                        text: Windows-1252 (the default), UTF-8, or any\n"
+    "                        encoding iconv knows (Shift_JIS, GBK, ...); valid UTF-8\n"
+    "                        is kept as it is.  Messages show control characters,\n"
+    "                        and bytes that are not UTF-8, in names and paths as\n"
+    "                        \\xHH (\\u00HH for U+0080 to U+009F)\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -91,6 +99,8 @@ std::string UsageText() {
   if (!torvik::GltfAvailable()) missing += "  gltf          no nlohmann-json\n";
   if (!kHaveMeshOptimizer)
     missing += "  --overdraw    no meshoptimizer ('info' leaves out ACMR and ATVR too)\n";
+  if (!torvik::NameEncodingsByIconv())
+    missing += "  --name-encoding  other than Windows-1252 and UTF-8: no iconv\n";
   if (missing.empty()) return kUsage;
   return kUsage + ("\nThis build refuses, for want of a library when it was built:\n" + missing);
 }
@@ -143,6 +153,8 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
                                     ->allow_extra_args(false)
                                     ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   CLI::Option* no_textures_option = app.add_flag("--no-textures", no_textures);
+  std::string name_encoding;
+  CLI::Option* name_encoding_option = app.add_option("--name-encoding", name_encoding);
   app.add_flag("-h,--help", arguments.help);
   app.add_flag("--version", arguments.version);
   app.add_option("operands", operands);
@@ -171,13 +183,14 @@ Arguments ParseArguments(const std::vector<std::string>& args) {
   Require(arguments, keep_axes, {Command::obj}, "'obj'");
   Require(arguments, output_option, {Command::obj, Command::gltf, Command::png},
           "'obj', 'gltf' and 'png'");
-  for (const CLI::Option* option : {texture_path, texture_choice})
+  for (const CLI::Option* option : {texture_path, texture_choice, name_encoding_option})
     Require(arguments, option, {Command::info, Command::obj, Command::gltf, Command::png},
             "'info', 'obj', 'gltf' and 'png'");
   for (const CLI::Option* option : {size, yaw, pitch, no_textures_option})
     Require(arguments, option, {Command::png}, "'png'");
   if (arguments.files.empty()) throw std::invalid_argument("no input files");
   arguments.texture_choices = ParseTextureChoices(texture_choices);
+  if (Given(name_encoding_option)) arguments.names = torvik::NameDecoderFor(name_encoding);
   if (arguments.output && arguments.files.size() != 1)
     throw std::invalid_argument("-o takes a single input file");
   const bool writes = arguments.command == Command::obj || arguments.command == Command::gltf ||

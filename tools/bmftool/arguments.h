@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "preview_renderer.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 enum class Command { none, info, validate, obj, gltf, png };
@@ -26,6 +27,8 @@ struct Arguments {
   bool version = false;
   // --texture NAME=FILE: the user's decisions for stored texture names
   std::vector<torvik::TextureChoice> texture_choices;
+  // --name-encoding NAME: how texture names that are not UTF-8 read as text
+  torvik::NameDecoder names;
 };
 
 // Throws std::invalid_argument with a message for the user on a usage error.

@@ -28,8 +28,9 @@ namespace {
 // How many violations validate prints per file without --all.
 constexpr std::size_t kViolationsShown = 20;
 
+// "bmftool: PATH: reason", the reason's names and paths shown already.
 void PrintError(const std::string& path, const std::string& reason) {
-  std::fprintf(stderr, "bmftool: %s: %s\n", path.c_str(), reason.c_str());
+  std::fprintf(stderr, "bmftool: %s: %s\n", torvik::ShownText(path).c_str(), reason.c_str());
 }
 
 // Whether the bytes start like a 3DS file (its main chunk 0x4D4D).
@@ -44,8 +45,8 @@ std::optional<torvik::BmfFile> Load(const std::string& path, std::string* reason
   try {
     bytes = ReadInputBytes(path, &InterruptionFlag());
     return torvik::ReadBmf(bytes);
-  } catch (const std::exception& error) {
-    std::string message = Interrupted() ? "interrupted" : error.what();
+  } catch (const std::exception&) {
+    std::string message = Interrupted() ? "interrupted" : torvik::FailureReason();
     if (LooksLike3ds(bytes))
       message = "not a BMF file: it looks like a 3DS file, which 3ds2bmf converts into BMF";
     PrintError(path, message);
@@ -143,8 +144,10 @@ std::string CheckOutputs(const Arguments& arguments) {
   std::set<std::string> seen;
   for (const std::string& path : arguments.files) {
     for (const std::string& file : FilesWritten(arguments, path)) {
-      if (inputs.Contains(file)) return "the output " + file + " is one of the input files";
-      if (!seen.insert(FileKey(file)).second) return "two outputs would both be written to " + file;
+      if (inputs.Contains(file))
+        return "the output " + torvik::ShownText(file) + " is one of the input files";
+      if (!seen.insert(FileKey(file)).second)
+        return "two outputs would both be written to " + torvik::ShownText(file);
     }
   }
   return "";
@@ -163,9 +166,11 @@ int RunInfo(const Arguments& arguments) {
     if (!torvik::ValidateBmf(*file).empty()) status = 1;
     const std::vector<torvik::TextureResolution> textures = TexturesOf(arguments, *file, path);
     if (arguments.json)
-      std::printf("%s\n", InfoJson(path, *file, textures, arguments.overdraw).c_str());
+      std::printf("%s\n",
+                  InfoJson(path, *file, textures, arguments.overdraw, arguments.names).c_str());
     else
-      std::fputs(InfoText(path, *file, textures, arguments.overdraw).c_str(), stdout);
+      std::fputs(InfoText(path, *file, textures, arguments.overdraw, arguments.names).c_str(),
+                 stdout);
     std::fflush(stdout);
   }
   return status;
@@ -189,7 +194,8 @@ int RunValidate(const Arguments& arguments) {
       continue;
     }
     if (violations.empty()) {
-      std::printf("%s: valid, %s\n", path.c_str(), torvik::Counted(file->blocks.size(), "block").c_str());
+      std::printf("%s: valid, %s\n", torvik::ShownText(path).c_str(),
+                  torvik::Counted(file->blocks.size(), "block").c_str());
       continue;
     }
     status = 1;
@@ -225,8 +231,8 @@ int ForEachDrawable(const Arguments& arguments, Write&& write) {
     } catch (const torvik::IoError& error) {
       PrintError(error.path, error.what());
       status = 1;
-    } catch (const std::exception& error) {
-      PrintError(out_path, error.what());
+    } catch (const std::exception&) {
+      PrintError(out_path, torvik::FailureReason());
       status = 1;
     }
   }
@@ -241,7 +247,8 @@ int RunObj(const Arguments& arguments) {
         const ObjText text =
             ExportObj(file, FileName(mtl_path),
                       TextureFilesFor(file, TexturesOf(arguments, file, path), FolderOf(obj_path)),
-                      arguments.keep_axes ? torvik::ExportAxes::bmf : torvik::ExportAxes::authored);
+                      arguments.keep_axes ? torvik::ExportAxes::bmf : torvik::ExportAxes::authored,
+                      arguments.names);
         out_path = mtl_path;
         WriteText(mtl_path, text.mtl);
         out_path = obj_path;
@@ -253,8 +260,10 @@ int RunGltf(const Arguments& arguments) {
   return ForEachDrawable(
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         out_path = GltfPath(arguments, path);
-        for (const std::string& warning : torvik::WriteGltf(
-                 file, out_path, {torvik::ResolvedTextures(TexturesOf(arguments, file, path))}))
+        torvik::GltfOptions options;
+        options.find_texture = torvik::ResolvedTextures(TexturesOf(arguments, file, path));
+        options.names = arguments.names;
+        for (const std::string& warning : torvik::WriteGltf(file, out_path, options))
           PrintError(out_path, "warning: " + warning);
       });
 }
@@ -264,7 +273,8 @@ int RunPng(const Arguments& arguments) {
       arguments, [&](const std::string& path, const torvik::BmfFile& file, std::string& out_path) {
         PreviewTextures textures;
         if (arguments.textures) {
-          textures = LoadPreviewTextures(file, TexturesOf(arguments, file, path), true);
+          textures = LoadPreviewTextures(file, TexturesOf(arguments, file, path), true,
+                                         torvik::images::kModelTextureBudget, arguments.names);
           for (const std::string& problem : textures.problems) PrintError(path, problem);
         }
         out_path = PngPath(arguments, path);

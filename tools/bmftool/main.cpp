@@ -7,6 +7,7 @@
 #include "interruption.h"
 #include "texture_folders.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/name_text.h"
 
 #ifndef TORVIK_VERSION
 #define TORVIK_VERSION "unknown"
@@ -43,7 +44,9 @@ int main(int argc, char** argv) {
   try {
     arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::invalid_argument& error) {
-    std::fprintf(stderr, "bmftool: %s\nTry 'bmftool --help' for more information.\n", error.what());
+    // The message may quote the command line (CLI11 words it).
+    std::fprintf(stderr, "bmftool: %s\nTry 'bmftool --help' for more information.\n",
+                 torvik::ShownText(error.what()).c_str());
     return 2;
   }
   if (arguments.help) {

@@ -147,12 +147,13 @@ FileTotals TotalsOf(const torvik::BmfFile& file) {
 }
 
 std::string InfoText(const std::string& path, const torvik::BmfFile& file,
-                     const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
+                     const std::vector<torvik::TextureResolution>& textures, bool overdraw,
+                     const torvik::NameDecoder& names) {
   const FileTotals totals = TotalsOf(file);
-  std::string text = path + ": " + torvik::Counted(totals.blocks, "block") + ", " +
-                     torvik::Counted(totals.vertices, "vertex", "vertices") + ", " +
-                     torvik::Counted(totals.triangles, "triangle") + ", " + std::to_string(totals.bytes) +
-                     " bytes\n";
+  std::string text = torvik::ShownText(path) + ": " + torvik::Counted(totals.blocks, "block") +
+                     ", " + torvik::Counted(totals.vertices, "vertex", "vertices") + ", " +
+                     torvik::Counted(totals.triangles, "triangle") + ", " +
+                     std::to_string(totals.bytes) + " bytes\n";
   const std::size_t violations = torvik::ValidateBmf(file).size();
   if (violations != 0)
     text +=
@@ -166,7 +167,7 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file,
     const BlockFacts facts = BlockFactsOf(block);
     const std::string texture = block.TextureName();
     text += "  block " + std::to_string(b) + ": texture " +
-            (texture.empty() ? std::string("none") : torvik::QuotedName(texture));
+            (texture.empty() ? std::string("none") : torvik::QuotedName(texture, names));
     if (const torvik::TextureResolution* found = Find(textures, texture))
       text += ", " + torvik::TextureOutcome(*found);
     text += "\n";
@@ -184,7 +185,8 @@ std::string InfoText(const std::string& path, const torvik::BmfFile& file,
 }
 
 std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
-                     const std::vector<torvik::TextureResolution>& textures, bool overdraw) {
+                     const std::vector<torvik::TextureResolution>& textures, bool overdraw,
+                     const torvik::NameDecoder& names) {
   const FileTotals totals = TotalsOf(file);
   std::string json = "{\"path\":" + torvik::JsonString(path) +
                      ",\"block_count\":" + std::to_string(totals.blocks) +
@@ -198,8 +200,9 @@ std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
     const BlockFacts facts = BlockFactsOf(block);
     if (b != 0) json += ',';
     const torvik::TextureResolution* texture = Find(textures, block.TextureName());
-    json += "{\"texture\":" + torvik::JsonString(block.TextureName()) +
-            ",\"texture_file\":" + (texture != nullptr ? torvik::TextureJson(*texture) : "null") +
+    json += "{\"texture\":" + torvik::JsonString(torvik::NameUtf8(block.TextureName(), names)) +
+            ",\"texture_file\":" +
+            (texture != nullptr ? torvik::TextureJson(*texture, names) : "null") +
             ",\"ambient\":" + ColourJson(block.ambient) +
             ",\"diffuse\":" + ColourJson(block.diffuse) +
             ",\"specular\":" + ColourJson(block.specular) +

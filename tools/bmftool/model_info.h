@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "torvik32c/bmf_reader.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 // A vertex normal counts as unit length when its length is within this of 1.
@@ -29,14 +30,15 @@ FileTotals TotalsOf(const torvik::BmfFile& file);
 // A few lines per block, after a header line naming the path and the totals
 // and one with the vertex cache figures.  `textures` are the file's texture
 // names resolved; each block says where its texture was found.  `overdraw`
-// adds the overdraw to the figures of the file and of each block.
+// adds the overdraw to the figures of the file and of each block.  Texture
+// names read as `names` decodes them.
 std::string InfoText(const std::string& path, const torvik::BmfFile& file,
                      const std::vector<torvik::TextureResolution>& textures = {},
-                     bool overdraw = false);
+                     bool overdraw = false, const torvik::NameDecoder& names = {});
 // The same as one JSON object on one line; each block's "texture_file" is
 // the resolved texture's object, or null for a block without a texture.
 std::string InfoJson(const std::string& path, const torvik::BmfFile& file,
                      const std::vector<torvik::TextureResolution>& textures = {},
-                     bool overdraw = false);
+                     bool overdraw = false, const torvik::NameDecoder& names = {});
 // The JSON object for a file that can't be read: its path and the reason.
 std::string InfoErrorJson(const std::string& path, const std::string& error);

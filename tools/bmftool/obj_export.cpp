@@ -51,15 +51,16 @@ std::string LastComponent(const std::string& stored) {
 }
 
 void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock& block,
-                    const std::string& texture_file) {
+                    const std::string& texture_file, const torvik::NameDecoder& names) {
   mtl += "newmtl block" + std::to_string(index) + "\n";
   AppendLine(mtl, "Ka", {block.ambient.red, block.ambient.green, block.ambient.blue});
   AppendLine(mtl, "Kd", {block.diffuse.red, block.diffuse.green, block.diffuse.blue});
   AppendLine(mtl, "Ks", {block.specular.red, block.specular.green, block.specular.blue});
   AppendLine(mtl, "d", {torvik::OpacityOf(block.diffuse.alpha)});
   mtl += "illum 2\n";
-  const std::string texture =
-      torvik::ValidUtf8(texture_file.empty() ? LastComponent(block.TextureName()) : texture_file);
+  const std::string texture = texture_file.empty()
+                                  ? torvik::NameUtf8(LastComponent(block.TextureName()), names)
+                                  : torvik::ValidUtf8(texture_file);
   if (!texture.empty()) mtl += "map_Kd " + OneLine(texture) + "\n";
   mtl += '\n';
 }
@@ -67,7 +68,8 @@ void AppendMaterial(std::string& mtl, std::size_t index, const torvik::BmfBlock&
 }  // namespace
 
 ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
-                  std::span<const std::string> texture_files, torvik::ExportAxes axes) {
+                  std::span<const std::string> texture_files, torvik::ExportAxes axes,
+                  const torvik::NameDecoder& names) {
   ObjText text;
   text.mtl = "# Materials of a BMF model, one per block, written by bmftool\n\n";
   text.obj = "# A BMF model written by bmftool: " + std::to_string(file.blocks.size()) +
@@ -75,7 +77,8 @@ ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
   std::size_t first = 1;  // OBJ index of the block's vertex 0
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {
     const torvik::BmfBlock& block = file.blocks[b];
-    AppendMaterial(text.mtl, b, block, b < texture_files.size() ? texture_files[b] : std::string());
+    AppendMaterial(text.mtl, b, block, b < texture_files.size() ? texture_files[b] : std::string(),
+                   names);
     text.obj += "\ng block" + std::to_string(b) + "\nusemtl block" + std::to_string(b) + "\n";
     for (const torvik::BMF_UNVERTEX& v : block.vertices) {
       const std::array<float, 3> p = torvik::ExportPosition(v, axes);

@@ -6,6 +6,7 @@
 
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/export_conventions.h"
+#include "torvik32c/name_text.h"
 
 struct ObjText {
   std::string obj, mtl;
@@ -19,8 +20,10 @@ struct ObjText {
 // mtllib line names.  Triangles with an index outside their block are left
 // out.  `texture_files`, when given, holds for each block the file its
 // map_Kd names; where it is empty (a texture not found), map_Kd names the
-// stored name's last component, with no folder, drive or "..".  Names are
-// written as valid UTF-8 (other bytes taken as Latin-1).
+// stored name's last component, with no folder, drive or "..", as text
+// (NameUtf8: decoded as `names` says); a file found is named by its path,
+// as valid UTF-8 (other bytes taken as Latin-1).
 ObjText ExportObj(const torvik::BmfFile& file, const std::string& mtl_name,
                   std::span<const std::string> texture_files = {},
-                  torvik::ExportAxes axes = torvik::ExportAxes::authored);
+                  torvik::ExportAxes axes = torvik::ExportAxes::authored,
+                  const torvik::NameDecoder& names = {});

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "images/image_file.h"
-#include "torvik32c/reports.h"
 #include "texture_image.h"
+#include "torvik32c/reports.h"
 
 namespace images = torvik::images;
 
@@ -24,7 +24,8 @@ std::vector<std::string> BlockTextureNames(const torvik::BmfFile& file) {
 
 PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     const std::vector<torvik::TextureResolution>& textures,
-                                    bool report_missing, std::uint64_t budget_bytes) {
+                                    bool report_missing, std::uint64_t budget_bytes,
+                                    const torvik::NameDecoder& names) {
   PreviewTextures result;
   std::map<std::string, std::shared_ptr<const Image>> by_name;
   // Names that resolve to one file share its image, decoded once; a file
@@ -32,7 +33,7 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
   std::map<std::filesystem::path, std::shared_ptr<const Image>> by_file;
   images::TextureBudget budget(budget_bytes);
   for (const torvik::TextureResolution& texture : textures) {
-    const std::string name = "texture " + torvik::QuotedName(texture.name);
+    const std::string name = "texture " + torvik::QuotedName(texture.name, names);
     if (!texture.found()) {
       if (report_missing)
         result.problems.push_back(name + " not found, drawn in its diffuse colour");
@@ -43,12 +44,11 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
       try {
         const std::vector<std::uint8_t> bytes = images::ReadImageFile(*texture.path);
         const images::ImageHeader header = images::ReadImageHeader(bytes);
-        if (!budget.Take(images::DecodedBytes(header, 3)))
-          throw images::ImageError(budget.Exceeded());
+        budget.Require(images::DecodedBytes(header, 3));
         known->second = std::make_shared<const Image>(PreviewImage(bytes, header));
       } catch (const std::exception& error) {
-        result.problems.push_back(name + ": " + texture.path->string() + ": " + error.what() +
-                                  ", drawn in its diffuse colour");
+        result.problems.push_back(name + ": " + torvik::ShownPath(*texture.path) + ": " +
+                                  error.what() + ", drawn in its diffuse colour");
       }
     }
     by_name[texture.name] = known->second;

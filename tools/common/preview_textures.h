@@ -11,6 +11,7 @@
 #include "images/texture_budget.h"
 #include "preview_renderer.h"
 #include "torvik32c/bmf_reader.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 struct PreviewTextures {
@@ -30,8 +31,10 @@ std::vector<std::string> BlockTextureNames(const torvik::BmfFile& file);
 // `textures` are the file's resolved texture names.  A name not found is a
 // problem only when `report_missing` (a caller that warns about missing
 // textures anyway leaves it out).  `budget` bounds the bytes of decoded
-// pixels that the textures take together.
+// pixels that the textures take together.  Problems quote the names as
+// `names` decodes them.
 PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     const std::vector<torvik::TextureResolution>& textures,
                                     bool report_missing,
-                                    std::uint64_t budget = torvik::images::kModelTextureBudget);
+                                    std::uint64_t budget = torvik::images::kModelTextureBudget,
+                                    const torvik::NameDecoder& names = {});

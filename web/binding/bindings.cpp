@@ -30,13 +30,14 @@ constexpr std::pair<const char*, bool Settings::*> kFlags[] = {
     {"orientOutward", &Settings::orient_outward},
 };
 
-// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward},
-// stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
+// convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward,
+// nameEncoding}, stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
 // defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
 // warnings, milliseconds}
 val Convert(const std::string& path, const val& options, const val& on_stage) {
   Settings settings;
   for (const auto& [name, member] : kFlags) settings.*member = Flag(options, name);
+  settings.names = NameDecoderOf(options);
   const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
   const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
     if (report_stages) on_stage(std::string(stage));
@@ -58,21 +59,26 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   keyframer.set("moved", static_cast<double>(report.keyframer.moved));
   result.set("keyframer", keyframer);
   result.set("reversed", static_cast<double>(report.reversed));
-  result.set("textures", TextureValues(report.textures));
+  result.set("textures", TextureValues(report.textures, settings.names));
   result.set("warnings", StringArray(report.warnings));
   result.set("milliseconds", conversion.milliseconds);
   return result;
 }
 
-// toGltf(path) -> {ok, error, glb, warnings}
-val ToGltf(const std::string& path) {
-  const WebGltf gltf = SceneGltfOfFile(path);
+// toGltf(path, {nameEncoding}) -> {ok, error, glb, warnings}
+val ToGltf(const std::string& path, const val& options) {
+  const WebGltf gltf = SceneGltfOfFile(path, NameDecoderOf(options));
   val result = val::object();
   result.set("ok", gltf.ok);
   result.set("error", gltf.ok ? val::null() : val(gltf.error));
   result.set("glb", gltf.ok ? CopiedArray<torvik::byte>("Uint8Array", gltf.glb) : val::null());
   result.set("warnings", StringArray(gltf.warnings));
   return result;
+}
+
+// readBmf(path, {nameEncoding}) -> InspectBmfFile's object
+val ReadBmf(const std::string& path, const val& options) {
+  return InspectBmfFile(path, NameDecoderOf(options));
 }
 
 // What this build can do beyond converting and reading BMF.
@@ -87,7 +93,7 @@ val Features() {
 
 EMSCRIPTEN_BINDINGS(torvik32c_web) {
   emscripten::function("convert", &Convert);
-  emscripten::function("readBmf", &InspectBmfFile);
+  emscripten::function("readBmf", &ReadBmf);
   emscripten::function("toGltf", &ToGltf);
   emscripten::function("features", &Features);
 }

@@ -1,5 +1,7 @@
 #include "js_values.h"
 
+#include <stdexcept>
+
 #include "torvik32c/reports.h"
 
 using emscripten::val;
@@ -10,9 +12,27 @@ val StringArray(const std::vector<std::string>& items) {
   return array;
 }
 
-val TextureValue(const torvik::TextureResolution& texture) {
+torvik::NameDecoder NameDecoderOf(const val& options) {
+  if (options.typeOf().as<std::string>() != "object" || options.isNull()) return {};
+  const val label = options["nameEncoding"];
+  if (!label.isString()) return {};
+  const std::string encoding = label.as<std::string>();
+  try {
+    return torvik::NameDecoderFor(encoding);
+  } catch (const std::invalid_argument&) {
+  }
+  return [encoding](std::string_view stored) {
+    const val bytes = val(emscripten::typed_memory_view(
+        stored.size(), reinterpret_cast<const unsigned char*>(stored.data())));
+    val options = val::object();
+    options.set("ignoreBOM", true);
+    return val::global("TextDecoder").new_(encoding, options).call<std::string>("decode", bytes);
+  };
+}
+
+val TextureValue(const torvik::TextureResolution& texture, const torvik::NameDecoder& names) {
   val object = val::object();
-  object.set("name", texture.name);
+  object.set("name", torvik::NameUtf8(texture.name, names));
   object.set("path", texture.found() ? val(texture.path->generic_string()) : val::null());
   object.set("rule", texture.found() ? val(std::string(torvik::TextureRuleName(texture.rule)))
                                      : val::null());
@@ -21,14 +41,15 @@ val TextureValue(const torvik::TextureResolution& texture) {
     for (const std::filesystem::path& candidate : texture.candidates)
       candidates.push_back(candidate.generic_string());
   object.set("candidates", StringArray(candidates));
-  const std::string problem = torvik::TextureProblem(texture);
+  const std::string problem = torvik::TextureProblem(texture, true, names);
   object.set("problem", problem.empty() ? val::null() : val(problem));
   return object;
 }
 
-val TextureValues(const std::vector<torvik::TextureResolution>& textures) {
+val TextureValues(const std::vector<torvik::TextureResolution>& textures,
+                  const torvik::NameDecoder& names) {
   val array = val::array();
   for (const torvik::TextureResolution& texture : textures)
-    array.call<void>("push", TextureValue(texture));
+    array.call<void>("push", TextureValue(texture, names));
   return array;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 // A new Uint8Array, Uint16Array or Float32Array holding a copy of `items`
@@ -20,8 +21,16 @@ emscripten::val CopiedArray(const char* type, std::span<const T> items) {
 
 emscripten::val StringArray(const std::vector<std::string>& items);
 
-// {name, path, rule, candidates, problem}: path and rule null when not
-// found, candidates empty unless ambiguous, problem the warning's text or
-// null.
-emscripten::val TextureValue(const torvik::TextureResolution& texture);
-emscripten::val TextureValues(const std::vector<torvik::TextureResolution>& textures);
+// How the options' nameEncoding (a label that torvik.js has checked the
+// browser's TextDecoder knows) reads names that are not UTF-8: Windows-1252
+// and UTF-8 as every build decodes them, any other by TextDecoder; without
+// one, as Windows-1252.
+torvik::NameDecoder NameDecoderOf(const emscripten::val& options);
+
+// {name, path, rule, candidates, problem}: the name as text (decoded as
+// `names` says), path and rule null when not found, candidates empty unless
+// ambiguous, problem the warning's text or null.
+emscripten::val TextureValue(const torvik::TextureResolution& texture,
+                             const torvik::NameDecoder& names);
+emscripten::val TextureValues(const std::vector<torvik::TextureResolution>& textures,
+                              const torvik::NameDecoder& names);

@@ -6,18 +6,20 @@
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/texture_finder.h"
 
-WebGltf SceneGltfOfFile(const std::string& path) {
+WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names) {
   WebGltf result;
   try {
-    const torvik::H3dsScene scene =
-        torvik::HRead3dsScene(torvik::ReadFileBytes(path), torvik::SceneGltfReadOptions(1));
+    torvik::ReadOptions read = torvik::SceneGltfReadOptions(1);
+    read.names = names;
+    const torvik::H3dsScene scene = torvik::HRead3dsScene(torvik::ReadFileBytes(path), read);
     torvik::GltfOptions options;
+    options.names = names;
     options.find_texture = torvik::TexturesBeside(path);
     options.report_missing = false;  // the conversion's report names them
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
     result.glb = torvik::GlbBytes(document);
     for (const std::string& warning : document.warnings)
-      result.warnings.push_back(path + ": warning: " + warning);
+      result.warnings.push_back(torvik::ShownText(path) + ": warning: " + warning);
     result.ok = true;
   } catch (...) {
     result.error = torvik::FailureReason();

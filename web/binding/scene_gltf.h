@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/name_text.h"
 #include "torvik32c/types.h"
 
 struct WebGltf {
@@ -16,5 +17,6 @@ struct WebGltf {
 
 // Reads the 3DS file at `path` as the scene export reads it (the keyframer's
 // placement, the file's winding, smoothing groups) and packs it with the
-// textures found beside it.  Never throws.
-WebGltf SceneGltfOfFile(const std::string& path);
+// textures found beside it, its names decoded as `names` says.  Never
+// throws.
+WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names);

@@ -4,33 +4,21 @@
 // aligned for typed arrays.  The fields are little-endian, as typed arrays
 // read them on every platform browsers run on.  A table that runs past the
 // end of the bytes ends the walk: the blocks before it are returned.
-const decoder = new TextDecoder();
+const utf8 = new TextDecoder('utf-8', {fatal: true, ignoreBOM: true});
 
-// A stored name as the module's reports decode it (UTF-8; the module's own
-// decoder for short names, which reads a malformed sequence its own way),
-// so that a block's texture matches the report's name for it.
-export function moduleText(bytes) {
-  if (bytes.length > 16) return decoder.decode(bytes);
-  let text = '';
-  for (let i = 0; i < bytes.length;) {
-    let c = bytes[i++];
-    if (c & 0x80) {
-      const c1 = bytes[i++] & 63;
-      if ((c & 0xe0) === 0xc0) {
-        c = ((c & 31) << 6) | c1;
-      } else {
-        const c2 = bytes[i++] & 63;
-        c = (c & 0xf0) === 0xe0 ? ((c & 15) << 12) | (c1 << 6) | c2
-                                : ((c & 7) << 18) | (c1 << 12) | (c2 << 6) | (bytes[i++] & 63);
-      }
-    }
-    text += c < 0x10000 ? String.fromCharCode(c)
-                        : String.fromCharCode(0xd800 | ((c - 0x10000) >> 10), 0xdc00 | ((c - 0x10000) & 0x3ff));
+// A stored name as the module's reports give it, so that a block's texture
+// matches the report's name for it: valid UTF-8 as it is, anything else in
+// the encoding `nameEncoding` names (a TextDecoder label), Windows-1252 by
+// default.
+export function nameText(bytes, nameEncoding = 'windows-1252') {
+  try {
+    return utf8.decode(bytes);
+  } catch {
+    return new TextDecoder(nameEncoding, {ignoreBOM: true}).decode(bytes);
   }
-  return text;
 }
 
-export function blockTables(bytes) {
+export function blockTables(bytes, nameEncoding = undefined) {
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
   const blocks = [];
   if (bytes.length < 4) return blocks;
@@ -44,7 +32,7 @@ export function blockTables(bytes) {
     if (!fits(2 + nameLength + 48 + 2)) break;
     const name = bytes.subarray(at + 2, at + 2 + nameLength);
     const end = name.indexOf(0);
-    const texture = moduleText(end < 0 ? name : name.subarray(0, end));
+    const texture = nameText(end < 0 ? name : name.subarray(0, end), nameEncoding);
     at += 2 + nameLength;
     const [ambient, diffuse, specular] = [colour(at), colour(at + 16), colour(at + 32)];
     at += 48;

@@ -5,9 +5,17 @@
 //     name: 'house/house.3ds',                    // where the model lies among the files
 //     files: [{path: 'house/house_maps/ROOF.JPG', bytes}],
 //     asAuthored: false, keyframer: false, keepFileWinding: false, smoothingGroups: true,
-//     orientOutward: false, onStage: (stage) => {}});
-//   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files});
-//   const {glb} = torvik.toGltf(bytes, {name, files});  // the scene as authored
+//     orientOutward: false, nameEncoding: 'windows-1252', onStage: (stage) => {}});
+//   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files, nameEncoding});
+//   const {glb} = torvik.toGltf(bytes, {name, files, nameEncoding});  // the scene as authored
+//
+// Names that are not UTF-8 (3DS files store them in their author's Windows
+// code page) are decoded as Windows-1252, or in the encoding nameEncoding
+// names (any label the browser's TextDecoder knows: 'shift_jis', 'gbk'...),
+// in the report, the blocks and the glTF alike, as 3ds2bmf --name-encoding
+// does.  Errors of the API's own (an option this build lacks, an encoding
+// the browser doesn't know, dropped files that can't all be laid out) are
+// TorvikErrors.
 //
 // The model and the files are laid out in the module's in-memory file system
 // at their relative paths, so the texture resolver finds textures by its own
@@ -25,7 +33,12 @@ export const OPTIONS = [
   {key: 'orientOutward', flag: '--orient-outward'},
 ];
 
-export class TorvikError extends Error {}
+export class TorvikError extends Error {
+  constructor(message) {
+    super(message);
+    this.name = 'TorvikError';
+  }
+}
 
 // The parts of a relative path that stay inside the folder it is relative
 // to: "." , ".." and empty parts are dropped.
@@ -51,6 +64,7 @@ class Torvik {
       if (option.feature && options[option.key] && !this.features[option.feature])
         throw new TorvikError(`${option.flag} is not available in this build`);
     }
+    const nameEncoding = checkedEncoding(options.nameEncoding);
     return this.#inFolder(bytes, options, 'model.3ds', (path) => {
       const authored = !!options.asAuthored;
       const used = {
@@ -59,7 +73,8 @@ class Torvik {
         keyframer: authored || !!options.keyframer,
         orientOutward: !!options.orientOutward,
       };
-      const {bmf, warnings, ...report} = this.module.convert(path, used, options.onStage || null);
+      const {bmf, warnings, ...report} =
+        this.module.convert(path, {...used, nameEncoding}, options.onStage || null);
       return {bmf, report: {...report, path, options: used}, warnings};
     });
   }
@@ -67,8 +82,9 @@ class Torvik {
   // Takes the bytes of a .bmf file apart: {blocks, report, warnings}, the
   // report holding the layout's broken rules and where the textures are.
   readBmf(bytes, options = {}) {
+    const nameEncoding = checkedEncoding(options.nameEncoding);
     return this.#inFolder(bytes, options, 'model.bmf', (path) => {
-      const {blocks, warnings, ...report} = this.module.readBmf(path);
+      const {blocks, warnings, ...report} = this.module.readBmf(path, {nameEncoding});
       return {blocks: blocks || [], report: {...report, path}, warnings: warnings || []};
     });
   }
@@ -78,23 +94,26 @@ class Torvik {
   // file can't be read.  The options of convert() don't change it.
   toGltf(bytes, options = {}) {
     if (!this.features.gltf) throw new TorvikError('glTF export is not available in this build');
+    const nameEncoding = checkedEncoding(options.nameEncoding);
     return this.#inFolder(bytes, options, 'model.3ds', (path) => {
-      const {glb, warnings, ...report} = this.module.toGltf(path);
+      const {glb, warnings, ...report} = this.module.toGltf(path, {nameEncoding});
       return {glb, report: {...report, path}, warnings};
     });
   }
 
   // Lays the files out in a folder of their own, runs `work` on the model's
-  // path relative to it, and removes the folder again.
+  // path relative to it, and removes the folder again.  Files that can't all
+  // be laid out (one at "a", another at "a/b") are a TorvikError naming both.
   #inFolder(bytes, options, defaultName, work) {
     const FS = this.module.FS;
     const root = `/job${++this.jobs}`;
     FS.mkdir(root);
     try {
-      for (const file of options.files || []) writeFile(FS, root, safeParts(file.path), file.bytes);
+      const layout = new Layout(FS, root);
+      for (const file of options.files || []) layout.write(safeParts(file.path), file.bytes);
       const parts = safeParts(options.name || defaultName);
       if (parts.length === 0) parts.push(defaultName);
-      writeFile(FS, root, parts, bytes);
+      layout.write(parts, bytes);
       FS.chdir(root);
       return work(parts.join('/'));
     } finally {
@@ -104,14 +123,59 @@ class Torvik {
   }
 }
 
-function writeFile(FS, root, parts, bytes) {
-  let folder = root;
-  for (const part of parts.slice(0, -1)) {
-    folder += '/' + part;
-    if (!FS.analyzePath(folder).exists) FS.mkdir(folder);
+// The label as given, once the browser's TextDecoder is known to read it.
+function checkedEncoding(label) {
+  if (label === undefined || label === null) return undefined;
+  try {
+    new TextDecoder(String(label));
+  } catch {
+    throw new TorvikError(`nameEncoding: this browser knows no encoding '${label}'`);
   }
-  const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
-  FS.writeFile(`${folder}/${parts[parts.length - 1]}`, data);
+  return String(label);
+}
+
+// Files laid out in the module's file system under `root`, remembering
+// which given path made each folder, so that a clash names both files.
+class Layout {
+  constructor(FS, root) {
+    this.FS = FS;
+    this.root = root;
+    this.files = new Set();    // the relative path of each file written
+    this.folders = new Map();  // the relative path of each folder made: the first file in it
+  }
+
+  write(parts, bytes) {
+    const path = parts.join('/');
+    for (let i = 1; i < parts.length; i++) {
+      const folder = parts.slice(0, i).join('/');
+      if (this.files.has(folder)) {
+        throw new TorvikError(`the files "${folder}" and "${path}" can't both be laid out: ` +
+                              `"${folder}" is a file`);
+      }
+      if (!this.folders.has(folder)) {
+        this.#place(path, () => this.FS.mkdir(`${this.root}/${folder}`));
+        this.folders.set(folder, path);
+      }
+    }
+    if (this.folders.has(path)) {
+      throw new TorvikError(`the files "${path}" and "${this.folders.get(path)}" can't both be ` +
+                            `laid out: "${path}" is a folder`);
+    }
+    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    this.#place(path, () => this.FS.writeFile(`${this.root}/${path}`, data));
+    this.files.add(path);
+  }
+
+  // Runs `step` of laying out `path`; the file system's own error (a bare
+  // "FS error") becomes one that names the file.
+  #place(path, step) {
+    try {
+      step();
+    } catch (error) {
+      const code = error && error.errno !== undefined ? ` (errno ${error.errno})` : '';
+      throw new TorvikError(`the file "${path}" can't be laid out: ${error.message || error}${code}`);
+    }
+  }
 }
 
 function removeTree(FS, path) {

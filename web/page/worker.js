@@ -50,6 +50,10 @@ async function zipPlan(name, bmf, textures, companions) {
   return {items: entries, warnings};
 }
 
+// The encoding the request's names are read in (options.nameEncoding, as
+// convert takes it); none: Windows-1252.
+const nameEncodingOf = (request) => (request.options && request.options.nameEncoding) || undefined;
+
 const work = {
   async convert(torvik, request, stage) {
     stage('reading');
@@ -67,7 +71,8 @@ const work = {
     stage('reading');
     const bytes = await bytesOf(request.file);
     const files = await companionFiles(request.companions);
-    const {blocks, report, warnings} = torvik.readBmf(bytes, {name: request.name, files});
+    const {blocks, report, warnings} = torvik.readBmf(bytes, {name: request.name, files,
+                                                              nameEncoding: nameEncodingOf(request)});
     if (!report.ok) return {result: {report, warnings}};
     report.blocks = blocks.length;
     report.vertices = blocks.reduce((sum, block) => sum + block.vertices.length / 8, 0);
@@ -80,7 +85,8 @@ const work = {
     stage('scene');
     const bytes = await bytesOf(request.file);
     const files = await companionFiles(request.companions);
-    const {glb, report, warnings} = torvik.toGltf(bytes, {name: request.name, files});
+    const {glb, report, warnings} = torvik.toGltf(bytes, {name: request.name, files,
+                                                          nameEncoding: nameEncodingOf(request)});
     if (!glb) return {result: {report, warnings}};
     const buffer = glb.buffer.byteLength === glb.byteLength ? glb.buffer : glb.slice().buffer;
     return {result: {report, warnings, glb: buffer, glbBlob: new Blob([glb], {type: 'model/gltf-binary'})},
@@ -89,7 +95,7 @@ const work = {
 
   async blocks(torvik, request, stage) {
     stage('blocks');
-    const blocks = blockTables(await bytesOf(request.bmf));
+    const blocks = blockTables(await bytesOf(request.bmf), nameEncodingOf(request));
     const byPath = new Map((request.companions || []).map((entry) => [entry.path, entry.file]));
     const textures = [];
     const problems = [];

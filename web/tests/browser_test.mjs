@@ -389,6 +389,72 @@ await test('without WebGL the page still converts, reports and offers the BMF', 
   }
 });
 
+// A .3ds file of one triangle per object, with the names given as bytes
+// (latin1 strings): materials [name, texture], objects [name, material],
+// keyframer nodes [name, instance].
+function tiny3ds(materials, objects, nodes) {
+  const u16 = (v) => Buffer.from([v & 0xff, v >> 8]);
+  const u32 = (v) => { const b = Buffer.alloc(4); b.writeUInt32LE(v); return b; };
+  const f32 = (v) => { const b = Buffer.alloc(4); b.writeFloatLE(v); return b; };
+  const str = (text) => Buffer.concat([Buffer.from(text, 'latin1'), Buffer.from([0])]);
+  const chunk = (id, ...parts) => { const body = Buffer.concat(parts); return Buffer.concat([u16(id), u32(6 + body.length), body]); };
+  const material = ([name, texture]) => chunk(0xAFFF, chunk(0xA000, str(name)), chunk(0xA200, chunk(0xA300, str(texture))));
+  const object = ([name, used], i) => chunk(0x4000, str(name), chunk(0x4100,
+    chunk(0x4110, u16(3), ...[0, 0, 0, 1, 0, 0, 0, 1, 0].map((v, k) => f32(k % 3 === 0 ? v + 2 * i : v))),
+    chunk(0x4120, u16(1), u16(0), u16(1), u16(2), u16(0), ...(used ? [chunk(0x4130, str(used), u16(1), u16(0))] : []))));
+  const node = ([name, instance], id) => chunk(0xB002, chunk(0xB030, u16(id)),
+    chunk(0xB010, str(name), u16(0), u16(0), u16(0xFFFF)), ...(instance ? [chunk(0xB011, str(instance))] : []));
+  return chunk(0x4D4D, chunk(0x0002, u32(3)), chunk(0x3D3D, chunk(0x3D3E, u32(3)), ...materials.map(material),
+                                                  ...objects.map(object)),
+               chunk(0xB000, ...nodes.map(node)));
+}
+
+const glbJson = (glb) => JSON.parse(Buffer.from(glb).toString('utf8', 20, 20 + Buffer.from(glb).readUInt32LE(12)));
+
+await test('the JavaScript API throws its own errors, naming the files, and reads names as 3ds2bmf does', async () => {
+  const {loadTorvik, TorvikError} = await import(path.join(path.resolve(args.page), 'torvik.js'));
+  const torvik = await loadTorvik({wasmBinary: readFileSync(path.join(args.page, 'torvik32c.wasm'))});
+  const one = new Uint8Array([1]);
+  for (const order of [['a', 'a/b'], ['a/b', 'a']]) {
+    let thrown = null;
+    try {
+      torvik.convert(one, {files: order.map((file) => ({path: file, bytes: one}))});
+    } catch (error) {
+      thrown = error;
+    }
+    check(thrown instanceof TorvikError, `files at ${order.join(' and ')}: ${thrown}`);
+    check(thrown.message.includes('"a" and "a/b"'), `the error names not both files: ${thrown.message}`);
+  }
+  // Windows-1252, UTF-8 and Shift_JIS names, and a name that would take over a terminal.
+  const model = path.join(work, 'names.3ds');
+  writeFileSync(model, tiny3ds([['D\xe9cor', '\x80uro\x1b[2J.png']],
+                               [['D\xe9cor', 'D\xe9cor'], ['Caf\xc3\xa9'], ['\x83\x65\x83\x58\x83\x67']],
+                               [['D\xe9cor', 'Tr\xe8s'], ['Caf\xc3\xa9'], ['\x83\x65\x83\x58\x83\x67']]));
+  for (const [nameEncoding, flags] of [[undefined, []], ['shift_jis', ['--name-encoding', 'Shift_JIS']]]) {
+    const ours = torvik.convert(readFileSync(model), {name: 'names.3ds', nameEncoding});
+    const {glb} = torvik.toGltf(readFileSync(model), {name: 'names.3ds', nameEncoding});
+    const output = path.join(work, 'names.bmf');
+    const run = spawnSync(args['3ds2bmf'], ['--json', '--gltf', ...flags, '-o', output, model], {encoding: 'utf8'});
+    check(run.status === 0, run.stderr);
+    const theirs = JSON.parse(run.stdout);
+    const names = (json) => JSON.stringify([json.nodes, json.meshes, json.materials].map((items) => items.map((item) => item.name)));
+    check(names(glbJson(glb)) === names(glbJson(readFileSync(path.join(work, 'names.glb')))),
+          `${nameEncoding}: the glTF names ${names(glbJson(glb))} differ from 3ds2bmf's`);
+    check(ours.report.textures[0].name === theirs.textures[0].name,
+          `${nameEncoding}: the texture is ${ours.report.textures[0].name}, 3ds2bmf says ${theirs.textures[0].name}`);
+    check(ours.warnings.join('\n') === run.stderr.trim().replaceAll(`3ds2bmf: ${model}: `, 'names.3ds: '),
+          `${nameEncoding}: warnings ${JSON.stringify(ours.warnings)} against ${JSON.stringify(run.stderr)}`);
+  }
+  const {glb} = torvik.toGltf(readFileSync(model), {name: 'names.3ds'});
+  check(glbJson(glb).nodes[0].name === 'Tr\u00e8s' && glbJson(glb).meshes[0].name === 'D\u00e9cor',
+        `the names read ${JSON.stringify(glbJson(glb).nodes)}`);
+  const page = await openPage();
+  await drop(page, '#pick-files', [model]);
+  const text = await reportText(page);
+  check(text.includes('\u20acuro\\x1B[2J.png'), `the report says:\n${text}`);
+  await page.close();
+});
+
 // The median wall time of `3ds2bmf --gltf` on the file, in ms.
 function nativeGltfMilliseconds(file) {
   const times = [];
