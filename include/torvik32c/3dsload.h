@@ -14,6 +14,7 @@
 #include "torvik32c/export.h"
 #include "torvik32c/file_bytes.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/map_kind.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
@@ -69,19 +70,6 @@ struct H3dsRGBColor {
 struct H3dsTexture {
   std::string texturename;
 };
-
-// The maps a material may have, in the order of H3dsMat::maps.
-enum class MapKind : std::uint8_t {
-  texture,            // texture 1 (chunk 0xA200): the colour map
-  texture2,           // texture 2 (0xA33A), laid over the first
-  opacity,            // 0xA210
-  bump,               // 0xA230: a height map
-  specular,           // 0xA204
-  shininess,          // 0xA33C
-  self_illumination,  // 0xA33D
-  reflection,         // 0xA220
-};
-inline constexpr std::size_t kMapKinds = 8;
 
 // Bits of a map's tiling flags (chunk 0xA351) as 3D Studio stores them.
 inline constexpr uword kMapDecal = 0x0001;
