@@ -12,6 +12,11 @@ export interface ConvertOptions extends FolderOptions {
   smoothingGroups?: boolean;
   /** --orient-outward: meshes whose faces clearly face inward reversed. */
   orientOutward?: boolean;
+  /**
+   * --max-placed-faces: the most faces (and vertices) the keyframer may draw, 10,000,000 by
+   * default; past it the conversion fails saying how many it would draw.
+   */
+  maxPlacedFaces?: number;
   /** Called as each stage starts. */
   onStage?: (stage: 'reading' | 'converting' | 'textures' | 'writing') => void;
 }

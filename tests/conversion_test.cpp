@@ -1,7 +1,10 @@
 // Scene to model: materials, axes, winding, vertex numbering, default material.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <utility>
 
 #include "keyframer_demo.h"
@@ -9,6 +12,7 @@
 #include "test_support.h"
 #include "threeds_builder.h"
 #include "torvik32c/3dsload.h"
+#include "torvik32c/errors.h"
 
 namespace {
 
@@ -327,6 +331,167 @@ TEST(KeyframerPlacement, InconsistentNodesPlaceEveryMeshAsStored) {
   EXPECT_EQ(torvik::OutGLBMFBytes(torvik::convert_to_outgl(
                 broken([](auto& nodes) { nodes.clear(); }), nullptr, {.keyframer = true})),
             plain);
+}
+
+// A NaN or an infinity in a track or pivot ignores that track or pivot,
+// with a warning naming the node; a placement that would draw a mesh beyond
+// what a float holds keeps its stored vertices.  Neither moves a mesh, and
+// a stored vertex that is NaN never counts as moved.
+TEST(KeyframerPlacement, NonFiniteValuesAreIgnoredWithAWarningAndMoveNothing) {
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  torvik::H3dsScene scene = ReadGate(t3ds::KeyframerDemo());
+  scene.nodes[3].pivot[0] = kNaN;  // Roof: still lifted by its dummy
+  scene.nodes[3].position[2] = -kInfinity;
+  scene.nodes[4].rotation_angle = kNaN;  // Door: shut, as stored
+  scene.nodes[5].scale[1] = kInfinity;   // Crate: unscaled, as stored
+  scene.nodes[0].has_scale = true;       // Pillar: past any float
+  std::fill_n(scene.nodes[0].scale, 3, 3e38f);
+  scene.meshobjlist[0].vertlist.push_back({kNaN, 0, 0});  // used by no face
+
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  EXPECT_EQ(placement.warnings,
+            (std::vector<std::string>{
+                "node 3 ('Roof') has values that are not finite numbers in its pivot and "
+                "position track, which are ignored",
+                "node 4 ('Door') has values that are not finite numbers in its rotation track, "
+                "which is ignored",
+                "node 5 ('Crate') has values that are not finite numbers in its scale track, "
+                "which is ignored",
+                "node 0 ('Pillar') would draw its mesh beyond the numbers a float holds: the "
+                "stored vertices are kept"}));
+  EXPECT_EQ(placement.nodes[3].world[11], 2.0);
+  const torvik::KeyframerEffect effect = torvik::MeasureKeyframer(scene, placement);
+  EXPECT_EQ(effect.instances, 2u);
+  EXPECT_EQ(effect.moved, 1u);  // the roof
+  torvik::DrawPlacedMeshes(scene, placement);
+  std::size_t non_finite = 0;
+  for (const torvik::H3dsMeshObj& mesh : scene.meshobjlist)
+    for (const torvik::H3dsVert& v : mesh.vertlist)
+      non_finite += std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) ? 0 : 1;
+  EXPECT_EQ(non_finite, 2u);  // the stored NaN, in each pillar
+
+  // The first ten such nodes are named, the others counted.
+  torvik::H3dsScene many = ReadGate(t3ds::KeyframerDemo());
+  for (torvik::uword id = 10; id < 22; ++id) {
+    torvik::H3dsNode& node = many.nodes.emplace_back(many.nodes[5]);
+    node.id = id;
+    node.position[0] = kNaN;
+  }
+  const std::vector<std::string> warnings = torvik::PlaceScene(many).warnings;
+  ASSERT_EQ(warnings.size(), 11u);
+  EXPECT_EQ(warnings.back(), "2 more nodes have values that are not finite numbers, ignored alike");
+}
+
+// The hierarchy check, the placement and the cameras' targets take time in
+// proportion to the nodes, however deep they hang: a chain of 65,535 nodes
+// and 20,000 cameras before their targets are placed at once.
+TEST(KeyframerPlacement, DeepChainsAndManyCamerasArePlacedInLinearTime) {
+  torvik::H3dsScene scene = torvik::HRead3dsScene(
+      t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})}), {.keyframer = true});
+  constexpr std::size_t kChain = 65535;
+  for (std::size_t i = 0; i < kChain; ++i) {
+    torvik::H3dsNode& node = scene.nodes.emplace_back();
+    node.id = static_cast<torvik::uword>(i);
+    node.parent = i == 0 ? 0xFFFF : static_cast<torvik::uword>(i - 1);
+    node.name = i + 1 == kChain ? "Box" : torvik::kDummyNodeName;
+    node.has_position = true;
+    node.position[0] = 1;
+  }
+  torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  EXPECT_TRUE(placement.warnings.empty());
+  ASSERT_EQ(placement.nodes.size(), kChain);
+  EXPECT_EQ(placement.nodes.back().world[3], static_cast<double>(kChain));
+  EXPECT_EQ(torvik::MeasureKeyframer(scene, placement).moved, 1u);
+
+  // Closed into a ring, the chain can't be placed; of nodes hanging from a
+  // cycle, the first node on it is named.
+  scene.nodes[0].parent = kChain - 1;
+  EXPECT_EQ(torvik::PlaceScene(scene).warnings,
+            std::vector<std::string>{"the keyframer is ignored: node 0 ('$$$DUMMY') is its own "
+                                     "ancestor"});
+  scene.nodes.resize(3);
+  scene.nodes[0].parent = 1, scene.nodes[1].parent = 2, scene.nodes[2].parent = 1;
+  EXPECT_EQ(torvik::PlaceScene(scene).warnings,
+            std::vector<std::string>{"the keyframer is ignored: node 1 ('$$$DUMMY') is its own "
+                                     "ancestor"});
+
+  // Each camera looks at the next target of its name: the targets come after
+  // all the cameras, in reverse order, each in a direction of its own; of
+  // two cameras named alike, each takes the target that follows it.
+  constexpr std::size_t kCameras = 20000;
+  scene.nodes.clear();
+  const auto add = [&](torvik::uword kind, const std::string& name, double angle) {
+    torvik::H3dsNode& node = scene.nodes.emplace_back();
+    node.kind = kind;
+    node.id = static_cast<torvik::uword>(scene.nodes.size() - 1);
+    node.name = name;
+    node.has_position = true;
+    node.position[0] = static_cast<float>(std::cos(angle));
+    node.position[1] = static_cast<float>(std::sin(angle));
+  };
+  const auto angle_of = [](std::size_t i) { return 1e-4 * static_cast<double>(i); };
+  for (std::size_t i = 0; i < kCameras; ++i) add(0xB003, std::to_string(i), 0);
+  for (std::size_t i = kCameras; i-- > 0;) add(0xB004, std::to_string(i), angle_of(i));
+  for (std::size_t twin = 0; twin < 2; ++twin) {
+    add(0xB003, "Twin", 0);
+    add(0xB004, "Twin", 2.0 + static_cast<double>(twin));
+  }
+  for (torvik::H3dsNode& node : scene.nodes)
+    if (node.kind == 0xB003) std::fill_n(node.position, 3, 0.0f);
+  placement = torvik::PlaceScene(scene);
+  ASSERT_EQ(placement.nodes.size(), scene.nodes.size());
+  const auto looks_at = [&](std::size_t camera, double angle) {
+    // The view runs along the camera's -z axis.
+    const torvik::Affine& m = placement.nodes[camera].world;
+    return std::fabs(-m[2] - std::cos(angle)) < 1e-6 && std::fabs(-m[6] - std::sin(angle)) < 1e-6;
+  };
+  for (const std::size_t i : {std::size_t{0}, std::size_t{1}, kCameras / 2, kCameras - 1})
+    EXPECT_TRUE(looks_at(i, static_cast<double>(static_cast<float>(angle_of(i))))) << i;
+  EXPECT_TRUE(looks_at(2 * kCameras, 2.0));
+  EXPECT_TRUE(looks_at(2 * kCameras + 2, 3.0));
+}
+
+// Instances copy their mesh, so the drawing is refused before anything is
+// copied when it would pass the caller's limit of faces (or vertices); the
+// meshes as stored always pass.
+TEST(KeyframerPlacement, PlacementPastTheLimitIsRefusedBeforeAnythingIsDrawn) {
+  const t3ds::Scene gate = t3ds::KeyframerDemo();
+  torvik::H3dsScene scene = ReadGate(gate);
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  const torvik::PlacedSize size = torvik::MeasurePlacedSize(scene, placement);
+  EXPECT_EQ(size.faces, 84u);  // seven boxes of twelve triangles
+  EXPECT_EQ(size.vertices, 56u);
+  try {
+    torvik::DrawPlacedMeshes(scene, placement, 83);
+    ADD_FAILURE() << "drawn past the limit";
+  } catch (const torvik::PlacementTooLarge& error) {
+    EXPECT_EQ(error.kind, torvik::Error::Kind::too_large);
+    EXPECT_EQ(std::string(error.what()),
+              "the keyframer would draw 84 faces, more than the 83 allowed");
+    EXPECT_EQ(error.count, 84u);
+  }
+  EXPECT_EQ(scene.meshobjlist.size(), 5u);  // nothing drawn
+  torvik::H3dsScene dotted = scene;
+  dotted.meshobjlist[0].vertlist.resize(100);  // the pillar, drawn twice
+  try {
+    torvik::DrawPlacedMeshes(dotted, torvik::PlaceScene(dotted), 100);
+    ADD_FAILURE() << "drawn past the limit";
+  } catch (const torvik::PlacementTooLarge& error) {
+    EXPECT_EQ(std::string(error.counted) + " " + std::to_string(error.count), "vertices 240");
+  }
+  torvik::DrawPlacedMeshes(scene, placement, 84);
+  EXPECT_EQ(scene.meshobjlist.size(), 7u);
+
+  t3ds::Scene single = gate;  // no instances: each mesh drawn once
+  single.nodes.erase(single.nodes.begin() + 7);
+  single.nodes.erase(single.nodes.begin() + 1);
+  torvik::H3dsScene once = ReadGate(single);
+  torvik::DrawPlacedMeshes(once, torvik::PlaceScene(once), 1);
+  EXPECT_EQ(once.meshobjlist.size(), 5u);
+  EXPECT_THROW(torvik::convert_to_outgl(ReadGate(gate), nullptr,
+                                        {.keyframer = true, .max_placed_faces = 83}),
+               torvik::PlacementTooLarge);
 }
 
 TEST(OrientOutward, ReversesOnlyMeshesClearlyFacingInward) {

@@ -11,9 +11,11 @@
 #include <string>
 
 #include "keyframer_demo.h"
+#include "shapes.h"
 #include "test_support.h"
 #include "threeds_builder.h"
 #include "torvik32c/3dsload.h"
+#include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/file_bytes.h"
 
@@ -330,6 +332,61 @@ TEST(FileBytes, FifosAreReadToTheirEndAndAWaitEndsWhenCancelled) {
   EXPECT_TRUE(torvik::ReadFileBytes("/dev/null").empty());
 }
 
+// A stream is read only as far as its content goes, while its writer keeps
+// it open: a 3DS stream to its main chunk's end, or its 6-byte header when
+// that is not the main chunk's; a BMF stream to its last block, the bytes
+// after it counted (once the writer is done), or its 4-byte header when the
+// strip flag is not 0.  A regular file is read whole.  Each read is bounded:
+// one that waited for the stream's end is cancelled, and fails.
+TEST(FileBytes, StreamsAreReadAsFarAsTheirContent) {
+  testing_support::TempDir dir;
+  std::string stream;  // the pipe's read end, opened anew by name
+  std::atomic<bool> cancel{false};
+  using Bytes = std::vector<torvik::byte>;
+  const auto through_pipe = [&](const Bytes& sent, bool writer_done, auto read) {
+    int ends[2];
+    EXPECT_EQ(pipe(ends), 0);
+    stream = "/dev/fd/" + std::to_string(ends[0]);
+    EXPECT_EQ(write(ends[1], sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+    if (writer_done) close(ends[1]);
+    auto result = std::async(std::launch::async, read);
+    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) cancel = true;
+    if (!writer_done) close(ends[1]);
+    close(ends[0]);
+    return result.get();
+  };
+  const Bytes file = t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})});
+  Bytes trailed = file;
+  trailed.insert(trailed.end(), 100, 0xEE);
+  const auto read_3ds = [&] {
+    return torvik::ReadFileBytes(stream, &cancel, torvik::ThreeDsStreamContent());
+  };
+  EXPECT_EQ(through_pipe(trailed, false, read_3ds), file);
+  EXPECT_EQ(through_pipe(Bytes(1000, 0), false, read_3ds), Bytes(6, 0));
+  EXPECT_THROW(through_pipe(Bytes(1000, 0), false, [&] { return torvik::ReadSceneFile(stream); }),
+               ReadError);
+
+  // One block with an empty name and no vertices, then 9 bytes.
+  Bytes bmf = {1, 0, 0, 0, 1, 0, 0};
+  bmf.resize(bmf.size() + 48 + 4, 0);
+  Bytes bmf_trailed = bmf;
+  bmf_trailed.insert(bmf_trailed.end(), 9, 0xEE);
+  std::uint64_t rest = 0;
+  const auto read_bmf = [&] {
+    return torvik::ReadFileBytes(stream, &cancel, torvik::BmfStreamContent(), &rest);
+  };
+  EXPECT_EQ(through_pipe(bmf_trailed, true, read_bmf), bmf);
+  EXPECT_EQ(rest, 9u);
+  EXPECT_EQ(through_pipe({0x4D, 0x4D, 0x20, 0, 0, 0, 1, 2}, false, read_bmf),
+            Bytes({0x4D, 0x4D, 0x20, 0}));
+  EXPECT_EQ(rest, 0u);
+  EXPECT_FALSE(cancel);
+
+  testing_support::WriteFile(dir.file("trailed.3ds"), trailed);
+  EXPECT_EQ(torvik::ReadFileBytes(dir.file("trailed.3ds"), nullptr, torvik::ThreeDsStreamContent()),
+            trailed);
+}
+
 // The keyframer is read only when asked for, and a damaged one never fails
 // the read: it is left out with a warning.
 H3dsScene ReadKeyframer(const std::vector<std::uint8_t>& bytes) {
@@ -399,6 +456,30 @@ TEST(KeyframerChunks, NodesAsStoredOnlyWhenAskedFor) {
   EXPECT_EQ(numbered.nodes[0].kind, 0xB003);
   EXPECT_EQ(numbered.nodes[1].id, 1);
   EXPECT_EQ(numbered.nodes[1].parent, 0);
+}
+
+// Node ids are 16-bit: a keyframer of more than 65,536 nodes is refused as
+// it is read, before its nodes take any memory; one of 65,536 is read, its
+// nodes stored without room to spare.
+TEST(KeyframerChunks, MoreNodesThanIdsTellApartAreRefusedAsRead) {
+  for (const std::size_t count : {torvik::kMaxKeyframerNodes, torvik::kMaxKeyframerNodes + 1}) {
+    const H3dsScene scene = ReadKeyframer(GateWith([count](ChunkWriter& out) {
+      out.begin(0xB000);
+      for (std::size_t i = 0; i < count; ++i) out.empty(0xB002);
+      out.end();
+    }));
+    if (count == torvik::kMaxKeyframerNodes) {
+      EXPECT_TRUE(scene.keyframer_warnings.empty());
+      EXPECT_EQ(scene.nodes.size(), count);
+      EXPECT_EQ(scene.nodes.capacity(), count);
+      EXPECT_EQ(scene.nodes.back().id, 0xFFFF);
+    } else {
+      EXPECT_EQ(scene.nodes.capacity(), 0u);
+      EXPECT_EQ(scene.keyframer_warnings,
+                std::vector<std::string>{"the keyframer is ignored: it has 65537 nodes, more "
+                                         "than the 65536 that 16-bit node ids tell apart"});
+    }
+  }
 }
 
 TEST(KeyframerChunks, DamagedKeyframerIsLeftOutWithAWarning) {

@@ -160,7 +160,14 @@ struct ReadOptions {
 // damaged, truncated or not a 3DS file, std::bad_alloc when memory runs out.
 TORVIK_API H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options = {});
 
-// Reads a scene from a file: ReadFileBytes followed by HRead3dsScene.
+// How far a stream of a 3DS file is read: to the end its main chunk
+// declares, or to the first 6 bytes when they are not the main chunk's
+// header.  What a damaged file's chunks hold past the main chunk's end is
+// then not read from a stream, as it is from a regular file.
+TORVIK_API StreamContent ThreeDsStreamContent();
+
+// Reads a scene from a file: ReadFileBytes (a stream as far as
+// ThreeDsStreamContent says) followed by HRead3dsScene.
 TORVIK_API H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options = {});
 
 struct ConvertOptions {
@@ -178,6 +185,10 @@ struct ConvertOptions {
   // then DrawPlacedMeshes): needs the nodes (ReadOptions::keyframer).  A
   // scene without nodes converts as without it.
   bool keyframer = false;
+  // With `keyframer`: the most faces, and vertices, it may draw (instances
+  // copy their meshes); past it, and past the meshes as stored, the
+  // conversion throws PlacementTooLarge.
+  std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
   // Reverse every mesh whose faces clearly face inward (OrientOutward).
   bool orient_outward = false;
   // The most threads the conversion runs at once; 0 means the machine's

@@ -17,6 +17,7 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/export.h"
+#include "torvik32c/file_bytes.h"
 #include "torvik32c/types.h"
 
 namespace torvik {
@@ -51,9 +52,16 @@ struct BmfFile {
 // Takes BMF bytes apart.  Throws BmfFormatError when they end early.
 TORVIK_API BmfFile ReadBmf(std::span<const byte> bytes);
 
-// Reads a BMF file.  Throws IoError naming the path when it can't be read,
-// BmfFormatError when it is truncated.
+// Reads a BMF file (a stream as far as BmfStreamContent says).  Throws
+// IoError naming the path when it can't be read, BmfFormatError when it is
+// truncated.
 TORVIK_API BmfFile ReadBmfFile(const std::string& path);
+
+// How far a stream of a BMF file is read (ReadFileBytes): to the end of its
+// last block, the bytes after it counted but not kept (they are
+// BmfFile::trailing_bytes); a stream whose strip flag is not 0 is no BMF
+// file, and ends at its 4-byte header.
+TORVIK_API StreamContent BmfStreamContent();
 
 // Where the fields of a block start, counted from the block's first byte.
 struct BmfBlockLayout {

@@ -73,6 +73,23 @@ class TORVIK_API ModelTooLarge : public Error {
   explicit ModelTooLarge(const std::string& message) : Error(Kind::too_large, message) {}
 };
 
+// too_large: the keyframer would draw more faces or vertices than its caller
+// allows (DrawPlacedMeshes); nothing was drawn.
+class TORVIK_API PlacementTooLarge : public Error {
+ public:
+  PlacementTooLarge(const char* counted, std::uint64_t count, std::uint64_t limit)
+      : Error(Kind::too_large, std::string("the keyframer would draw ") + std::to_string(count) +
+                                   " " + counted + ", more than the " + std::to_string(limit) +
+                                   " allowed"),
+        counted(counted),
+        count(count),
+        limit(limit) {}
+
+  const char* counted;  // "faces" or "vertices"
+  std::uint64_t count;  // how many the keyframer would draw
+  std::uint64_t limit;  // the most it may draw
+};
+
 // invalid_model: a triangle named a material that the model does not have.
 class TORVIK_API UnknownMaterial : public Error {
  public:

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,32 +19,39 @@ struct H3dsScene;
 // The name of a node that only carries hierarchy.
 inline constexpr const char* kDummyNodeName = "$$$DUMMY";
 
+// The most nodes a keyframer can have: node ids are 16-bit, and two nodes
+// with one id leave the keyframer unusable.  A keyframer of more nodes is
+// ignored as it is read, with a warning, so that its nodes never take
+// memory.
+inline constexpr std::size_t kMaxKeyframerNodes = 65536;
+
 // One node of the keyframer as stored.  An object node (chunk 0xB002) names a
 // mesh, a dummy ("$$$DUMMY") names none; the nodes of cameras, lights and
 // their targets (0xB001 to 0xB007) name none either: they are kept because
 // object nodes may hang from them.  A camera or spotlight is turned to look
 // at its target (the next target node of its name), rolled about that
 // direction; any other such node by its position only.  Tracks give their
-// first key only.
+// first key only.  The fields are ordered to pack closely (136 bytes a node
+// on 64-bit builds).
 inline constexpr uword kObjectNodeChunk = 0xB002;
 
 struct H3dsNode {
   uword kind = kObjectNodeChunk;  // the node's chunk: 0xB002 for an object node
-  uword id = 0;          // 0xB030; without one, the node's place among the keyframer's nodes
-  std::string name;      // 0xB010: the mesh's object name, or "$$$DUMMY"
-  std::string instance;  // 0xB011: the instance's own name; empty when none
-  uword flags1 = 0, flags2 = 0;
+  uword id = 0;  // 0xB030; without one, the node's place among the keyframer's nodes
+  uword flags1 = 0, flags2 = 0;  // 0xB010
   uword parent = 0xFFFF;         // 0xB010: the parent's node id; 0xFFFF for none
-  float32 pivot[3] = {0, 0, 0};  // 0xB013
   bool has_position = false;     // 0xB020
+  bool has_rotation = false;     // 0xB021: angle in radians about the axis
+  bool has_scale = false;        // 0xB022
+  bool has_roll = false;         // 0xB024, cameras and spotlights: degrees
+  float32 pivot[3] = {0, 0, 0};  // 0xB013
   float32 position[3] = {0, 0, 0};
-  bool has_rotation = false;  // 0xB021: angle in radians about the axis
   float32 rotation_angle = 0;
   float32 rotation_axis[3] = {0, 0, 0};
-  bool has_scale = false;  // 0xB022
   float32 scale[3] = {1, 1, 1};
-  bool has_roll = false;  // 0xB024, cameras and spotlights: degrees
   float32 roll = 0;
+  std::string name;      // 0xB010: the mesh's object name, or "$$$DUMMY"
+  std::string instance;  // 0xB011: the instance's own name; empty when none
 };
 
 // An affine map of the file's axes (x, y, z), row-major, 3 rows of 4:
@@ -93,17 +101,36 @@ struct KeyframerEffect {
   std::size_t nodes = 0;      // object nodes, dummies included
   std::size_t instances = 0;  // object nodes beyond the first that name a mesh
   // Meshes whose first node draws one of their vertices farther than 1e-4 of
-  // the diagonal of the stored model's bounding box from where it is stored.
+  // the diagonal of the stored model's bounding box from where it is stored
+  // (vertices stored as NaN or infinite, which no placement can move, left
+  // out of both).
   std::size_t moved = 0;
 };
 
 TORVIK_API KeyframerEffect MeasureKeyframer(const H3dsScene& scene,
                                             const ScenePlacement& placement);
 
+// The faces and vertices of the meshes as DrawPlacedMeshes would draw them.
+struct PlacedSize {
+  std::uint64_t faces = 0;
+  std::uint64_t vertices = 0;
+};
+
+TORVIK_API PlacedSize MeasurePlacedSize(const H3dsScene& scene, const ScenePlacement& placement);
+
+// The most faces, and the most vertices, that DrawPlacedMeshes draws unless
+// told otherwise: instances copy their mesh, so a few nodes naming a large
+// mesh could otherwise ask for more memory than any machine has.
+inline constexpr std::uint64_t kDefaultMaxPlacedFaces = 10'000'000;
+
 // Replaces the scene's meshes by the meshes as the placement draws them: in
 // file order, each once per node that draws it, in the nodes' file order
 // (a mesh no node names stays once, as stored).  A placement with a
 // negative determinant reverses the corners so that faces keep their side.
-TORVIK_API void DrawPlacedMeshes(H3dsScene& scene, const ScenePlacement& placement);
+// Throws PlacementTooLarge, before drawing anything, when the meshes drawn
+// would have more than `max_placed_faces` faces or vertices, and more than
+// the meshes as stored (which are always drawn).
+TORVIK_API void DrawPlacedMeshes(H3dsScene& scene, const ScenePlacement& placement,
+                                 std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces);
 
 }  // namespace torvik

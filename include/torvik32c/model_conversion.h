@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <span>
@@ -25,6 +26,9 @@ struct ConversionSettings {
   bool smoothing_groups = false;   // --smoothing-groups
   bool keep_file_winding = false;  // --keep-file-winding
   bool keyframer = false;          // --keyframer
+  // --max-placed-faces: the most faces (and vertices) `keyframer` may draw;
+  // past it the conversion throws PlacementTooLarge.
+  std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
   bool orient_outward = false;     // --orient-outward
   // Look the textures up at all (they never change the BMF, which keeps
   // every name as stored); the rest of the textures' settings need it.

@@ -11,8 +11,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "torvik32c/3dsload.h"
@@ -28,7 +30,9 @@ namespace torvik {
 // "3ds2bmf: PATH: ".  The library's errors show their names already; the
 // text of any other exception (the standard library's file-system errors
 // quote paths) goes through ShownText.  Call it only inside a catch block.
-std::string FailureReason();
+// `limit_option` names what raises the keyframer's limit
+// (PlacementTooLarge) in the caller's own terms.
+std::string FailureReason(std::string_view limit_option = "--max-placed-faces");
 
 // "the keyframer draws 2 more instances and moves 3 objects; --keyframer
 // applies it" when the keyframer, not applied, would draw more instances or
@@ -36,12 +40,14 @@ std::string FailureReason();
 std::string KeyframerNote(const KeyframerEffect& effect);
 
 // Places the scene's meshes by its keyframer and measures what that changes
-// into `effect`.  With `apply`, draws the meshes where it places them and
-// returns its warnings; without, leaves the meshes as stored and returns the
-// KeyframerNote, if any.  Each message still wants "PATH: " before it; the
-// names in them read as `names` decodes them.
+// into `effect`.  With `apply`, draws the meshes where it places them
+// (throwing PlacementTooLarge past `max_placed_faces`, see DrawPlacedMeshes)
+// and returns its warnings; without, leaves the meshes as stored and
+// returns the KeyframerNote, if any.  Each message still wants "PATH: "
+// before it; the names in them read as `names` decodes them.
 std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect,
-                                        const NameDecoder& names = {});
+                                        const NameDecoder& names = {},
+                                        std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces);
 
 // --- Names as shown ---
 

@@ -50,7 +50,7 @@ void RaiseError(std::exception_ptr failure, const std::string& subject) {
   try {
     std::rethrow_exception(failure);
   } catch (...) {
-    reason = torvik::FailureReason();
+    reason = torvik::FailureReason("max_placed_faces");
   }
   // The file the error is about: its own (a destination that can't be
   // written), else the subject.

@@ -42,6 +42,7 @@ const std::vector<Option<C>> kConvertOptions = {
     Flag("smoothing_groups", &C::smoothing_groups),
     Flags<C>("as_authored", {&C::keyframer, &C::keep_file_winding, &C::smoothing_groups}),
     Flag("orient_outward", &C::orient_outward),
+    Limit("max_placed_faces", &C::max_placed_faces),
     Paths("texture_paths", &C::texture_paths),
     Choices("textures", &C::texture_choices),
     Flag("require_textures", &C::require_textures),
@@ -53,6 +54,7 @@ struct ReadSettings {
   bool keyframer = false;
   bool keep_file_winding = false;
   bool orient_outward = false;
+  std::uint64_t max_placed_faces = torvik::kDefaultMaxPlacedFaces;
   std::vector<fs::path> texture_paths;
   std::vector<torvik::TextureChoice> texture_choices;
   std::size_t threads = 0;
@@ -63,6 +65,7 @@ const std::vector<Option<R>> kReadOptions = {
     Flag("keep_file_winding", &R::keep_file_winding),
     Flags<R>("as_authored", {&R::keyframer, &R::keep_file_winding}),
     Flag("orient_outward", &R::orient_outward),
+    Limit("max_placed_faces", &R::max_placed_faces),
     Paths("texture_paths", &R::texture_paths),
     Choices("textures", &R::texture_choices),
     Count("threads", &R::threads),
@@ -208,7 +211,7 @@ py::object Read3ds(const py::object& src, const py::object& model_path, const py
     const torvik::ScenePlacement placement = torvik::PlaceScene(read);
     facts.effect = torvik::MeasureKeyframer(read, placement);
     facts.warnings = placement.warnings;
-    if (settings.keyframer) torvik::DrawPlacedMeshes(read, placement);
+    if (settings.keyframer) torvik::DrawPlacedMeshes(read, placement, settings.max_placed_faces);
     if (settings.orient_outward) torvik::OrientOutward(read);
     std::vector<std::string> names;
     for (const torvik::H3dsMat& material : read.material)
@@ -242,7 +245,8 @@ warnings).  Raises a torvik32c.Error: DamagedFileError (with chunk,
 chunk_offset and offset), FileAccessError, TooLargeError, TextureError...
 
 Options (keyword only), those of 3ds2bmf: keyframer, keep_file_winding,
-smoothing_groups, as_authored, orient_outward, texture_paths (folders),
+smoothing_groups, as_authored, orient_outward, max_placed_faces (the most
+faces and vertices keyframer may draw), texture_paths (folders),
 textures ({stored name: file}), require_textures, threads (0: the cores).
 The GIL is released while the file is read, converted and written.)");
   module.def("convert_bytes", &ConvertBytes, py::arg("data"), py::kw_only(),
@@ -274,6 +278,7 @@ Meshes in the file's axes (z up) with their stored positions, uvs, faces,
 face flags, smoothing groups and material groups; the materials, the
 textures found, and the keyframer's nodes with what they change.
 Options: keyframer (meshes where the keyframer places them, once per
-instance), keep_file_winding, as_authored, orient_outward, texture_paths,
+instance), keep_file_winding, as_authored, orient_outward, max_placed_faces,
+texture_paths,
 textures, threads.)");
 }

@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <span>
@@ -47,6 +48,15 @@ Option<S> Count(const char* name, std::size_t S::*member) {
 template <class S>
 Option<S> Text(const char* name, std::string S::*member) {
   return {name, [name, member](S& s, py::handle v) { s.*member = TextValue(name, v); }};
+}
+// A limit such as --max-placed-faces: a whole number, 1 or more.
+template <class S>
+Option<S> Limit(const char* name, std::uint64_t S::*member) {
+  return {name, [name, member](S& s, py::handle v) {
+            const std::size_t limit = CountValue(name, v);
+            if (limit == 0) throw py::value_error(std::string(name) + " must be 1 or more");
+            s.*member = limit;
+          }};
 }
 // --texture-path DIR...: a sequence of paths (str or os.PathLike).
 template <class S>

@@ -113,6 +113,17 @@ def test_errors_name_the_kind_the_file_and_the_place(samples, cli, tmp_path):
     with pytest.raises(TypeError, match="must be a path or bytes"):
         torvik32c.read_bmf(12)
 
+    # The keyframer draws no more faces than max_placed_faces allows: the gate
+    # draws 84, its meshes as stored 60.
+    gate = (samples / "gate.3ds").read_bytes()
+    for call in (torvik32c.convert_bytes, torvik32c.read_3ds):
+        with pytest.raises(torvik32c.TooLargeError,
+                           match="draw 84 faces, more than the 83 that max_placed_faces allows"):
+            call(gate, keyframer=True, max_placed_faces=83)
+        call(gate, keyframer=True, max_placed_faces=84)
+    with pytest.raises(ValueError, match="max_placed_faces must be 1 or more"):
+        torvik32c.convert_bytes(gate, max_placed_faces=0)
+
 
 def test_bmf_arrays_match_bmftool_info(samples, presets, bmftool, tmp_path):
     for model in sorted(samples.glob("*.3ds")) + presets:

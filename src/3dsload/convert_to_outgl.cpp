@@ -50,7 +50,7 @@ Model SceneConverter::Convert(H3dsScene& scene, ConversionStats* stats,
   Model model;
   if (options.keyframer && !scene.nodes.empty()) {
     ScenePlacement placement = PlaceScene(scene, options.names);
-    DrawPlacedMeshes(scene, placement);
+    DrawPlacedMeshes(scene, placement, options.max_placed_faces);
     if (stats != nullptr) stats->keyframer_warnings = std::move(placement.warnings);
   }
   if (options.orient_outward) {

@@ -163,6 +163,23 @@ void ReadNode(Body& body, H3dsNode& node) {
   }
 }
 
+bool IsNodeChunk(uword id) { return id >= kAmbientNode && id <= kLastNode; }
+
+// The node chunks among the keyframer's chunks, counted by their headers
+// alone; a damaged length ends the count (the reading then reports it).
+std::size_t CountNodes(Body keyframer) {
+  std::size_t count = 0;
+  try {
+    while (keyframer.more()) {
+      uword id = 0;
+      keyframer.sub(id, "keyframer chunk");
+      count += IsNodeChunk(id) ? 1 : 0;
+    }
+  } catch (const KeyframerFault&) {
+  }
+  return count;
+}
+
 }  // namespace
 
 KeyframerNodes ReadKeyframerNodes(std::span<const byte> file, std::size_t start) {
@@ -170,19 +187,24 @@ KeyframerNodes ReadKeyframerNodes(std::span<const byte> file, std::size_t start)
   try {
     Body outer(file, start, file.size(), "keyframer");
     uword id = 0;
-    Body keyframer = outer.sub(id, "keyframer");
+    const Body keyframer = outer.sub(id, "keyframer");
+    const std::size_t count = CountNodes(keyframer);
+    if (count > kMaxKeyframerNodes)
+      throw KeyframerFault("it has " + std::to_string(count) + " nodes, more than the " +
+                           std::to_string(kMaxKeyframerNodes) + " that 16-bit node ids tell apart");
+    result.nodes.reserve(count);
     // Without an id chunk a node is numbered by its place among the
     // keyframer's nodes.
-    while (keyframer.more()) {
-      Body chunk = keyframer.sub(id, "keyframer chunk");
-      if (id < kAmbientNode || id > kLastNode) continue;
+    for (Body chunks = keyframer; chunks.more();) {
+      Body chunk = chunks.sub(id, "keyframer chunk");
+      if (!IsNodeChunk(id)) continue;
       H3dsNode& node = result.nodes.emplace_back();
       node.kind = id;
       node.id = static_cast<uword>(result.nodes.size() - 1);
       ReadNode(chunk, node);
     }
   } catch (const KeyframerFault& fault) {
-    result.nodes.clear();
+    result.nodes = {};
     result.warnings.push_back(std::string("the keyframer is ignored: ") + fault.what());
   }
   return result;

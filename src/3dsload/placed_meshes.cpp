@@ -2,11 +2,13 @@
 // they are stored.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "affine.h"
 #include "torvik32c/3dsload.h"
+#include "torvik32c/errors.h"
 
 namespace torvik {
 
@@ -29,11 +31,16 @@ std::vector<std::vector<const NodePlacement*>> DrawersByMesh(const H3dsScene& sc
   return drawers;
 }
 
+bool Finite(const H3dsVert& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 double StoredDiagonal(const H3dsScene& scene) {
   double low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
   bool any = false;
   for (const H3dsMeshObj& mesh : scene.meshobjlist) {
     for (const H3dsVert& v : mesh.vertlist) {
+      if (!Finite(v)) continue;
       const double p[3] = {v.x, v.y, v.z};
       for (int i = 0; i < 3; ++i)
         low[i] = std::min(low[i], p[i]), high[i] = std::max(high[i], p[i]);
@@ -48,6 +55,7 @@ double StoredDiagonal(const H3dsScene& scene) {
 
 bool Moves(const H3dsMeshObj& mesh, const Affine& placement, double tolerance) {
   for (const H3dsVert& v : mesh.vertlist) {
+    if (!Finite(v)) continue;
     const double p[3] = {v.x, v.y, v.z};
     double q[3];
     Apply(placement, p, q);
@@ -88,7 +96,32 @@ KeyframerEffect MeasureKeyframer(const H3dsScene& scene, const ScenePlacement& p
   return effect;
 }
 
-void DrawPlacedMeshes(H3dsScene& scene, const ScenePlacement& placement) {
+PlacedSize MeasurePlacedSize(const H3dsScene& scene, const ScenePlacement& placement) {
+  std::vector<std::uint64_t> copies(scene.meshobjlist.size(), 0);
+  for (const NodePlacement& node : placement.nodes)
+    if (node.mesh >= 0 && static_cast<std::size_t>(node.mesh) < copies.size())
+      ++copies[static_cast<std::size_t>(node.mesh)];
+  PlacedSize size;
+  for (std::size_t m = 0; m < copies.size(); ++m) {
+    const std::uint64_t drawn = std::max<std::uint64_t>(copies[m], 1);
+    size.faces += drawn * scene.meshobjlist[m].facelist.size();
+    size.vertices += drawn * scene.meshobjlist[m].vertlist.size();
+  }
+  return size;
+}
+
+void DrawPlacedMeshes(H3dsScene& scene, const ScenePlacement& placement,
+                      std::uint64_t max_placed_faces) {
+  const PlacedSize placed = MeasurePlacedSize(scene, placement);
+  PlacedSize stored;
+  for (const H3dsMeshObj& mesh : scene.meshobjlist) {
+    stored.faces += mesh.facelist.size();
+    stored.vertices += mesh.vertlist.size();
+  }
+  if (placed.faces > std::max(max_placed_faces, stored.faces))
+    throw PlacementTooLarge("faces", placed.faces, max_placed_faces);
+  if (placed.vertices > std::max(max_placed_faces, stored.vertices))
+    throw PlacementTooLarge("vertices", placed.vertices, max_placed_faces);
   const auto drawers = DrawersByMesh(scene, placement);
   std::vector<H3dsMeshObj> drawn;
   drawn.reserve(scene.meshobjlist.size());

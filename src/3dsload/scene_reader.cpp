@@ -1,8 +1,11 @@
 // The walk from the main chunk down to object blocks and material blocks.
+#include <algorithm>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "base/file_bytes_uninitialised.h"
+#include "base/little_endian.h"
 #include "chunk_reader.h"
 #include "keyframer_chunks.h"
 
@@ -21,8 +24,19 @@ H3dsScene HRead3dsScene(std::span<const byte> bytes, const ReadOptions& options)
   return ChunkReader(bytes, options).Read();
 }
 
+StreamContent ThreeDsStreamContent() {
+  return [](std::span<const byte> read) -> std::optional<StreamEnd> {
+    constexpr std::size_t kHeader = 6;
+    if (read.size() < kHeader) return std::nullopt;
+    // A stream that does not begin with the main chunk ends at its header,
+    // which the reader then refuses; the main chunk ends where it says.
+    if (load_u16(read.data()) != kMainChunk) return StreamEnd{.length = kHeader};
+    return StreamEnd{.length = std::max<std::size_t>(load_u32(read.data() + 2), kHeader)};
+  };
+}
+
 H3dsScene ReadSceneFile(const std::string& path, const ReadOptions& options) {
-  const UninitialisedBytes bytes = ReadFileBytesUninitialised(path);
+  const UninitialisedBytes bytes = ReadFileBytesUninitialised(path, ThreeDsStreamContent());
   return HRead3dsScene(bytes, options);
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "torvik32c/file_bytes.h"
 #include "torvik32c/types.h"
 
 namespace torvik {
@@ -32,7 +33,8 @@ struct DefaultInitAllocator : std::allocator<T> {
 
 using UninitialisedBytes = std::vector<byte, DefaultInitAllocator<byte>>;
 
-// ReadFileBytes without the zero-fill.
-UninitialisedBytes ReadFileBytesUninitialised(const std::string& path);
+// ReadFileBytes without the zero-fill, a stream read as far as `content` says.
+UninitialisedBytes ReadFileBytesUninitialised(const std::string& path,
+                                              const StreamContent& content);
 
 }  // namespace torvik

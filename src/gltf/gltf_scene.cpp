@@ -17,6 +17,10 @@ namespace {
 
 using gltf_build::Json;
 
+// The deepest a keyframer node stands in the glTF's hierarchy (a root at
+// 1); the unnamed node that offsets an instance's mesh may stand one deeper.
+constexpr std::size_t kMaxNodeDepth = 127;
+
 // A display (sRGB) component in [0, 1] as a linear one.
 double LinearOf(double srgb) {
   return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
@@ -91,6 +95,7 @@ class SceneGltf {
     }
 
     const std::vector<bool> kept = KeptNodes(parent);
+    const std::vector<bool> lifted = LiftedNodes(kept, parent);
     std::vector<std::size_t> index(count);  // of each kept node among the glTF's
     std::vector<std::size_t> roots;
     for (std::size_t i = 0; i < count; ++i) {
@@ -98,10 +103,10 @@ class SceneGltf {
       const NodePlacement& node = placement_.nodes[i];
       index[i] = nodes_.size();
       Json json = {{"name", builder_.NameOf(node.name)}};
-      AddTransform(json, node.local);
+      AddTransform(json, lifted[i] ? node.world : node.local);
       nodes_.push_back(std::move(json));
       children_.emplace_back();
-      if (parent[i] >= 0)
+      if (parent[i] >= 0 && !lifted[i])
         children_[index[static_cast<std::size_t>(parent[i])]].push_back(index[i]);
       else
         roots.push_back(index[i]);
@@ -158,6 +163,32 @@ class SceneGltf {
     for (std::size_t i = count; i-- > 0;)
       if (kept[i] && parent[i] >= 0) kept[static_cast<std::size_t>(parent[i])] = true;
     return kept;
+  }
+
+  // The kept nodes written at the top level with their world transform
+  // rather than under their parent: those that would stand deeper than
+  // kMaxNodeDepth, each with its subtree below it, so that no chain of
+  // nodes (a mesh's offset node included) is deeper than kMaxNodeDepth + 1.
+  // Viewers walk the nodes recursively: three.js fails on a 2,000-deep
+  // chain, and the Khronos validator on an 8,192-deep one.
+  std::vector<bool> LiftedNodes(const std::vector<bool>& kept, const std::vector<int>& parent) {
+    const std::size_t count = kept.size();
+    std::vector<bool> lifted(count, false);
+    std::vector<std::size_t> depth(count, 1);
+    std::size_t lifts = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!kept[i] || parent[i] < 0) continue;
+      depth[i] = depth[static_cast<std::size_t>(parent[i])] + 1;
+      if (depth[i] > kMaxNodeDepth) lifted[i] = true, depth[i] = 1, ++lifts;
+    }
+    if (lifts > 0)
+      builder_.Warn(std::to_string(lifts) + (lifts == 1 ? " node" : " nodes") + " deeper than " +
+                    std::to_string(kMaxNodeDepth) + " levels of the hierarchy " +
+                    (lifts == 1 ? "is" : "are") + " written at the top level with " +
+                    (lifts == 1 ? "its" : "their") +
+                    " world transform, the nodes below kept under " + (lifts == 1 ? "it" : "them") +
+                    " (viewers fail on deeper hierarchies)");
+    return lifted;
   }
 
   // The glTF mesh of scene mesh `m` stored in `frame`; none when it has no

@@ -2,6 +2,10 @@
 // checked against the bytes left before anything is allocated for it.
 #include "torvik32c/bmf_reader.h"
 
+#include <algorithm>
+#include <limits>
+#include <optional>
+
 #include "base/little_endian.h"
 #include "torvik32c/file_bytes.h"
 
@@ -84,7 +88,53 @@ BmfFile ReadBmf(std::span<const byte> bytes) {
   return file;
 }
 
-BmfFile ReadBmfFile(const std::string& path) { return ReadBmf(ReadFileBytes(path)); }
+BmfFile ReadBmfFile(const std::string& path) {
+  std::uint64_t rest = 0;
+  BmfFile file = ReadBmf(ReadFileBytes(path, nullptr, BmfStreamContent(), &rest));
+  file.trailing_bytes += static_cast<std::size_t>(rest);
+  return file;
+}
+
+StreamContent BmfStreamContent() {
+  // The walk goes from block to block by their counts alone, so it tells
+  // where the blocks end as soon as the last block's counts are in.
+  struct Walk {
+    std::uint64_t next = 4;  // where the next block starts
+    std::size_t blocks = 0;  // blocks still to walk over
+    bool started = false;
+
+    std::optional<StreamEnd> operator()(std::span<const byte> read) {
+      const auto count_at = [&](std::uint64_t at) -> std::optional<std::uint64_t> {
+        if (read.size() < at + 2) return std::nullopt;
+        return load_u16(read.data() + at);
+      };
+      if (!started) {
+        if (read.size() < 4) return std::nullopt;
+        // A stream whose strip flag is not 0 is no BMF: it ends at its header.
+        if (load_u16(read.data() + 2) != 0) return StreamEnd{.length = 4};
+        blocks = load_u16(read.data());
+        started = true;
+      }
+      for (; blocks > 0; --blocks) {
+        std::uint64_t at = next;
+        const std::optional<std::uint64_t> name = count_at(at);
+        if (!name) return std::nullopt;
+        at += 2 + *name + 48;
+        const std::optional<std::uint64_t> vertices = count_at(at);
+        if (!vertices) return std::nullopt;
+        at += 2 + 32 * *vertices;
+        const std::optional<std::uint64_t> triangles = count_at(at);
+        if (!triangles) return std::nullopt;
+        next = at + 2 + 6 * *triangles;
+      }
+      // Larger than the most a stream is read to: no further than that.
+      const std::size_t length = static_cast<std::size_t>(
+          std::min<std::uint64_t>(next, std::numeric_limits<std::size_t>::max()));
+      return StreamEnd{.length = length, .count_rest = true};
+    }
+  };
+  return Walk{};
+}
 
 BmfBlockLayout::BmfBlockLayout(const BmfBlock& block) {
   colours = name + block.name_field.size();

@@ -7,9 +7,13 @@
 
 namespace torvik {
 
-std::string FailureReason() {
+std::string FailureReason(std::string_view limit_option) {
   try {
     throw;
+  } catch (const PlacementTooLarge& error) {
+    return "the keyframer would draw " + std::to_string(error.count) + " " + error.counted +
+           ", more than the " + std::to_string(error.limit) + " that " + std::string(limit_option) +
+           " allows";
   } catch (const ModelTooLarge& error) {
     return std::string("model too large for BMF: ") + error.what();
   } catch (const std::bad_alloc&) {
@@ -30,11 +34,11 @@ std::string KeyframerNote(const KeyframerEffect& effect) {
 }
 
 std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect,
-                                        const NameDecoder& names) {
+                                        const NameDecoder& names, std::uint64_t max_placed_faces) {
   const ScenePlacement placement = PlaceScene(scene, names);
   effect = MeasureKeyframer(scene, placement);
   if (apply) {
-    DrawPlacedMeshes(scene, placement);
+    DrawPlacedMeshes(scene, placement, max_placed_faces);
     return placement.warnings;
   }
   std::string note = KeyframerNote(effect);

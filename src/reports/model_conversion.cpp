@@ -59,7 +59,8 @@ ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem
                                           .names = settings.names});
   starting("converting");
   for (const std::string& note :
-       ApplyKeyframer(scene, settings.keyframer, report.keyframer, settings.names))
+      ApplyKeyframer(scene, settings.keyframer, report.keyframer, settings.names,
+                     settings.max_placed_faces))
     report.warnings.push_back(Prefix(model_file) + note);
   ConversionStats conversion;
   const Model model = convert_to_outgl(std::move(scene), &conversion,

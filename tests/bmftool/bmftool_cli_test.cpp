@@ -264,6 +264,19 @@ TEST_F(BmftoolCli, StandardInputAndFifosAreReadToTheirEnd) {
   run = testing_support::RunCommand(tool + " validate - < " + dir.file("box.bmf"), dir);
   EXPECT_EQ(run.out, "-: valid, 1 block\n") << run.err;
   EXPECT_EQ(Tool("obj - < " + dir.file("box.bmf")).status, 2);
+  // A stream is read to its last block, the bytes after it counted; one
+  // whose strip flag is not 0 is refused after its header, while its writer
+  // still holds it open.
+  run = testing_support::RunCommand(
+      "{ cat " + dir.file("box.bmf") + "; printf abc; } | " + tool + " validate -", dir);
+  EXPECT_NE(run.err.find("3 bytes follow the last block"), std::string::npos) << run.err;
+  run = testing_support::RunCommand(
+      "{ printf 'BMF?'; sleep 20 & } | timeout -k 5 10 " + std::string(TORVIK_BMFTOOL) + " info -",
+      dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "bmftool: -: not a BMF file: its strip flag is 16198, not 0 (a stream is "
+            "read no further)\n");
 
   const std::string fifo = dir.file("fifo.bmf");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

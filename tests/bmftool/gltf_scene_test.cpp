@@ -256,6 +256,42 @@ TEST(SceneGltf, NodesKeepNamesHierarchyAndShareMeshesWherever) {
   EXPECT_EQ(Names(shown.json["nodes"]), Names(json["nodes"]));
 }
 
+// Viewers walk the nodes recursively and fail on deep chains: a node that
+// would stand deeper than 127 levels is written at the top level with its
+// world transform, its own subtree below it, and every mesh is still drawn
+// where the library draws it.
+TEST(SceneGltf, DeepHierarchiesAreCutIntoChainsViewersCanWalk) {
+  t3ds::Scene chain;
+  chain.meshes = {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})};
+  constexpr std::uint16_t kDepth = 300;
+  for (std::uint16_t i = 0; i < kDepth; ++i)
+    chain.nodes.push_back({.id = i,
+                           .name = "Box",
+                           .parent = i == 0 ? std::uint16_t{0xFFFF} : std::uint16_t(i - 1),
+                           .instance = "Box." + std::to_string(i),
+                           .position = t3ds::Vec3{0.5f, 0, 0.1f},
+                           .rotation = std::array<float, 4>{0.05f, 0, 0.6f, 0.8f}});
+  const torvik::H3dsScene scene = SceneOf(chain);
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  const GltfDocument document = BuildSceneGltf(scene, placement);
+  EXPECT_EQ(document.warnings,
+            std::vector<std::string>{"2 nodes deeper than 127 levels of the hierarchy are "
+                                     "written at the top level with their world transform, the "
+                                     "nodes below kept under them (viewers fail on deeper "
+                                     "hierarchies)"});
+  const Json& json = document.json;
+  EXPECT_EQ(json["scenes"][0]["nodes"], Json::array({0, 127, 254}));
+  std::size_t deepest = 0;
+  const auto depth = [&](auto&& self, std::size_t index, std::size_t level) -> void {
+    deepest = std::max(deepest, level);
+    for (const Json& child : json["nodes"][index].value("children", Json::array()))
+      self(self, child.get<std::size_t>(), level + 1);
+  };
+  for (const Json& root : json["scenes"][0]["nodes"]) depth(depth, root.get<std::size_t>(), 1);
+  EXPECT_EQ(deepest, 127u);
+  ExpectSameDrawings(DrawingsOf(document), LibraryDrawings(scene, placement));
+}
+
 // A box whose faces carry the flag word 7 and wind outward as stored.
 t3ds::Mesh FlaggedBox(const std::string& name) {
   t3ds::Mesh box = t3ds::Box(name, {1, 2, 3}, {2, 4, 7});

@@ -209,6 +209,18 @@ TEST_F(Cli, KeyframerAppliedOnlyWhenAskedForAndNotedByDefault) {
   bmf("", dir.file("box.3ds"), "box-plain.bmf");
   EXPECT_EQ(ReadFile(dir.file("box-keyed.bmf")), ReadFile(dir.file("box-plain.bmf")));
 
+  // Past --max-placed-faces the file fails before anything is drawn.
+  const ToolRun refused =
+      Tool(dir, "--keyframer --max-placed-faces 83 -o " + dir.file("refused.bmf") + " " + input);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "3ds2bmf: " + input +
+                             ": the keyframer would draw 84 faces, more than the 83 that "
+                             "--max-placed-faces allows\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("refused.bmf")));
+  bmf("--keyframer --max-placed-faces=84", input, "limit.bmf");
+  EXPECT_EQ(ReadFile(dir.file("limit.bmf")), ReadFile(dir.file("applied.bmf")));
+  EXPECT_EQ(Tool(dir, "--max-placed-faces 0 " + input).status, 2);
+
   // A damaged or inconsistent keyframer: the meshes as stored, and a warning.
   t3ds::Scene cycle = gate;
   cycle.nodes[2].parent = 3;
@@ -495,6 +507,20 @@ TEST_F(Cli, PipesFifosAndStandardInputAreReadToTheirEnd) {
   run = Tool(dir, "- < " + dir.file("box.3ds"));
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("the input - (standard input) needs -o FILE"), std::string::npos)
+      << run.err;
+  // A stream is read to its main chunk's end, or to its first 6 bytes when
+  // they are not the main chunk's header, while its writer holds it open
+  // (a read that waited for its end would be stopped by the time limit).
+  const std::string held = "timeout -k 5 10 " + std::string(TORVIK_3DS2BMF) + " -o ";
+  run = testing_support::RunCommand(
+      "{ cat " + dir.file("box.3ds") + "; sleep 20 & } | " + held + dir.file("held.bmf") + " -",
+      dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("held.bmf")), bmf);
+  run = testing_support::RunCommand(
+      "{ printf 'no 3DS'; sleep 20 & } | " + held + dir.file("none.bmf") + " -", dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("-: not a 3DS file: it begins with chunk 0x6F6E"), std::string::npos)
       << run.err;
 
   const std::string fifo = dir.file("fifo.3ds");

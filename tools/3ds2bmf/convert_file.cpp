@@ -92,7 +92,8 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
   torvik::KeyframerEffect effect;
   for (const std::string& note :
-       torvik::ApplyKeyframer(scene, settings.keyframer, effect, settings.names))
+       torvik::ApplyKeyframer(scene, settings.keyframer, effect, settings.names,
+                              settings.max_placed_faces))
     AddNote(result, input, note);
   result.keyframer = effect;
   return scene;
@@ -110,11 +111,13 @@ void CopyModelTextures(const FileSettings& settings, FileResult& result) {
 }  // namespace
 
 // A regular file is read by the library's own path; standard input, a pipe
-// or a FIFO is read to its end first, and an interruption stops the wait.
+// or a FIFO is read to the end of its main chunk first, and an interruption
+// stops the wait.
 torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& settings) {
   const torvik::ReadOptions options = SceneReadOptions(settings);
   if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
-  return torvik::HRead3dsScene(ReadInputBytes(input, settings.cancel), options);
+  return torvik::HRead3dsScene(
+      ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent()), options);
 }
 
 std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
@@ -152,7 +155,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     // The glTF is made from the scene as authored, read again from the same
     // bytes with its own options.
     std::vector<torvik::byte> bytes;
-    if (settings.gltf) bytes = ReadInputBytes(input, settings.cancel);
+    if (settings.gltf)
+      bytes = ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent());
     model = torvik::convert_to_outgl(
         ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result), &conversion,
         {.smoothing_groups = settings.smoothing_groups,

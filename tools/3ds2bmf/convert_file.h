@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -59,6 +60,8 @@ struct FileSettings {
   // Draw the meshes where the keyframer places them (warnings about a
   // damaged keyframer become notes).
   bool keyframer = false;
+  // The most faces (and vertices) `keyframer` may draw.
+  std::uint64_t max_placed_faces = torvik::kDefaultMaxPlacedFaces;
   // Without `keyframer`: read the keyframer anyway, to measure what it would
   // change and note it when it would draw more instances or move objects.
   bool report_keyframer = false;

@@ -178,6 +178,7 @@ int Run(const Options& options) {
                                         .smoothing_groups = options.smoothing_groups,
                                         .keep_file_winding = options.keep_file_winding,
                                         .keyframer = options.keyframer,
+                                        .max_placed_faces = options.max_placed_faces,
                                         .report_keyframer = options.json || !options.quiet,
                                         .orient_outward = options.orient_outward,
                                         .names = options.names,

@@ -16,7 +16,8 @@ const char* const kUsage =
     "Converts 3D Studio mesh files (.3ds) into BMF model files.\n"
     "\n"
     "Each INPUT.3ds is written as INPUT.bmf beside it, unless -o or -d says otherwise.\n"
-    "An INPUT of '-' reads standard input (with -o); a pipe or FIFO is read to its end.\n"
+    "An INPUT of '-' reads standard input (with -o); a pipe or FIFO is read to the\n"
+    "end its main chunk declares (no further than 6 bytes when it is no 3DS file).\n"
     "A file that fails to convert leaves no output behind and an existing output intact\n"
     "(a preview or glTF that can't be written fails its file but leaves the BMF in\n"
     "place).\n"
@@ -62,7 +63,14 @@ const char* const kUsage =
     "                      By default meshes are drawn as stored in the mesh editor,\n"
     "                      and a warning says when the keyframer would draw more\n"
     "                      instances or move objects.  A damaged keyframer is ignored\n"
-    "                      with a warning\n"
+    "                      with a warning, and so is a track or pivot that is not a\n"
+    "                      finite number\n"
+    "      --max-placed-faces N\n"
+    "                      the most faces, and the most vertices, that --keyframer\n"
+    "                      may draw, 1 to 2000000000 (default 10000000): instances\n"
+    "                      copy their mesh, so a few nodes naming a large mesh can\n"
+    "                      ask for gigabytes.  A model past it fails, saying how\n"
+    "                      many it would draw; its meshes as stored always pass\n"
     "      --as-authored   --keyframer --keep-file-winding --smoothing-groups\n"
     "      --orient-outward\n"
     "                      reverse every mesh whose faces clearly face inward: its\n"
@@ -175,6 +183,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--smoothing-groups", options.smoothing_groups);
   app.add_flag("--keep-file-winding", options.keep_file_winding);
   app.add_flag("--keyframer", options.keyframer);
+  app.add_option("--max-placed-faces", options.max_placed_faces)
+      ->check(WholeNumberFrom(1, 2'000'000'000));
   bool as_authored = false;
   app.add_flag("--as-authored", as_authored);
   app.add_flag("--orient-outward", options.orient_outward);

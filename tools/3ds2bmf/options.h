@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "torvik32c/name_text.h"
+#include "torvik32c/keyframer.h"
 #include "torvik32c/texture_resolver.h"
 
 struct Options {
@@ -24,7 +26,9 @@ struct Options {
   bool smoothing_groups = false;   // --smoothing-groups: hard edges by groups
   bool keep_file_winding = false;  // --keep-file-winding: no flag-7 exchange
   bool keyframer = false;          // --keyframer: meshes where the keyframer places them
-  bool orient_outward = false;     // --orient-outward: inward meshes reversed
+  // --max-placed-faces N: the most faces (and vertices) --keyframer draws
+  std::uint64_t max_placed_faces = torvik::kDefaultMaxPlacedFaces;
+  bool orient_outward = false;                       // --orient-outward: inward meshes reversed
   std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable
   bool copy_textures = false;                        // --copy-textures
   bool require_textures = false;                     // --require-textures

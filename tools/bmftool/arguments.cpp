@@ -76,7 +76,7 @@ const char* const kUsage =
     "Options may stand before or after the command and the files, as '-o FILE',\n"
     "'--output FILE' or '--output=FILE'; '--' ends the options.  A FILE of '-'\n"
     "reads standard input (obj, gltf and png then need -o); a pipe or FIFO is read\n"
-    "to its end.\n"
+    "to the end of its last block (the bytes after it counted, not kept).\n"
     "\n"
     "OBJ and glTF show the model as authored, right-handed with y up: a 3DS point\n"
     "(x, y, z) is at (x, z, -y).  Their opacity is 1 - alpha for a BMF alpha between\n"

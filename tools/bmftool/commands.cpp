@@ -38,13 +38,27 @@ bool LooksLike3ds(const std::vector<torvik::byte>& bytes) {
   return bytes.size() >= 2 && bytes[0] == 0x4D && bytes[1] == 0x4D;
 }
 
+// Why a stream that BmfStreamContent stopped at its header is no BMF file,
+// or "": its strip flag is not 0.
+std::string StoppedStreamFault(const std::string& path, const std::vector<torvik::byte>& bytes) {
+  if (bytes.size() != 4 || (bytes[2] == 0 && bytes[3] == 0) || IsRegularInput(path)) return "";
+  return "not a BMF file: its strip flag is " + std::to_string(bytes[2] | bytes[3] << 8) +
+         ", not 0 (a stream is read no further)";
+}
+
 // Reads a file, or says why it can't: on standard error, and in `reason`.
-// The file is read once, so that standard input or a pipe can be one.
+// The file is read once, so that standard input or a pipe can be one; a
+// stream is read to the end of its last block, the bytes after it counted.
 std::optional<torvik::BmfFile> Load(const std::string& path, std::string* reason = nullptr) {
   std::vector<torvik::byte> bytes;
   try {
-    bytes = ReadInputBytes(path, &InterruptionFlag());
-    return torvik::ReadBmf(bytes);
+    std::uint64_t rest = 0;
+    bytes = ReadInputBytes(path, &InterruptionFlag(), torvik::BmfStreamContent(), &rest);
+    if (std::string fault = StoppedStreamFault(path, bytes); !fault.empty())
+      throw std::runtime_error(fault);
+    torvik::BmfFile file = torvik::ReadBmf(bytes);
+    file.trailing_bytes += static_cast<std::size_t>(rest);
+    return file;
   } catch (const std::exception&) {
     std::string message = Interrupted() ? "interrupted" : torvik::FailureReason();
     if (LooksLike3ds(bytes))

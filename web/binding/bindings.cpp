@@ -4,6 +4,8 @@
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -31,13 +33,17 @@ constexpr std::pair<const char*, bool Settings::*> kFlags[] = {
 };
 
 // convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward,
-// nameEncoding}, stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
+// nameEncoding, maxPlacedFaces},
+// stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
 // defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
 // warnings, milliseconds}
 val Convert(const std::string& path, const val& options, const val& on_stage) {
   Settings settings;
   for (const auto& [name, member] : kFlags) settings.*member = Flag(options, name);
   settings.names = NameDecoderOf(options);
+  const val limit = options["maxPlacedFaces"];
+  if (limit.isNumber() && limit.as<double>() >= 1)
+    settings.max_placed_faces = static_cast<std::uint64_t>(std::min(limit.as<double>(), 1e18));
   const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
   const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
     if (report_stages) on_stage(std::string(stage));

@@ -16,7 +16,7 @@ WebConversion ConvertModelFile(const std::string& path, torvik::ConversionSettin
     result.report = torvik::ConvertModel(torvik::ReadFileBytes(path), path, settings, stage);
     result.ok = true;
   } catch (...) {
-    result.error = torvik::FailureReason();
+    result.error = torvik::FailureReason("the maxPlacedFaces option");
     result.report = {};
   }
   result.milliseconds =

@@ -5,7 +5,8 @@
 //     name: 'house/house.3ds',                    // where the model lies among the files
 //     files: [{path: 'house/house_maps/ROOF.JPG', bytes}],
 //     asAuthored: false, keyframer: false, keepFileWinding: false, smoothingGroups: true,
-//     orientOutward: false, nameEncoding: 'windows-1252', onStage: (stage) => {}});
+//     orientOutward: false, nameEncoding: 'windows-1252',
+//     maxPlacedFaces: 10000000, onStage: (stage) => {}});
 //   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files, nameEncoding});
 //   const {glb} = torvik.toGltf(bytes, {name, files, nameEncoding});  // the scene as authored
 //
@@ -73,8 +74,15 @@ class Torvik {
         keyframer: authored || !!options.keyframer,
         orientOutward: !!options.orientOutward,
       };
-      const {bmf, warnings, ...report} =
-        this.module.convert(path, {...used, nameEncoding}, options.onStage || null);
+      // The most faces (and vertices) the keyframer may draw: past it the
+      // conversion fails saying so (3ds2bmf --max-placed-faces).
+      if (options.maxPlacedFaces !== undefined) {
+        const limit = Number(options.maxPlacedFaces);
+        if (!Number.isInteger(limit) || limit < 1)
+          throw new TorvikError(`maxPlacedFaces must be a whole number of at least 1, not ${options.maxPlacedFaces}`);
+        used.maxPlacedFaces = limit;
+      }
+      const {bmf, warnings, ...report} = this.module.convert(path, {...used, nameEncoding}, options.onStage || null);
       return {bmf, report: {...report, path, options: used}, warnings};
     });
   }

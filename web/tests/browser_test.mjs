@@ -9,7 +9,8 @@
 // prints and leaves the page usable; a textured model dropped as a folder
 // with its _maps reports its textures found and draws them; a model far
 // larger than the samples converts in the worker while the page keeps
-// running; no request leaves the page's origin.  As a tool: no frame gap
+// running; the JS API's keyframer limits hold in Node.js; no request leaves
+// the page's origin.  As a tool: no frame gap
 // over 200 ms from a drop to the model shown, nor on any view setting, for
 // `large` and `medium` (stand-ins for the real models this was measured on),
 // and `large` reported within twice the time of 3ds2bmf --gltf; Clear in the
@@ -260,6 +261,42 @@ await test('each option gives the BMF 3ds2bmf gives with it, and the keyframer\'
     }
   }
   await page.close();
+});
+
+await test('the JS API, in Node.js, refuses a placement past maxPlacedFaces and a keyframer of more nodes than ids', async () => {
+  const {loadTorvik, TorvikError} = await import(path.resolve(args.page, 'torvik.js'));
+  const torvik = await loadTorvik({wasmBinary: readFileSync(path.join(args.page, 'torvik32c.wasm'))});
+  const gate = path.join(work, 'gate-limit.3ds');
+  execFileSync(args['make-keyframer-demo'], [gate]);
+  const bytes = readFileSync(gate);
+  const refused = torvik.convert(bytes, {name: 'gate.3ds', keyframer: true, maxPlacedFaces: 83});
+  check(refused.bmf === null, 'a BMF past the limit');
+  check(refused.report.error === 'the keyframer would draw 84 faces, more than the 83 that the maxPlacedFaces option allows',
+        `the error says "${refused.report.error}"`);
+  const limited = torvik.convert(bytes, {name: 'gate.3ds', keyframer: true, maxPlacedFaces: 84});
+  check(Buffer.compare(Buffer.from(limited.bmf), native(gate, ['--keyframer', '--max-placed-faces', '84']).bmf) === 0,
+        'the BMF at the limit differs from 3ds2bmf\'s');
+  let thrown = null;
+  try {
+    torvik.convert(bytes, {keyframer: true, maxPlacedFaces: 0});
+  } catch (error) {
+    thrown = error;
+  }
+  check(thrown instanceof TorvikError, `maxPlacedFaces 0 gave ${thrown}`);
+  // A million empty nodes (6 MB) are refused as read: the module's memory
+  // grows by about the file, not by what a million nodes would take.
+  const nodes = 1000000;
+  const file = Buffer.alloc(12 + 6 * nodes);
+  file.writeUInt16LE(0x4D4D, 0), file.writeUInt32LE(file.length, 2);
+  file.writeUInt16LE(0xB000, 6), file.writeUInt32LE(file.length - 6, 8);
+  for (let i = 0; i < nodes; i++) file.writeUInt16LE(0xB002, 12 + 6 * i), file.writeUInt32LE(6, 14 + 6 * i);
+  const before = process.memoryUsage().rss;
+  const converted = torvik.convert(file, {name: 'nodes.3ds', keyframer: true});
+  const grown = (process.memoryUsage().rss - before) / 2 ** 20;
+  console.log(`# a million empty keyframer nodes: the process grew by ${grown.toFixed(0)} MiB`);
+  check(converted.warnings.some((w) => w.endsWith(`it has ${nodes} nodes, more than the 65536 that 16-bit node ids tell apart`)),
+        `no warning of the nodes in ${converted.warnings.join(' | ')}`);
+  check(grown < 100, `converting a 6 MB file grew the process by ${grown.toFixed(0)} MiB`);
 });
 
 await test('a model far larger than the samples converts in the worker while the page stays responsive', async () => {
