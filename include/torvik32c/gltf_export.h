@@ -60,13 +60,15 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/map_kind.h"
 #include "torvik32c/name_text.h"
 
 namespace torvik {
 
-// Where the file of a block's stored texture name is, if anywhere.
-using TextureFinder =
-    std::function<std::optional<std::filesystem::path>(const std::string& stored_name)>;
+// Where the file of a stored map name is, if anywhere: a block's texture
+// (MapKind::texture), or a scene material's map of that kind.
+using TextureFinder = std::function<std::optional<std::filesystem::path>(
+    const std::string& stored_name, MapKind kind)>;
 
 // The bytes of a texture file that a TextureFinder gave.  Throws
 // std::runtime_error saying why when it can't be read.

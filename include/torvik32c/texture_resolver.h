@@ -111,6 +111,7 @@ TORVIK_API const char* TextureRuleName(TextureRule rule);
 
 struct TextureResolution {
   std::string name;                               // as stored
+  MapKind kind = MapKind::texture;                // the kind of map it was looked up for
   std::optional<std::filesystem::path> path;      // the pick (the first candidate), or none
   TextureRule rule = TextureRule::stored_path;    // the rule that found it, when path is set
   std::vector<std::filesystem::path> candidates;  // every file the rule found, in order

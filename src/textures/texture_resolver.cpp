@@ -377,6 +377,7 @@ TextureResolution Resolve(std::string_view stored_name, MapKind kind, FileSystem
                           ModelWork& model, const TextureSearchOptions& options) {
   TextureResolution result;
   result.name = std::string(stored_name);
+  result.kind = kind;
   if (const TextureChoice* choice = Chosen(stored_name, options.choices)) {
     result.path = choice->file;
     result.rule = TextureRule::given;
