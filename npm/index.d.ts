@@ -21,6 +21,12 @@ export interface ConvertOptions extends FolderOptions {
   onStage?: (stage: 'reading' | 'converting' | 'textures' | 'writing') => void;
 }
 
+/** The options of 3ds2bmf --gltf that change the glTF. */
+export interface GltfOptions extends FolderOptions {
+  /** --orient-outward: meshes whose faces clearly face inward reversed. */
+  orientOutward?: boolean;
+}
+
 /** The virtual folder the model is converted in. */
 export interface FolderOptions {
   /** The model's path among the files ('house/house.3ds'); 'model.3ds' by default. */
@@ -101,7 +107,7 @@ export interface Torvik {
   features: {keyframer: boolean; gltf: boolean};
   convert(bytes: Uint8Array | ArrayBuffer, options?: ConvertOptions): Conversion;
   readBmf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): BmfReading;
-  toGltf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): GltfExport;
+  toGltf(bytes: Uint8Array | ArrayBuffer, options?: GltfOptions): GltfExport;
 }
 
 /** The options of 3ds2bmf this API takes, by their names here and there. */
@@ -116,4 +122,4 @@ export function loadTorvik(moduleOptions?: {wasmBinary?: ArrayBuffer | Uint8Arra
 /** The functions of one converter shared by this module's callers. */
 export function convert(bytes: Uint8Array | ArrayBuffer, options?: ConvertOptions): Promise<Conversion>;
 export function readBmf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): Promise<BmfReading>;
-export function toGltf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): Promise<GltfExport>;
+export function toGltf(bytes: Uint8Array | ArrayBuffer, options?: GltfOptions): Promise<GltfExport>;

@@ -2,8 +2,9 @@
 # Fuzzes one target for a given time and prints what the run reached.
 #   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
 # TARGET is fuzz_convert (bytes to BMF bytes), fuzz_reader (the reader
-# alone), fuzz_bmf_reader (the BMF reader and validator) or fuzz_image (the
-# texture images: format, size check, decoding, PNG encoding).  The corpus
+# alone), fuzz_bmf_reader (the BMF reader and validator), fuzz_image (the
+# texture images: format, size check, decoding, PNG encoding) or
+# fuzz_gltf_scene (3DS bytes to the .glb of the scene as authored).  The corpus
 # grows in build/fuzz/corpus-TARGET and is kept between runs; it starts from
 # the generated seeds, and for the 3DS targets the shipped sample and, when
 # present, ../shared/corpus.  Findings (crash-*, leak-*, timeout-*, oom-*)
@@ -13,14 +14,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 2 ]; then
-  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader|fuzz_bmf_reader|fuzz_image SECONDS [libFuzzer options...]" >&2
+  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader|fuzz_bmf_reader|fuzz_image|fuzz_gltf_scene SECONDS [libFuzzer options...]" >&2
   exit 2
 fi
 target="$1"
 seconds="$2"
 shift 2
 case "$target" in
-  fuzz_convert | fuzz_reader | fuzz_bmf_reader | fuzz_image) ;;
+  fuzz_convert | fuzz_reader | fuzz_bmf_reader | fuzz_image | fuzz_gltf_scene) ;;
   *)
     echo "fuzz.sh: unknown target '$target'" >&2
     exit 2

@@ -8,15 +8,20 @@
 #     converts every input through do3dsparse;
 #   - import_host.exe calls the DLL through its import library;
 #   - 3ds2bmf.exe converts every input, by default and with
-#     --smoothing-groups and --keep-file-winding;
-#   - every output is compared byte for byte with the native 3ds2bmf's, and
-#     the converter's acos is compared on a million arguments;
+#     --smoothing-groups, --keep-file-winding and --keyframer, and exports
+#     the glTF of the scene as authored (--as-authored --gltf, and --gltf
+#     --orient-outward);
+#   - every output (BMF and .glb) is compared byte for byte with the native
+#     3ds2bmf's, and the converter's acos and its other elementary functions
+#     (base/portable_math.h) are compared on a million arguments;
 #   - the tools' previews (textured) and glTF export: the previews are the
 #     native tools' pixels, the .glb files their bytes, and they pass the
 #     Khronos validator (when it is installed: scripts/setup-gltf-validator.sh);
 #     what the build lacks is refused up front, and --help says so;
 #   - the version resources.
-# The inputs: samples/*.3ds, the models of tests/windows/make_models.cpp, the
+# The inputs: samples/*.3ds (crate.3ds with its crate_maps), the models of
+# tests/windows/make_models.cpp (keyframer placements, inward meshes, BMP,
+# GIF and TGA textures that the glTF encodes again as PNG), the
 # generator's presets and every file in ../shared/corpus or
 # $TORVIK_CORPUS_DIR (when it is there).  The 64-bit build converts them all
 # but the preset "large" and, of a corpus over 16 files, 16 spread over it.
@@ -56,7 +61,7 @@ echo "== native build ($native)"
 if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$native" -j 2 --target 3ds2bmf bmftool make_models make_preset acos_survey \
+cmake --build "$native" -j 2 --target 3ds2bmf bmftool make_models make_preset math_survey \
   same_pixels >/dev/null
 
 # build_arch PRESET TRIPLET: the cross build and the test programs, which
@@ -86,9 +91,9 @@ build_arch() {
     "$triplet-gcc-posix" -std=c11 "${flags[@]}" -Iinclude tests/windows/import_host.c \
       -L"$build/src" -ltorvik32c -o "$bin/import_host.exe"
   fi
-  if stale "$bin/acos_survey.exe" tests/windows/acos_survey.cpp "$build/src/libtorvik32c_static.a"; then
-    "$triplet-g++-posix" -std=c++20 "${flags[@]}" -Isrc/outgl tests/windows/acos_survey.cpp \
-      "$build/src/libtorvik32c_static.a" -static -o "$bin/acos_survey.exe"
+  if stale "$bin/math_survey.exe" tests/windows/math_survey.cpp "$build/src/libtorvik32c_static.a"; then
+    "$triplet-g++-posix" -std=c++20 "${flags[@]}" -Isrc/base tests/windows/math_survey.cpp \
+      "$build/src/libtorvik32c_static.a" -static -o "$bin/math_survey.exe"
   fi
   cp "$build/src/torvik32c.dll" "$bin/"  # hosts find the DLL beside them
 }
@@ -119,8 +124,8 @@ fi
 
 if [ $survey -eq 1 ]; then
   echo "== acos of msvcrt.dll (under Wine) against this system's"
-  wine "$root/build/mingw/windows-tests/acos_survey.exe" write system "$work/acos.bin"
-  "$native/tests/windows/acos_survey" compare system "$work/acos.bin" || true
+  wine "$root/build/mingw/windows-tests/math_survey.exe" write system "$work/acos.bin"
+  "$native/tests/windows/math_survey" compare system "$work/acos.bin" || true
   exit 0
 fi
 
@@ -132,7 +137,7 @@ fail() {  # fail MESSAGE...
 
 echo "== inputs"
 mkdir -p "$work/in"
-cp samples/*.3ds "$work/in/"
+cp -r samples/*.3ds samples/crate_maps "$work/in/"
 "$native/tests/windows/make_models" "$work/in"
 for preset in small medium manymat bigmat large; do
   "$native/generator/make_preset" $preset "$work/in/preset-$preset.3ds"
@@ -153,25 +158,35 @@ echo "${#inputs[@]} files, ${#subset[@]} of them for the 64-bit build"
 
 cd "$work"
 echo "== native 3ds2bmf"
-variants=(default --smoothing-groups --keep-file-winding)
+# Each variant's options, split at spaces; those with --gltf also write the
+# .glb of the scene as authored, compared as well.
+variants=(default --smoothing-groups --keep-file-winding --keyframer "--as-authored --gltf"
+          "--gltf --orient-outward")
 for variant in "${variants[@]}"; do
   options=()
-  [ "$variant" = default ] || options=("$variant")
-  mkdir -p "native$variant"
-  "$native/3ds2bmf" -q "${options[@]}" -d "native$variant" "${inputs[@]}" || fail "native 3ds2bmf $variant"
+  # shellcheck disable=SC2206  # the options are split on purpose
+  [ "$variant" = default ] || options=($variant)
+  mkdir -p "native${variant// /}"
+  "$native/3ds2bmf" -q "${options[@]}" -d "native${variant// /}" "${inputs[@]}" ||
+    fail "native 3ds2bmf $variant"
 done
 
-# same_as_native DIR VARIANT INPUT...: DIR/NAME.bmf is the native output's bytes.
+# same_as_native DIR VARIANT INPUT...: DIR/NAME.bmf (and DIR/NAME.glb for a
+# variant with --gltf) is the native output's bytes.
 same_as_native() {
-  local dir=$1 variant=$2 compared=0 input name
+  local dir=$1 variant=$2 compared=0 input name extension
+  local extensions=(bmf)
+  [[ " $variant " == *" --gltf "* ]] && extensions+=(glb)
   shift 2
   for input in "$@"; do
-    name="$(basename "${input%.*}").bmf"
-    if ! cmp -s "$work/native$variant/$name" "$work/$dir/$name"; then
-      fail "$dir/$name differs from the native build's output"
-      cmp "$work/native$variant/$name" "$work/$dir/$name" | head -3 || true
-    fi
-    compared=$((compared + 1))
+    for extension in "${extensions[@]}"; do
+      name="$(basename "${input%.*}").$extension"
+      if ! cmp -s "$work/native${variant// /}/$name" "$work/$dir/$name"; then
+        fail "$dir/$name differs from the native build's output"
+        cmp "$work/native${variant// /}/$name" "$work/$dir/$name" | head -3 || true
+      fi
+      compared=$((compared + 1))
+    done
   done
   echo "$compared outputs of $dir are the native build's"
 }
@@ -217,12 +232,20 @@ test_arch() {
 
   echo "== $arch: 3ds2bmf.exe against the native 3ds2bmf"
   local variant options
+  local these
   for variant in "${variants[@]}"; do
     options=()
-    [ "$variant" = default ] || options=("$variant")
-    mkdir -p "exe$variant"
-    wine "$build/3ds2bmf.exe" -q "${options[@]}" -d "exe$variant" "$@" || fail "$arch 3ds2bmf.exe $variant"
-    same_as_native "$arch/exe$variant" "$variant" "$@"
+    # shellcheck disable=SC2206  # the options are split on purpose
+    [ "$variant" = default ] || options=($variant)
+    # The glTF of the preset "large" adds time and nothing else.
+    these=("$@")
+    if [[ " $variant " == *" --gltf "* ]]; then
+      mapfile -t these < <(printf '%s\n' "$@" | grep -v 'preset-large\.3ds$')
+    fi
+    mkdir -p "exe${variant// /}"
+    wine "$build/3ds2bmf.exe" -q "${options[@]}" -d "exe${variant// /}" "${these[@]}" ||
+      fail "$arch 3ds2bmf.exe $variant"
+    same_as_native "$arch/exe${variant// /}" "$variant" "${these[@]}"
   done
   same_as_native "$arch/dll" default "$@"
 
@@ -274,11 +297,12 @@ test_arch() {
     fi
   done
 
-  echo "== $arch: the converter's acos, native and under Wine"
+  echo "== $arch: the converter's elementary functions, native and under Wine"
   local which
-  for which in torvik torvik-float; do
-    wine "$bin/acos_survey.exe" write $which acos.bin 1000000
-    "$native/tests/windows/acos_survey" compare $which acos.bin 1000000 | tail -2 || fail "$arch acos $which"
+  for which in torvik torvik-float portable; do
+    wine "$bin/math_survey.exe" write $which math.bin 1000000
+    "$native/tests/windows/math_survey" compare $which math.bin 1000000 | tail -2 ||
+      fail "$arch $which functions"
   done
   cd "$work"
 }

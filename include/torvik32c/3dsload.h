@@ -102,6 +102,11 @@ struct H3dsMat {
   H3dsRGBColor ambient, diffuse, specular;
   int doublesided = 0;
   H3dsTexture texture;
+  // The transparency chunk's percentage / 100 as stored (its last integer
+  // percentage, else its last float one, else 0); 0 without a chunk.
+  float32 transparency = 0;
+  // What the BMF keeps of it: the same, but 1.0 for a transparency below 2
+  // percent (as for 100 percent); 0 without a chunk.
   float32 alpha = 0;
   // Read for the exports; the BMF keeps none of them.  A percentage is
   // percent / 100, read as transparency's is, and missing when the material
@@ -210,11 +215,16 @@ struct ConversionStats {
   std::size_t meshes_reversed = 0;
 };
 
-// Reverses the corners of every mesh whose faces clearly face inward: its
-// signed volume about the centroid of its vertices (the sum over its faces of
-// the signed tetrahedra with the centroid) is below -1/2 of the sum of the
-// tetrahedra's absolute volumes.  Flat and ambiguous meshes stay as they are.
-// Returns how many meshes were reversed.
+// Whether the mesh's faces clearly face inward: its signed volume about the
+// centroid of its vertices (the sum over its faces of the signed tetrahedra
+// with the centroid) is below -1/2 of the sum of the tetrahedra's absolute
+// volumes.  Flat and ambiguous meshes don't.  Any affine placement of the
+// mesh that reverses the corners when it mirrors (as DrawPlacedMeshes and
+// glTF viewers do) leaves the answer as it is, but for rounding.
+TORVIK_API bool FacesInward(const H3dsMeshObj& mesh);
+
+// Reverses the corners of every mesh that FacesInward.  Returns how many
+// meshes were reversed.
 TORVIK_API std::size_t OrientOutward(H3dsScene& scene);
 
 // Converts a scene into a finished model: the file's y and z are exchanged,

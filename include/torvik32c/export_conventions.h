@@ -38,4 +38,11 @@ std::array<uword, 3> ExportCorners(const BMF_SURFACE& triangle, ExportAxes axes)
 // that range or not a number) give 1, an opaque material.
 float OpacityOf(float alpha);
 
+// The opacity of a 3DS material as authored, for the scene export, which
+// has the stored transparency (H3dsMat::transparency, percent / 100)
+// rather than BMF's alpha: 1 - transparency in [0, 1], so that 100 %
+// transparent is fully transparent and 1 % is 0.99; a transparency below 0
+// (or not a number) gives 1, above 1 gives 0.
+float OpacityOfTransparency(float transparency);
+
 }  // namespace torvik

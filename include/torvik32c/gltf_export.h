@@ -11,7 +11,8 @@
 // mesh is stored at T(-pivot) M^-1 of its first node, and an instance
 // whose pivot differs draws it through an unnamed child node that applies
 // the difference.  The file's own winding (a mirroring frame reverses the
-// stored corners), normals by smoothing groups (Model::
+// stored corners; with GltfOptions::orient_outward, a mesh whose faces
+// clearly face inward is reversed), normals by smoothing groups (Model::
 // OutGLFinishModelBySmoothingGroups), a two-sided material doubleSided with
 // each triangle once.  Materials keep their names; baseColorFactor is the
 // diffuse colour (bytes / 255, or the floats) from sRGB to linear; the rest
@@ -30,7 +31,9 @@
 // Materials: pbrMetallicRoughness with metallic 0; baseColorFactor the
 // diffuse colour (white when a texture is embedded, since a 3DS texture map
 // takes the place of the diffuse colour rather than tinting it) with the
-// opacity of OpacityOf as alpha, and alphaMode BLEND when that is below 1;
+// opacity of OpacityOf as alpha (a scene's: OpacityOfTransparency of the
+// stored transparency, so 100 % transparent is alpha 0), and alphaMode
+// BLEND when that is below 1;
 // roughness 1 - s / 2, where s is the mean of the specular colour's
 // components in [0, 1]: a material without highlights is fully rough, a
 // white specular colour gives 0.5.  Colours are clamped to [0, 1].
@@ -87,6 +90,10 @@ struct GltfOptions {
   // embedded bytes where they are more; a texture past it leaves its block
   // untextured, with a warning.
   std::uint64_t texture_budget = std::uint64_t{512} << 20;
+  // The scene export only: reverse the faces of every mesh that FacesInward
+  // (3dsload.h), judged on the mesh as stored, which gives the same answer
+  // as in any placement of it (see above); a BMF model is exported as it is.
+  bool orient_outward = false;
   // How stored names (of nodes, meshes, materials and textures) read as
   // text, in the document and in warnings; none: valid UTF-8 as it is,
   // anything else as Windows-1252.

@@ -71,14 +71,17 @@ const std::vector<Option<R>> kReadOptions = {
     Count("threads", &R::threads),
 };
 
-// How to_gltf finds the textures it embeds.
+// How to_gltf finds the textures it embeds, and whether it orients meshes
+// outward.
 struct GltfSettings {
+  bool orient_outward = false;
   std::vector<fs::path> texture_paths;
   std::vector<torvik::TextureChoice> texture_choices;
   std::size_t threads = 0;
 };
 using G = GltfSettings;
 const std::vector<Option<G>> kGltfOptions = {
+    Flag("orient_outward", &G::orient_outward),
     Paths("texture_paths", &G::texture_paths),
     Choices("textures", &G::texture_choices),
     Count("threads", &G::threads),
@@ -170,6 +173,7 @@ py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::
         names, model_file, SearchOptions(settings.texture_paths, settings.texture_choices));
     torvik::GltfOptions options;
     options.find_texture = torvik::ResolvedTextures(textures);
+    options.orient_outward = settings.orient_outward;
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
     const std::string prefix = model_file.empty() ? "" : model_file.string() + ": ";
     for (const std::string& warning : document.warnings)
@@ -262,7 +266,8 @@ torvik32c.ConversionWarning.  Options as for convert().)");
 The scene as its author made it, as 3ds2bmf --gltf writes it: a node per
 keyframer node, a mesh per 3DS mesh, the file's winding, smoothing groups,
 and the textures found beside the file (or model_path) embedded.  Options:
-texture_paths, textures, threads.)");
+orient_outward (as 3ds2bmf --gltf --orient-outward), texture_paths,
+textures, threads.)");
   module.def("read_bmf", &ReadBmf, py::arg("path_or_bytes"),
              R"(Reads a BMF file (a path, or bytes): a BmfModel of Blocks with numpy arrays.
 

@@ -228,6 +228,11 @@ def test_gltf_equals_3ds2bmf(samples, cli, tmp_path):
     with pytest.warns(torvik32c.ConversionWarning, match="not found"):
         bare = torvik32c.to_gltf((folder / "crate.3ds").read_bytes(), model_path=tmp_path / "x.3ds")
     assert bare[:4] == b"glTF" and len(bare) < len(expected)
+    # --orient-outward reverses the sample's inward ring in the glTF too.
+    cli("-q", "--gltf", "--orient-outward", "-o", tmp_path / "oriented.bmf", samples / "sample.3ds")
+    oriented = torvik32c.to_gltf(samples / "sample.3ds", orient_outward=True)
+    assert oriented == (tmp_path / "oriented.glb").read_bytes()
+    assert oriented != torvik32c.to_gltf(samples / "sample.3ds")
 
 
 def test_threads_convert_in_parallel(samples, tmp_path):

@@ -62,6 +62,7 @@ def to_gltf(
     src: Union[_Path, _Bytes],
     *,
     model_path: Optional[_Path] = ...,
+    orient_outward: bool = ...,
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
     threads: int = ...,

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "base/portable_math.h"
 #include "torvik32c/keyframer.h"
 
 namespace torvik {
@@ -39,7 +40,7 @@ inline Affine Rotation(double angle, double ax, double ay, double az) {
   const double length = std::sqrt(ax * ax + ay * ay + az * az);
   if (!(length > 0) || !std::isfinite(length)) return IdentityAffine();
   ax /= length, ay /= length, az /= length;
-  const double c = std::cos(angle), s = std::sin(angle), t = 1 - c;
+  const double c = Cos(angle), s = Sin(angle), t = 1 - c;
   return {t * ax * ax + c,      t * ax * ay - s * az, t * ax * az + s * ay, 0,
           t * ax * ay + s * az, t * ay * ay + c,      t * ay * az - s * ax, 0,
           t * ax * az - s * ay, t * ay * az + s * ax, t * az * az + c,      0};

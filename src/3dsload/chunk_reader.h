@@ -71,7 +71,7 @@ class ChunkReader {
   void ReadShadingChunk(std::int32_t p, H3dsRGBColor& rgb);
   void ReadRGBFloat(H3dsRGBColor& rgb);
   void ReadRGBByte(H3dsRGBColor& rgb);
-  void ReadAlphaChunk(std::int32_t p, float32& alpha);
+  void ReadAlphaChunk(std::int32_t p, H3dsMat& mat);
   void ReadTextureChunk(std::int32_t p, H3dsTexture& texture);
 
   std::span<const byte> bytes_;

@@ -46,7 +46,7 @@ void ChunkReader::ReadMaterialBlocks(std::int32_t p) {
         ReadShadingChunk(chunk.end, mat.specular);
         return true;
       case kTransparency:
-        ReadAlphaChunk(chunk.end, mat.alpha);
+        ReadAlphaChunk(chunk.end, mat);
         return true;
       case kTwoSided:
         mat.doublesided = 1;  // the chunk has no body
@@ -96,7 +96,7 @@ void ChunkReader::ReadRGBByte(H3dsRGBColor& rgb) {
   rgb.from_bytes = true;
 }
 
-void ChunkReader::ReadAlphaChunk(std::int32_t p, float32& alpha) {
+void ChunkReader::ReadAlphaChunk(std::int32_t p, H3dsMat& mat) {
   // The last integer percentage counts; without one, the last float
   // percentage; without either, 0.
   bool have_int = false;
@@ -118,9 +118,9 @@ void ChunkReader::ReadAlphaChunk(std::int32_t p, float32& alpha) {
     return false;
   });
   const double amount = have_int ? int_amount : float_amount;
-  alpha = static_cast<float32>(amount * kPercent);
-  // 0 and 1 percent, and anything below, mean opaque.
-  if (static_cast<double>(alpha) < kPercent) alpha = 1.0f;
+  mat.transparency = static_cast<float32>(amount * kPercent);
+  // For the BMF, 0 and 1 percent, and anything below, mean opaque.
+  mat.alpha = static_cast<double>(mat.transparency) < kPercent ? 1.0f : mat.transparency;
 }
 
 void ChunkReader::ReadTextureChunk(std::int32_t p, H3dsTexture& texture) {

@@ -6,8 +6,6 @@
 
 namespace torvik {
 
-namespace {
-
 // Positive when the faces, wound counter-clockwise seen from outside, enclose
 // the centroid; measured against the sum of the tetrahedra's sizes.
 bool FacesInward(const H3dsMeshObj& mesh) {
@@ -33,8 +31,6 @@ bool FacesInward(const H3dsMeshObj& mesh) {
   }
   return signed_sum < -0.5 * absolute_sum;
 }
-
-}  // namespace
 
 std::size_t OrientOutward(H3dsScene& scene) {
   std::size_t reversed = 0;

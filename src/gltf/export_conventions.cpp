@@ -17,4 +17,9 @@ std::array<uword, 3> ExportCorners(const BMF_SURFACE& triangle, ExportAxes axes)
 
 float OpacityOf(float alpha) { return alpha > 0 && alpha < 1 ? 1 - alpha : 1; }
 
+float OpacityOfTransparency(float transparency) {
+  if (!(transparency > 0)) return 1;
+  return transparency < 1 ? 1 - transparency : 0;
+}
+
 }  // namespace torvik

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "affine.h"
+#include "base/portable_math.h"
 #include "gltf_builder.h"
 #include "scene_mesh_arrays.h"
 #include "torvik32c/export_conventions.h"
@@ -21,11 +22,6 @@ using gltf_build::Json;
 // 1); the unnamed node that offsets an instance's mesh may stand one deeper.
 constexpr std::size_t kMaxNodeDepth = 127;
 
-// A display (sRGB) component in [0, 1] as a linear one.
-double LinearOf(double srgb) {
-  return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
-}
-
 // A colour component in [0, 1]: a byte / 255, as 3DS colour bytes mean, or
 // the float as stored.
 double ComponentOf(float stored, bool from_bytes) {
@@ -40,12 +36,12 @@ gltf_build::MaterialLook LookOf(const H3dsMat& mat, const gltf_build::GltfBuilde
   look.name = builder.NameOf(mat.name);
   look.base_color = {
       gltf_build::Factor(
-          static_cast<float>(LinearOf(ComponentOf(diffuse.red, diffuse.from_bytes)))),
+          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.red, diffuse.from_bytes)))),
       gltf_build::Factor(
-          static_cast<float>(LinearOf(ComponentOf(diffuse.green, diffuse.from_bytes)))),
+          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.green, diffuse.from_bytes)))),
       gltf_build::Factor(
-          static_cast<float>(LinearOf(ComponentOf(diffuse.blue, diffuse.from_bytes))))};
-  look.opacity = OpacityOf(mat.alpha);
+          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.blue, diffuse.from_bytes))))};
+  look.opacity = OpacityOfTransparency(mat.transparency);
   look.shine = static_cast<float>((ComponentOf(specular.red, specular.from_bytes) +
                                    ComponentOf(specular.green, specular.from_bytes) +
                                    ComponentOf(specular.blue, specular.from_bytes)) /
@@ -66,7 +62,7 @@ gltf_build::MaterialLook DefaultLook() {
 class SceneGltf {
  public:
   SceneGltf(const H3dsScene& scene, const ScenePlacement& placement, const GltfOptions& options)
-      : scene_(scene), placement_(placement), builder_(options) {
+      : scene_(scene), placement_(placement), options_(options), builder_(options) {
     for (std::size_t i = 0; i < scene.material.size(); ++i)
       first_material_.try_emplace(scene.material[i].name, i);
     materials_.resize(scene.material.size());
@@ -194,8 +190,9 @@ class SceneGltf {
   // The glTF mesh of scene mesh `m` stored in `frame`; none when it has no
   // triangles.
   std::optional<std::size_t> AddMesh(std::size_t m, const Affine& frame, double& extent) {
+    const bool reverse = options_.orient_outward && FacesInward(scene_.meshobjlist[m]);
     const gltf_build::MeshArrays arrays =
-        gltf_build::SceneMeshArrays(scene_, m, frame, first_material_);
+        gltf_build::SceneMeshArrays(scene_, m, frame, reverse, first_material_);
     extent = arrays.extent;
     if (arrays.parts.empty()) return std::nullopt;
     builder_.CountNonFinite(arrays.vertices.non_finite);
@@ -273,6 +270,7 @@ class SceneGltf {
 
   const H3dsScene& scene_;
   const ScenePlacement& placement_;
+  const GltfOptions& options_;
   gltf_build::GltfBuilder builder_;
   std::unordered_map<std::string, std::size_t> first_material_;
   std::vector<std::optional<std::pair<std::size_t, bool>>> materials_;

@@ -9,6 +9,7 @@
 namespace torvik::gltf_build {
 
 MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affine& frame,
+                           bool reverse,
                            const std::unordered_map<std::string, std::size_t>& first_material) {
   // A scene of this mesh alone and the materials it names, which the
   // conversion finishes with smoothing groups.
@@ -21,7 +22,7 @@ MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affin
     Apply(frame, stored, p);
     vert = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
   }
-  if (Determinant(frame) < 0)
+  if ((Determinant(frame) < 0) != reverse)
     for (H3dsFace& face : copy.facelist) std::swap(face.p1, face.p2);
   std::vector<int> scene_material;  // of each material of `one`
   for (const H3dsMatList& binding : copy.bindings) {

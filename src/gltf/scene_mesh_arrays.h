@@ -30,10 +30,11 @@ struct MeshArrays {
 // The mesh `mesh` of `scene` with every vertex v stored at frame · v.  Its
 // smoothing groups (none: one group) give the normals, by the library's own
 // rule: angle-weighted within a group, hard edges between groups.  A frame
-// with negative determinant reverses the corners, so faces keep their side.
-// `first_material` gives the first material of each name, as the
-// conversion binds them.
+// with negative determinant reverses the corners, so faces keep their side;
+// `reverse` reverses them all.  `first_material` gives the first material
+// of each name, as the conversion binds them.
 MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affine& frame,
+                           bool reverse,
                            const std::unordered_map<std::string, std::size_t>& first_material);
 
 }  // namespace torvik::gltf_build

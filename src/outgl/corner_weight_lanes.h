@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "asin_polynomial.h"
+#include "base/asin_polynomial.h"
 
 namespace torvik {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "acos.h"
+#include "base/portable_math.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

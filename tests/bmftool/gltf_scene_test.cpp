@@ -1,6 +1,7 @@
 // The glTF of a 3DS scene as authored: the keyframer's nodes, names and
-// hierarchy, meshes shared by their instances, the file's winding, smoothing
-// groups, two-sided materials and colours, and textures embedded once.
+// hierarchy, meshes shared by their instances, the file's winding (and
+// --orient-outward), smoothing groups, two-sided materials, colours and
+// opacity, and textures embedded once.
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
@@ -9,8 +10,10 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "keyframer_demo.h"
+#include "placement_scenes.h"
 #include "shapes.h"
 #include "test_support.h"
 #include "threeds_builder.h"
@@ -153,10 +156,8 @@ std::vector<Drawing> DrawingsOf(const GltfDocument& document) {
   return drawings;
 }
 
-// The meshes as the library draws the placement, in glTF's axes.
-std::vector<Drawing> LibraryDrawings(torvik::H3dsScene scene,
-                                     const torvik::ScenePlacement& placement) {
-  torvik::DrawPlacedMeshes(scene, placement);
+// The scene's meshes as they stand, in glTF's axes.
+std::vector<Drawing> MeshDrawings(const torvik::H3dsScene& scene) {
   std::vector<Drawing> drawings;
   for (const torvik::H3dsMeshObj& mesh : scene.meshobjlist) {
     Drawing drawing;
@@ -171,6 +172,13 @@ std::vector<Drawing> LibraryDrawings(torvik::H3dsScene scene,
     drawings.push_back(drawing);
   }
   return drawings;
+}
+
+// The meshes as the library draws the placement, in glTF's axes.
+std::vector<Drawing> LibraryDrawings(torvik::H3dsScene scene,
+                                     const torvik::ScenePlacement& placement) {
+  torvik::DrawPlacedMeshes(scene, placement);
+  return MeshDrawings(scene);
 }
 
 void ExpectSameDrawings(std::vector<Drawing> gltf, const std::vector<Drawing>& library) {
@@ -364,6 +372,71 @@ TEST(SceneGltf, MaterialsKeepNamesSidesAndLinearColours) {
               3 * red.faces.size());
   EXPECT_EQ(document.json["meshes"][0]["primitives"][0]["material"], 0);
   EXPECT_EQ(document.json["meshes"][1]["primitives"][0]["material"], 1);
+}
+
+// Orientation is judged on each mesh as stored: the glTF shares one mesh
+// between its instances, and the answer is the one of any placement, since
+// a placement that mirrors also reverses the corners (and glTF viewers turn
+// the faces of a mirroring node).
+TEST(SceneGltf, OrientOutwardTurnsInwardMeshesOutWhereverTheyAreDrawn) {
+  const torvik::H3dsScene scene = SceneOf(t3ds::InwardAndOutward());
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene);
+  for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m)
+    EXPECT_EQ(torvik::FacesInward(scene.meshobjlist[m]), m < 3) << m;
+  // By default the file's winding: the three inward meshes show their
+  // insides in both of their drawings, mirrored or not.
+  const GltfDocument as_stored = BuildSceneGltf(scene, placement);
+  const std::vector<Drawing> stored_drawings = DrawingsOf(as_stored);
+  ASSERT_EQ(stored_drawings.size(), 12u);
+  EXPECT_EQ(std::count_if(stored_drawings.begin(), stored_drawings.end(),
+                          [](const Drawing& d) { return d.volume < 0; }),
+            6);
+  GltfOptions options;
+  options.orient_outward = true;
+  const GltfDocument oriented = BuildSceneGltf(scene, placement, options);
+  for (const Drawing& drawing : DrawingsOf(oriented)) EXPECT_GT(drawing.volume, 0);
+  // What the BMF's --keyframer --orient-outward draws, which orients the
+  // drawn copies one by one.
+  torvik::H3dsScene drawn = scene;
+  torvik::DrawPlacedMeshes(drawn, placement);
+  EXPECT_EQ(torvik::OrientOutward(drawn), 6u);
+  ExpectSameDrawings(DrawingsOf(oriented), MeshDrawings(drawn));
+  // Only the winding changes, and nothing at all where no mesh faces inward.
+  EXPECT_EQ(oriented.json["nodes"], as_stored.json["nodes"]);
+  EXPECT_EQ(oriented.binary.size(), as_stored.binary.size());
+  const torvik::H3dsScene gate = SceneOf(t3ds::KeyframerDemo());
+  EXPECT_EQ(GlbBytes(BuildSceneGltf(gate, options)), GlbBytes(BuildSceneGltf(gate)));
+}
+
+// The glTF follows the stored transparency (100 % is invisible); the BMF
+// keeps the reader's alpha, where 0, 1 and 100 % all mean opaque.
+TEST(SceneGltf, OpacityIsTheStoredTransparencysWhileTheBmfKeepsItsAlpha) {
+  const std::vector<std::optional<std::int16_t>> percents = {std::nullopt, 0,   1,  2,
+                                                             40,           100, -5, 120};
+  const std::vector<float> bmf_alpha = {0, 1, 1, 0.02f, 0.4f, 1, 1, 1.2f};
+  const std::vector<double> opacity = {1, 1, 0.99, 0.98, 0.6, 0, 1, 0};
+  std::vector<t3ds::Material> materials;
+  std::vector<t3ds::Mesh> meshes;
+  for (std::size_t i = 0; i < percents.size(); ++i) {
+    const std::string name = std::string("T").append(std::to_string(i));
+    materials.push_back({name, {}, t3ds::Color{1, 1, 1}, {}, percents[i], false, ""});
+    const float x = 2 * static_cast<float>(i);
+    meshes.push_back(t3ds::Box(name, {x, 0, 0}, {x + 1, 1, 1}));
+    t3ds::AssignAll(meshes.back(), name);
+  }
+  const std::vector<std::uint8_t> bytes = t3ds::BuildFile(materials, meshes);
+  const torvik::H3dsScene default_read = torvik::HRead3dsScene(bytes);
+  const GltfDocument document = BuildSceneGltf(SceneOf(bytes));
+  const Json& gltf_materials = document.json["materials"];
+  ASSERT_EQ(gltf_materials.size(), percents.size());
+  for (std::size_t i = 0; i < percents.size(); ++i) {
+    EXPECT_EQ(default_read.material[i].alpha, bmf_alpha[i]) << i;
+    const Json& material = gltf_materials[i];
+    EXPECT_NEAR(material["pbrMetallicRoughness"]["baseColorFactor"][3].get<double>(), opacity[i],
+                1e-6)
+        << i;
+    EXPECT_EQ(material.value("alphaMode", "OPAQUE"), opacity[i] < 1 ? "BLEND" : "OPAQUE") << i;
+  }
 }
 
 TEST(SceneGltf, NormalsFollowSmoothingGroups) {

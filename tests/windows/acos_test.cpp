@@ -1,8 +1,6 @@
 // The converter's own arc cosine against the C runtime's, on many values.
 // Where the two differ, the converter's must be the correctly rounded one,
 // judged in quad precision where the compiler has it.
-#include "../../src/outgl/acos.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "../../src/base/portable_math.h"
 #include "../../src/outgl/corner_weights.h"
 
 #ifdef TORVIK_HAVE_QUADMATH

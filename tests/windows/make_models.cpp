@@ -1,8 +1,10 @@
 // Writes the generated models that the Windows build must convert to the same
 // bytes as the native build: shapes whose normals go through many different
 // angles, near-degenerate slivers whose corner cosines sit next to -1 and 1,
-// and geometry far from the origin or very small, where every rounding
-// step shows in the result.
+// geometry far from the origin or very small, where every rounding step
+// shows in the result; scenes whose keyframer turns, mirrors and instances
+// meshes (placement_scenes.h); and a model textured by a BMP, a GIF and a
+// TGA, which the glTF export encodes again as PNG.
 //
 //   make_models OUTDIR
 #include <cstdint>
@@ -11,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "image_files.h"
+#include "placement_scenes.h"
 #include "shapes.h"
 
 namespace {
@@ -60,14 +64,44 @@ Mesh Slivers(Jitter& jitter) {
   return mesh;
 }
 
-bool Write(const std::string& path, const std::vector<Material>& materials,
-           const std::vector<Mesh>& meshes) {
-  const std::vector<std::uint8_t> bytes = BuildFile(materials, meshes);
+bool Write(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) std::perror(path.c_str());
   return static_cast<bool>(out);
+}
+
+bool Write(const std::string& path, const std::vector<Material>& materials,
+           const std::vector<Mesh>& meshes) {
+  return Write(path, BuildFile(materials, meshes));
+}
+
+bool Write(const std::string& path, const Scene& scene) {
+  return Write(path, BuildFile(scene.materials, scene.meshes, scene.nodes));
+}
+
+// Three boxes, textured by a BMP, a GIF and a TGA written beside the model.
+bool WriteTexturedFormats(const std::string& dir) {
+  RgbImage image(24, 16);
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x)
+      image.at(x, y) = {static_cast<std::uint8_t>(x * 10), static_cast<std::uint8_t>(y * 15),
+                        static_cast<std::uint8_t>((x ^ y) * 8)};
+  std::vector<Material> materials;
+  std::vector<Mesh> meshes;
+  for (const char* name : {"bricks.bmp", "checks.gif", "stripes.tga"}) {
+    materials.push_back({name, {}, Color{1, 1, 1}, {}, {}, false, name});
+    const float x = static_cast<float>(meshes.size()) * 3;
+    meshes.push_back(TexturedBox(name, {x, 0, 0}, {x + 2, 2, 2}));
+    AssignAll(meshes.back(), name);
+  }
+  return Write(dir + "bricks.bmp", BmpBytes(image)) &&
+         Write(dir + "checks.gif",
+               GifBytes(20, 12, {200, 40, 40}, {240, 240, 200},
+                        [](int x, int y) { return (x / 4 + y / 4) % 2 == 0; })) &&
+         Write(dir + "stripes.tga", TgaBytes(image)) &&
+         Write(dir + "textured_formats.3ds", materials, meshes);
 }
 
 }  // namespace
@@ -105,6 +139,9 @@ int main(int argc, char** argv) {
   const bool ok = Write(dir + "jittered.3ds", materials, {torus, column}) &&
                   Write(dir + "slivers.3ds", materials, {slivers}) &&
                   Write(dir + "far_away.3ds", materials, {far_box, far_torus}) &&
-                  Write(dir + "tiny.3ds", materials, {tiny});
+                  Write(dir + "tiny.3ds", materials, {tiny}) &&
+                  Write(dir + "placement_trial.3ds", PlacementTrial()) &&
+                  Write(dir + "inward_and_outward.3ds", InwardAndOutward()) &&
+                  WriteTexturedFormats(dir);
   return ok ? 0 : 1;
 }

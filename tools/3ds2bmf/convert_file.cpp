@@ -235,6 +235,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       torvik::GltfOptions gltf_options;
       gltf_options.find_texture = torvik::ResolvedTextures(result.textures);
       gltf_options.report_missing = false;  // noted above
+      gltf_options.orient_outward = settings.orient_outward;
       gltf_options.names = settings.names;
       for (const std::string& warning :
            torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))

@@ -71,9 +71,10 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   return result;
 }
 
-// toGltf(path, {nameEncoding}) -> {ok, error, glb, warnings}
+// toGltf(path, {nameEncoding, orientOutward}) -> {ok, error, glb, warnings}
 val ToGltf(const std::string& path, const val& options) {
-  const WebGltf gltf = SceneGltfOfFile(path, NameDecoderOf(options));
+  const WebGltf gltf =
+      SceneGltfOfFile(path, NameDecoderOf(options), Flag(options, "orientOutward"));
   val result = val::object();
   result.set("ok", gltf.ok);
   result.set("error", gltf.ok ? val::null() : val(gltf.error));

@@ -6,7 +6,8 @@
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/texture_finder.h"
 
-WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names) {
+WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names,
+                        bool orient_outward) {
   WebGltf result;
   try {
     torvik::ReadOptions read = torvik::SceneGltfReadOptions(1);
@@ -16,6 +17,7 @@ WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& name
     options.names = names;
     options.find_texture = torvik::TexturesBeside(path);
     options.report_missing = false;  // the conversion's report names them
+    options.orient_outward = orient_outward;
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
     result.glb = torvik::GlbBytes(document);
     for (const std::string& warning : document.warnings)

@@ -17,6 +17,8 @@ struct WebGltf {
 
 // Reads the 3DS file at `path` as the scene export reads it (the keyframer's
 // placement, the file's winding, smoothing groups) and packs it with the
-// textures found beside it, its names decoded as `names` says.  Never
-// throws.
-WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names);
+// textures found beside it, its names decoded as `names` says;
+// `orient_outward` reverses the meshes whose faces clearly face inward
+// (3ds2bmf --gltf --orient-outward).  Never throws.
+WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names,
+                        bool orient_outward = false);

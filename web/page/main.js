@@ -198,7 +198,7 @@ async function convertOne(entry, run, previous) {
     if (run !== state.run) throw new Cancelled();
   }
   entry.scene = entry.kind === '3ds' && state.features.gltf
-    ? client.request('scene', {...common, kind: 'scene'}).then((scene) => {
+    ? client.request('scene', {...common, kind: 'scene', options: chosenOptions()}).then((scene) => {
       performance.mark('torvik:scene');
       entry.glbBlob = scene.glbBlob || null;
       // The bytes stay for the view only if it will show this model now;

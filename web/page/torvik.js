@@ -8,7 +8,7 @@
 //     orientOutward: false, nameEncoding: 'windows-1252',
 //     maxPlacedFaces: 10000000, onStage: (stage) => {}});
 //   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files, nameEncoding});
-//   const {glb} = torvik.toGltf(bytes, {name, files, nameEncoding});  // the scene as authored
+//   const {glb} = torvik.toGltf(bytes, {name, files, nameEncoding, orientOutward});  // as authored
 //
 // Names that are not UTF-8 (3DS files store them in their author's Windows
 // code page) are decoded as Windows-1252, or in the encoding nameEncoding
@@ -99,12 +99,14 @@ class Torvik {
 
   // The scene as authored, as binary glTF (what 3ds2bmf --gltf writes):
   // {glb, report, warnings}, glb null and report.error saying why when the
-  // file can't be read.  The options of convert() don't change it.
+  // file can't be read.  Of the options of convert() only orientOutward
+  // changes it (3ds2bmf --gltf --orient-outward).
   toGltf(bytes, options = {}) {
     if (!this.features.gltf) throw new TorvikError('glTF export is not available in this build');
     const nameEncoding = checkedEncoding(options.nameEncoding);
     return this.#inFolder(bytes, options, 'model.3ds', (path) => {
-      const {glb, warnings, ...report} = this.module.toGltf(path, {nameEncoding});
+      const {glb, warnings, ...report} =
+          this.module.toGltf(path, {nameEncoding, orientOutward: !!options.orientOutward});
       return {glb, report: {...report, path}, warnings};
     });
   }

@@ -8,8 +8,9 @@
 //   convert {file, name, companions, options}: the BMF (as a Blob), the
 //     report, and what the model's zip would hold.
 //   inspect {file, name, companions}: a dropped BMF's report.
-//   scene {file, name, companions}: the scene as authored, as glTF (its
-//     bytes for the view, transferred, and a Blob for the download).
+//   scene {file, name, companions, options}: the scene as authored, as glTF
+//     (its bytes for the view, transferred, and a Blob for the download);
+//     of the options only orientOutward changes it.
 //   blocks {bmf, textures, companions}: a BMF's blocks and their decoded
 //     textures, for drawing the BMF as a host does.
 //   zip {items}: a stored zip of the items ({name, file}), the same name
@@ -86,7 +87,8 @@ const work = {
     const bytes = await bytesOf(request.file);
     const files = await companionFiles(request.companions);
     const {glb, report, warnings} = torvik.toGltf(bytes, {name: request.name, files,
-                                                          nameEncoding: nameEncodingOf(request)});
+                                                          nameEncoding: nameEncodingOf(request),
+                                                          orientOutward: !!request.options?.orientOutward});
     if (!glb) return {result: {report, warnings}};
     const buffer = glb.buffer.byteLength === glb.byteLength ? glb.buffer : glb.slice().buffer;
     return {result: {report, warnings, glb: buffer, glbBlob: new Blob([glb], {type: 'model/gltf-binary'})},

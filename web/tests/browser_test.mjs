@@ -2,10 +2,14 @@
 // puppeteer-core, serving the built page from 127.0.0.1.
 //
 //   node web/tests/browser_test.mjs --page build/web --3ds2bmf PATH --make-preset PATH
-//        --make-keyframer-demo PATH [--chromium /usr/bin/chromium] [--samples samples] [--only REGEX]
+//        --make-keyframer-demo PATH --make-models PATH [--chromium /usr/bin/chromium]
+//        [--samples samples] [--corpus DIR] [--only REGEX]
 //
 // Checks: the BMF the page downloads for every sample and generated preset
-// is byte-identical to 3ds2bmf's, and so is the BMF for each option; a damaged file shows the error 3ds2bmf
+// is byte-identical to 3ds2bmf's, and so are the BMF and the .glb for each
+// option; the page's module, run in Node.js, writes 3ds2bmf's .glb (with and
+// without --orient-outward) and --keyframer BMF for the samples, the models
+// of tests/windows/make_models and the corpus; a damaged file shows the error 3ds2bmf
 // prints and leaves the page usable; a textured model dropped as a folder
 // with its _maps reports its textures found and draws them; a model far
 // larger than the samples converts in the worker while the page keeps
@@ -21,10 +25,11 @@
 // The models stand in for the issue's real ones (monaco, allemagne, an
 // 84 MB model), which are not in the repository.
 import {execFileSync, spawnSync} from 'node:child_process';
-import {cpSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync,
+import {cpSync, existsSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync,
         writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
+import {pathToFileURL} from 'node:url';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
 import {memorySnapshot, nextFrames, pageRenderer, startFrameProbe, stopFrameProbe,
@@ -33,9 +38,9 @@ import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
-  'make-keyframer-demo': {type: 'string'},
+  'make-keyframer-demo': {type: 'string'}, 'make-models': {type: 'string'},
   'chromium': {type: 'string', default: '/usr/bin/chromium'}, 'samples': {type: 'string'},
-  'only': {type: 'string'},
+  'corpus': {type: 'string'}, 'only': {type: 'string'},
 }});
 const here = path.dirname(new URL(import.meta.url).pathname);
 const samples = args.samples || path.resolve(here, '../../samples');
@@ -65,6 +70,13 @@ function native(input, options = []) {
   const run = spawnSync(args['3ds2bmf'], ['-q', ...options, '-o', output, input], {encoding: 'utf8'});
   return {status: run.status, stderr: run.stderr.trim(),
           bmf: run.status === 0 ? readFileSync(output) : null};
+}
+
+// The .glb that 3ds2bmf --gltf writes for the file, with the options given.
+function nativeGltf(input, options = []) {
+  const output = path.join(work, `native-${path.basename(input)}.bmf`);
+  execFileSync(args['3ds2bmf'], ['-q', '--gltf', ...options, '-o', output, input]);
+  return readFileSync(output.replace(/\.bmf$/, '.glb'));
 }
 
 // The colours of an uncompressed 24-bit TGA, as "r,g,b" strings.
@@ -205,6 +217,53 @@ const drawn = (page, mode) => page.waitForFunction((m) => {
 
 const reportText = (page) => page.$eval('#report', (report) => report.innerText);
 
+// The generated models of the Windows tests: keyframer placements, inward
+// meshes, BMP, GIF and TGA textures.
+const models = path.join(work, 'models');
+mkdirSync(models);
+execFileSync(args['make-models'], [models]);
+
+// The files a model is dropped with: those beside it that are no models, and
+// its <model>_maps folder, at their paths relative to its folder.
+function companions(input) {
+  const folder = path.dirname(input);
+  const files = [];
+  for (const entry of readdirSync(folder, {withFileTypes: true})) {
+    if (entry.isFile() && !/\.3ds$/i.test(entry.name)) {
+      files.push({path: entry.name, bytes: readFileSync(path.join(folder, entry.name))});
+    } else if (entry.isDirectory() && /_maps$/i.test(entry.name)) {
+      for (const inner of readdirSync(path.join(folder, entry.name)))
+        files.push({path: `${entry.name}/${inner}`, bytes: readFileSync(path.join(folder, entry.name, inner))});
+    }
+  }
+  return files;
+}
+
+// The floating point of every build must give the same bytes: the module the
+// page runs (WebAssembly, musl's C runtime) against the native 3ds2bmf
+// (glibc's), on models whose keyframer turns, pivots, mirrors and instances.
+await test('the page\'s module writes 3ds2bmf\'s .glb and --keyframer BMF for the samples, generated models and corpus', async () => {
+  const {loadTorvik} = await import(pathToFileURL(path.resolve(args.page, 'torvik.js')).href);
+  const torvik = await loadTorvik({wasmBinary: readFileSync(path.join(args.page, 'torvik32c.wasm'))});
+  const inputs = [samples, models, ...(args.corpus && existsSync(args.corpus) ? [args.corpus] : [])].flatMap((folder) =>
+    readdirSync(folder).filter((name) => /\.3ds$/i.test(name)).map((name) => path.join(folder, name)));
+  let compared = 0;
+  for (const input of inputs) {
+    const options = {name: path.basename(input), files: companions(input)};
+    const bytes = readFileSync(input);
+    for (const orientOutward of [false, true]) {
+      const {glb} = torvik.toGltf(bytes, {...options, orientOutward});
+      check(glb && Buffer.compare(Buffer.from(glb), nativeGltf(input, orientOutward ? ['--orient-outward'] : [])) === 0,
+            `${input}${orientOutward ? ' with --orient-outward' : ''}: the module's .glb differs from 3ds2bmf --gltf's`);
+    }
+    const {bmf} = torvik.convert(bytes, {...options, keyframer: true});
+    check(bmf && Buffer.compare(Buffer.from(bmf), native(input, ['--keyframer']).bmf) === 0,
+          `${input}: the module's --keyframer BMF differs from 3ds2bmf's`);
+    compared += 3;
+  }
+  console.log(`# ${compared} outputs of ${inputs.length} models are 3ds2bmf's`);
+});
+
 await test('the page loads its converter', async () => {
   const page = await openPage();
   await page.close();
@@ -246,16 +305,20 @@ await test('each option gives the BMF 3ds2bmf gives with it, and the keyframer\'
   const text = await reportText(page);
   check(text.includes('gate.3ds: the keyframer draws 2 more instances and moves 3 objects; --keyframer applies it'),
         `no keyframer warning in:\n${text}`);
+  // The .glb is the scene as authored whatever the options, but for
+  // --orient-outward, which the inward meshes of the last model show.
   for (const [key, flag] of [['asAuthored', '--as-authored'], ['keyframer', '--keyframer'],
                              ['keepFileWinding', '--keep-file-winding'], ['smoothingGroups', '--smoothing-groups'],
                              ['orientOutward', '--orient-outward']]) {
-    for (const input of [gate, path.join(samples, 'smoothing.3ds')]) {
+    for (const input of [gate, path.join(samples, 'smoothing.3ds'), path.join(models, 'inward_and_outward.3ds')]) {
       await page.click('#clear');
       await page.click(`#option-${key}`);
       await drop(page, '#pick-files', [input]);
       const bytes = await download(page, '#download-bmf');
       check(Buffer.compare(bytes, native(input, [flag]).bmf) === 0,
             `${path.basename(input)} with ${flag}: the downloaded BMF differs from 3ds2bmf's`);
+      check(Buffer.compare(await download(page, '#download-glb'), nativeGltf(input, [flag])) === 0,
+            `${path.basename(input)} with ${flag}: the downloaded .glb differs from 3ds2bmf --gltf's`);
       await page.click('#clear');
       await page.click(`#option-${key}`);
     }
