@@ -7,7 +7,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "torvik32c/reports.h"
 #include "input_bytes.h"
 #include "output_paths.h"
 #include "png_file.h"
@@ -19,6 +18,7 @@
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/gltf_export.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_finder.h"
 #include "triangle_order.h"
 
@@ -65,7 +65,7 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
   for (const torvik::POLYGONLIST& material : model.PolyList())
     names.push_back(material.texturename);
   result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), result.input,
-                                    TextureSearchFor(result.output, settings));
+                                            TextureSearchFor(result.output, settings));
   std::size_t problems = 0;
   for (const torvik::TextureResolution& texture : result.textures) {
     std::string problem =
@@ -91,21 +91,38 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
   torvik::KeyframerEffect effect;
-  for (const std::string& note :
-       torvik::ApplyKeyframer(scene, settings.keyframer, effect, settings.names,
-                              settings.max_placed_faces))
+  for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect,
+                                                        settings.names, settings.max_placed_faces))
     AddNote(result, input, note);
   result.keyframer = effect;
   return scene;
 }
 
+// Resolves the files of the materials' maps and notes those of other kinds
+// than texture 1 that are missing or ambiguous (texture 1's were noted).
+void ResolveModelMaps(const std::vector<torvik::H3dsMat>& materials, const FileSettings& settings,
+                      FileResult& result) {
+  result.maps = torvik::ResolveMaterialMaps(materials, result.input,
+                                            TextureSearchFor(result.output, settings));
+  for (const torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps, true)) {
+    const std::string problem = torvik::TextureProblem(file, true, settings.names);
+    if (!problem.empty()) AddNote(result, result.input, problem);
+  }
+}
+
 void CopyModelTextures(const FileSettings& settings, FileResult& result) {
   const std::filesystem::path folder = FolderOf(result.output);
-  for (const torvik::TextureResolution& texture : result.textures) {
-    TextureCopy copy = CopyTexture(texture, folder, settings.batch, result.input, settings.names);
-    result.copied.push_back(copy.copied);
-    if (!copy.problem.empty()) AddNote(result, result.input, copy.problem);
-  }
+  const auto copy = [&](const torvik::TextureResolution& file) {
+    const TextureCopy copied =
+        CopyTexture(file, folder, settings.batch, result.input, settings.names);
+    if (!copied.problem.empty()) AddNote(result, result.input, copied.problem);
+    return copied.copied;
+  };
+  for (const torvik::TextureResolution& texture : result.textures)
+    result.copied.push_back(copy(texture));
+  if (!result.maps) return;
+  for (const torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps, true))
+    result.map_copies.emplace_back(file, copy(file));
 }
 
 }  // namespace
@@ -118,6 +135,10 @@ torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& s
   if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
   return torvik::HRead3dsScene(
       ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent()), options);
+}
+
+bool MapsUsed(const FileSettings& settings) {
+  return settings.gltf || settings.preview || settings.copy_textures || settings.report_maps;
 }
 
 std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
@@ -157,15 +178,19 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     std::vector<torvik::byte> bytes;
     if (settings.gltf)
       bytes = ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent());
-    model = torvik::convert_to_outgl(
-        ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result), &conversion,
-        {.smoothing_groups = settings.smoothing_groups,
-         .cancel = settings.cancel,
-         .orient_outward = settings.orient_outward,
-         .threads = settings.threads,
-         .names = settings.names});
+    torvik::H3dsScene scene = ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result);
+    // The materials as stored, for their maps.
+    std::vector<torvik::H3dsMat> materials;
+    if (MapsUsed(settings)) materials = scene.material;
+    model = torvik::convert_to_outgl(std::move(scene), &conversion,
+                                     {.smoothing_groups = settings.smoothing_groups,
+                                      .cancel = settings.cancel,
+                                      .orient_outward = settings.orient_outward,
+                                      .threads = settings.threads,
+                                      .names = settings.names});
     if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
+    if (MapsUsed(settings)) ResolveModelMaps(materials, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
     torvik::BmfWriteOptions write_options;
@@ -209,11 +234,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = PreviewPath(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
-        textures = LoadPreviewTextures(written_file(), result.textures, false,
-                                       torvik::images::kModelTextureBudget, settings.names);
+        textures =
+            LoadScenePreviewTextures(written_file(), BlockMaterials(model, written_file()),
+                                     materials, torvik::DistinctMapFiles(*result.maps), false,
+                                     torvik::images::kModelTextureBudget, settings.names);
         for (const std::string& problem : textures.problems) AddNote(result, input, problem);
       }
-      const Image image = RenderPreview(written_file(), {}, textures.Pointers());
+      const Image image = RenderPreview(written_file(), {}, textures.Pointers(), textures.surfaces);
       torvik::StopIfCancelled(settings.cancel);
       WritePng(result.error_path, image);
       result.preview = result.error_path;
@@ -233,7 +260,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
         for (const std::string& warning : placement.warnings)
           AddNote(result, result.error_path, "warning: " + warning);
       torvik::GltfOptions gltf_options;
-      gltf_options.find_texture = torvik::ResolvedTextures(result.textures);
+      std::vector<torvik::TextureResolution> files = result.textures;
+      for (torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps))
+        files.push_back(std::move(file));
+      gltf_options.find_texture = torvik::ResolvedTextures(std::move(files));
       gltf_options.report_missing = false;  // noted above
       gltf_options.orient_outward = settings.orient_outward;
       gltf_options.names = settings.names;

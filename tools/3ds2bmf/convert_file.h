@@ -12,6 +12,7 @@
 #include "batch_copies.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/name_text.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_resolver.h"
 
 // The output name that means standard output.
@@ -27,7 +28,7 @@ struct FileResult {
   std::string preview;     // the PNG written with --preview
   // The BMF is complete but the preview asked for was interrupted.
   bool preview_unfinished = false;
-  std::string gltf;                // the binary glTF written with --gltf
+  std::string gltf;  // the binary glTF written with --gltf
   // "PATH: what happened", printed as warnings: names and paths shown
   // (ShownName, ShownPath) as each note is made.
   std::vector<std::string> notes;
@@ -36,6 +37,12 @@ struct FileResult {
   double milliseconds = 0;
   std::vector<torvik::TextureResolution> textures;  // each distinct texture name, resolved
   std::vector<bool> copied;  // per texture, with copy_textures: beside the BMF now
+  // Every map of the materials, resolved for its kind, when they were
+  // looked up (FileSettings::MapsUsed).
+  std::optional<std::vector<torvik::MaterialMap>> maps;
+  // With copy_textures: the files of the maps other than texture 1, each
+  // kind and name once, and whether each is beside the BMF now.
+  std::vector<std::pair<torvik::TextureResolution, bool>> map_copies;
   // What the keyframer changes, when it was read (keyframer or report_keyframer).
   std::optional<torvik::KeyframerEffect> keyframer;
   // With orient_outward: the meshes reversed.
@@ -73,9 +80,14 @@ struct FileSettings {
   std::vector<std::filesystem::path> texture_paths;
   // The user's decisions for stored texture names (--texture NAME=FILE).
   std::vector<torvik::TextureChoice> texture_choices;
-  // Copy every found texture beside the BMF under its stored name (only when
-  // the BMF went to a regular file; a note says so otherwise).
+  // Copy every found texture, and the file of every map, beside the BMF
+  // under its stored name (only when the BMF went to a regular file; a note
+  // says so otherwise).
   bool copy_textures = false;
+  // Look up the files of the materials' maps (texture 1's, bump, opacity,
+  // specular... maps) to report them (--json); the glTF, the preview and
+  // the copies look them up anyway.
+  bool report_maps = false;
   // Shared by the files of one run that copy textures, which copy in input
   // order, `index` being this file's place in it; none for a lone file.
   BatchCopies* batch = nullptr;
@@ -92,6 +104,10 @@ struct FileSettings {
   // The most threads the conversion may use (0: the machine's cores).
   std::size_t threads = 0;
 };
+
+// Whether the conversion looks up the files of the materials' maps: for the
+// glTF, the preview, the copies or the report.
+bool MapsUsed(const FileSettings& settings);
 
 // Where --preview puts the PNG of the BMF `output`.
 std::string PreviewPath(const std::string& output);
