@@ -1,5 +1,8 @@
 #include "materials_demo.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "png_image.h"
 #include "shapes.h"
 
@@ -84,7 +87,7 @@ RgbImage HeightRamp(bool across) {
   RgbImage image(64, 64);
   for (int y = 0; y < 64; ++y) {
     for (int x = 0; x < 64; ++x) {
-      const auto level = static_cast<std::uint8_t>(4 * (across ? x : 63 - y));
+      const auto level = static_cast<std::uint8_t>(32 * ((across ? x : 63 - y) % 8));
       image.at(x, y) = {level, level, level};
     }
   }
@@ -143,6 +146,18 @@ MaterialsDemo MakeMaterialsDemo() {
                  {"facade_grillage_alpha.png", PngBytes(Grille())},
                  {"METAL_S.PNG", PngBytes(Stripes())}};
   return demo;
+}
+
+bool SaveMaterialsDemo(const std::string& folder) {
+  const MaterialsDemo demo = MakeMaterialsDemo();
+  const std::filesystem::path root = folder;
+  bool saved = SaveFile((root / "materials.3ds").string(), BuildFile(demo.materials, demo.meshes));
+  for (const NamedFile& image : demo.images) {
+    std::error_code error;
+    std::filesystem::create_directories((root / image.name).parent_path(), error);
+    saved = SaveFile((root / image.name).string(), image.bytes) && saved;
+  }
+  return saved;
 }
 
 }  // namespace t3ds

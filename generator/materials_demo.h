@@ -30,14 +30,16 @@ struct MaterialsDemo {
 // edge, so that each tile's edges show as dark lines.
 RgbImage FloorTile();
 
-// A ramp of heights: 4 x (its column) in every row when `across`, else
-// 4 x (63 - its row): rising to the right, or towards the top; 64 x 64.
+// Teeth of heights, 8 pixels wide, each rising 32 levels a pixel from 0
+// to 224 then dropping: to the right in every row when `across`, else
+// towards the top in every column; 64 x 64.
 RgbImage HeightRamp(bool across);
 
 // The scene (its faces' texture coordinates from 0 to 1 on each quad):
 //   "Floor"   FLOOR.PNG, scaled 10 x 10;
 //   "Bricks"  BRICKWAL.PNG scaled 3 x 4.5 (brickwall.png), with the bump
-//             map BRICKWAL.PNG at 30 % (brickwall_bump.png, a ramp);
+//             map BRICKWAL.PNG at 30 % (brickwall_bump.png, teeth
+//             rising to the right);
 //   "Roof"    ROOF.PNG scaled 3.5 x 3.5, offset (0.25, 0.5), turned 30
 //             degrees, mirrored;
 //   "Facade"  FACADE_G.PNG as texture and opacity map (facade_grillage.png
@@ -47,5 +49,9 @@ RgbImage HeightRamp(bool across);
 //   "Metal"   shininess 70 %, strength 100 %, the specular map METAL_S.PNG;
 //   "Faded"   FLOOR.PNG at 60 % over a blue diffuse colour.
 MaterialsDemo MakeMaterialsDemo();
+
+// Writes FOLDER/materials.3ds and its images (in FOLDER and FOLDER/maps);
+// false when a file could not be written.
+bool SaveMaterialsDemo(const std::string& folder);
 
 }  // namespace t3ds

@@ -142,6 +142,11 @@ std::size_t GltfBuilder::AddTexcoords(const VertexArrays& arrays) {
                                    arrays.Count(), "VEC2"));
 }
 
+std::size_t GltfBuilder::AddTangents(std::span<const float> tangents) {
+  return Add("accessors",
+             Accessor(AddView(tangents, kArrayBuffer), kFloat, tangents.size() / 4, "VEC4"));
+}
+
 std::size_t GltfBuilder::AddIndices(std::span<const std::uint32_t> indices,
                                     std::size_t vertex_count) {
   if (vertex_count <= std::numeric_limits<std::uint16_t>::max()) {

@@ -66,6 +66,8 @@ class GltfBuilder {
   Json AddAttributes(const VertexArrays& arrays, bool texcoords);
   // The texture coordinates' accessor alone.
   std::size_t AddTexcoords(const VertexArrays& arrays);
+  // The tangents' accessor (VertexTangents's four floats per vertex).
+  std::size_t AddTangents(std::span<const float> tangents);
   // An accessor of triangle indices: 16-bit when every index fits below
   // 65535 (glTF reserves the largest value), 32-bit otherwise.
   std::size_t AddIndices(std::span<const std::uint32_t> indices, std::size_t vertex_count);

@@ -9,6 +9,7 @@
 #include "gltf_builder.h"
 #include "scene_materials.h"
 #include "scene_mesh_arrays.h"
+#include "tangents.h"
 #include "torvik32c/export_conventions.h"
 #include "torvik32c/gltf_document.h"
 
@@ -164,13 +165,17 @@ class SceneGltf {
     builder_.CountNonFinite(arrays.vertices.non_finite);
     Json attributes = builder_.AddAttributes(arrays.vertices, false);
     Json primitives = Json::array();
-    std::optional<std::size_t> texcoords;
+    std::optional<std::size_t> texcoords, tangents;
     for (const gltf_build::MeshPart& part : arrays.parts) {
       const auto [material, textured] = materials_.MaterialOf(part.material);
       Json these = attributes;
       if (textured) {
         if (!texcoords) texcoords = builder_.AddTexcoords(arrays.vertices);
         these["TEXCOORD_0"] = *texcoords;
+      }
+      if (materials_.NormalMapped(part.material)) {
+        if (!tangents) tangents = builder_.AddTangents(gltf_build::MeshTangents(arrays));
+        these["TANGENT"] = *tangents;
       }
       primitives.push_back({{"attributes", std::move(these)},
                             {"indices", builder_.AddIndices(part.indices, arrays.vertices.Count())},

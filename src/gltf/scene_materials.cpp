@@ -90,7 +90,10 @@ class MaterialMaker {
       pbr["roughnessFactor"] = Factor(static_cast<float>(RoughnessOfShininess(*mat_.shininess)));
     if (alpha_ == images::AlphaUse::mask) material["alphaMode"] = "MASK";
     if (alpha_ == images::AlphaUse::blend) material["alphaMode"] = "BLEND";
-    if (const std::optional<Json> normal = NormalTexture()) material["normalTexture"] = *normal;
+    if (const std::optional<Json> normal = NormalTexture()) {
+      material["normalTexture"] = *normal;
+      normal_mapped_ = true;
+    }
     AddEmission(material);
     if (std::optional<Json> specular = Specular()) {
       builder_.UseExtension(kSpecularExtension);
@@ -98,6 +101,8 @@ class MaterialMaker {
     }
     return {builder_.Add("materials", std::move(material)), textured_};
   }
+
+  bool NormalMapped() const { return normal_mapped_; }
 
  private:
   // "texture 'X.JPG' of material 'M'", "bump map 'X.JPG' of material 'M'".
@@ -261,6 +266,7 @@ class MaterialMaker {
   images::AlphaUse alpha_ =
       images::AlphaUse::opaque;  // of the base colour's image, when it holds the opacity
   bool textured_ = false;
+  bool normal_mapped_ = false;
 };
 
 }  // namespace
@@ -271,9 +277,11 @@ std::pair<std::size_t, bool> SceneMaterials::MaterialOf(int index) {
     return *default_;
   }
   std::optional<std::pair<std::size_t, bool>>& made = made_[static_cast<std::size_t>(index)];
-  if (!made)
-    made =
-        MaterialMaker(builder_, materials_[static_cast<std::size_t>(index)], normal_maps_).Make();
+  if (!made) {
+    MaterialMaker maker(builder_, materials_[static_cast<std::size_t>(index)], normal_maps_);
+    made = maker.Make();
+    normal_mapped_[static_cast<std::size_t>(index)] = maker.NormalMapped();
+  }
   return *made;
 }
 

@@ -21,18 +21,27 @@ namespace torvik::gltf_build {
 class SceneMaterials {
  public:
   SceneMaterials(GltfBuilder& builder, const std::vector<H3dsMat>& materials)
-      : builder_(builder), materials_(materials), made_(materials.size()) {}
+      : builder_(builder),
+        materials_(materials),
+        made_(materials.size()),
+        normal_mapped_(materials.size()) {}
 
   // The glTF material of scene material `index` (-1: the default one, white
   // and two-sided), made on first use, and whether the primitives that use
   // it need texture coordinates.
   std::pair<std::size_t, bool> MaterialOf(int index);
+  // Whether the glTF material of scene material `index`, once made, has a
+  // normal map (its primitives need tangents).
+  bool NormalMapped(int index) const {
+    return index >= 0 && normal_mapped_[static_cast<std::size_t>(index)];
+  }
 
  private:
   GltfBuilder& builder_;
   const std::vector<H3dsMat>& materials_;
   std::vector<std::optional<std::pair<std::size_t, bool>>> made_;
   std::optional<std::pair<std::size_t, bool>> default_;
+  std::vector<bool> normal_mapped_;
   // The normal map made of a bump file with its tiling flags: its image.
   std::map<std::string, std::size_t> normal_maps_;
 };

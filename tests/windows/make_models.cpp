@@ -4,7 +4,9 @@
 // geometry far from the origin or very small, where every rounding step
 // shows in the result; scenes whose keyframer turns, mirrors and instances
 // meshes (placement_scenes.h); and a model textured by a BMP, a GIF and a
-// TGA, which the glTF export encodes again as PNG.
+// TGA, which the glTF export encodes again as PNG; and the model whose
+// materials use 3D Studio's maps (tiled, turned, bump and opacity maps),
+// whose glTF composes and derives images.
 //
 //   make_models OUTDIR
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "image_files.h"
+#include "materials_demo.h"
 #include "placement_scenes.h"
 #include "shapes.h"
 
@@ -142,6 +145,6 @@ int main(int argc, char** argv) {
                   Write(dir + "tiny.3ds", materials, {tiny}) &&
                   Write(dir + "placement_trial.3ds", PlacementTrial()) &&
                   Write(dir + "inward_and_outward.3ds", InwardAndOutward()) &&
-                  WriteTexturedFormats(dir);
+                  WriteTexturedFormats(dir) && SaveMaterialsDemo(dir);
   return ok ? 0 : 1;
 }
