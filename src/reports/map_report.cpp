@@ -61,7 +61,11 @@ std::vector<TextureResolution> DistinctMapFiles(const std::vector<MaterialMap>& 
 
 std::string MapParameters(const H3dsTextureMap& map) {
   std::vector<std::string> parts;
-  if (map.percent != 1) parts.push_back(Number(map.percent * 100) + " %");
+  // Percentages to a hundredth, as 3D Studio shows them.
+  if (map.percent != 1)
+    parts.push_back(
+        Number(static_cast<float>(std::round(static_cast<double>(map.percent) * 10000) / 100)) +
+        " %");
   if (map.u_scale != 1 || map.v_scale != 1)
     parts.push_back("tiled " + Number(map.u_scale) + " x " + Number(map.v_scale));
   if (map.u_offset != 0 || map.v_offset != 0)

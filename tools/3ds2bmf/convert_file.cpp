@@ -110,19 +110,31 @@ void ResolveModelMaps(const std::vector<torvik::H3dsMat>& materials, const FileS
   }
 }
 
+// A map whose stored name is also texture 1's, or an earlier map's, with
+// another file (the bump map BRICKWAL.PNG of brickwall_bump.png beside the
+// texture BRICKWAL.PNG of brickwall.png) is copied under its file's own
+// name, so that neither copy takes the other's place.
 void CopyModelTextures(const FileSettings& settings, FileResult& result) {
   const std::filesystem::path folder = FolderOf(result.output);
+  std::vector<const torvik::TextureResolution*> copied;
   const auto copy = [&](const torvik::TextureResolution& file) {
-    const TextureCopy copied =
-        CopyTexture(file, folder, settings.batch, result.input, settings.names);
-    if (!copied.problem.empty()) AddNote(result, result.input, copied.problem);
-    return copied.copied;
+    std::string as;
+    for (const torvik::TextureResolution* earlier : copied)
+      if (file.found() && earlier->found() && earlier->name == file.name &&
+          *earlier->path != *file.path)
+        as = file.path->filename().string();
+    const TextureCopy made =
+        CopyTexture(file, folder, settings.batch, result.input, settings.names, as);
+    if (!made.problem.empty()) AddNote(result, result.input, made.problem);
+    copied.push_back(&file);
+    return made.copied;
   };
   for (const torvik::TextureResolution& texture : result.textures)
     result.copied.push_back(copy(texture));
   if (!result.maps) return;
-  for (const torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps, true))
-    result.map_copies.emplace_back(file, copy(file));
+  const std::vector<torvik::TextureResolution> files = torvik::DistinctMapFiles(*result.maps, true);
+  for (const torvik::TextureResolution& file : files) result.map_copies.emplace_back(file, false);
+  for (std::size_t i = 0; i < files.size(); ++i) result.map_copies[i].second = copy(files[i]);
 }
 
 }  // namespace
