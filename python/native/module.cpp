@@ -47,6 +47,7 @@ const std::vector<Option<C>> kConvertOptions = {
     Choices("textures", &C::texture_choices),
     Flag("require_textures", &C::require_textures),
     Count("threads", &C::threads),
+    Encoding("name_encoding", &C::names),
 };
 
 // How read_3ds reads a scene and finds its textures.
@@ -58,6 +59,7 @@ struct ReadSettings {
   std::vector<fs::path> texture_paths;
   std::vector<torvik::TextureChoice> texture_choices;
   std::size_t threads = 0;
+  torvik::NameDecoder names;
 };
 using R = ReadSettings;
 const std::vector<Option<R>> kReadOptions = {
@@ -69,6 +71,7 @@ const std::vector<Option<R>> kReadOptions = {
     Paths("texture_paths", &R::texture_paths),
     Choices("textures", &R::texture_choices),
     Count("threads", &R::threads),
+    Encoding("name_encoding", &R::names),
 };
 
 // How to_gltf finds the textures it embeds, and whether it orients meshes
@@ -78,13 +81,22 @@ struct GltfSettings {
   std::vector<fs::path> texture_paths;
   std::vector<torvik::TextureChoice> texture_choices;
   std::size_t threads = 0;
+  torvik::NameDecoder names;
 };
 using G = GltfSettings;
 const std::vector<Option<G>> kGltfOptions = {
-    Flag("orient_outward", &G::orient_outward),
-    Paths("texture_paths", &G::texture_paths),
-    Choices("textures", &G::texture_choices),
-    Count("threads", &G::threads),
+    Flag("orient_outward", &G::orient_outward), Paths("texture_paths", &G::texture_paths),
+    Choices("textures", &G::texture_choices),   Count("threads", &G::threads),
+    Encoding("name_encoding", &G::names),
+};
+
+// How read_bmf writes the blocks' texture names.
+struct BmfSettings {
+  torvik::NameDecoder names;
+};
+using B = BmfSettings;
+const std::vector<Option<B>> kBmfOptions = {
+    Encoding("name_encoding", &B::names),
 };
 
 // --- Helpers ---
@@ -138,7 +150,7 @@ py::object Convert(const py::object& src, const py::object& dest, const py::kwar
   const torvik::ConversionReport report = WithoutGil(source.string(), [&] {
     return torvik::ConvertModel(torvik::ReadFileBytes(source.string()), source, settings);
   });
-  return ConversionOf(report, source.string(), destination.string());
+  return ConversionOf(report, source.string(), destination.string(), settings.names);
 }
 
 py::bytes ConvertBytes(const py::object& data, const py::object& model_path,
@@ -174,6 +186,7 @@ py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::
     torvik::GltfOptions options;
     options.find_texture = torvik::ResolvedTextures(textures);
     options.orient_outward = settings.orient_outward;
+    options.names = settings.names;
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
     const std::string prefix = model_file.empty() ? "" : model_file.string() + ": ";
     for (const std::string& warning : document.warnings)
@@ -184,7 +197,8 @@ py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::
   return BytesOf(glb);
 }
 
-py::object ReadBmf(const py::object& path_or_bytes) {
+py::object ReadBmf(const py::object& path_or_bytes, const py::kwargs& kwargs) {
+  const B settings = ParseOptions<B>("read_bmf", kwargs, kBmfOptions);
   Source source(path_or_bytes, "path_or_bytes");
   torvik::BmfFile file;
   std::vector<torvik::TextureResolution> textures;
@@ -195,7 +209,7 @@ py::object ReadBmf(const py::object& path_or_bytes) {
     if (source.IsFile()) textures = ResolveNames(names, source.Path(), {});
     return true;
   });
-  return BmfModelOf(std::move(file), textures);
+  return BmfModelOf(std::move(file), textures, settings.names);
 }
 
 py::object Read3ds(const py::object& src, const py::object& model_path, const py::kwargs& kwargs) {
@@ -212,7 +226,7 @@ py::object Read3ds(const py::object& src, const py::object& model_path, const py
                                                .keep_file_winding = settings.keep_file_winding,
                                                .keyframer = true,
                                                .threads = settings.threads});
-    const torvik::ScenePlacement placement = torvik::PlaceScene(read);
+    const torvik::ScenePlacement placement = torvik::PlaceScene(read, settings.names);
     facts.effect = torvik::MeasureKeyframer(read, placement);
     facts.warnings = placement.warnings;
     if (settings.keyframer) torvik::DrawPlacedMeshes(read, placement, settings.max_placed_faces);
@@ -224,7 +238,7 @@ py::object Read3ds(const py::object& src, const py::object& model_path, const py
                                   SearchOptions(settings.texture_paths, settings.texture_choices));
     return read;
   });
-  return SceneOf(std::move(scene), facts);
+  return SceneOf(std::move(scene), facts, settings.names);
 }
 
 }  // namespace
@@ -237,6 +251,7 @@ PYBIND11_MODULE(_native, module) {
   options["convert_bytes"] = OptionNames<C>(kConvertOptions);
   options["read_3ds"] = OptionNames<R>(kReadOptions);
   options["to_gltf"] = OptionNames<G>(kGltfOptions);
+  options["read_bmf"] = OptionNames<B>(kBmfOptions);
   module.attr("OPTIONS") = options;
 
   module.def("convert", &Convert, py::arg("src"), py::arg("dest"),
@@ -251,7 +266,9 @@ chunk_offset and offset), FileAccessError, TooLargeError, TextureError...
 Options (keyword only), those of 3ds2bmf: keyframer, keep_file_winding,
 smoothing_groups, as_authored, orient_outward, max_placed_faces (the most
 faces and vertices keyframer may draw), texture_paths (folders),
-textures ({stored name: file}), require_textures, threads (0: the cores).
+textures ({stored name: file}), require_textures, threads (0: the cores),
+name_encoding (how stored names that are not UTF-8 read: "windows-1252",
+the default, "utf-8", or any encoding iconv knows, such as "shift_jis").
 The GIL is released while the file is read, converted and written.)");
   module.def("convert_bytes", &ConvertBytes, py::arg("data"), py::kw_only(),
              py::arg("model_path") = py::none(),
@@ -267,14 +284,15 @@ The scene as its author made it, as 3ds2bmf --gltf writes it: a node per
 keyframer node, a mesh per 3DS mesh, the file's winding, smoothing groups,
 and the textures found beside the file (or model_path) embedded.  Options:
 orient_outward (as 3ds2bmf --gltf --orient-outward), texture_paths,
-textures, threads.)");
+textures, threads, name_encoding.)");
   module.def("read_bmf", &ReadBmf, py::arg("path_or_bytes"),
              R"(Reads a BMF file (a path, or bytes): a BmfModel of Blocks with numpy arrays.
 
 Each block's vertices are one (V, 8) float32 array (u v i j k x y z, as
 stored) with positions, normals and uvs as views of it, and its triangles
 a (T, 3) uint16 array; violations lists every broken layout rule (as
-bmftool validate).  Raises DamagedFileError for a truncated file.)");
+bmftool validate).  Raises DamagedFileError for a truncated file.
+Option: name_encoding, for the blocks' texture names.)");
   module.def("read_3ds", &Read3ds, py::arg("src"), py::kw_only(),
              py::arg("model_path") = py::none(),
              R"(Reads a 3DS file (a path, or bytes): its Scene, meshes as numpy arrays.
@@ -284,6 +302,5 @@ face flags, smoothing groups and material groups; the materials, the
 textures found, and the keyframer's nodes with what they change.
 Options: keyframer (meshes where the keyframer places them, once per
 instance), keep_file_winding, as_authored, orient_outward, max_placed_faces,
-texture_paths,
-textures, threads.)");
+texture_paths, textures, threads, name_encoding.)");
 }

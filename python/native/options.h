@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_resolver.h"
 
 namespace torvik_python {
@@ -48,6 +50,17 @@ Option<S> Count(const char* name, std::size_t S::*member) {
 template <class S>
 Option<S> Text(const char* name, std::string S::*member) {
   return {name, [name, member](S& s, py::handle v) { s.*member = TextValue(name, v); }};
+}
+// --name-encoding NAME: how stored names that are not UTF-8 read.
+template <class S>
+Option<S> Encoding(const char* name, torvik::NameDecoder S::*member) {
+  return {name, [name, member](S& s, py::handle v) {
+            try {
+              s.*member = torvik::NameDecoderFor(TextValue(name, v));
+            } catch (const std::invalid_argument& error) {
+              throw py::value_error(std::string(name) + ": " + error.what());
+            }
+          }};
 }
 // A limit such as --max-placed-faces: a whole number, 1 or more.
 template <class S>

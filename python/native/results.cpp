@@ -12,9 +12,11 @@ namespace {
 
 py::object Result(const char* name) { return py::module_::import("torvik32c.results").attr(name); }
 
-// A stored name as a str: valid UTF-8 as it is, anything else as
-// Windows-1252, as 3ds2bmf writes names as text.
-py::str Text(const std::string& stored) { return py::str(torvik::NameUtf8(stored)); }
+// A stored name as a str: valid UTF-8 as it is, anything else as `names`
+// decodes it (Windows-1252 when none), as 3ds2bmf writes names as text.
+py::str Text(const std::string& stored, const torvik::NameDecoder& names) {
+  return py::str(torvik::NameUtf8(stored, names));
+}
 
 py::tuple Rgba(const torvik::BMF_RGBCOLOR& c) {
   return py::make_tuple(c.red, c.green, c.blue, c.alpha);
@@ -27,16 +29,16 @@ py::tuple Floats(const float (&values)[N]) {
   return tuple;
 }
 
-py::object BlockOf(torvik::BmfBlock&& block) {
+py::object BlockOf(torvik::BmfBlock&& block, const torvik::NameDecoder& names) {
   static_assert(sizeof(torvik::BMF_UNVERTEX) == 8 * sizeof(float));
   static_assert(sizeof(torvik::BMF_SURFACE) == 3 * sizeof(torvik::uword));
   const std::string texture = block.TextureName();
-  return Result("Block")(Text(texture), Rgba(block.ambient), Rgba(block.diffuse), Rgba(block.specular),
-                         RecordArray<float>(std::move(block.vertices), 8),
+  return Result("Block")(Text(texture, names), Rgba(block.ambient), Rgba(block.diffuse),
+                         Rgba(block.specular), RecordArray<float>(std::move(block.vertices), 8),
                          RecordArray<torvik::uword>(std::move(block.triangles), 3));
 }
 
-py::object MeshOf(torvik::H3dsMeshObj&& mesh) {
+py::object MeshOf(torvik::H3dsMeshObj&& mesh, const torvik::NameDecoder& names) {
   static_assert(sizeof(torvik::H3dsVert) == 3 * sizeof(float));
   static_assert(sizeof(torvik::H3dsMap) == 2 * sizeof(float));
   static_assert(sizeof(torvik::H3dsFace) == 4 * sizeof(torvik::uword));
@@ -47,7 +49,7 @@ py::object MeshOf(torvik::H3dsMeshObj&& mesh) {
   py::dict groups;
   for (torvik::H3dsMatList& binding : mesh.bindings) {
     // A material named twice keeps its first group, as the conversion does.
-    const py::str name = Text(binding.name);
+    const py::str name = Text(binding.name, names);
     if (groups.contains(name)) continue;
     groups[name] = RecordArray<torvik::uword>(std::move(binding.faces), 0);
   }
@@ -60,22 +62,23 @@ py::object MeshOf(torvik::H3dsMeshObj&& mesh) {
   py::object smoothing = py::none();
   if (!mesh.smoothing.empty()) smoothing = RecordArray<torvik::dword>(std::move(mesh.smoothing), 0);
   return Result("Mesh")(
-      Text(mesh.name), RecordArray<float>(std::move(mesh.vertlist), 3),
+      Text(mesh.name, names), RecordArray<float>(std::move(mesh.vertlist), 3),
       RecordArray<float>(std::move(mesh.maplist), 2),
       Columns<torvik::uword>(face_data, faces, 0, 3, face_owner),
       Columns<torvik::uword>(face_data, faces, 3 * sizeof(torvik::uword), 0, face_owner), smoothing,
       groups, matrix);
 }
 
-py::object MaterialOf(const torvik::H3dsMat& material) {
-  return Result("Material")(Text(material.name), Rgb(material.ambient), Rgb(material.diffuse),
-                            Rgb(material.specular), material.doublesided != 0,
-                            Text(material.texture.texturename), material.alpha);
+py::object MaterialOf(const torvik::H3dsMat& material, const torvik::NameDecoder& names) {
+  return Result("Material")(Text(material.name, names), Rgb(material.ambient),
+                            Rgb(material.diffuse), Rgb(material.specular),
+                            material.doublesided != 0, Text(material.texture.texturename, names),
+                            material.alpha);
 }
 
-py::object NodeOf(const torvik::H3dsNode& node) {
+py::object NodeOf(const torvik::H3dsNode& node, const torvik::NameDecoder& names) {
   return Result("Node")(
-      node.kind, node.id, Text(node.name), Text(node.instance),
+      node.kind, node.id, Text(node.name, names), Text(node.instance, names),
       node.parent == 0xFFFF ? py::none() : py::object(py::int_(node.parent)), Floats(node.pivot),
       node.has_position ? py::object(Floats(node.position)) : py::none(),
       node.has_rotation
@@ -86,14 +89,16 @@ py::object NodeOf(const torvik::H3dsNode& node) {
 
 }  // namespace
 
-py::list TextureList(const std::vector<torvik::TextureResolution>& textures) {
+py::list TextureList(const std::vector<torvik::TextureResolution>& textures,
+                     const torvik::NameDecoder& names) {
   py::list list;
   for (const torvik::TextureResolution& texture : textures) {
     py::list candidates;
     if (texture.ambiguous())
       for (const auto& candidate : texture.candidates) candidates.append(candidate.string());
     list.append(Result("Texture")(
-        Text(texture.name), texture.found() ? py::object(py::str(texture.path->string())) : py::none(),
+        Text(texture.name, names),
+        texture.found() ? py::object(py::str(texture.path->string())) : py::none(),
         texture.found() ? py::object(py::str(torvik::TextureRuleName(texture.rule))) : py::none(),
         candidates));
   }
@@ -105,34 +110,37 @@ py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect) {
 }
 
 py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
-                        const std::string& destination) {
+                        const std::string& destination, const torvik::NameDecoder& names) {
   return Result("Conversion")(source, destination, report.blocks, report.vertices, report.triangles,
                               report.degenerate, report.default_material,
                               KeyframerEffectOf(report.keyframer), report.reversed,
-                              TextureList(report.textures), py::cast(report.warnings));
+                              TextureList(report.textures, names), py::cast(report.warnings));
 }
 
 py::object BmfModelOf(torvik::BmfFile&& file,
-                      const std::vector<torvik::TextureResolution>& textures) {
+                      const std::vector<torvik::TextureResolution>& textures,
+                      const torvik::NameDecoder& names) {
   py::list violations;
   for (const torvik::BmfViolation& violation : torvik::ValidateBmf(file))
     violations.append(torvik::DescribeViolation(violation));
   py::list blocks;
-  for (torvik::BmfBlock& block : file.blocks) blocks.append(BlockOf(std::move(block)));
+  for (torvik::BmfBlock& block : file.blocks) blocks.append(BlockOf(std::move(block), names));
   return Result("BmfModel")(blocks, file.strip_flag, file.trailing_bytes, violations,
-                            TextureList(textures));
+                            TextureList(textures, names));
 }
 
-py::object SceneOf(torvik::H3dsScene&& scene, const SceneFacts& facts) {
+py::object SceneOf(torvik::H3dsScene&& scene, const SceneFacts& facts,
+                   const torvik::NameDecoder& names) {
   py::list nodes;
-  for (const torvik::H3dsNode& node : scene.nodes) nodes.append(NodeOf(node));
+  for (const torvik::H3dsNode& node : scene.nodes) nodes.append(NodeOf(node, names));
   py::list materials;
-  for (const torvik::H3dsMat& material : scene.material) materials.append(MaterialOf(material));
+  for (const torvik::H3dsMat& material : scene.material)
+    materials.append(MaterialOf(material, names));
   py::list meshes;
-  for (torvik::H3dsMeshObj& mesh : scene.meshobjlist) meshes.append(MeshOf(std::move(mesh)));
+  for (torvik::H3dsMeshObj& mesh : scene.meshobjlist) meshes.append(MeshOf(std::move(mesh), names));
   const py::object keyframer = Result("Keyframer")(nodes, KeyframerEffectOf(facts.effect),
                                                    py::cast(facts.warnings), facts.applied);
-  return Result("Scene")(meshes, materials, TextureList(facts.textures), keyframer);
+  return Result("Scene")(meshes, materials, TextureList(facts.textures, names), keyframer);
 }
 
 }  // namespace torvik_python

@@ -11,24 +11,30 @@
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/model_conversion.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 namespace torvik_python {
 
 namespace py = pybind11;
 
+// Every function here writes stored names as `names` decodes them
+// (name_encoding; none: valid UTF-8 as it is, anything else as Windows-1252).
+
 // [Texture, ...]
-py::list TextureList(const std::vector<torvik::TextureResolution>& textures);
+py::list TextureList(const std::vector<torvik::TextureResolution>& textures,
+                     const torvik::NameDecoder& names = {});
 
 py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect);
 
 // Conversion(source, destination, blocks, ...).
 py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
-                        const std::string& destination);
+                        const std::string& destination, const torvik::NameDecoder& names);
 
 // BmfModel(blocks=[Block, ...], ...): the blocks' tables handed over to numpy.
 py::object BmfModelOf(torvik::BmfFile&& file,
-                      const std::vector<torvik::TextureResolution>& textures);
+                      const std::vector<torvik::TextureResolution>& textures,
+                      const torvik::NameDecoder& names);
 
 // Scene(meshes=[Mesh, ...], materials, textures, keyframer): the meshes'
 // tables handed over to numpy.
@@ -38,6 +44,7 @@ struct SceneFacts {
   bool applied = false;
   std::vector<torvik::TextureResolution> textures;
 };
-py::object SceneOf(torvik::H3dsScene&& scene, const SceneFacts& facts);
+py::object SceneOf(torvik::H3dsScene&& scene, const SceneFacts& facts,
+                   const torvik::NameDecoder& names);
 
 }  // namespace torvik_python

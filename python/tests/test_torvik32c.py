@@ -214,6 +214,20 @@ def test_names_read_as_text(cli, tmp_path):
     expected = json.loads(cli("--json", "-o", tmp_path / "names.bmf", model).stdout)
     assert [t.name for t in scene.textures] == [t["name"] for t in expected["textures"]]
     assert [b.texture for b in torvik32c.read_bmf(tmp_path / "names.bmf").blocks] == ["D\u00e9cor.png"]
+    # name_encoding picks the author's code page, as --name-encoding does.
+    sjis = "\u30c6\u30b9\u30c8".encode("shift_jis")
+    model.write_bytes(_tiny_3ds(sjis, sjis, sjis))
+    scene = torvik32c.read_3ds(model, name_encoding="shift_jis")
+    assert [m.name for m in scene.materials] == ["\u30c6\u30b9\u30c8"]
+    expected = json.loads(cli("--json", "--name-encoding", "shift_jis", "-o",
+                              tmp_path / "sjis.bmf", model).stdout)
+    report = torvik32c.convert(model, tmp_path / "sjis.bmf", name_encoding="shift_jis")
+    assert [t.name for t in report.textures] == [t["name"] for t in expected["textures"]]
+    assert [b.texture for b in torvik32c.read_bmf(tmp_path / "sjis.bmf", name_encoding="Shift_JIS")
+            .blocks] == ["\u30c6\u30b9\u30c8.png"]
+    assert "\u30c6\u30b9\u30c8".encode() in torvik32c.to_gltf(model, name_encoding="shift_jis")
+    with pytest.raises(ValueError, match="name_encoding"):
+        torvik32c.read_3ds(model, name_encoding="no-such-encoding")
 
 
 def test_gltf_equals_3ds2bmf(samples, cli, tmp_path):
@@ -279,7 +293,7 @@ def test_stubs_and_results(samples, tmp_path):
         if isinstance(function, ast.FunctionDef) and function.name in torvik32c.OPTIONS:
             named = {arg.arg for arg in function.args.kwonlyargs} - {"model_path"}
             assert named == set(torvik32c.OPTIONS[function.name]), function.name
-    assert set(torvik32c.OPTIONS) == {"convert", "convert_bytes", "read_3ds", "to_gltf"}
+    assert set(torvik32c.OPTIONS) == {"convert", "convert_bytes", "read_3ds", "read_bmf", "to_gltf"}
     for name in ("convert", "convert_bytes", "read_bmf", "read_3ds", "to_gltf"):
         assert len(getattr(torvik32c, name).__doc__) > 200, name
     report = torvik32c.convert(samples / "crate.3ds", tmp_path / "crate.bmf")

@@ -42,6 +42,7 @@ def convert(
     textures: Mapping[str, _Path] = ...,
     require_textures: bool = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> Conversion: ...
 def convert_bytes(
     data: _Bytes,
@@ -57,6 +58,7 @@ def convert_bytes(
     textures: Mapping[str, _Path] = ...,
     require_textures: bool = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> bytes: ...
 def to_gltf(
     src: Union[_Path, _Bytes],
@@ -66,8 +68,9 @@ def to_gltf(
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> bytes: ...
-def read_bmf(path_or_bytes: Union[_Path, _Bytes]) -> BmfModel: ...
+def read_bmf(path_or_bytes: Union[_Path, _Bytes], *, name_encoding: str = ...) -> BmfModel: ...
 def read_3ds(
     src: Union[_Path, _Bytes],
     *,
@@ -80,4 +83,5 @@ def read_3ds(
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
     threads: int = ...,
+    name_encoding: str = ...,
 ) -> Scene: ...

@@ -109,6 +109,7 @@ function summary() {
 function chosenOptions() {
   const options = {};
   for (const option of state.options) options[option.key] = $(`#option-${option.key}`).checked;
+  options.nameEncoding = $('#option-nameEncoding').value;
   return options;
 }
 
@@ -412,7 +413,7 @@ function setUpInputs() {
     state.summary = 'Cancelled: drop the files again, or change an option, to convert them.';
     progress(state.summary);
   });
-  for (const box of document.querySelectorAll('#options input')) {
+  for (const box of document.querySelectorAll('#options input, #options select')) {
     box.addEventListener('change', () => {
       if (state.files.length) convertAll(false);
     });

