@@ -148,6 +148,11 @@ std::vector<MaterialMap> ResolveMaterialMaps(const std::vector<H3dsMat>& materia
 std::vector<TextureResolution> DistinctMapFiles(const std::vector<MaterialMap>& maps,
                                                 bool without_texture = false);
 
+// TextureProblem of each file of the maps other than texture 1 (whose
+// problems the texture report has) that is missing or ambiguous.
+std::vector<std::string> MapFileProblems(const std::vector<MaterialMap>& maps,
+                                         const NameDecoder& names = {});
+
 // How the map differs from a plain one, for text reports: "30 %, tiled 3 x
 // 4.5, offset 0.25 0.5, turned 30 degrees, mirrored"; empty for a map at
 // 100 %, tiled once, in place, repeating.

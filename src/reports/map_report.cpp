@@ -59,6 +59,15 @@ std::vector<TextureResolution> DistinctMapFiles(const std::vector<MaterialMap>& 
   return files;
 }
 
+std::vector<std::string> MapFileProblems(const std::vector<MaterialMap>& maps,
+                                         const NameDecoder& names) {
+  std::vector<std::string> problems;
+  for (const TextureResolution& file : DistinctMapFiles(maps, true))
+    if (std::string problem = TextureProblem(file, true, names); !problem.empty())
+      problems.push_back(std::move(problem));
+  return problems;
+}
+
 std::string MapParameters(const H3dsTextureMap& map) {
   std::vector<std::string> parts;
   // Percentages to a hundredth, as 3D Studio shows them.

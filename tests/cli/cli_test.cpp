@@ -1000,6 +1000,21 @@ TEST(CliMaps, ListJsonAndCopiesCoverEveryMap) {
   EXPECT_NE(reported.out.find("\"kind\":\"specular\",\"name\":\"METAL_S.PNG\""), std::string::npos);
   EXPECT_NE(reported.out.find("\"rotation\":0,\"copied\":true}"), std::string::npos)
       << reported.out;
+
+  // The front ends without a command line (the web page) get them when they ask.
+  torvik::ConversionSettings settings;
+  EXPECT_TRUE(torvik::ConvertModel(ReadFile(model), model, settings).maps.empty());
+  settings.resolve_maps = true;
+  const torvik::ConversionReport report = torvik::ConvertModel(ReadFile(model), model, settings);
+  ASSERT_EQ(report.maps.size(), 8u);
+  EXPECT_EQ(report.maps[2].file.kind, torvik::MapKind::bump);
+  EXPECT_EQ(*report.maps[2].file.path, dir.file("maps/brickwall_bump.png"));
+  EXPECT_NE(
+      std::find(report.warnings.begin(), report.warnings.end(),
+                model + ": bump map \"BRICKWAL.PNG\" is ambiguous: " +
+                    dir.file("maps/brickwall_bump.png") + ", " + dir.file("maps/brickwall.png") +
+                    " (using " + dir.file("maps/brickwall_bump.png") + ")"),
+      report.warnings.end());
 }
 
 }  // namespace

@@ -104,10 +104,8 @@ void ResolveModelMaps(const std::vector<torvik::H3dsMat>& materials, const FileS
                       FileResult& result) {
   result.maps = torvik::ResolveMaterialMaps(materials, result.input,
                                             TextureSearchFor(result.output, settings));
-  for (const torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps, true)) {
-    const std::string problem = torvik::TextureProblem(file, true, settings.names);
-    if (!problem.empty()) AddNote(result, result.input, problem);
-  }
+  for (const std::string& problem : torvik::MapFileProblems(*result.maps, settings.names))
+    AddNote(result, result.input, problem);
 }
 
 // A map whose stored name is also texture 1's, or an earlier map's, with

@@ -224,14 +224,14 @@ mkdirSync(models);
 execFileSync(args['make-models'], [models]);
 
 // The files a model is dropped with: those beside it that are no models, and
-// its <model>_maps folder, at their paths relative to its folder.
+// its <model>_maps and maps folders, at their paths relative to its folder.
 function companions(input) {
   const folder = path.dirname(input);
   const files = [];
   for (const entry of readdirSync(folder, {withFileTypes: true})) {
     if (entry.isFile() && !/\.3ds$/i.test(entry.name)) {
       files.push({path: entry.name, bytes: readFileSync(path.join(folder, entry.name))});
-    } else if (entry.isDirectory() && /_maps$/i.test(entry.name)) {
+    } else if (entry.isDirectory() && /(^|_)maps$/i.test(entry.name)) {
       for (const inner of readdirSync(path.join(folder, entry.name)))
         files.push({path: `${entry.name}/${inner}`, bytes: readFileSync(path.join(folder, entry.name, inner))});
     }
