@@ -264,6 +264,20 @@ await test('the page\'s module writes 3ds2bmf\'s .glb and --keyframer BMF for th
   console.log(`# ${compared} outputs of ${inputs.length} models are 3ds2bmf's`);
 });
 
+// The materials' maps, each found for its kind, for the report and the zip.
+await test('the page\'s module reports every map of the materials with the file of its kind', async () => {
+  const {loadTorvik} = await import(pathToFileURL(path.resolve(args.page, 'torvik.js')).href);
+  const torvik = await loadTorvik({wasmBinary: readFileSync(path.join(args.page, 'torvik32c.wasm'))});
+  const input = path.join(models, 'materials.3ds');
+  const {report} = torvik.convert(readFileSync(input), {name: 'materials.3ds', files: companions(input)});
+  const kinds = (report.maps || []).map((map) => `${map.material} ${map.kind} ${map.path}`);
+  check(kinds.includes('Bricks bump maps/brickwall_bump.png') && kinds.includes('Facade opacity facade_grillage_alpha.png') &&
+        kinds.length === 8, `the maps reported: ${kinds.join('; ')}`);
+  const roof = report.maps.find((map) => map.material === 'Roof');
+  check(roof && roof.placement === 'tiled 3.5 x 3.5, offset 0.25 0.5, turned 30 degrees, mirrored',
+        `the roof's placement: ${roof && roof.placement}`);
+});
+
 await test('the page loads its converter', async () => {
   const page = await openPage();
   await page.close();
