@@ -44,7 +44,7 @@
 //    KHR_materials_specular: specularFactor k when k < 1, the linear
 //    specular colour times max(k, 1) as specularColorFactor, the specular
 //    map as specularColorTexture; a material with neither has no extension;
-//  - self-illumination e (0xA084, or 100 % for the flag 0xA087 alone) as
+//  - self-illumination e (0xA084, or 100 % for the flag 0xA080 alone) as
 //    emissiveFactor e x the base colour (white, with baseColorTexture as
 //    emissiveTexture, when textured); a self-illumination map is the
 //    emissiveTexture, its amount the factor;
