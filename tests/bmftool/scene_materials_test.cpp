@@ -213,7 +213,8 @@ TEST(SceneMaterials, ABumpMapIsANormalMapLeaningAwayFromItsRiseWithTangents) {
   // A ramp that rises towards the image's top leans the normal down (-Y).
   torvik::images::ValueImage rising{64, 64, {}};
   for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) rising.values.push_back(static_cast<std::uint8_t>(32 * ((63 - y) % 8)));
+    for (int x = 0; x < 64; ++x)
+      rising.values.push_back(static_cast<std::uint8_t>(32 * ((63 - y) % 8)));
   const torvik::images::DecodedImage down = torvik::images::NormalMap(
       rising, torvik::images::EdgeWrap::clamp, torvik::images::EdgeWrap::clamp);
   const std::uint8_t* middle = &down.pixels[down.channels * (28 * 64 + 32)];
@@ -265,6 +266,44 @@ TEST(SceneMaterials, ShininessSpecularAndSelfIlluminationFollowTheirFormulasAndP
   EXPECT_EQ(floor["pbrMetallicRoughness"]["roughnessFactor"], 0.75);
   for (const char* key : {"extensions", "emissiveFactor", "normalTexture", "alphaMode"})
     EXPECT_FALSE(floor.contains(key)) << key;
+}
+
+}  // namespace
+
+namespace {
+
+using namespace torvik::images;
+
+// The image operations behind the derived maps, on values worked out by
+// hand: an opacity map's values (luminance or alpha, negated), resampled,
+// given the map's amount; a texture mixed with a colour; how an alpha draws.
+TEST(SceneMaterials, DerivedImagesTakeTheValuesTheirRulesSay) {
+  // Two pixels, RGBA: white half see-through, and pure green opaque.
+  const DecodedImage image{2, 1, 4, {255, 255, 255, 128, 0, 255, 0, 255}};
+  EXPECT_EQ(MapValues(image, false, false).values, (std::vector<std::uint8_t>{255, 150}));
+  EXPECT_EQ(MapValues(image, true, false).values, (std::vector<std::uint8_t>{128, 255}));
+  EXPECT_EQ(MapValues(image, false, true).values, (std::vector<std::uint8_t>{0, 105}));
+
+  // Twice as wide: each new pixel's centre lies a quarter of an old pixel
+  // from one, repeating past the edges.
+  const ValueImage ramp{2, 1, {0, 200}};
+  EXPECT_EQ(Resampled(ramp, 4, 1, EdgeWrap::clamp, EdgeWrap::clamp).values,
+            (std::vector<std::uint8_t>{0, 50, 150, 200}));
+  EXPECT_EQ(Resampled(ramp, 4, 1, EdgeWrap::repeat, EdgeWrap::repeat).values,
+            (std::vector<std::uint8_t>{50, 50, 150, 150}));
+
+  // At 40 %, a clear pixel of a material 40 % opaque is 0.6 x 0.4 opaque,
+  // an opaque one 0.4 + 0.6 x 0.4.
+  ValueImage opacity{2, 1, {0, 255}};
+  ApplyAmount(opacity, 0.4, 0.4);
+  EXPECT_EQ(opacity.values, (std::vector<std::uint8_t>{61, 163}));
+  EXPECT_EQ(AlphaUseOf(opacity), AlphaUse::blend);
+  EXPECT_EQ(AlphaUseOf(ValueImage{3, 1, {0, 255, 10}}), AlphaUse::mask);
+  EXPECT_EQ(AlphaUseOf(ValueImage{2, 1, {255, 255}}), AlphaUse::opaque);
+
+  const DecodedImage mixed = MixedWithColour(image, {0, 0, 255}, 0.25);
+  EXPECT_EQ(mixed.pixels, (std::vector<std::uint8_t>{64, 64, 255, 128, 0, 64, 191, 255}));
+  EXPECT_EQ(Negated(image).pixels, (std::vector<std::uint8_t>{0, 0, 0, 128, 255, 0, 255, 255}));
 }
 
 }  // namespace
