@@ -133,10 +133,10 @@ TEST(SceneMaterials, MapsArePlacedAsTheGeneralReadersPlaceThemAndTilesMeetTheFac
   EXPECT_EQ(transform["scale"], Json::array({3.5, 3.5}));
   EXPECT_FLOAT_EQ(transform["rotation"].get<float>(),
                   static_cast<float>(-30 * std::numbers::pi / 180));
-  const torvik::H3dsMat& stored =
+  const torvik::H3dsScene scene =
       torvik::HRead3dsScene(testing_support::ReadFile((demo.dir.path() / "materials.3ds").string()),
-                            torvik::SceneGltfReadOptions(1))
-          .material[2];
+                            torvik::SceneGltfReadOptions(1));
+  const torvik::H3dsMat& stored = scene.material[2];
   ASSERT_EQ(stored.name, "Roof");
   const torvik::TexturePlacement placement =
       torvik::MapPlacement(stored.Map(torvik::MapKind::texture));
