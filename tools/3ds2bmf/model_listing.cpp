@@ -93,7 +93,7 @@ ListingSection KeyframerSection(const ListingContext& context) {
 }
 
 using SectionMaker = ListingSection (*)(const ListingContext&);
-constexpr SectionMaker kSectionMakers[] = {TexturesSection, MapsSection, KeyframerSection};
+constexpr SectionMaker kSectionMakers[] = {TexturesSection, KeyframerSection, MapsSection};
 
 }  // namespace
 
