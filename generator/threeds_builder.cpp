@@ -152,19 +152,83 @@ void WriteTrack(ChunkWriter& out, std::uint16_t id, const std::array<float, N>& 
   for (float f : value) out.f32(f);
   out.end();
 }
+
+// A track of the keys given, each with the spline values that are not 0.
+template <std::size_t N>
+void WriteKeys(ChunkWriter& out, std::uint16_t id, const std::vector<Key<N>>& keys,
+               std::uint16_t track_flags) {
+  out.begin(id).u16(track_flags).u32(0).u32(keys.empty() ? 0 : keys.back().frame);
+  out.u32(static_cast<std::uint32_t>(keys.size()));
+  for (const Key<N>& key : keys) {
+    std::uint16_t flags = 0;
+    for (std::size_t bit = 0; bit < key.spline.size(); ++bit)
+      if (key.spline[bit] != 0) flags = static_cast<std::uint16_t>(flags | (1u << bit));
+    out.u32(key.frame).u16(flags);
+    for (const float value : key.spline)
+      if (value != 0) out.f32(value);
+    for (const float f : key.value) out.f32(f);
+  }
+  out.end();
+}
+
+template <std::size_t N>
+void WriteTrackOf(ChunkWriter& out, std::uint16_t id,
+                  const std::optional<std::array<float, N>>& one, const std::vector<Key<N>>& keys,
+                  const Node& node) {
+  if (!keys.empty())
+    WriteKeys(out, id, keys, node.track_flags);
+  else if (one)
+    WriteTrack(out, id, *one, node.key_flags);
+}
 }  // namespace
 
 void WriteNode(ChunkWriter& out, const Node& node) {
-  out.begin(0xB002);
+  out.begin(node.kind);
   out.begin(0xB030).u16(node.id).end();
   out.begin(0xB010).str(node.name).u16(0x4000).u16(0).u16(node.parent).end();
   if (!node.instance.empty()) out.begin(0xB011).str(node.instance).end();
   if (node.pivot)
     out.begin(0xB013).f32((*node.pivot)[0]).f32((*node.pivot)[1]).f32((*node.pivot)[2]).end();
-  if (node.position) WriteTrack(out, 0xB020, *node.position, node.key_flags);
-  if (node.rotation) WriteTrack(out, 0xB021, *node.rotation, node.key_flags);
-  if (node.scale) WriteTrack(out, 0xB022, *node.scale, node.key_flags);
+  WriteTrackOf(out, 0xB020, node.position, node.position_keys, node);
+  WriteTrackOf(out, 0xB021, node.rotation, node.rotation_keys, node);
+  WriteTrackOf(out, 0xB022, node.scale, node.scale_keys, node);
+  if (!node.fov_keys.empty()) WriteKeys(out, 0xB023, node.fov_keys, node.track_flags);
+  if (!node.roll_keys.empty()) WriteKeys(out, 0xB024, node.roll_keys, node.track_flags);
+  if (!node.hide_frames.empty()) {
+    std::vector<Key<0>> hide;
+    for (const std::uint32_t frame : node.hide_frames) hide.push_back({.frame = frame});
+    WriteKeys(out, 0xB029, hide, node.track_flags);
+  }
   out.end();
+}
+
+namespace {
+void WriteVec3(ChunkWriter& out, const Vec3& v) { out.f32(v[0]).f32(v[1]).f32(v[2]); }
+}  // namespace
+
+void WriteCamera(ChunkWriter& out, const Camera& camera) {
+  out.begin(0x4000).str(camera.name).begin(0x4700);
+  WriteVec3(out, camera.position);
+  WriteVec3(out, camera.target);
+  out.f32(camera.roll).f32(camera.lens);
+  out.end().end();
+}
+
+void WriteLight(ChunkWriter& out, const Light& light) {
+  out.begin(0x4000).str(light.name).begin(0x4600);
+  WriteVec3(out, light.position);
+  out.begin(0x0010).f32(light.color.r).f32(light.color.g).f32(light.color.b).end();
+  if (light.spot) {
+    out.begin(0x4610);
+    WriteVec3(out, light.target);
+    out.f32(light.hotspot).f32(light.falloff).end();
+  }
+  if (light.off) out.empty(0x4620);
+  if (light.attenuated) out.empty(0x4625);
+  if (light.attenuated) out.begin(0x4659).f32(light.inner_range).end();
+  if (light.attenuated) out.begin(0x465A).f32(light.outer_range).end();
+  if (light.multiplier) out.begin(0x465B).f32(*light.multiplier).end();
+  out.end().end();
 }
 
 bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
@@ -182,13 +246,22 @@ bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
 std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
                                     const std::vector<Mesh>& meshes,
                                     const std::vector<Node>& nodes) {
+  return BuildFile(materials, meshes, nodes, {});
+}
+
+std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
+                                    const std::vector<Mesh>& meshes, const std::vector<Node>& nodes,
+                                    const SceneExtras& extras) {
   ChunkWriter out;
   out.begin(0x4D4D).begin(0x3D3D);
   for (const Material& material : materials) WriteMaterial(out, material);
   for (const Mesh& mesh : meshes) WriteObject(out, mesh);
+  for (const Camera& camera : extras.cameras) WriteCamera(out, camera);
+  for (const Light& light : extras.lights) WriteLight(out, light);
   out.end();
-  if (!nodes.empty()) {
+  if (!nodes.empty() || extras.frames) {
     out.begin(0xB000);
+    if (extras.frames) out.begin(0xB008).u32((*extras.frames)[0]).u32((*extras.frames)[1]).end();
     for (const Node& node : nodes) WriteNode(out, node);
     out.end();
   }

@@ -94,7 +94,20 @@ struct Material {
   std::vector<MapChunk> maps = {};  // written after the texture's chunk
 };
 
-// One object node of the keyframer, with at most one key per track.
+// A key of a track of several keys.
+template <std::size_t N>
+struct Key {
+  std::uint32_t frame = 0;
+  std::array<float, N> value{};
+  // Tension, continuity, bias, ease to and ease from: each one that is not 0
+  // is written, with its flag bit.
+  std::array<float, 5> spline = {};
+};
+
+// One node of the keyframer: an object node, or with `kind` a camera
+// (0xB003), camera target (0xB004), light (0xB005), spotlight target
+// (0xB006) or spotlight (0xB007) node.  A track is written with one key at
+// frame 0 from the single value, or with the keys given instead.
 struct Node {
   std::uint16_t id = 0;
   std::string name;  // the mesh's name, or "$$$DUMMY"
@@ -106,6 +119,36 @@ struct Node {
   std::optional<Vec3> scale = {};
   // Flag bits of each key: one spline float follows the key header per bit.
   std::uint16_t key_flags = 0;
+  std::uint16_t kind = 0xB002;
+  std::vector<Key<3>> position_keys = {};
+  std::vector<Key<4>> rotation_keys = {};  // angle (radians), then the axis
+  std::vector<Key<3>> scale_keys = {};
+  std::vector<Key<1>> fov_keys = {};   // degrees
+  std::vector<Key<1>> roll_keys = {};  // degrees
+  std::vector<std::uint32_t> hide_frames = {};
+  std::uint16_t track_flags = 0;  // the flag word of every track written
+};
+
+// A camera object (0x4700) of the mesh editor.
+struct Camera {
+  std::string name;
+  Vec3 position{}, target{};
+  float roll = 0;   // degrees
+  float lens = 50;  // millimetres
+};
+
+// A light object (0x4600) of the mesh editor; a spotlight with `spot`.
+struct Light {
+  std::string name;
+  Vec3 position{};
+  Color color{1, 1, 1};
+  std::optional<float> multiplier = {};  // 0x465B
+  bool off = false;                      // 0x4620
+  bool attenuated = false;               // 0x4625, with the ranges 0x4659 and 0x465A
+  float inner_range = 0, outer_range = 0;
+  bool spot = false;  // 0x4610
+  Vec3 target{};
+  float hotspot = 0, falloff = 0;  // degrees
 };
 
 // Writes one object block (0x4000) holding the mesh.
@@ -118,13 +161,28 @@ void WriteMapChunk(ChunkWriter& out, const MapChunk& map);
 // standard error and returns false.
 bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-// Writes one object node (0xB002).
+// Writes one node (0xB002 unless its kind says otherwise).
 void WriteNode(ChunkWriter& out, const Node& node);
+// Writes one object block (0x4000) holding the camera or light.
+void WriteCamera(ChunkWriter& out, const Camera& camera);
+void WriteLight(ChunkWriter& out, const Light& light);
 
 // A whole file: main chunk, editor chunk, materials, then objects, and a
 // keyframer (0xB000) with the nodes when there are any.
 std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
                                     const std::vector<Mesh>& meshes,
                                     const std::vector<Node>& nodes = {});
+
+// What a whole file may hold besides materials, meshes and nodes: cameras
+// and lights after the meshes, and the keyframer's frame range (0xB008).
+struct SceneExtras {
+  std::vector<Camera> cameras;
+  std::vector<Light> lights;
+  std::optional<std::array<std::uint32_t, 2>> frames;
+};
+
+std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
+                                    const std::vector<Mesh>& meshes, const std::vector<Node>& nodes,
+                                    const SceneExtras& extras);
 
 }  // namespace t3ds

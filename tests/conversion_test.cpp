@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <utility>
 
+#include "animated_demo.h"
 #include "keyframer_demo.h"
 #include "shapes.h"
 #include "test_support.h"
@@ -492,6 +495,155 @@ TEST(KeyframerPlacement, PlacementPastTheLimitIsRefusedBeforeAnythingIsDrawn) {
   EXPECT_THROW(torvik::convert_to_outgl(ReadGate(gate), nullptr,
                                         {.keyframer = true, .max_placed_faces = 83}),
                torvik::PlacementTooLarge);
+}
+
+// The animated turntable (AnimatedDemo), read with its tracks.
+torvik::H3dsScene ReadTurntable() {
+  return torvik::HRead3dsScene(t3ds::BuildFile(t3ds::AnimatedDemo()), {.keep_file_winding = true,
+                                                                       .keyframer = true,
+                                                                       .animation = true,
+                                                                       .cameras_and_lights = true});
+}
+
+bool SameBits(const torvik::Affine& a, const torvik::Affine& b) {
+  return std::memcmp(a.data(), b.data(), sizeof a) == 0;
+}
+
+// The drawn mesh of the given name at `frame`, or none (hidden).
+std::optional<torvik::H3dsMeshObj> DrawnAt(const torvik::H3dsScene& scene, double frame,
+                                           const std::string& name) {
+  torvik::H3dsScene drawn = scene;
+  torvik::DrawPlacedMeshes(drawn, torvik::PlaceSceneAt(scene, frame));
+  for (const torvik::H3dsMeshObj& mesh : drawn.meshobjlist)
+    if (mesh.name == name) return mesh;
+  return std::nullopt;
+}
+
+// Frame 0 of the animation is the placement at frame 0, bit for bit; later
+// frames put the rider (a child of the turning arm, pivoted) where its
+// curve, worked out by hand, says.
+TEST(KeyframerAnimation, ChildDrawnWhereHandComputedCurvesSay) {
+  const torvik::H3dsScene scene = ReadTurntable();
+  const torvik::ScenePlacement still = torvik::PlaceScene(scene);
+  const torvik::ScenePlacement first = torvik::PlaceSceneAt(scene, 0);
+  ASSERT_EQ(first.nodes.size(), still.nodes.size());
+  for (std::size_t i = 0; i < still.nodes.size(); ++i) {
+    EXPECT_TRUE(SameBits(first.nodes[i].local, still.nodes[i].local)) << i;
+    EXPECT_TRUE(SameBits(first.nodes[i].mesh_placement, still.nodes[i].mesh_placement)) << i;
+  }
+  // The rider's stored box runs from (3.7, -0.3, 1.4), its frame's origin
+  // at (4, 0, 1.7); its node places that origin at P in the arm's frame,
+  // which turns about (0.5, 0, 1).  Its low corner is drawn at
+  // (0.5, 0, 1) + Rz(arm angle) (P + (-0.3, -0.3, -0.3)).
+  const auto expect_corner = [&](double frame, double angle, double px, double pz) {
+    const std::optional<torvik::H3dsMeshObj> rider = DrawnAt(scene, frame, "Rider");
+    ASSERT_TRUE(rider);
+    const double x = px - 0.3, y = -0.3, z = pz - 0.3;
+    const double c = std::cos(angle), s = std::sin(angle);
+    ExpectVertex(*rider, 0, static_cast<float>(0.5 + c * x - s * y),
+                 static_cast<float>(s * x + c * y), static_cast<float>(1 + z));
+  };
+  const double pi = 3.14159265358979323846;
+  // Frame 0: the key A = (3.5, 0, 0.7), the arm unturned: as stored.
+  expect_corner(0, 0, 3.5, 0.7);
+  // Frame 30, halfway from A to B = (2, 0, 1.7): A's ease from of 0.5 makes
+  // u = 1/2 into k (2u - a) = 1/3 (k = 1 / (2 - 0.5)); the Hermite weights
+  // at 1/3 are 20/27, 7/27, 4/27 and -2/27 of A, B, the tangent leaving A
+  // (B - A, A being first) and the one arriving at B (tension 0.5:
+  // 0.25 (B - A) + 0.25 (C - B) = (0, 0, 0.125)).  The arm's keys turn it
+  // 2 pi / 3 every 40 frames, evenly: a quarter turn at frame 30.
+  expect_corner(30, pi / 2, (20 * 3.5 + 7 * 2 + 4 * -1.5) / 27.0,
+                (20 * 0.7 + 7 * 1.7 + 4 * 1 - 2 * 0.125) / 27.0);
+  // Frame 60: the key B, half a turn.
+  expect_corner(60, pi, 2, 1.7);
+  // Frame 90, halfway from B to C = (3.5, 0, 1.2) without ease: weights
+  // 1/2, 1/2, 1/8, -1/8 of B, C, the tangent leaving B (0.25 (C - A)) and
+  // the one arriving at C (C - B, C being last).
+  expect_corner(90, 3 * pi / 2, 0.5 * 2 + 0.5 * 3.5 + 0.125 * 0 - 0.125 * 1.5,
+                0.5 * 1.7 + 0.5 * 1.2 + 0.125 * 0.125 - 0.125 * -0.5);
+  // Frame 120 and after: the last keys, a whole turn.
+  expect_corner(150, 2 * pi, 3.5, 1.2);
+
+  // The flag is hidden from frame 60 until frame 90.
+  for (const double frame : {0.0, 59.5, 60.0, 89.0, 90.0, 120.0})
+    EXPECT_EQ(DrawnAt(scene, frame, "Flag").has_value(), frame < 60 || frame >= 90) << frame;
+  // The arm and the rider move, the ground never; the camera and its
+  // target by their own keys, the lights not at all.
+  const torvik::NodeAnimation animation(scene, still);
+  std::vector<bool> moves;
+  for (std::size_t i = 0; i < still.nodes.size(); ++i) moves.push_back(animation.Moves(i));
+  EXPECT_EQ(moves, (std::vector<bool>{false, true, true, false, true, true, false, false, false}));
+  EXPECT_TRUE(animation.Hides(3));
+  EXPECT_EQ(animation.KeyFrames(2), (std::vector<std::uint32_t>{0, 60, 120}));
+  EXPECT_EQ(animation.KeyFrames(4), (std::vector<std::uint32_t>{0, 30, 60, 90, 120}));
+  EXPECT_EQ(torvik::AnimationFrames(scene.animation), (std::array<std::uint32_t, 2>{0, 120}));
+}
+
+// Each rotation key turns the orientation of the key before it about its
+// axis in the parent's frame, however large its angle; a repeating track
+// runs its keys again.
+TEST(KeyframerAnimation, RotationKeysTurnTheOrientationBeforeThem) {
+  const double pi = 3.14159265358979323846;
+  t3ds::Mesh box = t3ds::Box("Box", {0, 0, 0}, {1, 1, 1});
+  t3ds::Mesh wheel = t3ds::Box("Wheel", {0, 0, 0}, {1, 1, 1});
+  // A quarter turn about z (clockwise as stored, so -pi/2 turns
+  // counter-clockwise), then a quarter turn about x; repeating.
+  t3ds::Node turned{.id = 0, .name = "Box"};
+  turned.rotation_keys = {{.frame = 0, .value = {static_cast<float>(-pi / 2), 0, 0, 1}},
+                          {.frame = 10, .value = {static_cast<float>(-pi / 2), 1, 0, 0}}};
+  turned.track_flags = torvik::kTrackRepeats;
+  // Three quarters of a turn about x in one key: the long way round, evenly
+  // (two keys: each tangent is the one turn).
+  t3ds::Node spun{.id = 1, .name = "Wheel"};
+  spun.rotation_keys = {{.frame = 0, .value = {0, 1, 0, 0}},
+                        {.frame = 30, .value = {static_cast<float>(3 * pi / 2), 1, 0, 0}}};
+  const torvik::H3dsScene scene = torvik::HRead3dsScene(
+      t3ds::BuildFile({}, {box, wheel}, {turned, spun}), {.keyframer = true, .animation = true});
+  // Where a corner of the box or wheel is drawn.
+  const auto corner = [&](const char* name, double frame, float x, float y, float z) {
+    const torvik::H3dsMeshObj& stored = scene.meshobjlist[name[0] == 'B' ? 0 : 1];
+    std::size_t i = 0;
+    while (!(stored.vertlist[i].x == x && stored.vertlist[i].y == y && stored.vertlist[i].z == z))
+      ++i;
+    return DrawnAt(scene, frame, name)->vertlist[i];
+  };
+  // Rz(90) takes (1, 0, 0) to (0, 1, 0); then Rx(90), in the parent's
+  // frame, takes that to (0, 0, 1).
+  const torvik::H3dsVert at0 = corner("Box", 0, 1, 0, 0), at10 = corner("Box", 10, 1, 0, 0);
+  EXPECT_NEAR(at0.x, 0, 1e-6);
+  EXPECT_NEAR(at0.y, 1, 1e-6);
+  EXPECT_NEAR(at10.y, 0, 1e-6);
+  EXPECT_NEAR(at10.z, 1, 1e-6);
+  // Repeating: frame 10 + 4 is frame 4 again.
+  const torvik::H3dsVert at4 = corner("Box", 4, 1, 0, 0), at14 = corner("Box", 14, 1, 0, 0);
+  EXPECT_EQ(at14.y, at4.y);
+  EXPECT_EQ(at14.z, at4.z);
+  // The wheel's corner (0, 0, 1) turns by -270 degrees about x (Rx(a) takes
+  // it to (0, -sin a, cos a)): -90 at frame 10, -135 at 15, -270 at 30.
+  for (const double frame : {10.0, 15.0, 30.0}) {
+    const double a = -3 * pi / 2 * frame / 30;
+    const torvik::H3dsVert p = corner("Wheel", frame, 0, 0, 1);
+    EXPECT_NEAR(p.y, -std::sin(a), 1e-5) << frame;
+    EXPECT_NEAR(p.z, std::cos(a), 1e-5) << frame;
+  }
+
+  // A real file: the cube's 182 keys of small turns; after its 61st key
+  // (frame 60) it has turned 0.8266 radians about x, the signed sum of the
+  // keys' angles, as a general reader finds.
+  for (const std::string& path : testing_support::CorpusFiles()) {
+    if (path.find("RotatingCube") == std::string::npos) continue;
+    const torvik::H3dsScene cube =
+        torvik::ReadSceneFile(path, {.keyframer = true, .animation = true});
+    double sum = 0;
+    for (std::size_t k = 0; k <= 60; ++k) {
+      const auto& value = cube.animation.tracks[0].rotation.keys[k].value;
+      sum += value[0] * value[1];  // every axis of these keys is +x or -x
+    }
+    EXPECT_NEAR(sum, -0.8266, 1e-4);
+    const torvik::Affine turn = torvik::PlaceSceneAt(cube, 60).nodes[0].local;
+    EXPECT_NEAR(std::acos(turn[5]), 0.8266, 1e-4);  // cos of the angle about x
+    EXPECT_NEAR(turn[9], std::sin(0.8266), 1e-4);
+  }
 }
 
 TEST(OrientOutward, ReversesOnlyMeshesClearlyFacingInward) {

@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
+#include <limits>
 #include <string>
 
+#include "animated_demo.h"
 #include "keyframer_demo.h"
 #include "shapes.h"
 #include "test_support.h"
@@ -512,6 +515,160 @@ TEST(KeyframerChunks, DamagedKeyframerIsLeftOutWithAWarning) {
         << scene.keyframer_warnings[0];
     ExpectSameMeshes(plain, scene);
   }
+}
+
+// With the animation asked for, every key of every track is kept, with its
+// frame and the spline values its flags give, the tracks' flags and the
+// keyframer's frame range; the first keys stay where the nodes keep them.
+TEST(KeyframerTracks, EveryKeyWithItsSplineWhenAskedFor) {
+  const std::vector<std::uint8_t> bytes = t3ds::BuildFile(t3ds::AnimatedDemo());
+  EXPECT_TRUE(ReadKeyframer(bytes).animation.tracks.empty());
+  const H3dsScene scene = HRead3dsScene(bytes, {.keyframer = true, .animation = true});
+  EXPECT_TRUE(scene.keyframer_warnings.empty());
+  ASSERT_EQ(scene.animation.tracks.size(), 9u);
+  EXPECT_EQ(scene.animation.range, (std::array<std::uint32_t, 2>{0, 120}));
+  const torvik::NodeTracks& arm = scene.animation.tracks[1];
+  ASSERT_EQ(arm.rotation.keys.size(), 4u);
+  EXPECT_EQ(arm.rotation.keys[2].frame, 80u);
+  EXPECT_EQ(arm.rotation.keys[2].value, (std::array<float, 4>{2.09439510f, 0, 0, -1}));
+  EXPECT_TRUE(arm.position.keys.size() == 1 && arm.scale.keys.empty());
+  const torvik::NodeTracks& rider = scene.animation.tracks[2];
+  ASSERT_EQ(rider.position.keys.size(), 3u);
+  EXPECT_EQ(rider.position.keys[0].spline.ease_from, 0.5f);
+  EXPECT_EQ(rider.position.keys[0].spline.tension, 0.0f);
+  EXPECT_EQ(rider.position.keys[1].spline.tension, 0.5f);
+  EXPECT_EQ(rider.position.keys[2].value, (std::array<float, 3>{3.5f, 0, 1.2f}));
+  EXPECT_EQ(scene.nodes[2].position[2], 0.7f);
+  EXPECT_EQ(scene.animation.tracks[3].hide.frames, (std::vector<std::uint32_t>{60, 90}));
+  EXPECT_EQ(scene.animation.tracks[4].fov.keys.at(0).value[0], 48.0f);
+  EXPECT_EQ(scene.animation.tracks[5].position.keys.size(), 5u);
+  std::size_t keys = 0;
+  for (const torvik::NodeTracks& tracks : scene.animation.tracks) keys += torvik::KeyCount(tracks);
+  EXPECT_EQ(keys, 25u);
+
+  // A real file: 182 rotation keys, the first one absolute and the others
+  // small turns about the opposite axis.
+  for (const std::string& path : testing_support::CorpusFiles()) {
+    if (path.find("RotatingCube") == std::string::npos) continue;
+    const H3dsScene cube = torvik::ReadSceneFile(path, {.keyframer = true, .animation = true});
+    const torvik::Track<4>& turn = cube.animation.tracks.at(0).rotation;
+    ASSERT_EQ(turn.keys.size(), 182u);
+    EXPECT_NEAR(turn.keys[0].value[0], 0.14249, 1e-5);
+    EXPECT_EQ(turn.keys[0].value[1], 1.0f);
+    EXPECT_NEAR(turn.keys[1].value[0], 0.0008, 1e-5);
+    EXPECT_EQ(turn.keys[1].value[1], -1.0f);
+    EXPECT_EQ(cube.animation.range, (std::array<std::uint32_t, 2>{0, 300}));
+  }
+}
+
+// Keys out of order, or holding numbers that are not finite, are dropped
+// with one warning per node; a first key that is not finite drops its track
+// (the placement at frame 0 ignores it).  The repeat and loop flags are kept.
+TEST(KeyframerTracks, KeysOutOfOrderOrNotFiniteAreDroppedWithAWarning) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  t3ds::Node node{.id = 0, .name = "Roof"};
+  node.position_keys = {{.frame = 0, .value = {1, 2, 3}},
+                        {.frame = 20, .value = {2, 2, 3}},
+                        {.frame = 10, .value = {3, 2, 3}},  // before the key it follows
+                        {.frame = 20, .value = {4, 2, 3}},  // at the same frame
+                        {.frame = 30, .value = {5, nan, 3}},
+                        {.frame = 40, .value = {6, 2, 3}, .spline = {nan, 0, 0, 0, 0}},
+                        {.frame = 50, .value = {7, 2, 3}}};
+  node.scale_keys = {{.frame = 0, .value = {nan, 1, 1}}, {.frame = 10, .value = {2, 2, 2}}};
+  node.track_flags = torvik::kTrackLoops;
+  const t3ds::Scene gate = t3ds::KeyframerDemo();
+  const H3dsScene scene = HRead3dsScene(t3ds::BuildFile(gate.materials, gate.meshes, {node}),
+                                        {.keyframer = true, .animation = true});
+  const torvik::NodeTracks& tracks = scene.animation.tracks.at(0);
+  std::vector<std::uint32_t> frames;
+  for (const auto& key : tracks.position.keys) frames.push_back(key.frame);
+  EXPECT_EQ(frames, (std::vector<std::uint32_t>{0, 20, 50}));
+  EXPECT_EQ(tracks.position.flags, torvik::kTrackLoops);
+  EXPECT_TRUE(tracks.scale.keys.empty());
+  EXPECT_EQ(scene.keyframer_warnings,
+            std::vector<std::string>{"node 0 ('Roof') has 6 keys out of order or not finite in "
+                                     "its position track and scale track, which are ignored"});
+}
+
+// Keys take at most three times the bytes the file gives them, however many
+// a track claims: a track claiming more keys than its bytes hold is cut
+// short, which leaves the keyframer out before anything is kept for it.
+TEST(KeyframerTracks, KeysTakeMemoryInProportionToTheirBytes) {
+  constexpr std::uint32_t kKeys = 100'000;
+  const auto file = [](std::uint32_t claimed, std::uint32_t written) {
+    return GateWith([=](ChunkWriter& out) {
+      out.begin(0xB000).begin(0xB002);
+      out.begin(0xB024).u16(0).u32(0).u32(0).u32(claimed);  // roll: one float a key
+      for (std::uint32_t k = 0; k < written; ++k) out.u32(k).u16(0).f32(1);
+      out.end();
+      out.begin(0xB029).u16(0).u32(0).u32(0).u32(claimed);  // hide: no value at all
+      for (std::uint32_t k = 0; k < written; ++k) out.u32(k).u16(0);
+      out.end().end().end();
+    });
+  };
+  const H3dsScene scene = HRead3dsScene(file(kKeys, kKeys), {.keyframer = true, .animation = true});
+  const torvik::NodeTracks& tracks = scene.animation.tracks.at(0);
+  ASSERT_EQ(tracks.roll.keys.size(), kKeys);
+  EXPECT_EQ(tracks.roll.keys.capacity(), kKeys);
+  EXPECT_LE(sizeof(tracks.roll.keys[0]), 3 * 10u);  // 10 bytes a key in the file
+  EXPECT_EQ(tracks.hide.frames.capacity(), kKeys);
+  EXPECT_LE(sizeof(tracks.hide.frames[0]), 6u);
+  const H3dsScene cut = HRead3dsScene(file(0xFFFFFFFF, 10), {.keyframer = true, .animation = true});
+  EXPECT_TRUE(cut.animation.tracks.empty());
+  ASSERT_EQ(cut.keyframer_warnings.size(), 1u);
+  EXPECT_EQ(cut.keyframer_warnings[0].rfind("the keyframer is ignored: ", 0), 0u);
+}
+
+// Cameras and lights are read only when asked for; one cut short is left
+// out with a warning, and the meshes are read as without them.
+TEST(CamerasAndLights, ReadWhenAskedForAndDamagedOnesLeftOut) {
+  const t3ds::AnimatedScene demo = t3ds::AnimatedDemo();
+  const std::vector<std::uint8_t> bytes = t3ds::BuildFile(demo);
+  const H3dsScene plain = HRead3dsScene(bytes);
+  EXPECT_TRUE(plain.cameras.empty() && plain.lights.empty());
+  const H3dsScene scene = HRead3dsScene(bytes, {.cameras_and_lights = true});
+  ExpectSameMeshes(plain, scene);
+  ASSERT_EQ(scene.cameras.size(), 1u);
+  const torvik::H3dsCamera& camera = scene.cameras[0];
+  EXPECT_EQ(camera.name, "Chase");
+  EXPECT_EQ(camera.position[0], 9.0f);
+  EXPECT_EQ(camera.target[2], 1.7f);
+  EXPECT_EQ(camera.lens, 50.0f);
+  ASSERT_EQ(scene.lights.size(), 2u);
+  const torvik::H3dsLight& lamp = scene.lights[0];
+  EXPECT_EQ(lamp.name, "Lamp");
+  EXPECT_FALSE(lamp.spot);
+  EXPECT_EQ(lamp.color[1], 0.9f);
+  EXPECT_EQ(lamp.multiplier, 1.2f);
+  const torvik::H3dsLight& spot = scene.lights[1];
+  EXPECT_TRUE(spot.spot && !spot.off && !spot.attenuated);
+  EXPECT_EQ(spot.hotspot, 30.0f);
+  EXPECT_EQ(spot.falloff, 45.0f);
+  EXPECT_EQ(spot.target[0], 0.0f);
+
+  // A camera of 4 bytes, a light whose colour runs past it, then a 24-bit
+  // colour, switched off, attenuated.
+  ChunkWriter out;
+  out.begin(0x4D4D).begin(0x3D3D);
+  out.begin(0x4000).str("Short").begin(0x4700).f32(1).end().end();
+  out.begin(0x4000).str("Broken").begin(0x4600).f32(0).f32(0).f32(0).header(0x0010, 30).end().end();
+  out.begin(0x4000).str("Dim").begin(0x4600).f32(1).f32(2).f32(3);
+  out.begin(0x0011).u8(255).u8(0).u8(51).end().empty(0x4620).empty(0x4625);
+  out.begin(0x4659).f32(5).end().begin(0x465A).f32(50).end().end().end();
+  t3ds::WriteObject(out, t3ds::Box("Box", {0, 0, 0}, {1, 1, 1}));
+  out.end().end();
+  const H3dsScene damaged = HRead3dsScene(out.bytes(), {.cameras_and_lights = true});
+  EXPECT_EQ(damaged.meshobjlist.size(), 1u);
+  EXPECT_TRUE(damaged.cameras.empty());
+  ASSERT_EQ(damaged.lights.size(), 1u);
+  EXPECT_EQ(damaged.lights[0].name, "Dim");
+  EXPECT_EQ(damaged.lights[0].color[2], 0.2f);
+  EXPECT_TRUE(damaged.lights[0].off && damaged.lights[0].attenuated);
+  EXPECT_EQ(damaged.lights[0].outer_range, 50.0f);
+  ASSERT_EQ(damaged.camera_light_warnings.size(), 2u);
+  EXPECT_EQ(damaged.camera_light_warnings[0].rfind("camera 'Short' is left out: ", 0), 0u)
+      << damaged.camera_light_warnings[0];
+  EXPECT_EQ(damaged.camera_light_warnings[1].rfind("light 'Broken' is left out: ", 0), 0u);
 }
 
 }  // namespace

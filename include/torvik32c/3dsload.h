@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/cameras_lights.h"
 #include "torvik32c/export.h"
 #include "torvik32c/file_bytes.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/keyframer_tracks.h"
 #include "torvik32c/map_kind.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
@@ -131,8 +133,18 @@ struct H3dsScene {
   // (ReadOptions::keyframer); empty otherwise, and for a file without one.
   std::vector<H3dsNode> nodes;
   // Why the keyframer was ignored (a chunk or track cut short): its nodes are
-  // then empty, and the meshes are read as without it.
+  // then empty, and the meshes are read as without it.  With the animation:
+  // also the keys that were dropped (out of order, not finite numbers).
   std::vector<std::string> keyframer_warnings;
+  // Every key of the nodes' tracks and the frame range, when they were asked
+  // for (ReadOptions::animation).
+  KeyframerAnimation animation;
+  // The mesh editor's cameras and lights, in file order, when they were
+  // asked for (ReadOptions::cameras_and_lights).
+  std::vector<H3dsCamera> cameras;
+  std::vector<H3dsLight> lights;
+  // Why a camera or light was left out (a chunk cut short).
+  std::vector<std::string> camera_light_warnings;
 };
 
 struct ReadOptions {
@@ -151,6 +163,15 @@ struct ReadOptions {
   // A damaged keyframer is left out with a warning and never fails the read;
   // the meshes are the same with or without it.
   bool keyframer = false;
+  // With `keyframer`: every key of the nodes' tracks and the keyframer's
+  // frame range (H3dsScene::animation).  Keys out of order or not finite
+  // are dropped with a warning.
+  bool animation = false;
+  // Read the cameras (0x4700) and lights (0x4600) of the object blocks into
+  // H3dsScene::cameras and lights.  Without it they are skipped like any
+  // unknown chunk; a damaged one is left out with a warning
+  // (H3dsScene::camera_light_warnings) and never fails the read.
+  bool cameras_and_lights = false;
   // The most threads that decode the meshes' lists while the chunks are
   // walked (0: the machine's cores); a small file takes one.  The scene, and
   // which fault a damaged file reports, are the same for any number.

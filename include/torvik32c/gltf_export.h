@@ -124,6 +124,10 @@ struct GltfOptions {
   // embedded bytes where they are more; a texture past it leaves its block
   // untextured, with a warning.
   std::uint64_t texture_budget = std::uint64_t{512} << 20;
+  // The scene export only: the animation's frames per second (frame f is at
+  // f / frames_per_second seconds) and its name ("Animation" when empty).
+  double frames_per_second = 30;
+  std::string animation_name = {};
   // The scene export only: reverse the faces of every mesh that FacesInward
   // (3dsload.h), judged on the mesh as stored, which gives the same answer
   // as in any placement of it (see above); a BMF model is exported as it is.

@@ -75,6 +75,9 @@ struct NodePlacement {
   // mesh's stored vertices to where the node draws them (the identity when
   // the mesh matrix is singular: the stored vertices are kept).
   Affine mesh_placement{};
+  // Hidden by its hide track at the placement's frame (PlaceSceneAt);
+  // never as PlaceScene places it.  DrawPlacedMeshes leaves it out.
+  bool hidden = false;
 };
 
 struct ScenePlacement {
@@ -124,8 +127,8 @@ TORVIK_API PlacedSize MeasurePlacedSize(const H3dsScene& scene, const ScenePlace
 inline constexpr std::uint64_t kDefaultMaxPlacedFaces = 10'000'000;
 
 // Replaces the scene's meshes by the meshes as the placement draws them: in
-// file order, each once per node that draws it, in the nodes' file order
-// (a mesh no node names stays once, as stored).  A placement with a
+// file order, each once per node that draws it and is not hidden, in the
+// nodes' file order (a mesh no node names stays once, as stored).  A placement with a
 // negative determinant reverses the corners so that faces keep their side.
 // Throws PlacementTooLarge, before drawing anything, when the meshes drawn
 // would have more than `max_placed_faces` faces or vertices, and more than

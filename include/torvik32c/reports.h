@@ -10,6 +10,7 @@
 // unescaped.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -48,6 +49,38 @@ std::string KeyframerNote(const KeyframerEffect& effect);
 std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerEffect& effect,
                                         const NameDecoder& names = {},
                                         std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces);
+
+// --- The scene in motion ---
+
+// What the scene export adds to the meshes, for --list and --json: the
+// keyframer's animation, the cameras and the lights.  The scene must be
+// read with ReadOptions::animation and cameras_and_lights.
+struct SceneContents {
+  std::array<std::uint32_t, 2> frames{0, 0};  // AnimationFrames
+  std::size_t animated_nodes = 0;  // nodes whose tracks move or hide them
+  std::size_t keys = 0;            // the keys of their tracks
+  std::vector<std::string> cameras;
+  struct Light {
+    std::string name;
+    const char* kind;  // "omni" or "spot"
+    bool off;
+  };
+  std::vector<Light> lights;
+};
+SceneContents MeasureSceneContents(const H3dsScene& scene, const ScenePlacement& placement);
+
+// "frames 0 to 120, 4 animated nodes (31 keys)", or "none" without an
+// animated node.
+std::string AnimationSummary(const SceneContents& contents);
+// "\"Chase\"", and for lights "\"Lamp\" (omni)", "\"Spot\" (spot, off)": a
+// line for each.
+std::vector<std::string> CameraLines(const SceneContents& contents, const NameDecoder& names = {});
+std::vector<std::string> LightLines(const SceneContents& contents, const NameDecoder& names = {});
+// {"frames":[0,120],"nodes":4,"keys":31}; ["Chase"];
+// [{"name":"Lamp","type":"omni","on":true}].
+std::string AnimationJson(const SceneContents& contents);
+std::string CamerasJson(const SceneContents& contents, const NameDecoder& names = {});
+std::string LightsJson(const SceneContents& contents, const NameDecoder& names = {});
 
 // --- Names as shown ---
 

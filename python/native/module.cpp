@@ -187,6 +187,8 @@ py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::
     options.find_texture = torvik::ResolvedTextures(textures);
     options.orient_outward = settings.orient_outward;
     options.names = settings.names;
+    // The animation is named after the model, as 3ds2bmf --gltf names it.
+    if (!model_file.empty()) options.animation_name = model_file.stem().string();
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
     const std::string prefix = model_file.empty() ? "" : model_file.string() + ": ";
     for (const std::string& warning : document.warnings)

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "affine.h"
+#include "node_poses.h"
 #include "torvik32c/3dsload.h"
 
 namespace torvik {
@@ -20,11 +22,6 @@ namespace torvik {
 namespace {
 
 constexpr uword kNoParent = 0xFFFF;
-
-// The stored angle turns the other way round from the rotation the node
-// makes: with this sign, a node at the edit pose gives back the stored
-// vertices.
-constexpr double kRotationSign = -1;
 
 // The mesh's local axes and origin (0x4160: the x, y and z axes, then the
 // origin), taking local coordinates to the file's.
@@ -34,114 +31,13 @@ Affine MeshMatrix(const H3dsMeshObj& mesh) {
   return {t[0], t[3], t[6], t[9], t[1], t[4], t[7], t[10], t[2], t[5], t[8], t[11]};
 }
 
-constexpr uword kCameraNode = 0xB003;
-constexpr uword kSpotlightNode = 0xB007;
-constexpr double kPi = 3.14159265358979323846;
-
-// For each node, the node it looks at, or -1: for a camera or spotlight the
-// next node of its name that is its target.
-std::vector<int> TargetsOf(const std::vector<H3dsNode>& nodes) {
-  constexpr uword kCameraTarget = kCameraNode + 1, kSpotlightTarget = kSpotlightNode - 1;
-  std::vector<int> targets(nodes.size(), -1);
-  // From the last node back: the nearest target of each name after a node.
-  std::unordered_map<std::string_view, int> camera_targets, spotlight_targets;
-  for (std::size_t i = nodes.size(); i-- > 0;) {
-    const H3dsNode& node = nodes[i];
-    const int index = static_cast<int>(i);
-    auto* seen = node.kind == kCameraNode      ? &camera_targets
-                 : node.kind == kSpotlightNode ? &spotlight_targets
-                                               : nullptr;
-    if (seen != nullptr) {
-      const auto found = seen->find(node.name);
-      if (found != seen->end()) targets[i] = found->second;
-    } else if (node.kind == kCameraTarget) {
-      camera_targets.insert_or_assign(node.name, index);
-    } else if (node.kind == kSpotlightTarget) {
-      spotlight_targets.insert_or_assign(node.name, index);
-    }
-  }
-  return targets;
-}
-
-// Looking from `eye` at `target`: the local -z axis along the view, y up
-// (towards the file's z), then rolled about the view by `roll` degrees.
-Affine LookAt(const float32 (&eye)[3], const float32 (&target)[3], double roll) {
-  double d[3] = {target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]};
-  const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-  if (!(length > 0) || !std::isfinite(length)) return IdentityAffine();
-  for (double& x : d) x /= length;
-  // right = d x up, with up the z axis unless the view is along it.
-  double up[3] = {0, 0, 1};
-  if (std::fabs(d[2]) > 0.999999) up[1] = 1, up[2] = 0;
-  double r[3] = {d[1] * up[2] - d[2] * up[1], d[2] * up[0] - d[0] * up[2],
-                 d[0] * up[1] - d[1] * up[0]};
-  const double rl = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
-  for (double& x : r) x /= rl;
-  const double u[3] = {r[1] * d[2] - r[2] * d[1], r[2] * d[0] - r[0] * d[2],
-                       r[0] * d[1] - r[1] * d[0]};
-  const Affine view = {r[0], u[0], -d[0], 0, r[1], u[1], -d[1], 0, r[2], u[2], -d[2], 0};
-  return view * Rotation(roll * kPi / 180, 0, 0, -1);
-}
-
 bool Finite(std::initializer_list<float32> values) {
   for (const float32 value : values)
     if (!std::isfinite(value)) return false;
   return true;
 }
 
-// The parts of a node that hold only finite numbers: a track or pivot with
-// a NaN or an infinity is ignored, as if the node had none.
-struct UsableParts {
-  bool pivot, position, rotation, scale, roll;
-
-  explicit UsableParts(const H3dsNode& node)
-      : pivot(Finite({node.pivot[0], node.pivot[1], node.pivot[2]})),
-        position(Finite({node.position[0], node.position[1], node.position[2]})),
-        rotation(Finite({node.rotation_angle, node.rotation_axis[0], node.rotation_axis[1],
-                         node.rotation_axis[2]})),
-        scale(Finite({node.scale[0], node.scale[1], node.scale[2]})),
-        roll(Finite({node.roll})) {}
-
-  // "pivot and scale track": the parts ignored, or "".
-  std::string Ignored(const H3dsNode& node) const {
-    std::vector<const char*> parts;
-    if (!pivot) parts.push_back("pivot");
-    if (node.has_position && !position) parts.push_back("position track");
-    if (node.has_rotation && !rotation) parts.push_back("rotation track");
-    if (node.has_scale && !scale) parts.push_back("scale track");
-    if (node.has_roll && !roll) parts.push_back("roll track");
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i)
-      text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + std::string(parts[i]);
-    return text;
-  }
-};
-
 constexpr float32 kOrigin[3] = {0, 0, 0};
-
-// Where the node stands: its position, when it has a usable one.
-const float32 (&PositionOf(const H3dsNode& node))[3] {
-  return node.has_position && UsableParts(node).position ? node.position : kOrigin;
-}
-
-Affine LocalMatrix(const std::vector<H3dsNode>& nodes, std::size_t i, int target) {
-  const H3dsNode& node = nodes[i];
-  const UsableParts usable(node);
-  const float32(&position)[3] = PositionOf(node);
-  Affine local = Translation(position[0], position[1], position[2]);
-  if (node.kind != kObjectNodeChunk) {
-    if (target != -1)
-      local = local * LookAt(position, PositionOf(nodes[static_cast<std::size_t>(target)]),
-                             node.has_roll && usable.roll ? node.roll : 0.0);
-    return local;
-  }
-  if (node.has_rotation && usable.rotation)
-    local = local * Rotation(kRotationSign * node.rotation_angle, node.rotation_axis[0],
-                             node.rotation_axis[1], node.rotation_axis[2]);
-  if (node.has_scale && usable.scale)
-    local = local * Scaling(node.scale[0], node.scale[1], node.scale[2]);
-  return local;
-}
 
 std::string NodeText(const H3dsNode& node, const NameDecoder& names) {
   return "node " + std::to_string(node.id) + " ('" + ShownName(node.name, names) + "')";
@@ -238,8 +134,8 @@ class IgnoredValues {
     const std::string parts = UsableParts(node).Ignored(node);
     if (parts.empty()) return;
     if (++count_ <= kNamed)
-      warnings_.push_back(NodeText(node, names_) + " has values that are not finite numbers in its " +
-                          parts + ", which " +
+      warnings_.push_back(NodeText(node, names_) +
+                          " has values that are not finite numbers in its " + parts + ", which " +
                           (parts.find(" and ") == std::string::npos ? "is" : "are") + " ignored");
   }
   void AddTo(std::vector<std::string>& warnings) {
@@ -258,7 +154,8 @@ class IgnoredValues {
 
 }  // namespace
 
-ScenePlacement PlaceScene(const H3dsScene& scene, const NameDecoder& names) {
+ScenePlacement PlaceSceneWith(const H3dsScene& scene, const NameDecoder& names,
+                              const std::function<NodePose(std::size_t node)>& pose_of) {
   ScenePlacement placement;
   placement.warnings = scene.keyframer_warnings;
   const std::vector<H3dsNode>& nodes = scene.nodes;
@@ -293,7 +190,13 @@ ScenePlacement PlaceScene(const H3dsScene& scene, const NameDecoder& names) {
         out.node = *it;
         out.parent = parents[*it] == -1 ? -1 : placed[static_cast<std::size_t>(parents[*it])];
         out.name = node.instance.empty() ? node.name : node.instance;
-        out.local = LocalMatrix(nodes, *it, targets[*it]);
+        const NodePose pose = pose_of(*it);
+        const int target = targets[*it];
+        const std::optional<NodePose> looked_at =
+            target == -1 ? std::nullopt
+                         : std::optional<NodePose>(pose_of(static_cast<std::size_t>(target)));
+        out.local = LocalMatrix(node, pose, looked_at ? &*looked_at : nullptr);
+        out.hidden = pose.hidden;
         ignored.Note(node);
         out.world = out.parent == -1
                         ? out.local
@@ -337,6 +240,11 @@ ScenePlacement PlaceScene(const H3dsScene& scene, const NameDecoder& names) {
   for (std::size_t m = 0; m < named.size(); ++m)
     if (!named[m]) placement.unplaced_meshes.push_back(m);
   return placement;
+}
+
+ScenePlacement PlaceScene(const H3dsScene& scene, const NameDecoder& names) {
+  return PlaceSceneWith(scene, names,
+                        [&](std::size_t node) { return FirstKeyPose(scene.nodes[node]); });
 }
 
 }  // namespace torvik

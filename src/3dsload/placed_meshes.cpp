@@ -132,7 +132,7 @@ void DrawPlacedMeshes(H3dsScene& scene, const ScenePlacement& placement,
       continue;
     }
     for (const NodePlacement* node : drawers[m])
-      drawn.push_back(PlacedCopy(mesh, node->mesh_placement));
+      if (!node->hidden) drawn.push_back(PlacedCopy(mesh, node->mesh_placement));
     mesh = H3dsMeshObj{};
   }
   scene.meshobjlist = std::move(drawn);

@@ -6,6 +6,7 @@
 
 #include "base/file_bytes_uninitialised.h"
 #include "base/little_endian.h"
+#include "camera_light_chunks.h"
 #include "chunk_reader.h"
 #include "keyframer_chunks.h"
 
@@ -74,8 +75,10 @@ void ChunkReader::ReadMainBlocks(std::int32_t p) {
       // it does without the option.
       keyframer_read = true;
       KeyframerNodes keyframer =
-          ReadKeyframerNodes(bytes_.first(size_), static_cast<std::size_t>(chunk.start));
+          ReadKeyframerNodes(bytes_.first(size_), static_cast<std::size_t>(chunk.start),
+                             options_.animation, options_.names);
       scene_.nodes = std::move(keyframer.nodes);
+      scene_.animation = std::move(keyframer.animation);
       scene_.keyframer_warnings = std::move(keyframer.warnings);
       return false;
     }
@@ -103,7 +106,14 @@ void ChunkReader::ReadObjMeshBlocks(std::int32_t p) {
 void ChunkReader::ReadObjBlocks(std::int32_t p) {
   const std::string name = ReadName("object name");
   ChunkLoop(p, [&](const ChunkHeader& chunk) {
-    if (chunk.id != kTriangleMesh) return false;
+    if (chunk.id != kTriangleMesh) {
+      // Read aside, never failing the walk, which skips them as it does
+      // without the option.
+      if (options_.cameras_and_lights && (chunk.id == kCameraChunk || chunk.id == kLightChunk))
+        ReadCameraOrLight(bytes_.first(size_), chunk.id, static_cast<std::size_t>(chunk.start),
+                          name, scene_, options_.names);
+      return false;
+    }
     ReadTriMeshBlocks(chunk.end, name);
     return true;
   });

@@ -158,6 +158,27 @@ std::size_t GltfBuilder::AddIndices(std::span<const std::uint32_t> indices,
                                    indices.size(), "SCALAR"));
 }
 
+std::size_t GltfBuilder::AddFloats(std::span<const float> values, const char* type,
+                                   std::size_t components, bool bounds) {
+  const std::size_t count = values.size() / components;
+  Json accessor = Accessor(AddView(values, std::nullopt), kFloat, count, type);
+  if (bounds) {
+    Json low = Json::array(), high = Json::array();
+    for (std::size_t c = 0; c < components; ++c) {
+      float lo = std::numeric_limits<float>::infinity(), hi = -lo;
+      for (std::size_t i = 0; i < count; ++i) {
+        lo = std::min(lo, values[i * components + c]);
+        hi = std::max(hi, values[i * components + c]);
+      }
+      low.push_back(lo);
+      high.push_back(hi);
+    }
+    accessor["min"] = std::move(low);
+    accessor["max"] = std::move(high);
+  }
+  return Add("accessors", std::move(accessor));
+}
+
 std::size_t GltfBuilder::AddMaterial(const MaterialLook& look) {
   return Add("materials", MaterialJson(look));
 }

@@ -76,10 +76,16 @@ class GltfBuilder {
   // The material's JSON as AddMaterial adds it.
   Json MaterialJson(const MaterialLook& look) const;
 
-  // The glTF texture of a block's stored texture name, embedded once per
-  // image file however many names lead to it, sampled with REPEAT.  `what`
-  // names the user of the texture in warnings ("block 3", its name shown
-  // already), `kind` what it is ("block").
+  // An accessor of floats that no vertex buffer uses (an animation's
+  // times or values), `components` to an element of type `type` ("SCALAR",
+  // "VEC3", "VEC4"); with `bounds`, its min and max.
+  std::size_t AddFloats(std::span<const float> values, const char* type, std::size_t components,
+                        bool bounds);
+
+  // The glTF texture of a stored texture name, embedded once per image file
+  // however many names lead to it.  `what` names the user of the texture in
+  // warnings ("block 3", "material 'Brick'", its name shown already), `kind`
+  // what it is ("block").
   std::optional<std::size_t> TextureOf(const std::string& name, const std::string& what,
                                        const std::string& kind);
 

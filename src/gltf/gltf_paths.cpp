@@ -17,8 +17,12 @@ std::vector<std::string> GltfFiles(const std::string& path) {
 }
 
 ReadOptions SceneGltfReadOptions(std::size_t threads) {
-  return {
-      .smoothing_groups = true, .keep_file_winding = true, .keyframer = true, .threads = threads};
+  return {.smoothing_groups = true,
+          .keep_file_winding = true,
+          .keyframer = true,
+          .animation = true,
+          .cameras_and_lights = true,
+          .threads = threads};
 }
 
 }  // namespace torvik

@@ -7,8 +7,11 @@
 
 #include "affine.h"
 #include "gltf_builder.h"
+#include "scene_animation.h"
+#include "scene_cameras_lights.h"
 #include "scene_materials.h"
 #include "scene_mesh_arrays.h"
+#include "scene_nodes.h"
 #include "tangents.h"
 #include "torvik32c/export_conventions.h"
 #include "torvik32c/gltf_document.h"
@@ -57,7 +60,9 @@ class SceneGltf {
       gltf_mesh[m] = AddMesh(m, frame[m], extent[m]);
     }
 
-    const std::vector<bool> kept = KeptNodes(parent);
+    const NodeAnimation animation(scene_, placement_);
+    const gltf_build::Carriers carriers = gltf_build::CarriersOf(scene_, placement_);
+    const std::vector<bool> kept = KeptNodes(parent, carriers);
     const std::vector<bool> lifted = LiftedNodes(kept, parent);
     std::vector<std::size_t> index(count);  // of each kept node among the glTF's
     std::vector<std::size_t> roots;
@@ -74,6 +79,7 @@ class SceneGltf {
       else
         roots.push_back(index[i]);
     }
+    std::vector<gltf_build::HiddenMesh> hidden;
     for (std::size_t i = 0; i < count; ++i) {
       if (mesh[i] < 0 || !kept[i]) continue;
       const auto m = static_cast<std::size_t>(mesh[i]);
@@ -83,7 +89,18 @@ class SceneGltf {
       Affine offset = IdentityAffine();
       if (const std::optional<Affine> inverse = gltf_build::Inverse(node.world))
         offset = *inverse * node.mesh_placement * *gltf_build::Inverse(frame[m]);
-      AttachMesh(index[i], gltf_mesh[m], offset, extent[m]);
+      // A node that hides draws its mesh through a child whose scale hides it.
+      const bool hides = animation.Hides(i);
+      const std::optional<std::size_t> holder =
+          AttachMesh(index[i], gltf_mesh[m], offset, extent[m], hides);
+      if (hides && holder) {
+        const std::vector<double> scale =
+            nodes_[*holder].value("scale", std::vector<double>{1, 1, 1});
+        hidden.push_back({*holder,
+                          i,
+                          {static_cast<float>(scale[0]), static_cast<float>(scale[1]),
+                           static_cast<float>(scale[2])}});
+      }
     }
     for (const std::size_t m : placement_.unplaced_meshes) {
       if (m >= meshes) continue;
@@ -92,6 +109,14 @@ class SceneGltf {
       children_.emplace_back();
       AttachMesh(roots.back(), gltf_mesh[m], *gltf_build::Inverse(frame[m]), extent[m]);
     }
+    const gltf_build::ModelBounds bounds = gltf_build::BoundsOf(scene_);
+    std::vector<std::optional<std::size_t>> node_of(count);
+    for (std::size_t i = 0; i < count; ++i)
+      if (kept[i]) node_of[i] = index[i];
+    gltf_build::SceneNodes scene_nodes{nodes_, children_, roots};
+    gltf_build::AddCamerasAndLights(builder_, scene_, placement_, carriers, node_of, bounds,
+                                    scene_nodes);
+    AddAnimation(animation, parent, kept, lifted, index, hidden, bounds.diagonal);
     for (std::size_t i = 0; i < nodes_.size(); ++i)
       if (!children_[i].empty()) nodes_[i]["children"] = children_[i];
     if (non_finite_transforms_ > 0)
@@ -116,12 +141,14 @@ class SceneGltf {
 
   // The nodes written: object nodes (dummies included), and the nodes of
   // cameras and lights that object nodes hang from.
-  std::vector<bool> KeptNodes(const std::vector<int>& parent) const {
+  std::vector<bool> KeptNodes(const std::vector<int>& parent,
+                              const gltf_build::Carriers& carriers) const {
     const std::size_t count = placement_.nodes.size();
     std::vector<bool> kept(count);
     for (std::size_t i = 0; i < count; ++i) {
       const std::size_t stored = placement_.nodes[i].node;
-      kept[i] = stored >= scene_.nodes.size() || scene_.nodes[stored].kind == kObjectNodeChunk;
+      kept[i] = stored >= scene_.nodes.size() || scene_.nodes[stored].kind == kObjectNodeChunk ||
+                carriers.carrying[i];
     }
     for (std::size_t i = count; i-- > 0;)
       if (kept[i] && parent[i] >= 0) kept[static_cast<std::size_t>(parent[i])] = true;
@@ -186,39 +213,52 @@ class SceneGltf {
     return meshes_.size() - 1;
   }
 
-  // Puts the mesh on node `node`, or, when `offset` is no identity, on a
-  // child of it that applies `offset`.
-  void AttachMesh(std::size_t node, const std::optional<std::size_t>& mesh, const Affine& offset,
-                  double extent) {
-    if (!mesh) return;
-    if (gltf_build::NearIdentity(offset, extent)) {
+  // Puts the mesh on node `node`, or, when `offset` is no identity or the
+  // mesh needs a node of its own, on a child of it that applies `offset`.
+  // Returns the node that holds the mesh.
+  std::optional<std::size_t> AttachMesh(std::size_t node, const std::optional<std::size_t>& mesh,
+                                        const Affine& offset, double extent,
+                                        bool own_node = false) {
+    if (!mesh) return std::nullopt;
+    if (!own_node && gltf_build::NearIdentity(offset, extent)) {
       nodes_[node]["mesh"] = *mesh;
-      return;
+      return node;
     }
     Json child = {{"mesh", *mesh}};
-    AddTransform(child, offset);
+    if (!gltf_build::NearIdentity(offset, extent)) AddTransform(child, offset);
     children_[node].push_back(nodes_.size());
     nodes_.push_back(std::move(child));
     children_.emplace_back();
+    return nodes_.size() - 1;
+  }
+
+  // The animation of the kept nodes that move (a lifted one as soon as one
+  // of its ancestors moves) and of the meshes that hide.
+  void AddAnimation(const NodeAnimation& animation, const std::vector<int>& parent,
+                    const std::vector<bool>& kept, const std::vector<bool>& lifted,
+                    const std::vector<std::size_t>& index,
+                    const std::vector<gltf_build::HiddenMesh>& hidden, double diagonal) {
+    const std::size_t count = placement_.nodes.size();
+    std::vector<bool> chain_moves(count, false);
+    std::vector<gltf_build::AnimatedNode> moving;
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool moves = animation.Moves(i);
+      chain_moves[i] =
+          moves || (parent[i] >= 0 && chain_moves[static_cast<std::size_t>(parent[i])]);
+      if (kept[i] && (lifted[i] ? chain_moves[i] : moves))
+        moving.push_back({index[i], i, lifted[i]});
+    }
+    gltf_build::AnimationSettings settings;
+    settings.name = options_.animation_name.empty() ? "Animation" : options_.animation_name;
+    settings.frames_per_second = options_.frames_per_second;
+    settings.diagonal = diagonal;
+    gltf_build::AddAnimation(builder_, placement_, animation, AnimationFrames(scene_.animation),
+                             moving, hidden, settings);
   }
 
   // The node's translation, rotation and scale, those that are not the identity's.
   void AddTransform(Json& node, const Affine& file_map) {
-    const gltf_build::NodeTransform transform = gltf_build::GltfTransformOf(file_map);
-    const auto put = [&](const char* name, auto values, auto identity) {
-      // At the precision of the file's own numbers, as the shortest decimals.
-      for (double& value : values) {
-        if (!std::isfinite(value) || !std::isfinite(static_cast<float>(value))) {
-          value = 0;
-          ++non_finite_transforms_;
-        }
-        value = gltf_build::Factor(static_cast<float>(value));
-      }
-      if (values != identity) node[name] = values;
-    };
-    put("translation", transform.translation, std::array<double, 3>{0, 0, 0});
-    put("rotation", transform.rotation, std::array<double, 4>{0, 0, 0, 1});
-    put("scale", transform.scale, std::array<double, 3>{1, 1, 1});
+    gltf_build::PutTransform(node, gltf_build::FloatTransformOf(file_map, non_finite_transforms_));
   }
 
   const H3dsScene& scene_;

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "animated_demo.h"
 #include "image_files.h"
 #include "keyframer_demo.h"
 #include "materials_demo.h"
@@ -342,6 +343,10 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const t3ds::Scene scene = t3ds::KeyframerDemo();
   testing_support::WriteFile(gate, t3ds::BuildFile(scene.materials, scene.meshes, scene.nodes));
   inputs.push_back(gate);
+  // And the animated turntable, with its camera and lights.
+  const std::string turntable = dir.file("turntable.3ds");
+  testing_support::WriteFile(turntable, t3ds::BuildFile(t3ds::AnimatedDemo()));
+  inputs.push_back(turntable);
   ASSERT_TRUE(t3ds::SaveMaterialsDemo(dir.path().string()));
   inputs.push_back(dir.file("materials.3ds"));
   for (const std::string& input : inputs) {

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 
+#include "animated_demo.h"
 #include "keyframer_demo.h"
 #include "placement_scenes.h"
 #include "shapes.h"
@@ -19,6 +20,7 @@
 #include "threeds_builder.h"
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/gltf_export.h"
+#include "torvik32c/keyframer_tracks.h"
 
 namespace {
 
@@ -46,7 +48,8 @@ std::vector<T> Elements(const GltfDocument& document, std::size_t accessor) {
   const Json& a = document.json["accessors"][accessor];
   const Json& view = document.json["bufferViews"][a["bufferView"].get<std::size_t>()];
   const std::string type = a["type"];
-  std::vector<T> data(a["count"].get<std::size_t>() * (type == "VEC3" ? 3 : 1));
+  const std::size_t components = type == "VEC4" ? 4 : type == "VEC3" ? 3 : 1;
+  std::vector<T> data(a["count"].get<std::size_t>() * components);
   std::memcpy(data.data(), document.binary.data() + view["byteOffset"].get<std::size_t>(),
               data.size() * sizeof(T));
   return data;
@@ -101,9 +104,10 @@ struct Drawing {
                a[2] * (b[0] * c[1] - b[1] * c[0])) /
               6;
   }
-  bool Near(const Drawing& other) const {
+  bool Near(const Drawing& other, double tolerance = 1e-4) const {
     for (int c = 0; c < 3; ++c)
-      if (std::fabs(low[c] - other.low[c]) > 1e-4 || std::fabs(high[c] - other.high[c]) > 1e-4)
+      if (std::fabs(low[c] - other.low[c]) > tolerance ||
+          std::fabs(high[c] - other.high[c]) > tolerance)
         return false;
     return std::fabs(volume - other.volume) <= 1e-4 * (1 + std::fabs(volume));
   }
@@ -181,11 +185,12 @@ std::vector<Drawing> LibraryDrawings(torvik::H3dsScene scene,
   return MeshDrawings(scene);
 }
 
-void ExpectSameDrawings(std::vector<Drawing> gltf, const std::vector<Drawing>& library) {
+void ExpectSameDrawings(std::vector<Drawing> gltf, const std::vector<Drawing>& library,
+                        double tolerance = 1e-4) {
   ASSERT_EQ(gltf.size(), library.size());
   for (const Drawing& expected : library) {
-    const auto found =
-        std::find_if(gltf.begin(), gltf.end(), [&](const Drawing& d) { return d.Near(expected); });
+    const auto found = std::find_if(gltf.begin(), gltf.end(),
+                                    [&](const Drawing& d) { return d.Near(expected, tolerance); });
     ASSERT_NE(found, gltf.end()) << "no glTF drawing at " << expected;
     gltf.erase(found);
   }
@@ -513,6 +518,232 @@ TEST(SceneGltf, TexturesComeFromTheCallerEmbeddedOncePerFile) {
   const std::vector<std::uint8_t> glb = GlbBytes(document);
   ASSERT_GE(glb.size(), 12u);
   EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
+}
+
+// The document with each animated node's properties as its animation
+// gives them `seconds` in, as glTF's viewers interpolate: LINEAR blends
+// translations and scales and turns rotations along the shorter arc
+// (slerp), STEP holds the value before.
+GltfDocument PosedAt(const GltfDocument& document, double seconds) {
+  GltfDocument posed = document;
+  if (!document.json.contains("animations")) return posed;
+  const Json& animation = document.json["animations"][0];
+  for (const Json& channel : animation["channels"]) {
+    const Json& sampler = animation["samplers"][channel["sampler"].get<std::size_t>()];
+    const std::vector<float> times = Elements<float>(document, sampler["input"]);
+    const std::vector<float> values = Elements<float>(document, sampler["output"]);
+    const std::size_t n = values.size() / times.size();
+    std::size_t k = 0;
+    while (k + 1 < times.size() && times[k + 1] <= seconds) ++k;
+    const double u = k + 1 < times.size() && seconds > times[k]
+                         ? (seconds - times[k]) / (times[k + 1] - times[k])
+                         : 0;
+    std::vector<double> value(values.begin() + k * n, values.begin() + (k + 1) * n);
+    if (u > 0 && sampler["interpolation"] == "LINEAR") {
+      const std::vector<double> next(values.begin() + (k + 1) * n, values.begin() + (k + 2) * n);
+      double weight_before = 1 - u, weight_after = u;
+      if (n == 4) {
+        double dot = 0;
+        for (std::size_t c = 0; c < 4; ++c) dot += value[c] * next[c];
+        const double sign = dot < 0 ? -1 : 1, angle = std::acos(std::min(1.0, sign * dot));
+        if (angle > 1e-9) {
+          weight_before = std::sin((1 - u) * angle) / std::sin(angle);
+          weight_after = std::sin(u * angle) / std::sin(angle);
+        }
+        weight_after *= sign;
+      }
+      for (std::size_t c = 0; c < n; ++c)
+        value[c] = weight_before * value[c] + weight_after * next[c];
+    }
+    posed.json["nodes"][channel["target"]["node"].get<std::size_t>()]
+              [channel["target"]["path"].get<std::string>()] = value;
+  }
+  return posed;
+}
+
+// The meshes drawn at `seconds`, those that a scale of 0 hides left out.
+std::vector<Drawing> ShownDrawingsAt(const GltfDocument& document, double seconds) {
+  std::vector<Drawing> drawings = DrawingsOf(PosedAt(document, seconds));
+  std::erase_if(drawings, [](const Drawing& d) { return d.low == d.high; });
+  return drawings;
+}
+
+double Diagonal(const std::vector<Drawing>& drawings) {
+  Drawing all;
+  for (const Drawing& d : drawings) all.Add(d.low), all.Add(d.high);
+  double sum = 0;
+  for (int c = 0; c < 3; ++c) sum += (all.high[c] - all.low[c]) * (all.high[c] - all.low[c]);
+  return std::sqrt(sum);
+}
+
+// Where the node (of the posed document) stands and turns in the world.
+Matrix WorldOf(const Json& json, std::size_t node) {
+  std::vector<std::size_t> chain = {node};
+  for (bool found = true; found;) {
+    found = false;
+    for (std::size_t i = 0; i < json["nodes"].size() && !found; ++i)
+      for (const Json& child : json["nodes"][i].value("children", Json::array()))
+        if (child.get<std::size_t>() == chain.back()) {
+          chain.push_back(i);
+          found = true;
+          break;
+        }
+  }
+  Matrix world = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  for (auto n = chain.rbegin(); n != chain.rend(); ++n)
+    world = Product(world, LocalOf(json["nodes"][*n]));
+  return world;
+}
+
+std::size_t NodeWith(const Json& json, const char* member) {
+  for (std::size_t i = 0; i < json["nodes"].size(); ++i)
+    if (json["nodes"][i].contains(member)) return i;
+  ADD_FAILURE() << "no node with " << member;
+  return 0;
+}
+
+// The animated turntable (AnimatedDemo): at every frame the glTF draws each
+// mesh where the library's placement does, within the stated tolerances;
+// frame 0's samples are the nodes' own transforms; the hidden flag is
+// scaled to nothing; the camera and lights are where and what the file says.
+TEST(SceneGltf, AnimationCamerasAndLightsFollowTheKeyframer) {
+  const torvik::H3dsScene scene = SceneOf(t3ds::BuildFile(t3ds::AnimatedDemo()));
+  GltfOptions options;
+  options.animation_name = "turntable";
+  const GltfDocument document = BuildSceneGltf(scene, options);
+  EXPECT_EQ(document.warnings, std::vector<std::string>{});
+  const Json& json = document.json;
+  ASSERT_EQ(json["animations"].size(), 1u);
+  const Json& animation = json["animations"][0];
+  EXPECT_EQ(animation["name"], "turntable");
+
+  // Frame 0 of every channel is the node's transform as written, bit for bit.
+  for (const Json& channel : animation["channels"]) {
+    const Json& sampler = animation["samplers"][channel["sampler"].get<std::size_t>()];
+    if (sampler["interpolation"] == "STEP") continue;  // the hidden flag's scale
+    const std::vector<float> times = Elements<float>(document, sampler["input"]);
+    const std::vector<float> values = Elements<float>(document, sampler["output"]);
+    EXPECT_EQ(times.front(), 0.0f);
+    EXPECT_EQ(times.back(), 4.0f);  // frame 120 at 30 frames a second
+    const std::string path = channel["target"]["path"];
+    const std::vector<double> identity = path == "rotation" ? std::vector<double>{0, 0, 0, 1}
+                                         : path == "scale"  ? std::vector<double>{1, 1, 1}
+                                                            : std::vector<double>{0, 0, 0};
+    const std::vector<double> still =
+        json["nodes"][channel["target"]["node"].get<std::size_t>()].value(path, identity);
+    for (std::size_t c = 0; c < still.size(); ++c)
+      EXPECT_EQ(values[c], static_cast<float>(still[c])) << path << " " << c;
+  }
+
+  // Every frame: the meshes drawn where the library draws them, within
+  // the translations' 1e-4 of the model's diagonal plus the rotations'
+  // 1e-4 radians over a radius within it.
+  const double diagonal = Diagonal(MeshDrawings(scene));
+  for (std::uint32_t frame = 0; frame <= 120; ++frame) {
+    SCOPED_TRACE("frame " + std::to_string(frame));
+    ExpectSameDrawings(ShownDrawingsAt(document, frame / 30.0),
+                       LibraryDrawings(scene, torvik::PlaceSceneAt(scene, frame)), 2e-4 * diagonal);
+  }
+  // The flag hides from frame 60 until 90.
+  EXPECT_EQ(ShownDrawingsAt(document, 59 / 30.0).size(), 4u);
+  EXPECT_EQ(ShownDrawingsAt(document, 75 / 30.0).size(), 3u);
+  EXPECT_EQ(ShownDrawingsAt(document, 90 / 30.0).size(), 4u);
+  // By hand, at frame 60: the rider's box, P = (2, 0, 1.7) +- 0.3 in the
+  // arm's frame, the arm half a turn round about (0.5, 0, 1): x from -1.8
+  // to -1.2, y from -0.3 to 0.3, z from 2.4 to 3; in glTF's axes (x, z, -y).
+  const std::vector<Drawing> at60 = ShownDrawingsAt(document, 2);
+  Drawing rider;
+  rider.low = {-1.8, 2.4, -0.3}, rider.high = {-1.2, 3.0, 0.3};
+  EXPECT_TRUE(std::any_of(at60.begin(), at60.end(), [&](const Drawing& d) {
+    return std::fabs(d.low[0] - rider.low[0]) < 2e-3 &&
+           std::fabs(d.high[1] - rider.high[1]) < 2e-3 &&
+           std::fabs(d.low[2] - rider.low[2]) < 2e-3 && std::fabs(d.high[0] - rider.high[0]) < 2e-3;
+  }));
+
+  // The camera: 48 degrees across (its field-of-view key; a 50 mm lens
+  // gives the same) in a 4:3 frame, at its key (-9, -9, 7) at frame 60,
+  // looking along its -z axis at the rider's place then, (-1.5, 0, 2.7),
+  // its y axis up.
+  EXPECT_NEAR(torvik::LensFieldOfView(50), 48, 1e-12);
+  ASSERT_EQ(json["cameras"].size(), 1u);
+  const Json& camera = json["cameras"][0];
+  EXPECT_EQ(camera["name"], "Chase");
+  const double pi = 3.14159265358979323846;
+  EXPECT_NEAR(camera["perspective"]["yfov"].get<double>(),
+              2 * std::atan(std::tan(24 * pi / 180) * 3 / 4), 1e-6);
+  EXPECT_NEAR(camera["perspective"]["aspectRatio"].get<double>(), 4.0 / 3, 1e-6);
+  const Json posed = PosedAt(document, 2).json;
+  const Matrix eye = WorldOf(posed, NodeWith(posed, "camera"));
+  const Point at = {-9, 7, 9}, target = {-1.5, 2.7, 0};
+  double length = 0;
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NEAR(eye[12 + c], at[c], 2e-4 * diagonal) << c;
+    length += (target[c] - at[c]) * (target[c] - at[c]);
+  }
+  for (int c = 0; c < 3; ++c)
+    EXPECT_NEAR(-eye[8 + c], (target[c] - at[c]) / std::sqrt(length), 1e-3) << c;
+  EXPECT_GT(eye[5], 0.5);  // up is up
+
+  // The lights: an omni light and a spotlight of the file's colours (made
+  // linear), cones half the hotspot and falloff.
+  ASSERT_EQ(json["extensionsUsed"], Json::array({"KHR_lights_punctual"}));
+  const Json& lights = json["extensions"]["KHR_lights_punctual"]["lights"];
+  ASSERT_EQ(lights.size(), 2u);
+  EXPECT_EQ(lights[0]["name"], "Lamp");
+  EXPECT_EQ(lights[0]["type"], "point");
+  EXPECT_EQ(lights[0]["color"][0], 1.0);
+  EXPECT_NEAR(lights[0]["color"][1].get<double>(), 0.7874, 1e-4);  // 0.9 made linear
+  EXPECT_GT(lights[0]["intensity"].get<double>(), 0);
+  EXPECT_EQ(lights[1]["type"], "spot");
+  EXPECT_NEAR(lights[1]["spot"]["innerConeAngle"].get<double>(), 15 * pi / 180, 1e-6);
+  EXPECT_NEAR(lights[1]["spot"]["outerConeAngle"].get<double>(), 22.5 * pi / 180, 1e-6);
+  const Matrix lamp = WorldOf(json, NodeWith(json, "extensions"));
+  EXPECT_NEAR(lamp[12], -5, 1e-5);
+  EXPECT_NEAR(lamp[13], 8, 1e-5);
+  EXPECT_NEAR(lamp[14], 4, 1e-5);
+
+  // --fps: the same samples at other times.
+  options.frames_per_second = 24;
+  const GltfDocument slower = BuildSceneGltf(scene, options);
+  const Json& first = slower.json["animations"][0]["samplers"][0];
+  EXPECT_EQ(Elements<float>(slower, first["input"]).back(), 5.0f);
+}
+
+// A key four billion frames on: the animation samples every n-th frame
+// (and both keys), with a warning, and still validates in shape.
+TEST(SceneGltf, FarKeysAreSampledWithinBounds) {
+  t3ds::Node moved{.id = 0, .name = "Box"};
+  moved.position_keys = {{.frame = 0, .value = {0, 0, 0}},
+                         {.frame = 4000000000u, .value = {1, 2, 3}}};
+  const torvik::H3dsScene scene =
+      SceneOf(t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})}, {moved}));
+  const GltfDocument document = BuildSceneGltf(scene);
+  ASSERT_EQ(document.warnings.size(), 1u);
+  EXPECT_NE(document.warnings[0].find("the animation samples every"), std::string::npos);
+  const Json& sampler = document.json["animations"][0]["samplers"][0];
+  const std::vector<float> times = Elements<float>(document, sampler["input"]);
+  EXPECT_LE(times.size(), std::size_t{1} << 20);
+  EXPECT_EQ(times.back(), static_cast<float>(4000000000.0 / 30));
+  const std::vector<float> values = Elements<float>(document, sampler["output"]);
+  // (1, 2, 3) in glTF's axes.
+  EXPECT_EQ(std::vector<float>(values.end() - 3, values.end()), (std::vector<float>{1, 3, -2}));
+}
+
+// The corpus's animated files: every 5th frame drawn where the library
+// draws it.
+TEST(SceneGltf, CorpusAnimationsFollowTheLibrary) {
+  for (const std::string& path : testing_support::CorpusFiles()) {
+    const torvik::H3dsScene scene = torvik::ReadSceneFile(path, SceneGltfReadOptions(1));
+    const GltfDocument document = BuildSceneGltf(scene);
+    if (!document.json.contains("animations")) continue;
+    SCOPED_TRACE(path);
+    const double diagonal = Diagonal(MeshDrawings(scene));
+    const std::array<std::uint32_t, 2> frames = torvik::AnimationFrames(scene.animation);
+    for (std::uint32_t frame = frames[0]; frame <= frames[1]; frame += 5)
+      ExpectSameDrawings(ShownDrawingsAt(document, frame / 30.0),
+                         LibraryDrawings(scene, torvik::PlaceSceneAt(scene, frame)),
+                         2e-4 * diagonal);
+  }
 }
 
 }  // namespace

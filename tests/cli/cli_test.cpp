@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "animated_demo.h"
 #include "cache_metrics.h"
 #include "keyframer_demo.h"
 #include "materials_demo.h"
@@ -106,6 +107,35 @@ TEST_F(Cli, GltfBesideEachBmfWhenAskedFor) {
   EXPECT_EQ(std::string(glb.begin(), glb.begin() + 4), "glTF");
   EXPECT_TRUE(std::filesystem::exists(dir.file("out/box.bmf")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+}
+
+// --list and --json name the animation, cameras and lights (the BMF is the
+// same); --gltf animates them, its animation named after the input and
+// timed by --fps.
+TEST_F(Cli, AnimationCamerasAndLightsReportedAndExported) {
+  const std::string input = dir.file("turntable.3ds");
+  WriteFile(input, t3ds::BuildFile(t3ds::AnimatedDemo()));
+  const std::string contents =
+      "\"animation\":{\"frames\":[0,120],\"nodes\":5,\"keys\":21},\"cameras\":[\"Chase\"],"
+      "\"lights\":[{\"name\":\"Lamp\",\"type\":\"omni\",\"on\":true},{\"name\":\"Spot\","
+      "\"type\":\"spot\",\"on\":true}]";
+  const ToolRun list = Tool(dir, "--list " + input);
+  EXPECT_NE(list.out.find("  animation: frames 0 to 120, 5 animated nodes (21 keys)\n"
+                          "  cameras: 1\n    \"Chase\"\n"
+                          "  lights: 2\n    \"Lamp\" (omni)\n    \"Spot\" (spot)\n"),
+            std::string::npos)
+      << list.out;
+  EXPECT_NE(Tool(dir, "--list --json " + input).out.find(contents), std::string::npos);
+  const ToolRun json = Tool(dir, "--json -o " + dir.file("json.bmf") + " " + input);
+  EXPECT_NE(json.out.find(contents), std::string::npos) << json.out;
+  ASSERT_EQ(Tool(dir, "-q --gltf --fps 24 -o " + dir.file("plain.bmf") + " " + input).status, 0);
+  EXPECT_EQ(ReadFile(dir.file("plain.bmf")), ReadFile(dir.file("json.bmf")));
+  const std::vector<std::uint8_t> glb = ReadFile(dir.file("plain.glb"));
+  const std::string text(glb.begin(), glb.end());
+  EXPECT_NE(text.find("\"animations\":[{\"name\":\"turntable\""), std::string::npos);
+  EXPECT_NE(text.find("\"max\":[5.0]"), std::string::npos);  // frame 120 at 24 a second
+  EXPECT_EQ(Tool(dir, "--fps 0 " + input).status, 2);
+  EXPECT_NE(Tool(dir, "--help").out.find("--fps N"), std::string::npos);
 }
 
 // -d is looked at once, before any work: a missing folder is created, a file

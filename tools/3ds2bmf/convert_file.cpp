@@ -47,7 +47,9 @@ bool IsRegularFile(const std::string& path) {
 torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
   return {.smoothing_groups = settings.smoothing_groups,
           .keep_file_winding = settings.keep_file_winding,
-          .keyframer = settings.keyframer || settings.report_keyframer,
+          .keyframer = settings.keyframer || settings.report_keyframer || settings.report_scene,
+          .animation = settings.report_scene,
+          .cameras_and_lights = settings.report_scene,
           .threads = settings.threads,
           .names = settings.names};
 }
@@ -87,6 +89,9 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   torvik::H3dsScene scene = bytes != nullptr
                                 ? torvik::HRead3dsScene(*bytes, SceneReadOptions(settings))
                                 : ReadSceneInput(input, settings);
+  if (settings.report_scene)
+    result.contents =
+        torvik::MeasureSceneContents(scene, torvik::PlaceScene(scene, settings.names));
   if (!settings.keyframer && !settings.report_keyframer) return scene;
   result.keyframer = torvik::KeyframerEffect{};
   if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
@@ -276,6 +281,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       gltf_options.find_texture = torvik::ResolvedTextures(std::move(files));
       gltf_options.report_missing = false;  // noted above
       gltf_options.orient_outward = settings.orient_outward;
+      gltf_options.frames_per_second = static_cast<double>(settings.frames_per_second);
+      // Named after the input (the output's name for standard input).
+      gltf_options.animation_name =
+          std::filesystem::path(input == "-" ? output : input).stem().string();
       gltf_options.names = settings.names;
       for (const std::string& warning :
            torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))

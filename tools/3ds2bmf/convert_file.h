@@ -45,6 +45,8 @@ struct FileResult {
   std::vector<std::pair<torvik::TextureResolution, bool>> map_copies;
   // What the keyframer changes, when it was read (keyframer or report_keyframer).
   std::optional<torvik::KeyframerEffect> keyframer;
+  // The animation, cameras and lights, when report_scene asked for them.
+  std::optional<torvik::SceneContents> contents;
   // With orient_outward: the meshes reversed.
   std::optional<std::size_t> reversed;
 };
@@ -72,6 +74,11 @@ struct FileSettings {
   // Without `keyframer`: read the keyframer anyway, to measure what it would
   // change and note it when it would draw more instances or move objects.
   bool report_keyframer = false;
+  // Also read the keyframer's tracks, the cameras and the lights, and
+  // measure them (FileResult::contents); the BMF is the same.
+  bool report_scene = false;
+  // The frame rate of the glTF's animation (--fps).
+  std::size_t frames_per_second = 30;
   // Reverse the meshes whose faces clearly face inward.
   bool orient_outward = false;
   // How names that are not UTF-8 read as text (--name-encoding).

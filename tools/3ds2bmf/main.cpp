@@ -180,6 +180,8 @@ int Run(const Options& options) {
                                         .keyframer = options.keyframer,
                                         .max_placed_faces = options.max_placed_faces,
                                         .report_keyframer = options.json || !options.quiet,
+                                        .report_scene = options.json,
+                                        .frames_per_second = options.fps,
                                         .orient_outward = options.orient_outward,
                                         .names = options.names,
                                         .texture_paths = options.texture_paths,

@@ -18,6 +18,7 @@ struct ListingContext {
   const std::string& output;
   const FileSettings& settings;
   const torvik::H3dsScene& scene;
+  const torvik::SceneContents& contents;  // its animation, cameras and lights
 };
 
 ListingSection TexturesSection(const ListingContext& context) {
@@ -26,7 +27,7 @@ ListingSection TexturesSection(const ListingContext& context) {
     names.push_back(material.texture.texturename);
   const std::vector<torvik::TextureResolution> textures =
       torvik::ResolveTextures(torvik::DistinctTextureNames(names), context.input,
-                      TextureSearchFor(context.output, context.settings));
+                              TextureSearchFor(context.output, context.settings));
   ListingSection section;
   section.title = "textures: " + std::to_string(torvik::FoundCount(textures)) + " of " +
                   std::to_string(textures.size()) + " found";
@@ -92,8 +93,36 @@ ListingSection KeyframerSection(const ListingContext& context) {
   return section;
 }
 
+// The keyframer's animation, the cameras and the lights (what --gltf adds).
+ListingSection AnimationSection(const ListingContext& context) {
+  const torvik::SceneContents& contents = context.contents;
+  return {.title = "animation: " + torvik::AnimationSummary(contents),
+          .lines = {},
+          .key = "animation",
+          .json = torvik::AnimationJson(contents)};
+}
+
+ListingSection CamerasSection(const ListingContext& context) {
+  const torvik::SceneContents& contents = context.contents;
+  const torvik::NameDecoder& names = context.settings.names;
+  return {.title = "cameras: " + std::to_string(contents.cameras.size()),
+          .lines = torvik::CameraLines(contents, names),
+          .key = "cameras",
+          .json = torvik::CamerasJson(contents, names)};
+}
+
+ListingSection LightsSection(const ListingContext& context) {
+  const torvik::SceneContents& contents = context.contents;
+  const torvik::NameDecoder& names = context.settings.names;
+  return {.title = "lights: " + std::to_string(contents.lights.size()),
+          .lines = torvik::LightLines(contents, names),
+          .key = "lights",
+          .json = torvik::LightsJson(contents, names)};
+}
+
 using SectionMaker = ListingSection (*)(const ListingContext&);
-constexpr SectionMaker kSectionMakers[] = {TexturesSection, KeyframerSection, MapsSection};
+constexpr SectionMaker kSectionMakers[] = {TexturesSection, KeyframerSection, AnimationSection,
+                                           CamerasSection,  LightsSection,    MapsSection};
 
 }  // namespace
 
@@ -104,8 +133,11 @@ ModelListing ListModel(const std::string& input, const std::string& output,
   try {
     FileSettings reading = settings;
     reading.report_keyframer = true;
+    reading.report_scene = true;
     const torvik::H3dsScene scene = ReadSceneInput(input, reading);
-    const ListingContext context{input, output, settings, scene};
+    const torvik::SceneContents contents =
+        torvik::MeasureSceneContents(scene, torvik::PlaceScene(scene, settings.names));
+    const ListingContext context{input, output, settings, scene, contents};
     for (const SectionMaker make : kSectionMakers) listing.sections.push_back(make(context));
   } catch (const torvik::Cancelled&) {
     throw;

@@ -43,7 +43,11 @@ const char* const kUsage =
     "                      (OUTPUT.glb), as authored whatever the BMF options: a node\n"
     "                      per object, one shared mesh per 3DS mesh, the file's own\n"
     "                      winding, smoothing groups, two-sided materials and\n"
-    "                      material names, with the textures found embedded\n"
+    "                      material names, with the textures found embedded; the\n"
+    "                      keyframer's animation (one, named after the input), the\n"
+    "                      cameras and the omni and spot lights\n"
+    "      --fps N         the frames per second of the --gltf animation, 1 to 1000\n"
+    "                      (default 30): frame f plays at f / N seconds\n"
     "      --smoothing-groups\n"
     "                      keep hard edges where the model's smoothing groups say so:\n"
     "                      a vertex is smoothed only over faces that share a group\n"
@@ -189,6 +193,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   bool as_authored = false;
   app.add_flag("--as-authored", as_authored);
   app.add_flag("--orient-outward", options.orient_outward);
+  app.add_option("--fps", options.fps)->check(WholeNumberFrom(1, 1000));
   std::vector<std::string> texture_paths;
   bool no_textures = false;
   app.add_option("--texture-path", texture_paths)

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "torvik32c/name_text.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 struct Options {
@@ -29,6 +29,7 @@ struct Options {
   // --max-placed-faces N: the most faces (and vertices) --keyframer draws
   std::uint64_t max_placed_faces = torvik::kDefaultMaxPlacedFaces;
   bool orient_outward = false;                       // --orient-outward: inward meshes reversed
+  std::size_t fps = 30;                              // --fps N: the glTF animation's frame rate
   std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR, repeatable
   bool copy_textures = false;                        // --copy-textures
   bool require_textures = false;                     // --require-textures

@@ -66,6 +66,10 @@ std::string JsonLine(const FileResult& r, const torvik::NameDecoder& names) {
     line += ",\"keyframer\":{\"nodes\":" + std::to_string(r.keyframer->nodes) +
             ",\"instances\":" + std::to_string(r.keyframer->instances) +
             ",\"moved\":" + std::to_string(r.keyframer->moved) + "}";
+  if (r.contents)
+    line += ",\"animation\":" + torvik::AnimationJson(*r.contents) +
+            ",\"cameras\":" + torvik::CamerasJson(*r.contents, names) +
+            ",\"lights\":" + torvik::LightsJson(*r.contents, names);
   if (r.reversed) line += ",\"reversed\":" + std::to_string(*r.reversed);
   if (!r.preview.empty()) line += ",\"preview\":" + torvik::JsonString(r.preview);
   if (!r.gltf.empty()) line += ",\"gltf\":" + torvik::JsonString(r.gltf);

@@ -1,9 +1,11 @@
 #include "scene_gltf.h"
 
-#include "torvik32c/reports.h"
+#include <filesystem>
+
 #include "torvik32c/3dsload.h"
 #include "torvik32c/file_bytes.h"
 #include "torvik32c/gltf_document.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_finder.h"
 
 WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names,
@@ -18,6 +20,8 @@ WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& name
     options.find_texture = torvik::TexturesBeside(path);
     options.report_missing = false;  // the conversion's report names them
     options.orient_outward = orient_outward;
+    // The animation is named after the model, as 3ds2bmf --gltf names it.
+    options.animation_name = std::filesystem::path(path).stem().string();
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
     result.glb = torvik::GlbBytes(document);
     for (const std::string& warning : document.warnings)

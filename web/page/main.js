@@ -12,6 +12,7 @@ import {Cancelled, ConverterClient} from './converter_client.js';
 import {companionsAmong, droppedFiles, extensionOf, modelsAmong, pickedFiles, stemOf} from './dropped_files.js';
 import {allModelsItems, bmfFileName, offer, save} from './downloads.js';
 import {missingTexturesNotice, renderReport} from './report_view.js';
+import {setUpScenePlayer} from './scene_player.js';
 import {setUpViewControls} from './view_controls.js';
 import {Viewer} from './viewer.js';
 
@@ -24,6 +25,7 @@ const controls = viewer ? setUpViewControls(viewer, {
   onChange: () => markUndrawn(),
   pictureName: () => `${state.current ? stemOf(state.current.path) : 'view'}.png`,
 }) : null;
+if (viewer) setUpScenePlayer(viewer);
 
 // What each stage is called on the page, in the order they come.
 const STAGES = {

@@ -12,6 +12,8 @@
 //   'drawn'  {}                  the view is complete on screen
 //   'frame'  {delta}             before each frame is drawn (seconds)
 //   'cleared'
+//   'shown'  {name}              the layer shown changed
+//   'resized'                    the canvas changed size
 // keepDrawing(key, on) draws every frame while any key is on (animation
 // playback); camera(camera) draws through another camera (null: the
 // viewer's own).
@@ -99,7 +101,9 @@ export class Viewer extends EventTarget {
     this.grid = null;
     this.layers = new Map();
     this.mode = 'authored';
-    this.settings = {lit: true, wireframe: false, grid: false};
+    // fileLights: a layer's own lights (a glTF's) light it instead of the
+    // viewer's, when it has any.
+    this.settings = {lit: true, wireframe: false, grid: false, fileLights: true};
     this.progressive = new ProgressiveDraw(this.renderer);
     this.keepers = new Set();
     this.dirty = false;
@@ -152,6 +156,7 @@ export class Viewer extends EventTarget {
     this.renderer.setSize(width, height, false);
     this.ownCamera.aspect = width / height;
     this.ownCamera.updateProjectionMatrix();
+    this.dispatchEvent(new CustomEvent('resized'));
     this.requestDraw();
   }
 
@@ -228,7 +233,15 @@ export class Viewer extends EventTarget {
   async setLayer(name, root, gltf = null) {
     prepareMaterials(root);
     this.applySettings(root);
+    const lights = [];
+    root.traverse((node) => {
+      if (node.isLight) lights.push(node);
+    });
+    for (const light of lights) seenByPasses(light);
+    root.userData.lights = lights;
     const shown = name === this.mode;
+    // The shaders are compiled for the lights that will draw it.
+    if (shown) this.useLights(root);
     if (shown) await this.compile(root);
     // The layer joins the scene and the next frame at once, so that no
     // frame drawn before counts as drawing it.
@@ -268,11 +281,13 @@ export class Viewer extends EventTarget {
   async show(name) {
     const layer = this.layers.get(name);
     if (name === this.mode && (!layer || layer.root.visible)) return;
+    this.useLights(layer ? layer.root : null);
     if (layer) await this.compile(layer.root);
     this.mode = name;
     for (const [layerName, each] of this.layers) each.root.visible = layerName === name;
     if (layer && !this.aimed) this.resetView();
     this.updateGrid();
+    this.dispatchEvent(new CustomEvent('shown', {detail: {name}}));
     this.requestDraw();
   }
 
@@ -303,8 +318,19 @@ export class Viewer extends EventTarget {
     });
   }
 
+  // The viewer's lights, or the layer's own when it has some and the
+  // settings say so.
+  useLights(root) {
+    const own = root && this.settings.fileLights ? root.userData.lights || [] : [];
+    for (const light of this.lights) light.visible = own.length === 0;
+    for (const {root: each} of this.layers.values()) {
+      for (const light of each.userData.lights || []) light.visible = own.length > 0;
+    }
+  }
+
   async set(setting, on) {
     this.settings[setting] = on;
+    if (setting === 'fileLights') this.useLights(this.shownRoot);
     if (setting === 'grid') {
       this.updateGrid();
     } else {
