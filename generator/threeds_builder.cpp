@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 namespace t3ds {
 
@@ -101,7 +102,25 @@ namespace {
 void WriteColor(ChunkWriter& out, std::uint16_t id, const Color& color) {
   out.begin(id).begin(0x0010).f32(color.r).f32(color.g).f32(color.b).end().end();
 }
+
+void WritePercentage(ChunkWriter& out, std::uint16_t id, std::optional<std::int16_t> percent) {
+  if (percent) out.begin(id).begin(0x0030).u16(static_cast<std::uint16_t>(*percent)).end().end();
+}
 }  // namespace
+
+void WriteMapChunk(ChunkWriter& out, const MapChunk& map) {
+  out.begin(map.id);
+  if (map.percent) out.begin(0x0030).u16(static_cast<std::uint16_t>(*map.percent)).end();
+  if (map.float_percent) out.begin(0x0031).f32(*map.float_percent).end();
+  if (!map.name.empty()) out.begin(0xA300).str(map.name).end();
+  if (map.tiling) out.begin(0xA351).u16(*map.tiling).end();
+  const std::pair<std::uint16_t, std::optional<float>> floats[] = {
+      {0xA353, map.blur},     {0xA354, map.u_scale},  {0xA356, map.v_scale},
+      {0xA358, map.u_offset}, {0xA35A, map.v_offset}, {0xA35C, map.rotation}};
+  for (const auto& [id, value] : floats)
+    if (value) out.begin(id).f32(*value).end();
+  out.end();
+}
 
 void WriteMaterial(ChunkWriter& out, const Material& material) {
   out.begin(0xAFFF);
@@ -109,14 +128,13 @@ void WriteMaterial(ChunkWriter& out, const Material& material) {
   if (material.ambient) WriteColor(out, 0xA010, *material.ambient);
   if (material.diffuse) WriteColor(out, 0xA020, *material.diffuse);
   if (material.specular) WriteColor(out, 0xA030, *material.specular);
-  if (material.transparency)
-    out.begin(0xA050)
-        .begin(0x0030)
-        .u16(static_cast<std::uint16_t>(*material.transparency))
-        .end()
-        .end();
+  WritePercentage(out, 0xA040, material.shininess);
+  WritePercentage(out, 0xA041, material.shininess_strength);
+  WritePercentage(out, 0xA050, material.transparency);
+  WritePercentage(out, 0xA084, material.self_illumination);
   if (material.two_sided) out.empty(0xA081);
   if (!material.texture.empty()) out.begin(0xA200).begin(0xA300).str(material.texture).end().end();
+  for (const MapChunk& map : material.maps) WriteMapChunk(out, map);
   out.end();
 }
 

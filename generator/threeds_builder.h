@@ -68,12 +68,30 @@ struct Color {
   float r, g, b;
 };
 
+// A map chunk of a material (texture 1 0xA200, opacity 0xA210, bump 0xA230,
+// ...) with the sub-chunks given.
+struct MapChunk {
+  std::uint16_t id = 0xA200;
+  std::string name = {};                              // 0xA300; empty: no name chunk
+  std::optional<std::int16_t> percent = {};           // 0x0030
+  std::optional<float> float_percent = {};            // 0x0031
+  std::optional<std::uint16_t> tiling = {};           // 0xA351
+  std::optional<float> blur = {};                     // 0xA353
+  std::optional<float> u_scale = {}, v_scale = {};    // 0xA354, 0xA356
+  std::optional<float> u_offset = {}, v_offset = {};  // 0xA358, 0xA35A
+  std::optional<float> rotation = {};                 // 0xA35C, degrees
+};
+
 struct Material {
   std::string name;
   std::optional<Color> ambient, diffuse, specular;  // written as float colours
   std::optional<std::int16_t> transparency;         // percent
   bool two_sided = false;
-  std::string texture;  // empty: no texture map
+  std::string texture = {};  // empty: no texture map
+  // Percentages of shininess (0xA040), its strength (0xA041) and
+  // self-illumination (0xA084).
+  std::optional<std::int16_t> shininess = {}, shininess_strength = {}, self_illumination = {};
+  std::vector<MapChunk> maps = {};  // written after the texture's chunk
 };
 
 // A key of a track of several keys.
@@ -137,6 +155,8 @@ struct Light {
 void WriteObject(ChunkWriter& out, const Mesh& mesh);
 // Writes one material block (0xAFFF).
 void WriteMaterial(ChunkWriter& out, const Material& material);
+// Writes one map chunk.
+void WriteMapChunk(ChunkWriter& out, const MapChunk& map);
 // Writes bytes to a file; on failure prints why (naming the file) to
 // standard error and returns false.
 bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes);

@@ -280,6 +280,56 @@ TEST_F(TextureResolver, ColourMapsFirstAndChoicesDecide) {
   EXPECT_NE(torvik::ResolveTexture("HORLOGUE.TGA", model, options).rule, TextureRule::given);
 }
 
+// Of several candidates, a map of another kind than texture 1 prefers the
+// names with its own words, then those that look like colour maps.
+TEST_F(TextureResolver, TheMapsKindDecidesAmongCandidates) {
+  using torvik::MapKind;
+  Touch("model/facade_grillage.jpg");
+  Touch("model/facade_grillage_alpha.jpg");
+  const auto facade = [&](MapKind kind) {
+    return torvik::ResolveTexture("FACADE_G.JPG", model, {}, kind);
+  };
+  EXPECT_EQ(*facade(MapKind::texture).path, At("model/facade_grillage.jpg"));
+  EXPECT_EQ(*facade(MapKind::opacity).path, At("model/facade_grillage_alpha.jpg"));
+  EXPECT_EQ(facade(MapKind::opacity).candidates,
+            (std::vector{At("model/facade_grillage_alpha.jpg"), At("model/facade_grillage.jpg")}));
+  EXPECT_EQ(facade(MapKind::opacity).rule, TextureRule::short_name);
+  EXPECT_EQ(*facade(MapKind::bump).path, At("model/facade_grillage.jpg"));
+
+  Touch("model/maps/brickwall_spec.jpg");
+  Touch("model/maps/brickwallHeight.jpg");
+  Touch("model/maps/brickwall_glow.jpg");
+  Touch("model/maps/brickwall_env.jpg");
+  Touch("model/maps/brickwall_gloss.jpg");
+  Touch("model/maps/brickwall_col.jpg");
+  torvik::ModelTextureSearch search(model);
+  const std::pair<MapKind, const char*> picks[] = {
+      {MapKind::texture, "brickwall_col.jpg"},
+      {MapKind::texture2, "brickwall_col.jpg"},
+      {MapKind::bump, "brickwallHeight.jpg"},
+      {MapKind::specular, "brickwall_spec.jpg"},
+      {MapKind::shininess, "brickwall_gloss.jpg"},
+      {MapKind::self_illumination, "brickwall_glow.jpg"},
+      {MapKind::reflection, "brickwall_env.jpg"},
+      {MapKind::opacity, "brickwall_col.jpg"}};
+  for (const auto& [kind, file] : picks) {
+    SCOPED_TRACE(torvik::MapKindName(kind));
+    const auto found = search.Resolve("BRICKWAL.JPG", kind);
+    ASSERT_TRUE(found.found());
+    EXPECT_EQ(*found.path, At("model/maps/" + std::string(file)));
+    EXPECT_EQ(found.candidates.size(), 6u);
+    // Alone or in a model's search, the same.
+    EXPECT_EQ(torvik::ResolveTexture("BRICKWAL.JPG", model, {}, kind).candidates, found.candidates);
+  }
+  // The colour map's order is as it was: colour-looking names, then the rest
+  // by place and name.
+  EXPECT_EQ(
+      search.Resolve("BRICKWAL.JPG").candidates,
+      (std::vector{At("model/maps/brickwall_col.jpg"), At("model/maps/brickwallHeight.jpg"),
+                   At("model/maps/brickwall_env.jpg"), At("model/maps/brickwall_gloss.jpg"),
+                   At("model/maps/brickwall_glow.jpg"), At("model/maps/brickwall_spec.jpg")}));
+}
+
 }  // namespace
 
 namespace {

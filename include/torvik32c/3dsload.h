@@ -2,9 +2,11 @@
 // the conversion of a scene into a model.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "torvik32c/file_bytes.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/keyframer_tracks.h"
+#include "torvik32c/map_kind.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/types.h"
@@ -70,6 +73,32 @@ struct H3dsTexture {
   std::string texturename;
 };
 
+// Bits of a map's tiling flags (chunk 0xA351) as 3D Studio stores them.
+inline constexpr uword kMapDecal = 0x0001;
+inline constexpr uword kMapMirror = 0x0002;
+inline constexpr uword kMapNegative = 0x0008;    // the map's values inverted
+inline constexpr uword kMapNoTiling = 0x0010;    // shown once, not repeated
+inline constexpr uword kMapSummedArea = 0x0020;  // a filtering hint
+inline constexpr uword kMapAlphaSource = 0x0040;  // the image's alpha gives the values
+
+// One map of a material, as stored.  The numbers are as the file has them
+// (a scale of 0 included); the exports decide what they mean.
+struct H3dsTextureMap {
+  bool present = false;  // the material has the map's chunk
+  std::string name;      // the image's file name (0xA300); empty: none
+  // The map's amount, percent / 100 (0x0030, or 0x0031 without one, as for
+  // transparency); 1 when the map has none.
+  float32 percent = 1;
+  uword tiling = 0;  // 0xA351: kMapMirror, kMapNoTiling, ...
+  float32 blur = 0;  // 0xA353, percent / 100
+  float32 u_scale = 1, v_scale = 1;    // 0xA354, 0xA356
+  float32 u_offset = 0, v_offset = 0;  // 0xA358, 0xA35A
+  float32 rotation = 0;                // 0xA35C, degrees
+
+  // The map names an image.
+  bool Used() const { return present && !name.empty(); }
+};
+
 struct H3dsMat {
   std::string name;
   H3dsRGBColor ambient, diffuse, specular;
@@ -81,6 +110,18 @@ struct H3dsMat {
   // What the BMF keeps of it: the same, but 1.0 for a transparency below 2
   // percent (as for 100 percent); 0 without a chunk.
   float32 alpha = 0;
+  // Read for the exports; the BMF keeps none of them.  A percentage is
+  // percent / 100, read as transparency's is, and missing when the material
+  // has no chunk for it (or one without a percentage).
+  std::optional<float32> shininess;           // 0xA040
+  std::optional<float32> shininess_strength;  // 0xA041
+  std::optional<float32> self_illumination;   // 0xA084
+  bool self_illumination_flag = false;        // 0xA080: self-illuminated, in older files
+  std::optional<float32> transparency_falloff;  // 0xA052
+  std::array<H3dsTextureMap, kMapKinds> maps;   // by MapKind; maps[texture].name is texture.texturename
+
+  const H3dsTextureMap& Map(MapKind kind) const { return maps[static_cast<std::size_t>(kind)]; }
+  H3dsTextureMap& Map(MapKind kind) { return maps[static_cast<std::size_t>(kind)]; }
 };
 
 struct H3dsScene {

@@ -16,7 +16,41 @@
 // OutGLFinishModelBySmoothingGroups), a two-sided material doubleSided with
 // each triangle once.  Materials keep their names; baseColorFactor is the
 // diffuse colour (bytes / 255, or the floats) from sRGB to linear; the rest
-// as below.
+// as below, and what a scene's material holds beyond a BMF's:
+//  - each map's file is found for its kind (TextureFinder's MapKind);
+//  - texture 1 as baseColorTexture, placed by KHR_texture_transform as
+//    material_maps.h says (the general readers' convention: scales as
+//    stored, the U offset negated, the rotation in negative radians about
+//    the image's centre) and wrapped by the tiling flags (mirror:
+//    MIRRORED_REPEAT; no tiling or decal: CLAMP_TO_EDGE; else REPEAT);
+//  - texture 1 at an amount a below 100 %: glTF multiplies the factor and
+//    the texture, so the image embedded is the mix a texture + (1 - a)
+//    diffuse, in bytes (base_colour.h), with a white factor;
+//  - the opacity map (where it lies as texture 1 does): its luminance (its
+//    alpha with the alpha-source flag; inverted when negative), resampled to
+//    texture 1's size, as the alpha of a PNG composed from both images (or
+//    of the diffuse colour without texture 1), mixed with the material's
+//    opacity by the map's amount; alphaMode MASK when nearly every alpha is
+//    below 10 % or above 90 %, else BLEND;
+//  - the bump map as normalTexture: a tangent-space normal map derived from
+//    its heights (images/map_images.h: n = normalise(-sx, -sy, 1), central
+//    differences, the full height over 1/128 of the image a slope of 1), its
+//    scale the map's amount, and TANGENT on the primitives that draw it;
+//  - shininess g (0xA040, in [0, 1]) as roughness (2 / (n + 2))^(1/4), n =
+//    2^(10 g) the Phong exponent it stands for (a GGX lobe of that width):
+//    0 % is 0.90, 50 % 0.49, 100 % 0.21; without the chunk, 1 - s / 2 as
+//    above;
+//  - shininess strength k (0xA041) and the specular map as
+//    KHR_materials_specular: specularFactor k when k < 1, the linear
+//    specular colour times max(k, 1) as specularColorFactor, the specular
+//    map as specularColorTexture; a material with neither has no extension;
+//  - self-illumination e (0xA084, or 100 % for the flag 0xA080 alone) as
+//    emissiveFactor e x the base colour (white, with baseColorTexture as
+//    emissiveTexture, when textured); a self-illumination map is the
+//    emissiveTexture, its amount the factor;
+//  - texture 2, the shininess and reflection maps have no place in glTF
+//    and are left out (--list and --json name them).
+// A plain material (none of these) is written as before.
 //
 // A BMF model becomes one mesh on one node; each block with triangles becomes
 // one primitive of it (POSITION, NORMAL, 16-bit indices, and TEXCOORD_0 when
@@ -63,13 +97,15 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/map_kind.h"
 #include "torvik32c/name_text.h"
 
 namespace torvik {
 
-// Where the file of a block's stored texture name is, if anywhere.
-using TextureFinder =
-    std::function<std::optional<std::filesystem::path>(const std::string& stored_name)>;
+// Where the file of a stored map name is, if anywhere: a block's texture
+// (MapKind::texture), or a scene material's map of that kind.
+using TextureFinder = std::function<std::optional<std::filesystem::path>(
+    const std::string& stored_name, MapKind kind)>;
 
 // The bytes of a texture file that a TextureFinder gave.  Throws
 // std::runtime_error saying why when it can't be read.

@@ -16,6 +16,7 @@
 
 #include "torvik32c/keyframer.h"
 #include "torvik32c/name_text.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_resolver.h"
 #include "torvik32c/types.h"
 
@@ -29,13 +30,16 @@ struct ConversionSettings {
   // --max-placed-faces: the most faces (and vertices) `keyframer` may draw;
   // past it the conversion throws PlacementTooLarge.
   std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
-  bool orient_outward = false;     // --orient-outward
+  bool orient_outward = false;  // --orient-outward
   // Look the textures up at all (they never change the BMF, which keeps
   // every name as stored); the rest of the textures' settings need it.
   bool resolve_textures = true;
   std::vector<std::filesystem::path> texture_paths;  // --texture-path DIR...
   std::vector<TextureChoice> texture_choices;        // --texture NAME=FILE...
   bool require_textures = false;                     // --require-textures
+  // Also look up the files of the materials' maps (ConversionReport::maps),
+  // for a caller that reports or copies them; needs resolve_textures.
+  bool resolve_maps = false;
   // Files the caller writes (the BMF): never taken for textures.
   std::vector<std::filesystem::path> outputs;
   // When given, the BMF is written there as 3ds2bmf writes it (encoded on
@@ -64,6 +68,7 @@ struct ConversionReport {
   KeyframerEffect keyframer;                // what the keyframer changes (always measured)
   std::size_t reversed = 0;                 // with orient_outward: the meshes reversed
   std::vector<TextureResolution> textures;  // one per distinct name, when resolved
+  std::vector<MaterialMap> maps;            // every map, with resolve_maps
   std::vector<std::string> warnings;        // "PATH: texture ... not found", ...
 };
 
@@ -82,9 +87,10 @@ using StageCallback = std::function<void(const char* stage)>;
 
 // Converts the bytes of a 3DS file.  `model_file` is where the model lies:
 // textures are looked up beside it (with resolve_textures), and the
-// warnings begin with it ("PATH: ", shown as ShownPath shows it; nothing when it is empty).  The keyframer is always read and
-// measured; a warning says, as 3ds2bmf does, when it would draw more instances or move objects and
-// is not applied.  Throws as the reader, the conversion and the writer do, and MissingTextures.
+// warnings begin with it ("PATH: ", shown as ShownPath shows it; nothing when it is empty).  The
+// keyframer is always read and measured; a warning says, as 3ds2bmf does, when it would draw more
+// instances or move objects and is not applied.  Throws as the reader, the conversion and the
+// writer do, and MissingTextures.
 ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem::path& model_file,
                               const ConversionSettings& settings,
                               const StageCallback& stage = nullptr);

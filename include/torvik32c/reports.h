@@ -147,12 +147,61 @@ std::string TexturesJson(const std::vector<TextureResolution>& textures,
 
 // 'texture "X.JPG" not found', or 'texture "X.JPG" is ambiguous: A, B
 // (using A)'; empty when the texture was found once.  Without `used` (the
-// file fails for it) an ambiguous texture's line names no pick.
+// file fails for it) an ambiguous texture's line names no pick.  A map of
+// another kind than texture 1 is named by its kind: 'bump map "X.JPG" not
+// found'.
 std::string TextureProblem(const TextureResolution& texture, bool used = true,
                            const NameDecoder& names = {});
 
 // "maps/wood.jpg (subfolder)", "maps/wood.jpg (subfolder, 2 candidates)"
 // or "not found", for text reports.
 std::string TextureOutcome(const TextureResolution& texture);
+
+// --- Material maps ---
+
+// "texture" for texture 1, else the kind and "map": "bump map".
+std::string MapNoun(MapKind kind);
+
+// One map of a scene material, as stored, with the file found for it.
+struct MaterialMap {
+  std::string material;    // the material's name as stored
+  H3dsTextureMap map;      // as stored; its kind is file.kind
+  TextureResolution file;  // resolved for its kind
+};
+
+// Every map of the materials that names a file, by material and then in
+// MapKind order, each kind and name resolved once, in one search.
+std::vector<MaterialMap> ResolveMaterialMaps(const std::vector<H3dsMat>& materials,
+                                             const std::filesystem::path& model_file,
+                                             const TextureSearchOptions& options);
+
+// The files of the maps, each kind and name once, in their order (for
+// ResolvedTextures, copies and warnings); with `without_texture`, the
+// other kinds' only.
+std::vector<TextureResolution> DistinctMapFiles(const std::vector<MaterialMap>& maps,
+                                                bool without_texture = false);
+
+// TextureProblem of each file of the maps other than texture 1 (whose
+// problems the texture report has) that is missing or ambiguous.
+std::vector<std::string> MapFileProblems(const std::vector<MaterialMap>& maps,
+                                         const NameDecoder& names = {});
+
+// How the map differs from a plain one, for text reports: "30 %, tiled 3 x
+// 4.5, offset 0.25 0.5, turned 30 degrees, mirrored"; empty for a map at
+// 100 %, tiled once, in place, repeating.
+std::string MapParameters(const H3dsTextureMap& map);
+
+// 'material "Wall": bump map "B.JPG" 30 %, tiled 3 x 4.5: maps/b.jpg (8.3)',
+// the outcome as TextureOutcome says it.
+std::string MaterialMapLine(const MaterialMap& map, const NameDecoder& names = {});
+
+// A JSON array of {"material":..,"kind":..,"name":..,"path":..,"rule":..,
+// "candidates":[..],"amount":..,"tiling":..,"scale":[u,v],"offset":[u,v],
+// "rotation":..}, as TextureJson has the file's; with `copied` (the files
+// copied, as DistinctMapFiles lists them) each also says "copied".
+std::string MaterialMapsJson(
+    const std::vector<MaterialMap>& maps,
+    const std::vector<std::pair<TextureResolution, bool>>* copied = nullptr,
+    const NameDecoder& names = {});
 
 }  // namespace torvik

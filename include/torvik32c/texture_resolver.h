@@ -30,14 +30,29 @@
 // files the name is ambiguous: the candidates are listed by place (the
 // folder itself, then its usual subfolders in the order above), and in one
 // place with a name exactly as stored first and the others in byte order of
-// their names; then every candidate whose name looks like a colour map comes
-// before those that look like another kind of map.  A name looks like another
-// kind of map when one of the words of its stem (split at anything but a
-// letter or digit, and where a lower-case letter meets an upper-case one) is
-// alpha, opacity, mask, bump, normal, normals, nrm, specular, spec, gloss,
-// roughness, height or displacement; so "horlogue_difuse.jpg" comes before
-// "horlogue_alpha.jpg".  The first candidate is the pick.  A file reached
-// twice (a search folder given twice, say) is listed once.
+// their names; then the kind of map the name is for decides (MapKind,
+// texture 1's unless said otherwise).  For texture 1 or 2, every candidate
+// whose name looks like a colour map comes before those that look like
+// another kind of map.  A name looks like another kind of map when one of
+// the words of its stem (split at anything but a letter or digit, and where
+// a lower-case letter meets an upper-case one) is a word of one of these
+// kinds:
+//
+//   opacity            alpha, opacity, opac, mask, transparency, cutout
+//   bump               bump, height, heightmap, displacement, disp
+//   specular           specular, spec
+//   shininess          gloss, glossiness, shininess, roughness
+//   self-illumination  illum, selfillum, illumination, emissive, emission, glow
+//   reflection         reflection, reflect, refl, env, environment, chrome
+//   (normal maps)      normal, normals, nrm
+//
+// so "horlogue_difuse.jpg" comes before "horlogue_alpha.jpg".  For any
+// other map, the candidates with a word of its own kind come first, then
+// those that look like colour maps, then the rest: an opacity map
+// "FACADE_G.JPG" that matches facade_grillage.jpg and
+// facade_grillage_alpha.jpg picks the second.  The first candidate is the
+// pick.  A file reached twice (a search folder given twice, say) is listed
+// once.
 //
 // The tools' own files are never textures: a file the caller is about to
 // write (TextureSearchOptions::outputs) is never a candidate, and the two
@@ -78,6 +93,7 @@
 #include <vector>
 
 #include "torvik32c/export.h"
+#include "torvik32c/map_kind.h"
 
 namespace torvik {
 
@@ -95,6 +111,7 @@ TORVIK_API const char* TextureRuleName(TextureRule rule);
 
 struct TextureResolution {
   std::string name;                               // as stored
+  MapKind kind = MapKind::texture;                // the kind of map it was looked up for
   std::optional<std::filesystem::path> path;      // the pick (the first candidate), or none
   TextureRule rule = TextureRule::stored_path;    // the rule that found it, when path is set
   std::vector<std::filesystem::path> candidates;  // every file the rule found, in order
@@ -148,11 +165,12 @@ struct TextureSearchOptions {
 TORVIK_API TextureResolution
 ResolveTexture(std::string_view stored_name, const std::filesystem::path& model_file,
                std::span<const std::filesystem::path> extra_folders = {});
-// The same with choices, outputs and a cancellation flag.  Throws
-// torvik::Cancelled when the flag is raised.
+// The same with choices, outputs and a cancellation flag, for a map of
+// `kind`.  Throws torvik::Cancelled when the flag is raised.
 TORVIK_API TextureResolution ResolveTexture(std::string_view stored_name,
                                             const std::filesystem::path& model_file,
-                                            const TextureSearchOptions& options);
+                                            const TextureSearchOptions& options,
+                                            MapKind kind = MapKind::texture);
 
 // Resolves the names of one model, each as ResolveTexture would, sharing
 // what the file system said: each folder is listed once and indexed.  The
@@ -166,8 +184,9 @@ class TORVIK_API ModelTextureSearch {
   ModelTextureSearch(ModelTextureSearch&&) noexcept;
   ModelTextureSearch& operator=(ModelTextureSearch&&) noexcept;
 
-  // Throws torvik::Cancelled when the options' flag is raised.
-  TextureResolution Resolve(std::string_view stored_name);
+  // The file of a map of `kind`.  Throws torvik::Cancelled when the
+  // options' flag is raised.
+  TextureResolution Resolve(std::string_view stored_name, MapKind kind = MapKind::texture);
 
  private:
   struct State;

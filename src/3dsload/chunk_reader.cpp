@@ -30,6 +30,7 @@ ChunkReader::ChunkReader(std::span<const byte> bytes, const ReadOptions& options
       options_(options),
       size_(std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(kMaxPosition))),
       read_budget_(kReadPasses * size_ + kReadSlack),
+      extras_budget_(kReadPasses * size_ + kReadSlack),
       finisher_(options.threads, options.keep_file_winding, options_.names) {}
 
 void ChunkReader::Fail(const std::string& message, std::int64_t at) const {

@@ -81,6 +81,8 @@ class ChunkReader {
   // Chunks that overlap their parents make the walk read some bytes again;
   // reading more than a few times the file's size means a hostile file.
   std::uint64_t read_budget_;
+  // What the reading aside of materials' extras may examine (material_extras.h).
+  std::uint64_t extras_budget_;
   H3dsScene scene_;
   ChunkHeader chunk_{0, -1, -1};            // the chunk being handled, for messages
   const std::string* mesh_name_ = nullptr;  // the mesh being read, for messages

@@ -1,7 +1,9 @@
 // Material blocks: name, colours, transparency, two-sided flag and the file
-// name of the first texture map.
+// name of the first texture map; what only the exports use is read aside
+// (material_extras.h).
 #include "base/little_endian.h"
 #include "chunk_reader.h"
+#include "material_extras.h"
 
 namespace torvik {
 
@@ -27,6 +29,7 @@ void ChunkReader::ReadMaterialBlocks(std::int32_t p) {
   // Every material block gives one material, an empty one included.
   const std::size_t index = scene_.material.size();
   scene_.material.emplace_back();
+  MaterialExtras extras(bytes_.first(size_), extras_budget_);
   ChunkLoop(p, [&](const ChunkHeader& chunk) {
     H3dsMat& mat = scene_.material[index];
     switch (chunk.id) {
@@ -49,9 +52,13 @@ void ChunkReader::ReadMaterialBlocks(std::int32_t p) {
         mat.doublesided = 1;  // the chunk has no body
         return true;
       case kTextureMap:
+        extras.ReadMaterialChunk(chunk, mat);
         ReadTextureChunk(chunk.end, mat.texture);
+        mat.Map(MapKind::texture).name = mat.texture.texturename;
         return true;
       default:
+        // Read aside, if at all; the walk skips the chunk all the same.
+        extras.ReadMaterialChunk(chunk, mat);
         return false;
     }
   });

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/float_decimal.h"
+#include "images/encode_png.h"
 #include "images/image_file.h"
 #include "images/viewer_image.h"
 
@@ -19,7 +20,21 @@ static_assert(std::endian::native == std::endian::little, "glTF buffers are litt
 // glTF's numeric codes.
 constexpr int kFloat = 5126, kUnsignedShort = 5123, kUnsignedInt = 5125;
 constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
-constexpr int kLinear = 9729, kLinearMipmapLinear = 9987, kRepeat = 10497;
+constexpr int kLinear = 9729, kLinearMipmapLinear = 9987;
+constexpr int kRepeat = 10497, kMirroredRepeat = 33648, kClampToEdge = 33071;
+constexpr const char* kTextureTransform = "KHR_texture_transform";
+
+int WrapCode(MapWrap wrap) {
+  switch (wrap) {
+    case MapWrap::mirrored_repeat:
+      return kMirroredRepeat;
+    case MapWrap::clamp_to_edge:
+      return kClampToEdge;
+    case MapWrap::repeat:
+      break;
+  }
+  return kRepeat;
+}
 
 // `value`, or 0 (counted) when it is not a number.
 float Finite(float value, std::size_t& non_finite) {
@@ -127,6 +142,11 @@ std::size_t GltfBuilder::AddTexcoords(const VertexArrays& arrays) {
                                    arrays.Count(), "VEC2"));
 }
 
+std::size_t GltfBuilder::AddTangents(std::span<const float> tangents) {
+  return Add("accessors",
+             Accessor(AddView(tangents, kArrayBuffer), kFloat, tangents.size() / 4, "VEC4"));
+}
+
 std::size_t GltfBuilder::AddIndices(std::span<const std::uint32_t> indices,
                                     std::size_t vertex_count) {
   if (vertex_count <= std::numeric_limits<std::uint16_t>::max()) {
@@ -160,6 +180,10 @@ std::size_t GltfBuilder::AddFloats(std::span<const float> values, const char* ty
 }
 
 std::size_t GltfBuilder::AddMaterial(const MaterialLook& look) {
+  return Add("materials", MaterialJson(look));
+}
+
+Json GltfBuilder::MaterialJson(const MaterialLook& look) const {
   const Json base = look.texture ? Json{1, 1, 1, Factor(look.opacity)}
                                  : Json{look.base_color[0], look.base_color[1], look.base_color[2],
                                         Factor(look.opacity)};
@@ -170,50 +194,121 @@ std::size_t GltfBuilder::AddMaterial(const MaterialLook& look) {
   Json material = {{"name", look.name}, {"pbrMetallicRoughness", std::move(pbr)}};
   if (look.opacity < 1) material["alphaMode"] = "BLEND";
   if (look.double_sided) material["doubleSided"] = true;
-  return Add("materials", std::move(material));
+  return material;
 }
 
 std::optional<std::size_t> GltfBuilder::TextureOf(const std::string& name, const std::string& what,
                                                   const std::string& kind) {
-  if (name.empty() || !options_.find_texture) return std::nullopt;
-  const auto known = by_name_.find(name);
-  if (known != by_name_.end()) return known->second;
-  std::optional<std::size_t>& texture = by_name_[name];
+  if (name.empty()) return std::nullopt;
   const std::string about = "texture '" + ShownName(name, options_.names) + "' of " + what;
-  const std::optional<std::filesystem::path> path = options_.find_texture(name);
-  if (!path) {
-    if (options_.report_missing)
-      Warn(about + " was not found; the " + kind + " is left untextured");
-    return texture;
-  }
-  // Names that lead to one file share its texture, embedded once; a file
-  // that failed is reported under the first name that led to it.
-  const std::string file_key =
-      options_.read_texture ? path->string() : images::ImageFileKey(*path).string();
-  const auto [same_file, added] = by_file_.try_emplace(file_key);
-  if (!added) return texture = same_file->second;
+  const std::string outcome = "the " + kind + " is left untextured";
+  const std::optional<std::filesystem::path> file =
+      FindFile(name, MapKind::texture, about, outcome);
+  if (!file) return std::nullopt;
+  const std::optional<std::size_t> image = ImageOfFile(*file, name, about, outcome);
+  if (!image) return std::nullopt;
+  return TextureOf(*image, MapWrap::repeat, MapWrap::repeat);
+}
+
+std::optional<std::filesystem::path> GltfBuilder::FindFile(const std::string& name, MapKind kind,
+                                                           const std::string& about,
+                                                           const std::string& outcome) {
+  if (name.empty() || !options_.find_texture) return std::nullopt;
+  const auto [known, added] = by_name_.try_emplace({kind, name});
+  if (!added) return known->second;
+  known->second = options_.find_texture(name, kind);
+  if (!known->second && options_.report_missing) Warn(about + " was not found; " + outcome);
+  return known->second;
+}
+
+std::string GltfBuilder::FileKey(const std::filesystem::path& file) const {
+  return options_.read_texture ? file.string() : images::ImageFileKey(file).string();
+}
+
+std::vector<std::uint8_t> GltfBuilder::FileBytes(const std::filesystem::path& file) const {
+  return options_.read_texture ? options_.read_texture(file) : images::ReadImageFile(file);
+}
+
+std::optional<std::size_t> GltfBuilder::ImageOfFile(const std::filesystem::path& file,
+                                                    const std::string& name,
+                                                    const std::string& about,
+                                                    const std::string& outcome) {
+  // Names that lead to one file share its image, embedded once; a file that
+  // failed is reported under the first name that led to it.
+  const auto [same_file, added] = by_file_.try_emplace(FileKey(file));
+  if (!added) return same_file->second;
   images::ViewerImage image;
   try {
-    image = images::ToViewerImage(
-        options_.read_texture ? options_.read_texture(*path) : images::ReadImageFile(*path),
-        budget_);
+    image = images::ToViewerImage(FileBytes(file), budget_);
   } catch (const std::exception& error) {
-    Warn(about + ": " + ShownPath(*path) + ": " + error.what() + "; the " + kind +
-         " is left untextured");
-    return texture;
+    Warn(about + ": " + ShownPath(file) + ": " + error.what() + "; " + outcome);
+    return std::nullopt;
   }
-  if (!document_.json.contains("samplers"))
-    Add("samplers", {{"magFilter", kLinear},
-                     {"minFilter", kLinearMipmapLinear},
-                     {"wrapS", kRepeat},
-                     {"wrapT", kRepeat}});
   const std::size_t view = AddView(std::span<const std::uint8_t>(image.bytes), std::nullopt);
-  const std::size_t source = Add("images", {{"name", NameUtf8(name, options_.names)},
-                                            {"bufferView", view},
-                                            {"mimeType", image.MimeType()}});
-  texture = Add("textures", {{"sampler", 0}, {"source", source}});
-  same_file->second = texture;
-  return texture;
+  same_file->second = Add("images", {{"name", NameUtf8(name, options_.names)},
+                                     {"bufferView", view},
+                                     {"mimeType", image.MimeType()}});
+  return same_file->second;
+}
+
+const images::DecodedImage& GltfBuilder::DecodedFile(const std::filesystem::path& file) {
+  const auto [known, added] = decoded_.try_emplace(FileKey(file), std::string());
+  if (added) {
+    try {
+      known->second = images::DecodeImage(FileBytes(file), 4, budget_);
+    } catch (const std::exception& error) {
+      known->second = std::string(error.what());
+    }
+  }
+  if (const auto* why = std::get_if<std::string>(&known->second)) throw images::ImageError(*why);
+  return std::get<images::DecodedImage>(known->second);
+}
+
+std::size_t GltfBuilder::AddDerivedImage(const std::string& name,
+                                         const images::DecodedImage& image) {
+  budget_.Require(image.Bytes());
+  const std::vector<std::uint8_t> png = images::EncodePng(image);
+  if (png.size() > image.Bytes()) budget_.Require(png.size() - image.Bytes());
+  const std::size_t view = AddView(std::span<const std::uint8_t>(png), std::nullopt);
+  return Add(
+      "images",
+      {{"name", NameUtf8(name, options_.names)}, {"bufferView", view}, {"mimeType", "image/png"}});
+}
+
+std::size_t GltfBuilder::TextureOf(std::size_t image, MapWrap wrap_s, MapWrap wrap_t) {
+  const auto [sampler, new_sampler] = samplers_.try_emplace({wrap_s, wrap_t});
+  if (new_sampler)
+    sampler->second = Add("samplers", {{"magFilter", kLinear},
+                                       {"minFilter", kLinearMipmapLinear},
+                                       {"wrapS", WrapCode(wrap_s)},
+                                       {"wrapT", WrapCode(wrap_t)}});
+  const auto [texture, added] = textures_.try_emplace(
+      {image, static_cast<std::size_t>(wrap_s), static_cast<std::size_t>(wrap_t)});
+  if (added) texture->second = Add("textures", {{"sampler", sampler->second}, {"source", image}});
+  return texture->second;
+}
+
+Json GltfBuilder::TextureInfo(std::size_t texture, const H3dsTextureMap& placement) {
+  Json info = {{"index", texture}};
+  const GltfTextureTransform transform = GltfTransformOfMap(placement);
+  if (transform == GltfTextureTransform{}) return info;
+  const auto factors = [](const std::array<double, 2>& pair) {
+    return Json{Factor(static_cast<float>(pair[0])), Factor(static_cast<float>(pair[1]))};
+  };
+  Json extension = Json::object();
+  if (transform.offset != std::array<double, 2>{0, 0})
+    extension["offset"] = factors(transform.offset);
+  if (transform.rotation != 0)
+    extension["rotation"] = Factor(static_cast<float>(transform.rotation));
+  if (transform.scale != std::array<double, 2>{1, 1}) extension["scale"] = factors(transform.scale);
+  UseExtension(kTextureTransform);
+  info["extensions"] = {{kTextureTransform, std::move(extension)}};
+  return info;
+}
+
+void GltfBuilder::UseExtension(const std::string& name) {
+  if (std::find(extensions_used_.begin(), extensions_used_.end(), name) == extensions_used_.end())
+    extensions_used_.push_back(name);
 }
 
 GltfDocument GltfBuilder::Finish(const std::vector<std::size_t>& root_nodes) && {
@@ -225,6 +320,7 @@ GltfDocument GltfBuilder::Finish(const std::vector<std::size_t>& root_nodes) && 
   else
     json["scenes"] = Json::array({Json::object()});
   json["scene"] = 0;
+  if (!extensions_used_.empty()) json["extensionsUsed"] = extensions_used_;
   if (!document_.binary.empty())
     json["buffers"] = Json::array({{{"byteLength", document_.binary.size()}}});
   return std::move(document_);

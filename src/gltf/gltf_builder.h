@@ -6,14 +6,18 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "images/decode_image.h"
 #include "images/texture_budget.h"
 #include "torvik32c/gltf_document.h"
+#include "torvik32c/material_maps.h"
 
 namespace torvik::gltf_build {
 
@@ -62,11 +66,15 @@ class GltfBuilder {
   Json AddAttributes(const VertexArrays& arrays, bool texcoords);
   // The texture coordinates' accessor alone.
   std::size_t AddTexcoords(const VertexArrays& arrays);
+  // The tangents' accessor (VertexTangents's four floats per vertex).
+  std::size_t AddTangents(std::span<const float> tangents);
   // An accessor of triangle indices: 16-bit when every index fits below
   // 65535 (glTF reserves the largest value), 32-bit otherwise.
   std::size_t AddIndices(std::span<const std::uint32_t> indices, std::size_t vertex_count);
 
   std::size_t AddMaterial(const MaterialLook& look);
+  // The material's JSON as AddMaterial adds it.
+  Json MaterialJson(const MaterialLook& look) const;
 
   // An accessor of floats that no vertex buffer uses (an animation's
   // times or values), `components` to an element of type `type` ("SCALAR",
@@ -80,6 +88,34 @@ class GltfBuilder {
   // what it is ("block").
   std::optional<std::size_t> TextureOf(const std::string& name, const std::string& what,
                                        const std::string& kind);
+
+  // --- Images and textures of maps ---
+
+  // Where the file of a stored map name is (the finder's, once per name and
+  // kind); none, with a warning `about` "was not found; " `outcome` when the
+  // options report missing ones.
+  std::optional<std::filesystem::path> FindFile(const std::string& name, MapKind kind,
+                                                const std::string& about,
+                                                const std::string& outcome);
+  // The glTF image of a file found, embedded once per file as viewers read
+  // it (images/viewer_image.h) within the budget; none when it failed,
+  // warned of once ("`about`: PATH: why; `outcome`").
+  std::optional<std::size_t> ImageOfFile(const std::filesystem::path& file, const std::string& name,
+                                         const std::string& about, const std::string& outcome);
+  // The file decoded into RGBA pixels within the budget, once per file.
+  // Throws std::exception saying why (the image refused, the file not read,
+  // the budget exceeded).
+  const images::DecodedImage& DecodedFile(const std::filesystem::path& file);
+  // An image made at export, encoded as PNG and embedded; its pixels and
+  // bytes are taken from the budget.  Throws ImageError when they don't fit.
+  std::size_t AddDerivedImage(const std::string& name, const images::DecodedImage& image);
+  // The texture of an image sampled with these wraps, made once per pair.
+  std::size_t TextureOf(std::size_t image, MapWrap wrap_s, MapWrap wrap_t);
+  // {"index": texture}, with KHR_texture_transform when the map's placement
+  // is no identity.
+  Json TextureInfo(std::size_t texture, const H3dsTextureMap& placement);
+  // Lists the extension in extensionsUsed.
+  void UseExtension(const std::string& name);
 
   // Appends `item` to the top-level array `name`; returns its index.
   std::size_t Add(const char* name, Json item);
@@ -105,12 +141,22 @@ class GltfBuilder {
         std::span(reinterpret_cast<const std::uint8_t*>(items.data()), items.size_bytes()), target);
   }
 
+  // How a file found is told from others: its path, or its identity on disk.
+  std::string FileKey(const std::filesystem::path& file) const;
+  std::vector<std::uint8_t> FileBytes(const std::filesystem::path& file) const;
+
   const GltfOptions& options_;
   GltfDocument document_;
-  std::map<std::string, std::optional<std::size_t>> by_name_;  // stored name: its texture
-  // Image file: its texture, or none when it failed (warned of once).
+  // Kind and stored name: the file found.
+  std::map<std::pair<MapKind, std::string>, std::optional<std::filesystem::path>> by_name_;
+  // Image file: its image, or none when it failed (warned of once).
   std::map<std::string, std::optional<std::size_t>> by_file_;
-  images::TextureBudget budget_;  // what the embedded images may take
+  // Image file: its pixels, or why they are not there.
+  std::map<std::string, std::variant<images::DecodedImage, std::string>> decoded_;
+  std::map<std::array<std::size_t, 3>, std::size_t> textures_;  // image, wraps: texture
+  std::map<std::pair<MapWrap, MapWrap>, std::size_t> samplers_;
+  std::vector<std::string> extensions_used_;
+  images::TextureBudget budget_;  // what the images may take
   std::size_t non_finite_ = 0;
 };
 

@@ -8,12 +8,13 @@
 #include "affine.h"
 #include "base/ordered_pipeline.h"
 #include "base/parallel_ranges.h"
-#include "base/portable_math.h"
 #include "gltf_builder.h"
 #include "scene_animation.h"
 #include "scene_cameras_lights.h"
+#include "scene_materials.h"
 #include "scene_mesh_arrays.h"
 #include "scene_nodes.h"
+#include "tangents.h"
 #include "torvik32c/export_conventions.h"
 #include "torvik32c/gltf_document.h"
 
@@ -32,50 +33,16 @@ constexpr std::size_t kMeshesAheadPerThread = 2;
 // 1); the unnamed node that offsets an instance's mesh may stand one deeper.
 constexpr std::size_t kMaxNodeDepth = 127;
 
-// A colour component in [0, 1]: a byte / 255, as 3DS colour bytes mean, or
-// the float as stored.
-double ComponentOf(float stored, bool from_bytes) {
-  if (from_bytes) return std::round(static_cast<double>(stored) * 256) / 255;
-  return gltf_build::Clamped(stored);
-}
-
-gltf_build::MaterialLook LookOf(const H3dsMat& mat, const gltf_build::GltfBuilder& builder) {
-  const H3dsRGBColor& diffuse = mat.diffuse;
-  const H3dsRGBColor& specular = mat.specular;
-  gltf_build::MaterialLook look;
-  look.name = builder.NameOf(mat.name);
-  look.base_color = {
-      gltf_build::Factor(
-          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.red, diffuse.from_bytes)))),
-      gltf_build::Factor(
-          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.green, diffuse.from_bytes)))),
-      gltf_build::Factor(
-          static_cast<float>(SrgbToLinear(ComponentOf(diffuse.blue, diffuse.from_bytes))))};
-  look.opacity = OpacityOfTransparency(mat.transparency);
-  look.shine = static_cast<float>((ComponentOf(specular.red, specular.from_bytes) +
-                                   ComponentOf(specular.green, specular.from_bytes) +
-                                   ComponentOf(specular.blue, specular.from_bytes)) /
-                                  3);
-  look.double_sided = mat.doublesided != 0;
-  return look;
-}
-
-// The material that meshes without one get: white, two-sided.
-gltf_build::MaterialLook DefaultLook() {
-  gltf_build::MaterialLook look;
-  look.name = kDefaultMaterialName;
-  look.shine = 1;
-  look.double_sided = true;
-  return look;
-}
-
 class SceneGltf {
  public:
   SceneGltf(const H3dsScene& scene, const ScenePlacement& placement, const GltfOptions& options)
-      : scene_(scene), placement_(placement), options_(options), builder_(options) {
+      : scene_(scene),
+        placement_(placement),
+        options_(options),
+        builder_(options),
+        materials_(builder_, scene.material) {
     for (std::size_t i = 0; i < scene.material.size(); ++i)
       first_material_.try_emplace(scene.material[i].name, i);
-    materials_.resize(scene.material.size());
   }
 
   GltfDocument Build() && {
@@ -247,13 +214,17 @@ class SceneGltf {
     builder_.CountNonFinite(arrays.vertices.non_finite);
     Json attributes = builder_.AddAttributes(arrays.vertices, false);
     Json primitives = Json::array();
-    std::optional<std::size_t> texcoords;
+    std::optional<std::size_t> texcoords, tangents;
     for (const gltf_build::MeshPart& part : arrays.parts) {
-      const auto [material, textured] = MaterialOf(part.material);
+      const auto [material, textured] = materials_.MaterialOf(part.material);
       Json these = attributes;
       if (textured) {
         if (!texcoords) texcoords = builder_.AddTexcoords(arrays.vertices);
         these["TEXCOORD_0"] = *texcoords;
+      }
+      if (materials_.NormalMapped(part.material)) {
+        if (!tangents) tangents = builder_.AddTangents(gltf_build::MeshTangents(arrays));
+        these["TANGENT"] = *tangents;
       }
       primitives.push_back({{"attributes", std::move(these)},
                             {"indices", builder_.AddIndices(part.indices, arrays.vertices.Count())},
@@ -262,24 +233,6 @@ class SceneGltf {
     meshes_.push_back({{"name", builder_.NameOf(scene_.meshobjlist[m].name)},
                        {"primitives", std::move(primitives)}});
     return meshes_.size() - 1;
-  }
-
-  // The glTF material of a scene material (-1: the default one), made on
-  // first use, and whether it is textured.
-  std::pair<std::size_t, bool> MaterialOf(int index) {
-    std::optional<std::pair<std::size_t, bool>>& made =
-        index < 0 ? default_material_ : materials_[static_cast<std::size_t>(index)];
-    if (!made) {
-      gltf_build::MaterialLook look = DefaultLook();
-      if (index >= 0) {
-        const H3dsMat& mat = scene_.material[static_cast<std::size_t>(index)];
-        look = LookOf(mat, builder_);
-        look.texture = builder_.TextureOf(
-            mat.texture.texturename, "material '" + builder_.Shown(mat.name) + "'", "material");
-      }
-      made = {builder_.AddMaterial(look), look.texture.has_value()};
-    }
-    return *made;
   }
 
   // Puts the mesh on node `node`, or, when `offset` is no identity or the
@@ -335,8 +288,7 @@ class SceneGltf {
   const GltfOptions& options_;
   gltf_build::GltfBuilder builder_;
   std::unordered_map<std::string, std::size_t> first_material_;
-  std::vector<std::optional<std::pair<std::size_t, bool>>> materials_;
-  std::optional<std::pair<std::size_t, bool>> default_material_;
+  gltf_build::SceneMaterials materials_;
   Json meshes_ = Json::array();
   Json nodes_ = Json::array();
   std::vector<std::vector<std::size_t>> children_;

@@ -15,19 +15,24 @@ std::string Prefix(const std::filesystem::path& model_file) {
   return model_file.empty() ? std::string() : ShownPath(model_file) + ": ";
 }
 
-// Resolves the model's texture names, warns of each one missing or
-// ambiguous, and throws MissingTextures when the settings require them all.
-void ResolveModelTextures(const Model& model, const std::filesystem::path& model_file,
-                          const ConversionSettings& settings, ConversionReport& report) {
-  std::vector<std::string> stored;
-  for (const POLYGONLIST& material : model.PolyList()) stored.push_back(material.texturename);
+// How the settings search for a model's textures.
+TextureSearchOptions SearchOf(const ConversionSettings& settings) {
   TextureSearchOptions search;
   search.extra_folders = settings.texture_paths;
   search.choices = settings.texture_choices;
   search.outputs = settings.outputs;
   if (!settings.destination.empty()) search.outputs.push_back(settings.destination);
   search.cancel = settings.cancel;
-  report.textures = ResolveTextures(DistinctTextureNames(stored), model_file, search);
+  return search;
+}
+
+// Resolves the model's texture names, warns of each one missing or
+// ambiguous, and throws MissingTextures when the settings require them all.
+void ResolveModelTextures(const Model& model, const std::filesystem::path& model_file,
+                          const ConversionSettings& settings, ConversionReport& report) {
+  std::vector<std::string> stored;
+  for (const POLYGONLIST& material : model.PolyList()) stored.push_back(material.texturename);
+  report.textures = ResolveTextures(DistinctTextureNames(stored), model_file, SearchOf(settings));
   std::size_t problems = 0;
   for (const TextureResolution& texture : report.textures) {
     std::string problem = TextureProblem(texture, !settings.require_textures, settings.names);
@@ -40,6 +45,16 @@ void ResolveModelTextures(const Model& model, const std::filesystem::path& model
                               std::to_string(report.textures.size()) +
                               " textures missing or ambiguous (--require-textures)",
                           report.textures);
+}
+
+// Resolves the files of the materials' maps and warns of those of other
+// kinds than texture 1 that are missing or ambiguous (texture 1's were).
+void ResolveModelMaps(const std::vector<H3dsMat>& materials,
+                      const std::filesystem::path& model_file, const ConversionSettings& settings,
+                      ConversionReport& report) {
+  report.maps = ResolveMaterialMaps(materials, model_file, SearchOf(settings));
+  for (const std::string& problem : MapFileProblems(report.maps, settings.names))
+    report.warnings.push_back(Prefix(model_file) + problem);
 }
 
 }  // namespace
@@ -58,11 +73,13 @@ ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem
                                           .threads = settings.threads,
                                           .names = settings.names});
   starting("converting");
-  for (const std::string& note :
-      ApplyKeyframer(scene, settings.keyframer, report.keyframer, settings.names,
-                     settings.max_placed_faces))
+  for (const std::string& note : ApplyKeyframer(scene, settings.keyframer, report.keyframer,
+                                                settings.names, settings.max_placed_faces))
     report.warnings.push_back(Prefix(model_file) + note);
   ConversionStats conversion;
+  // The materials as stored, for their maps.
+  std::vector<H3dsMat> materials;
+  if (settings.resolve_textures && settings.resolve_maps) materials = scene.material;
   const Model model = convert_to_outgl(std::move(scene), &conversion,
                                        {.smoothing_groups = settings.smoothing_groups,
                                         .cancel = settings.cancel,
@@ -75,6 +92,7 @@ ConversionReport ConvertModel(std::span<const byte> bytes, const std::filesystem
   if (settings.resolve_textures) {
     starting("textures");
     ResolveModelTextures(model, model_file, settings, report);
+    if (settings.resolve_maps) ResolveModelMaps(materials, model_file, settings, report);
   }
   starting("writing");
   BmfStats written;

@@ -56,7 +56,7 @@ std::string TexturesJson(const std::vector<TextureResolution>& textures,
 }
 
 std::string TextureProblem(const TextureResolution& texture, bool used, const NameDecoder& names) {
-  const std::string name = "texture " + QuotedName(texture.name, names);
+  const std::string name = MapNoun(texture.kind) + " " + QuotedName(texture.name, names);
   if (texture.stopped_for_model)
     return name + " not found: the search for the model's textures stopped after examining " +
            std::to_string(texture.visited) + " files and folders";

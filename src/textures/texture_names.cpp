@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
+#include <optional>
 
 namespace torvik::textures {
 
@@ -14,15 +16,68 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 constexpr std::array<std::string_view, 7> kImageExtensions = {"png", "jpg", "jpeg", "tga",
                                                               "bmp", "gif", "tif"};
 
-constexpr std::array<std::string_view, 13> kOtherMapWords = {
-    "alpha",    "opacity", "mask",  "bump",      "normal", "normals",     "nrm",
-    "specular", "spec",    "gloss", "roughness", "height", "displacement"};
+// The words that make a file name look like a map of a kind other than a
+// colour map; those of no kind (normal maps) do too.
+struct MapWord {
+  std::string_view word;
+  std::optional<MapKind> kind;
+};
+constexpr MapWord kMapWords[] = {
+    {"alpha", MapKind::opacity},
+    {"opacity", MapKind::opacity},
+    {"opac", MapKind::opacity},
+    {"mask", MapKind::opacity},
+    {"transparency", MapKind::opacity},
+    {"cutout", MapKind::opacity},
+    {"bump", MapKind::bump},
+    {"height", MapKind::bump},
+    {"heightmap", MapKind::bump},
+    {"displacement", MapKind::bump},
+    {"disp", MapKind::bump},
+    {"specular", MapKind::specular},
+    {"spec", MapKind::specular},
+    {"gloss", MapKind::shininess},
+    {"glossiness", MapKind::shininess},
+    {"shininess", MapKind::shininess},
+    {"roughness", MapKind::shininess},
+    {"illum", MapKind::self_illumination},
+    {"selfillum", MapKind::self_illumination},
+    {"illumination", MapKind::self_illumination},
+    {"emissive", MapKind::self_illumination},
+    {"emission", MapKind::self_illumination},
+    {"glow", MapKind::self_illumination},
+    {"reflection", MapKind::reflection},
+    {"reflect", MapKind::reflection},
+    {"refl", MapKind::reflection},
+    {"env", MapKind::reflection},
+    {"environment", MapKind::reflection},
+    {"chrome", MapKind::reflection},
+    {"normal", std::nullopt},
+    {"normals", std::nullopt},
+    {"nrm", std::nullopt},
+};
 
 bool IsLetterOrDigit(char c) { return IsLetter(c) || (c >= '0' && c <= '9'); }
 
-bool IsOtherMapWord(std::string_view word) {
-  return std::any_of(kOtherMapWords.begin(), kOtherMapWords.end(),
-                     [&](std::string_view other) { return SameName(word, other); });
+// Whether a word of the file name's stem is a map word that `wanted` accepts.
+template <class Wanted>
+bool HasMapWord(std::string_view name, Wanted&& wanted) {
+  const std::string_view stem = SplitName(name).stem;
+  const auto is_wanted = [&](std::string_view word) {
+    return std::any_of(std::begin(kMapWords), std::end(kMapWords), [&](const MapWord& map_word) {
+      return SameName(word, map_word.word) && wanted(map_word.kind);
+    });
+  };
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= stem.size(); ++i) {
+    const bool boundary =
+        i == stem.size() || !IsLetterOrDigit(stem[i]) ||
+        (i > 0 && stem[i - 1] >= 'a' && stem[i - 1] <= 'z' && stem[i] >= 'A' && stem[i] <= 'Z');
+    if (!boundary) continue;
+    if (i > start && is_wanted(stem.substr(start, i - start))) return true;
+    start = i < stem.size() && !IsLetterOrDigit(stem[i]) ? i + 1 : i;
+  }
+  return false;
 }
 
 }  // namespace
@@ -48,17 +103,14 @@ bool IsImageExtension(std::string_view extension) {
 }
 
 bool LooksLikeOtherMap(std::string_view name) {
-  const std::string_view stem = SplitName(name).stem;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= stem.size(); ++i) {
-    const bool boundary =
-        i == stem.size() || !IsLetterOrDigit(stem[i]) ||
-        (i > 0 && stem[i - 1] >= 'a' && stem[i - 1] <= 'z' && stem[i] >= 'A' && stem[i] <= 'Z');
-    if (!boundary) continue;
-    if (i > start && IsOtherMapWord(stem.substr(start, i - start))) return true;
-    start = i < stem.size() && !IsLetterOrDigit(stem[i]) ? i + 1 : i;
-  }
-  return false;
+  return HasMapWord(name, [](const std::optional<MapKind>&) { return true; });
+}
+
+int CandidateRank(std::string_view name, MapKind kind) {
+  const bool colour = kind == MapKind::texture || kind == MapKind::texture2;
+  if (!colour && HasMapWord(name, [&](const std::optional<MapKind>& of) { return of == kind; }))
+    return 0;
+  return LooksLikeOtherMap(name) ? 2 : 1;
 }
 
 std::vector<std::string> NameComponents(std::string_view stored) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "torvik32c/map_kind.h"
+
 namespace torvik::textures {
 
 // The stored name's components: '\' and '/' both separate them, a leading
@@ -46,9 +48,20 @@ bool MatchesShortName(std::string_view stored, std::string_view on_disk);
 bool MatchesOtherExtension(std::string_view stored, std::string_view on_disk);
 
 // The file name looks like a map other than a colour map: a word of its
-// stem is alpha, opacity, mask, bump, normal, normals, nrm, specular, spec,
-// gloss, roughness, height or displacement.  Words are split at anything but
-// a letter or digit, and where a lower-case letter meets an upper-case one.
+// stem is one of a map kind's words (opacity: alpha, opacity, opac, mask,
+// transparency, cutout; bump: bump, height, heightmap, displacement, disp;
+// specular: specular, spec; shininess: gloss, glossiness, shininess,
+// roughness; self-illumination: illum, selfillum, illumination, emissive,
+// emission, glow; reflection: reflection, reflect, refl, env, environment,
+// chrome) or of a normal map (normal, normals, nrm).  Words are split at
+// anything but a letter or digit, and where a lower-case letter meets an
+// upper-case one.
 bool LooksLikeOtherMap(std::string_view name);
+
+// Where a file found for a map of `kind` stands among several: 0 for a
+// name with one of that kind's words (never for texture 1 or 2), 1
+// for one that looks like a colour map, 2 for one that looks like another
+// kind of map.
+int CandidateRank(std::string_view name, MapKind kind);
 
 }  // namespace torvik::textures

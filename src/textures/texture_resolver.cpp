@@ -343,8 +343,9 @@ std::vector<Place> Apply(const Search& search, const Place& folder, TextureRule 
 }
 
 // Keeps the first of several routes to one file, leaves out the caller's
-// outputs, and puts the names that look like colour maps first.
-std::vector<fs::path> Candidates(FileSystemView& view, const std::vector<Place>& found) {
+// outputs, and orders the names by what they look like for the map's kind.
+std::vector<fs::path> Candidates(FileSystemView& view, const std::vector<Place>& found,
+                                 MapKind kind) {
   std::vector<fs::path> shown;
   std::unordered_set<std::string> seen;
   for (const Place& place : found) {
@@ -352,8 +353,9 @@ std::vector<fs::path> Candidates(FileSystemView& view, const std::vector<Place>&
     if (view.IsOutput(real) || !seen.insert(real.string()).second) continue;
     shown.push_back(place.shown);
   }
-  std::stable_partition(shown.begin(), shown.end(), [](const fs::path& path) {
-    return !textures::LooksLikeOtherMap(path.filename().string());
+  std::stable_sort(shown.begin(), shown.end(), [&](const fs::path& a, const fs::path& b) {
+    return textures::CandidateRank(a.filename().string(), kind) <
+           textures::CandidateRank(b.filename().string(), kind);
   });
   return shown;
 }
@@ -371,10 +373,11 @@ const TextureChoice* Chosen(std::string_view stored_name,
   return nullptr;
 }
 
-TextureResolution Resolve(std::string_view stored_name, FileSystemView& view, ModelWork& model,
-                          const TextureSearchOptions& options) {
+TextureResolution Resolve(std::string_view stored_name, MapKind kind, FileSystemView& view,
+                          ModelWork& model, const TextureSearchOptions& options) {
   TextureResolution result;
   result.name = std::string(stored_name);
+  result.kind = kind;
   if (const TextureChoice* choice = Chosen(stored_name, options.choices)) {
     result.path = choice->file;
     result.rule = TextureRule::given;
@@ -387,7 +390,7 @@ TextureResolution Resolve(std::string_view stored_name, FileSystemView& view, Mo
     for (const TextureRule rule :
          {TextureRule::stored_path, TextureRule::last_component, TextureRule::subfolder,
           TextureRule::short_name, TextureRule::other_extension}) {
-      std::vector<fs::path> candidates = Candidates(view, Apply(search, folder, rule));
+      std::vector<fs::path> candidates = Candidates(view, Apply(search, folder, rule), kind);
       result.visited = search.Visited();
       if (search.StoppedForModel()) {
         result.stopped = result.stopped_for_model = true;
@@ -436,10 +439,10 @@ TextureResolution ResolveTexture(std::string_view stored_name, const fs::path& m
 }
 
 TextureResolution ResolveTexture(std::string_view stored_name, const fs::path& model_file,
-                                 const TextureSearchOptions& options) {
+                                 const TextureSearchOptions& options, MapKind kind) {
   FileSystemView view(model_file, options);
   ModelWork one_name;  // a name alone has only its own limit
-  return Resolve(stored_name, view, one_name, options);
+  return Resolve(stored_name, kind, view, one_name, options);
 }
 
 struct ModelTextureSearch::State {
@@ -460,8 +463,8 @@ ModelTextureSearch::~ModelTextureSearch() = default;
 ModelTextureSearch::ModelTextureSearch(ModelTextureSearch&&) noexcept = default;
 ModelTextureSearch& ModelTextureSearch::operator=(ModelTextureSearch&&) noexcept = default;
 
-TextureResolution ModelTextureSearch::Resolve(std::string_view stored_name) {
-  return torvik::Resolve(stored_name, state_->view, state_->work, state_->options);
+TextureResolution ModelTextureSearch::Resolve(std::string_view stored_name, MapKind kind) {
+  return torvik::Resolve(stored_name, kind, state_->view, state_->work, state_->options);
 }
 
 }  // namespace torvik

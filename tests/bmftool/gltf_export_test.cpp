@@ -15,6 +15,7 @@
 #include "animated_demo.h"
 #include "image_files.h"
 #include "keyframer_demo.h"
+#include "materials_demo.h"
 #include "obj_export.h"
 #include "png_image.h"
 #include "shapes.h"
@@ -334,9 +335,10 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
     }
     write(BmfOf(materials, meshes), "hostile", {TexturesBeside(dir.path() / "hostile.bmf")});
   }
-  // The scene as authored that 3ds2bmf --gltf writes, of the same files and
-  // of a model whose keyframer places instances, pivots, a mirror and a
-  // hierarchy.
+  // The scene as authored that 3ds2bmf --gltf writes, of the same files, of
+  // a model whose keyframer places instances, pivots, a mirror and a
+  // hierarchy, and of one whose materials use tiled, mirrored, bump,
+  // opacity, specular and self-illumination maps.
   const std::string gate = dir.file("gate.3ds");
   const t3ds::Scene scene = t3ds::KeyframerDemo();
   testing_support::WriteFile(gate, t3ds::BuildFile(scene.materials, scene.meshes, scene.nodes));
@@ -345,6 +347,8 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const std::string turntable = dir.file("turntable.3ds");
   testing_support::WriteFile(turntable, t3ds::BuildFile(t3ds::AnimatedDemo()));
   inputs.push_back(turntable);
+  ASSERT_TRUE(t3ds::SaveMaterialsDemo(dir.path().string()));
+  inputs.push_back(dir.file("materials.3ds"));
   for (const std::string& input : inputs) {
     const std::string output =
         dir.file(std::filesystem::path(input).stem().string() + ".scene.bmf");

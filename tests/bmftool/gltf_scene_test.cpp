@@ -525,7 +525,9 @@ TEST(SceneGltf, TexturesComeFromTheCallerEmbeddedOncePerFile) {
   // Both names lead to one file, which the caller reads from memory.
   std::vector<std::string> asked;
   GltfOptions options;
-  options.find_texture = [](const std::string&) { return std::filesystem::path("in/memory.png"); };
+  options.find_texture = [](const std::string&, torvik::MapKind) {
+    return std::filesystem::path("in/memory.png");
+  };
   options.read_texture = [&](const std::filesystem::path& file) {
     asked.push_back(file.string());
     return png;

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "preview_renderer.h"
+#include "torvik32c/material_maps.h"
 
 namespace {
 
@@ -80,3 +82,53 @@ TEST(Preview, BackFacesAreStripedAndSeenFromBehindTheyStayVisible) {
 }
 
 }  // namespace
+
+namespace {
+
+// The luminance-ish brightness of a pixel.
+int Brightness(Rgb8 c) { return c.r + c.g + c.b; }
+
+}  // namespace
+
+// A square facing the camera, its texture coordinates 0 to 1 across it, its
+// texture one tile with a dark border tiled 4 x 4 by its map: the dark lines
+// fall a quarter of the square apart, from its edges, across and up.
+TEST(Preview, AMapsTilingPutsTheTileBoundariesWhereTheGltfDoes) {
+  torvik::BmfFile file;
+  torvik::BmfBlock block = Triangles({1, 1, 1, 1}, {{{{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}}},
+                                                    {{{-1, -1, 0}, {1, 1, 0}, {1, -1, 0}}}});
+  for (torvik::BMF_UNVERTEX& vertex : block.vertices) {
+    vertex.u = (vertex.x + 1) / 2;
+    vertex.v = (vertex.y + 1) / 2;
+  }
+  file.blocks.push_back(block);
+  Image tile{64, 64, std::vector<Rgb8>(64 * 64, Rgb8{220, 220, 220}), {}};
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      if (x < 2 || y < 2 || x >= 62 || y >= 62) tile.pixels[y * 64 + x] = {20, 20, 20};
+  torvik::H3dsTextureMap map;
+  map.u_scale = map.v_scale = 4;
+  const PreviewSurface surface{torvik::MapPlacement(map), torvik::MapWrapOf(map)};
+  const Image* textures[] = {&tile};
+  const Image image = RenderPreview(file, {256, 0, 0}, textures, std::span(&surface, 1));
+
+  // The square's extent along the middle row and column.
+  int left = 256, right = -1, top = 256, bottom = -1;
+  for (int i = 0; i < 256; ++i) {
+    if (image.At(i, 128) != kPreviewBackground) left = std::min(left, i), right = i;
+    if (image.At(128, i) != kPreviewBackground) top = std::min(top, i), bottom = i;
+  }
+  ASSERT_GT(right - left, 100);
+  ASSERT_GT(bottom - top, 100);
+  const double width = right + 1 - left, height = bottom + 1 - top;
+  const int light = Brightness(image.At(left + static_cast<int>(width / 8), 128 + 5));
+  for (int k = 1; k < 4; ++k) {
+    const int x = left + static_cast<int>(k * width / 4);
+    const int y = top + static_cast<int>(k * height / 4);
+    EXPECT_LT(Brightness(image.At(x, 128 + 5)), light / 2) << "across, " << k;
+    EXPECT_LT(Brightness(image.At(128 + 5, y)), light / 2) << "up, " << k;
+    // Mid-tile is light.
+    const int mid = left + static_cast<int>((k + 0.5) * width / 4);
+    EXPECT_GT(Brightness(image.At(mid, 128 + 5)), light * 3 / 4) << "mid-tile, " << k;
+  }
+}

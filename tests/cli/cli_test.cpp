@@ -13,6 +13,7 @@
 #include "animated_demo.h"
 #include "cache_metrics.h"
 #include "keyframer_demo.h"
+#include "materials_demo.h"
 #include "presets.h"
 #include "shapes.h"
 #include "test_support.h"
@@ -967,6 +968,83 @@ TEST_F(CliTextures, CopyTexturesOfOneNameAreDecidedByInputOrder) {
           << both.err;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The materials' maps: --list names each with how it lies and the file its
+// kind picks, --json reports them, --copy-textures copies every map's file
+// (one whose stored name is texture 1's, of another file, under its own
+// name).
+TEST(CliMaps, ListJsonAndCopiesCoverEveryMap) {
+  TempDir dir;
+  ASSERT_TRUE(t3ds::SaveMaterialsDemo(dir.path().string()));
+  const std::string model = dir.file("materials.3ds");
+  const ToolRun list = Tool(dir, "--list " + model);
+  EXPECT_EQ(list.status, 0) << list.err;
+  for (const std::string& line :
+       {std::string("\n  maps: 8, 7 of 7 files found\n"),
+        "\n    material \"Floor\": texture \"FLOOR.PNG\" tiled 10 x 10: " + dir.file("FLOOR.PNG") +
+            " (path)\n",
+        "\n    material \"Bricks\": bump map \"BRICKWAL.PNG\" 30 %, tiled 3 x 4.5: " +
+            dir.file("maps/brickwall_bump.png") + " (8.3, 2 candidates)\n",
+        "\n    material \"Roof\": texture \"ROOF.PNG\" tiled 3.5 x 3.5, offset 0.25 0.5, turned 30 "
+        "degrees, mirrored: " +
+            dir.file("maps/roof.png") + " (subfolder)\n",
+        "\n    material \"Facade\": opacity map \"FACADE_G.PNG\": " +
+            dir.file("facade_grillage_alpha.png") + " (8.3, 2 candidates)\n",
+        "\n    material \"Metal\": specular map \"METAL_S.PNG\": " + dir.file("METAL_S.PNG") +
+            " (path)\n"})
+    EXPECT_NE(list.out.find(line), std::string::npos) << line << list.out;
+  // A material without maps (the lamp's glow) has no line.
+  EXPECT_EQ(list.out.find("\"Lamp\""), std::string::npos);
+
+  const ToolRun json = Tool(dir, "--list --json " + model);
+  EXPECT_NE(
+      json.out.find("{\"material\":\"Bricks\",\"kind\":\"bump\",\"name\":\"BRICKWAL.PNG\","
+                    "\"path\":\"" +
+                    dir.file("maps/brickwall_bump.png") + "\",\"rule\":\"8.3\",\"candidates\":["),
+      std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"amount\":0.3,\"tiling\":0,\"scale\":[3,4.5],\"offset\":[0,0],"
+                          "\"rotation\":0}"),
+            std::string::npos)
+      << json.out;
+
+  std::filesystem::create_directory(dir.file("out"));
+  const ToolRun copies = Tool(dir, "-v --copy-textures -d " + dir.file("out") + " " + model);
+  EXPECT_EQ(copies.status, 0) << copies.err;
+  EXPECT_NE(copies.out.find(", textures 4/4 found, 4 copied, maps 3/3 found, 3 copied, "),
+            std::string::npos)
+      << copies.out;
+  EXPECT_EQ(copies.err.find("not overwritten"), std::string::npos) << copies.err;
+  EXPECT_EQ(ReadFile(dir.file("out/BRICKWAL.PNG")), ReadFile(dir.file("maps/brickwall.png")));
+  EXPECT_EQ(ReadFile(dir.file("out/brickwall_bump.png")),
+            ReadFile(dir.file("maps/brickwall_bump.png")));
+  EXPECT_EQ(ReadFile(dir.file("out/facade_grillage_alpha.png")),
+            ReadFile(dir.file("facade_grillage_alpha.png")));
+  EXPECT_EQ(ReadFile(dir.file("out/METAL_S.PNG")), ReadFile(dir.file("METAL_S.PNG")));
+  const ToolRun reported = Tool(dir, "--json --copy-textures -d " + dir.file("out") + " " + model);
+  EXPECT_NE(reported.out.find("\"kind\":\"specular\",\"name\":\"METAL_S.PNG\""), std::string::npos);
+  EXPECT_NE(reported.out.find("\"rotation\":0,\"copied\":true}"), std::string::npos)
+      << reported.out;
+
+  // The front ends without a command line (the web page) get them when they ask.
+  torvik::ConversionSettings settings;
+  EXPECT_TRUE(torvik::ConvertModel(ReadFile(model), model, settings).maps.empty());
+  settings.resolve_maps = true;
+  const torvik::ConversionReport report = torvik::ConvertModel(ReadFile(model), model, settings);
+  ASSERT_EQ(report.maps.size(), 8u);
+  EXPECT_EQ(report.maps[2].file.kind, torvik::MapKind::bump);
+  EXPECT_EQ(*report.maps[2].file.path, dir.file("maps/brickwall_bump.png"));
+  EXPECT_NE(
+      std::find(report.warnings.begin(), report.warnings.end(),
+                model + ": bump map \"BRICKWAL.PNG\" is ambiguous: " +
+                    dir.file("maps/brickwall_bump.png") + ", " + dir.file("maps/brickwall.png") +
+                    " (using " + dir.file("maps/brickwall_bump.png") + ")"),
+      report.warnings.end());
 }
 
 }  // namespace

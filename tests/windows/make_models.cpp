@@ -4,8 +4,10 @@
 // geometry far from the origin or very small, where every rounding step
 // shows in the result; scenes whose keyframer turns, mirrors and instances
 // meshes (placement_scenes.h), and one that it animates, with a camera
-// and lights (animated_demo.h); and a model textured by a BMP, a GIF and a
-// TGA, which the glTF export encodes again as PNG.
+// and lights (animated_demo.h); a model textured by a BMP, a GIF and a
+// TGA, which the glTF export encodes again as PNG; and the model whose
+// materials use 3D Studio's maps (tiled, turned, bump and opacity maps),
+// whose glTF composes and derives images.
 //
 //   make_models OUTDIR
 #include <cstdint>
@@ -16,6 +18,7 @@
 
 #include "animated_demo.h"
 #include "image_files.h"
+#include "materials_demo.h"
 #include "placement_scenes.h"
 #include "shapes.h"
 
@@ -145,6 +148,6 @@ int main(int argc, char** argv) {
                   Write(dir + "placement_trial.3ds", PlacementTrial()) &&
                   Write(dir + "inward_and_outward.3ds", InwardAndOutward()) &&
                   Write(dir + "animated_demo.3ds", BuildFile(AnimatedDemo())) &&
-                  WriteTexturedFormats(dir);
+                  WriteTexturedFormats(dir) && SaveMaterialsDemo(dir);
   return ok ? 0 : 1;
 }

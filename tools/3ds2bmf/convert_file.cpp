@@ -103,13 +103,41 @@ torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::
   return scene;
 }
 
+// Resolves the files of the materials' maps and notes those of other kinds
+// than texture 1 that are missing or ambiguous (texture 1's were noted).
+void ResolveModelMaps(const std::vector<torvik::H3dsMat>& materials, const FileSettings& settings,
+                      FileResult& result) {
+  result.maps = torvik::ResolveMaterialMaps(materials, result.input,
+                                            TextureSearchFor(result.output, settings));
+  for (const std::string& problem : torvik::MapFileProblems(*result.maps, settings.names))
+    AddNote(result, result.input, problem);
+}
+
+// A map whose stored name is also texture 1's, or an earlier map's, with
+// another file (the bump map BRICKWAL.PNG of brickwall_bump.png beside the
+// texture BRICKWAL.PNG of brickwall.png) is copied under its file's own
+// name, so that neither copy takes the other's place.
 void CopyModelTextures(const FileSettings& settings, FileResult& result) {
   const std::filesystem::path folder = FolderOf(result.output);
-  for (const torvik::TextureResolution& texture : result.textures) {
-    TextureCopy copy = CopyTexture(texture, folder, settings.batch, result.input, settings.names);
-    result.copied.push_back(copy.copied);
-    if (!copy.problem.empty()) AddNote(result, result.input, copy.problem);
-  }
+  std::vector<const torvik::TextureResolution*> copied;
+  const auto copy = [&](const torvik::TextureResolution& file) {
+    std::string as;
+    for (const torvik::TextureResolution* earlier : copied)
+      if (file.found() && earlier->found() && earlier->name == file.name &&
+          *earlier->path != *file.path)
+        as = file.path->filename().string();
+    const TextureCopy made =
+        CopyTexture(file, folder, settings.batch, result.input, settings.names, as);
+    if (!made.problem.empty()) AddNote(result, result.input, made.problem);
+    copied.push_back(&file);
+    return made.copied;
+  };
+  for (const torvik::TextureResolution& texture : result.textures)
+    result.copied.push_back(copy(texture));
+  if (!result.maps) return;
+  const std::vector<torvik::TextureResolution> files = torvik::DistinctMapFiles(*result.maps, true);
+  for (const torvik::TextureResolution& file : files) result.map_copies.emplace_back(file, false);
+  for (std::size_t i = 0; i < files.size(); ++i) result.map_copies[i].second = copy(files[i]);
 }
 
 }  // namespace
@@ -122,6 +150,10 @@ torvik::H3dsScene ReadSceneInput(const std::string& input, const FileSettings& s
   if (IsRegularInput(input)) return torvik::ReadSceneFile(input, options);
   return torvik::HRead3dsScene(
       ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent()), options);
+}
+
+bool MapsUsed(const FileSettings& settings) {
+  return settings.gltf || settings.preview || settings.copy_textures || settings.report_maps;
 }
 
 std::string PreviewPath(const std::string& output) { return WithExtension(output, ".bmf", ".png"); }
@@ -161,15 +193,19 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     std::vector<torvik::byte> bytes;
     if (settings.gltf)
       bytes = ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent());
-    model = torvik::convert_to_outgl(
-        ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result), &conversion,
-        {.smoothing_groups = settings.smoothing_groups,
-         .cancel = settings.cancel,
-         .orient_outward = settings.orient_outward,
-         .threads = settings.threads,
-         .names = settings.names});
+    torvik::H3dsScene scene = ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result);
+    // The materials as stored, for their maps.
+    std::vector<torvik::H3dsMat> materials;
+    if (MapsUsed(settings)) materials = scene.material;
+    model = torvik::convert_to_outgl(std::move(scene), &conversion,
+                                     {.smoothing_groups = settings.smoothing_groups,
+                                      .cancel = settings.cancel,
+                                      .orient_outward = settings.orient_outward,
+                                      .threads = settings.threads,
+                                      .names = settings.names});
     if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
+    if (MapsUsed(settings)) ResolveModelMaps(materials, settings, result);
     result.error_path = to_stdout ? "standard output" : output;
     torvik::BmfStats written;
     torvik::BmfWriteOptions write_options;
@@ -215,11 +251,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = PreviewPath(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
-        textures = LoadPreviewTextures(written_file(), result.textures, false,
-                                       torvik::images::kModelTextureBudget, settings.names);
+        textures =
+            LoadScenePreviewTextures(written_file(), BlockMaterials(model, written_file()),
+                                     materials, torvik::DistinctMapFiles(*result.maps), false,
+                                     torvik::images::kModelTextureBudget, settings.names);
         for (const std::string& problem : textures.problems) AddNote(result, input, problem);
       }
-      const Image image = RenderPreview(written_file(), {}, textures.Pointers());
+      const Image image = RenderPreview(written_file(), {}, textures.Pointers(), textures.surfaces);
       torvik::StopIfCancelled(settings.cancel);
       WritePng(result.error_path, image);
       result.preview = result.error_path;
@@ -239,7 +277,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
         for (const std::string& warning : placement.warnings)
           AddNote(result, result.error_path, "warning: " + warning);
       torvik::GltfOptions gltf_options;
-      gltf_options.find_texture = torvik::ResolvedTextures(result.textures);
+      std::vector<torvik::TextureResolution> files = result.textures;
+      for (torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps))
+        files.push_back(std::move(file));
+      gltf_options.find_texture = torvik::ResolvedTextures(std::move(files));
       gltf_options.report_missing = false;  // noted above
       gltf_options.orient_outward = settings.orient_outward;
       gltf_options.frames_per_second = static_cast<double>(settings.frames_per_second);

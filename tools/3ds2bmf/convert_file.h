@@ -37,6 +37,12 @@ struct FileResult {
   double milliseconds = 0;
   std::vector<torvik::TextureResolution> textures;  // each distinct texture name, resolved
   std::vector<bool> copied;  // per texture, with copy_textures: beside the BMF now
+  // Every map of the materials, resolved for its kind, when they were
+  // looked up (FileSettings::MapsUsed).
+  std::optional<std::vector<torvik::MaterialMap>> maps;
+  // With copy_textures: the files of the maps other than texture 1, each
+  // kind and name once, and whether each is beside the BMF now.
+  std::vector<std::pair<torvik::TextureResolution, bool>> map_copies;
   // What the keyframer changes, when it was read (keyframer or report_keyframer).
   std::optional<torvik::KeyframerEffect> keyframer;
   // The animation, cameras and lights, when report_scene asked for them.
@@ -81,9 +87,14 @@ struct FileSettings {
   std::vector<std::filesystem::path> texture_paths;
   // The user's decisions for stored texture names (--texture NAME=FILE).
   std::vector<torvik::TextureChoice> texture_choices;
-  // Copy every found texture beside the BMF under its stored name (only when
-  // the BMF went to a regular file; a note says so otherwise).
+  // Copy every found texture, and the file of every map, beside the BMF
+  // under its stored name (only when the BMF went to a regular file; a note
+  // says so otherwise).
   bool copy_textures = false;
+  // Look up the files of the materials' maps (texture 1's, bump, opacity,
+  // specular... maps) to report them (--json); the glTF, the preview and
+  // the copies look them up anyway.
+  bool report_maps = false;
   // Shared by the files of one run that copy textures, which copy in input
   // order, `index` being this file's place in it; none for a lone file.
   BatchCopies* batch = nullptr;
@@ -100,6 +111,10 @@ struct FileSettings {
   // The most threads the conversion may use (0: the machine's cores).
   std::size_t threads = 0;
 };
+
+// Whether the conversion looks up the files of the materials' maps: for the
+// glTF, the preview, the copies or the report.
+bool MapsUsed(const FileSettings& settings);
 
 // Where --preview puts the PNG of the BMF `output`.
 std::string PreviewPath(const std::string& output);

@@ -187,6 +187,7 @@ int Run(const Options& options) {
                                         .texture_paths = options.texture_paths,
                                         .texture_choices = options.texture_choices,
                                         .copy_textures = options.copy_textures,
+                                        .report_maps = options.json,
                                         .batch = batch ? &*batch : nullptr,
                                         .index = i,
                                         .require_textures = options.require_textures,

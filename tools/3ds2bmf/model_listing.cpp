@@ -45,6 +45,31 @@ ListingSection TexturesSection(const ListingContext& context) {
   return section;
 }
 
+// Every map of every material (texture 1 and 2, opacity, bump, specular,
+// shininess, self-illumination and reflection maps), with how it lies and
+// the file found for its kind.  The files of maps other than texture 1 are
+// for the glTF, the previews and the copies only: --require-textures does
+// not ask for them.
+ListingSection MapsSection(const ListingContext& context) {
+  const std::vector<torvik::MaterialMap> maps = torvik::ResolveMaterialMaps(
+      context.scene.material, context.input, TextureSearchFor(context.output, context.settings));
+  const std::vector<torvik::TextureResolution> files = torvik::DistinctMapFiles(maps);
+  ListingSection section;
+  section.title = "maps: " + std::to_string(maps.size()) + ", " +
+                  std::to_string(torvik::FoundCount(files)) + " of " +
+                  std::to_string(files.size()) + " files found";
+  const torvik::NameDecoder& decoder = context.settings.names;
+  for (const torvik::MaterialMap& map : maps) {
+    section.lines.push_back(torvik::MaterialMapLine(map, decoder));
+    if (map.file.ambiguous())
+      for (const std::filesystem::path& candidate : map.file.candidates)
+        section.lines.push_back("  " + torvik::ShownPath(candidate));
+  }
+  section.key = "maps";
+  section.json = torvik::MaterialMapsJson(maps, nullptr, decoder);
+  return section;
+}
+
 // What the keyframer would change: its nodes, the instances it draws beyond
 // the meshes as stored, and the objects it moves (--keyframer applies it).
 ListingSection KeyframerSection(const ListingContext& context) {
@@ -97,7 +122,7 @@ ListingSection LightsSection(const ListingContext& context) {
 
 using SectionMaker = ListingSection (*)(const ListingContext&);
 constexpr SectionMaker kSectionMakers[] = {TexturesSection, KeyframerSection, AnimationSection,
-                                           CamerasSection, LightsSection};
+                                           CamerasSection,  LightsSection,    MapsSection};
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 // --list: what 3ds2bmf knows about each model without writing anything.
 //
 // A listing is made of sections, one per kind of fact (the textures, the
-// keyframer); each section is made by one function over the model read,
-// listed in kSectionMakers in model_listing.cpp, and prints as a title with
-// indented lines, and in JSON as one member of the file's object.  A new
-// kind of fact is one more function there.
+// keyframer, the materials' maps); each section is made by one function
+// over the model read, listed in kSectionMakers in model_listing.cpp, and
+// prints as a title with indented lines, and in JSON as one member of the
+// file's object.  A new kind of fact is one more function there.
 #pragma once
 
 #include <string>

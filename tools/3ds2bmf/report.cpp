@@ -18,6 +18,16 @@ std::string TexturesText(const FileResult& r) {
                      std::to_string(r.textures.size()) + " found";
   if (!r.copied.empty())
     text += ", " + std::to_string(std::count(r.copied.begin(), r.copied.end(), true)) + " copied";
+  if (r.maps) {
+    const std::vector<torvik::TextureResolution> files = torvik::DistinctMapFiles(*r.maps, true);
+    text += ", maps " + std::to_string(torvik::FoundCount(files)) + "/" +
+            std::to_string(files.size()) + " found";
+    if (!r.map_copies.empty())
+      text += ", " +
+              std::to_string(std::count_if(r.map_copies.begin(), r.map_copies.end(),
+                                           [](const auto& copy) { return copy.second; })) +
+              " copied";
+  }
   return text;
 }
 
@@ -49,6 +59,9 @@ std::string JsonLine(const FileResult& r, const torvik::NameDecoder& names) {
           ",\"milliseconds\":" + Milliseconds(r.milliseconds);
   line += ",\"textures\":" +
           torvik::TexturesJson(r.textures, r.copied.empty() ? nullptr : &r.copied, names);
+  if (r.maps)
+    line += ",\"maps\":" +
+            torvik::MaterialMapsJson(*r.maps, r.copied.empty() ? nullptr : &r.map_copies, names);
   if (r.keyframer)
     line += ",\"keyframer\":{\"nodes\":" + std::to_string(r.keyframer->nodes) +
             ",\"instances\":" + std::to_string(r.keyframer->instances) +

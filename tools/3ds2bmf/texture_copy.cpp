@@ -227,11 +227,12 @@ class TemporaryCopy {
 
 TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path& folder,
                         BatchCopies* batch, const std::string& input,
-                        const torvik::NameDecoder& names) {
+                        const torvik::NameDecoder& names, const std::string& as) {
   TextureCopy result;
   if (!texture.found()) return result;
-  const std::string name = "texture " + torvik::QuotedName(texture.name, names);
-  const std::string last = LastComponent(texture.name);
+  const std::string name =
+      torvik::MapNoun(texture.kind) + " " + torvik::QuotedName(texture.name, names);
+  const std::string last = as.empty() ? LastComponent(texture.name) : as;
   if (last.empty()) {
     result.problem = name + " names no file to copy to";
     return result;

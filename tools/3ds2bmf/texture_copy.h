@@ -23,7 +23,10 @@ struct TextureCopy {
 // so no half-written texture is ever seen and no link is written through.
 // `batch` (when given) is shared by the conversions of one run, which make
 // their copies in turn; `input` is the model the copy is for.  The problem
-// quotes the stored name as `names` decodes it.
+// quotes the stored name as `names` decodes it, and calls a map of another
+// kind than texture 1 by its kind ('bump map "X.JPG"').  With `as`, the
+// copy takes that name instead of the stored one.
 TextureCopy CopyTexture(const torvik::TextureResolution& texture,
                         const std::filesystem::path& folder, BatchCopies* batch = nullptr,
-                        const std::string& input = {}, const torvik::NameDecoder& names = {});
+                        const std::string& input = {}, const torvik::NameDecoder& names = {},
+                        const std::string& as = {});

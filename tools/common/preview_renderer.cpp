@@ -84,28 +84,48 @@ struct Material {
   Vec3 diffuse, specular;
 };
 
-// `at` reduced to one repeat of `size`: 0 <= result < size for any finite
-// `at` (beyond 2^53 the reduction is inexact, and clamped).
-int Wrap(double at, int size) {
-  const double wrapped = at - size * std::floor(at / size);
+// `at` reduced to [0, size) as the wrap says, for any finite `at` (beyond
+// 2^53 the reduction is inexact, and clamped).
+int Wrap(double at, int size, torvik::MapWrap wrap) {
+  double wrapped = at;
+  if (wrap == torvik::MapWrap::repeat) {
+    wrapped = at - size * std::floor(at / size);
+  } else if (wrap == torvik::MapWrap::mirrored_repeat) {
+    const double period = 2.0 * size;
+    wrapped = at - period * std::floor(at / period);
+    if (wrapped >= size) wrapped = period - 1 - wrapped;
+  }
   return static_cast<int>(std::clamp(wrapped, 0.0, size - 1.0));
 }
 
-// The texture's colour at (u, v), blended from the four nearest texels; the
-// image repeats in both directions and v = 0 is its bottom row.
-Vec3 Sample(const Image& texture, double u, double v) {
+struct TexelColour {
+  Vec3 colour;
+  double alpha = 1;
+};
+
+// The texture's colour at (u, v) of the image (placed already), blended
+// from the four nearest texels; the image continues as the wrap says and
+// v = 0 is its bottom row.
+TexelColour Sample(const Image& texture, double u, double v, torvik::MapWrap wrap) {
   if (!std::isfinite(u) || !std::isfinite(v)) u = v = 0;
   const double x = u * texture.width - 0.5, y = (1 - v) * texture.height - 0.5;
   const double x_low = std::floor(x), y_low = std::floor(y);
   const double fx = x - x_low, fy = y - y_low;
-  const int x0 = Wrap(x_low, texture.width), x1 = (x0 + 1) % texture.width;
-  const int y0 = Wrap(y_low, texture.height), y1 = (y0 + 1) % texture.height;
-  auto texel = [&](int tx, int ty) {
-    const Rgb8 c = texture.At(tx, ty);
-    return Vec3{c.r / 255.0, c.g / 255.0, c.b / 255.0};
-  };
-  return (1 - fy) * ((1 - fx) * texel(x0, y0) + fx * texel(x1, y0)) +
-         fy * ((1 - fx) * texel(x0, y1) + fx * texel(x1, y1));
+  const int xs[2] = {Wrap(x_low, texture.width, wrap), Wrap(x_low + 1, texture.width, wrap)};
+  const int ys[2] = {Wrap(y_low, texture.height, wrap), Wrap(y_low + 1, texture.height, wrap)};
+  const double weights[2][2] = {{(1 - fy) * (1 - fx), (1 - fy) * fx}, {fy * (1 - fx), fy * fx}};
+  TexelColour result{{}, texture.alpha.empty() ? 1.0 : 0.0};
+  for (int j = 0; j < 2; ++j) {
+    for (int i = 0; i < 2; ++i) {
+      const Rgb8 c = texture.At(xs[i], ys[j]);
+      result.colour = result.colour + weights[j][i] * Vec3{c.r / 255.0, c.g / 255.0, c.b / 255.0};
+      if (!texture.alpha.empty())
+        result.alpha += weights[j][i] *
+                        texture.alpha[static_cast<std::size_t>(ys[j]) * texture.width + xs[i]] /
+                        255.0;
+    }
+  }
+  return result;
 }
 
 // `marked`: a stripe of a back face, drawn in red.
@@ -126,8 +146,11 @@ class Raster {
         depth_(static_cast<std::size_t>(samples) * samples, 0.0f),
         colour_(static_cast<std::size_t>(samples) * samples, background) {}
 
+  // `shade` gives each sample's colour and opacity: a sample of opacity 0
+  // is not drawn, and with `blend` the others are laid over what is there
+  // (behind nothing nearer), leaving the depth as it is.
   template <class ShadeSample>
-  void Draw(const Corner (&c)[3], bool back_face, ShadeSample&& shade) {
+  void Draw(const Corner (&c)[3], bool back_face, bool blend, ShadeSample&& shade) {
     const double area = Edge(c[0], c[1], c[2].x, c[2].y);
     if (std::abs(area) < 1e-12) return;
     const int x0 = Clamp(std::floor(std::min({c[0].x, c[1].x, c[2].x})));
@@ -148,14 +171,24 @@ class Raster {
         const std::size_t at = static_cast<std::size_t>(y) * samples_ + x;
         const float depth = static_cast<float>(inv_depth * bias);
         if (depth <= depth_[at]) continue;
-        depth_[at] = depth;
         // Perspective-correct weights for the normals and coordinates.
         const double w0 = l0 * c[0].inv_depth / inv_depth, w1 = l1 * c[1].inv_depth / inv_depth;
         const double w2 = 1 - w0 - w1;
         const Interpolated sample{
             Normalized(w0 * c[0].normal + w1 * c[1].normal + w2 * c[2].normal),
             w0 * c[0].u + w1 * c[1].u + w2 * c[2].u, w0 * c[0].v + w1 * c[1].v + w2 * c[2].v};
-        colour_[at] = ToRgb8(shade(sample, x, y));
+        const TexelColour shaded = shade(sample, x, y);
+        if (!(shaded.alpha > 0)) continue;
+        if (!blend) {
+          depth_[at] = depth;
+          colour_[at] = ToRgb8(shaded.colour);
+          continue;
+        }
+        const Rgb8 behind = colour_[at];
+        const double alpha = std::min(shaded.alpha, 1.0);
+        colour_[at] =
+            ToRgb8(alpha * shaded.colour +
+                   (1 - alpha) * Vec3{behind.r / 255.0, behind.g / 255.0, behind.b / 255.0});
       }
     }
   }
@@ -235,7 +268,8 @@ constexpr double kMargin = 0.06;  // of the frame on each side
 }  // namespace
 
 Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options,
-                    std::span<const Image* const> textures) {
+                    std::span<const Image* const> textures,
+                    std::span<const PreviewSurface> surfaces) {
   const int factor = std::clamp(4096 / options.size, 1, 3);
   const int samples = options.size * factor;
   Raster raster(samples, kPreviewBackground);
@@ -277,7 +311,23 @@ Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options,
   const double scale = samples * (1 - 2 * kMargin) / extent;
   const double x_mid = 0.5 * (x_low + x_high), y_mid = 0.5 * (y_low + y_high);
 
-  ForEachDrawable(file, [&](const torvik::BmfBlock& block, const torvik::BMF_SURFACE& t) {
+  static const PreviewSurface kStored;
+  const auto surface_of = [&](std::size_t b) -> const PreviewSurface& {
+    return b < surfaces.size() ? surfaces[b] : kStored;
+  };
+  const auto texture_of = [&](std::size_t b) -> const Image* {
+    const Image* texture = b < textures.size() ? textures[b] : nullptr;
+    if (texture != nullptr && (texture->width <= 0 || texture->height <= 0)) return nullptr;
+    return texture;
+  };
+  // Whether the block lets what is behind it show through here and there.
+  const auto blended = [&](std::size_t b) {
+    const Image* texture = texture_of(b);
+    const PreviewSurface& surface = surface_of(b);
+    return surface.opacity < 1 ||
+           (texture != nullptr && !texture->alpha.empty() && surface.blend_alpha);
+  };
+  const auto draw = [&](const torvik::BmfBlock& block, const torvik::BMF_SURFACE& t, bool blend) {
     Corner corners[3];
     const std::size_t indices[3] = {t.p0, t.p1, t.p2};
     for (int k = 0; k < 3; ++k) {
@@ -296,13 +346,40 @@ Image RenderPreview(const torvik::BmfFile& file, const PreviewOptions& options,
         Cross(Position(block.vertices[t.p1]) - p0, Position(block.vertices[t.p2]) - p0);
     const bool back_face = Dot(winding, camera.position - p0) < 0;
     const std::size_t b = static_cast<std::size_t>(&block - file.blocks.data());
-    const Image* texture = b < textures.size() ? textures[b] : nullptr;
-    if (texture != nullptr && (texture->width <= 0 || texture->height <= 0)) texture = nullptr;
+    const Image* texture = texture_of(b);
+    const PreviewSurface& surface = surface_of(b);
     Material material{Colour(block.diffuse), Colour(block.specular)};
-    raster.Draw(corners, back_face, [&](const Interpolated& sample, int x, int y) {
-      if (texture != nullptr) material.diffuse = Sample(*texture, sample.u, sample.v);
-      return Shade(material, sample.normal, light, back_face && (x + y) / stripe % 2 == 0);
+    raster.Draw(corners, back_face, blend, [&](const Interpolated& sample, int x, int y) {
+      double alpha = surface.opacity;
+      if (texture != nullptr) {
+        const auto [u, v] = surface.placement.Apply(sample.u, sample.v);
+        const TexelColour texel = Sample(*texture, u, v, surface.wrap);
+        material.diffuse = texel.colour;
+        if (!texture->alpha.empty()) alpha = surface.blend_alpha ? texel.alpha : texel.alpha >= 0.5;
+      }
+      return TexelColour{
+          Shade(material, sample.normal, light, back_face && (x + y) / stripe % 2 == 0), alpha};
     });
+  };
+  // The opaque blocks, then the others' triangles from the farthest.
+  struct Layered {
+    const torvik::BmfBlock* block;
+    const torvik::BMF_SURFACE* triangle;
+    double distance;
+  };
+  std::vector<Layered> layered;
+  ForEachDrawable(file, [&](const torvik::BmfBlock& block, const torvik::BMF_SURFACE& t) {
+    if (!blended(static_cast<std::size_t>(&block - file.blocks.data()))) {
+      draw(block, t, false);
+      return;
+    }
+    const Vec3 centre =
+        (1.0 / 3) * (Position(block.vertices[t.p0]) + Position(block.vertices[t.p1]) +
+                     Position(block.vertices[t.p2]));
+    layered.push_back({&block, &t, Dot(centre - camera.position, camera.forward)});
   });
+  std::stable_sort(layered.begin(), layered.end(),
+                   [](const Layered& a, const Layered& b) { return a.distance > b.distance; });
+  for (const Layered& item : layered) draw(*item.block, *item.triangle, true);
   return raster.Downsample(factor);
 }

@@ -3,12 +3,103 @@
 #include <algorithm>
 #include <exception>
 #include <map>
+#include <optional>
+#include <set>
+#include <variant>
 
+#include "gltf/base_colour.h"
 #include "images/image_file.h"
 #include "texture_image.h"
+#include "torvik32c/export_conventions.h"
 #include "torvik32c/reports.h"
 
 namespace images = torvik::images;
+
+namespace {
+
+// The images of one model's files, each read and decoded once within the
+// model's budget: as the preview draws them (RGB), or as the image
+// operations take them (RGBA).
+class FileImages {
+ public:
+  explicit FileImages(std::uint64_t budget) : budget_(budget) {}
+
+  // The file's image, or null with `why`.
+  std::shared_ptr<const Image> Preview(const std::filesystem::path& file, std::string& why) {
+    return Get(previews_, file, why, [&](const std::vector<std::uint8_t>& bytes) {
+      const images::ImageHeader header = images::ReadImageHeader(bytes);
+      budget_.Require(images::DecodedBytes(header, 3));
+      return std::make_shared<const Image>(PreviewImage(bytes, header));
+    });
+  }
+
+  std::shared_ptr<const images::DecodedImage> Decoded(const std::filesystem::path& file,
+                                                      std::string& why) {
+    return Get(decoded_, file, why, [&](const std::vector<std::uint8_t>& bytes) {
+      return std::make_shared<const images::DecodedImage>(images::DecodeImage(bytes, 4, budget_));
+    });
+  }
+
+  images::TextureBudget& Budget() { return budget_; }
+
+ private:
+  template <class T>
+  using Cache =
+      std::map<std::filesystem::path, std::variant<std::shared_ptr<const T>, std::string>>;
+
+  template <class T, class Decode>
+  std::shared_ptr<const T> Get(Cache<T>& cache, const std::filesystem::path& file, std::string& why,
+                               Decode&& decode) {
+    const auto [known, added] = cache.try_emplace(images::ImageFileKey(file));
+    if (added) {
+      try {
+        known->second = decode(images::ReadImageFile(file));
+      } catch (const std::exception& error) {
+        known->second = torvik::ShownPath(file) + ": " + error.what();
+      }
+    }
+    if (const auto* failed = std::get_if<std::string>(&known->second)) {
+      why = *failed;
+      return nullptr;
+    }
+    return std::get<std::shared_ptr<const T>>(known->second);
+  }
+
+  images::TextureBudget budget_;
+  Cache<Image> previews_;
+  Cache<images::DecodedImage> decoded_;
+};
+
+// The decoded image as the preview draws it, its alpha kept when some of
+// it is not opaque.
+Image ImageOf(const images::DecodedImage& decoded) {
+  Image image;
+  image.width = static_cast<int>(decoded.width);
+  image.height = static_cast<int>(decoded.height);
+  const auto channels = static_cast<std::size_t>(decoded.channels);
+  const std::size_t count = decoded.pixels.size() / channels;
+  image.pixels.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* p = &decoded.pixels[i * channels];
+    image.pixels.push_back({p[0], p[1], p[2]});
+  }
+  if (channels == 4) {
+    for (std::size_t i = 0; i < count; ++i) image.alpha.push_back(decoded.pixels[i * 4 + 3]);
+    if (std::all_of(image.alpha.begin(), image.alpha.end(),
+                    [](std::uint8_t a) { return a == 255; }))
+      image.alpha.clear();
+  }
+  return image;
+}
+
+const torvik::TextureResolution* Resolution(const std::vector<torvik::TextureResolution>& maps,
+                                            const std::string& name, torvik::MapKind kind) {
+  for (const torvik::TextureResolution& map : maps)
+    if (map.name == name && map.kind == kind) return &map;
+  return nullptr;
+}
+
+}  // namespace
 
 std::vector<const Image*> PreviewTextures::Pointers() const {
   std::vector<const Image*> pointers;
@@ -30,8 +121,8 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
   std::map<std::string, std::shared_ptr<const Image>> by_name;
   // Names that resolve to one file share its image, decoded once; a file
   // that failed is reported under the first name that led to it.
-  std::map<std::filesystem::path, std::shared_ptr<const Image>> by_file;
-  images::TextureBudget budget(budget_bytes);
+  FileImages files(budget_bytes);
+  std::set<std::filesystem::path> reported;
   for (const torvik::TextureResolution& texture : textures) {
     const std::string name = "texture " + torvik::QuotedName(texture.name, names);
     if (!texture.found()) {
@@ -39,23 +130,118 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
         result.problems.push_back(name + " not found, drawn in its diffuse colour");
       continue;
     }
-    const auto [known, added] = by_file.try_emplace(images::ImageFileKey(*texture.path));
-    if (added) {
-      try {
-        const std::vector<std::uint8_t> bytes = images::ReadImageFile(*texture.path);
-        const images::ImageHeader header = images::ReadImageHeader(bytes);
-        budget.Require(images::DecodedBytes(header, 3));
-        known->second = std::make_shared<const Image>(PreviewImage(bytes, header));
-      } catch (const std::exception& error) {
-        result.problems.push_back(name + ": " + torvik::ShownPath(*texture.path) + ": " +
-                                  error.what() + ", drawn in its diffuse colour");
-      }
-    }
-    by_name[texture.name] = known->second;
+    std::string why;
+    by_name[texture.name] = files.Preview(*texture.path, why);
+    if (!why.empty() && reported.insert(images::ImageFileKey(*texture.path)).second)
+      result.problems.push_back(name + ": " + why + ", drawn in its diffuse colour");
   }
   for (const torvik::BmfBlock& block : file.blocks) {
     const auto image = by_name.find(block.TextureName());
     result.blocks.push_back(image != by_name.end() ? image->second : nullptr);
+  }
+  return result;
+}
+
+std::vector<std::size_t> BlockMaterials(const torvik::Model& model, const torvik::BmfFile& file) {
+  const std::vector<torvik::POLYGONLIST>& materials = model.PolyList();
+  std::vector<std::size_t> result;
+  std::size_t material = 0, placed = 0;
+  for (const torvik::BmfBlock& block : file.blocks) {
+    result.push_back(material);
+    placed += block.triangles.size();
+    if (material < materials.size() && placed >= materials[material].NumTriangles()) {
+      ++material;
+      placed = 0;
+    }
+  }
+  return result;
+}
+
+PreviewTextures LoadScenePreviewTextures(const torvik::BmfFile& file,
+                                         const std::vector<std::size_t>& block_materials,
+                                         const std::vector<torvik::H3dsMat>& materials,
+                                         const std::vector<torvik::TextureResolution>& maps,
+                                         bool report_missing, std::uint64_t budget_bytes,
+                                         const torvik::NameDecoder& names) {
+  using torvik::MapKind;
+  PreviewTextures result;
+  FileImages files(budget_bytes);
+  std::vector<std::optional<std::pair<std::shared_ptr<const Image>, PreviewSurface>>> made(
+      materials.size());
+  std::set<std::string> reported;
+  const auto problem = [&](const std::string& text) {
+    if (reported.insert(text).second) result.problems.push_back(text);
+  };
+  const auto make = [&](const torvik::H3dsMat& mat) {
+    const auto found = [&](MapKind kind, const char* noun,
+                           const char* outcome) -> std::optional<std::filesystem::path> {
+      const torvik::H3dsTextureMap& map = mat.Map(kind);
+      if (!map.Used()) return std::nullopt;
+      const torvik::TextureResolution* resolved = Resolution(maps, map.name, kind);
+      if (resolved != nullptr && resolved->found()) return resolved->path;
+      if (report_missing)
+        problem(std::string(noun) + " " + torvik::QuotedName(map.name, names) + " not found, " +
+                outcome);
+      return std::nullopt;
+    };
+    constexpr const char* kColour = "drawn in its diffuse colour";
+    constexpr const char* kOpaque = "drawn opaque";
+    const std::optional<std::filesystem::path> texture_file =
+        found(MapKind::texture, "texture", kColour);
+    const std::optional<std::filesystem::path> opacity_file =
+        found(MapKind::opacity, "opacity map", kOpaque);
+    torvik::BaseColourPlan plan =
+        torvik::PlanBaseColour(mat, texture_file.has_value(), opacity_file.has_value());
+    PreviewSurface surface;
+    surface.opacity = torvik::OpacityOfTransparency(mat.transparency);
+    std::shared_ptr<const Image> image;
+    std::string why;
+    const auto failed = [&](MapKind kind, const char* noun, const char* outcome) {
+      problem(std::string(noun) + " " + torvik::QuotedName(mat.Map(kind).name, names) + ": " + why +
+              ", " + outcome);
+      why.clear();
+    };
+    std::shared_ptr<const images::DecodedImage> texture, opacity;
+    if (plan.Derived() && plan.texture && !(texture = files.Decoded(*texture_file, why))) {
+      failed(MapKind::texture, "texture", kColour);
+      plan = torvik::PlanBaseColour(mat, false, !plan.opacity_misplaced && opacity_file);
+    }
+    if (plan.opacity && !(opacity = files.Decoded(*opacity_file, why))) {
+      failed(MapKind::opacity, "opacity map", kOpaque);
+      plan = torvik::PlanBaseColour(mat, plan.texture, false);
+    }
+    if (plan.Derived()) {
+      try {
+        const torvik::DerivedBaseColour derived =
+            torvik::DeriveBaseColour(mat, plan, texture.get(), opacity.get(), surface.opacity);
+        files.Budget().Require(derived.image.Bytes());
+        image = std::make_shared<const Image>(ImageOf(derived.image));
+        if (plan.opacity) {
+          surface.opacity = 1;
+          surface.blend_alpha = derived.alpha == images::AlphaUse::blend;
+        }
+      } catch (const std::exception& error) {
+        why = error.what();
+        failed(plan.texture ? MapKind::texture : MapKind::opacity,
+               plan.texture ? "texture" : "opacity map", kColour);
+      }
+    } else if (plan.texture && !(image = files.Preview(*texture_file, why))) {
+      failed(MapKind::texture, "texture", kColour);
+    }
+    surface.placement = torvik::MapPlacement(mat.Map(plan.placement));
+    surface.wrap = torvik::MapWrapOf(mat.Map(plan.placement));
+    return std::pair{image, surface};
+  };
+  for (std::size_t b = 0; b < file.blocks.size(); ++b) {
+    const std::size_t m = b < block_materials.size() ? block_materials[b] : materials.size();
+    if (m >= materials.size()) {
+      result.blocks.push_back(nullptr);
+      result.surfaces.emplace_back();
+      continue;
+    }
+    if (!made[m]) made[m] = make(materials[m]);
+    result.blocks.push_back(made[m]->first);
+    result.surfaces.push_back(made[m]->second);
   }
   return result;
 }

@@ -1,6 +1,9 @@
 // The textures a preview draws: each block's texture, found by the resolver,
 // decoded once however many blocks and names lead to its file, within the
-// memory one model's textures may take (images/texture_budget.h).
+// memory one model's textures may take (images/texture_budget.h).  A BMF
+// written from a scene is drawn as the scene glTF draws its materials:
+// texture 1 placed and wrapped as the file says, with the opacity map in
+// its alpha.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +13,16 @@
 
 #include "images/texture_budget.h"
 #include "preview_renderer.h"
+#include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
 struct PreviewTextures {
   std::vector<std::shared_ptr<const Image>> blocks;  // per block; null: its diffuse colour
+  // Per block: how its texture lies and what shows through it; none: as
+  // stored, opaque.
+  std::vector<PreviewSurface> surfaces;
   // Why a texture is not drawn, one line per texture name:
   // 'texture "X.JPG": PATH: damaged image (...), drawn in its diffuse colour';
   // a texture past the memory budget is drawn in its diffuse colour too.
@@ -38,3 +45,23 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     bool report_missing,
                                     std::uint64_t budget = torvik::images::kModelTextureBudget,
                                     const torvik::NameDecoder& names = {});
+
+// Which scene material each block of a BMF written from `model` draws: the
+// model's materials in order, each in one or more consecutive blocks that
+// hold its triangles (one empty block for a material without any).  A
+// block past them gets the model's material count.
+std::vector<std::size_t> BlockMaterials(const torvik::Model& model, const torvik::BmfFile& file);
+
+// The textures of a BMF written from a scene with these materials, as the
+// scene glTF draws them (base_colour.h): `block_materials` gives each
+// block's material (past the end: the default material, untextured,
+// opaque), `maps` the materials' map names resolved for their kinds.
+// Problems as LoadPreviewTextures has them, and for an opacity map
+// 'opacity map "X.JPG": ..., drawn opaque'.
+PreviewTextures LoadScenePreviewTextures(const torvik::BmfFile& file,
+                                         const std::vector<std::size_t>& block_materials,
+                                         const std::vector<torvik::H3dsMat>& materials,
+                                         const std::vector<torvik::TextureResolution>& maps,
+                                         bool report_missing,
+                                         std::uint64_t budget = torvik::images::kModelTextureBudget,
+                                         const torvik::NameDecoder& names = {});

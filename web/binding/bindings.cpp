@@ -35,12 +35,13 @@ constexpr std::pair<const char*, bool Settings::*> kFlags[] = {
 // convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward,
 // nameEncoding, maxPlacedFaces},
 // stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
-// defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures,
+// defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures, maps,
 // warnings, milliseconds}
 val Convert(const std::string& path, const val& options, const val& on_stage) {
   Settings settings;
   for (const auto& [name, member] : kFlags) settings.*member = Flag(options, name);
   settings.names = NameDecoderOf(options);
+  settings.resolve_maps = true;  // the report and the zip name every map
   const val limit = options["maxPlacedFaces"];
   if (limit.isNumber() && limit.as<double>() >= 1)
     settings.max_placed_faces = static_cast<std::uint64_t>(std::min(limit.as<double>(), 1e18));
@@ -66,6 +67,7 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   result.set("keyframer", keyframer);
   result.set("reversed", static_cast<double>(report.reversed));
   result.set("textures", TextureValues(report.textures, settings.names));
+  result.set("maps", MapValues(report.maps, settings.names));
   result.set("warnings", StringArray(report.warnings));
   result.set("milliseconds", conversion.milliseconds);
   return result;

@@ -53,3 +53,15 @@ val TextureValues(const std::vector<torvik::TextureResolution>& textures,
     array.call<void>("push", TextureValue(texture, names));
   return array;
 }
+
+val MapValues(const std::vector<torvik::MaterialMap>& maps, const torvik::NameDecoder& names) {
+  val array = val::array();
+  for (const torvik::MaterialMap& map : maps) {
+    val object = TextureValue(map.file, names);
+    object.set("material", torvik::NameUtf8(map.material, names));
+    object.set("kind", std::string(torvik::MapKindName(map.file.kind)));
+    object.set("placement", torvik::MapParameters(map.map));
+    array.call<void>("push", object);
+  }
+  return array;
+}

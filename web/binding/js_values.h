@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "torvik32c/name_text.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_resolver.h"
 
 // A new Uint8Array, Uint16Array or Float32Array holding a copy of `items`
@@ -34,3 +35,8 @@ emscripten::val TextureValue(const torvik::TextureResolution& texture,
                              const torvik::NameDecoder& names);
 emscripten::val TextureValues(const std::vector<torvik::TextureResolution>& textures,
                               const torvik::NameDecoder& names);
+
+// Each map as TextureValue has its file, with {material, kind ("texture",
+// "bump", ...), placement ("30 %, tiled 3 x 4.5", or empty)}.
+emscripten::val MapValues(const std::vector<torvik::MaterialMap>& maps,
+                          const torvik::NameDecoder& names);

@@ -1,5 +1,5 @@
 // The report of one model: counts, textures (found by which rule, missing,
-// ambiguous), every warning, and a damaged file's error as 3ds2bmf prints
+// ambiguous), the materials' maps, every warning, and a damaged file's error as 3ds2bmf prints
 // it.  Text from files is only ever set as text.
 
 function element(tag, attributes = {}, ...children) {
@@ -70,6 +70,22 @@ function texturesTable(textures) {
   return element('table', {class: 'textures'}, head, ...rows);
 }
 
+// Every map of every material (texture 1, bump, opacity, specular... maps),
+// how it lies, and the file found for its kind.
+function mapsTable(maps) {
+  const head = element('tr', {}, element('th', {}, 'material'), element('th', {}, 'map'),
+                       element('th', {}, 'as stored'), element('th', {}, 'file'), element('th', {}, 'rule'));
+  const rows = maps.map((map) => {
+    const state = !map.path ? 'missing' : map.candidates.length > 1 ? 'ambiguous' : 'found';
+    const kind = map.kind === 'texture' ? 'texture' : `${map.kind} map`;
+    return element('tr', {class: `texture ${state}`}, element('td', {}, map.material),
+                   element('td', {}, map.placement ? `${kind} (${map.placement})` : kind),
+                   element('td', {}, map.name), element('td', {}, map.path || 'not found'),
+                   element('td', {}, map.rule || '—'));
+  });
+  return element('table', {class: 'textures maps'}, head, ...rows);
+}
+
 // The report of a model converted, or the one line of a model that could
 // not be (its error, as 3ds2bmf prints it after its name).
 export function renderReport(container, entry) {
@@ -80,6 +96,8 @@ export function renderReport(container, entry) {
   }
   container.append(element('p', {class: 'summary'}, summaryLine(entry)), countsTable(entry),
                    element('h3', {}, 'Textures'), texturesTable(entry.report.textures));
+  if (entry.report.maps && entry.report.maps.length > 0)
+    container.append(element('h3', {}, 'Maps'), mapsTable(entry.report.maps));
   const warnings = [...entry.warnings, ...(entry.report.violations || []).map((v) => `${entry.path}: ${v}`),
                     ...(entry.zip ? entry.zip.warnings : []), ...(entry.viewWarnings || [])];
   container.append(element('h3', {}, 'Warnings'));

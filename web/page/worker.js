@@ -40,13 +40,23 @@ async function companionFiles(companions = []) {
 }
 
 // What the model's zip holds: the BMF and each texture found, under its
-// stored name.
-async function zipPlan(name, bmf, textures, companions) {
+// stored name, then the file of every other map (as 3ds2bmf
+// --copy-textures: one whose stored name an earlier file of another path
+// took, under its file's own name).
+async function zipPlan(name, bmf, textures, companions, maps = []) {
   const byPath = new Map(companions.map((entry) => [entry.path, entry.file]));
   const items = [{name: bmfFileName(name), file: bmf}];
-  for (const texture of textures) {
-    if (texture.path && byPath.has(texture.path)) items.push({stored: texture.name, file: byPath.get(texture.path)});
-  }
+  const added = [];
+  const add = (found) => {
+    if (!found.path || !byPath.has(found.path)) return;
+    if (added.some((other) => other.path === found.path && other.name === found.name)) return;
+    const clash = added.some((other) => other.name === found.name && other.path !== found.path);
+    items.push(clash ? {name: found.path.split('/').pop(), file: byPath.get(found.path)}
+                     : {stored: found.name, file: byPath.get(found.path)});
+    added.push(found);
+  };
+  for (const texture of textures) add(texture);
+  for (const map of maps) if (map.kind !== 'texture') add(map);
   const {entries, warnings} = await zipContents(items);
   return {items: entries, warnings};
 }
@@ -64,7 +74,7 @@ const work = {
                                                           onStage: stage});
     if (!bmf) return {result: {report, warnings}};
     const blob = new Blob([bmf], {type: 'application/octet-stream'});
-    const zip = await zipPlan(request.name, blob, report.textures, request.companions);
+    const zip = await zipPlan(request.name, blob, report.textures, request.companions, report.maps);
     return {result: {report, warnings, bmf: blob, zip}};
   },
 

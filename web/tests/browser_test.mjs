@@ -225,14 +225,14 @@ mkdirSync(models);
 execFileSync(args['make-models'], [models]);
 
 // The files a model is dropped with: those beside it that are no models, and
-// its <model>_maps folder, at their paths relative to its folder.
+// its <model>_maps and maps folders, at their paths relative to its folder.
 function companions(input) {
   const folder = path.dirname(input);
   const files = [];
   for (const entry of readdirSync(folder, {withFileTypes: true})) {
     if (entry.isFile() && !/\.3ds$/i.test(entry.name)) {
       files.push({path: entry.name, bytes: readFileSync(path.join(folder, entry.name))});
-    } else if (entry.isDirectory() && /_maps$/i.test(entry.name)) {
+    } else if (entry.isDirectory() && /(^|_)maps$/i.test(entry.name)) {
       for (const inner of readdirSync(path.join(folder, entry.name)))
         files.push({path: `${entry.name}/${inner}`, bytes: readFileSync(path.join(folder, entry.name, inner))});
     }
@@ -263,6 +263,20 @@ await test('the page\'s module writes 3ds2bmf\'s .glb and --keyframer BMF for th
     compared += 3;
   }
   console.log(`# ${compared} outputs of ${inputs.length} models are 3ds2bmf's`);
+});
+
+// The materials' maps, each found for its kind, for the report and the zip.
+await test('the page\'s module reports every map of the materials with the file of its kind', async () => {
+  const {loadTorvik} = await import(pathToFileURL(path.resolve(args.page, 'torvik.js')).href);
+  const torvik = await loadTorvik({wasmBinary: readFileSync(path.join(args.page, 'torvik32c.wasm'))});
+  const input = path.join(models, 'materials.3ds');
+  const {report} = torvik.convert(readFileSync(input), {name: 'materials.3ds', files: companions(input)});
+  const kinds = (report.maps || []).map((map) => `${map.material} ${map.kind} ${map.path}`);
+  check(kinds.includes('Bricks bump maps/brickwall_bump.png') && kinds.includes('Facade opacity facade_grillage_alpha.png') &&
+        kinds.length === 8, `the maps reported: ${kinds.join('; ')}`);
+  const roof = report.maps.find((map) => map.material === 'Roof');
+  check(roof && roof.placement === 'tiled 3.5 x 3.5, offset 0.25 0.5, turned 30 degrees, mirrored',
+        `the roof's placement: ${roof && roof.placement}`);
 });
 
 await test('the page loads its converter', async () => {
