@@ -9,14 +9,32 @@
 // the camera's pass sees; a mesh larger than a share is drawn a range of
 // its triangles at a time.
 const PASS_LAYER = 31;
-const TARGET_MS = 100;
+const TARGET_MS = 60;
 const MIN_BUDGET = 40000;
 const MAX_BUDGET = 1 << 26;
+const INITIAL_BUDGET = 50000;
 
 function triangleCount(mesh) {
   const geometry = mesh.geometry;
   const count = geometry.index ? geometry.index.count : geometry.attributes.position.count;
   return Math.floor(count / 3);
+}
+
+// What a triangle costs to draw, in filled triangles: a wireframe draws
+// three lines for each, which a software renderer draws several times
+// slower than the triangle.
+const WIREFRAME_COST = 4;
+
+const materialOf = (mesh) => (Array.isArray(mesh.material) ? mesh.material[0] : mesh.material);
+
+function drawCost(mesh) {
+  const material = materialOf(mesh);
+  return material && material.wireframe ? WIREFRAME_COST : 1;
+}
+
+function drawKind(mesh) {
+  const material = materialOf(mesh);
+  return material ? `${material.type}${material.wireframe ? ' wireframe' : ''}` : '';
 }
 
 function shown(object) {
@@ -27,7 +45,11 @@ function shown(object) {
 export class ProgressiveDraw {
   constructor(renderer) {
     this.renderer = renderer;
-    this.budget = 100000;  // triangles per frame, to begin with
+    // Triangles per frame, for each kind of drawing (the shown model's
+    // material and wireframe): lit, unlit and wireframe drawings cost
+    // differently, so each keeps the budget it has found.
+    this.budgets = new Map();
+    this.budget = INITIAL_BUDGET;
     this.pass = null;
     this.lastStep = 0;
   }
@@ -48,6 +70,10 @@ export class ProgressiveDraw {
     });
     this.pass = {meshes: [...opaque, ...transparent], mesh: 0, offset: 0, first: true};
     this.lastStep = 0;
+    this.kind = this.pass.meshes.length ? drawKind(this.pass.meshes[0]) : '';
+    // A new drawing starts at half what the last one of its kind reached:
+    // its first frame does not wait on a share sized for another view.
+    this.budget = Math.max(MIN_BUDGET, Math.floor((this.budgets.get(this.kind) || 2 * INITIAL_BUDGET) / 2));
   }
 
   stop() {
@@ -66,9 +92,10 @@ export class ProgressiveDraw {
     while (pass.mesh < pass.meshes.length && left > 0) {
       const mesh = pass.meshes[pass.mesh];
       const total = triangleCount(mesh);
-      const take = Math.min(total - pass.offset, left);
+      const weight = drawCost(mesh);
+      const take = Math.min(total - pass.offset, Math.ceil(left / weight));
       chosen.push({mesh, start: pass.offset, count: take, whole: pass.offset === 0 && take === total});
-      left -= Math.max(take, 1);
+      left -= Math.max(take * weight, 1);
       pass.offset += take;
       if (pass.offset >= total) {
         pass.mesh++;
@@ -96,10 +123,12 @@ export class ProgressiveDraw {
   }
 
   // The time between two steps is what the last share took to reach the
-  // screen: the next share is sized to take about TARGET_MS.
+  // screen: the next share is sized to take about TARGET_MS.  The budget
+  // counts filled triangles (drawCost).
   adapt(milliseconds) {
     if (milliseconds < TARGET_MS * 0.6) this.budget = Math.min(MAX_BUDGET, Math.floor(this.budget * 1.5));
     else if (milliseconds > TARGET_MS * 1.5) this.budget = Math.max(MIN_BUDGET, Math.floor(this.budget * TARGET_MS / milliseconds));
+    this.budgets.set(this.kind, this.budget);
   }
 }
 
