@@ -117,9 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const torvik::H3dsScene scene = torvik::HRead3dsScene(std::span<const std::uint8_t>(data, size),
                                                           torvik::SceneGltfReadOptions(1));
     torvik::GltfOptions options;
-    options.find_texture = [](const std::string& name) -> std::optional<std::filesystem::path> {
-      return name;
-    };
+    options.find_texture = [](const std::string& name,
+                              torvik::MapKind) -> std::optional<std::filesystem::path> { return name; };
     options.read_texture = [](const std::filesystem::path&) { return kTexture; };
     // Inputs of odd length are exported with --orient-outward.
     options.orient_outward = size % 2 == 1;
