@@ -33,8 +33,8 @@ import path from 'node:path';
 import {pathToFileURL} from 'node:url';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
-import {memorySnapshot, nextFrames, pageRenderer, startFrameProbe, stopFrameProbe,
-        timeDropToView} from './page_probes.mjs';
+import {memorySnapshot, nativeGltfMilliseconds, nextFrames, pageRenderer, startFrameProbe,
+        stopFrameProbe, timeDropToView} from './page_probes.mjs';
 import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
@@ -625,17 +625,6 @@ await test('the JavaScript API throws its own errors, naming the files, and read
   await page.close();
 });
 
-// The median wall time of `3ds2bmf --gltf` on the file, in ms.
-function nativeGltfMilliseconds(file) {
-  const times = [];
-  for (let i = 0; i < 3; i++) {
-    const started = performance.now();
-    execFileSync(args['3ds2bmf'], ['-q', '--gltf', '-o', path.join(work, 'timed.bmf'), file]);
-    times.push(performance.now() - started);
-  }
-  return times.sort((a, b) => a - b)[1];
-}
-
 // How many models the view has been given (a setting never adds one).
 const layersBuilt = (page) => page.$eval('#view', (view) => Number(view.dataset.layers || 0));
 
@@ -670,7 +659,7 @@ async function settingGap(page, selector, mode) {
 await test('large models are shown without freezing the page, reported quickly, and every view setting changes without parsing again', async () => {
   for (const [preset, fastest] of [['large', 2], ['medium', null]]) {
     const file = path.join(work, `${preset}.3ds`);
-    const native = nativeGltfMilliseconds(file);
+    const native = nativeGltfMilliseconds(args['3ds2bmf'], file, path.join(work, 'timed.bmf'));
     let shown = await dropWithProbe(file, preset);
     for (let tries = 1; tries < frameTries && shown.longest > frameLimit; tries++) {
       console.log(`# ${preset}.3ds: longest gap ${shown.longest.toFixed(0)} ms (during "${shown.during}"); once more`);

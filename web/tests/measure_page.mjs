@@ -14,7 +14,8 @@ import {loadavg, tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
-import {memorySnapshot, nextFrames, pageRenderer, startFrameProbe, stopFrameProbe, timeDropToView} from './page_probes.mjs';
+import {memorySnapshot, nativeGltfMilliseconds, nextFrames, pageRenderer, startFrameProbe, stopFrameProbe,
+        timeDropToView} from './page_probes.mjs';
 import {serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
@@ -43,17 +44,6 @@ async function open(browser) {
   return page;
 }
 
-// The median wall time of `3ds2bmf --gltf` on the file, in ms.
-function nativeMilliseconds(file) {
-  const times = [];
-  for (let i = 0; i < 3; i++) {
-    const started = performance.now();
-    execFileSync(args['3ds2bmf'], ['-q', '--gltf', '-o', path.join(work, 'native.bmf'), file]);
-    times.push(performance.now() - started);
-  }
-  return times.sort((a, b) => a - b)[1];
-}
-
 async function toggle(page, selector, mode) {
   await startFrameProbe(page);
   const started = Date.now();
@@ -78,7 +68,7 @@ const browser = await launch();
 try {
   for (const file of files) {
     const name = path.basename(file);
-    const native = nativeMilliseconds(file);
+    const native = nativeGltfMilliseconds(args['3ds2bmf'], file, path.join(work, 'native.bmf'));
     const page = await open(browser);
     await startFrameProbe(page);
     const times = await timeDropToView(page, '#pick-files', [file], shownAs(name));

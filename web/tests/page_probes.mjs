@@ -2,6 +2,7 @@
 // web/tests/measure_page.mjs: the longest gap between animation frames, the
 // time from a drop to the report and to the model on screen, and the memory
 // of the page's renderer process.
+import {execFileSync} from 'node:child_process';
 import {readFileSync} from 'node:fs';
 
 // Starts counting animation frames on the page: every gap between two
@@ -117,4 +118,16 @@ export async function memorySnapshot(browser, page) {
 // The pid of the renderer that holds most in `snapshot`.
 export function pageRenderer(snapshot) {
   return Object.entries(snapshot.renderers).sort((a, b) => b[1] - a[1])[0][0];
+}
+
+// The median wall time of `3ds2bmf --gltf` (the program at `converter`) on
+// the file, in ms, over three runs; the BMF goes to `output`.
+export function nativeGltfMilliseconds(converter, file, output) {
+  const times = [];
+  for (let i = 0; i < 3; i++) {
+    const started = performance.now();
+    execFileSync(converter, ['-q', '--gltf', '-o', output, file]);
+    times.push(performance.now() - started);
+  }
+  return times.sort((a, b) => a - b)[1];
 }
