@@ -31,5 +31,6 @@ sudo_cmd=()
 if $i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
-"${sudo_cmd[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${apt_options[@]}" "${missing[@]}"
+# Another apt run holding its lock is waited for (up to 10 minutes).
+"${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q "${apt_options[@]}" "${missing[@]}"
