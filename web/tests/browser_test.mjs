@@ -27,7 +27,8 @@
 // 84 MB model), which are not in the repository.
 import {execFileSync, spawnSync} from 'node:child_process';
 import {cpSync, existsSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync,
-        writeFileSync} from 'node:fs';
+        symlinkSync, writeFileSync} from 'node:fs';
+import net from 'node:net';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {pathToFileURL} from 'node:url';
@@ -35,7 +36,7 @@ import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
 import {memorySnapshot, nativeGltfMilliseconds, nextFrames, pageRenderer, startFrameProbe,
         stopFrameProbe, timeDropToView} from './page_probes.mjs';
-import {serve} from '../server.mjs';
+import {CONTENT_SECURITY_POLICY as CSP, serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
@@ -959,6 +960,68 @@ await test('opened from disk, the page says it must be served; served, it asks f
   check(missing.length === 0, `missing: ${missing.join(', ')}`);
   check(server.requests.includes('/favicon.svg'), 'the page names no icon');
   await served.close();
+});
+
+// What the server answers to a request written by hand: the status line and
+// the headers, by lower-case name.
+function rawRequest(origin, text) {
+  const {hostname, port} = new URL(origin);
+  return new Promise((resolve, reject) => {
+    const socket = net.connect(Number(port), hostname, () => socket.write(text));
+    let answer = '';
+    socket.setEncoding('latin1');
+    socket.on('data', (chunk) => { answer += chunk; });
+    socket.on('error', reject);
+    socket.on('close', () => {
+      const [head] = answer.split('\r\n\r\n');
+      const [statusLine, ...lines] = head.split('\r\n');
+      const headers = Object.fromEntries(lines.map((line) => {
+        const colon = line.indexOf(':');
+        return [line.slice(0, colon).toLowerCase(), line.slice(colon + 1).trim()];
+      }));
+      resolve({status: Number(statusLine.split(' ')[1]), headers});
+    });
+  });
+}
+
+await test('the server refuses what it must not serve, with its headers, and goes on serving', async () => {
+  const root = path.join(work, 'served');
+  mkdirSync(root, {recursive: true});
+  writeFileSync(path.join(root, 'index.html'), 'inside');
+  writeFileSync(path.join(work, 'secret.txt'), 'outside');
+  symlinkSync(path.join(work, 'secret.txt'), path.join(root, 'leak.txt'));
+  symlinkSync('index.html', path.join(root, 'alias.html'));
+  const served = await serve(root);
+  try {
+    const ask = (method, target, headers = '') =>
+      rawRequest(served.origin, `${method} ${target} HTTP/1.1\r\nHost: x\r\nConnection: close\r\n${headers}\r\n`);
+    const cases = [
+      ['GET', '/%ff', 400], ['GET', '/%E0%A4%A', 400], ['GET', '/a%00b', 400],
+      ['GET', '/leak.txt', 403], ['GET', '/..%2fsecret.txt', 403], ['GET', '/alias.html', 200],
+      ['GET', '/nothing', 404], ['HEAD', '/index.html', 200],
+      ...['POST', 'PUT', 'DELETE', 'TRACE', 'OPTIONS', 'PATCH'].map((method) => [method, '/index.html', 405]),
+    ];
+    const wrong = [];
+    for (const [method, target, status] of cases) {
+      const answer = await ask(method, target);
+      const allow = status === 405 ? answer.headers.allow === 'GET, HEAD' : true;
+      if (answer.status !== status || !allow || answer.headers['content-security-policy'] !== CSP)
+        wrong.push(`${method} ${target}: ${answer.status} ${JSON.stringify(answer.headers)}`);
+    }
+    // Requests Node itself can't parse: headers too large, and no HTTP at all.
+    for (const [text, status] of [[`GET / HTTP/1.1\r\nHost: x\r\nX-Big: ${'a'.repeat(20000)}\r\n\r\n`, 431],
+                                  ['NOT HTTP\r\n\r\n', 400]]) {
+      const answer = await rawRequest(served.origin, text);
+      if (answer.status !== status || answer.headers['content-security-policy'] !== CSP ||
+          answer.headers['x-content-type-options'] !== 'nosniff')
+        wrong.push(`${text.slice(0, 12)}...: ${answer.status} ${JSON.stringify(answer.headers)}`);
+    }
+    check(wrong.length === 0, `wrong answers:\n${wrong.join('\n')}`);
+    const after = await fetch(served.origin + '/index.html');
+    check(after.status === 200 && (await after.text()) === 'inside', 'the server stopped serving');
+  } finally {
+    await served.close();
+  }
 });
 
 await test('no request leaves the page\'s origin', async () => {
