@@ -7,8 +7,8 @@
 //   node web/server.mjs [--root build/web] [--port 8000]    (scripts/serve-web)
 //
 // It serves files under the root and nothing else: GET and HEAD only (405
-// with Allow otherwise), a path that does not decode is 400, and a symbolic
-// link is followed only while it stays inside the root.  A request it can't
+// with Allow otherwise), a path that does not decode is 400, a folder 403,
+// and a symbolic link is followed only while it stays inside the root.  A request it can't
 // parse gets a 400 (431 for headers too large) with the same headers, and the
 // server goes on serving.  The browser tests use serve(), which logs every
 // path asked for.
@@ -91,9 +91,11 @@ export async function serve(root, {port = 0, headers = true} = {}) {
         answer(response, status);
         return;
       }
-      const body = await readFile(file).catch(() => null);
-      if (!body) {
-        answer(response, 404);
+      // A folder is there but not served (403, as most servers answer
+      // without a listing).
+      const body = await readFile(file).catch((error) => (error.code === 'EISDIR' ? 403 : 404));
+      if (typeof body === 'number') {
+        answer(response, body);
         return;
       }
       response.writeHead(200, {...extra, 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream'});

@@ -988,6 +988,7 @@ await test('the server refuses what it must not serve, with its headers, and goe
   const root = path.join(work, 'served');
   mkdirSync(root, {recursive: true});
   writeFileSync(path.join(root, 'index.html'), 'inside');
+  mkdirSync(path.join(root, 'folder'));
   writeFileSync(path.join(work, 'secret.txt'), 'outside');
   symlinkSync(path.join(work, 'secret.txt'), path.join(root, 'leak.txt'));
   symlinkSync('index.html', path.join(root, 'alias.html'));
@@ -998,7 +999,7 @@ await test('the server refuses what it must not serve, with its headers, and goe
     const cases = [
       ['GET', '/%ff', 400], ['GET', '/%E0%A4%A', 400], ['GET', '/a%00b', 400],
       ['GET', '/leak.txt', 403], ['GET', '/..%2fsecret.txt', 403], ['GET', '/alias.html', 200],
-      ['GET', '/nothing', 404], ['HEAD', '/index.html', 200],
+      ['GET', '/nothing', 404], ['GET', '/folder/', 403], ['HEAD', '/index.html', 200],
       ...['POST', 'PUT', 'DELETE', 'TRACE', 'OPTIONS', 'PATCH'].map((method) => [method, '/index.html', 405]),
     ];
     const wrong = [];
