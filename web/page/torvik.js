@@ -53,6 +53,12 @@ export function safeParts(path) {
 export const MAX_PATH_FOLDERS = 64;
 export const MAX_PATH_LENGTH = 4096;
 
+// Whether a path is shallow and short enough to lay out.
+export function fitsLayout(path) {
+  const text = String(path);
+  return text.length <= MAX_PATH_LENGTH && safeParts(text).length <= MAX_PATH_FOLDERS + 1;
+}
+
 // The parts of a path (as safeParts), refused with a TorvikError naming the
 // path when it is too deep or too long to lay out.
 function boundedParts(path, what) {

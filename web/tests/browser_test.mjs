@@ -470,7 +470,12 @@ await test('a damaged file shows its error as 3ds2bmf prints it and leaves the p
 });
 
 await test('a textured model dropped with its _maps folder finds its textures and draws them', async () => {
-  const folder = path.join(work, 'crate');
+  // The folder also holds a file too deep to lay out, which is left out.
+  const folder = path.join(work, 'crate-and-more');
+  cpSync(path.join(work, 'crate'), folder, {recursive: true});
+  const deep = path.join(folder, ...Array.from({length: 70}, (_, i) => `d${i}`));
+  mkdirSync(deep, {recursive: true});
+  writeFileSync(path.join(deep, 'FLOORTIL.TGA'), 'not an image');
   const maps = crateMaps;
   const page = await openPage();
   await drop(page, '#pick-folder', [folder]);
