@@ -32,8 +32,9 @@ export interface FolderOptions {
   /** The model's path among the files ('house/house.3ds'); 'model.3ds' by default. */
   name?: string;
   /** The texture files, at their paths relative to the same root as name; files that
-   *  can't all be laid out (one at 'a', another at 'a/b') are a TorvikError naming both. */
-  files?: Array<{path: string; bytes: Uint8Array | ArrayBuffer}>;
+   *  can't all be laid out (one at 'a', another at 'a/b') are a TorvikError naming both, and so
+   *  is a path more than 64 folders deep or longer than 4096 characters. */
+  files?: Array<{path: string; bytes: Uint8Array | ArrayBuffer | ArrayBufferView}>;
   /** How names that are not UTF-8 read: any label TextDecoder knows ('shift_jis', 'gbk');
    *  Windows-1252 by default, as 3ds2bmf --name-encoding.  An unknown one is a TorvikError. */
   nameEncoding?: string;
@@ -105,9 +106,9 @@ export interface GltfExport {
 
 export interface Torvik {
   features: {keyframer: boolean; gltf: boolean};
-  convert(bytes: Uint8Array | ArrayBuffer, options?: ConvertOptions): Conversion;
-  readBmf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): BmfReading;
-  toGltf(bytes: Uint8Array | ArrayBuffer, options?: GltfOptions): GltfExport;
+  convert(bytes: Uint8Array | ArrayBuffer | ArrayBufferView, options?: ConvertOptions): Conversion;
+  readBmf(bytes: Uint8Array | ArrayBuffer | ArrayBufferView, options?: FolderOptions): BmfReading;
+  toGltf(bytes: Uint8Array | ArrayBuffer | ArrayBufferView, options?: GltfOptions): GltfExport;
 }
 
 /** The options of 3ds2bmf this API takes, by their names here and there. */
@@ -120,6 +121,6 @@ export function loadTorvik(moduleOptions?: {wasmBinary?: ArrayBuffer | Uint8Arra
                                             locateFile?: (file: string) => string}): Promise<Torvik>;
 
 /** The functions of one converter shared by this module's callers. */
-export function convert(bytes: Uint8Array | ArrayBuffer, options?: ConvertOptions): Promise<Conversion>;
-export function readBmf(bytes: Uint8Array | ArrayBuffer, options?: FolderOptions): Promise<BmfReading>;
-export function toGltf(bytes: Uint8Array | ArrayBuffer, options?: GltfOptions): Promise<GltfExport>;
+export function convert(bytes: Uint8Array | ArrayBuffer | ArrayBufferView, options?: ConvertOptions): Promise<Conversion>;
+export function readBmf(bytes: Uint8Array | ArrayBuffer | ArrayBufferView, options?: FolderOptions): Promise<BmfReading>;
+export function toGltf(bytes: Uint8Array | ArrayBuffer | ArrayBufferView, options?: GltfOptions): Promise<GltfExport>;

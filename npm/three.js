@@ -1,121 +1,177 @@
 // TorvikLoader: a three.js loader for .3ds files that shows the scene as its
 // author made it (the keyframer's placement and instances, the file's
-// winding, smoothing groups, materials and textures), through the
-// converter's glTF export and three.js's own GLTFLoader.
+// winding, smoothing groups, materials and their maps, the animation, the
+// cameras and lights), through one conversion by the converter's glTF export
+// and three.js's own GLTFLoader.
 //
 //   import {TorvikLoader} from 'torvik32c/three';
-//   const scene = await new TorvikLoader()
-//       .setTextures('models/house_maps/')        // or {'maps/ROOF.JPG': url, ...}
-//       .loadAsync('models/house.3ds');
+//   const model = await new TorvikLoader().loadAsync('models/house.3ds');
+//   scene.add(model);
+//   const mixer = new AnimationMixer(model);
+//   for (const clip of model.animations) mixer.clipAction(clip).play();
+//
+// Textures: the converter finds them by its own rules among the files it is
+// given.  A web server can't be asked which files a folder holds, so the
+// loader decides which files to fetch (texture_fetch.js): the folder's own
+// listing where the server gives one, else each name the model asks for in
+// its case variations, in the folder and its usual subfolders.  A map of
+// files (setTextures) gives every file at once.
 import {FileLoader, Loader, LoaderUtils} from 'three';
 import {GLTFLoader} from 'three/examples/jsm/loaders/GLTFLoader.js';
 
 import {loadTorvik, TorvikError} from './index.js';
+import {fetchTextureFiles} from './texture_fetch.js';
+import {storedTextureNames} from './texture_names.js';
 
 let converter = null;
+
+// The model's file name and its folder's URL, from the URL or path given to
+// load() or parse(): a path that ends in "/" is a folder (the model is then
+// 'model.3ds').
+function placeOf(path) {
+  const base = globalThis.location?.href ?? 'file:///';
+  const url = new URL(path || './', base);
+  const last = url.pathname.split('/').pop();
+  let name = 'model.3ds';
+  try {
+    name = decodeURIComponent(last) || name;
+  } catch {
+    name = last || name;
+  }
+  return {name, folder: LoaderUtils.extractUrlBase(url.href)};
+}
 
 export class TorvikLoader extends Loader {
   constructor(manager) {
     super(manager);
     this.textures = null;
+    this.nameEncoding = undefined;
   }
 
   // Where the textures are:
+  // - null (the default): the model's own folder (or the resource path, when
+  //   set), fetched as texture_fetch.js says;
+  // - a folder's URL (relative to the page, as three's URLs are): that
+  //   folder instead, the same way;
   // - a map of files, {path: URL | Blob | ArrayBuffer | typed array}, each
-  //   path relative to the model's folder ('maps/Roof.jpg'), laid out
-  //   beside the model so that the converter finds each stored name by all
-  //   of its rules (any case, subfolders, 8.3 names, other extensions);
-  // - a folder's URL, where each stored name (its last component) is asked
-  //   for as stored, in lower case, in upper case and capitalised: a server
-  //   can't list a folder, so the other rules need the map;
-  // - null (the default): the model's own folder, as a folder URL.
+  //   path relative to the model's folder ('maps/Roof.jpg'): all of them are
+  //   fetched and laid out beside the model, and the converter finds each
+  //   stored name by all of its rules (any case, subfolders, 8.3 names,
+  //   other extensions).
   setTextures(textures) {
     this.textures = textures;
     return this;
   }
 
+  // How stored names that are not UTF-8 read (any label TextDecoder knows);
+  // Windows-1252 by default, as 3ds2bmf --name-encoding.
+  setNameEncoding(nameEncoding) {
+    this.nameEncoding = nameEncoding;
+    return this;
+  }
+
+  // Loads the .3ds at `url` (resolved against setPath's path) and calls
+  // onLoad with the scene, as three's loaders do; loadAsync(url, onProgress)
+  // gives a promise of it.
   load(url, onLoad, onProgress, onError) {
-    const fail = (error) => {
+    const resolved = this.manager.resolveURL(this.path + url);
+    const failed = (error) => {
       if (onError) onError(error);
       else console.error(error);
-      this.manager.itemError(url);
+      this.manager.itemError(resolved);
+      this.manager.itemEnd(resolved);
     };
+    this.manager.itemStart(resolved);
     const file = new FileLoader(this.manager);
     file.setPath(this.path);
     file.setResponseType('arraybuffer');
     file.setRequestHeader(this.requestHeader);
     file.setWithCredentials(this.withCredentials);
     file.load(url, (buffer) => {
-      const modelUrl = new URL(this.path + url, globalThis.location?.href).href;
-      this.parseAsync(buffer, modelUrl).then(onLoad, fail);
-    }, onProgress, fail);
+      this.parseAsync(buffer, resolved).then((scene) => {
+        onLoad(scene);
+        this.manager.itemEnd(resolved);
+      }, failed);
+    }, onProgress, failed);
   }
 
-  // The scene of the .3ds bytes (a three.js Group): `modelUrl` names the
-  // model, for its name and, without a map of textures, its folder.  The
-  // group's userData.torvik holds the textures found and the warnings.
-  async parseAsync(buffer, modelUrl = 'model.3ds') {
-    const bytes = new Uint8Array(buffer);
-    const name = decodeURIComponent(new URL(modelUrl, 'file:///').pathname.split('/').pop()) ||
-        'model.3ds';
-    converter ??= loadTorvik();
+  // The scene of the .3ds bytes, to onLoad (or onError), and as a promise.
+  // `path` is the model's URL (its folder holds the textures, its name
+  // names <model>_maps/), or a folder's URL ending in "/".
+  parse(data, path, onLoad, onError) {
+    const scene = this.parseAsync(data, path);
+    if (!onLoad && !onError) return scene;
+    return scene.then((group) => {
+      if (onLoad) onLoad(group);
+      return group;
+    }, (error) => {
+      if (onError) onError(error);
+      else console.error(error);
+    });
+  }
+
+  // The scene (a three.js Group): `animations` (AnimationClips, for an
+  // AnimationMixer on the group), `cameras` and `lights` (the file's own, in
+  // the group), and userData.torvik: {textures: [{name, embedded}], fetched:
+  // [URL], warnings}.
+  async parseAsync(data, path = 'model.3ds') {
+    const bytes = data instanceof Uint8Array ? data
+        : ArrayBuffer.isView(data) ? new Uint8Array(data.buffer, data.byteOffset, data.byteLength)
+        : new Uint8Array(data);
+    const {name, folder} = placeOf(path);
+    converter ??= loadTorvik().catch((error) => {
+      converter = null;
+      throw error;
+    });
     const torvik = await converter;
-    const files = await this.#textureFiles(torvik, bytes, name, modelUrl);
-    const {glb, report, warnings} = torvik.toGltf(bytes, {name, files});
+    const stored = storedTextureNames(bytes, this.nameEncoding);
+    const {files, fetched} = await this.#textureFiles(stored, name, folder);
+    const {glb, report, warnings} = torvik.toGltf(bytes, {name, files, nameEncoding: this.nameEncoding});
     if (!glb) throw new TorvikError(`${name}: ${report.error}`);
-    const gltf = await new GLTFLoader(this.manager).parseAsync(glb.buffer, '');
-    const {report: conversion} = torvik.convert(bytes, {name, files});
-    gltf.scene.name ||= name.replace(/\.3ds$/i, '');
-    gltf.scene.userData.torvik = {textures: conversion.textures || [], warnings};
-    return gltf.scene;
+    const whole = glb.byteOffset === 0 && glb.byteLength === glb.buffer.byteLength;
+    const gltf = await new GLTFLoader(this.manager)
+      .parseAsync(whole ? glb.buffer : glb.slice().buffer, '');
+    const group = gltf.scene;
+    group.name ||= name.replace(/\.3ds$/i, '');
+    group.animations = gltf.animations;
+    group.cameras = gltf.cameras;
+    group.lights = [];
+    group.traverse((object) => {
+      if (object.isLight) group.lights.push(object);
+    });
+    const embedded = new Set((gltf.parser.json.images || []).map((image) => image.name));
+    group.userData.torvik = {
+      textures: stored.map((storedName) => ({name: storedName, embedded: embedded.has(storedName)})),
+      fetched, warnings: warnings || [],
+    };
+    return group;
   }
 
-  async #textureFiles(torvik, bytes, name, modelUrl) {
-    const textures = this.textures ?? LoaderUtils.extractUrlBase(modelUrl);
-    if (typeof textures !== 'string') {
-      return Promise.all(Object.entries(textures).map(async ([path, file]) =>
-        ({path, bytes: await this.#bytesOf(file)})));
+  async #textureFiles(stored, name, folder) {
+    const textures = this.textures ?? (this.resourcePath || folder);
+    const request = {headers: this.requestHeader, credentials: this.withCredentials ? 'include' : 'same-origin'};
+    if (typeof textures === 'string' || textures instanceof URL) {
+      if (stored.length === 0) return {files: [], fetched: []};
+      const base = new URL(String(textures), globalThis.location?.href ?? folder);
+      const folderUrl = base.href.endsWith('/') ? base.href : `${base.href}/`;
+      return fetchTextureFiles(stored, {folder: folderUrl, stem: name.replace(/\.[^.]*$/, ''), request});
     }
-    // The stored names, from a conversion's report.
-    const folder = textures.endsWith('/') ? textures : textures + '/';
-    const stored = torvik.convert(bytes, {name}).report.textures || [];
-    const files = [];
-    for (const {name: storedName} of stored) {
-      const last = storedName.split(/[\\/]/).pop();
-      const spellings = [last, last.toLowerCase(), last.toUpperCase(),
-                         last.charAt(0).toUpperCase() + last.slice(1).toLowerCase()];
-      for (const spelling of new Set(spellings)) {
-        const base = new URL(folder, globalThis.location?.href ?? modelUrl);
-        const found = await this.#fetchIfThere(new URL(encodeURIComponent(spelling), base).href);
-        if (found) {
-          files.push({path: spelling, bytes: found});
-          break;
-        }
-      }
-    }
-    return files;
+    const files = await Promise.all(Object.entries(textures).map(async ([path, file]) =>
+      ({path, bytes: await this.#bytesOf(file, folder)})));
+    return {files, fetched: []};
   }
 
-  async #bytesOf(file) {
+  async #bytesOf(file, folder) {
     if (typeof file === 'string' || file instanceof URL) {
       const loader = new FileLoader(this.manager);
       loader.setResponseType('arraybuffer');
       loader.setRequestHeader(this.requestHeader);
       loader.setWithCredentials(this.withCredentials);
-      return new Uint8Array(await loader.loadAsync(String(file)));
+      return new Uint8Array(await loader.loadAsync(new URL(String(file), globalThis.location?.href ?? folder).href));
     }
     if (typeof Blob !== 'undefined' && file instanceof Blob) return new Uint8Array(await file.arrayBuffer());
     if (ArrayBuffer.isView(file)) return new Uint8Array(file.buffer, file.byteOffset, file.byteLength);
-    return new Uint8Array(file);
-  }
-
-  async #fetchIfThere(url) {
-    try {
-      const response = await fetch(url, {credentials: this.withCredentials ? 'include' : 'same-origin',
-                                         headers: this.requestHeader});
-      return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
-    } catch {
-      return null;
-    }
+    if (file instanceof ArrayBuffer) return new Uint8Array(file);
+    throw new TorvikError(`setTextures: a texture file must be a URL, a Blob or bytes, not ${typeof file}`);
   }
 }

@@ -1,12 +1,15 @@
 // The npm package as a user gets it: `npm pack`'s tarball installed into a
-// fresh folder, used from Node.js by its bare name, type-checked by tsc
-// against a consumer file, and its three.js loader run in a page in
-// headless Chromium (Debian's, driven by puppeteer-core).
+// fresh folder, used from Node.js by its bare name (and refusing what is not
+// bytes and paths too deep), type-checked by tsc against a consumer file,
+// and its three.js loader run in a page in headless Chromium (Debian's,
+// driven by puppeteer-core): the npm README's import map and example as
+// written, served with and without folder listings (Python's http.server
+// lists them), and three's loader callbacks, animation, cameras and lights.
 //
 //   node npm/tests/package_test.mjs --tarball build/npm/torvik32c-V.tgz --3ds2bmf PATH
-//        [--tools npm/tools/node_modules] [--chromium /usr/bin/chromium]
-//        [--samples samples] [--screenshot FILE]
-import {execFileSync, spawnSync} from 'node:child_process';
+//        --make-animated-demo PATH [--tools npm/tools/node_modules]
+//        [--chromium /usr/bin/chromium] [--samples samples] [--screenshot FILE]
+import {execFileSync, spawn, spawnSync} from 'node:child_process';
 import {cpSync, mkdirSync, mkdtempSync, readFileSync, rmSync, symlinkSync,
         writeFileSync} from 'node:fs';
 import {createRequire} from 'node:module';
@@ -17,7 +20,7 @@ import {parseArgs} from 'node:util';
 const here = path.dirname(new URL(import.meta.url).pathname);
 const source = path.resolve(here, '../..');
 const {values: args} = parseArgs({options: {
-  'tarball': {type: 'string'}, '3ds2bmf': {type: 'string'},
+  'tarball': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-animated-demo': {type: 'string'},
   'tools': {type: 'string', default: path.join(source, 'npm/tools/node_modules')},
   'chromium': {type: 'string', default: '/usr/bin/chromium'},
   'samples': {type: 'string', default: path.join(source, 'samples')},
@@ -51,14 +54,19 @@ writeFileSync(path.join(consumer, 'package.json'),
               JSON.stringify({name: 'consumer', private: true, type: 'module'}));
 execFileSync('npm', ['install', path.resolve(args.tarball), '--no-audit', '--no-fund',
                      '--loglevel=error'], {cwd: consumer, stdio: 'inherit'});
+// three.js is copied (the page's server follows no link out of its folder);
+// its types are linked.
 mkdirSync(path.join(consumer, 'node_modules/@types'), {recursive: true});
-symlinkSync(path.join(args.tools, 'three'), path.join(consumer, 'node_modules/three'));
+for (const part of ['package.json', 'build', 'examples/jsm'])
+  cpSync(path.join(args.tools, 'three', part), path.join(consumer, 'node_modules/three', part), {recursive: true});
 symlinkSync(path.join(args.tools, '@types/three'), path.join(consumer, 'node_modules/@types/three'));
 const models = path.join(consumer, 'models');
 mkdirSync(models);
 for (const name of ['sample.3ds', 'gate.3ds', 'crate.3ds', 'brass.png'])
   cpSync(path.join(args.samples, name), path.join(models, name));
 cpSync(path.join(args.samples, 'crate_maps'), path.join(models, 'crate_maps'), {recursive: true});
+execFileSync(args['make-animated-demo'], [path.join(models, 'animated_demo.3ds')]);
+writeFileSync(path.join(models, 'cut.3ds'), readFileSync(path.join(models, 'sample.3ds')).subarray(0, 300));
 
 function native(flags, input, output) {
   execFileSync(args['3ds2bmf'], ['-q', ...flags, '-o', output, input]);
@@ -109,6 +117,58 @@ console.log(JSON.stringify(out));
   check(said.stderr.trim() === `3ds2bmf: ${cut}: ${out.damaged}`, `the error: ${out.damaged}`);
 });
 
+await test('the package refuses what is not bytes, and paths too deep or too long, at once', async () => {
+  const script = path.join(consumer, 'node_refusals.mjs');
+  writeFileSync(script, `
+import {readFileSync} from 'node:fs';
+import {convert, toGltf, TorvikError} from 'torvik32c';
+const model = readFileSync(new URL('./models/sample.3ds', import.meta.url));
+const said = async (work) => {
+  try {
+    await work();
+    return 'accepted';
+  } catch (error) {
+    return (error instanceof TorvikError ? '' : 'not a TorvikError: ') + error.message;
+  }
+};
+const deep = (n) => Array.from({length: n}, (_, i) => 'd' + i).join('/') + '/t.png';
+const out = {
+  number: await said(() => convert(1e9)),
+  string: await said(() => convert('sample.3ds')),
+  array: await said(() => toGltf([77, 77, 0, 0])),
+  none: await said(() => convert(undefined)),
+  fileBytes: await said(() => convert(model, {files: [{path: 'maps/a.png', bytes: 4096}]})),
+  deep800: await said(() => convert(model, {files: [{path: deep(800), bytes: model}]})),
+  deep3000: await said(() => convert(model, {files: [{path: deep(3000), bytes: model}]})),
+  deepModel: await said(() => convert(model, {name: deep(100)})),
+  long: await said(() => convert(model, {files: [{path: 'x'.repeat(5000) + '.png', bytes: model}]})),
+  deep64: await said(() => convert(model, {files: [{path: deep(64), bytes: model}]})),
+  views: [new DataView(model.buffer, model.byteOffset, model.byteLength), Uint8ClampedArray.from(model)]
+};
+const plain = (await convert(model)).bmf;
+out.views = await Promise.all(out.views.map(async (view) => Buffer.from((await convert(view)).bmf).equals(Buffer.from(plain))));
+console.log(JSON.stringify(out));
+`);
+  const run = spawnSync(process.execPath, [script], {cwd: consumer, encoding: 'utf8'});
+  check(run.status === 0, `node failed: ${run.stderr}`);
+  const out = JSON.parse(run.stdout);
+  const expected = {
+    number: 'the model must be bytes (a Uint8Array or an ArrayBuffer), not a number',
+    string: 'the model must be bytes (a Uint8Array or an ArrayBuffer), not a string',
+    array: 'the model must be bytes (a Uint8Array or an ArrayBuffer), not an array',
+    none: 'the model must be bytes (a Uint8Array or an ArrayBuffer), not undefined',
+    fileBytes: 'the file "maps/a.png" must be bytes (a Uint8Array or an ArrayBuffer), not a number',
+    deep64: 'accepted',
+  };
+  for (const [key, text] of Object.entries(expected))
+    check(out[key] === text, `${key}: ${out[key]}`);
+  check(/^the file "d0\/d1\/d2.*" lies 800 folders deep: at most 64 can be laid out$/.test(out.deep800), out.deep800);
+  check(/ lies 3000 folders deep: /.test(out.deep3000), out.deep3000);
+  check(/^the model "d0\/.*" lies 100 folders deep/.test(out.deepModel), out.deepModel);
+  check(/^the file "x{60}\.\.\." is 5004 characters long: at most 4096 can be laid out$/.test(out.long), out.long);
+  check(out.views.every(Boolean), `a DataView or Uint8ClampedArray of the model converts otherwise: ${out.views}`);
+});
+
 await test('the declarations type-check a consumer (tsc --noEmit)', async () => {
   writeFileSync(path.join(consumer, 'tsconfig.json'), JSON.stringify({compilerOptions: {
     target: 'es2022', module: 'nodenext', moduleResolution: 'nodenext', strict: true,
@@ -116,7 +176,7 @@ await test('the declarations type-check a consumer (tsc --noEmit)', async () => 
   writeFileSync(path.join(consumer, 'consumer.ts'), `
 import {convert, loadTorvik, toGltf, TorvikError, type Conversion} from 'torvik32c';
 import {TorvikLoader} from 'torvik32c/three';
-import {Group, LoadingManager} from 'three';
+import {AnimationClip, AnimationMixer, Group, LoadingManager} from 'three';
 
 export async function use(bytes: Uint8Array): Promise<number> {
   const conversion: Conversion = await convert(bytes, {asAuthored: true, onStage: (s) => void s,
@@ -132,9 +192,15 @@ export async function use(bytes: Uint8Array): Promise<number> {
   torvik.readBmf(glb ?? new Uint8Array()).blocks.forEach((block) => block.triangles.length);
   const loader = new TorvikLoader(new LoadingManager()).setTextures({'maps/a.jpg': 'x/a.jpg'});
   const group: Group = await loader.loadAsync('models/a.3ds');
+  const clips: AnimationClip[] = group.animations;
+  const mixer = new AnimationMixer(group);
+  clips.forEach((clip) => mixer.clipAction(clip).play());
+  const parsed = await loader.setNameEncoding('shift_jis').parse(bytes, 'models/a.3ds');
+  const seen: number = parsed.cameras.length + parsed.lights.length + parsed.userData.torvik.fetched.length;
+  loader.parse(bytes, 'models/', (scene) => scene.userData.torvik.textures.map((t) => t.embedded));
   loader.setTextures('maps/');
   if (rule === null) throw new TorvikError('none');
-  return triangles + size + group.children.length;
+  return triangles + size + group.children.length + seen;
 }
 `);
   const tsc = path.join(args.tools, 'typescript/bin/tsc');
@@ -142,73 +208,161 @@ export async function use(bytes: Uint8Array): Promise<number> {
   check(run.status === 0, `tsc: ${run.stdout}${run.stderr}`);
 });
 
-await test('TorvikLoader shows crate.3ds with its textures in Chromium', async () => {
-  const require = createRequire(path.join(source, 'web/package.json'));
-  const {default: puppeteer} = await import(require.resolve('puppeteer-core'));
-  const {serve} = await import(path.join(source, 'web/server.mjs'));
-  writeFileSync(path.join(consumer, 'index.html'), `<!doctype html>
-<meta charset="utf-8"><title>TorvikLoader</title>
-<script type="importmap">{"imports": {
-  "three": "./node_modules/three/build/three.module.js",
-  "three/examples/jsm/": "./node_modules/three/examples/jsm/",
-  "torvik32c": "./node_modules/torvik32c/index.js",
-  "torvik32c/three": "./node_modules/torvik32c/three.js"}}</script>
-<canvas id="view" width="480" height="360"></canvas>
-<script type="module">
+// The npm README's import map and first lines of a page, as written, with
+// the line that would use the model made to hand it to the test.
+function readmePage() {
+  const readme = readFileSync(path.join(source, 'npm/README.md'), 'utf8');
+  const block = readme.match(/```html\n(<script type="importmap">[\s\S]*?)```/);
+  check(block, 'the README has no import map');
+  const html = block[1].replace(/^ *\/\/ \.\.\. .*$/m, '  window.readme = model;');
+  check(html.includes('window.readme'), 'the README\'s example does not end in a comment to replace');
+  return `<!doctype html>\n<meta charset="utf-8"><title>TorvikLoader</title>\n${html}\n` +
+         '<canvas id="view" width="480" height="360"></canvas>\n<script type="module" src="loader_test.js"></script>\n';
+}
+
+// What the page's checks find (loader_test.js), beside the README's example.
+const LOADER_CHECKS = String.raw`
 import * as THREE from 'three';
 import {TorvikLoader} from 'torvik32c/three';
 const describe = (group) => {
   const maps = [];
   group.traverse((o) => { if (o.isMesh && o.material.map) maps.push(o.material.map.image.width); });
-  return {maps: maps.sort(), meshes: group.children.length, textures: group.userData.torvik.textures.map((t) => t.rule)};
+  return {maps: maps.sort(), meshes: group.children.length,
+          embedded: group.userData.torvik.textures.filter((t) => t.embedded).map((t) => t.name)};
 };
+// The position of every object of the group at a time of its animation.
+const posed = (group, seconds) => {
+  const mixer = new THREE.AnimationMixer(group);
+  for (const clip of group.animations) mixer.clipAction(clip).play();
+  mixer.setTime(seconds);
+  group.updateMatrixWorld(true);
+  const where = [];
+  group.traverse((o) => where.push(o.matrixWorld.elements.map((e) => e.toFixed(3)).join()));
+  return where.join(';');
+};
+const failure = (work) => new Promise((resolve) => work((error) => resolve(String(error && (error.message || error)))));
 try {
-  const floor = await (await fetch('models/crate_maps/floortiles.tga')).blob();
-  const group = await new TorvikLoader()
-    .setTextures({'crate_maps/Crate.tga': 'models/crate_maps/Crate.tga', 'crate_maps/floortiles.tga': floor})
-    .loadAsync('models/crate.3ds');
-  const byFolder = await new TorvikLoader().setTextures('models/crate_maps/').loadAsync('models/crate.3ds');
-  const renderer = new THREE.WebGLRenderer({canvas: document.getElementById('view'), antialias: true});
-  const scene = new THREE.Scene();
-  scene.background = new THREE.Color(0x203040);
-  scene.add(new THREE.HemisphereLight(0xffffff, 0x444444, 3), group);
-  const camera = new THREE.PerspectiveCamera(45, 480 / 360, 0.1, 100);
-  camera.position.set(3.5, 3, 4.5);
-  camera.lookAt(0, 0.6, 0);
-  renderer.render(scene, camera);
-  window.result = {map: describe(group), folder: describe(byFolder)};
+  if (location.search === '?listing') {
+    window.result = {};
+  } else {
+    const floor = await (await fetch('models/crate_maps/floortiles.tga')).blob();
+    const map = await new TorvikLoader()
+      .setTextures({'crate_maps/Crate.tga': 'models/crate_maps/Crate.tga', 'crate_maps/floortiles.tga': floor})
+      .loadAsync('models/crate.3ds');
+    const byFolder = await new TorvikLoader().setTextures('models/crate_maps/').loadAsync('models/crate.3ds');
+    // load() with three's callbacks, parse() with and without them.
+    const progress = [];
+    const loaded = await new Promise((resolve, reject) =>
+      new TorvikLoader().setPath('models/').load('animated_demo.3ds', resolve, (event) => progress.push(event.loaded), reject));
+    const bytes = await (await fetch('models/animated_demo.3ds')).arrayBuffer();
+    let called = null;
+    const returned = await new TorvikLoader().parse(bytes, 'models/animated_demo.3ds', (group) => { called = group; });
+    const plain = new TorvikLoader().parse(bytes.slice(0), 'models/');
+    const parsed = await plain;
+    const renderer = new THREE.WebGLRenderer({canvas: document.getElementById('view'), antialias: true});
+    const scene = new THREE.Scene();
+    scene.background = new THREE.Color(0x203040);
+    scene.add(new THREE.HemisphereLight(0xffffff, 0x444444, 3), map);
+    const camera = new THREE.PerspectiveCamera(45, 480 / 360, 0.1, 100);
+    camera.position.set(3.5, 3, 4.5);
+    camera.lookAt(0, 0.6, 0);
+    renderer.render(scene, camera);
+    const clips = loaded.animations.map((clip) => clip.duration > 0 && clip.tracks.length > 0);
+    window.result = {
+      map: describe(map), folder: describe(byFolder),
+      progress: progress.length, calledWithResult: called === returned && !!called,
+      parseGivesPromise: plain instanceof Promise && parsed.isGroup && !!parsed.userData.torvik,
+      animations: clips, moves: posed(loaded, 0) !== posed(loaded, loaded.animations[0]?.duration / 2),
+      cameras: loaded.cameras.map((c) => c.isCamera), lights: loaded.lights.map((l) => l.type),
+      lightsInside: loaded.lights.every((light) => { let o = light; while (o.parent) o = o.parent; return o === loaded; }),
+      missing: await failure((onError) => new TorvikLoader().load('models/none.3ds', () => onError('loaded'), undefined, onError)),
+      damaged: await failure((onError) => new TorvikLoader().load('models/cut.3ds', () => onError('loaded'), undefined, onError)),
+      damagedParse: await failure(async (onError) => new TorvikLoader().parse(await (await fetch('models/cut.3ds')).arrayBuffer(), 'models/cut.3ds', () => onError('parsed'), onError)),
+    };
+  }
 } catch (error) {
   window.result = {error: String(error.stack || error)};
 }
-</script>`);
+`;
+
+// A static server that lists folders, as most do (Python's http.server).
+async function listingServer(root) {
+  const child = spawn('/usr/bin/python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', root],
+                      {stdio: ['ignore', 'pipe', 'pipe']});
+  const port = await new Promise((resolve, reject) => {
+    let said = '';
+    child.stdout.on('data', (chunk) => {
+      said += chunk;
+      const found = said.match(/port (\d+)/);
+      if (found) resolve(Number(found[1]));
+    });
+    child.on('exit', () => reject(new Error(`http.server stopped: ${said}`)));
+  });
+  return {origin: `http://127.0.0.1:${port}`, close: () => child.kill()};
+}
+
+await test('TorvikLoader loads as three\'s loaders do: the README\'s page, textures by its rules, animation, cameras, lights, errors', async () => {
+  const require = createRequire(path.join(source, 'web/package.json'));
+  const {default: puppeteer} = await import(require.resolve('puppeteer-core'));
+  const {serve} = await import(path.join(source, 'web/server.mjs'));
+  writeFileSync(path.join(consumer, 'index.html'), readmePage());
+  writeFileSync(path.join(consumer, 'loader_test.js'), LOADER_CHECKS);
   const tgaWidth = (file) => readFileSync(file).readUInt16LE(12);
+  const crateWidth = tgaWidth(path.join(models, 'crate_maps/Crate.tga'));
+  const widths = [crateWidth, tgaWidth(path.join(models, 'crate_maps/floortiles.tga'))].sort();
   // A consumer's own page, with its inline scripts: none of the converter
   // page's security headers.
   const server = await serve(consumer, {headers: false});
+  const listing = await listingServer(consumer);
   const browser = await puppeteer.launch({executablePath: args.chromium, headless: true,
     args: ['--headless=new', '--no-sandbox', '--enable-unsafe-swiftshader', '--use-angle=swiftshader']});
-  try {
+  const run = async (url) => {
     const page = await browser.newPage();
     const errors = [];
     page.on('pageerror', (error) => errors.push(String(error)));
-    await page.goto(server.origin + '/index.html');
-    await page.waitForFunction('window.result', {timeout: 120000});
+    await page.goto(url);
+    await page.waitForFunction('window.result && window.readme', {timeout: 120000});
     const result = await page.evaluate('window.result');
+    const readme = await page.evaluate(() => {
+      const maps = [];
+      window.readme.traverse((o) => { if (o.isMesh && o.material.map) maps.push(o.material.map.image.width); });
+      return {maps: maps.sort(), fetched: window.readme.userData.torvik.fetched.map((u) => new URL(u).pathname)};
+    });
+    return {page, errors, result, readme};
+  };
+  try {
+    const {page, errors, result, readme} = await run(server.origin + '/index.html');
     check(!result.error, `the page failed: ${result.error}`);
-    const widths = [tgaWidth(path.join(models, 'crate_maps/Crate.tga')),
-                    tgaWidth(path.join(models, 'crate_maps/floortiles.tga'))].sort();
-    check(JSON.stringify(result.map.maps) === JSON.stringify(widths),
-          `textures drawn from the map: ${JSON.stringify(result.map)}`);
-    check(JSON.stringify(result.map.textures) === '["subfolder","8.3"]', JSON.stringify(result.map));
-    // From a folder's URL, CRATE.TGA is found as Crate.tga; FLOORTIL.TGA (8.3) needs the map.
-    check(JSON.stringify(result.folder.maps) === JSON.stringify([tgaWidth(path.join(models, 'crate_maps/Crate.tga'))]),
+    check(JSON.stringify(result.map.maps) === JSON.stringify(widths), `textures drawn from the map: ${JSON.stringify(result.map)}`);
+    check(result.map.embedded.length === 2, JSON.stringify(result.map));
+    // From a folder's URL, CRATE.TGA is found as Crate.tga; FLOORTIL.TGA (8.3) needs the map or a listing.
+    check(JSON.stringify(result.folder.maps) === JSON.stringify([crateWidth]),
           `textures drawn from the folder: ${JSON.stringify(result.folder)}`);
+    // By default: the model's folder and its crate_maps/, without a listing.
+    check(JSON.stringify(readme.maps) === JSON.stringify([crateWidth]) &&
+          JSON.stringify(readme.fetched) === '["/models/crate_maps/Crate.tga"]', `the README's page: ${JSON.stringify(readme)}`);
+    check(result.progress > 0 && result.calledWithResult && result.parseGivesPromise,
+          `callbacks and promises: ${JSON.stringify(result)}`);
+    check(result.animations.length > 0 && result.animations.every(Boolean) && result.moves,
+          `the animation: ${JSON.stringify(result.animations)}, moves ${result.moves}`);
+    check(JSON.stringify(result.cameras) === '[true]' && result.lights.length === 2 && result.lightsInside,
+          `cameras ${JSON.stringify(result.cameras)}, lights ${JSON.stringify(result.lights)}`);
+    check(/404/.test(result.missing), `a missing model: ${result.missing}`);
+    check(/^cut\.3ds: .*byte/.test(result.damaged) && result.damaged === result.damagedParse,
+          `a damaged model: ${result.damaged} | ${result.damagedParse}`);
     check(errors.length === 0, `page errors: ${errors.join('; ')}`);
     check(server.requests.every((r) => !r.includes('..')), 'a request left the folder');
     if (args.screenshot) await (await page.$('#view')).screenshot({path: args.screenshot});
+    await page.close();
+    // Served with folder listings, the README's page finds FLOORTIL.TGA too.
+    const listed = await run(listing.origin + '/index.html?listing');
+    check(JSON.stringify(listed.readme.maps) === JSON.stringify(widths) && listed.errors.length === 0,
+          `the README's page, with listings: ${JSON.stringify(listed.readme)} ${listed.errors.join('; ')}`);
+    await listed.page.close();
   } finally {
     await browser.close();
     await server.close();
+    listing.close();
   }
 });
 

@@ -15,8 +15,8 @@
 // names (any label the browser's TextDecoder knows: 'shift_jis', 'gbk'...),
 // in the report, the blocks and the glTF alike, as 3ds2bmf --name-encoding
 // does.  Errors of the API's own (an option this build lacks, an encoding
-// the browser doesn't know, dropped files that can't all be laid out) are
-// TorvikErrors.
+// the browser doesn't know, a model or file that is not bytes, dropped files
+// that can't all be laid out or lie too deep) are TorvikErrors.
 //
 // The model and the files are laid out in the module's in-memory file system
 // at their relative paths, so the texture resolver finds textures by its own
@@ -45,6 +45,52 @@ export class TorvikError extends Error {
 // to: "." , ".." and empty parts are dropped.
 export function safeParts(path) {
   return String(path).split(/[\\/]+/).filter((part) => part !== '' && part !== '.' && part !== '..');
+}
+
+// How deep and how long a path laid out in the module's folder may be: far
+// past any real folder of textures, and small enough that laying a path out
+// (each folder found from the root by the module's file system) stays quick.
+export const MAX_PATH_FOLDERS = 64;
+export const MAX_PATH_LENGTH = 4096;
+
+// Whether a path is shallow and short enough to lay out.
+export function fitsLayout(path) {
+  const text = String(path);
+  return text.length <= MAX_PATH_LENGTH && safeParts(text).length <= MAX_PATH_FOLDERS + 1;
+}
+
+// The parts of a path (as safeParts), refused with a TorvikError naming the
+// path when it is too deep or too long to lay out.
+function boundedParts(path, what) {
+  const text = String(path);
+  const parts = safeParts(text);
+  if (parts.length > MAX_PATH_FOLDERS + 1) {
+    throw new TorvikError(`${what} "${text.slice(0, 60)}..." lies ${parts.length - 1} folders deep: ` +
+                          `at most ${MAX_PATH_FOLDERS} can be laid out`);
+  }
+  if (text.length > MAX_PATH_LENGTH) {
+    throw new TorvikError(`${what} "${text.slice(0, 60)}..." is ${text.length} characters long: ` +
+                          `at most ${MAX_PATH_LENGTH} can be laid out`);
+  }
+  return parts;
+}
+
+// The bytes of a file given as a Uint8Array (a Node.js Buffer too), another
+// typed array or DataView (its bytes), or an ArrayBuffer; anything else (a
+// number, a string, an array of numbers) is a TorvikError, never taken as a
+// size or copied element by element.
+export function bytesOf(value, what) {
+  if (value instanceof Uint8Array) return value;
+  if (ArrayBuffer.isView(value)) return new Uint8Array(value.buffer, value.byteOffset, value.byteLength);
+  if (value instanceof ArrayBuffer ||
+      (typeof SharedArrayBuffer !== 'undefined' && value instanceof SharedArrayBuffer)) {
+    return new Uint8Array(value);
+  }
+  const word = Array.isArray(value) ? 'array'
+      : typeof value === 'object' && value !== null ? value.constructor?.name || 'object' : typeof value;
+  const kind = value === null || value === undefined ? String(value)
+      : `${/^[aeiou]/i.test(word) ? 'an' : 'a'} ${word}`;
+  throw new TorvikError(`${what} must be bytes (a Uint8Array or an ArrayBuffer), not ${kind}`);
 }
 
 export async function loadTorvik(moduleOptions = {}) {
@@ -119,11 +165,17 @@ class Torvik {
     const root = `/job${++this.jobs}`;
     FS.mkdir(root);
     try {
+      const model = bytesOf(bytes, 'the model');
+      const files = options.files || [];
+      if (!Array.isArray(files)) throw new TorvikError('files must be an array of {path, bytes}');
       const layout = new Layout(FS, root);
-      for (const file of options.files || []) layout.write(safeParts(file.path), file.bytes);
-      const parts = safeParts(options.name || defaultName);
+      for (const file of files) {
+        const path = file?.path;
+        layout.write(boundedParts(path, 'the file'), bytesOf(file?.bytes, `the file "${path}"`));
+      }
+      const parts = boundedParts(options.name || defaultName, 'the model');
       if (parts.length === 0) parts.push(defaultName);
-      layout.write(parts, bytes);
+      layout.write(parts, model);
       FS.chdir(root);
       return work(parts.join('/'));
     } finally {
@@ -156,8 +208,9 @@ class Layout {
 
   write(parts, bytes) {
     const path = parts.join('/');
-    for (let i = 1; i < parts.length; i++) {
-      const folder = parts.slice(0, i).join('/');
+    let folder = '';
+    for (let i = 0; i + 1 < parts.length; i++) {
+      folder = i === 0 ? parts[0] : `${folder}/${parts[i]}`;
       if (this.files.has(folder)) {
         throw new TorvikError(`the files "${folder}" and "${path}" can't both be laid out: ` +
                               `"${folder}" is a file`);
@@ -171,8 +224,7 @@ class Layout {
       throw new TorvikError(`the files "${path}" and "${this.folders.get(path)}" can't both be ` +
                             `laid out: "${path}" is a folder`);
     }
-    const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
-    this.#place(path, () => this.FS.writeFile(`${this.root}/${path}`, data));
+    this.#place(path, () => this.FS.writeFile(`${this.root}/${path}`, bytes));
     this.files.add(path);
   }
 

@@ -78,6 +78,24 @@ function prepareMaterials(root) {
 
 const nextFrame = () => new Promise((resolve) => requestAnimationFrame(resolve));
 
+// The box around the meshes of `root` that are shown: a hidden object and
+// everything in it are left out.
+function shownBox(root) {
+  const box = new THREE.Box3();
+  const part = new THREE.Box3();
+  root.updateWorldMatrix(true, true);
+  const visit = (node) => {
+    if (!node.visible) return;
+    if (node.isMesh) {
+      if (!node.geometry.boundingBox) node.geometry.computeBoundingBox();
+      box.union(part.copy(node.geometry.boundingBox).applyMatrix4(node.matrixWorld));
+    }
+    for (const child of node.children) visit(child);
+  };
+  visit(root);
+  return box;
+}
+
 export class Viewer extends EventTarget {
   constructor(canvas) {
     super();
@@ -375,11 +393,14 @@ export class Viewer extends EventTarget {
   // --- the camera ---
 
   // Looks at the shown model from the front, a little above, at a distance
-  // that fits it; zooming out stops at 20 times that distance.
+  // that fits the objects shown (those hidden, a sky dome say, don't count;
+  // all of them when every one is hidden); zooming out stops at 20 times
+  // that distance.
   resetView() {
     const root = this.shownRoot;
     if (!root) return;
-    const box = new THREE.Box3().setFromObject(root);
+    let box = shownBox(root);
+    if (box.isEmpty()) box = new THREE.Box3().setFromObject(root);
     if (box.isEmpty()) return;
     this.aimed = true;
     const camera = this.ownCamera;
@@ -424,25 +445,47 @@ export class Viewer extends EventTarget {
 
   // --- what is shown ---
 
-  // Counts over the shown layer: objects, meshes, triangles, vertices,
-  // materials, textures.
+  // Counts over the shown layer.  What is drawn counts each mesh the view
+  // draws (an instance as often as it is placed, a hidden object not at
+  // all): meshes drawn, triangles drawn.  What is stored counts the model's
+  // data once, shown or hidden (a vertex table shared by several meshes, as
+  // a glTF mesh's parts share one, once): triangles stored, vertices
+  // stored, the figures of the glTF or the BMF.  Then the objects, and the
+  // materials and textures of the meshes drawn.
   statistics() {
     const root = this.shownRoot;
-    const counts = {objects: 0, meshes: 0, triangles: 0, vertices: 0, materials: 0, textures: 0};
+    const counts = {objects: 0, meshesDrawn: 0, trianglesDrawn: 0, trianglesStored: 0, verticesStored: 0,
+                    materials: 0, textures: 0};
     if (!root) return counts;
     const materials = new Set();
     const textures = new Set();
+    const indices = new Set();
+    const positions = new Set();
+    const triangles = (geometry) =>
+      Math.floor((geometry.index ? geometry.index.count : geometry.attributes.position.count) / 3);
     counts.objects = root.children.length;
-    root.traverse((node) => {
-      if (!node.isMesh) return;
-      counts.meshes++;
-      const geometry = node.geometry;
-      counts.vertices += geometry.attributes.position.count;
-      counts.triangles += Math.floor((geometry.index ? geometry.index.count : geometry.attributes.position.count) / 3);
-      const material = node.userData.twins ? node.userData.twins.lit : node.material;
-      materials.add(material);
-      if (material.map) textures.add(material.map);
-    });
+    const visit = (node, shown) => {
+      shown = shown && node.visible;
+      if (node.isMesh) {
+        const geometry = node.geometry;
+        const index = geometry.index || geometry;
+        if (!indices.has(index)) {
+          indices.add(index);
+          counts.trianglesStored += triangles(geometry);
+        }
+        positions.add(geometry.attributes.position);
+        if (shown) {
+          counts.meshesDrawn++;
+          counts.trianglesDrawn += triangles(geometry);
+          const material = node.userData.twins ? node.userData.twins.lit : node.material;
+          materials.add(material);
+          if (material.map) textures.add(material.map);
+        }
+      }
+      for (const child of node.children) visit(child, shown);
+    };
+    visit(root, true);
+    for (const position of positions) counts.verticesStored += position.count;
     counts.materials = materials.size;
     counts.textures = textures.size;
     return counts;

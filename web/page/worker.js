@@ -18,7 +18,7 @@
 import {blockTables} from './bmf_layout.js';
 import {bmfFileName, zipContents} from './downloads.js';
 import {decodeTexture} from './textures.js';
-import {loadTorvik, OPTIONS} from './torvik.js';
+import {fitsLayout, loadTorvik, OPTIONS} from './torvik.js';
 import {storedZip} from './zip.js';
 
 let ready = null;
@@ -31,8 +31,10 @@ async function bytesOf(file) {
   return new Uint8Array(await file.arrayBuffer());
 }
 
+// Files too deep or too long to lay out (deep in a dropped folder, far from
+// any model) are left out: no texture rule reaches them.
 async function companionFiles(companions = []) {
-  return Promise.all(companions.map(async ({path, file}) => {
+  return Promise.all(companions.filter(({path}) => fitsLayout(path)).map(async ({path, file}) => {
     const key = `${path}\n${file.size}\n${file.lastModified}`;
     if (!companionBytes.has(key)) companionBytes.set(key, await bytesOf(file));
     return {path, bytes: companionBytes.get(key)};

@@ -22,12 +22,15 @@
 // middle of `large` cancels it (a small model shown within a second after,
 // the renderer's memory back); a load with the keyboard alone, every
 // control reachable by Tab and named, axe-core's serious and critical
-// rules, no horizontal scroll at 390 px; the worker's own security policy.
+// rules, no horizontal scroll at 390 px; the worker's own security policy;
+// the statistics of what is drawn and stored, the object search and "Frame
+// what is shown"; the server's answers to what it must not serve.
 // The models stand in for the issue's real ones (monaco, allemagne, an
 // 84 MB model), which are not in the repository.
 import {execFileSync, spawnSync} from 'node:child_process';
 import {cpSync, existsSync, mkdtempSync, mkdirSync, readdirSync, readFileSync, copyFileSync, rmSync,
-        writeFileSync} from 'node:fs';
+        symlinkSync, writeFileSync} from 'node:fs';
+import net from 'node:net';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {pathToFileURL} from 'node:url';
@@ -35,7 +38,7 @@ import {parseArgs} from 'node:util';
 import puppeteer from 'puppeteer-core';
 import {memorySnapshot, nativeGltfMilliseconds, nextFrames, pageRenderer, startFrameProbe,
         stopFrameProbe, timeDropToView} from './page_probes.mjs';
-import {serve} from '../server.mjs';
+import {CONTENT_SECURITY_POLICY as CSP, serve} from '../server.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
@@ -467,7 +470,12 @@ await test('a damaged file shows its error as 3ds2bmf prints it and leaves the p
 });
 
 await test('a textured model dropped with its _maps folder finds its textures and draws them', async () => {
-  const folder = path.join(work, 'crate');
+  // The folder also holds a file too deep to lay out, which is left out.
+  const folder = path.join(work, 'crate-and-more');
+  cpSync(path.join(work, 'crate'), folder, {recursive: true});
+  const deep = path.join(folder, ...Array.from({length: 70}, (_, i) => `d${i}`));
+  mkdirSync(deep, {recursive: true});
+  writeFileSync(path.join(deep, 'FLOORTIL.TGA'), 'not an image');
   const maps = crateMaps;
   const page = await openPage();
   await drop(page, '#pick-folder', [folder]);
@@ -697,7 +705,7 @@ await test('large models are shown without freezing the page, reported quickly, 
     // Only the BMF's own view was built, once; the rest changed materials.
     check(await layersBuilt(page) === built + 1, `${preset}.3ds: the settings built the model again`);
     const stats = await page.$eval('#stats', (list) => list.innerText);
-    check(/triangles\s+[\d,]+/.test(stats), `no statistics: ${stats}`);
+    check(/triangles drawn\s+[\d,]+/.test(stats), `no statistics: ${stats}`);
     await page.close();
   }
 });
@@ -869,7 +877,17 @@ await test('axe-core finds no serious or critical problem, and at 390 px the pag
   await page.close();
 });
 
-await test('the view\'s tools: objects hidden and shown, the picture saved, a drop on the view, every model in one zip', async () => {
+// The share of the view's pixels that are not the background's colour (the
+// corner's).
+function coverage(pixels) {
+  let covered = 0;
+  for (let i = 0; i < pixels.length; i += 4) {
+    if (pixels[i] !== pixels[0] || pixels[i + 1] !== pixels[1] || pixels[i + 2] !== pixels[2]) covered++;
+  }
+  return covered / (pixels.length / 4);
+}
+
+await test('the view\'s tools: objects hidden, found and framed, statistics drawn and stored, the picture saved, a drop on the view, every model in one zip', async () => {
   const page = await openPage();
   await drop(page, '#pick-folder', [path.join(work, 'crate')]);
   await page.click('#lighting');
@@ -882,14 +900,50 @@ await test('the view\'s tools: objects hidden and shown, the picture saved, a dr
   check(names.length >= 2, `the object list holds ${names.join(', ')}`);
   // Hiding each object in turn: one of them is the floor.
   let hiddenShare = 1;
+  let floorAt = -1;
   for (let i = 0; i < names.length; i++) {
     const box = `#object-list li:nth-child(${i + 1}) input`;
     await redrawn(page, () => page.click(box));
-    hiddenShare = Math.min(hiddenShare, colourShare(await canvasPixels(page), floor));
+    const share = colourShare(await canvasPixels(page), floor);
+    if (share < hiddenShare) [hiddenShare, floorAt] = [share, i];
     await redrawn(page, () => page.click(box));
   }
   check(shownShare > 0.02 && hiddenShare < 0.001,
         `the floor covers ${(shownShare * 100).toFixed(1)}% shown and ${(hiddenShare * 100).toFixed(1)}% hidden`);
+  // The statistics: what is stored is the glTF's (each vertex table and
+  // triangle list once), what is drawn leaves the hidden floor out.
+  await page.click('#statistics');
+  const statistics = () => page.$$eval('#stats div', (pairs) => Object.fromEntries(pairs.map((pair) =>
+    [pair.querySelector('dt').textContent, Number(pair.querySelector('dd').textContent.replaceAll(',', ''))])));
+  const gltf = glbJson(nativeGltf(path.join(samples, 'crate.3ds')));
+  const primitives = gltf.meshes.flatMap((mesh) => mesh.primitives);
+  const storedOnce = (accessors) => [...new Set(accessors)].reduce((sum, at) => sum + gltf.accessors[at].count, 0);
+  const stored = {vertices: storedOnce(primitives.map((p) => p.attributes.POSITION)),
+                  triangles: storedOnce(primitives.map((p) => p.indices)) / 3};
+  const all = await statistics();
+  const floorBox = `#object-list li:nth-child(${floorAt + 1}) input`;
+  await redrawn(page, () => page.click(floorBox));
+  const withoutFloor = await statistics();
+  check(all['vertices stored'] === stored.vertices && all['triangles stored'] === stored.triangles &&
+        all['triangles drawn'] >= stored.triangles && withoutFloor['vertices stored'] === stored.vertices &&
+        withoutFloor['triangles drawn'] < all['triangles drawn'] && withoutFloor['meshes drawn'] < all['meshes drawn'],
+        `statistics ${JSON.stringify(all)}, the floor hidden ${JSON.stringify(withoutFloor)}; the glTF stores ${JSON.stringify(stored)}`);
+  // The floor hidden, "Frame what is shown" brings the crate closer.
+  const unframed = coverage(await canvasPixels(page));
+  await redrawn(page, () => page.click('#frame-shown'));
+  const framed = coverage(await canvasPixels(page));
+  check(framed > unframed * 1.5,
+        `framing the crate alone: it covers ${(unframed * 100).toFixed(1)}%, then ${(framed * 100).toFixed(1)}%`);
+  await redrawn(page, () => page.click(floorBox));
+  // The search narrows the list, in any case.
+  const floorName = names[floorAt];
+  await page.type('#object-search', floorName.slice(0, 3).toUpperCase());
+  const found = await page.$$eval('#object-list li:not([hidden])', (items) => items.map((item) => item.textContent.trim()));
+  const said = await page.$eval('#object-count', (count) => count.textContent);
+  const expected = names.filter((name) => name.toLowerCase().includes(floorName.slice(0, 3).toLowerCase()));
+  check(JSON.stringify(found) === JSON.stringify(expected) && said === `${expected.length} of ${names.length} objects`,
+        `searching "${floorName.slice(0, 3).toUpperCase()}" lists ${found.join(', ')} ("${said}")`);
+  await page.$eval('#object-search', (input) => { input.value = ''; input.dispatchEvent(new Event('input')); });
   const picture = await download(page, '#save-picture');
   check(picture.subarray(1, 4).toString() === 'PNG', 'the picture saved is no PNG');
   // A model dropped on the 3D view joins the others; then both in one zip.
@@ -959,6 +1013,69 @@ await test('opened from disk, the page says it must be served; served, it asks f
   check(missing.length === 0, `missing: ${missing.join(', ')}`);
   check(server.requests.includes('/favicon.svg'), 'the page names no icon');
   await served.close();
+});
+
+// What the server answers to a request written by hand: the status line and
+// the headers, by lower-case name.
+function rawRequest(origin, text) {
+  const {hostname, port} = new URL(origin);
+  return new Promise((resolve, reject) => {
+    const socket = net.connect(Number(port), hostname, () => socket.write(text));
+    let answer = '';
+    socket.setEncoding('latin1');
+    socket.on('data', (chunk) => { answer += chunk; });
+    socket.on('error', reject);
+    socket.on('close', () => {
+      const [head] = answer.split('\r\n\r\n');
+      const [statusLine, ...lines] = head.split('\r\n');
+      const headers = Object.fromEntries(lines.map((line) => {
+        const colon = line.indexOf(':');
+        return [line.slice(0, colon).toLowerCase(), line.slice(colon + 1).trim()];
+      }));
+      resolve({status: Number(statusLine.split(' ')[1]), headers});
+    });
+  });
+}
+
+await test('the server refuses what it must not serve, with its headers, and goes on serving', async () => {
+  const root = path.join(work, 'served');
+  mkdirSync(root, {recursive: true});
+  writeFileSync(path.join(root, 'index.html'), 'inside');
+  mkdirSync(path.join(root, 'folder'));
+  writeFileSync(path.join(work, 'secret.txt'), 'outside');
+  symlinkSync(path.join(work, 'secret.txt'), path.join(root, 'leak.txt'));
+  symlinkSync('index.html', path.join(root, 'alias.html'));
+  const served = await serve(root);
+  try {
+    const ask = (method, target, headers = '') =>
+      rawRequest(served.origin, `${method} ${target} HTTP/1.1\r\nHost: x\r\nConnection: close\r\n${headers}\r\n`);
+    const cases = [
+      ['GET', '/%ff', 400], ['GET', '/%E0%A4%A', 400], ['GET', '/a%00b', 400],
+      ['GET', '/leak.txt', 403], ['GET', '/..%2fsecret.txt', 403], ['GET', '/alias.html', 200],
+      ['GET', '/nothing', 404], ['GET', '/folder/', 403], ['HEAD', '/index.html', 200],
+      ...['POST', 'PUT', 'DELETE', 'TRACE', 'OPTIONS', 'PATCH'].map((method) => [method, '/index.html', 405]),
+    ];
+    const wrong = [];
+    for (const [method, target, status] of cases) {
+      const answer = await ask(method, target);
+      const allow = status === 405 ? answer.headers.allow === 'GET, HEAD' : true;
+      if (answer.status !== status || !allow || answer.headers['content-security-policy'] !== CSP)
+        wrong.push(`${method} ${target}: ${answer.status} ${JSON.stringify(answer.headers)}`);
+    }
+    // Requests Node itself can't parse: headers too large, and no HTTP at all.
+    for (const [text, status] of [[`GET / HTTP/1.1\r\nHost: x\r\nX-Big: ${'a'.repeat(20000)}\r\n\r\n`, 431],
+                                  ['NOT HTTP\r\n\r\n', 400]]) {
+      const answer = await rawRequest(served.origin, text);
+      if (answer.status !== status || answer.headers['content-security-policy'] !== CSP ||
+          answer.headers['x-content-type-options'] !== 'nosniff')
+        wrong.push(`${text.slice(0, 12)}...: ${answer.status} ${JSON.stringify(answer.headers)}`);
+    }
+    check(wrong.length === 0, `wrong answers:\n${wrong.join('\n')}`);
+    const after = await fetch(served.origin + '/index.html');
+    check(after.status === 200 && (await after.text()) === 'inside', 'the server stopped serving');
+  } finally {
+    await served.close();
+  }
 });
 
 await test('no request leaves the page\'s origin', async () => {
