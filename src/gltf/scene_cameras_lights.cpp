@@ -200,7 +200,7 @@ void AddCamerasAndLights(GltfBuilder& builder, const H3dsScene& scene,
   }
   if (!lights.empty()) {
     builder.json()["extensions"]["KHR_lights_punctual"]["lights"] = std::move(lights);
-    builder.json()["extensionsUsed"].push_back("KHR_lights_punctual");
+    builder.UseExtension("KHR_lights_punctual");
   }
   if (non_finite > 0)
     builder.Warn(std::to_string(non_finite) +
