@@ -50,6 +50,11 @@ class RotationCurve {
   Affine At(double frame) const;
   // The orientation at `frame` as a quaternion.
   Quaternion OrientationAt(double frame) const;
+  // An angle (radians) that the turn from the orientation at `from` to
+  // any orientation up to `to` does not pass (from <= to): the spline's
+  // speed in the logarithm bounds it; infinite where a repeating track
+  // starts again in between.
+  double TurnBound(double from, double to) const;
 
  private:
   const Track<4>& track_;

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,12 @@ struct AnimationSettings {
   std::string name;
   double frames_per_second = 30;
   double diagonal = 0;  // of the model: what translations are measured against
+  // Called every few thousand matrices; throws to stop the export.
+  std::function<void()> check = {};
 };
 
 // Adds the animation of `nodes` and `hidden`; none when nothing changes.
-void AddAnimation(GltfBuilder& builder, const ScenePlacement& placement,
+void AddAnimation(GltfBuilder& builder, const H3dsScene& scene, const ScenePlacement& placement,
                   const NodeAnimation& animation, const std::array<std::uint32_t, 2>& frames,
                   const std::vector<AnimatedNode>& nodes, const std::vector<HiddenMesh>& hidden,
                   const AnimationSettings& settings);
