@@ -62,6 +62,17 @@ std::size_t FramePoser::CostAt(const std::vector<Request>& requests) {
   return order_.size() + locals;
 }
 
+std::vector<std::size_t> FramePoser::TurningNodes(const std::vector<Request>& requests) {
+  CostAt(requests);
+  std::vector<std::size_t> nodes = order_;
+  for (const Request& request : requests)
+    if (!request.world) nodes.push_back(Stored(request.node));
+  std::sort(nodes.begin(), nodes.end());
+  nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+  std::erase_if(nodes, [&](std::size_t n) { return !curves_[n].Turns(); });
+  return nodes;
+}
+
 std::size_t FramePoser::PoseAt(double frame, const std::vector<Request>& requests) {
   const std::size_t cost = CostAt(requests);
   std::sort(order_.begin(), order_.end(),

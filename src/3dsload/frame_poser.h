@@ -32,6 +32,10 @@ class FramePoser {
   std::size_t PoseAt(double frame, const std::vector<Request>& requests);
   // What PoseAt would make, without making it.
   std::size_t CostAt(const std::vector<Request>& requests);
+  // The stored nodes whose rotation tracks turn the requests' matrices:
+  // the requests' own and, for world matrices, their ancestors'.
+  std::vector<std::size_t> TurningNodes(const std::vector<Request>& requests);
+  const NodeCurves& StoredCurves(std::size_t stored) const { return curves_[stored]; }
   // The matrix of a request of the last PoseAt.
   const Affine& MatrixOf(const Request& request) const;
 

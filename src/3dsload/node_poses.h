@@ -68,6 +68,8 @@ class NodeCurves {
   // Whether its position, rotation, scale or roll has more than one key.
   bool Moves() const { return moves_; }
   bool Hides() const { return tracks_ != nullptr && !tracks_->hide.frames.empty(); }
+  // Whether a rotation track of more than one key turns it.
+  bool Turns() const { return rotation_.has_value(); }
   // An angle (radians) that the turn its rotation track makes between the
   // two frames does not pass: infinite where a repeating track starts again.
   double TurnBound(double from, double to) const;

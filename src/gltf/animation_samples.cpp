@@ -72,6 +72,7 @@ struct Group {
   std::vector<FramePoser::Request> requests;
   std::uint64_t cost = 0;                       // matrices a frame
   std::uint64_t own_keys = 0, target_keys = 0;  // bounds of the keys kept
+  std::vector<std::size_t> turning;             // FramePoser::TurningNodes
 };
 
 std::uint64_t GridCount(const std::array<std::uint32_t, 2>& range, std::uint64_t step) {
@@ -131,12 +132,15 @@ class GroupSampler {
     return evaluation;
   }
 
-  // Whether some member's rotation track may turn too far between a and b
-  // to be checked at the quarters.
+  // Whether the rotation tracks that turn the members may turn one too far
+  // between a and b to be checked at the quarters (a world matrix turns by
+  // at most the sum of its ancestors' turns).
   bool TurnsFar(double a, double b) const {
-    for (const FramePoser::Request& request : group_.requests)
-      if (!request.world && poser_.CurvesOf(request.node).TurnBound(a, b) > kLongestCheckedTurn)
-        return true;
+    double turn = 0;
+    for (const std::size_t n : group_.turning) {
+      turn += poser_.StoredCurves(n).TurnBound(a, b);
+      if (turn > kLongestCheckedTurn) return true;
+    }
     return false;
   }
 
@@ -240,7 +244,10 @@ AnimationSampling SampleAnimation(
       if (target->tracks() != nullptr) group.target_keys += target->tracks()->position.keys.size();
   }
   if (!shared.members.empty()) groups.push_back(std::move(shared));
-  for (Group& group : groups) group.cost = poser.CostAt(group.requests);
+  for (Group& group : groups) {
+    group.cost = poser.CostAt(group.requests);
+    group.turning = poser.TurningNodes(group.requests);
+  }
 
   // The base samples: every frame and key when they fit, else every
   // step-th frame and the keys, then only the nodes' own keys, then none.
