@@ -130,7 +130,7 @@ class SceneGltf {
       children_.emplace_back();
       AttachMesh(roots.back(), gltf_mesh[m], *gltf_build::Inverse(frame[m]), extent[m]);
     }
-    const gltf_build::ModelBounds bounds = gltf_build::BoundsOf(scene_);
+    const gltf_build::ModelBounds bounds = gltf_build::BoundsOf(scene_, placement_);
     std::vector<std::optional<std::size_t>> node_of(count);
     for (std::size_t i = 0; i < count; ++i)
       if (kept[i]) node_of[i] = index[i];
