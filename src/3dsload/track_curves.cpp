@@ -252,6 +252,11 @@ RotationCurve::RotationCurve(const Track<4>& track) : track_(track) {
     leaving_[k] = Combined(w.leaving_into, into, w.leaving_out, out_or_into);
     arriving_[k] = Combined(w.arriving_into, into, w.arriving_out, out_or_into);
   }
+  // The tangent arriving at each key brought into the frame of the key
+  // before, once for every frame of the segment.
+  arriving_before_.resize(count);
+  for (std::size_t k = 1; k < count; ++k)
+    arriving_before_[k] = Turned(Exponential(turn_[k]), arriving_[k]);
 }
 
 Quaternion RotationCurve::OrientationAt(double frame) const {
@@ -267,8 +272,7 @@ Quaternion RotationCurve::OrientationAt(double frame) const {
   const std::array<double, 4> h = Hermite(u);
   // In the logarithm, from key k: the turn to k + 1 and the two tangents,
   // the arriving one brought from k + 1's frame into k's.
-  const Quaternion step = Exponential(turn_[k + 1]);
-  const Vector3 arriving = Turned(step, arriving_[k + 1]);
+  const Vector3& arriving = arriving_before_[k + 1];
   Vector3 log;
   for (int i = 0; i < 3; ++i)
     log[i] = h[1] * turn_[k + 1][i] + h[2] * leaving_[k][i] + h[3] * arriving[i];

@@ -63,6 +63,9 @@ class RotationCurve {
   // before (for the first key, from its last when the track loops), and
   // the tangents that leave it and that arrive at it.
   std::vector<std::array<double, 3>> turn_, leaving_, arriving_;
+  // Of each key, the tangent that arrives at it in the frame of the key
+  // before.
+  std::vector<std::array<double, 3>> arriving_before_;
 };
 
 // The linear part of an affine map that turns as `q` does.

@@ -153,28 +153,30 @@ class GroupSampler {
       out_.refined = false;
       return;
     }
-    Evaluation middle;
+    // The middle first: a piece that strays there is split without looking
+    // at its quarters.
+    Evaluation middle = Evaluate(a + length / 2);
+    work_.refinement += group_.cost;
     if (!TurnsFar(a, b)) {
       std::vector<double> stray(va.size(), 0);
       double worst = 0;
-      for (int quarter = 1; quarter <= 3; ++quarter) {
-        const double u = quarter / 4.0;
-        Evaluation x = Evaluate(a + u * length);
-        work_.refinement += group_.cost;
+      const auto measure = [&](const Evaluation& x, double u) {
         for (std::size_t r = 0; r < x.values.size(); ++r) {
           stray[r] = std::max(stray[r], Stray(va[r], vb[r], x.values[r], u, tolerances_));
           worst = std::max(worst, stray[r]);
         }
-        if (quarter == 2) middle = std::move(x);
+      };
+      measure(middle, 0.5);
+      for (const double u : {0.25, 0.75}) {
+        if (worst > kRefinedShare) break;
+        measure(Evaluate(a + u * length), u);
+        work_.refinement += group_.cost;
       }
       if (worst <= kRefinedShare) {
         for (std::size_t r = 0; r < stray.size(); ++r)
           pending_slack_[r] = std::min(1.0, kStraySafety * stray[r]);
         return;
       }
-    } else {
-      middle = Evaluate(a + length / 2);
-      work_.refinement += group_.cost;
     }
     const double m = a + length / 2;
     Refine(a, m, va, middle.values);
