@@ -2,13 +2,18 @@
 //
 // Each node that moves gets a channel for each of its translation,
 // rotation and scale that changes: sampled at every frame of the
-// animation's range (frame f at f / fps seconds), written as LINEAR, with
-// the samples that interpolation between the samples kept reproduces
-// dropped: the first and last, and those at the node's keys, are always
-// kept (exact at every key), and between them the interpolation stays
-// within kTranslationTolerance of the model's diagonal (in the parent's
-// frame), kRotationTolerance radians and kScaleTolerance of the
-// samples.  Frame 0's samples are the nodes' own transforms, bit for bit.
+// animation's range (its first frame at time 0, frame f at (f - first) /
+// fps seconds), at every key and within frames where the curve needs it
+// (animation_samples.h), written as LINEAR, with the samples that
+// interpolation between the samples kept reproduces dropped: the first
+// and last, and those at the node's keys, are always kept (exact at every
+// key), and at any time between them the interpolation stays within
+// kTranslationTolerance of the model's diagonal (in the parent's frame),
+// kRotationTolerance radians and kScaleTolerance of the curves (each
+// sample's slack, what the curve takes about it, left out of what the
+// line through kept samples may take).  Frame 0's samples are the nodes'
+// own transforms, bit for bit.  The samples take at most kMaxSamples
+// matrices plus kSamplesPerKey a stored key, with a warning past it.
 // A node whose hide track hides it draws its mesh through a child node
 // whose scale is 0 while hidden (STEP).
 #pragma once
