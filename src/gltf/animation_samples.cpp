@@ -226,7 +226,8 @@ AnimationSampling SampleAnimation(
     FramePoser& poser, const std::vector<FramePoser::Request>& requests,
     const std::function<std::vector<std::uint32_t>(std::size_t request, bool targets)>& key_frames,
     const std::array<std::uint32_t, 2>& range, const SampleTolerances& tolerances,
-    const SamplingBudget& budget, const OtherSamples& others) {
+    const SamplingBudget& budget, const OtherSamples& others,
+    const std::function<void(std::size_t request, const NodeSamples& samples)>& sampled) {
   AnimationSampling out;
   out.nodes.resize(requests.size());
   // A node whose matrix needs others' world matrices shares its frames
@@ -292,6 +293,10 @@ AnimationSampling SampleAnimation(
     base.erase(std::unique(base.begin(), base.end()), base.end());
     GroupSampler sampler(poser, group, tolerances, budget, work, out);
     sampler.Sample(base, keys);
+    for (const std::size_t r : group.members) {
+      sampled(r, out.nodes[r]);
+      out.nodes[r] = {};
+    }
   }
   return out;
 }

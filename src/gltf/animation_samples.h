@@ -45,7 +45,7 @@ struct SamplingBudget {
 };
 
 struct AnimationSampling {
-  std::vector<NodeSamples> nodes;  // by request
+  std::vector<NodeSamples> nodes;  // by request, while its group is sampled
   std::uint32_t step = 1;          // the whole frames sampled: every step-th
   // The keys always kept: 2 every key that moves a node, its target's
   // included; 1 the nodes' own keys; 0 none beyond the frames sampled.
@@ -69,11 +69,14 @@ std::vector<double> WholeFrames(const std::array<std::uint32_t, 2>& range, std::
 // matrix) over the frames `range`, the keys that `key_frames` gives each
 // (its own and its target's) kept.  The base samples are thinned (every
 // step-th frame, then not the targets' keys, then no key) as the budget
-// needs; within frames, samples are added while the budget lasts.
+// needs; within frames, samples are added while the budget lasts.  Each
+// request's samples go to `sampled` as soon as its group's are made (the
+// requests that need world matrices last), and are then let go.
 AnimationSampling SampleAnimation(
     FramePoser& poser, const std::vector<FramePoser::Request>& requests,
     const std::function<std::vector<std::uint32_t>(std::size_t request, bool targets)>& key_frames,
     const std::array<std::uint32_t, 2>& range, const SampleTolerances& tolerances,
-    const SamplingBudget& budget, const OtherSamples& others);
+    const SamplingBudget& budget, const OtherSamples& others,
+    const std::function<void(std::size_t request, const NodeSamples& samples)>& sampled);
 
 }  // namespace torvik::gltf_build

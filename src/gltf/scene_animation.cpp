@@ -227,26 +227,12 @@ void AddAnimation(GltfBuilder& builder, const H3dsScene& scene, const ScenePlace
   tolerances.rotation = kRotationTolerance / 6;
   const double rotation_chord = std::sqrt(8 * tolerances.rotation);
   tolerances.scale = kScaleTolerance / std::sqrt(3.0);
-  const AnimationSampling sampling =
-      SampleAnimation(poser, requests,
-                      [&](std::size_t r, bool targets) {
-                        return targets ? animation.KeyFrames(requests[r].node)
-                                       : OwnKeyFrames(poser.CurvesOf(requests[r].node).tracks());
-                      },
-                      frames, tolerances, budget, {hidden.size(), hidden_keys});
-  const std::string thinned =
-      ThinnedWarning(sampling, std::uint64_t{frames[1]} - frames[0] + 1, nodes.size());
-  if (!thinned.empty()) builder.Warn(thinned);
-  if (!sampling.refined)
-    builder.Warn(
-        "some of the animation's curves are sampled at whole frames only, not within them: "
-        "the samples within frames would take too many samples");
-
   Channels channels(builder);
   const double first = frames[0];
-  for (std::size_t n = 0; n < nodes.size(); ++n) {
+  // Each node's channels as soon as its samples are made, which are then
+  // let go.
+  const auto add_channels = [&](std::size_t n, const NodeSamples& sampled) {
     const AnimatedNode& node = nodes[n];
-    const NodeSamples& sampled = sampling.nodes[n];
     Samples samples;
     const std::vector<std::size_t> distinct = DistinctTimes(sampled, first, fps, samples);
     const std::vector<float> translations = Picked(sampled.translations, distinct, 3);
@@ -266,7 +252,21 @@ void AddAnimation(GltfBuilder& builder, const H3dsScene& scene, const ScenePlace
     if (!AllAre(scales, rest.scale))
       channels.Add(node.gltf_node, "scale", samples,
                    KeptSamples(samples, scales, 3, tolerances.scale, 0), scales, 3, "LINEAR");
-  }
+  };
+  const AnimationSampling sampling = SampleAnimation(
+      poser, requests,
+      [&](std::size_t r, bool targets) {
+        return targets ? animation.KeyFrames(requests[r].node)
+                       : OwnKeyFrames(poser.CurvesOf(requests[r].node).tracks());
+      },
+      frames, tolerances, budget, {hidden.size(), hidden_keys}, add_channels);
+  const std::string thinned =
+      ThinnedWarning(sampling, std::uint64_t{frames[1]} - frames[0] + 1, nodes.size());
+  if (!thinned.empty()) builder.Warn(thinned);
+  if (!sampling.refined)
+    builder.Warn(
+        "some of the animation's curves are sampled at whole frames only, not within them: "
+        "the samples within frames would take too many samples");
   const std::vector<double> grid = WholeFrames(frames, sampling.step);
   for (const HiddenMesh& mesh : hidden) {
     NodeSamples switches;
