@@ -139,6 +139,11 @@ struct GltfOptions {
   // The scene export only: the most threads that make its meshes' arrays
   // at once (0: the machine's cores); the bytes are the same for any number.
   std::size_t threads = 0;
+  // The scene export only: asked between meshes and every few thousand
+  // matrices of the animation; once it returns true the export stops with
+  // torvik::Cancelled (errors.h) and nothing is written.  It may throw
+  // instead (a binding raising its own language's interruption).
+  std::function<bool()> cancelled = {};
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

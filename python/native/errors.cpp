@@ -46,6 +46,13 @@ py::object OptionalInt(std::int64_t value) {
 }  // namespace
 
 void RaiseError(std::exception_ptr failure, const std::string& subject) {
+  // A Python exception (a signal's, raised by its handler) goes on as it is.
+  try {
+    std::rethrow_exception(failure);
+  } catch (py::error_already_set&) {
+    throw;
+  } catch (...) {
+  }
   std::string reason;
   try {
     std::rethrow_exception(failure);

@@ -187,6 +187,13 @@ py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::
     options.find_texture = torvik::ResolvedTextures(textures);
     options.orient_outward = settings.orient_outward;
     options.names = settings.names;
+    // Ctrl-C (and any other signal Python handles) stops the export: the
+    // handler runs with the GIL, and its exception ends the work.
+    options.cancelled = [] {
+      py::gil_scoped_acquire gil;
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      return false;
+    };
     // The animation is named after the model, as 3ds2bmf --gltf names it.
     if (!model_file.empty()) options.animation_name = model_file.stem().string();
     const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);

@@ -300,3 +300,52 @@ def test_stubs_and_results(samples, tmp_path):
     assert pickle.loads(pickle.dumps(report)) == report
     model = pickle.loads(pickle.dumps(torvik32c.read_bmf(tmp_path / "crate.bmf")))
     assert model.blocks[0].vertices.shape == (24, 8)
+
+
+def _chunk(chunk_id, *parts):
+    body = b"".join(parts)
+    return struct.pack("<HI", chunk_id, 6 + len(body)) + body
+
+
+def _watched_target(cameras, keys):
+    """A 3DS file whose keyframer has `cameras` camera nodes, each carrying
+    a box, that look at one target of `keys` position keys."""
+    def track(chunk_id, frames_values):
+        return _chunk(chunk_id, struct.pack("<HIII", 0, 0, 0, len(frames_values)),
+                      *(struct.pack("<IH3f", frame, 0, *value) for frame, value in frames_values))
+
+    def node(kind, node_id, name, parent, position_keys):
+        return _chunk(kind, _chunk(0xB030, struct.pack("<H", node_id)),
+                      _chunk(0xB010, name + b"\0", struct.pack("<HHH", 0x4000, 0, parent)),
+                      track(0xB020, position_keys))
+
+    corners = [(x, y, z) for z in (0, 1) for y in (0, 1) for x in (0, 1)]
+    faces = [(0, 2, 1), (1, 2, 3), (4, 5, 6), (5, 7, 6), (0, 1, 4), (1, 5, 4),
+             (2, 6, 3), (3, 6, 7), (0, 4, 2), (2, 4, 6), (1, 3, 5), (3, 7, 5)]
+    mesh = _chunk(0x4100, _chunk(0x4110, struct.pack("<H", 8),
+                                 *(struct.pack("<3f", *c) for c in corners)),
+                  _chunk(0x4120, struct.pack("<H", len(faces)),
+                         *(struct.pack("<4H", *f, 0) for f in faces)))
+    editor = _chunk(0x3D3D, _chunk(0x4000, b"Box\0", mesh),
+                    _chunk(0x4000, b"Cam\0", _chunk(0x4700, struct.pack("<8f", 0, -20, 5, 0, 0, 1,
+                                                                            0, 50))))
+    nodes = []
+    for i in range(cameras):
+        nodes.append(node(0xB003, 2 * i, b"Cam", 0xFFFF, [(0, (i, -20, 5))]))
+        nodes.append(node(0xB002, 2 * i + 1, b"Box", 2 * i, [(0, (0, 0, 0))]))
+    nodes.append(node(0xB004, 2 * cameras, b"Cam", 0xFFFF,
+                      [(f, (f % 5, 0, 1)) for f in range(keys)]))
+    return _chunk(0x4D4D, editor, _chunk(0xB000, *nodes))
+
+
+def test_to_gltf_stops_at_ctrl_c():
+    """Ctrl-C while to_gltf samples a long animation raises KeyboardInterrupt
+    from within the export, as the library asks Python's signal handlers."""
+    model = _watched_target(3000, 60000)
+    timer = threading.Timer(0.2, lambda: __import__("_thread").interrupt_main())
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            torvik32c.to_gltf(model)
+    finally:
+        timer.cancel()

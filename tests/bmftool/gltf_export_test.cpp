@@ -286,8 +286,9 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
 // textured model and one of textures that viewers can't read as they are
 // (a PNG with a damaged text chunk or a bad chunk type; CMYK, YCCK and
 // two-component JPEGs), as .glb and as .gltf with its .bin, and what 3ds2bmf
-// --gltf makes of the same files and of a keyframer's scene: the Khronos
-// validator finds no error and no warning.
+// --gltf makes of the same files, of a keyframer's scene and of lights
+// beside specular materials: the Khronos validator finds no error and no
+// warning.
 TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const std::filesystem::path validator = TORVIK_GLTF_VALIDATOR_DIR;
   if (std::string(TORVIK_NODE).empty() ||
@@ -343,10 +344,15 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const t3ds::Scene scene = t3ds::KeyframerDemo();
   testing_support::WriteFile(gate, t3ds::BuildFile(scene.materials, scene.meshes, scene.nodes));
   inputs.push_back(gate);
-  // And the animated turntable, with its camera and lights.
+  // And the animated turntable, with its camera and lights, and lights
+  // beside a specular material, aimed at targets that 3ds Max's order and
+  // hierarchy place, one with a cone past a half turn.
   const std::string turntable = dir.file("turntable.3ds");
   testing_support::WriteFile(turntable, t3ds::BuildFile(t3ds::AnimatedDemo()));
   inputs.push_back(turntable);
+  const std::string lit = dir.file("lit.3ds");
+  testing_support::WriteFile(lit, t3ds::BuildFile(t3ds::AimedLightsDemo()));
+  inputs.push_back(lit);
   ASSERT_TRUE(t3ds::SaveMaterialsDemo(dir.path().string()));
   inputs.push_back(dir.file("materials.3ds"));
   for (const std::string& input : inputs) {

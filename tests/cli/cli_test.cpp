@@ -521,6 +521,44 @@ TEST_F(Cli, InterruptedBatchLeavesOnlyCompleteFiles) {
   }
 }
 
+// SIGTERM while --gltf samples a long animation (cameras that follow a
+// target of many keys) stops it: the BMF, when written, is whole, and no
+// .glb is left.
+TEST_F(Cli, InterruptedGltfLeavesNoGlb) {
+  std::vector<t3ds::Node> nodes = {{.id = 0, .name = "Cam", .kind = 0xB004}};
+  for (std::uint32_t f = 0; f < 30000; ++f)
+    nodes[0].position_keys.push_back({.frame = f, .value = {static_cast<float>(f % 5), 0, 1}});
+  for (std::uint16_t i = 0; i < 1000; ++i) {
+    const auto id = static_cast<std::uint16_t>(1 + 2 * i);
+    nodes.push_back({.id = id,
+                     .name = "Cam",
+                     .position = t3ds::Vec3{static_cast<float>(i), -20, 5},
+                     .kind = 0xB003});
+    nodes.push_back({.id = static_cast<std::uint16_t>(id + 1),
+                     .name = "Box",
+                     .parent = id,
+                     .instance = "Box." + std::to_string(i),
+                     .position = t3ds::Vec3{0, 0, 0}});
+  }
+  const std::string input = dir.file("watched.3ds");
+  WriteFile(input, t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})}, nodes,
+                                   {.cameras = {{.name = "Cam", .target = {0, 0, 1}}}}));
+  const ToolRun run = testing_support::RunCommand(
+      std::string("timeout --preserve-status -s TERM 0.5 ") + TORVIK_3DS2BMF + " --gltf -o " +
+          dir.file("watched.bmf") + " " + input,
+      dir);
+  // A machine fast enough to finish first exits 0, with both files.
+  EXPECT_EQ(std::filesystem::exists(dir.file("watched.glb")), run.status == 0) << run.err;
+  if (run.status != 0) {
+    EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
+    if (std::filesystem::exists(dir.file("watched.bmf"))) {
+      EXPECT_EQ(ReadFile(dir.file("watched.bmf")), testing_support::Convert(ReadFile(input)));
+    }
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file(".")))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+}
+
 // Standard input, a pipe and a FIFO are read to their end, and a FIFO
 // nobody writes to is no reason to ignore Ctrl-C or SIGTERM.  Every command
 // here runs under a time limit, so that a fault can't hang the suite.

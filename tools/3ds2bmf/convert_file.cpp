@@ -289,6 +289,9 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
           std::filesystem::path(input == "-" ? output : input).stem().string();
       gltf_options.names = settings.names;
       gltf_options.threads = settings.threads;
+      gltf_options.cancelled = [cancel = settings.cancel] {
+        return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+      };
       for (const std::string& warning :
            torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
         AddNote(result, result.error_path, "warning: " + warning);
