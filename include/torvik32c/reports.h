@@ -105,9 +105,10 @@ bool NameEncodingsByIconv();
 // --- JSON text ---
 
 // `text` as a quoted JSON string, with quotes, backslashes and control
-// characters escaped.  Bytes that are not part of valid UTF-8 (texture names
-// and paths are often Latin-1) are taken as Latin-1 and escaped as \u00XX,
-// so the output is always valid JSON.
+// characters escaped (C0, DEL and the C1 controls U+0080 to U+009F, so that
+// a line printed on a terminal can't drive it).  Bytes that are not part of valid UTF-8 (texture
+// names and paths are often Latin-1) are taken as Latin-1 and escaped as \u00XX, so the output is
+// always valid JSON.
 std::string JsonString(const std::string& text);
 
 // `text` as valid UTF-8: bytes that are not part of valid UTF-8 are taken

@@ -885,6 +885,29 @@ TEST_F(CliTextures, CopyTexturesNeverWriteThroughALink) {
   EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
 }
 
+// A stored name that holds a newline or a backspace names no copy: the
+// texture is found and used, but not copied, with a warning.
+TEST_F(CliTextures, CopyTexturesNameNoFileWithControlCharacters) {
+  std::filesystem::create_directory(dir.file("out"));
+  const std::string forged = "A\nforged\b.png";
+  WriteFile(dir.file("forged.3ds"), TexturedBox(forged));
+  Texture(forged, "found");
+  const ToolRun run = Tool(dir, "--copy-textures -d " + dir.file("out") + " " +
+                                    testing_support::ShellQuoted(dir.file("forged.3ds")));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("texture \"A\\x0Aforged\\x08.png\": its name holds control "
+                         "characters, which no copy is named with: not copied"),
+            std::string::npos)
+      << run.err;
+  // The BMF alone is there.
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("out"))) {
+    EXPECT_EQ(entry.path().filename(), "forged.bmf");
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
+}
+
 // A texture past 2 GiB is copied whole (a sparse file, so that the test
 // writes next to nothing).
 TEST_F(CliTextures, CopyTexturesCopyEveryByteWhateverTheSize) {

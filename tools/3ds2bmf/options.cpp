@@ -109,6 +109,8 @@ const char* const kUsage =
     "                      they are written as text (see 'Names' below):\n"
     "                      Windows-1252 (the default), UTF-8, or any encoding that\n"
     "                      iconv knows (Shift_JIS, GBK, Big5, EUC-KR, CP1251, ...)\n"
+    "                      but those of characters 2 or 4 bytes wide (UTF-16,\n"
+    "                      UTF-32, ...): names are stored a byte at a time\n"
     "      --list          write nothing: print each model's textures as a\n"
     "                      conversion with the same options would find them, its\n"
     "                      materials' maps, and what its keyframer would change\n"

@@ -609,6 +609,16 @@ await test('the JavaScript API throws its own errors, naming the files, and read
     check(ours.warnings.join('\n') === run.stderr.trim().replaceAll(`3ds2bmf: ${model}: `, 'names.3ds: '),
           `${nameEncoding}: warnings ${JSON.stringify(ours.warnings)} against ${JSON.stringify(run.stderr)}`);
   }
+  // An encoding of 2-byte characters can't read names stored byte by byte.
+  for (const wide of ['utf-16', 'UTF-16BE']) {
+    let refused = null;
+    try {
+      torvik.toGltf(readFileSync(model), {name: 'names.3ds', nameEncoding: wide});
+    } catch (error) {
+      refused = error;
+    }
+    check(refused instanceof TorvikError && refused.message.includes('2 bytes wide'), `${wide}: ${refused}`);
+  }
   const {glb} = torvik.toGltf(readFileSync(model), {name: 'names.3ds'});
   check(glbJson(glb).nodes[0].name === 'Tr\u00e8s' && glbJson(glb).meshes[0].name === 'D\u00e9cor',
         `the names read ${JSON.stringify(glbJson(glb).nodes)}`);
