@@ -385,7 +385,7 @@ TEST_F(HostileTextures, CommandsRefuseThemWithTheReasonAndKeepGoing) {
     EXPECT_EQ(run->err.find("upright.bmp"), std::string::npos) << run->err;
   }
   // The glTF warns of the same three, and embeds the top-down BMP.
-  EXPECT_NE(convert.err.find("out.glb: warning: texture 'wide.bmp' of material 'M1': "),
+  EXPECT_NE(convert.err.find("model.3ds: warning: texture 'wide.bmp' of material 'M1': "),
             std::string::npos)
       << convert.err;
   const nlohmann::json json = GlbJson(ReadFile(dir.file("out.glb")));

@@ -670,7 +670,8 @@ TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
   const ToolRun run = Tool(dir, "--gltf " + dir.file("house.3ds"));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("MISSING.JPG"), run.err.rfind("MISSING.JPG")) << run.err;
-  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.glb") +
+  // The glTF's warnings name the model, as the conversion's do.
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.3ds") +
                          ": warning: texture 'ROOFTILE.JPG' of material 'Roof': " +
                          dir.file("house_maps/roofTile.jpg") + ": not an image"),
             std::string::npos)
@@ -736,6 +737,18 @@ TEST_F(CliTextures, ConvertModelSaysAndWritesWhat3ds2bmfDoes) {
   const std::atomic<bool> cancel{true};
   settings.cancel = &cancel;
   EXPECT_THROW(torvik::ConvertModel(ReadFile(house), house, settings), torvik::Cancelled);
+
+  // A destination that is the model file, by any name, is refused before
+  // any work: the model stays as it was.
+  settings = {};
+  const std::vector<std::uint8_t> model = ReadFile(house);
+  std::filesystem::create_symlink("house.3ds", dir.file("link.3ds"));
+  std::filesystem::create_directory(dir.file("sub"));
+  for (const std::string& same : {house, dir.file("link.3ds"), dir.file("sub/../house.3ds")}) {
+    settings.destination = same;
+    EXPECT_THROW(torvik::ConvertModel(model, house, settings), torvik::DestinationIsModel) << same;
+    EXPECT_EQ(ReadFile(house), model);
+  }
 }
 
 TEST_F(CliTextures, CopyTexturesPutsThemUnderTheStoredNamesBesideTheBmf) {
@@ -1054,10 +1067,9 @@ TEST(CliMaps, ListJsonAndCopiesCoverEveryMap) {
   EXPECT_NE(reported.out.find("\"rotation\":0,\"copied\":true}"), std::string::npos)
       << reported.out;
 
-  // The front ends without a command line (the web page) get them when they ask.
-  torvik::ConversionSettings settings;
-  EXPECT_TRUE(torvik::ConvertModel(ReadFile(model), model, settings).maps.empty());
-  settings.resolve_maps = true;
+  // The front ends without a command line (the web page, Python) get them
+  // too, with every conversion.
+  const torvik::ConversionSettings settings;
   const torvik::ConversionReport report = torvik::ConvertModel(ReadFile(model), model, settings);
   ASSERT_EQ(report.maps.size(), 8u);
   EXPECT_EQ(report.maps[2].file.kind, torvik::MapKind::bump);
