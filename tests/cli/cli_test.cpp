@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "animated_demo.h"
 #include "cache_metrics.h"
@@ -395,6 +396,27 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   const ToolRun cluster = Tool(dir, "-q -v.3ds");
   EXPECT_EQ(cluster.status, 2);
   EXPECT_NE(cluster.err.find("unknown option '-v.3ds'"), std::string::npos) << cluster.err;
+  // -o names the BMF: with --gltf, a .glb name is refused before anything is
+  // written.
+  const ToolRun glb = Tool(dir, "--gltf -o " + dir.file("box.glb") + " " + dir.file("box.3ds"));
+  EXPECT_EQ(glb.status, 2);
+  EXPECT_NE(glb.err.find("the file of --gltf the name " + dir.file("box.glb.glb")),
+            std::string::npos)
+      << glb.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+  // The README's usage block names every option --help does.
+  const std::vector<std::uint8_t> readme = ReadFile(TORVIK_README);
+  const std::string text(readme.begin(), readme.end());
+  const std::size_t block = text.find("3ds2bmf [options] INPUT.3ds...");
+  ASSERT_NE(block, std::string::npos);
+  const std::string usage_block = text.substr(block, text.find("```", block) - block);
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t dashes = line.find("--");
+    if (line.rfind("  ", 0) != 0 || dashes == std::string::npos || dashes > 10) continue;
+    const std::string option = line.substr(dashes, line.find_first_of(" ,=", dashes) - dashes);
+    EXPECT_NE(usage_block.find(option), std::string::npos) << option << " is not in README.md";
+  }
 }
 
 TEST_F(Cli, SeveralFilesEndWithASummaryLine) {

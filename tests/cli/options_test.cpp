@@ -77,6 +77,26 @@ TEST(Options, NameEncodingsThatCantReadStoredNamesAreRefused) {
   EXPECT_EQ(torvik::NameUtf8("\xE9", broken).front(), 'x');
 }
 
+// -o names the BMF: a name that --gltf or --preview would write their file
+// beside (NAME.glb.glb, NAME.png.png) is a usage error naming the clash.
+TEST(Options, OutputNamedAsTheGltfOrThePreviewIsRefused) {
+  try {
+    Parse({"--gltf", "-o", "model.glb", "a.3ds"});
+    ADD_FAILURE() << "accepted";
+  } catch (const std::invalid_argument& refused) {
+    EXPECT_STREQ(refused.what(),
+                 "-o model.glb names the BMF, and --gltf writes beside it, so the BMF would take "
+                 "the name model.glb and the file of --gltf the name model.glb.glb: give the "
+                 "BMF's name (-o NAME.bmf) and --gltf writes NAME.glb beside it");
+  }
+  EXPECT_THROW(Parse({"--gltf", "-o", "Model.GLTF", "a.3ds"}), std::invalid_argument);
+  EXPECT_THROW(Parse({"--preview", "-o", "shot.png", "a.3ds"}), std::invalid_argument);
+  // Without the option that writes beside it, or with another name, fine.
+  EXPECT_NO_THROW(Parse({"-o", "model.glb", "a.3ds"}));
+  EXPECT_NO_THROW(Parse({"--gltf", "--preview", "-o", "model.bmf", "a.3ds"}));
+  EXPECT_NO_THROW(Parse({"--gltf", "-o", "-", "a.3ds"}));
+}
+
 // "-" is standard input, which has no name to write an output beside.
 TEST(Options, StandardInputNeedsANamedOutput) {
   EXPECT_EQ(Parse({"-o", "x.bmf", "-"}).inputs, std::vector<std::string>({"-"}));
