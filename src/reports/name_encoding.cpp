@@ -31,9 +31,11 @@ std::string Folded(const std::string& name) {
 // Encodings whose code units are wider than a byte, by the folded names
 // iconv and browsers know them by: a name's bytes are not text in them.
 bool HasWideCodeUnits(const std::string& folded) {
-  for (const std::string_view wide : {"utf16", "utf32", "ucs2", "ucs4", "wchart", "unicode",
-                                      "csunicode", "iso10646ucs2", "iso10646ucs4", "10646"})
+  for (const std::string_view wide :
+       {"utf16", "utf32", "ucs2", "ucs4", "wchart", "iso10646ucs", "10646"})
     if (folded.starts_with(wide)) return true;
+  for (const std::string_view wide : {"unicode", "unicodelittle", "unicodebig", "csunicode"})
+    if (folded == wide) return true;
   return false;
 }
 
