@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "animated_demo.h"
+#include "every_map_model.h"
 #include "image_files.h"
 #include "keyframer_demo.h"
 #include "materials_demo.h"
@@ -355,6 +356,9 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   inputs.push_back(lit);
   ASSERT_TRUE(t3ds::SaveMaterialsDemo(dir.path().string()));
   inputs.push_back(dir.file("materials.3ds"));
+  // And one with every kind of map, in JPEG and PNG files, some missing.
+  ASSERT_TRUE(t3ds::SaveEveryMapModel(dir.path().string()));
+  inputs.push_back(dir.file("every_map.3ds"));
   for (const std::string& input : inputs) {
     const std::string output =
         dir.file(std::filesystem::path(input).stem().string() + ".scene.bmf");

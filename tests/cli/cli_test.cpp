@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "animated_demo.h"
 #include "cache_metrics.h"
@@ -395,6 +396,27 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   const ToolRun cluster = Tool(dir, "-q -v.3ds");
   EXPECT_EQ(cluster.status, 2);
   EXPECT_NE(cluster.err.find("unknown option '-v.3ds'"), std::string::npos) << cluster.err;
+  // -o names the BMF: with --gltf, a .glb name is refused before anything is
+  // written.
+  const ToolRun glb = Tool(dir, "--gltf -o " + dir.file("box.glb") + " " + dir.file("box.3ds"));
+  EXPECT_EQ(glb.status, 2);
+  EXPECT_NE(glb.err.find("the file of --gltf the name " + dir.file("box.glb.glb")),
+            std::string::npos)
+      << glb.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+  // The README's usage block names every option --help does.
+  const std::vector<std::uint8_t> readme = ReadFile(TORVIK_README);
+  const std::string text(readme.begin(), readme.end());
+  const std::size_t block = text.find("3ds2bmf [options] INPUT.3ds...");
+  ASSERT_NE(block, std::string::npos);
+  const std::string usage_block = text.substr(block, text.find("```", block) - block);
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t dashes = line.find("--");
+    if (line.rfind("  ", 0) != 0 || dashes == std::string::npos || dashes > 10) continue;
+    const std::string option = line.substr(dashes, line.find_first_of(" ,=", dashes) - dashes);
+    EXPECT_NE(usage_block.find(option), std::string::npos) << option << " is not in README.md";
+  }
 }
 
 TEST_F(Cli, SeveralFilesEndWithASummaryLine) {
@@ -708,7 +730,8 @@ TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
   const ToolRun run = Tool(dir, "--gltf " + dir.file("house.3ds"));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("MISSING.JPG"), run.err.rfind("MISSING.JPG")) << run.err;
-  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.glb") +
+  // The glTF's warnings name the model, as the conversion's do.
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.3ds") +
                          ": warning: texture 'ROOFTILE.JPG' of material 'Roof': " +
                          dir.file("house_maps/roofTile.jpg") + ": not an image"),
             std::string::npos)
@@ -774,6 +797,18 @@ TEST_F(CliTextures, ConvertModelSaysAndWritesWhat3ds2bmfDoes) {
   const std::atomic<bool> cancel{true};
   settings.cancel = &cancel;
   EXPECT_THROW(torvik::ConvertModel(ReadFile(house), house, settings), torvik::Cancelled);
+
+  // A destination that is the model file, by any name, is refused before
+  // any work: the model stays as it was.
+  settings = {};
+  const std::vector<std::uint8_t> model = ReadFile(house);
+  std::filesystem::create_symlink("house.3ds", dir.file("link.3ds"));
+  std::filesystem::create_directory(dir.file("sub"));
+  for (const std::string& same : {house, dir.file("link.3ds"), dir.file("sub/../house.3ds")}) {
+    settings.destination = same;
+    EXPECT_THROW(torvik::ConvertModel(model, house, settings), torvik::DestinationIsModel) << same;
+    EXPECT_EQ(ReadFile(house), model);
+  }
 }
 
 TEST_F(CliTextures, CopyTexturesPutsThemUnderTheStoredNamesBesideTheBmf) {
@@ -923,6 +958,29 @@ TEST_F(CliTextures, CopyTexturesNeverWriteThroughALink) {
   EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
 }
 
+// A stored name that holds a newline or a backspace names no copy: the
+// texture is found and used, but not copied, with a warning.
+TEST_F(CliTextures, CopyTexturesNameNoFileWithControlCharacters) {
+  std::filesystem::create_directory(dir.file("out"));
+  const std::string forged = "A\nforged\b.png";
+  WriteFile(dir.file("forged.3ds"), TexturedBox(forged));
+  Texture(forged, "found");
+  const ToolRun run = Tool(dir, "--copy-textures -d " + dir.file("out") + " " +
+                                    testing_support::ShellQuoted(dir.file("forged.3ds")));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("texture \"A\\x0Aforged\\x08.png\": its name holds control "
+                         "characters, which no copy is named with: not copied"),
+            std::string::npos)
+      << run.err;
+  // The BMF alone is there.
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("out"))) {
+    EXPECT_EQ(entry.path().filename(), "forged.bmf");
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
+}
+
 // A texture past 2 GiB is copied whole (a sparse file, so that the test
 // writes next to nothing).
 TEST_F(CliTextures, CopyTexturesCopyEveryByteWhateverTheSize) {
@@ -1069,10 +1127,9 @@ TEST(CliMaps, ListJsonAndCopiesCoverEveryMap) {
   EXPECT_NE(reported.out.find("\"rotation\":0,\"copied\":true}"), std::string::npos)
       << reported.out;
 
-  // The front ends without a command line (the web page) get them when they ask.
-  torvik::ConversionSettings settings;
-  EXPECT_TRUE(torvik::ConvertModel(ReadFile(model), model, settings).maps.empty());
-  settings.resolve_maps = true;
+  // The front ends without a command line (the web page, Python) get them
+  // too, with every conversion.
+  const torvik::ConversionSettings settings;
   const torvik::ConversionReport report = torvik::ConvertModel(ReadFile(model), model, settings);
   ASSERT_EQ(report.maps.size(), 8u);
   EXPECT_EQ(report.maps[2].file.kind, torvik::MapKind::bump);

@@ -7,7 +7,8 @@
 // and lights (animated_demo.h); a model textured by a BMP, a GIF and a
 // TGA, which the glTF export encodes again as PNG; and the model whose
 // materials use 3D Studio's maps (tiled, turned, bump and opacity maps),
-// whose glTF composes and derives images.
+// whose glTF composes and derives images; and one with every kind of map,
+// in JPEG and PNG files, some of them missing.
 //
 //   make_models OUTDIR
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "animated_demo.h"
+#include "every_map_model.h"
 #include "image_files.h"
 #include "materials_demo.h"
 #include "placement_scenes.h"
@@ -148,6 +150,6 @@ int main(int argc, char** argv) {
                   Write(dir + "placement_trial.3ds", PlacementTrial()) &&
                   Write(dir + "inward_and_outward.3ds", InwardAndOutward()) &&
                   Write(dir + "animated_demo.3ds", BuildFile(AnimatedDemo())) &&
-                  WriteTexturedFormats(dir) && SaveMaterialsDemo(dir);
+                  WriteTexturedFormats(dir) && SaveMaterialsDemo(dir) && SaveEveryMapModel(dir);
   return ok ? 0 : 1;
 }

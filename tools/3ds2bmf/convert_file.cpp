@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "input_bytes.h"
 #include "output_paths.h"
@@ -17,9 +18,8 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
-#include "torvik32c/gltf_export.h"
+#include "torvik32c/model_conversion.h"
 #include "torvik32c/reports.h"
-#include "torvik32c/texture_finder.h"
 #include "triangle_order.h"
 
 #ifdef _WIN32
@@ -54,63 +54,41 @@ torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
           .names = settings.names};
 }
 
+// The settings of the conversion into `output` that every front end runs.
+torvik::ConversionSettings ConversionOf(const std::string& input, const std::string& output,
+                                        const FileSettings& settings) {
+  torvik::ConversionSettings conversion;
+  conversion.smoothing_groups = settings.smoothing_groups;
+  conversion.keep_file_winding = settings.keep_file_winding;
+  conversion.keyframer = settings.keyframer;
+  conversion.max_placed_faces = settings.max_placed_faces;
+  conversion.measure_keyframer = settings.report_keyframer;
+  conversion.report_scene = settings.report_scene;
+  conversion.orient_outward = settings.orient_outward;
+  conversion.texture_paths = settings.texture_paths;
+  conversion.texture_choices = settings.texture_choices;
+  conversion.require_textures = settings.require_textures;
+  conversion.outputs = TextureSearchFor(output, settings).outputs;
+  if (output != kStandardOutput) conversion.destination = output;
+  if (settings.optimize) conversion.triangle_order = GpuTriangleOrder;
+  conversion.frames_per_second = static_cast<double>(settings.frames_per_second);
+  // The glTF's animation is named after the input (the output for
+  // standard input).
+  conversion.animation_name =
+      std::filesystem::path(input == kStandardInput ? output : input).stem().string();
+  conversion.threads = settings.threads;
+  conversion.cancel = settings.cancel;
+  conversion.names = settings.names;
+  return conversion;
+}
+
 // Notes "PATH: message", the message's names and paths shown already.
 void AddNote(FileResult& result, const std::string& path, const std::string& message) {
   result.notes.push_back(torvik::ShownText(path) + ": " + message);
 }
 
-// Resolves the model's texture names and notes what is missing or
-// ambiguous; throws when the settings require every texture.
-void ResolveModelTextures(const torvik::Model& model, const FileSettings& settings,
-                          FileResult& result) {
-  std::vector<std::string> names;
-  for (const torvik::POLYGONLIST& material : model.PolyList())
-    names.push_back(material.texturename);
-  result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), result.input,
-                                            TextureSearchFor(result.output, settings));
-  std::size_t problems = 0;
-  for (const torvik::TextureResolution& texture : result.textures) {
-    std::string problem =
-        torvik::TextureProblem(texture, !settings.require_textures, settings.names);
-    if (problem.empty()) continue;
-    ++problems;
-    AddNote(result, result.input, problem);
-  }
-  if (settings.require_textures && problems != 0)
-    throw std::runtime_error(std::to_string(problems) + " of " +
-                             std::to_string(result.textures.size()) +
-                             " textures missing or ambiguous (--require-textures)");
-}
-
-// Reads the scene (from `bytes` when given, else from the file), measures its
-// keyframer and, when asked, draws the meshes where it places them.
-torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::byte>* bytes,
-                            const FileSettings& settings, FileResult& result) {
-  torvik::H3dsScene scene = bytes != nullptr
-                                ? torvik::HRead3dsScene(*bytes, SceneReadOptions(settings))
-                                : ReadSceneInput(input, settings);
-  if (settings.report_scene)
-    result.contents =
-        torvik::MeasureSceneContents(scene, torvik::PlaceScene(scene, settings.names));
-  if (!settings.keyframer && !settings.report_keyframer) return scene;
-  result.keyframer = torvik::KeyframerEffect{};
-  if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
-  torvik::KeyframerEffect effect;
-  for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect,
-                                                        settings.names, settings.max_placed_faces))
-    AddNote(result, input, note);
-  result.keyframer = effect;
-  return scene;
-}
-
-// Resolves the files of the materials' maps and notes those of other kinds
-// than texture 1 that are missing or ambiguous (texture 1's were noted).
-void ResolveModelMaps(const std::vector<torvik::H3dsMat>& materials, const FileSettings& settings,
-                      FileResult& result) {
-  result.maps = torvik::ResolveMaterialMaps(materials, result.input,
-                                            TextureSearchFor(result.output, settings));
-  for (const std::string& problem : torvik::MapFileProblems(*result.maps, settings.names))
-    AddNote(result, result.input, problem);
+void AddNotes(FileResult& result, const std::vector<std::string>& warnings) {
+  result.notes.insert(result.notes.end(), warnings.begin(), warnings.end());
 }
 
 // A map whose stored name is also texture 1's, or an earlier map's, with
@@ -186,45 +164,53 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   CopyTurn turn(settings.batch, settings.index);
   try {
     torvik::StopIfCancelled(settings.cancel);
-    torvik::Model model;
-    torvik::ConversionStats conversion;
-    // The glTF is made from the scene as authored, read again from the same
-    // bytes with its own options.
-    std::vector<torvik::byte> bytes;
-    if (settings.gltf)
-      bytes = ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent());
-    torvik::H3dsScene scene = ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result);
-    // The materials as stored, for their maps.
+    const torvik::ConversionSettings conversion = ConversionOf(input, output, settings);
+    std::vector<torvik::byte> bytes =
+        ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent());
+    // What the preview draws of the model as written: the materials as
+    // stored and the file with the material of each block.
     std::vector<torvik::H3dsMat> materials;
-    if (MapsUsed(settings)) materials = scene.material;
-    model = torvik::convert_to_outgl(std::move(scene), &conversion,
-                                     {.smoothing_groups = settings.smoothing_groups,
-                                      .cancel = settings.cancel,
-                                      .orient_outward = settings.orient_outward,
-                                      .threads = settings.threads,
-                                      .names = settings.names});
-    if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
-    ResolveModelTextures(model, settings, result);
-    if (MapsUsed(settings)) ResolveModelMaps(materials, settings, result);
-    result.error_path = to_stdout ? "standard output" : output;
-    torvik::BmfStats written;
-    torvik::BmfWriteOptions write_options;
-    write_options.threads = settings.threads;
-    if (settings.optimize) write_options.triangle_order = GpuTriangleOrder;
+    std::optional<torvik::BmfFile> file;
+    std::vector<std::size_t> block_materials;
+    const auto written = [&](const torvik::Model& model,
+                             const std::vector<torvik::H3dsMat>& stored) {
+      bmf_written = !to_stdout;
+      if (!settings.preview || to_stdout || !IsRegularFile(output)) return;
+      materials = stored;
+      file = torvik::ReadBmfFile(output);
+      block_materials = BlockMaterials(model, *file);
+    };
+    const auto stage = [&](const char* name) {
+      if (std::string_view(name) == "writing")
+        result.error_path = to_stdout ? "standard output" : output;
+    };
+    // The glTF is made from the scene as authored, read again from the same
+    // bytes with its own options: they are kept for it.
+    const torvik::ConversionReport report = [&] {
+      try {
+        return settings.gltf
+                   ? torvik::ConvertModel(bytes, input, conversion, stage, written)
+                   : torvik::ConvertModel(std::move(bytes), input, conversion, stage, written);
+      } catch (const torvik::MissingTextures& missing) {
+        AddNotes(result, missing.warnings);
+        throw;
+      }
+    }();
+    AddNotes(result, report.warnings);
+    result.textures = report.textures;
+    if (MapsUsed(settings)) result.maps = report.maps;
+    if (settings.keyframer || settings.report_keyframer) result.keyframer = report.keyframer;
+    result.contents = report.contents;
+    if (settings.orient_outward) result.reversed = report.reversed;
     if (to_stdout) {
-      torvik::StopIfCancelled(settings.cancel);
-      WriteStandardOutput(torvik::OutGLBMFBytes(model, &written, write_options));
-    } else {
-      torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
+      WriteStandardOutput(report.bmf);
+      bmf_written = true;
     }
-    bmf_written = true;
-    // Nothing below needs the model: its memory goes back before the glTF.
-    model.FreeData();
-    result.blocks = written.blocks;
-    result.vertices = written.vertices;
-    result.triangles = written.triangles;
-    result.degenerate = conversion.degenerate_dropped;
-    result.default_material = conversion.default_material_added;
+    result.blocks = report.blocks;
+    result.vertices = report.vertices;
+    result.triangles = report.triangles;
+    result.degenerate = report.degenerate;
+    result.default_material = report.default_material;
     // Copies, the preview and the glTF need the BMF in a regular file beside
     // which they go; the preview is made from the file as written, read
     // once, so it shows what a host loads.
@@ -232,11 +218,6 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     const auto skipped = [&](const char* what) {
       AddNote(result, result.error_path,
               std::string("no ") + what + ": the BMF did not go to a regular file");
-    };
-    std::optional<torvik::BmfFile> file;
-    const auto written_file = [&]() -> const torvik::BmfFile& {
-      if (!file) file = torvik::ReadBmfFile(output);
-      return *file;
     };
     if (settings.copy_textures && !regular_output) {
       skipped("textures copied");
@@ -251,13 +232,12 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = PreviewPath(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
-        textures =
-            LoadScenePreviewTextures(written_file(), BlockMaterials(model, written_file()),
-                                     materials, torvik::DistinctMapFiles(*result.maps), false,
-                                     torvik::images::kModelTextureBudget, settings.names);
+        textures = LoadScenePreviewTextures(*file, block_materials, materials,
+                                            torvik::DistinctMapFiles(report.maps), false,
+                                            torvik::images::kModelTextureBudget, settings.names);
         for (const std::string& problem : textures.problems) AddNote(result, input, problem);
       }
-      const Image image = RenderPreview(written_file(), {}, textures.Pointers(), textures.surfaces);
+      const Image image = RenderPreview(*file, {}, textures.Pointers(), textures.surfaces);
       torvik::StopIfCancelled(settings.cancel);
       WritePng(result.error_path, image);
       result.preview = result.error_path;
@@ -266,35 +246,9 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       skipped("glTF");
     } else if (settings.gltf) {
       result.error_path = GltfPath(output);
-      torvik::StopIfCancelled(settings.cancel);
-      torvik::ReadOptions scene_options = torvik::SceneGltfReadOptions(settings.threads);
-      scene_options.names = settings.names;
-      const torvik::H3dsScene scene = torvik::HRead3dsScene(bytes, scene_options);
-      bytes = {};
-      const torvik::ScenePlacement placement = torvik::PlaceScene(scene, settings.names);
-      // With --keyframer the BMF's conversion noted them already.
-      if (!settings.keyframer)
-        for (const std::string& warning : placement.warnings)
-          AddNote(result, result.error_path, "warning: " + warning);
-      torvik::GltfOptions gltf_options;
-      std::vector<torvik::TextureResolution> files = result.textures;
-      for (torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps))
-        files.push_back(std::move(file));
-      gltf_options.find_texture = torvik::ResolvedTextures(std::move(files));
-      gltf_options.report_missing = false;  // noted above
-      gltf_options.orient_outward = settings.orient_outward;
-      gltf_options.frames_per_second = static_cast<double>(settings.frames_per_second);
-      // Named after the input (the output's name for standard input).
-      gltf_options.animation_name =
-          std::filesystem::path(input == "-" ? output : input).stem().string();
-      gltf_options.names = settings.names;
-      gltf_options.threads = settings.threads;
-      gltf_options.cancelled = [cancel = settings.cancel] {
-        return cancel != nullptr && cancel->load(std::memory_order_relaxed);
-      };
-      for (const std::string& warning :
-           torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
-        AddNote(result, result.error_path, "warning: " + warning);
+      AddNotes(result, torvik::ConvertSceneToGltf(std::move(bytes), input, conversion,
+                                                  result.error_path, &report)
+                           .warnings);
       result.gltf = result.error_path;
     }
     result.ok = true;
