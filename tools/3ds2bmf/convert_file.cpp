@@ -218,7 +218,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
     }
     bmf_written = true;
-    // Nothing below needs the model: its memory goes back before the glTF.
+    // Nothing below needs the model but which blocks hold which material,
+    // for the preview: its memory goes back before the preview and the glTF.
+    const std::vector<std::size_t> material_triangles =
+        settings.preview ? MaterialTriangles(model) : std::vector<std::size_t>();
     model.FreeData();
     result.blocks = written.blocks;
     result.vertices = written.vertices;
@@ -251,10 +254,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = PreviewPath(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
-        textures =
-            LoadScenePreviewTextures(written_file(), BlockMaterials(model, written_file()),
-                                     materials, torvik::DistinctMapFiles(*result.maps), false,
-                                     torvik::images::kModelTextureBudget, settings.names);
+        textures = LoadScenePreviewTextures(
+            written_file(), BlockMaterials(material_triangles, written_file()), materials,
+            torvik::DistinctMapFiles(*result.maps), false, torvik::images::kModelTextureBudget,
+            settings.names);
         for (const std::string& problem : textures.problems) AddNote(result, input, problem);
       }
       const Image image = RenderPreview(written_file(), {}, textures.Pointers(), textures.surfaces);

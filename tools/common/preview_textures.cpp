@@ -142,14 +142,21 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
   return result;
 }
 
-std::vector<std::size_t> BlockMaterials(const torvik::Model& model, const torvik::BmfFile& file) {
-  const std::vector<torvik::POLYGONLIST>& materials = model.PolyList();
+std::vector<std::size_t> MaterialTriangles(const torvik::Model& model) {
+  std::vector<std::size_t> counts;
+  for (const torvik::POLYGONLIST& material : model.PolyList())
+    counts.push_back(material.NumTriangles());
+  return counts;
+}
+
+std::vector<std::size_t> BlockMaterials(const std::vector<std::size_t>& material_triangles,
+                                        const torvik::BmfFile& file) {
   std::vector<std::size_t> result;
   std::size_t material = 0, placed = 0;
   for (const torvik::BmfBlock& block : file.blocks) {
     result.push_back(material);
     placed += block.triangles.size();
-    if (material < materials.size() && placed >= materials[material].NumTriangles()) {
+    if (material < material_triangles.size() && placed >= material_triangles[material]) {
       ++material;
       placed = 0;
     }
