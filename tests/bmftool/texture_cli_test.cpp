@@ -184,9 +184,10 @@ TEST_F(BmftoolTextures, BareFileNamesMeanTheCurrentFolder) {
 }
 
 // A model of several materials, the first untextured and the others each
-// with a texture of its own (and the corpus's boxes of three textures):
-// 3ds2bmf's preview draws every block with its own material, pixel for
-// pixel as bmftool png draws the BMF it wrote.
+// with a texture of its own, and a box without a material, for which the
+// conversion puts the default material before the file's (and the corpus's
+// boxes of three textures): 3ds2bmf's preview draws every block with its own
+// material, pixel for pixel as bmftool png draws the BMF it wrote.
 TEST_F(BmftoolTextures, ThePreviewDrawsEachBlockWithItsOwnMaterialAsBmftoolPngDoes) {
   const auto chequered = [](t3ds::Rgb colour) {
     t3ds::RgbImage image(16, 16, {250, 250, 250});
@@ -209,6 +210,7 @@ TEST_F(BmftoolTextures, ThePreviewDrawsEachBlockWithItsOwnMaterialAsBmftoolPngDo
     boxes.push_back(t3ds::TexturedBox(name, {x, 0, 0}, {x + 1, 1, 1}));
     t3ds::AssignAll(boxes.back(), materials.back().name);
   }
+  boxes.push_back(t3ds::TexturedBox("Bare", {0, 1.5f, 0}, {1, 2.5f, 1}));
   WriteFile(dir.file("boxes.3ds"), t3ds::BuildFile(materials, boxes));
   std::vector<std::string> models = {"boxes"};
   // The corpus's three boxes, beside textures of their names.

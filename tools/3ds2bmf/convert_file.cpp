@@ -255,9 +255,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       PreviewTextures textures;
       if (settings.preview_textures) {
         textures = LoadScenePreviewTextures(
-            written_file(), BlockMaterials(material_triangles, written_file()), materials,
-            torvik::DistinctMapFiles(*result.maps), false, torvik::images::kModelTextureBudget,
-            settings.names);
+            written_file(),
+            BlockMaterials(material_triangles, conversion.default_material_added, written_file()),
+            materials, torvik::DistinctMapFiles(*result.maps), false,
+            torvik::images::kModelTextureBudget, settings.names);
         for (const std::string& problem : textures.problems) AddNote(result, input, problem);
       }
       const Image image = RenderPreview(written_file(), {}, textures.Pointers(), textures.surfaces);

@@ -150,11 +150,14 @@ std::vector<std::size_t> MaterialTriangles(const torvik::Model& model) {
 }
 
 std::vector<std::size_t> BlockMaterials(const std::vector<std::size_t>& material_triangles,
-                                        const torvik::BmfFile& file) {
+                                        bool default_added, const torvik::BmfFile& file) {
   std::vector<std::size_t> result;
+  const std::size_t first_scene_material = default_added ? 1 : 0;
   std::size_t material = 0, placed = 0;
   for (const torvik::BmfBlock& block : file.blocks) {
-    result.push_back(material);
+    const bool scene_material =
+        material >= first_scene_material && material < material_triangles.size();
+    result.push_back(scene_material ? material - first_scene_material : kNoSceneMaterial);
     placed += block.triangles.size();
     if (material < material_triangles.size() && placed >= material_triangles[material]) {
       ++material;
