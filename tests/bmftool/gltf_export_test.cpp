@@ -11,11 +11,13 @@
 #include <cstring>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "animated_demo.h"
 #include "every_map_model.h"
 #include "image_files.h"
 #include "keyframer_demo.h"
+#include "map_placements.h"
 #include "materials_demo.h"
 #include "obj_export.h"
 #include "png_image.h"
@@ -359,6 +361,20 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   // And one with every kind of map, in JPEG and PNG files, some missing.
   ASSERT_TRUE(t3ds::SaveEveryMapModel(dir.path().string()));
   inputs.push_back(dir.file("every_map.3ds"));
+  // And maps placed every way: tiled, mirrored, shown once, turned bumps.
+  std::vector<t3ds::PlacementCase> placed = t3ds::TilingCases();
+  for (auto more : {t3ds::MirrorCases(), t3ds::DecalCases()})
+    placed.insert(placed.end(), more.begin(), more.end());
+  for (const auto& [name, cases, id, file, image] :
+       {std::tuple{"placed", placed, std::uint16_t{0xA200}, "checker.png", t3ds::Checkerboard()},
+        std::tuple{"bumps", t3ds::BumpCases(), std::uint16_t{0xA230}, "domes.png",
+                   t3ds::Domes()}}) {
+    const t3ds::MaterialsDemo row = t3ds::PlacedMaps(cases, id, file);
+    testing_support::WriteFile(dir.file(std::string(name) + ".3ds"),
+                               t3ds::BuildFile(row.materials, row.meshes));
+    testing_support::WriteFile(dir.file(file), t3ds::PngBytes(image));
+    inputs.push_back(dir.file(std::string(name) + ".3ds"));
+  }
   for (const std::string& input : inputs) {
     const std::string output =
         dir.file(std::filesystem::path(input).stem().string() + ".scene.bmf");

@@ -171,14 +171,14 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     // stored and the file with the material of each block.
     std::vector<torvik::H3dsMat> materials;
     std::optional<torvik::BmfFile> file;
-    std::vector<std::size_t> block_materials;
+    std::vector<std::size_t> material_triangles;
     const auto written = [&](const torvik::Model& model,
                              const std::vector<torvik::H3dsMat>& stored) {
       bmf_written = !to_stdout;
       if (!settings.preview || to_stdout || !IsRegularFile(output)) return;
       materials = stored;
       file = torvik::ReadBmfFile(output);
-      block_materials = BlockMaterials(model, *file);
+      material_triangles = MaterialTriangles(model);
     };
     const auto stage = [&](const char* name) {
       if (std::string_view(name) == "writing")
@@ -232,6 +232,8 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = PreviewPath(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
+        const std::vector<std::size_t> block_materials =
+            BlockMaterials(material_triangles, report.default_material, *file);
         textures = LoadScenePreviewTextures(*file, block_materials, materials,
                                             torvik::DistinctMapFiles(report.maps), false,
                                             torvik::images::kModelTextureBudget, settings.names);
