@@ -43,6 +43,10 @@ struct H3dsFace {
   word flags;        // the face's flag word as stored
 };
 
+// The flag word of a face stored mirrored: the reader swaps its p1 and p2
+// unless ReadOptions::keep_file_winding.
+inline constexpr word kSwappedFaceFlags = 7;
+
 // One face-material group: which faces of the mesh use the named material.
 struct H3dsMatList {
   std::string name;

@@ -99,12 +99,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf_reader.h"
+#include "torvik32c/converted_meshes.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/map_kind.h"
 #include "torvik32c/name_text.h"
@@ -153,6 +155,12 @@ struct GltfOptions {
   // torvik::Cancelled (errors.h) and nothing is written.  It may throw
   // instead (a binding raising its own language's interruption).
   std::function<bool()> cancelled = {};
+  // The scene export only: the meshes as the BMF's conversion of the same
+  // bytes made them (ShareConvertedMeshes, converted_meshes.h).  A mesh
+  // whose arrays they hold as the export would make them is taken from
+  // them, and let go there, instead of being converted again; the bytes
+  // are the same either way.
+  std::shared_ptr<ConvertedMeshes> converted = {};
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

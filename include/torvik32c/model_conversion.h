@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -18,6 +19,7 @@
 
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/converted_meshes.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
@@ -65,6 +67,11 @@ struct ConversionSettings {
   std::string animation_name;
   // The most threads each stage uses (0: the machine's cores).
   std::size_t threads = 0;
+  // The scene glTF is made next from the same bytes: keep the meshes as
+  // converted (ConversionReport::meshes) for it, so that it need not
+  // convert them again.  Only a conversion without the keyframer,
+  // smoothing groups or orient_outward keeps them.
+  bool share_meshes_with_gltf = false;
   // Raised by another thread: the conversion stops between its stages
   // with Cancelled.
   const std::atomic<bool>* cancel = nullptr;
@@ -91,6 +98,9 @@ struct ConversionReport {
   std::vector<TextureResolution> textures;  // texture 1's names, each once, when resolved
   std::vector<MaterialMap> maps;            // every map of every material, when resolved
   std::vector<std::string> warnings;        // "PATH: texture ... not found", ...
+  // With share_meshes_with_gltf: the meshes as converted, which
+  // ConvertSceneToGltf takes (and lets go) when given this report.
+  std::shared_ptr<ConvertedMeshes> meshes;
 };
 
 // A texture missing or ambiguous with ConversionSettings::require_textures:

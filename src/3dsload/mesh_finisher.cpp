@@ -16,8 +16,6 @@ namespace torvik {
 
 namespace {
 
-constexpr word kSwappedFaceFlags = 7;
-
 void Decode(MeshTask& task, bool keep_file_winding) {
   H3dsMeshObj& mesh = task.mesh;
   if (task.vertices.data != nullptr) {

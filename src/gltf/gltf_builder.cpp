@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/float_decimal.h"
+#include "base/large_tables.h"
 #include "images/encode_png.h"
 #include "images/image_file.h"
 #include "images/viewer_image.h"
@@ -70,8 +71,21 @@ void VertexArrays::Add(const Vec3& position, const Vec3& normal, float u, float 
 
 void UnitNormals(VertexArrays& arrays, std::span<const std::uint32_t> indices) {
   const std::size_t count = arrays.Count();
+  // The vertices whose normal has no direction, which take a face's.
+  std::vector<std::size_t> without;
+  for (std::size_t i = 0; i < count; ++i) {
+    float* n = &arrays.normals[3 * i];
+    if (const std::optional<Vec3> unit = Normalised({n[0], n[1], n[2]}))
+      std::copy(unit->begin(), unit->end(), n);
+    else
+      without.push_back(i);
+  }
+  if (without.empty()) return;
   std::vector<std::optional<Vec3>> face_normal(count);
+  std::vector<bool> wanted(count, false);
+  for (const std::size_t i : without) wanted[i] = true;
   for (std::size_t t = 0; t + 2 < indices.size(); t += 3) {
+    if (!wanted[indices[t]] && !wanted[indices[t + 1]] && !wanted[indices[t + 2]]) continue;
     const float* p[3] = {&arrays.positions[3 * indices[t]], &arrays.positions[3 * indices[t + 1]],
                          &arrays.positions[3 * indices[t + 2]]};
     double a[3], b[3];
@@ -84,11 +98,9 @@ void UnitNormals(VertexArrays& arrays, std::span<const std::uint32_t> indices) {
     for (std::size_t c = 0; c < 3; ++c)
       if (!face_normal[indices[t + c]]) face_normal[indices[t + c]] = n;
   }
-  for (std::size_t i = 0; i < count; ++i) {
-    float* n = &arrays.normals[3 * i];
-    const Vec3 unit =
-        Normalised({n[0], n[1], n[2]}).value_or(face_normal[i].value_or(Vec3{0, 1, 0}));
-    std::copy(unit.begin(), unit.end(), n);
+  for (const std::size_t i : without) {
+    const Vec3 unit = face_normal[i].value_or(Vec3{0, 1, 0});
+    std::copy(unit.begin(), unit.end(), &arrays.normals[3 * i]);
   }
 }
 
@@ -107,10 +119,14 @@ std::size_t GltfBuilder::Add(const char* name, Json item) {
   return array.size() - 1;
 }
 
+void GltfBuilder::ReserveBinary(std::size_t bytes) { ReserveLarge(document_.binary, bytes); }
+
 std::size_t GltfBuilder::AddView(std::span<const std::uint8_t> bytes, std::optional<int> target) {
   std::vector<std::uint8_t>& binary = document_.binary;
   const std::size_t offset = binary.size();
-  binary.resize(offset + (bytes.size() + 3) / 4 * 4);
+  const std::size_t size = offset + (bytes.size() + 3) / 4 * 4;
+  if (size > binary.capacity()) ReserveBinary(std::max(size, 2 * binary.capacity()));
+  binary.resize(size);
   if (!bytes.empty()) std::memcpy(binary.data() + offset, bytes.data(), bytes.size());
   Json view = {{"buffer", 0}, {"byteOffset", offset}, {"byteLength", bytes.size()}};
   if (target) view["target"] = *target;

@@ -61,6 +61,10 @@ class GltfBuilder {
  public:
   explicit GltfBuilder(const GltfOptions& options);
 
+  // Room for `bytes` of the binary buffer in all, so that it grows in one
+  // step rather than being copied as it grows.
+  void ReserveBinary(std::size_t bytes);
+
   // The accessors of `arrays` as a primitive's attributes; TEXCOORD_0 only
   // when `texcoords`.  Added once per call.
   Json AddAttributes(const VertexArrays& arrays, bool texcoords);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include "affine.h"
 #include "base/ordered_pipeline.h"
@@ -64,10 +65,15 @@ class SceneGltf {
     std::vector<std::optional<std::size_t>> gltf_mesh(meshes);
     std::vector<double> extent(meshes, 0);
     std::size_t faces = 0;
+    std::size_t vertices = 0;
     for (std::size_t m = 0; m < meshes; ++m) {
       if (!instances[m].empty()) frame[m] = FrameOf(placement_.nodes[instances[m].front()]);
       faces += scene_.meshobjlist[m].facelist.size();
+      vertices += scene_.meshobjlist[m].vertlist.size();
     }
+    // The meshes' positions, normals, texture coordinates and indices, as
+    // most they take.
+    builder_.ReserveBinary(vertices * 8 * sizeof(float) + faces * 3 * sizeof(std::uint32_t));
     // The meshes are independent: their arrays are made on the threads, a
     // few meshes ahead, and added to the document in mesh order.
     const std::size_t threads = ThreadsFor(faces, kFacesPerThread, options_.threads);
@@ -80,6 +86,8 @@ class SceneGltf {
           extent[m] = arrays.extent;
           gltf_mesh[m] = AddMesh(m, arrays);
         });
+    // What the glTF took of the BMF's model is taken: its memory goes back.
+    if (options_.converted) options_.converted->model.reset();
 
     const NodeAnimation animation(scene_, placement_);
     const gltf_build::Carriers carriers = gltf_build::CarriersOf(scene_, placement_);
@@ -203,9 +211,13 @@ class SceneGltf {
   }
 
   // Scene mesh `m` stored in `frame`.  Reads only the scene and the
-  // options: safe on any thread.
+  // options (and takes mesh m of the converted ones): safe on any thread.
   gltf_build::MeshArrays ArraysOf(std::size_t m, const Affine& frame) const {
     const bool reverse = options_.orient_outward && FacesInward(scene_.meshobjlist[m]);
+    if (options_.converted)
+      if (std::optional<gltf_build::MeshArrays> taken = gltf_build::ConvertedMeshArrays(
+              scene_, m, frame, reverse, first_material_, *options_.converted))
+        return std::move(*taken);
     return gltf_build::SceneMeshArrays(scene_, m, frame, reverse, first_material_);
   }
 

@@ -41,16 +41,7 @@ MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affin
       convert_to_outgl(std::move(one), &stats, {.smoothing_groups = true, .threads = 1});
   if (stats.default_material_added) scene_material.insert(scene_material.begin(), -1);
 
-  // The model has the file's y and z exchanged and every face reversed: back
-  // to the file's winding, in glTF's axes (x, z, -y).
-  MeshArrays arrays;
-  for (const VERTEX& v : model.VertexList()) {
-    arrays.vertices.Add({v.x, v.y, -v.z}, {v.nx, v.ny, -v.nz}, v.u, v.v);
-    for (const float c : {v.x, v.y, v.z})
-      if (std::isfinite(c))
-        arrays.extent = std::max(arrays.extent, std::fabs(static_cast<double>(c)));
-  }
-  std::vector<std::uint32_t> all;
+  std::vector<MeshPart> parts;
   for (std::size_t m = 0; m < model.NumPolyLists(); ++m) {
     const POLYGONLIST& list = model.PolyList()[m];
     // A two-sided material's reversed copies are left out: the glTF
@@ -61,6 +52,29 @@ MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affin
       const SURFACE& s = list.TriangleIndexList[t];
       part.indices.insert(part.indices.end(), {s.p0, s.p2, s.p1});
     }
+    parts.push_back(std::move(part));
+  }
+  return ArraysOfModelMesh(model.VertexList(), std::move(parts));
+}
+
+MeshArrays ArraysOfModelMesh(std::span<const VERTEX> vertices, std::vector<MeshPart> parts) {
+  // The model has the file's y and z exchanged and every face reversed: back
+  // to the file's winding, in glTF's axes (x, z, -y).
+  MeshArrays arrays;
+  arrays.vertices.positions.reserve(3 * vertices.size());
+  arrays.vertices.normals.reserve(3 * vertices.size());
+  arrays.vertices.texcoords.reserve(2 * vertices.size());
+  for (const VERTEX& v : vertices) {
+    arrays.vertices.Add({v.x, v.y, -v.z}, {v.nx, v.ny, -v.nz}, v.u, v.v);
+    for (const float c : {v.x, v.y, v.z})
+      if (std::isfinite(c))
+        arrays.extent = std::max(arrays.extent, std::fabs(static_cast<double>(c)));
+  }
+  std::vector<std::uint32_t> all;
+  std::size_t corners = 0;
+  for (const MeshPart& part : parts) corners += part.indices.size();
+  all.reserve(corners);
+  for (MeshPart& part : parts) {
     if (part.indices.empty()) continue;
     all.insert(all.end(), part.indices.begin(), part.indices.end());
     arrays.parts.push_back(std::move(part));

@@ -5,12 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "gltf_builder.h"
 #include "torvik32c/3dsload.h"
+#include "torvik32c/converted_meshes.h"
 #include "torvik32c/keyframer.h"
 
 namespace torvik::gltf_build {
@@ -36,5 +39,19 @@ struct MeshArrays {
 MeshArrays SceneMeshArrays(const H3dsScene& scene, std::size_t mesh, const Affine& frame,
                            bool reverse,
                            const std::unordered_map<std::string, std::size_t>& first_material);
+
+// The arrays of a mesh converted to a model's vertices (in the model's
+// axes: the file's y and z exchanged) and triangles by material (corners in
+// the file's winding; the parts without any are left out).
+MeshArrays ArraysOfModelMesh(std::span<const VERTEX> vertices, std::vector<MeshPart> parts);
+
+// SceneMeshArrays's arrays of mesh `mesh` taken from `converted` (and let
+// go there), when they are what it would make: the mesh's vertices stored
+// at frame · v are the converted ones bit for bit, nothing reverses its
+// faces, it is smoothed as one group with every vertex used, and it names
+// its materials in the scene's order.  None otherwise.
+std::optional<MeshArrays> ConvertedMeshArrays(
+    const H3dsScene& scene, std::size_t mesh, const Affine& frame, bool reverse,
+    const std::unordered_map<std::string, std::size_t>& first_material, ConvertedMeshes& converted);
 
 }  // namespace torvik::gltf_build

@@ -25,8 +25,7 @@ GltfOptions ExportOptions(const std::filesystem::path& model_file,
   options.names = settings.names;
   options.threads = settings.threads;
   options.cancelled = [cancel = settings.cancel, asked = settings.cancelled] {
-    return (cancel != nullptr && cancel->load(std::memory_order_relaxed)) ||
-           (asked && asked());
+    return (cancel != nullptr && cancel->load(std::memory_order_relaxed)) || (asked && asked());
   };
   return options;
 }
@@ -64,7 +63,8 @@ GltfConversion Convert(std::span<const byte> bytes, std::vector<byte>* owner,
     result.warnings.insert(result.warnings.begin(), found.warnings.begin(), found.warnings.end());
   }
   StopIfCancelled(settings.cancel);
-  const GltfOptions options = ExportOptions(model_file, settings, std::move(files));
+  GltfOptions options = ExportOptions(model_file, settings, std::move(files));
+  if (conversion != nullptr) options.converted = conversion->meshes;
   std::vector<std::string> warnings;
   if (destination.empty()) {
     GltfDocument document = BuildSceneGltf(scene, placement, options);

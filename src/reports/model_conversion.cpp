@@ -1,5 +1,7 @@
 #include "torvik32c/model_conversion.h"
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "model_prefix.h"
@@ -105,6 +107,22 @@ ConversionReport Convert(std::span<const byte> bytes, std::vector<byte>* owner,
                                                   settings.names, settings.max_placed_faces))
       report.warnings.push_back(ModelPrefix(model_file) + note);
   ConversionStats conversion;
+  // Meshes the glTF may take: not placed, smoothed or turned by the
+  // conversion, nor with faces the reader turned (the glTF keeps the file's
+  // winding); none, and the model goes as soon as it is written.
+  bool share_meshes = settings.share_meshes_with_gltf && !settings.keyframer &&
+                      !settings.smoothing_groups && !settings.orient_outward;
+  std::vector<std::size_t> vertex_counts;
+  if (share_meshes) {
+    bool any = false;
+    for (const H3dsMeshObj& mesh : scene.meshobjlist) {
+      vertex_counts.push_back(mesh.vertlist.size());
+      any = any || settings.keep_file_winding ||
+            std::none_of(mesh.facelist.begin(), mesh.facelist.end(),
+                         [](const H3dsFace& face) { return face.flags == kSwappedFaceFlags; });
+    }
+    share_meshes = any;
+  }
   // The materials as stored, for their maps.
   std::vector<H3dsMat> materials = scene.material;
   Model model = convert_to_outgl(std::move(scene), &conversion,
@@ -138,6 +156,10 @@ ConversionReport Convert(std::span<const byte> bytes, std::vector<byte>* owner,
   else
     OutGLBMF(model, settings.destination.string(), &stats, settings.cancel, write_options);
   if (written) written(model, materials);
+  if (share_meshes)
+    report.meshes = std::make_shared<ConvertedMeshes>(
+        ShareConvertedMeshes(std::move(model), vertex_counts, conversion.default_material_added,
+                             settings.keep_file_winding));
   report.blocks = stats.blocks;
   report.vertices = stats.vertices;
   report.triangles = stats.triangles;

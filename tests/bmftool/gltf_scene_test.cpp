@@ -22,6 +22,7 @@
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/gltf_export.h"
 #include "torvik32c/keyframer_tracks.h"
+#include "torvik32c/model_conversion.h"
 
 namespace {
 
@@ -502,6 +503,84 @@ TEST(SceneGltf, SameBytesOnAnyNumberOfThreads) {
       EXPECT_EQ(GlbBytes(BuildSceneGltf(scene, options)), one) << threads << " " << outward;
     }
   }
+}
+
+// A glTF made after the BMF takes each mesh the conversion made as it
+// would make it, and makes the others itself: the same bytes either way.
+TEST(SceneGltf, TakesTheConvertedMeshesThatAreItsOwnAndMakesTheRest) {
+  const auto torus = [](const std::string& name, float x) {
+    t3ds::Mesh mesh = t3ds::Torus(name, 3, 1, 12, 8, {x, 0, 0});
+    const auto half = static_cast<std::uint16_t>(mesh.faces.size() / 2);
+    mesh.groups = {{"One", {}}, {"Two", {}}};
+    for (std::uint16_t f = 0; f < mesh.faces.size(); ++f) {
+      mesh.groups[f < half ? 0 : 1].faces.push_back(f);
+      mesh.faces[f].flags = 0;
+    }
+    return mesh;
+  };
+  std::vector<t3ds::Mesh> meshes;
+  meshes.push_back(torus("Plain", 0));
+  meshes.push_back(torus("Groups", 10));  // two smoothing groups
+  for (std::size_t f = 0; f < meshes.back().faces.size(); ++f)
+    meshes.back().smoothing.push_back(1u << (f % 2));
+  meshes.push_back(torus("OneGroup", 20));  // every face in group 3
+  meshes.back().smoothing.assign(meshes.back().faces.size(), 4);
+  meshes.push_back(torus("Reordered", 30));  // "Two" named before "One"
+  std::swap(meshes.back().groups[0], meshes.back().groups[1]);
+  meshes.push_back(torus("Mirrored", 40));  // a face stored mirrored
+  meshes.back().faces[3].flags = torvik::kSwappedFaceFlags;
+  meshes.push_back(torus("Unused", 50));  // a vertex no face uses
+  meshes.back().vertices.push_back({50, 0, 9});
+  meshes.push_back(torus("Bare", 60));  // no material: the default one
+  meshes.back().groups.clear();
+  const std::vector<t3ds::Material> materials = {
+      {.name = "One", .ambient = {}, .diffuse = {}, .specular = {}, .transparency = {}},
+      {.name = "Two",
+       .ambient = {},
+       .diffuse = {},
+       .specular = {},
+       .transparency = {},
+       .two_sided = true}};
+  const std::vector<std::uint8_t> bytes = t3ds::BuildFile(materials, meshes);
+  const std::vector<std::uint8_t> alone =
+      torvik::ConvertSceneToGltf(bytes, {}, torvik::ConversionSettings{}).glb;
+  ASSERT_FALSE(alone.empty());
+
+  for (const bool file_winding : {false, true}) {
+    torvik::ConversionSettings settings;
+    settings.keep_file_winding = file_winding;
+    settings.share_meshes_with_gltf = true;
+    const torvik::ConversionReport report = torvik::ConvertModel(bytes, {}, settings);
+    ASSERT_TRUE(report.meshes);
+    ASSERT_EQ(report.meshes->meshes.size(), meshes.size());
+    EXPECT_TRUE(report.meshes->model);
+    EXPECT_EQ(torvik::ConvertSceneToGltf(bytes, {}, settings, {}, &report).glb, alone);
+    // The glTF takes those it would make alike, and then lets the model go.
+    std::vector<bool> taken;
+    for (const torvik::ConvertedMeshes::Mesh& mesh : report.meshes->meshes)
+      taken.push_back(mesh.taken);
+    EXPECT_EQ(taken, (std::vector<bool>{true, false, true, false, file_winding, false, true}))
+        << file_winding;
+    EXPECT_FALSE(report.meshes->model);
+  }
+  // A conversion that smooths by groups, places by the keyframer or turns
+  // meshes outward keeps none.
+  for (const int option : {0, 1, 2}) {
+    torvik::ConversionSettings settings;
+    settings.share_meshes_with_gltf = true;
+    settings.smoothing_groups = option == 0;
+    settings.keyframer = option == 1;
+    settings.orient_outward = option == 2;
+    const torvik::ConversionReport report = torvik::ConvertModel(bytes, {}, settings);
+    EXPECT_FALSE(report.meshes) << option;
+    if (option != 2) {
+      EXPECT_EQ(torvik::ConvertSceneToGltf(bytes, {}, settings, {}, &report).glb, alone);
+    }
+  }
+  // Nor one whose every mesh has a face the reader turned.
+  torvik::ConversionSettings settings;
+  settings.share_meshes_with_gltf = true;
+  EXPECT_FALSE(torvik::ConvertModel(t3ds::BuildFile(materials, {meshes[4]}), {}, settings).meshes);
 }
 
 TEST(SceneGltf, TexturesComeFromTheCallerEmbeddedOncePerFile) {

@@ -11,12 +11,14 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "presets.h"
 #include "test_support.h"
+#include "torvik32c/model_conversion.h"
 #include "torvik32c/torvik32c.h"
 
 namespace {
@@ -96,6 +98,97 @@ TEST_P(GoldenOutput, BmfBytesAreUnchanged) {
 INSTANTIATE_TEST_SUITE_P(Presets, GoldenOutput, testing::ValuesIn(kGoldens),
                          [](const testing::TestParamInfo<Golden>& info) {
                            return std::string(info.param.name);
+                         });
+
+// The scene glTF's bytes, recorded from the export as it was when it made
+// every mesh's normals on its own (commit 79593c4).  3ds2bmf --gltf makes
+// it after the BMF from the conversion's report, a front end without a BMF
+// makes it alone: both must give these bytes, whatever the BMF's options.
+struct GlbGolden {
+  const char* name;  // a preset, "sample", or a file of the corpus
+  std::size_t size;
+  std::uint64_t hash;
+};
+
+const GlbGolden kGlbGoldens[] = {
+    {"sample", 23976, 0x49300c8379672007ull},
+    {"small", 19356, 0xcbe2c49d0b936172ull},
+    {"medium", 3614824, 0x21b2d1bc55c5fe69ull},
+    {"large", 36046296, 0x46dc91a9fad87ed5ull},
+    {"instances", 20947524, 0x5fe5c3e63ebae1f8ull},
+    {"CameraRollAnim.3ds", 3772, 0xc6d2435b0dab4f3cull},
+    {"CameraRollAnimWithChildObject.3ds", 7688, 0x0364ce7c5de59c90ull},
+    {"RotatingCube.3DS", 27944, 0xb5111f8f792794beull},
+    {"TargetCameraAnim.3ds", 10644, 0x4eab99f749c285b5ull},
+    {"cube_with_diffuse_texture.3DS", 2068, 0xdc162c39fbb15916ull},
+    {"cube_with_specular_texture.3DS", 1996, 0x35cbded80d695332ull},
+    {"cubes_with_alpha.3DS", 8708, 0x9ba56e06775742b3ull},
+    {"fels.3ds", 15024, 0xaa0fef100a20dd29ull},
+    {"test1.3ds", 15624, 0x4d4d4bf2d0a1cec3ull},
+};
+
+void PrintTo(const GlbGolden& golden, std::ostream* out) { *out << golden.name; }
+
+class GoldenGlb : public testing::TestWithParam<GlbGolden> {};
+
+TEST_P(GoldenGlb, SceneGltfBytesAreUnchangedWithOrWithoutTheBmf) {
+  const GlbGolden& golden = GetParam();
+  const std::string name = golden.name;
+  TempDir dir;
+  std::filesystem::path model = std::filesystem::path(TORVIK_CORPUS_DIR) / name;
+  std::vector<std::uint8_t> input;
+  if (name.find('.') != std::string::npos) {
+    if (!std::filesystem::exists(model)) GTEST_SKIP() << "no corpus at " << TORVIK_CORPUS_DIR;
+    input = ReadFile(model.string());
+  } else {
+    input = Input(name);
+    model = dir.file(name + ".3ds");
+    WriteFile(model.string(), input);
+  }
+  // The BMF's options that leave the glTF as it is, each alone.
+  struct Variant {
+    const char* what;
+    torvik::ConversionSettings settings;
+  };
+  std::vector<Variant> variants(6);
+  variants[0].what = "default";
+  variants[1].what = "--smoothing-groups";
+  variants[1].settings.smoothing_groups = true;
+  variants[2].what = "--keyframer";
+  variants[2].settings.keyframer = true;
+  variants[3].what = "--keep-file-winding";
+  variants[3].settings.keep_file_winding = true;
+  variants[4].what = "--threads 1";
+  variants[4].settings.threads = 1;
+  variants[5].what = "--optimize";
+  variants[5].settings.triangle_order = [](const torvik::BlockTriangles& block) {
+    std::vector<std::uint32_t> reversed(block.corners.size() / 3);
+    for (std::size_t t = 0; t < reversed.size(); ++t)
+      reversed[t] = static_cast<std::uint32_t>(reversed.size() - 1 - t);
+    return reversed;
+  };
+  // The largest model with the default options only.
+  if (name == "large") variants.resize(1);
+  for (Variant& variant : variants) {
+    variant.settings.share_meshes_with_gltf = true;
+    const torvik::ConversionReport report = torvik::ConvertModel(input, model, variant.settings);
+    const std::vector<std::uint8_t> glb =
+        torvik::ConvertSceneToGltf(input, model, variant.settings, {}, &report).glb;
+    EXPECT_EQ(glb.size(), golden.size) << variant.what;
+    EXPECT_EQ(Hex(Fnv1a64(glb)), Hex(golden.hash))
+        << "the glTF of '" << name << "' after the BMF with " << variant.what << " changed";
+  }
+  const std::vector<std::uint8_t> alone =
+      torvik::ConvertSceneToGltf(input, model, torvik::ConversionSettings{}).glb;
+  EXPECT_EQ(Hex(Fnv1a64(alone)), Hex(golden.hash)) << "the glTF of '" << name << "' alone changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, GoldenGlb, testing::ValuesIn(kGlbGoldens),
+                         [](const testing::TestParamInfo<GlbGolden>& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name)
+                             if (c == '.') c = '_';
+                           return name;
                          });
 
 }  // namespace

@@ -77,6 +77,8 @@ torvik::ConversionSettings ConversionOf(const std::string& input, const std::str
   conversion.animation_name =
       std::filesystem::path(input == kStandardInput ? output : input).stem().string();
   conversion.threads = settings.threads;
+  // The glTF takes the meshes the conversion made where they are its own.
+  conversion.share_meshes_with_gltf = settings.gltf;
   conversion.cancel = settings.cancel;
   conversion.names = settings.names;
   return conversion;
