@@ -108,7 +108,8 @@ unsigned Transformed(const std::vector<std::uint32_t>& corners, std::size_t vert
 std::vector<std::uint32_t> GpuTriangleOrder(const torvik::BlockTriangles& block) {
   const std::vector<std::uint32_t> corners(block.corners.begin(), block.corners.end());
   std::vector<std::uint32_t> cached(corners.size()), reordered(corners.size());
-  meshopt_optimizeVertexCache(cached.data(), corners.data(), corners.size(), block.vertex_count);
+  meshopt_optimizeVertexCacheFifo(cached.data(), corners.data(), corners.size(), block.vertex_count,
+                                  kVertexCacheSize);
   meshopt_optimizeOverdraw(reordered.data(), cached.data(), cached.size(), block.positions.data(),
                            block.vertex_count, 3 * sizeof(float), kOverdrawThreshold);
   // On a small or already well-ordered block the result can miss the cache
