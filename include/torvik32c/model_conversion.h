@@ -186,8 +186,10 @@ struct GltfConversion {
 // the file of each map found for its kind (FindModelFiles) embedded.  With
 // `conversion`, the report of ConvertModel for the same bytes and settings,
 // its files are used and the warnings it gave (the files' problems, and the
-// keyframer's when it applied it) are not repeated; without, the files are
-// looked up here and warned of as ConvertModel warns of them.  Written to
+// keyframer's when it applied it) are not repeated, and the meshes it kept
+// (share_meshes_with_gltf) are taken where they are the glTF's own, the
+// model then let go; without, the files are looked up here and warned of
+// as ConvertModel warns of them.  The bytes are the same either way.  Written to
 // `destination` when given (through a temporary file that replaces it only
 // when complete), else returned.  The warnings begin with `model_file` as
 // ConvertModel's do.  Throws as the reader and the export do.
