@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "input_bytes.h"
+#include "model_input.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -44,6 +45,8 @@ bool IsRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+}  // namespace
+
 torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
   return {.smoothing_groups = settings.smoothing_groups,
           .keep_file_winding = settings.keep_file_winding,
@@ -53,6 +56,8 @@ torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
           .threads = settings.threads,
           .names = settings.names};
 }
+
+namespace {
 
 // Notes "PATH: message", the message's names and paths shown already.
 void AddNote(FileResult& result, const std::string& path, const std::string& message) {
@@ -82,25 +87,75 @@ void ResolveModelTextures(const torvik::Model& model, const FileSettings& settin
                              " textures missing or ambiguous (--require-textures)");
 }
 
-// Reads the scene (from `bytes` when given, else from the file), measures its
-// keyframer and, when asked, draws the meshes where it places them.
-torvik::H3dsScene ReadScene(const std::string& input, const std::vector<torvik::byte>* bytes,
-                            const FileSettings& settings, FileResult& result) {
-  torvik::H3dsScene scene = bytes != nullptr
-                                ? torvik::HRead3dsScene(*bytes, SceneReadOptions(settings))
-                                : ReadSceneInput(input, settings);
+// Measures the keyframer of a 3DS scene read already and, when asked, draws
+// the meshes where it places them.
+void ApplyKeyframer(const std::string& input, torvik::H3dsScene& scene,
+                    const FileSettings& settings, FileResult& result) {
   if (settings.report_scene)
     result.contents =
         torvik::MeasureSceneContents(scene, torvik::PlaceScene(scene, settings.names));
-  if (!settings.keyframer && !settings.report_keyframer) return scene;
+  if (!settings.keyframer && !settings.report_keyframer) return;
   result.keyframer = torvik::KeyframerEffect{};
-  if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return scene;
+  if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return;
   torvik::KeyframerEffect effect;
   for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect,
                                                         settings.names, settings.max_placed_faces))
     AddNote(result, input, note);
   result.keyframer = effect;
-  return scene;
+}
+
+// The images stored inside an imported model go beside the BMF as files,
+// which its texture names name: the texture search takes them as given.
+void PlanEmbeddedImages(const torvik::ImportedScene& imported, FileSettings& settings,
+                        FileResult& result) {
+  if (imported.images.empty()) return;
+  if (result.output == kStandardOutput) {
+    AddNote(result, result.input,
+            "the images stored inside it are not written: the BMF goes to standard output");
+    return;
+  }
+  const std::filesystem::path folder = FolderOf(result.output);
+  std::vector<torvik::TextureChoice> choices;
+  for (const torvik::EmbeddedImage& image : imported.images)
+    choices.push_back({image.texture_name, folder / image.file_name});
+  settings.texture_choices.insert(settings.texture_choices.begin(), choices.begin(), choices.end());
+}
+
+void WriteEmbeddedImages(const std::vector<torvik::EmbeddedImage>& images,
+                         const FileSettings& settings, FileResult& result) {
+  const std::filesystem::path folder = FolderOf(result.output);
+  for (const torvik::EmbeddedImage& image : images) {
+    const TextureCopy written = WriteEmbeddedImage(image, folder, settings.batch, result.input);
+    if (!written.problem.empty()) AddNote(result, result.input, written.problem);
+    if (written.copied) result.embedded.push_back((folder / image.file_name).string());
+  }
+}
+
+// Writes the scene glTF of `scene` (as authored) beside the BMF.
+void WriteGltf(const std::string& input, const torvik::H3dsScene& scene,
+               const FileSettings& settings, FileResult& result) {
+  const torvik::ScenePlacement placement = torvik::PlaceScene(scene, settings.names);
+  // With --keyframer the BMF's conversion noted them already.
+  if (!settings.keyframer)
+    for (const std::string& warning : placement.warnings)
+      AddNote(result, result.error_path, "warning: " + warning);
+  torvik::GltfOptions gltf_options;
+  std::vector<torvik::TextureResolution> files = result.textures;
+  for (torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps))
+    files.push_back(std::move(file));
+  gltf_options.find_texture = torvik::ResolvedTextures(std::move(files));
+  gltf_options.report_missing = false;  // noted above
+  gltf_options.orient_outward = settings.orient_outward;
+  gltf_options.frames_per_second = static_cast<double>(settings.frames_per_second);
+  // Named after the input (the output's name for standard input).
+  gltf_options.animation_name =
+      std::filesystem::path(input == "-" ? result.output : input).stem().string();
+  gltf_options.names = settings.names;
+  gltf_options.threads = settings.threads;
+  for (const std::string& warning :
+       torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
+    AddNote(result, result.error_path, "warning: " + warning);
+  result.gltf = result.error_path;
 }
 
 // Resolves the files of the materials' maps and notes those of other kinds
@@ -175,7 +230,7 @@ torvik::TextureSearchOptions TextureSearchFor(const std::string& output,
 }
 
 FileResult ConvertFile(const std::string& input, const std::string& output,
-                       const FileSettings& settings) {
+                       const FileSettings& given) {
   FileResult result;
   result.input = input;
   result.output = output;
@@ -183,26 +238,40 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   const auto start = std::chrono::steady_clock::now();
   const bool to_stdout = output == kStandardOutput;
   bool bmf_written = false;
+  FileSettings settings = given;
   CopyTurn turn(settings.batch, settings.index);
   try {
     torvik::StopIfCancelled(settings.cancel);
     torvik::Model model;
     torvik::ConversionStats conversion;
-    // The glTF is made from the scene as authored, read again from the same
-    // bytes with its own options.
-    std::vector<torvik::byte> bytes;
-    if (settings.gltf)
-      bytes = ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent());
-    torvik::H3dsScene scene = ReadScene(input, settings.gltf ? &bytes : nullptr, settings, result);
+    // The glTF is made from the scene as authored: a 3DS file's read again
+    // from the same bytes with its own options, another format's as read.
+    InputModel read = ReadInputModel(input, output, settings, settings.gltf);
+    std::optional<torvik::H3dsScene> gltf_scene;
+    std::vector<torvik::EmbeddedImage> embedded;
     // The materials as stored, for their maps.
     std::vector<torvik::H3dsMat> materials;
-    if (MapsUsed(settings)) materials = scene.material;
-    model = torvik::convert_to_outgl(std::move(scene), &conversion,
-                                     {.smoothing_groups = settings.smoothing_groups,
-                                      .cancel = settings.cancel,
-                                      .orient_outward = settings.orient_outward,
-                                      .threads = settings.threads,
-                                      .names = settings.names});
+    const torvik::ConvertOptions convert_options{.smoothing_groups = settings.smoothing_groups,
+                                                 .cancel = settings.cancel,
+                                                 .orient_outward = settings.orient_outward,
+                                                 .threads = settings.threads,
+                                                 .names = settings.names};
+    if (read.imported) {
+      torvik::ImportedScene& imported = *read.imported;
+      result.format = torvik::ModelFormatName(read.format);
+      if (read.format != torvik::ModelFormat::obj) result.instances = imported.instances;
+      for (const std::string& warning : imported.warnings)
+        AddNote(result, input, "warning: " + warning);
+      PlanEmbeddedImages(imported, settings, result);
+      if (!to_stdout) embedded = std::move(imported.images);
+      if (MapsUsed(settings)) materials = imported.scene.material;
+      if (settings.gltf) gltf_scene = imported.scene;
+      model = torvik::ConvertImportedScene(std::move(imported), &conversion, convert_options);
+    } else {
+      ApplyKeyframer(input, read.scene, settings, result);
+      if (MapsUsed(settings)) materials = read.scene.material;
+      model = torvik::convert_to_outgl(std::move(read.scene), &conversion, convert_options);
+    }
     if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
     ResolveModelTextures(model, settings, result);
     if (MapsUsed(settings)) ResolveModelMaps(materials, settings, result);
@@ -218,6 +287,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
     }
     bmf_written = true;
+    WriteEmbeddedImages(embedded, settings, result);
     // Nothing below needs the model: its memory goes back before the glTF.
     model.FreeData();
     result.blocks = written.blocks;
@@ -267,32 +337,13 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     } else if (settings.gltf) {
       result.error_path = GltfPath(output);
       torvik::StopIfCancelled(settings.cancel);
-      torvik::ReadOptions scene_options = torvik::SceneGltfReadOptions(settings.threads);
-      scene_options.names = settings.names;
-      const torvik::H3dsScene scene = torvik::HRead3dsScene(bytes, scene_options);
-      bytes = {};
-      const torvik::ScenePlacement placement = torvik::PlaceScene(scene, settings.names);
-      // With --keyframer the BMF's conversion noted them already.
-      if (!settings.keyframer)
-        for (const std::string& warning : placement.warnings)
-          AddNote(result, result.error_path, "warning: " + warning);
-      torvik::GltfOptions gltf_options;
-      std::vector<torvik::TextureResolution> files = result.textures;
-      for (torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps))
-        files.push_back(std::move(file));
-      gltf_options.find_texture = torvik::ResolvedTextures(std::move(files));
-      gltf_options.report_missing = false;  // noted above
-      gltf_options.orient_outward = settings.orient_outward;
-      gltf_options.frames_per_second = static_cast<double>(settings.frames_per_second);
-      // Named after the input (the output's name for standard input).
-      gltf_options.animation_name =
-          std::filesystem::path(input == "-" ? output : input).stem().string();
-      gltf_options.names = settings.names;
-      gltf_options.threads = settings.threads;
-      for (const std::string& warning :
-           torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
-        AddNote(result, result.error_path, "warning: " + warning);
-      result.gltf = result.error_path;
+      if (!gltf_scene) {
+        torvik::ReadOptions scene_options = torvik::SceneGltfReadOptions(settings.threads);
+        scene_options.names = settings.names;
+        gltf_scene = torvik::HRead3dsScene(read.bytes, scene_options);
+        read.bytes = {};
+      }
+      WriteGltf(input, *gltf_scene, settings, result);
     }
     result.ok = true;
   } catch (const torvik::Cancelled&) {
