@@ -135,10 +135,10 @@ struct ImportOptions {
   // The most faces, and vertices, that the scene's instances may draw.
   std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
   // The files beside the model; none: a model that names one fails.
-  ModelFiles files;
+  ModelFiles files = {};
   // The model's file name, whose stem names the images stored inside it
   // that have no name of their own ("<stem>_<index>.png").
-  std::string model_name;
+  std::string model_name = {};
   // Raised by another thread: the reading stops with Cancelled.
   const std::atomic<bool>* cancel = nullptr;
 };

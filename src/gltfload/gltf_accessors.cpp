@@ -107,10 +107,10 @@ AccessorReader::AccessorReader(const tinygltf::Model& model, int index, Accessor
                       std::to_string(size) + " bytes of an element of accessor " +
                       std::to_string(index));
   if (view.byteOffset > buffer.size() || view.byteLength > buffer.size() - view.byteOffset)
-    Fail(view_at, "bytes " + std::to_string(view.byteOffset) + " and " +
-                      std::to_string(view.byteLength) + " on lie past the end of buffer " +
-                      std::to_string(view.buffer) + " (" + std::to_string(buffer.size()) +
-                      " bytes)");
+    Fail(view_at, "its bytes " + std::to_string(view.byteOffset) + " to " +
+                      std::to_string(view.byteOffset + view.byteLength) +
+                      " lie past the end of buffer " + std::to_string(view.buffer) + " (" +
+                      std::to_string(buffer.size()) + " bytes)");
   // The last element ends at offset + (count - 1) * stride + size, which
   // must lie within the view; computed without overflow.
   const std::size_t room = view.byteLength;

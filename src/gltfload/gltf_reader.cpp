@@ -309,22 +309,26 @@ class GltfSceneReader {
                                     std::to_string(i) + " of " + std::to_string(count));
         return vertex(i);
       };
-      const auto triangle = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+      // The corners of triangle (i, j, k), looked up in that order, so that
+      // vertices are numbered alike by every compiler.
+      const auto triangle = [&](std::size_t i, std::size_t j, std::size_t k) {
+        const std::uint32_t a = corner(i);
+        std::uint32_t b = corner(j);
+        std::uint32_t c = corner(k);
         if (mirrors) std::swap(b, c);
         assembler.Triangle(a, b, c, slot);
       };
       if (primitive.mode == TINYGLTF_MODE_TRIANGLES) {
-        for (std::size_t k = 0; k + 2 < corners; k += 3)
-          triangle(corner(k), corner(k + 1), corner(k + 2));
+        for (std::size_t k = 0; k + 2 < corners; k += 3) triangle(k, k + 1, k + 2);
       } else if (primitive.mode == TINYGLTF_MODE_TRIANGLE_STRIP) {
         for (std::size_t k = 0; k + 2 < corners; ++k) {
           if (k % 2 == 0)
-            triangle(corner(k), corner(k + 1), corner(k + 2));
+            triangle(k, k + 1, k + 2);
           else
-            triangle(corner(k + 1), corner(k), corner(k + 2));
+            triangle(k + 1, k, k + 2);
         }
       } else {
-        for (std::size_t k = 1; k + 1 < corners; ++k) triangle(corner(k), corner(k + 1), corner(0));
+        for (std::size_t k = 1; k + 1 < corners; ++k) triangle(k, k + 1, 0);
       }
     }
     assembler.Finish(out_, [this](const std::string& binding) { return DoubleSided(binding); });

@@ -143,6 +143,13 @@ void MeshAssembler::Finish(ImportedScene& out,
   };
   start();
   for (std::size_t s = 0; s < by_slot.size(); ++s) {
+    // A split mesh holds one material per scene mesh, split where the BMF
+    // writer splits the material's blocks, so that the blocks' vertices
+    // are those of the whole mesh.
+    if (split && !mesh.facelist.empty() && !by_slot[s].empty()) {
+      emit();
+      start();
+    }
     for (const std::uint32_t t : by_slot[s]) {
       const std::uint32_t* corners = &corners_[3 * t];
       std::size_t fresh = 0;

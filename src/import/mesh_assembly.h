@@ -47,7 +47,9 @@ class MeshAssembler {
 
   // Appends the mesh to `out` as one scene mesh, or several when it holds
   // more than kMostPerSceneMesh vertices or faces: each material's triangles
-  // keep their order, and the vertices of the split meshes get the normals
+  // keep their order, each scene mesh holds one material's (split where the
+  // BMF writer splits a material's blocks, so that a block's vertices are
+  // the same as the whole mesh's), and the vertices get the normals
   // the conversion gives the whole mesh, so no seam shows where it was
   // split.  `double_sided(name)` says whether the material of a binding is
   // two-sided (whose reversed copies the conversion counts as it does).  A
