@@ -46,9 +46,8 @@ std::string RefusedOptions(torvik::ModelFormat format, const FileSettings& setti
   refuse(settings.keep_file_winding, "--keep-file-winding");
   refuse(settings.name_encoding_given, "--name-encoding");
   if (options.empty()) return "";
-  return options + " (or --as-authored) read" +
-         (options.find(',') == std::string::npos ? "s" : "") +
-         " what only a 3DS file holds; this is a " + kind + " file";
+  options += options.find(',') == std::string::npos ? " reads" : " read";
+  return options + " what only a 3DS file holds; this is a " + kind + " file";
 }
 
 InputModel ReadInputModel(const std::string& input, const std::string& model_name,
