@@ -1,6 +1,7 @@
 // The OBJ reader: positions, texture coordinates and normals as the faces
 // pair them, polygons fanned into triangles, usemtl groups as the mesh's
 // face-material groups.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <filesystem>
@@ -201,13 +202,18 @@ class ObjSceneReader {
         out_.warnings.push_back(what + " is not read: no files beside the model");
         continue;
       }
+      // Each library once, all of them within what is left of the input's
+      // budget.
+      if (std::find(libraries_.begin(), libraries_.end(), path) != libraries_.end()) continue;
+      libraries_.push_back(path);
       std::vector<byte> bytes;
       try {
-        bytes = options_.files(path, kMaxModelBytes);
+        bytes = options_.files(path, library_budget_);
       } catch (const Error& error) {
         out_.warnings.push_back(what + " is not read: " + error.what());
         continue;
       }
+      library_budget_ -= std::min<std::uint64_t>(bytes.size(), library_budget_);
       objload::ReadMtl(bytes, name, out_.scene.material);
     }
   }
@@ -238,6 +244,8 @@ class ObjSceneReader {
   std::unordered_map<std::array<std::int64_t, 3>, std::uint32_t, CornerHash> vertices_;
   std::optional<std::size_t> slot_;
   std::vector<std::string> known_;
+  std::vector<std::string> libraries_;  // read already
+  std::uint64_t library_budget_ = kMaxModelBytes - bytes_.size();
   std::size_t left_out_ = 0, short_faces_ = 0;
   ImportedScene out_;
 };

@@ -10,8 +10,8 @@
 
 namespace {
 
-using import_testing::GltfMaker;
-using import_testing::OneTriangle;
+using t3ds::GltfMaker;
+using t3ds::OneTriangle;
 
 torvik::Model ModelOf(const std::vector<std::uint8_t>& bytes,
                       const torvik::ImportOptions& options = {}) {

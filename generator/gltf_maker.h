@@ -1,5 +1,5 @@
-// Small glTF files made by the tests: accessors over one buffer, written as
-// a .gltf whose buffer is a data: URI or as a .glb.
+// Small glTF files for the tests and the fuzz seeds: accessors over one
+// buffer, written as a .gltf whose buffer is a data: URI or as a .glb.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace import_testing {
+namespace t3ds {
 
 class GltfMaker {
  public:
@@ -40,4 +40,4 @@ class GltfMaker {
 // A glTF of one triangle (0,0,0), (1,0,0), (0,1,0) of material `material`.
 GltfMaker OneTriangle(int material = -1);
 
-}  // namespace import_testing
+}  // namespace t3ds

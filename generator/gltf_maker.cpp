@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace import_testing {
+namespace t3ds {
 
 namespace {
 
@@ -118,4 +118,4 @@ GltfMaker OneTriangle(int material) {
   return maker;
 }
 
-}  // namespace import_testing
+}  // namespace t3ds
