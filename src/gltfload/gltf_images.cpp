@@ -120,7 +120,8 @@ std::optional<std::string> ImageNames::Embedded(int index, std::vector<byte> byt
   }
   budget_left_ -= cost;
   const std::string extension = ExtensionOf(header.format);
-  std::string texture_name = image.name;
+  // A BMF stores the name up to a zero byte, as a 3DS file does.
+  std::string texture_name = image.name.substr(0, image.name.find('\0'));
   std::string file = SafeFileName(texture_name);
   if (!file.empty() && file.find('.') == std::string::npos) {
     texture_name += "." + extension;

@@ -86,6 +86,9 @@ void ReadMtl(std::span<const byte> bytes, const std::string& file,
       const char* start = statement.words[word].data();
       const std::string_view last = statement.words.back();
       mat.texture.texturename.assign(start, last.data() + last.size());
+      // A BMF stores the name up to a zero byte, as a 3DS file does.
+      mat.texture.texturename.resize(std::min(mat.texture.texturename.find('\0'),
+                                              mat.texture.texturename.size()));
       mat.Map(MapKind::texture).present = true;
       mat.Map(MapKind::texture).name = mat.texture.texturename;
     }

@@ -143,6 +143,11 @@ TEST(ObjReader, DamagedFilesAreRefusedNamingTheLine) {
   } catch (const torvik::ImportError& error) {
     EXPECT_STREQ(error.what(), "OBJ m.mtl line 2: \"red\" is no number");
   }
+  // A texture name ends at a zero byte, as a BMF (and a 3DS file) stores it.
+  const torvik::ImportedScene named = torvik::ReadObjScene(
+      Bytes("mtllib m.mtl\n"),
+      {.files = Beside({{"m.mtl", std::string("newmtl A\nmap_Kd a.png\0b.png\n", 28)}})});
+  EXPECT_EQ(named.scene.material.at(0).texture.texturename, "a.png");
   // Faces of fewer than 3 corners are left out with a warning.
   const torvik::ImportedScene scene = torvik::ReadObjScene(Bytes("v 0 0 0\nf 1 1\n"));
   EXPECT_TRUE(scene.scene.meshobjlist.empty());
