@@ -76,8 +76,9 @@ float Normalised(const unsigned char* p, int component) {
 
 }  // namespace
 
-AccessorReader::AccessorReader(const tinygltf::Model& model, int index, AccessorUse use,
+AccessorReader::AccessorReader(const LoadedGltf& gltf, int index, AccessorUse use,
                                const std::string& pointer) {
+  const tinygltf::Model& model = gltf.model;
   if (index < 0 || static_cast<std::size_t>(index) >= model.accessors.size())
     Fail(pointer, "names accessor " + std::to_string(index) + ", which the glTF lacks");
   const std::string at = "/accessors/" + std::to_string(index);
@@ -96,10 +97,9 @@ AccessorReader::AccessorReader(const tinygltf::Model& model, int index, Accessor
   const std::string view_at = "/bufferViews/" + std::to_string(accessor.bufferView);
   const tinygltf::BufferView& view =
       model.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
-  if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= model.buffers.size())
+  if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= gltf.buffers.size())
     Fail(view_at, "names buffer " + std::to_string(view.buffer) + ", which the glTF lacks");
-  const std::vector<unsigned char>& buffer =
-      model.buffers[static_cast<std::size_t>(view.buffer)].data;
+  const std::span<const unsigned char> buffer = gltf.buffers[static_cast<std::size_t>(view.buffer)];
   const std::size_t size = components * ComponentSize(accessor.componentType);
   stride_ = view.byteStride == 0 ? size : view.byteStride;
   if (stride_ < size)

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tinygltf_model.h"
+#include "gltf_load.h"
 
 namespace torvik::gltfload {
 
@@ -25,8 +25,7 @@ class AccessorReader {
   // Checks accessor `index` for `use`; `pointer` is where the glTF uses it
   // ("/meshes/0/primitives/1/attributes/POSITION"), for the messages.
   // Throws ImportError.
-  AccessorReader(const tinygltf::Model& model, int index, AccessorUse use,
-                 const std::string& pointer);
+  AccessorReader(const LoadedGltf& gltf, int index, AccessorUse use, const std::string& pointer);
 
   std::size_t Count() const { return count_; }
   std::array<float, 3> Vec3(std::size_t i) const;

@@ -14,6 +14,7 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::uint32_t kJsonChunk = 0x4E4F534A;  // "JSON"
+constexpr std::uint32_t kBinChunk = 0x004E4942;   // "BIN"
 
 [[noreturn]] void Fail(const std::string& where, const std::string& problem) {
   throw ImportError(kGltf, where, problem);
@@ -76,7 +77,7 @@ void CheckImages(const Json& json) {
 
 }  // namespace
 
-std::span<const byte> BinaryGltfJson(std::span<const byte> bytes) {
+BinaryGltf BinaryGltfChunks(std::span<const byte> bytes) {
   constexpr std::size_t kHeader = 12, kChunkHeader = 8;
   if (bytes.size() < kHeader + kChunkHeader)
     Fail(At(0), "a binary glTF's header and first chunk header take 20 bytes, the file has " +
@@ -96,10 +97,22 @@ std::span<const byte> BinaryGltfJson(std::span<const byte> bytes) {
     Fail(At(kHeader), "the JSON chunk of " + std::to_string(json_length) +
                           " bytes does not fit in the " + std::to_string(length) +
                           " bytes the file declares");
-  return bytes.subspan(kHeader + kChunkHeader, json_length);
+  BinaryGltf chunks{bytes.subspan(kHeader + kChunkHeader, json_length), std::nullopt};
+  // The BIN chunk, when there is room for its header after the JSON's.
+  const std::size_t bin_at = kHeader + kChunkHeader + std::size_t{json_length};
+  if (length - bin_at < kChunkHeader) return chunks;
+  const std::uint32_t bin_length = load_u32(bytes.data() + bin_at);
+  const std::uint32_t bin_type = load_u32(bytes.data() + bin_at + 4);
+  if (bin_type != kBinChunk) return chunks;
+  if (bin_length > length - bin_at - kChunkHeader)
+    Fail(At(bin_at), "the BIN chunk of " + std::to_string(bin_length) +
+                         " bytes does not fit in the " + std::to_string(length) +
+                         " bytes the file declares");
+  chunks.bin = bytes.subspan(bin_at + kChunkHeader, bin_length);
+  return chunks;
 }
 
-void PrecheckJson(std::span<const byte> text) {
+Json PrecheckJson(std::span<const byte> text) {
   Json json;
   try {
     const Json::parser_callback_t depth = [](int level, Json::parse_event_t, Json&) {
@@ -122,6 +135,7 @@ void PrecheckJson(std::span<const byte> text) {
   if (stated.rfind("2.", 0) != 0)
     Fail("/asset/version", "is \"" + ShownText(stated) + "\": only glTF 2 is read");
   CheckImages(json);
+  return json;
 }
 
 }  // namespace torvik::gltfload

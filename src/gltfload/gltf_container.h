@@ -3,6 +3,8 @@
 // images in buffer views, which tinygltf reads without checking them).
 #pragma once
 
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <span>
 
 #include "torvik32c/model_import.h"
@@ -14,14 +16,19 @@ inline constexpr const char* kGltf = "glTF";
 // The deepest the JSON may nest; tinygltf reads extras recursively.
 inline constexpr int kMaxJsonDepth = 64;
 
-// The JSON of a binary glTF: its header and first chunk checked.  Throws
-// ImportError ("byte N: ...").
-std::span<const byte> BinaryGltfJson(std::span<const byte> bytes);
+// The chunks of a binary glTF: its header and chunks checked.
+struct BinaryGltf {
+  std::span<const byte> json;
+  std::optional<std::span<const byte>> bin;  // the BIN chunk, when there is one
+};
+
+// Takes a binary glTF apart.  Throws ImportError ("byte N: ...").
+BinaryGltf BinaryGltfChunks(std::span<const byte> bytes);
 
 // Checks the JSON as far as tinygltf would read past its faults: that it
 // parses, nests no deeper than kMaxJsonDepth, is an object with an "asset",
 // and that every image in a buffer view lies within its buffer as declared.
-// Throws ImportError with a JSON pointer.
-void PrecheckJson(std::span<const byte> json);
+// Returns the JSON parsed.  Throws ImportError with a JSON pointer.
+nlohmann::json PrecheckJson(std::span<const byte> json);
 
 }  // namespace torvik::gltfload

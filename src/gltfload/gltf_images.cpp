@@ -52,8 +52,9 @@ const char* ExtensionOf(images::ImageFormat format) {
 
 }  // namespace
 
-ImageNames::ImageNames(const tinygltf::Model& model, std::string model_name)
-    : model_(model),
+ImageNames::ImageNames(const LoadedGltf& gltf, std::string model_name)
+    : gltf_(gltf),
+      model_(gltf.model),
       stem_(std::filesystem::path(model_name.empty() ? "model" : model_name).stem().string()),
       budget_left_(images::kModelTextureBudget) {
   if (stem_.empty()) stem_ = "model";
@@ -61,20 +62,19 @@ ImageNames::ImageNames(const tinygltf::Model& model, std::string model_name)
 
 std::vector<byte> ImageNames::StoredBytes(int index) const {
   const tinygltf::Image& image = model_.images[static_cast<std::size_t>(index)];
-  if (image.bufferView < 0) return image.image;
+  const int view_index = gltf_.image_views[static_cast<std::size_t>(index)];
+  if (view_index < 0) return image.image;
   const std::string at = "/images/" + std::to_string(index);
-  const auto view_index = static_cast<std::size_t>(image.bufferView);
-  if (view_index >= model_.bufferViews.size())
+  if (static_cast<std::size_t>(view_index) >= model_.bufferViews.size())
     throw ImportError(kGltf, at, "names a buffer view the glTF lacks");
-  const tinygltf::BufferView& view = model_.bufferViews[view_index];
-  if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= model_.buffers.size())
+  const tinygltf::BufferView& view = model_.bufferViews[static_cast<std::size_t>(view_index)];
+  if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= gltf_.buffers.size())
     throw ImportError(kGltf, at, "lies in a buffer the glTF lacks");
-  const std::vector<unsigned char>& data =
-      model_.buffers[static_cast<std::size_t>(view.buffer)].data;
+  const std::span<const unsigned char> data = gltf_.buffers[static_cast<std::size_t>(view.buffer)];
   if (view.byteOffset > data.size() || view.byteLength > data.size() - view.byteOffset)
     throw ImportError(kGltf, at, "lies past the end of its buffer");
-  const auto first = data.begin() + static_cast<std::ptrdiff_t>(view.byteOffset);
-  return {first, first + static_cast<std::ptrdiff_t>(view.byteLength)};
+  const std::span<const unsigned char> stored = data.subspan(view.byteOffset, view.byteLength);
+  return {stored.begin(), stored.end()};
 }
 
 std::optional<std::string> ImageNames::TextureName(int index) {
@@ -85,7 +85,7 @@ std::optional<std::string> ImageNames::TextureName(int index) {
   if (known != named_.end()) return known->second;
   const tinygltf::Image& image = model_.images[static_cast<std::size_t>(index)];
   std::optional<std::string> name;
-  if (!image.uri.empty()) {
+  if (gltf_.image_views[static_cast<std::size_t>(index)] < 0 && !image.uri.empty()) {
     const std::string path = CheckedRelativePath(image.uri, true);
     if (path.empty())
       warnings_.push_back("image " + std::to_string(index) + " \"" + ShownText(image.uri) +

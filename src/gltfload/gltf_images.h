@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tinygltf_model.h"
+#include "gltf_load.h"
 #include "torvik32c/model_import.h"
 
 namespace torvik::gltfload {
@@ -18,7 +18,7 @@ class ImageNames {
  public:
   // `model_name`: the model's file name, whose stem names images without a
   // name of their own.
-  ImageNames(const tinygltf::Model& model, std::string model_name);
+  ImageNames(const LoadedGltf& gltf, std::string model_name);
 
   // The texture name of image `index`, or nothing (with a warning) when it
   // can't be used: a URI that leaves the model's folder, an image that is
@@ -32,6 +32,7 @@ class ImageNames {
   std::optional<std::string> Embedded(int index, std::vector<byte> bytes);
   std::vector<byte> StoredBytes(int index) const;
 
+  const LoadedGltf& gltf_;
   const tinygltf::Model& model_;
   std::string stem_;
   std::map<int, std::optional<std::string>> named_;

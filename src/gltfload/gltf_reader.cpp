@@ -57,8 +57,8 @@ H3dsVert FileAxes(const std::array<double, 3>& p) {
 
 class GltfSceneReader {
  public:
-  GltfSceneReader(const tinygltf::Model& model, const ImportOptions& options)
-      : model_(model), options_(options), images_(model, options.model_name) {}
+  GltfSceneReader(const gltfload::LoadedGltf& gltf, const ImportOptions& options)
+      : gltf_(gltf), model_(gltf.model), options_(options), images_(gltf, options.model_name) {}
 
   ImportedScene Read() && {
     std::vector<Instance> instances = Instances();
@@ -231,7 +231,7 @@ class GltfSceneReader {
                                           const std::string& at, std::size_t positions) const {
     const auto found = primitive.attributes.find(name);
     if (found == primitive.attributes.end()) return std::nullopt;
-    AccessorReader reader(model_, found->second, use, at + "/attributes/" + name);
+    AccessorReader reader(gltf_, found->second, use, at + "/attributes/" + name);
     if (reader.Count() != positions)
       Fail(at + "/attributes/" + name, "has " + std::to_string(reader.Count()) + " elements for " +
                                            std::to_string(positions) + " positions");
@@ -255,7 +255,7 @@ class GltfSceneReader {
       }
       const auto position = primitive.attributes.find("POSITION");
       if (position == primitive.attributes.end()) Fail(at + "/attributes", "has no POSITION");
-      const AccessorReader positions(model_, position->second, AccessorUse::positions,
+      const AccessorReader positions(gltf_, position->second, AccessorUse::positions,
                                      at + "/attributes/POSITION");
       const std::size_t count = positions.Count();
       const gltfload::MaterialReading* reading =
@@ -300,7 +300,7 @@ class GltfSceneReader {
       };
       std::optional<AccessorReader> indices;
       if (primitive.indices >= 0)
-        indices.emplace(model_, primitive.indices, AccessorUse::indices, at + "/indices");
+        indices.emplace(gltf_, primitive.indices, AccessorUse::indices, at + "/indices");
       const std::size_t corners = indices ? indices->Count() : count;
       const auto corner = [&](std::size_t k) -> std::uint32_t {
         const std::uint32_t i = indices ? indices->Index(k) : static_cast<std::uint32_t>(k);
@@ -334,6 +334,7 @@ class GltfSceneReader {
     assembler.Finish(out_, [this](const std::string& binding) { return DoubleSided(binding); });
   }
 
+  const gltfload::LoadedGltf& gltf_;
   const tinygltf::Model& model_;
   const ImportOptions& options_;
   gltfload::ImageNames images_;
@@ -347,9 +348,9 @@ class GltfSceneReader {
 
 ImportedScene ReadGltfScene(std::span<const byte> bytes, const ImportOptions& options) {
   const bool binary = DetectModelFormat(bytes) == ModelFormat::gltf_binary;
-  const tinygltf::Model model = gltfload::LoadGltf(bytes, binary, options);
+  const gltfload::LoadedGltf gltf = gltfload::LoadGltf(bytes, binary, options);
   StopIfCancelled(options.cancel);
-  return GltfSceneReader(model, options).Read();
+  return GltfSceneReader(gltf, options).Read();
 }
 
 }  // namespace torvik

@@ -332,6 +332,24 @@ TEST(GltfReader, DamagedFilesAreRefusedSayingWhere) {
   glb = OneTriangle().Binary();
   glb.resize(18);
   expect(glb, "byte 0:", "take 20 bytes");
+  // The BIN chunk, read where it lies, must hold what buffer 0 declares.
+  const auto set_u32 = [](std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = (value >> (8 * i)) & 0xFF;
+  };
+  glb = OneTriangle().Binary();
+  const std::uint32_t json_length = glb[12] | (glb[13] << 8) | (glb[14] << 16) | (glb[15] << 24);
+  const std::size_t bin_header = 20 + std::size_t{json_length};
+  set_u32(glb, bin_header, static_cast<std::uint32_t>(glb.size()));
+  expect(glb, "byte " + std::to_string(bin_header) + ":", "the BIN chunk of");
+  glb = OneTriangle().Binary();
+  set_u32(glb, bin_header, 4);
+  expect(glb, "/buffers/0/byteLength:", "more than the 4 bytes of the BIN chunk");
+  glb = OneTriangle().Binary();
+  set_u32(glb, bin_header + 4, 0x12345678);
+  expect(glb, "/buffers/0:", "no BIN chunk");
+  GltfMaker bare;
+  bare.json["buffers"] = {{{"byteLength", 4}}};
+  expect(bare.Text(), "/buffers/0:", "a .gltf's buffers need");
   // Every cut of a valid file fails cleanly or reads.
   const std::vector<std::uint8_t> whole = OneTriangle().Binary();
   for (std::size_t size = 0; size < whole.size(); ++size)
