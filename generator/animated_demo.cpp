@@ -100,6 +100,81 @@ AnimatedScene AnimatedDemo() {
   return animated;
 }
 
+AnimatedScene AimedLightsDemo() {
+  AnimatedScene lit;
+  Scene& scene = lit.scene;
+  scene.materials = {
+      {.name = "Stone",
+       .ambient = {},
+       .diffuse = Color{0.6f, 0.6f, 0.55f},
+       .specular = {},
+       .transparency = {}},
+      {.name = "Shiny",
+       .ambient = {},
+       .diffuse = Color{0.8f, 0.8f, 0.8f},
+       .specular = Color{1, 1, 1},
+       .transparency = {},
+       .shininess = 60,
+       .shininess_strength = 80},
+  };
+  Mesh floor = Box("Floor", {-5, -5, -0.2f}, {5, 5, 0});
+  AssignAll(floor, "Stone");
+  Mesh post = Box("Post", {-0.5f, -0.5f, 0}, {0.5f, 0.5f, 3});
+  AssignAll(post, "Shiny");
+  scene.meshes = {floor, post};
+  constexpr std::uint16_t kRoot = 0xFFFF;
+  scene.nodes = {
+      {.id = 0, .name = "Floor", .position = Vec3{0, 0, 0}},
+      {.id = 1, .name = "Post", .position = Vec3{30, 0, 0}},
+      {.id = 2,
+       .name = "$$$DUMMY",
+       .instance = "Rig",
+       .position_keys = {{.frame = 0, .value = {0, 0, 4}}, {.frame = 20, .value = {10, 5, 4}}},
+       .rotation_keys = {{.frame = 0, .value = {0, 0, 0, 1}},
+                         {.frame = 20, .value = {1, 0, 0, -1}}}},
+      {.id = 3, .name = "Cam", .parent = 2, .position = Vec3{2, 0, 0}, .kind = 0xB004},
+      {.id = 4,
+       .name = "Cam",
+       .parent = kRoot,
+       .kind = 0xB003,
+       .position_keys = {{.frame = 0, .value = {-10, -10, 8}}, {.frame = 20, .value = {-12, 6, 9}}},
+       .roll_keys = {{.frame = 0, .value = {0}}}},
+      {.id = 5, .name = "Spot", .position = Vec3{3, 3, 0}, .kind = 0xB006},
+      {.id = 6,
+       .name = "Spot",
+       .position = Vec3{-6, 6, 10},
+       .kind = 0xB007,
+       .hotspot_keys = {{.frame = 0, .value = {20}}, {.frame = 10, .value = {30}}},
+       .falloff_keys = {{.frame = 0, .value = {40}}}},
+      {.id = 7, .name = "Wide", .parent = 1, .position = Vec3{0, 0, 5}, .kind = 0xB007},
+      {.id = 8, .name = "Wide", .position = Vec3{0, 0, 0}, .kind = 0xB006},
+      {.id = 9,
+       .name = "Lamp",
+       .position = Vec3{5, -5, 10},
+       .kind = 0xB005,
+       .color_keys = {{.frame = 0, .value = {1, 1, 1}}, {.frame = 20, .value = {1, 0.5f, 0.2f}}}},
+  };
+  lit.extras.cameras = {{.name = "Cam", .position = {-10, -10, 8}, .target = {2, 0, 4}}};
+  lit.extras.lights = {
+      {.name = "Spot",
+       .position = {-6, 6, 10},
+       .spot = true,
+       .target = {3, 3, 0},
+       .hotspot = 20,
+       .falloff = 40},
+      {.name = "Wide",
+       .position = {30, 0, 5},
+       .color = {1, 0.9f, 0.7f},
+       .spot = true,
+       .target = {0, 0, 0},
+       .hotspot = 190,
+       .falloff = 200},
+      {.name = "Lamp", .position = {5, -5, 10}, .multiplier = 1.5f},
+  };
+  lit.extras.frames = std::array<std::uint32_t, 2>{0, 20};
+  return lit;
+}
+
 std::vector<std::uint8_t> BuildFile(const AnimatedScene& animated) {
   const Scene& scene = animated.scene;
   return BuildFile(scene.materials, scene.meshes, scene.nodes, animated.extras);

@@ -36,6 +36,28 @@ struct AnimatedScene {
 
 AnimatedScene AnimatedDemo();
 
+// Lights and a camera aimed as 3ds Max writes them, over frames 0 to 20, in
+// the file's axes (z up), with a shiny material (shininess strength, so
+// KHR_materials_specular):
+//   node 0 "Floor", a slab (-5, -5, -0.2) to (5, 5, 0) at the edit pose;
+//   node 1 "Post", a box stored about the origin (-0.5, -0.5, 0) to (0.5,
+//   0.5, 3), placed at (30, 0, 0): the placed model's box is (-5, -5, -0.2)
+//   to (30.5, 5, 3), its middle (12.75, 0, 1.4);
+//   node 2, a dummy "Rig" moving from (0, 0, 4) to (10, 5, 4) and turning
+//   by 1 radian about z (rotation keys at 0 and 20);
+//   node 3, the target of camera "Cam", before its camera and under the
+//   rig, at (2, 0, 0) in the rig's frame;
+//   node 4, camera "Cam", moving from (-10, -10, 8) to (-12, 6, 9);
+//   node 5, the target of spotlight "Spot" at (3, 3, 0), before it;
+//   node 6, spotlight "Spot" at (-6, 6, 10), hotspot keys 20 then 30
+//   degrees (at frames 0 and 10), falloff 40;
+//   node 7, spotlight "Wide" under the post at (0, 0, 5) in its frame,
+//   hotspot 190 and falloff 200 degrees (a cone past a half turn);
+//   node 8, the target of "Wide" at the origin, after it;
+//   node 9, omni light "Lamp" at (5, -5, 10), multiplier 1.5, colour keys
+//   white then (1, 0.5, 0.2) at frames 0 and 20.
+AnimatedScene AimedLightsDemo();
+
 std::vector<std::uint8_t> BuildFile(const AnimatedScene& scene);
 
 }  // namespace t3ds

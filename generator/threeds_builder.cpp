@@ -194,6 +194,9 @@ void WriteNode(ChunkWriter& out, const Node& node) {
   WriteTrackOf(out, 0xB022, node.scale, node.scale_keys, node);
   if (!node.fov_keys.empty()) WriteKeys(out, 0xB023, node.fov_keys, node.track_flags);
   if (!node.roll_keys.empty()) WriteKeys(out, 0xB024, node.roll_keys, node.track_flags);
+  if (!node.color_keys.empty()) WriteKeys(out, 0xB025, node.color_keys, node.track_flags);
+  if (!node.hotspot_keys.empty()) WriteKeys(out, 0xB027, node.hotspot_keys, node.track_flags);
+  if (!node.falloff_keys.empty()) WriteKeys(out, 0xB028, node.falloff_keys, node.track_flags);
   if (!node.hide_frames.empty()) {
     std::vector<Key<0>> hide;
     for (const std::uint32_t frame : node.hide_frames) hide.push_back({.frame = frame});

@@ -123,8 +123,11 @@ struct Node {
   std::vector<Key<3>> position_keys = {};
   std::vector<Key<4>> rotation_keys = {};  // angle (radians), then the axis
   std::vector<Key<3>> scale_keys = {};
-  std::vector<Key<1>> fov_keys = {};   // degrees
-  std::vector<Key<1>> roll_keys = {};  // degrees
+  std::vector<Key<1>> fov_keys = {};      // degrees
+  std::vector<Key<1>> roll_keys = {};     // degrees
+  std::vector<Key<3>> color_keys = {};    // a light's colour
+  std::vector<Key<1>> hotspot_keys = {};  // a spotlight's, degrees
+  std::vector<Key<1>> falloff_keys = {};  // a spotlight's, degrees
   std::vector<std::uint32_t> hide_frames = {};
   std::uint16_t track_flags = 0;  // the flag word of every track written
 };
@@ -176,9 +179,9 @@ std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,
 // What a whole file may hold besides materials, meshes and nodes: cameras
 // and lights after the meshes, and the keyframer's frame range (0xB008).
 struct SceneExtras {
-  std::vector<Camera> cameras;
-  std::vector<Light> lights;
-  std::optional<std::array<std::uint32_t, 2>> frames;
+  std::vector<Camera> cameras = {};
+  std::vector<Light> lights = {};
+  std::optional<std::array<std::uint32_t, 2>> frames = {};
 };
 
 std::vector<std::uint8_t> BuildFile(const std::vector<Material>& materials,

@@ -117,6 +117,24 @@ TEST_F(Entry, DestinationIsReplacedWholeThroughLinksWithItsMode) {
   EXPECT_EQ(entries, 3u);  // good.3ds, target.bmf, link.bmf
 }
 
+// A destination that is the source under any name is refused before
+// anything is read or written: the source stays as it was.
+TEST_F(Entry, DestinationThatIsTheSourceIsRefused) {
+  std::filesystem::create_directory(dir.file("sub"));
+  std::filesystem::create_symlink("good.3ds", dir.file("link.3ds"));
+  std::filesystem::create_hard_link(good, dir.file("hard.3ds"));
+  for (const std::string& dest : {good, dir.file("sub/../good.3ds"), dir.file("./good.3ds"),
+                                  dir.file("link.3ds"), dir.file("hard.3ds")}) {
+    SCOPED_TRACE(dest);
+    const Call call = Convert(good, dest);
+    EXPECT_EQ(call.result, 1);
+    EXPECT_EQ(call.message, "Output is the source: " + dest);
+    EXPECT_EQ(ReadFile(good), TorusFile("Red"));
+  }
+  // The message fits the buffer do3dsparse's callers size for the others.
+  EXPECT_LE(std::string("Output is the source: ").size(), 25u);
+}
+
 TEST_F(Entry, DevNullIsWrittenInPlace) {
   EXPECT_EQ(Convert(good, "/dev/null").result, 0);
   struct stat st;

@@ -19,10 +19,14 @@
 // as below, and what a scene's material holds beyond a BMF's:
 //  - each map's file is found for its kind (TextureFinder's MapKind);
 //  - texture 1 as baseColorTexture, placed by KHR_texture_transform as
-//    material_maps.h says (the general readers' convention: scales as
-//    stored, the U offset negated, the rotation in negative radians about
-//    the image's centre) and wrapped by the tiling flags (mirror:
-//    MIRRORED_REPEAT; no tiling or decal: CLAMP_TO_EDGE; else REPEAT);
+//    material_maps.h says (3D Studio's rule, which the general readers
+//    follow: scaled and turned about the tile's centre, then offset, the U
+//    offset negated, the rotation in negative radians) and wrapped by the
+//    tiling flags (mirror: MIRRORED_REPEAT, the scales doubled, as a
+//    mirrored map's tile is the image beside its mirror image; else
+//    REPEAT); a map shown once (no tiling or decal) framed in what lies
+//    beyond it (the diffuse colour, a flat normal, ...) and sampled
+//    CLAMP_TO_EDGE;
 //  - texture 1 at an amount a below 100 %: glTF multiplies the factor and
 //    the texture, so the image embedded is the mix a texture + (1 - a)
 //    diffuse, in bytes (base_colour.h), with a white factor;
@@ -34,8 +38,13 @@
 //    below 10 % or above 90 %, else BLEND;
 //  - the bump map as normalTexture: a tangent-space normal map derived from
 //    its heights (images/map_images.h: n = normalise(-sx, -sy, 1), central
-//    differences, the full height over 1/128 of the image a slope of 1), its
+//    differences, the full height over 1/128 of the image a slope of 1),
+//    its slopes turned as the map's placement turns and mirrors the image
+//    on the faces (a mirrored map's made of its whole mirrored tile), its
 //    scale the map's amount, and TANGENT on the primitives that draw it;
+//  - each image derived from maps made once per model for what it is made
+//    of (map_deriver.h), the budget asked for all it takes before any of
+//    its files is decoded;
 //  - shininess g (0xA040, in [0, 1]) as roughness (2 / (n + 2))^(1/4), n =
 //    2^(10 g) the Phong exponent it stands for (a GGX lobe of that width):
 //    0 % is 0.90, 50 % 0.49, 100 % 0.21; without the chunk, 1 - s / 2 as
@@ -139,6 +148,11 @@ struct GltfOptions {
   // The scene export only: the most threads that make its meshes' arrays
   // at once (0: the machine's cores); the bytes are the same for any number.
   std::size_t threads = 0;
+  // The scene export only: asked between meshes and every few thousand
+  // matrices of the animation; once it returns true the export stops with
+  // torvik::Cancelled (errors.h) and nothing is written.  It may throw
+  // instead (a binding raising its own language's interruption).
+  std::function<bool()> cancelled = {};
 };
 
 // The files WriteGltf writes for `path`: `path` itself, and for a name

@@ -29,8 +29,11 @@ inline constexpr std::size_t kMaxKeyframerNodes = 65536;
 // mesh, a dummy ("$$$DUMMY") names none; the nodes of cameras, lights and
 // their targets (0xB001 to 0xB007) name none either: they are kept because
 // object nodes may hang from them.  A camera or spotlight is turned to look
-// at its target (the next target node of its name), rolled about that
-// direction; any other such node by its position only.  Tracks give their
+// at its target (the k-th camera or spotlight node of a name at the k-th
+// target node of that name, before or after it, and a target under another
+// parent where it stands in the world, seen from the camera's parent; a
+// target that hangs below its own camera is left out, with a warning),
+// rolled about that direction; any other such node by its position only.  Tracks give their
 // first key only.  The fields are ordered to pack closely (136 bytes a node
 // on 64-bit builds).
 inline constexpr uword kObjectNodeChunk = 0xB002;

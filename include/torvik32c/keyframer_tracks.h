@@ -82,6 +82,10 @@ struct NodeTracks {
   Track<1> fov;       // 0xB023, cameras: the horizontal field of view in degrees
   Track<1> roll;      // 0xB024, cameras and spotlights: degrees
   HideTrack hide;     // 0xB029
+  // Lights: the colour (0xB025, as the light's), a spotlight's hotspot and
+  // falloff (0xB027, 0xB028: degrees across).
+  Track<3> color;
+  Track<1> hotspot, falloff;
 };
 
 // The keyframer's animation, read with ReadOptions::animation.
@@ -101,7 +105,9 @@ struct KeyframerAnimation {
 // view.  Just T(eye) when the two points coincide.
 TORVIK_API Affine LookingAt(const float32 (&eye)[3], const float32 (&target)[3], double roll);
 
-// How many keys the tracks of a node keep: the sum over its six tracks.
+// How many keys the tracks of a node keep that move, hide, zoom or roll it:
+// the sum over its position, rotation, scale, field-of-view, roll and hide
+// tracks (a light's colour, hotspot and falloff keys are left out).
 TORVIK_API std::size_t KeyCount(const NodeTracks& tracks);
 
 // The frames an animation plays: the keyframer's range (0xB008) when the
@@ -120,7 +126,9 @@ class TORVIK_API NodeAnimation {
 
   // Whether the node's local matrix changes over the frames: a position,
   // rotation, scale or (for a camera or spotlight) roll track of more than
-  // one key, or for a camera or spotlight its target's position track.
+  // one key, or for a camera or spotlight its target's position track, or
+  // for one whose target hangs from another parent, a change in either
+  // parent's world matrix.
   bool Moves(std::size_t node) const;
   // Whether the node has a hide track.
   bool Hides(std::size_t node) const;

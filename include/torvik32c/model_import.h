@@ -7,7 +7,7 @@
 //
 // The readers take bytes and give a scene; the files a model names beside
 // it (a glTF's buffers and images, an OBJ's material library) come through
-// a ModelFiles hook, so that a front end without a file system (the web
+// a FileReader hook, so that a front end without a file system (the web
 // page) can hand over the files it was given.
 #pragma once
 
@@ -54,16 +54,16 @@ StreamContent ModelStreamContent();
 // ".." (CheckedRelativePath made it so).  Returns its bytes; throws Error
 // (cannot_open, read_failed, too_large) when it is missing, unreadable or
 // larger than `most_bytes`.
-using ModelFiles =
+using FileReader =
     std::function<std::vector<byte>(const std::string& path, std::uint64_t most_bytes)>;
 
 // The files in `folder` and below it.  A symbolic link that leads out of the
 // folder is not followed.
-ModelFiles FolderFiles(const std::filesystem::path& folder);
+FileReader FolderFiles(const std::filesystem::path& folder);
 
 // The files in the folder of `model_file`, or none for an empty name
 // (standard input).
-ModelFiles FilesBeside(const std::string& model_file);
+FileReader FilesBeside(const std::string& model_file);
 
 // A reference to a file beside the model (a URI, or a path in an OBJ
 // statement) as a path relative to the model's folder: percent escapes
@@ -135,7 +135,7 @@ struct ImportOptions {
   // The most faces, and vertices, that the scene's instances may draw.
   std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
   // The files beside the model; none: a model that names one fails.
-  ModelFiles files = {};
+  FileReader files = {};
   // The model's file name, whose stem names the images stored inside it
   // that have no name of their own ("<stem>_<index>.png").
   std::string model_name = {};

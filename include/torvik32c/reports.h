@@ -57,8 +57,8 @@ std::vector<std::string> ApplyKeyframer(H3dsScene& scene, bool apply, KeyframerE
 // read with ReadOptions::animation and cameras_and_lights.
 struct SceneContents {
   std::array<std::uint32_t, 2> frames{0, 0};  // AnimationFrames
-  std::size_t animated_nodes = 0;  // nodes whose tracks move or hide them
-  std::size_t keys = 0;            // the keys of their tracks
+  std::size_t animated_nodes = 0;             // nodes whose tracks move or hide them
+  std::size_t keys = 0;                       // the keys of their tracks
   std::vector<std::string> cameras;
   struct Light {
     std::string name;
@@ -105,9 +105,10 @@ bool NameEncodingsByIconv();
 // --- JSON text ---
 
 // `text` as a quoted JSON string, with quotes, backslashes and control
-// characters escaped.  Bytes that are not part of valid UTF-8 (texture names
-// and paths are often Latin-1) are taken as Latin-1 and escaped as \u00XX,
-// so the output is always valid JSON.
+// characters escaped (C0, DEL and the C1 controls U+0080 to U+009F, so that
+// a line printed on a terminal can't drive it).  Bytes that are not part of valid UTF-8 (texture
+// names and paths are often Latin-1) are taken as Latin-1 and escaped as \u00XX, so the output is
+// always valid JSON.
 std::string JsonString(const std::string& text);
 
 // `text` as valid UTF-8: bytes that are not part of valid UTF-8 are taken
@@ -133,6 +134,9 @@ std::vector<std::string> DistinctTextureNames(const std::vector<std::string>& na
 std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
                                                const std::filesystem::path& model_file,
                                                const TextureSearchOptions& options);
+// The same in a search the caller shares with other names.
+std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
+                                               ModelTextureSearch& search);
 
 std::size_t FoundCount(const std::vector<TextureResolution>& textures);
 
@@ -174,6 +178,9 @@ struct MaterialMap {
 std::vector<MaterialMap> ResolveMaterialMaps(const std::vector<H3dsMat>& materials,
                                              const std::filesystem::path& model_file,
                                              const TextureSearchOptions& options);
+// The same in a search the caller shares with other names.
+std::vector<MaterialMap> ResolveMaterialMaps(const std::vector<H3dsMat>& materials,
+                                             ModelTextureSearch& search);
 
 // The files of the maps, each kind and name once, in their order (for
 // ResolvedTextures, copies and warnings); with `without_texture`, the

@@ -6,7 +6,10 @@
  * message plus its terminating zero: 42 characters, or 25 characters plus the
  * longer of the two paths.  A call
  * that succeeds leaves ErrStr untouched.  A source that cannot be read still
- * produces a BMF file with no materials (4 bytes) at `dest`.
+ * produces a BMF file with no materials (4 bytes) at `dest`.  A `dest` that
+ * is the source (by the same name or another spelling of it, a symbolic or a
+ * hard link) is refused before anything is read or written ("Output is the
+ * source: PATH").
  *
  * do3dsparse_ex is the same conversion with a bounded message buffer: it
  * writes at most ErrSize bytes into ErrStr, the terminating zero included.

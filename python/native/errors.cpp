@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "options.h"
 #include "results.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/model_conversion.h"
@@ -35,10 +36,6 @@ std::pair<const char*, const char*> KindAndClass(torvik::Error::Kind kind) {
   return {"failed", "Error"};
 }
 
-py::object OptionalText(const std::string& text) {
-  return text.empty() ? py::none() : py::object(py::str(text));
-}
-
 py::object OptionalInt(std::int64_t value) {
   return value < 0 ? py::none() : py::object(py::int_(value));
 }
@@ -46,6 +43,13 @@ py::object OptionalInt(std::int64_t value) {
 }  // namespace
 
 void RaiseError(std::exception_ptr failure, const std::string& subject) {
+  // A Python exception (a signal's, raised by its handler) goes on as it is.
+  try {
+    std::rethrow_exception(failure);
+  } catch (py::error_already_set&) {
+    throw;
+  } catch (...) {
+  }
   std::string reason;
   try {
     std::rethrow_exception(failure);
@@ -61,20 +65,25 @@ void RaiseError(std::exception_ptr failure, const std::string& subject) {
     if (!e.path.empty()) about = e.path;
   } catch (...) {
   }
-  const std::string message = about.empty() ? reason : about + ": " + reason;
+  // The message shows the path as 3ds2bmf does; the path attribute is the
+  // path itself.
+  const std::string message = about.empty() ? reason : torvik::ShownText(about) + ": " + reason;
+  const auto path_of = [](const std::string& path) {
+    return path.empty() ? py::object(py::none()) : py::object(PathText(path));
+  };
   const py::module_ errors = py::module_::import("torvik32c.errors");
   py::object error;
   try {
     std::rethrow_exception(failure);
   } catch (const torvik::MissingTextures& missing) {
     error = errors.attr("TextureError")(message, py::arg("kind") = "missing_textures",
-                                        py::arg("path") = OptionalText(subject),
+                                        py::arg("path") = path_of(subject),
                                         py::arg("textures") = TextureList(missing.textures));
   } catch (const torvik::Error& e) {
     const auto [kind, name] = KindAndClass(e.kind);
     const bool damaged = e.kind == torvik::Error::Kind::damaged_file;
     error = errors.attr(name)(message, py::arg("kind") = kind,
-                              py::arg("path") = OptionalText(e.path.empty() ? subject : e.path),
+                              py::arg("path") = path_of(e.path.empty() ? subject : e.path),
                               py::arg("chunk") = damaged && e.chunk_offset >= 0
                                                      ? py::object(py::int_(e.chunk_id))
                                                      : py::none(),
@@ -82,9 +91,13 @@ void RaiseError(std::exception_ptr failure, const std::string& subject) {
                               py::arg("offset") = OptionalInt(e.byte_offset));
   } catch (const std::bad_alloc&) {
     error = errors.attr("OutOfMemoryError")(message, py::arg("kind") = "out_of_memory",
-                                            py::arg("path") = OptionalText(subject));
+                                            py::arg("path") = path_of(subject));
+  } catch (const torvik::DestinationIsModel& same) {
+    // A call that can't be made, not a conversion that failed.
+    PyErr_SetString(PyExc_ValueError, same.what());
+    throw py::error_already_set();
   } catch (...) {
-    error = errors.attr("Error")(message, py::arg("path") = OptionalText(subject));
+    error = errors.attr("Error")(message, py::arg("path") = path_of(subject));
   }
   PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
   throw py::error_already_set();

@@ -16,11 +16,9 @@
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
-#include "torvik32c/gltf_document.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/model_conversion.h"
 #include "torvik32c/reports.h"
-#include "torvik32c/texture_finder.h"
 
 #ifndef TORVIK_VERSION
 #define TORVIK_VERSION "unknown"
@@ -74,19 +72,15 @@ const std::vector<Option<R>> kReadOptions = {
     Encoding("name_encoding", &R::names),
 };
 
-// How to_gltf finds the textures it embeds, and whether it orients meshes
-// outward.
-struct GltfSettings {
-  bool orient_outward = false;
-  std::vector<fs::path> texture_paths;
-  std::vector<torvik::TextureChoice> texture_choices;
-  std::size_t threads = 0;
-  torvik::NameDecoder names;
-};
-using G = GltfSettings;
+// How to_gltf finds the textures it embeds, whether it orients meshes
+// outward, and its animation's frame rate: the options of 3ds2bmf --gltf.
+using G = torvik::ConversionSettings;
 const std::vector<Option<G>> kGltfOptions = {
-    Flag("orient_outward", &G::orient_outward), Paths("texture_paths", &G::texture_paths),
-    Choices("textures", &G::texture_choices),   Count("threads", &G::threads),
+    Flag("orient_outward", &G::orient_outward),
+    Paths("texture_paths", &G::texture_paths),
+    Choices("textures", &G::texture_choices),
+    WholeNumber("fps", &G::frames_per_second, 1, 1000),
+    Count("threads", &G::threads),
     Encoding("name_encoding", &G::names),
 };
 
@@ -101,12 +95,14 @@ const std::vector<Option<B>> kBmfOptions = {
 
 // --- Helpers ---
 
-// Each warning as a torvik32c.ConversionWarning.
+// Each warning as a torvik32c.ConversionWarning, attributed to the line
+// that called the function (the first frame up is the caller's: a native
+// function has none of its own).
 void Warn(const std::vector<std::string>& warnings) {
   if (warnings.empty()) return;
   const py::object warn = py::module_::import("warnings").attr("warn");
   const py::object category = py::module_::import("torvik32c.errors").attr("ConversionWarning");
-  for (const std::string& warning : warnings) warn(warning, category, 2);
+  for (const std::string& warning : warnings) warn(warning, category, 1);
 }
 
 py::bytes BytesOf(const std::vector<torvik::byte>& bytes) {
@@ -148,6 +144,7 @@ py::object Convert(const py::object& src, const py::object& dest, const py::kwar
   const fs::path destination = PathValue("dest", dest);
   settings.destination = destination;
   const torvik::ConversionReport report = WithoutGil(source.string(), [&] {
+    torvik::CheckDestination(source, destination);
     return torvik::ConvertModel(torvik::ReadFileBytes(source.string()), source, settings);
   });
   return ConversionOf(report, source.string(), destination.string(), settings.names);
@@ -169,34 +166,24 @@ py::bytes ConvertBytes(const py::object& data, const py::object& model_path,
 }
 
 py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::kwargs& kwargs) {
-  const G settings = ParseOptions<G>("to_gltf", kwargs, kGltfOptions);
+  G settings = ParseOptions<G>("to_gltf", kwargs, kGltfOptions);
   Source source(src, "src");
   const fs::path model_file =
       ModelFile(source, model_path,
                 !settings.texture_paths.empty() || !settings.texture_choices.empty(), "to_gltf");
-  std::vector<std::string> warnings;
-  const std::vector<torvik::byte> glb = WithoutGil(model_file.string(), [&] {
-    const torvik::H3dsScene scene =
-        torvik::HRead3dsScene(source.Bytes(), torvik::SceneGltfReadOptions(settings.threads));
-    std::vector<std::string> names;
-    for (const torvik::H3dsMat& material : scene.material)
-      names.push_back(material.texture.texturename);
-    const std::vector<torvik::TextureResolution> textures = ResolveNames(
-        names, model_file, SearchOptions(settings.texture_paths, settings.texture_choices));
-    torvik::GltfOptions options;
-    options.find_texture = torvik::ResolvedTextures(textures);
-    options.orient_outward = settings.orient_outward;
-    options.names = settings.names;
-    // The animation is named after the model, as 3ds2bmf --gltf names it.
-    if (!model_file.empty()) options.animation_name = model_file.stem().string();
-    const torvik::GltfDocument document = torvik::BuildSceneGltf(scene, options);
-    const std::string prefix = model_file.empty() ? "" : model_file.string() + ": ";
-    for (const std::string& warning : document.warnings)
-      warnings.push_back(prefix + "warning: " + warning);
-    return torvik::GlbBytes(document);
+  settings.resolve_textures = !model_file.empty();
+  // Ctrl-C (and any other signal Python handles) stops the export: the
+  // handler runs with the GIL, and its exception ends the work.
+  settings.cancelled = [] {
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    return false;
+  };
+  const torvik::GltfConversion gltf = WithoutGil(model_file.string(), [&] {
+    return torvik::ConvertSceneToGltf(source.Bytes(), model_file, settings);
   });
-  Warn(warnings);
-  return BytesOf(glb);
+  Warn(gltf.warnings);
+  return BytesOf(gltf.glb);
 }
 
 py::object ReadBmf(const py::object& path_or_bytes, const py::kwargs& kwargs) {
@@ -262,7 +249,9 @@ PYBIND11_MODULE(_native, module) {
 The BMF is written to a temporary file beside dest that replaces it only
 when complete: a failure leaves dest as it was.  Returns a Conversion (the
 figures 3ds2bmf -v and --json give, the textures found beside src and the
-warnings).  Raises a torvik32c.Error: DamagedFileError (with chunk,
+warnings).  Raises ValueError when dest is src itself (by the same name,
+another spelling of it, a symbolic or a hard link), before anything is
+read or written, and a torvik32c.Error: DamagedFileError (with chunk,
 chunk_offset and offset), FileAccessError, TooLargeError, TextureError...
 
 Options (keyword only), those of 3ds2bmf: keyframer, keep_file_winding,
@@ -282,11 +271,15 @@ torvik32c.ConversionWarning.  Options as for convert().)");
   module.def("to_gltf", &ToGltf, py::arg("src"), py::kw_only(), py::arg("model_path") = py::none(),
              R"(The scene of a 3DS file (a path, or bytes) as binary glTF (.glb bytes).
 
-The scene as its author made it, as 3ds2bmf --gltf writes it: a node per
-keyframer node, a mesh per 3DS mesh, the file's winding, smoothing groups,
-and the textures found beside the file (or model_path) embedded.  Options:
+The scene as its author made it, the bytes 3ds2bmf --gltf writes: a node
+per keyframer node, a mesh per 3DS mesh, the file's winding, smoothing
+groups, the animation, cameras and lights, and the file of every map of
+every material found beside the file (or model_path) for its kind and
+embedded.  What 3ds2bmf --gltf warns of (a map missing, an image that does
+not decode) is issued as torvik32c.ConversionWarning.  Options:
 orient_outward (as 3ds2bmf --gltf --orient-outward), texture_paths,
-textures, threads, name_encoding.)");
+textures, fps (the animation's frames per second, 1 to 1000, as --fps),
+threads, name_encoding.)");
   module.def("read_bmf", &ReadBmf, py::arg("path_or_bytes"),
              R"(Reads a BMF file (a path, or bytes): a BmfModel of Blocks with numpy arrays.
 

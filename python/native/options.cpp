@@ -3,6 +3,10 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <cstdint>
+#include <limits>
+#include <string>
+
 namespace torvik_python {
 
 namespace {
@@ -22,8 +26,14 @@ bool FlagValue(const char* name, py::handle value) {
 std::size_t CountValue(const char* name, py::handle value) {
   if (!py::isinstance<py::int_>(value) || py::isinstance<py::bool_>(value))
     WrongType(name, "an int", value);
-  const long long count = value.cast<long long>();
-  if (count < 0) throw py::value_error(std::string(name) + " must be 0 or more");
+  int overflow = 0;
+  const long long count = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+  if (overflow < 0 || (overflow == 0 && count < 0))
+    throw py::value_error(std::string(name) + " must be 0 or more");
+  constexpr auto kMost = static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max());
+  if (overflow > 0 || static_cast<unsigned long long>(count) > kMost ||
+      static_cast<unsigned long long>(count) > std::numeric_limits<std::size_t>::max())
+    throw py::value_error(std::string(name) + " must be at most " + std::to_string(kMost));
   return static_cast<std::size_t>(count);
 }
 
@@ -33,11 +43,23 @@ std::string TextValue(const char* name, py::handle value) {
 }
 
 std::filesystem::path PathValue(const char* name, py::handle value) {
-  try {
-    return value.cast<std::filesystem::path>();
-  } catch (const py::cast_error&) {
-    WrongType(name, "a str or os.PathLike", value);
-  }
+  if (!py::isinstance<py::str>(value) && !py::isinstance<py::bytes>(value) &&
+      !py::hasattr(value, "__fspath__"))
+    WrongType(name, "a str, bytes or os.PathLike", value);
+  // The path's bytes as os.fsencode gives them (str's undecodable bytes
+  // come back from their surrogates), which is how the system names it.
+  const py::bytes encoded = py::module_::import("os").attr("fsencode")(value);
+  const std::string bytes = encoded;
+  if (bytes.find('\0') != std::string::npos)
+    throw py::value_error(std::string(name) + ": a path can't hold a NUL character");
+  return std::filesystem::path(bytes);
+}
+
+py::str PathText(const std::string& path) {
+  PyObject* text =
+      PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size()));
+  if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(text);
 }
 
 std::vector<std::filesystem::path> PathsValue(const char* name, py::handle value) {

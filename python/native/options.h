@@ -32,7 +32,12 @@ struct Option {
 bool FlagValue(const char* name, py::handle value);
 std::size_t CountValue(const char* name, py::handle value);
 std::string TextValue(const char* name, py::handle value);
+// A path given as str, bytes or os.PathLike, as its bytes (os.fsencode);
+// ValueError for one that holds a NUL character.
 std::filesystem::path PathValue(const char* name, py::handle value);
+// A path's bytes as a str, as os.fsdecode gives them (bytes that are not
+// text become surrogates, so the str names the same file).
+py::str PathText(const std::string& path);
 std::vector<std::filesystem::path> PathsValue(const char* name, py::handle value);
 // {stored name: file}
 std::vector<torvik::TextureChoice> ChoicesValue(const char* name, py::handle value);
@@ -50,6 +55,17 @@ Option<S> Count(const char* name, std::size_t S::*member) {
 template <class S>
 Option<S> Text(const char* name, std::string S::*member) {
   return {name, [name, member](S& s, py::handle v) { s.*member = TextValue(name, v); }};
+}
+// A whole number from `least` to `most` kept as a double, such as --fps.
+template <class S>
+Option<S> WholeNumber(const char* name, double S::*member, std::size_t least, std::size_t most) {
+  return {name, [=](S& s, py::handle v) {
+            const std::size_t value = CountValue(name, v);
+            if (value < least || value > most)
+              throw py::value_error(std::string(name) + " must be from " + std::to_string(least) +
+                                    " to " + std::to_string(most));
+            s.*member = static_cast<double>(value);
+          }};
 }
 // --name-encoding NAME: how stored names that are not UTF-8 read.
 template <class S>

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "arrays.h"
+#include "options.h"
 
 namespace torvik_python {
 
@@ -95,10 +96,11 @@ py::list TextureList(const std::vector<torvik::TextureResolution>& textures,
   for (const torvik::TextureResolution& texture : textures) {
     py::list candidates;
     if (texture.ambiguous())
-      for (const auto& candidate : texture.candidates) candidates.append(candidate.string());
+      for (const auto& candidate : texture.candidates)
+        candidates.append(PathText(candidate.string()));
     list.append(Result("Texture")(
         Text(texture.name, names),
-        texture.found() ? py::object(py::str(texture.path->string())) : py::none(),
+        texture.found() ? py::object(PathText(texture.path->string())) : py::none(),
         texture.found() ? py::object(py::str(torvik::TextureRuleName(texture.rule))) : py::none(),
         candidates));
   }
@@ -111,10 +113,10 @@ py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect) {
 
 py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
                         const std::string& destination, const torvik::NameDecoder& names) {
-  return Result("Conversion")(source, destination, report.blocks, report.vertices, report.triangles,
-                              report.degenerate, report.default_material,
-                              KeyframerEffectOf(report.keyframer), report.reversed,
-                              TextureList(report.textures, names), py::cast(report.warnings));
+  return Result("Conversion")(
+      PathText(source), PathText(destination), report.blocks, report.vertices, report.triangles,
+      report.degenerate, report.default_material, KeyframerEffectOf(report.keyframer),
+      report.reversed, TextureList(report.textures, names), py::cast(report.warnings));
 }
 
 py::object BmfModelOf(torvik::BmfFile&& file,

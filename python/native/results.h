@@ -27,7 +27,8 @@ py::list TextureList(const std::vector<torvik::TextureResolution>& textures,
 
 py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect);
 
-// Conversion(source, destination, blocks, ...).
+// Conversion(source, destination, blocks, ...), the paths as os.fsdecode
+// reads their bytes.
 py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
                         const std::string& destination, const torvik::NameDecoder& names);
 

@@ -1,14 +1,13 @@
 #include "sources.h"
 
-#include <pybind11/stl/filesystem.h>
-
+#include "options.h"
 #include "torvik32c/file_bytes.h"
 
 namespace torvik_python {
 
 Source::Source(py::handle value, const char* argument) {
   if (py::isinstance<py::str>(value) || py::hasattr(value, "__fspath__")) {
-    path_ = value.cast<std::filesystem::path>();
+    path_ = PathValue(argument, value);
     return;
   }
   if (PyObject_CheckBuffer(value.ptr()) == 0)

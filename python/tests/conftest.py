@@ -1,6 +1,6 @@
 """What the Python module's tests compare against: this build's 3ds2bmf,
-bmftool and make_preset, and the samples, named by the environment that
-CTest sets (python/CMakeLists.txt)."""
+bmftool, make_preset and make_models, the samples and the corpus, named by
+the environment that CTest sets (tests/python/CMakeLists.txt)."""
 
 import os
 import subprocess
@@ -50,3 +50,22 @@ def presets(tmp_path_factory):
         subprocess.run([program, name, folder / f"{name}.3ds"], check=True)
         made.append(folder / f"{name}.3ds")
     return made
+
+
+@pytest.fixture(scope="session")
+def generated_models(tmp_path_factory):
+    """The models every build must write alike (tests/windows/make_models),
+    with their images: among them every kind of map, in JPEG and PNG."""
+    program = _tool("TORVIK_MAKE_MODELS")
+    folder = tmp_path_factory.mktemp("models")
+    subprocess.run([program, folder], check=True)
+    return sorted(folder.glob("*.3ds"))
+
+
+@pytest.fixture(scope="session")
+def corpus():
+    """The real models of the shared corpus, when there is one."""
+    folder = Path(os.environ.get("TORVIK_CORPUS_DIR", ""))
+    if not folder.is_dir():
+        return []
+    return sorted(p for p in folder.iterdir() if p.suffix.lower() == ".3ds")

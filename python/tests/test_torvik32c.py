@@ -7,6 +7,7 @@ import os
 import pickle
 import shutil
 import struct
+import sys
 import threading
 import warnings
 from pathlib import Path
@@ -125,6 +126,61 @@ def test_errors_name_the_kind_the_file_and_the_place(samples, cli, tmp_path):
         torvik32c.convert_bytes(gate, max_placed_faces=0)
 
 
+def test_paths_and_arguments_are_checked_before_any_work(samples, cli, tmp_path):
+    """A destination that is the source by any name, a path holding NUL, a
+    count past any machine's and an encoding that can't read names are
+    ValueErrors before anything is read or written; a path that is not
+    UTF-8 names its file, in results and errors alike."""
+    model = tmp_path / "model.3ds"
+    shutil.copy(samples / "sample.3ds", model)
+    original = model.read_bytes()
+    (tmp_path / "sub").mkdir()
+    (tmp_path / "link.3ds").symlink_to("model.3ds")
+    os.link(model, tmp_path / "hard.3ds")
+    for dest in (model, str(model), tmp_path / "sub" / ".." / "model.3ds", tmp_path / "link.3ds",
+                 tmp_path / "hard.3ds", os.fsencode(model)):
+        with pytest.raises(ValueError, match="is the model file .* itself"):
+            torvik32c.convert(model, dest)
+        assert model.read_bytes() == original, dest
+    calls = [
+        lambda: torvik32c.convert(model, tmp_path / "out.bmf", threads=2**64),
+        lambda: torvik32c.convert(model, tmp_path / "out.bmf", max_placed_faces=2**70),
+        lambda: torvik32c.convert(model, tmp_path / "out.bmf", threads=-1),
+        lambda: torvik32c.convert(str(model) + "\0.3ds", tmp_path / "out.bmf"),
+        lambda: torvik32c.convert(model, str(tmp_path / "out.bmf") + "\0"),
+        lambda: torvik32c.read_3ds(str(model) + "\0"),
+        lambda: torvik32c.convert(model, tmp_path / "out.bmf", texture_paths=["a\0b"]),
+        lambda: torvik32c.convert(model, tmp_path / "out.bmf", name_encoding="utf8\0x"),
+        lambda: torvik32c.to_gltf(model, name_encoding="UTF-16"),
+        lambda: torvik32c.read_3ds(model, name_encoding="ucs-4"),
+        lambda: torvik32c.to_gltf(model, fps=0),
+    ]
+    for call in calls:
+        with pytest.raises(ValueError):
+            call()
+    assert not (tmp_path / "out.bmf").exists()
+
+    # Names that are not UTF-8, given as bytes or as str (whose surrogates
+    # stand for the bytes, as os.fsdecode makes them), are the files' own.
+    folder = os.fsencode(tmp_path) + b"/caf\xe9"
+    os.mkdir(folder)
+    src, dest = folder + b"/m\xff.3ds", folder + b"/m\xff.bmf"
+    shutil.copy(samples / "sample.3ds", os.fsdecode(src))
+    for given in (src, os.fsdecode(src), Path(os.fsdecode(src))):
+        report = torvik32c.convert(given, dest)
+        assert (report.source, report.destination) == (os.fsdecode(src), os.fsdecode(dest))
+        assert os.path.exists(dest)
+        os.remove(dest)
+    with open(src, "r+b") as cut:
+        cut.truncate(300)
+    with pytest.raises(torvik32c.DamagedFileError) as raised:
+        torvik32c.convert(src, dest)
+    assert raised.value.path == os.fsdecode(src)
+    printed = cli(os.fsdecode(src), "-o", os.fsdecode(dest), check=False).stderr.strip()
+    assert printed == f"3ds2bmf: {raised.value}"
+    assert not os.path.exists(dest)
+
+
 def test_bmf_arrays_match_bmftool_info(samples, presets, bmftool, tmp_path):
     for model in sorted(samples.glob("*.3ds")) + presets:
         path = tmp_path / (model.stem + ".bmf")
@@ -230,6 +286,58 @@ def test_names_read_as_text(cli, tmp_path):
         torvik32c.read_3ds(model, name_encoding="no-such-encoding")
 
 
+def _warned(call, *args, **options):
+    """What the call returns, and the torvik32c warnings it issued."""
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        result = call(*args, **options)
+    return result, [w for w in caught if issubclass(w.category, torvik32c.ConversionWarning)]
+
+
+def _said(run):
+    """3ds2bmf's warnings without "3ds2bmf: ", less its note on the keyframer
+    it did not apply (of the BMF alone)."""
+    return [line.removeprefix("3ds2bmf: ") for line in run.stderr.splitlines()
+            if not line.endswith("--keyframer applies it")]
+
+
+def test_same_bytes_and_warnings_as_3ds2bmf(generated_models, corpus, samples, cli, tmp_path):
+    """The glTF of every generated model (every kind of map, in JPEG and PNG
+    files, some missing), of the corpus and of the samples is 3ds2bmf
+    --gltf's, with its warnings; a conversion warns as 3ds2bmf does."""
+    every_map = next(m for m in generated_models if m.name == "every_map.3ds")
+    models = generated_models + corpus + sorted(samples.glob("*.3ds"))
+    for model in models:
+        bmf = tmp_path / (model.stem + ".bmf")
+        run = cli("--gltf", "-o", bmf, model, check=False)
+        glb, warned = _warned(torvik32c.to_gltf, model)
+        assert glb == bmf.with_suffix(".glb").read_bytes(), model.name
+        assert [str(w.message) for w in warned] == _said(run), model.name
+        plain = cli("-o", bmf, model, check=False)
+        report = torvik32c.convert(model, tmp_path / "python.bmf")
+        assert report.warnings == [line.removeprefix("3ds2bmf: ") for line in
+                                   plain.stderr.splitlines()], model.name
+    # Every map of every kind is found and embedded: textures, a normal map,
+    # the opacity in the base colour's alpha, emission and specular.
+    glb, _ = _warned(torvik32c.to_gltf, every_map)
+    document = json.loads(glb[20:20 + struct.unpack_from("<I", glb, 12)[0]])
+    painted = next(m for m in document["materials"] if m["name"] == "Painted")
+    assert painted["alphaMode"] == "BLEND"
+    for texture in ("normalTexture", "emissiveTexture"):
+        assert texture in painted, texture
+    assert "specularColorTexture" in painted["extensions"]["KHR_materials_specular"]
+    said = [str(w.message) for w in _warned(torvik32c.to_gltf, every_map)[1]]
+    assert said == [f'{every_map}: texture "GONE.PNG" not found',
+                    f'{every_map}: bump map "NOBUMP.JPG" not found',
+                    f'{every_map}: opacity map "FENCE.PNG" not found']
+    # Warnings point at the line that called.
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        line = sys._getframe().f_lineno + 1
+        torvik32c.convert_bytes(every_map.read_bytes(), model_path=every_map)
+    assert caught and all((w.filename, w.lineno) == (__file__, line) for w in caught)
+
+
 def test_gltf_equals_3ds2bmf(samples, cli, tmp_path):
     folder = tmp_path / "crate"
     shutil.copytree(samples / "crate_maps", folder / "crate_maps")
@@ -300,3 +408,52 @@ def test_stubs_and_results(samples, tmp_path):
     assert pickle.loads(pickle.dumps(report)) == report
     model = pickle.loads(pickle.dumps(torvik32c.read_bmf(tmp_path / "crate.bmf")))
     assert model.blocks[0].vertices.shape == (24, 8)
+
+
+def _chunk(chunk_id, *parts):
+    body = b"".join(parts)
+    return struct.pack("<HI", chunk_id, 6 + len(body)) + body
+
+
+def _watched_target(cameras, keys):
+    """A 3DS file whose keyframer has `cameras` camera nodes, each carrying
+    a box, that look at one target of `keys` position keys."""
+    def track(chunk_id, frames_values):
+        return _chunk(chunk_id, struct.pack("<HIII", 0, 0, 0, len(frames_values)),
+                      *(struct.pack("<IH3f", frame, 0, *value) for frame, value in frames_values))
+
+    def node(kind, node_id, name, parent, position_keys):
+        return _chunk(kind, _chunk(0xB030, struct.pack("<H", node_id)),
+                      _chunk(0xB010, name + b"\0", struct.pack("<HHH", 0x4000, 0, parent)),
+                      track(0xB020, position_keys))
+
+    corners = [(x, y, z) for z in (0, 1) for y in (0, 1) for x in (0, 1)]
+    faces = [(0, 2, 1), (1, 2, 3), (4, 5, 6), (5, 7, 6), (0, 1, 4), (1, 5, 4),
+             (2, 6, 3), (3, 6, 7), (0, 4, 2), (2, 4, 6), (1, 3, 5), (3, 7, 5)]
+    mesh = _chunk(0x4100, _chunk(0x4110, struct.pack("<H", 8),
+                                 *(struct.pack("<3f", *c) for c in corners)),
+                  _chunk(0x4120, struct.pack("<H", len(faces)),
+                         *(struct.pack("<4H", *f, 0) for f in faces)))
+    editor = _chunk(0x3D3D, _chunk(0x4000, b"Box\0", mesh),
+                    _chunk(0x4000, b"Cam\0", _chunk(0x4700, struct.pack("<8f", 0, -20, 5, 0, 0, 1,
+                                                                            0, 50))))
+    nodes = []
+    for i in range(cameras):
+        nodes.append(node(0xB003, 2 * i, b"Cam", 0xFFFF, [(0, (i, -20, 5))]))
+        nodes.append(node(0xB002, 2 * i + 1, b"Box", 2 * i, [(0, (0, 0, 0))]))
+    nodes.append(node(0xB004, 2 * cameras, b"Cam", 0xFFFF,
+                      [(f, (f % 5, 0, 1)) for f in range(keys)]))
+    return _chunk(0x4D4D, editor, _chunk(0xB000, *nodes))
+
+
+def test_to_gltf_stops_at_ctrl_c():
+    """Ctrl-C while to_gltf samples a long animation raises KeyboardInterrupt
+    from within the export, as the library asks Python's signal handlers."""
+    model = _watched_target(3000, 60000)
+    timer = threading.Timer(0.2, lambda: __import__("_thread").interrupt_main())
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            torvik32c.to_gltf(model)
+    finally:
+        timer.cancel()

@@ -23,14 +23,16 @@ from .results import Scene as Scene
 from .results import Texture as Texture
 
 _Path = Union[str, os.PathLike[str]]
+# convert() takes a path's bytes too (os.fsencode's): its arguments are never data.
+_AnyPath = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
 _Bytes = Union[bytes, bytearray, memoryview]
 
 __version__: str
 OPTIONS: Dict[str, Tuple[str, ...]]
 
 def convert(
-    src: _Path,
-    dest: _Path,
+    src: _AnyPath,
+    dest: _AnyPath,
     *,
     keyframer: bool = ...,
     keep_file_winding: bool = ...,
@@ -67,6 +69,7 @@ def to_gltf(
     orient_outward: bool = ...,
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
+    fps: int = ...,
     threads: int = ...,
     name_encoding: str = ...,
 ) -> bytes: ...

@@ -24,6 +24,9 @@ constexpr uword kRotationTrack = 0xB021;
 constexpr uword kScaleTrack = 0xB022;
 constexpr uword kFovTrack = 0xB023;
 constexpr uword kRollTrack = 0xB024;
+constexpr uword kColorTrack = 0xB025;
+constexpr uword kHotspotTrack = 0xB027;
+constexpr uword kFalloffTrack = 0xB028;
 constexpr uword kHideTrack = 0xB029;
 constexpr uword kNodeId = 0xB030;
 
@@ -183,6 +186,15 @@ void ReadNode(ChunkBody& body, H3dsNode& node, TrackSink& sink) {
         break;
       case kFovTrack:
         if (tracks != nullptr) ReadTrack(chunk, v1, &tracks->fov, sink, "field-of-view track");
+        break;
+      case kColorTrack:
+        if (tracks != nullptr) ReadTrack(chunk, v3, &tracks->color, sink, "colour track");
+        break;
+      case kHotspotTrack:
+        if (tracks != nullptr) ReadTrack(chunk, v1, &tracks->hotspot, sink, "hotspot track");
+        break;
+      case kFalloffTrack:
+        if (tracks != nullptr) ReadTrack(chunk, v1, &tracks->falloff, sink, "falloff track");
         break;
       case kHideTrack:
         if (tracks == nullptr) break;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "affine.h"
+#include "node_dependencies.h"
 #include "node_poses.h"
 #include "torvik32c/3dsload.h"
 
@@ -172,61 +173,73 @@ ScenePlacement PlaceSceneWith(const H3dsScene& scene, const NameDecoder& names,
     std::vector<int> placed(nodes.size(), -1);  // index into placement.nodes
     std::vector<bool> singular_warned(scene.meshobjlist.size(), false);
     std::vector<std::size_t> chain;
-    const std::vector<int> targets = TargetsOf(nodes);
-    IgnoredValues ignored(names);
-    // Nodes that would draw their mesh beyond what a float holds.
-    std::size_t overflowing = 0;
-    std::string first_overflowing;
-    std::vector<std::optional<Box>> boxes(scene.meshobjlist.size());
+    // Parents before their children: the unplaced ancestors first.
     for (std::size_t first = 0; first < nodes.size(); ++first) {
-      // Parents before their children: the unplaced ancestors first.
       chain.clear();
       for (int n = static_cast<int>(first); n != -1 && placed[static_cast<std::size_t>(n)] == -1;
            n = parents[static_cast<std::size_t>(n)])
         chain.push_back(static_cast<std::size_t>(n));
       for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const H3dsNode& node = nodes[*it];
         NodePlacement& out = placement.nodes.emplace_back();
         out.node = *it;
         out.parent = parents[*it] == -1 ? -1 : placed[static_cast<std::size_t>(parents[*it])];
-        out.name = node.instance.empty() ? node.name : node.instance;
-        const NodePose pose = pose_of(*it);
-        const int target = targets[*it];
-        const std::optional<NodePose> looked_at =
-            target == -1 ? std::nullopt
-                         : std::optional<NodePose>(pose_of(static_cast<std::size_t>(target)));
-        out.local = LocalMatrix(node, pose, looked_at ? &*looked_at : nullptr);
-        out.hidden = pose.hidden;
-        ignored.Note(node);
-        out.world = out.parent == -1
-                        ? out.local
-                        : placement.nodes[static_cast<std::size_t>(out.parent)].world * out.local;
-        out.mesh_placement = IdentityAffine();
         placed[*it] = static_cast<int>(placement.nodes.size() - 1);
-        const auto mesh = node.kind != kObjectNodeChunk || node.name == kDummyNodeName
-                              ? mesh_by_name.end()
-                              : mesh_by_name.find(node.name);
-        if (mesh == mesh_by_name.end()) continue;
-        const std::size_t m = static_cast<std::size_t>(mesh->second);
-        out.mesh = mesh->second;
-        named[m] = true;
-        const float32(&pivot)[3] = UsableParts(node).pivot ? node.pivot : kOrigin;
-        Affine inverse;
-        if (!Invert(MeshMatrix(scene.meshobjlist[m]), inverse)) {
-          if (!singular_warned[m])
-            placement.warnings.push_back("mesh '" + ShownName(node.name, names) +
-                                         "' has a singular matrix: its stored vertices are kept");
-          singular_warned[m] = true;
-          continue;
-        }
-        const Affine drawn = out.world * Translation(-pivot[0], -pivot[1], -pivot[2]) * inverse;
-        if (!boxes[m]) boxes[m] = BoxOf(scene.meshobjlist[m]);
-        if (KeepsInRange(drawn, *boxes[m])) {
-          out.mesh_placement = drawn;
-        } else {
-          ++overflowing;
-          if (overflowing == 1) first_overflowing = NodeText(node, names);
-        }
+      }
+    }
+    // The matrices, in an order where a camera finds its target's place.
+    const NodeDependencies dependencies = DependenciesOf(nodes, parents);
+    std::vector<NodePose> poses(nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) poses[i] = pose_of(i);
+    std::vector<Affine> worlds(nodes.size(), IdentityAffine());
+    for (const std::size_t i : dependencies.order) {
+      const int target = dependencies.targets[i];
+      NodePlacement& out = placement.nodes[static_cast<std::size_t>(placed[i])];
+      out.local = LocalOf(nodes, dependencies, i, poses[i],
+                          target < 0 ? nullptr : &poses[static_cast<std::size_t>(target)], worlds);
+      worlds[i] =
+          parents[i] == -1 ? out.local : worlds[static_cast<std::size_t>(parents[i])] * out.local;
+      out.world = worlds[i];
+    }
+    if (dependencies.unaimed > 0)
+      placement.warnings.push_back(
+          std::to_string(dependencies.unaimed) +
+          (dependencies.unaimed == 1 ? " camera or spotlight whose target hangs below it is"
+                                     : " cameras or spotlights whose targets hang below them are") +
+          " not turned towards " + (dependencies.unaimed == 1 ? "it" : "them"));
+    IgnoredValues ignored(names);
+    // Nodes that would draw their mesh beyond what a float holds.
+    std::size_t overflowing = 0;
+    std::string first_overflowing;
+    std::vector<std::optional<Box>> boxes(scene.meshobjlist.size());
+    for (NodePlacement& out : placement.nodes) {
+      const H3dsNode& node = nodes[out.node];
+      out.name = node.instance.empty() ? node.name : node.instance;
+      out.hidden = poses[out.node].hidden;
+      ignored.Note(node);
+      out.mesh_placement = IdentityAffine();
+      const auto mesh = node.kind != kObjectNodeChunk || node.name == kDummyNodeName
+                            ? mesh_by_name.end()
+                            : mesh_by_name.find(node.name);
+      if (mesh == mesh_by_name.end()) continue;
+      const std::size_t m = static_cast<std::size_t>(mesh->second);
+      out.mesh = mesh->second;
+      named[m] = true;
+      const float32(&pivot)[3] = UsableParts(node).pivot ? node.pivot : kOrigin;
+      Affine inverse;
+      if (!Invert(MeshMatrix(scene.meshobjlist[m]), inverse)) {
+        if (!singular_warned[m])
+          placement.warnings.push_back("mesh '" + ShownName(node.name, names) +
+                                       "' has a singular matrix: its stored vertices are kept");
+        singular_warned[m] = true;
+        continue;
+      }
+      const Affine drawn = out.world * Translation(-pivot[0], -pivot[1], -pivot[2]) * inverse;
+      if (!boxes[m]) boxes[m] = BoxOf(scene.meshobjlist[m]);
+      if (KeepsInRange(drawn, *boxes[m])) {
+        out.mesh_placement = drawn;
+      } else {
+        ++overflowing;
+        if (overflowing == 1) first_overflowing = NodeText(node, names);
       }
     }
     ignored.AddTo(placement.warnings);

@@ -2,23 +2,14 @@
 // for an export, and the whole placement at a frame.
 #include <algorithm>
 
+#include "affine.h"
+#include "node_dependencies.h"
 #include "node_poses.h"
 #include "torvik32c/3dsload.h"
 
 namespace torvik {
 
 namespace {
-
-// Each node's curves, by its index in H3dsScene::nodes.
-std::vector<NodeCurves> CurvesOf(const H3dsScene& scene) {
-  const std::vector<NodeTracks>& tracks = scene.animation.tracks;
-  const bool animated = tracks.size() == scene.nodes.size();
-  std::vector<NodeCurves> curves;
-  curves.reserve(scene.nodes.size());
-  for (std::size_t i = 0; i < scene.nodes.size(); ++i)
-    curves.emplace_back(scene.nodes[i], animated ? &tracks[i] : nullptr);
-  return curves;
-}
 
 template <std::size_t N>
 void AddFrames(const Track<N>& track, std::vector<std::uint32_t>& frames) {
@@ -31,27 +22,49 @@ void AddFrames(const Track<N>& track, std::vector<std::uint32_t>& frames) {
 struct NodeAnimation::Impl {
   const H3dsScene& scene;
   const ScenePlacement& placement;
-  std::vector<int> targets;  // by stored node
   std::vector<NodeCurves> curves;
+  NodeDependencies dependencies;  // by stored node
+  // Whether the node's world matrix changes over the frames.
+  std::vector<bool> world_moves;
+
+  Impl(const H3dsScene& s, const ScenePlacement& p)
+      : scene(s),
+        placement(p),
+        curves(NodeCurvesOf(s)),
+        dependencies(DependenciesOf(s.nodes, StoredParents(s, p))),
+        world_moves(s.nodes.size(), false) {
+    for (const std::size_t n : dependencies.order) {
+      const int parent = dependencies.parents[n];
+      world_moves[n] =
+          LocalMoves(n) || (parent >= 0 && world_moves[static_cast<std::size_t>(parent)]);
+    }
+  }
 
   std::size_t Stored(std::size_t node) const { return placement.nodes.at(node).node; }
   const NodeCurves* TargetOf(std::size_t stored) const {
-    const int target = targets[stored];
+    const int target = dependencies.targets[stored];
     return target == -1 ? nullptr : &curves[static_cast<std::size_t>(target)];
+  }
+  // Its own tracks, its target's position, or (for a target of another
+  // parent) either parent's world matrix.
+  bool LocalMoves(std::size_t stored) const {
+    const NodeCurves* target = TargetOf(stored);
+    if (curves[stored].Moves() || (target != nullptr && target->tracks() != nullptr &&
+                                   target->tracks()->position.keys.size() > 1))
+      return true;
+    if (!dependencies.LooksAcross(stored)) return false;
+    const int parent = dependencies.parents[stored], other = dependencies.TargetParent(stored);
+    return (parent >= 0 && world_moves[static_cast<std::size_t>(parent)]) ||
+           (other >= 0 && world_moves[static_cast<std::size_t>(other)]);
   }
 };
 
 NodeAnimation::NodeAnimation(const H3dsScene& scene, const ScenePlacement& placement)
-    : impl_(new Impl{scene, placement, TargetsOf(scene.nodes), CurvesOf(scene)}) {}
+    : impl_(new Impl(scene, placement)) {}
 
 NodeAnimation::~NodeAnimation() = default;
 
-bool NodeAnimation::Moves(std::size_t node) const {
-  const std::size_t stored = impl_->Stored(node);
-  const NodeCurves* target = impl_->TargetOf(stored);
-  return impl_->curves[stored].Moves() || (target != nullptr && target->tracks() != nullptr &&
-                                           target->tracks()->position.keys.size() > 1);
-}
+bool NodeAnimation::Moves(std::size_t node) const { return impl_->LocalMoves(impl_->Stored(node)); }
 
 bool NodeAnimation::Hides(std::size_t node) const {
   return impl_->curves[impl_->Stored(node)].Hides();
@@ -61,9 +74,24 @@ Affine NodeAnimation::LocalAt(std::size_t node, double frame) const {
   const std::size_t stored = impl_->Stored(node);
   const NodeCurves* target = impl_->TargetOf(stored);
   const NodePose pose = impl_->curves[stored].At(frame);
-  if (target == nullptr) return LocalMatrix(impl_->scene.nodes[stored], pose, nullptr);
+  if (target == nullptr) return LocalMatrix(impl_->scene.nodes[stored], pose, std::nullopt);
   const NodePose looked_at = target->At(frame);
-  return LocalMatrix(impl_->scene.nodes[stored], pose, &looked_at);
+  const NodeDependencies& d = impl_->dependencies;
+  if (!d.LooksAcross(stored)) return LocalOf(impl_->scene.nodes, d, stored, pose, &looked_at, {});
+  // The target hangs from another parent: the whole frame's matrices.
+  std::vector<Affine> worlds(impl_->scene.nodes.size(), IdentityAffine());
+  for (const std::size_t n : d.order) {
+    if (n == stored) break;
+    const NodePose posed = impl_->curves[n].At(frame);
+    const NodeCurves* its_target = impl_->TargetOf(n);
+    const std::optional<NodePose> its_view =
+        its_target == nullptr ? std::nullopt : std::optional<NodePose>(its_target->At(frame));
+    const Affine local =
+        LocalOf(impl_->scene.nodes, d, n, posed, its_view ? &*its_view : nullptr, worlds);
+    const int parent = d.parents[n];
+    worlds[n] = parent < 0 ? local : worlds[static_cast<std::size_t>(parent)] * local;
+  }
+  return LocalOf(impl_->scene.nodes, d, stored, pose, &looked_at, worlds);
 }
 
 bool NodeAnimation::HiddenAt(std::size_t node, double frame) const {
@@ -110,7 +138,7 @@ std::array<std::uint32_t, 2> AnimationFrames(const KeyframerAnimation& animation
 }
 
 ScenePlacement PlaceSceneAt(const H3dsScene& scene, double frame, const NameDecoder& names) {
-  const std::vector<NodeCurves> curves = CurvesOf(scene);
+  const std::vector<NodeCurves> curves = NodeCurvesOf(scene);
   return PlaceSceneWith(scene, names, [&](std::size_t node) { return curves[node].At(frame); });
 }
 

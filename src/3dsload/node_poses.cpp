@@ -1,6 +1,7 @@
 // Nodes' poses: from their first keys, or from their tracks at any frame.
 #include "node_poses.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string_view>
@@ -20,10 +21,10 @@ bool Finite(std::initializer_list<float32> values) {
   return true;
 }
 
-// Looking from `eye` at `target`: the local -z axis along the view, y up
-// (towards the file's z), then rolled about the view by `roll` degrees.
-Affine LookAt(const float32 (&eye)[3], const float32 (&target)[3], double roll) {
-  double d[3] = {target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]};
+// Looking along `d` (no need of unit length): the local -z axis along the
+// view, y up (towards the frame's z), then rolled about the view by `roll`
+// degrees.
+Affine LookAlong(std::array<double, 3> d, double roll) {
   const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
   if (!(length > 0) || !std::isfinite(length)) return IdentityAffine();
   for (double& x : d) x /= length;
@@ -48,23 +49,27 @@ std::array<float32, 3> Floats(const std::array<double, 3>& v) {
 
 std::vector<int> TargetsOf(const std::vector<H3dsNode>& nodes) {
   constexpr uword kCameraTarget = kCameraNode + 1, kSpotlightTarget = kSpotlightNode - 1;
+  // The targets of each kind and name in file order; the k-th camera of a
+  // name looks at the k-th target of that name, wherever the two stand
+  // (3D Studio writes the target after its camera, 3ds Max before it), and
+  // a camera beyond its name's targets at the last of them.
+  std::unordered_map<std::string_view, std::vector<int>> camera_targets, spotlight_targets;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    if (nodes[i].kind == kCameraTarget)
+      camera_targets[nodes[i].name].push_back(static_cast<int>(i));
+    else if (nodes[i].kind == kSpotlightTarget)
+      spotlight_targets[nodes[i].name].push_back(static_cast<int>(i));
+  }
   std::vector<int> targets(nodes.size(), -1);
-  // From the last node back: the nearest target of each name after a node.
-  std::unordered_map<std::string_view, int> camera_targets, spotlight_targets;
-  for (std::size_t i = nodes.size(); i-- > 0;) {
+  std::unordered_map<std::string_view, std::size_t> cameras_seen, spotlights_seen;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
     const H3dsNode& node = nodes[i];
-    const int index = static_cast<int>(i);
-    auto* seen = node.kind == kCameraNode      ? &camera_targets
-                 : node.kind == kSpotlightNode ? &spotlight_targets
-                                               : nullptr;
-    if (seen != nullptr) {
-      const auto found = seen->find(node.name);
-      if (found != seen->end()) targets[i] = found->second;
-    } else if (node.kind == kCameraTarget) {
-      camera_targets.insert_or_assign(node.name, index);
-    } else if (node.kind == kSpotlightTarget) {
-      spotlight_targets.insert_or_assign(node.name, index);
-    }
+    const bool camera = node.kind == kCameraNode;
+    if (!camera && node.kind != kSpotlightNode) continue;
+    const auto& by_name = camera ? camera_targets : spotlight_targets;
+    const std::size_t k = (camera ? cameras_seen : spotlights_seen)[node.name]++;
+    const auto found = by_name.find(node.name);
+    if (found != by_name.end()) targets[i] = found->second[std::min(k, found->second.size() - 1)];
   }
   return targets;
 }
@@ -107,10 +112,16 @@ NodePose FirstKeyPose(const H3dsNode& node) {
   return pose;
 }
 
-Affine LocalMatrix(const H3dsNode& node, const NodePose& pose, const NodePose* target) {
+std::array<double, 3> DirectionTo(const float32 (&eye)[3], const float32 (&target)[3]) {
+  // The difference of the floats, as a float: the placement's arithmetic.
+  return {target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]};
+}
+
+Affine LocalMatrix(const H3dsNode& node, const NodePose& pose,
+                   const std::optional<std::array<double, 3>>& view) {
   Affine local = Translation(pose.position[0], pose.position[1], pose.position[2]);
   if (node.kind != kObjectNodeChunk) {
-    if (target != nullptr) local = local * LookAt(pose.position, target->position, pose.roll);
+    if (view) local = local * LookAlong(*view, pose.roll);
     return local;
   }
   if (pose.rotation) local = local * *pose.rotation;
@@ -126,6 +137,20 @@ NodeCurves::NodeCurves(const H3dsNode& node, const NodeTracks* tracks)
   moves_ = tracks->position.keys.size() > 1 ||
            (object && (rotation_ || tracks->scale.keys.size() > 1)) ||
            (!object && tracks->roll.keys.size() > 1);
+}
+
+std::vector<NodeCurves> NodeCurvesOf(const H3dsScene& scene) {
+  const std::vector<NodeTracks>& tracks = scene.animation.tracks;
+  const bool animated = tracks.size() == scene.nodes.size();
+  std::vector<NodeCurves> curves;
+  curves.reserve(scene.nodes.size());
+  for (std::size_t i = 0; i < scene.nodes.size(); ++i)
+    curves.emplace_back(scene.nodes[i], animated ? &tracks[i] : nullptr);
+  return curves;
+}
+
+double NodeCurves::TurnBound(double from, double to) const {
+  return rotation_ ? rotation_->TurnBound(from, to) : 0;
 }
 
 NodePose NodeCurves::At(double frame) const {
@@ -144,7 +169,7 @@ NodePose NodeCurves::At(double frame) const {
 }
 
 Affine LookingAt(const float32 (&eye)[3], const float32 (&target)[3], double roll) {
-  return Translation(eye[0], eye[1], eye[2]) * LookAt(eye, target, roll);
+  return Translation(eye[0], eye[1], eye[2]) * LookAlong(DirectionTo(eye, target), roll);
 }
 
 }  // namespace torvik

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/3dsload.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/keyframer_tracks.h"
 #include "track_curves.h"
@@ -18,8 +19,9 @@ namespace torvik {
 inline constexpr uword kCameraNode = 0xB003;
 inline constexpr uword kSpotlightNode = 0xB007;
 
-// For each node, the node it looks at, or -1: for a camera or spotlight the
-// next node of its name that is its target.
+// For each node, the node it looks at, or -1: for the k-th camera (or
+// spotlight) node of a name, the k-th camera (or spotlight) target node of
+// that name wherever it stands, or the last one when there are fewer.
 std::vector<int> TargetsOf(const std::vector<H3dsNode>& nodes);
 
 // The parts of a node's first keys (and its pivot) that hold only finite
@@ -45,10 +47,15 @@ struct NodePose {
 // The pose of the node's first keys, as the placement at frame 0 has it.
 NodePose FirstKeyPose(const H3dsNode& node);
 
+// The direction from `eye` to `target`, two points of one frame, as the
+// placement takes it (the floats' difference).
+std::array<double, 3> DirectionTo(const float32 (&eye)[3], const float32 (&target)[3]);
+
 // T(position) R(rotation) S(scale); a camera or spotlight with a target:
-// T(position) times its turn towards the target's position, rolled; any
-// other such node: T(position).
-Affine LocalMatrix(const H3dsNode& node, const NodePose& pose, const NodePose* target);
+// T(position) times its turn along `view` (the direction to its target in
+// its parent's frame), rolled; any other such node: T(position).
+Affine LocalMatrix(const H3dsNode& node, const NodePose& pose,
+                   const std::optional<std::array<double, 3>>& view);
 
 // A node's tracks as curves: its pose at any frame.
 class NodeCurves {
@@ -61,6 +68,11 @@ class NodeCurves {
   // Whether its position, rotation, scale or roll has more than one key.
   bool Moves() const { return moves_; }
   bool Hides() const { return tracks_ != nullptr && !tracks_->hide.frames.empty(); }
+  // Whether a rotation track of more than one key turns it.
+  bool Turns() const { return rotation_.has_value(); }
+  // An angle (radians) that the turn its rotation track makes between the
+  // two frames does not pass: infinite where a repeating track starts again.
+  double TurnBound(double from, double to) const;
   const NodeTracks* tracks() const { return tracks_; }
 
  private:
@@ -69,6 +81,9 @@ class NodeCurves {
   std::optional<RotationCurve> rotation_;
   bool moves_ = false;
 };
+
+// Each node's curves, by its index in H3dsScene::nodes.
+std::vector<NodeCurves> NodeCurvesOf(const H3dsScene& scene);
 
 // The placement that PlaceScene makes, with each node posed by `pose_of`
 // (given the node's index in H3dsScene::nodes).

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "affine.h"
 #include "base/portable_math.h"
@@ -113,6 +114,8 @@ Quaternion Exponential(const Vector3& v) {
   const double s = Sin(length) / length;
   return {v[0] * s, v[1] * s, v[2] * s, Cos(length)};
 }
+
+double Length(const Vector3& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
 Vector3 Combined(double a, const Vector3& x, double b, const Vector3& y) {
   return {a * x[0] + b * y[0], a * x[1] + b * y[1], a * x[2] + b * y[2]};
@@ -249,6 +252,11 @@ RotationCurve::RotationCurve(const Track<4>& track) : track_(track) {
     leaving_[k] = Combined(w.leaving_into, into, w.leaving_out, out_or_into);
     arriving_[k] = Combined(w.arriving_into, into, w.arriving_out, out_or_into);
   }
+  // The tangent arriving at each key brought into the frame of the key
+  // before, once for every frame of the segment.
+  arriving_before_.resize(count);
+  for (std::size_t k = 1; k < count; ++k)
+    arriving_before_[k] = Turned(Exponential(turn_[k]), arriving_[k]);
 }
 
 Quaternion RotationCurve::OrientationAt(double frame) const {
@@ -264,12 +272,40 @@ Quaternion RotationCurve::OrientationAt(double frame) const {
   const std::array<double, 4> h = Hermite(u);
   // In the logarithm, from key k: the turn to k + 1 and the two tangents,
   // the arriving one brought from k + 1's frame into k's.
-  const Quaternion step = Exponential(turn_[k + 1]);
-  const Vector3 arriving = Turned(step, arriving_[k + 1]);
+  const Vector3& arriving = arriving_before_[k + 1];
   Vector3 log;
   for (int i = 0; i < 3; ++i)
     log[i] = h[1] * turn_[k + 1][i] + h[2] * leaving_[k][i] + h[3] * arriving[i];
   return Multiply(orientation_[k], Exponential(log));
+}
+
+double RotationCurve::TurnBound(double from, double to) const {
+  const auto& keys = track_.keys;
+  const double first = keys.front().frame, last = keys.back().frame;
+  if ((track_.flags & kTrackRepeats) != 0 && last > first && to > last) {
+    // Past its last key the track starts again every `span` frames: just
+    // after `last`, and at each `last` + n `span`.
+    const double span = last - first, u = (from - last) / span, v = (to - last) / span;
+    if (!(u > 0) || std::floor(u) != std::floor(v) || v == std::floor(v))
+      return std::numeric_limits<double>::infinity();
+  }
+  const double a = TrackFrame(from, keys.front().frame, keys.back().frame, track_.flags);
+  const double b = TrackFrame(to, keys.front().frame, keys.back().frame, track_.flags);
+  const auto frame_of = [](const TrackKey<4>& key) { return key.frame; };
+  double bound = 0;
+  for (double t = std::max(a, first); t < std::min(b, last);) {
+    const std::size_t k = SegmentOf(keys, t, frame_of);
+    const double start = keys[k].frame, end = keys[k + 1].frame;
+    const double upto = std::min(b, end);
+    // The logarithm moves by at most (1.5 |turn| + |leaving| + |arriving|)
+    // per unit of the eased fraction, which runs at most twice as fast as
+    // time; a turn is twice its logarithm's length.
+    const double speed =
+        1.5 * Length(turn_[k + 1]) + Length(leaving_[k]) + Length(arriving_[k + 1]);
+    bound += 4 * speed * (upto - t) / (end - start);
+    t = upto;
+  }
+  return bound;
 }
 
 Affine RotationCurve::At(double frame) const {

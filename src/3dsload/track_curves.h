@@ -50,6 +50,11 @@ class RotationCurve {
   Affine At(double frame) const;
   // The orientation at `frame` as a quaternion.
   Quaternion OrientationAt(double frame) const;
+  // An angle (radians) that the turn from the orientation at `from` to
+  // any orientation up to `to` does not pass (from <= to): the spline's
+  // speed in the logarithm bounds it; infinite where a repeating track
+  // starts again in between.
+  double TurnBound(double from, double to) const;
 
  private:
   const Track<4>& track_;
@@ -58,6 +63,9 @@ class RotationCurve {
   // before (for the first key, from its last when the track loops), and
   // the tangents that leave it and that arrive at it.
   std::vector<std::array<double, 3>> turn_, leaving_, arriving_;
+  // Of each key, the tangent that arrives at it in the frame of the key
+  // before.
+  std::vector<std::array<double, 3>> arriving_before_;
 };
 
 // The linear part of an affine map that turns as `q` does.

@@ -58,7 +58,11 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 
 std::string NameUtf8(std::string_view stored, const NameDecoder& decode) {
   if (IsValidUtf8(stored)) return std::string(stored);
-  return decode ? decode(stored) : Windows1252ToUtf8(stored);
+  if (!decode) return Windows1252ToUtf8(stored);
+  // Whatever a decoder gives (iconv's UTF-8 of a code past U+10FFFF has 5
+  // or 6 bytes), what is written as text is valid UTF-8.
+  std::string text = decode(stored);
+  return IsValidUtf8(text) ? text : ReplaceInvalidUtf8(text);
 }
 
 std::string ShownText(std::string_view text) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace torvik {
@@ -50,6 +51,24 @@ inline Utf8Prefix Utf8PrefixAt(std::string_view text, std::size_t i) {
 inline std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
   const Utf8Prefix prefix = Utf8PrefixAt(text, i);
   return prefix.needed != 0 && prefix.matched == prefix.needed ? prefix.needed : 0;
+}
+
+// UTF-8 as it is; each maximal part of a sequence that is cut short or
+// broken, and each byte that starts none, as U+FFFD (as browsers' and
+// Python's decoders replace them).
+inline std::string ReplaceInvalidUtf8(std::string_view bytes) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const Utf8Prefix prefix = Utf8PrefixAt(bytes, i);
+    if (prefix.needed != 0 && prefix.matched == prefix.needed) {
+      out.append(bytes, i, prefix.needed);
+      i += prefix.needed;
+    } else {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      i += prefix.matched == 0 ? 1 : prefix.matched;
+    }
+  }
+  return out;
 }
 
 }  // namespace torvik

@@ -30,6 +30,7 @@ BaseColourPlan PlanBaseColour(const H3dsMat& mat, bool texture_found, bool opaci
       plan.opacity_misplaced = true;
   }
   plan.placement = plan.texture ? MapKind::texture : MapKind::opacity;
+  plan.framed = (plan.texture || plan.opacity) && ShownOnce(mat.Map(plan.placement));
   return plan;
 }
 
@@ -62,17 +63,35 @@ DerivedBaseColour DeriveBaseColour(const H3dsMat& mat, const BaseColourPlan& pla
   } else if (opacity != nullptr) {
     result.image = images::Filled(opacity->width, opacity->height, diffuse);
   }
-  if (!plan.opacity || opacity == nullptr) return result;
-  const H3dsTextureMap& map = mat.Map(MapKind::opacity);
-  images::ValueImage alpha = images::MapValues(*opacity, (map.tiling & kMapAlphaSource) != 0,
-                                               (map.tiling & kMapNegative) != 0);
-  const images::EdgeWrap wrap = EdgeWrapOf(MapWrapOf(mat.Map(plan.placement)));
-  alpha = images::Resampled(alpha, result.image.width, result.image.height, wrap, wrap);
-  images::ApplyAmount(alpha, map.percent, material_opacity);
-  result.alpha = images::AlphaUseOf(alpha);
-  if (result.alpha != images::AlphaUse::opaque)
-    result.image = images::WithAlpha(result.image, alpha);
+  const bool opacity_drawn = plan.opacity && opacity != nullptr;
+  if (opacity_drawn) {
+    const H3dsTextureMap& map = mat.Map(MapKind::opacity);
+    images::ValueImage alpha = images::MapValues(*opacity, (map.tiling & kMapAlphaSource) != 0,
+                                                 (map.tiling & kMapNegative) != 0);
+    const images::EdgeWrap wrap = EdgeWrapOf(MapWrapOf(mat.Map(plan.placement)));
+    alpha = images::Resampled(alpha, result.image.width, result.image.height, wrap, wrap);
+    images::ApplyAmount(alpha, map.percent, material_opacity);
+    result.alpha = images::AlphaUseOf(alpha);
+    if (result.alpha != images::AlphaUse::opaque || plan.framed)
+      result.image = images::WithAlpha(result.image, alpha);
+  }
+  if (!plan.framed || result.image.pixels.empty()) return result;
+  // Beyond the one copy: the diffuse colour, and the material's own opacity
+  // where the image holds it.
+  const double outside_alpha =
+      opacity_drawn ? 255 * std::fmin(std::fmax(material_opacity, 0.0f), 1.0f) : 255;
+  result.image =
+      images::Framed(result.image, {diffuse[0], diffuse[1], diffuse[2],
+                                    static_cast<std::uint8_t>(std::floor(outside_alpha + 0.5))});
+  if (opacity_drawn) result.alpha = images::AlphaUseOf(images::AlphaOf(result.image));
   return result;
+}
+
+std::uint64_t DerivedBaseColourBytes(const BaseColourPlan& plan, std::uint64_t width,
+                                     std::uint64_t height) {
+  // Texture 1 is decoded with its alpha, and so is the composed image.
+  if (plan.framed) return images::FramedSide(width) * images::FramedSide(height) * 4;
+  return width * height * 4;
 }
 
 }  // namespace torvik

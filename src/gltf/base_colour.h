@@ -11,7 +11,10 @@
 // alpha of texture 1's image (or of the diffuse colour at the map's size),
 // resampled to that image's size, and mixed with the material's own opacity
 // by the map's amount.  A negative texture 1 (kMapNegative) is drawn with its
-// colours inverted.
+// colours inverted.  A base colour whose map is shown once (decal or no
+// tiling) is drawn inside a border of the diffuse colour, with the
+// material's own opacity, which a sampler that clamps stretches beyond it
+// (images::Framed).
 #pragma once
 
 #include "images/map_images.h"
@@ -26,11 +29,12 @@ struct BaseColourPlan {
   bool opacity_misplaced = false;  // the opacity map was found but lies otherwise: left out
   bool mixed = false;              // texture 1's amount is below 1
   bool negative = false;           // texture 1's colours are inverted
+  bool framed = false;             // the map is shown once: its image is framed
   // Whose placement and wrap the base colour's image takes.
   MapKind placement = MapKind::texture;
 
   // A new image is made rather than texture 1 drawn as it is.
-  bool Derived() const { return opacity || (texture && (mixed || negative)); }
+  bool Derived() const { return opacity || (texture && (mixed || negative)) || framed; }
 };
 
 // `texture_found` and `opacity_found`: the files of texture 1 and of the
@@ -48,6 +52,12 @@ struct DerivedBaseColour {
   images::DecodedImage image;  // RGBA where the opacity map is drawn, else as texture 1's
   images::AlphaUse alpha = images::AlphaUse::opaque;
 };
+
+// What a DerivedBaseColour of the plan takes at most, in bytes, for
+// images of these sizes (texture 1's where the plan draws it, else the
+// opacity map's): the budget is asked for it before anything is decoded.
+std::uint64_t DerivedBaseColourBytes(const BaseColourPlan& plan, std::uint64_t width,
+                                     std::uint64_t height);
 
 // The image of a plan that Derived(): `texture` and `opacity` are the decoded
 // images of texture 1 and the opacity map where the plan draws them (null

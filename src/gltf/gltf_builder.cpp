@@ -93,7 +93,11 @@ void UnitNormals(VertexArrays& arrays, std::span<const std::uint32_t> indices) {
 }
 
 GltfBuilder::GltfBuilder(const GltfOptions& options)
-    : options_(options), budget_(options.texture_budget) {
+    : options_(options),
+      budget_(options.texture_budget),
+      deriver_(
+          budget_, [this](const std::filesystem::path& file) { return FileBytes(file); },
+          [this](const std::filesystem::path& file) { return FileKey(file); }) {
   document_.json["asset"] = {{"version", "2.0"}, {"generator", "torvik32c"}};
 }
 
@@ -251,28 +255,19 @@ std::optional<std::size_t> GltfBuilder::ImageOfFile(const std::filesystem::path&
   return same_file->second;
 }
 
-const images::DecodedImage& GltfBuilder::DecodedFile(const std::filesystem::path& file) {
-  const auto [known, added] = decoded_.try_emplace(FileKey(file), std::string());
-  if (added) {
-    try {
-      known->second = images::DecodeImage(FileBytes(file), 4, budget_);
-    } catch (const std::exception& error) {
-      known->second = std::string(error.what());
-    }
-  }
-  if (const auto* why = std::get_if<std::string>(&known->second)) throw images::ImageError(*why);
-  return std::get<images::DecodedImage>(known->second);
-}
-
-std::size_t GltfBuilder::AddDerivedImage(const std::string& name,
-                                         const images::DecodedImage& image) {
-  budget_.Require(image.Bytes());
-  const std::vector<std::uint8_t> png = images::EncodePng(image);
-  if (png.size() > image.Bytes()) budget_.Require(png.size() - image.Bytes());
+std::size_t GltfBuilder::DerivedImageOf(const DerivedMap& map, const std::string& name) {
+  const auto known = derived_images_.find(&map);
+  if (known != derived_images_.end()) return known->second;
+  // The deriver took the pixels from the budget.
+  const std::vector<std::uint8_t> png = images::EncodePng(map.image);
+  if (png.size() > map.image.Bytes()) budget_.Require(png.size() - map.image.Bytes());
   const std::size_t view = AddView(std::span<const std::uint8_t>(png), std::nullopt);
-  return Add(
+  const std::size_t image = Add(
       "images",
       {{"name", NameUtf8(name, options_.names)}, {"bufferView", view}, {"mimeType", "image/png"}});
+  derived_images_.emplace(&map, image);
+  deriver_.ReleasePixels(map);
+  return image;
 }
 
 std::size_t GltfBuilder::TextureOf(std::size_t image, MapWrap wrap_s, MapWrap wrap_t) {
@@ -288,9 +283,9 @@ std::size_t GltfBuilder::TextureOf(std::size_t image, MapWrap wrap_s, MapWrap wr
   return texture->second;
 }
 
-Json GltfBuilder::TextureInfo(std::size_t texture, const H3dsTextureMap& placement) {
+Json GltfBuilder::TextureInfo(std::size_t texture, const PlacementParts& placement) {
   Json info = {{"index", texture}};
-  const GltfTextureTransform transform = GltfTransformOfMap(placement);
+  const GltfTextureTransform transform = GltfTransformOf(placement);
   if (transform == GltfTextureTransform{}) return info;
   const auto factors = [](const std::array<double, 2>& pair) {
     return Json{Factor(static_cast<float>(pair[0])), Factor(static_cast<float>(pair[1]))};

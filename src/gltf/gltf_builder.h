@@ -11,11 +11,11 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "images/decode_image.h"
 #include "images/texture_budget.h"
+#include "map_deriver.h"
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/material_maps.h"
 
@@ -102,18 +102,18 @@ class GltfBuilder {
   // warned of once ("`about`: PATH: why; `outcome`").
   std::optional<std::size_t> ImageOfFile(const std::filesystem::path& file, const std::string& name,
                                          const std::string& about, const std::string& outcome);
-  // The file decoded into RGBA pixels within the budget, once per file.
-  // Throws std::exception saying why (the image refused, the file not read,
-  // the budget exceeded).
-  const images::DecodedImage& DecodedFile(const std::filesystem::path& file);
-  // An image made at export, encoded as PNG and embedded; its pixels and
-  // bytes are taken from the budget.  Throws ImageError when they don't fit.
-  std::size_t AddDerivedImage(const std::string& name, const images::DecodedImage& image);
+  // What derives images from the maps' files, within the budget.
+  MapDeriver& Deriver() { return deriver_; }
+  // The glTF image of a derived image, encoded as PNG and embedded once
+  // (named `name`), its pixels then given back: the PNG's bytes beyond them
+  // are taken from the budget.  Throws ImageError when they don't fit or
+  // the image can't be encoded.
+  std::size_t DerivedImageOf(const DerivedMap& map, const std::string& name);
   // The texture of an image sampled with these wraps, made once per pair.
   std::size_t TextureOf(std::size_t image, MapWrap wrap_s, MapWrap wrap_t);
-  // {"index": texture}, with KHR_texture_transform when the map's placement
-  // is no identity.
-  Json TextureInfo(std::size_t texture, const H3dsTextureMap& placement);
+  // {"index": texture}, with KHR_texture_transform when the placement is no
+  // identity.
+  Json TextureInfo(std::size_t texture, const PlacementParts& placement);
   // Lists the extension in extensionsUsed.
   void UseExtension(const std::string& name);
 
@@ -151,12 +151,12 @@ class GltfBuilder {
   std::map<std::pair<MapKind, std::string>, std::optional<std::filesystem::path>> by_name_;
   // Image file: its image, or none when it failed (warned of once).
   std::map<std::string, std::optional<std::size_t>> by_file_;
-  // Image file: its pixels, or why they are not there.
-  std::map<std::string, std::variant<images::DecodedImage, std::string>> decoded_;
+  std::map<const DerivedMap*, std::size_t> derived_images_;
   std::map<std::array<std::size_t, 3>, std::size_t> textures_;  // image, wraps: texture
   std::map<std::pair<MapWrap, MapWrap>, std::size_t> samplers_;
   std::vector<std::string> extensions_used_;
   images::TextureBudget budget_;  // what the images may take
+  MapDeriver deriver_;
   std::size_t non_finite_ = 0;
 };
 

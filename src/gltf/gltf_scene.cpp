@@ -15,6 +15,7 @@
 #include "scene_mesh_arrays.h"
 #include "scene_nodes.h"
 #include "tangents.h"
+#include "torvik32c/errors.h"
 #include "torvik32c/export_conventions.h"
 #include "torvik32c/gltf_document.h"
 
@@ -75,6 +76,7 @@ class SceneGltf {
         meshes, workers, kMeshesAheadPerThread * threads,
         [&](std::size_t, std::size_t m) { return ArraysOf(m, frame[m]); },
         [&](std::size_t m, gltf_build::MeshArrays arrays) {
+          if (options_.cancelled && options_.cancelled()) throw Cancelled();
           extent[m] = arrays.extent;
           gltf_mesh[m] = AddMesh(m, arrays);
         });
@@ -128,7 +130,7 @@ class SceneGltf {
       children_.emplace_back();
       AttachMesh(roots.back(), gltf_mesh[m], *gltf_build::Inverse(frame[m]), extent[m]);
     }
-    const gltf_build::ModelBounds bounds = gltf_build::BoundsOf(scene_);
+    const gltf_build::ModelBounds bounds = gltf_build::BoundsOf(scene_, placement_);
     std::vector<std::optional<std::size_t>> node_of(count);
     for (std::size_t i = 0; i < count; ++i)
       if (kept[i]) node_of[i] = index[i];
@@ -274,8 +276,12 @@ class SceneGltf {
     settings.name = options_.animation_name.empty() ? "Animation" : options_.animation_name;
     settings.frames_per_second = options_.frames_per_second;
     settings.diagonal = diagonal;
-    gltf_build::AddAnimation(builder_, placement_, animation, AnimationFrames(scene_.animation),
-                             moving, hidden, settings);
+    if (options_.cancelled)
+      settings.check = [this] {
+        if (options_.cancelled()) throw Cancelled();
+      };
+    gltf_build::AddAnimation(builder_, scene_, placement_, animation,
+                             AnimationFrames(scene_.animation), moving, hidden, settings);
   }
 
   // The node's translation, rotation and scale, those that are not the identity's.

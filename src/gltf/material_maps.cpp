@@ -12,40 +12,47 @@ namespace {
 double Scale(float stored) { return std::isfinite(stored) && stored != 0 ? stored : 1.0; }
 double Finite(float stored) { return std::isfinite(stored) ? stored : 0.0; }
 
-// The placement's parts: P(p) = A p + t, A = R(angle) S.
-struct Parts {
-  double su, sv, angle, sine, cosine, tu, tv;
-};
+}  // namespace
 
-Parts PartsOf(const H3dsTextureMap& map) {
-  Parts parts{Scale(map.u_scale), Scale(map.v_scale), 0, 0, 1, 0, 0};
+PlacementParts MapPlacementParts(const H3dsTextureMap& map) {
+  // A mirrored map's tile is twice the image each way.
+  const double k = (map.tiling & kMapMirror) != 0 ? 2 : 1;
+  PlacementParts parts{k * Scale(map.u_scale), k * Scale(map.v_scale), 0, 0, 1, 0, 0};
   const double degrees = Finite(map.rotation);
   if (degrees != 0) {
     parts.angle = -(degrees / 180) * std::numbers::pi;
     parts.sine = Sin(parts.angle);
     parts.cosine = Cos(parts.angle);
   }
-  // t = R (o - c) + c
-  const double ou = -Finite(map.u_offset) - 0.5, ov = Finite(map.v_offset) - 0.5;
-  parts.tu = parts.cosine * ou - parts.sine * ov + 0.5;
-  parts.tv = parts.sine * ou + parts.cosine * ov + 0.5;
+  // P(p) = A p + t with A = k R S: t = k (c + o) - A c.
+  const double au = (parts.cosine * parts.su - parts.sine * parts.sv) / 2;
+  const double av = (parts.sine * parts.su + parts.cosine * parts.sv) / 2;
+  parts.tu = k * (0.5 - Finite(map.u_offset)) - au;
+  parts.tv = k * (0.5 + Finite(map.v_offset)) - av;
   return parts;
 }
 
-}  // namespace
+TexturePlacement MapPlacement(const H3dsTextureMap& map) { return MapPlacementParts(map).Affine(); }
 
-TexturePlacement MapPlacement(const H3dsTextureMap& map) {
-  const Parts p = PartsOf(map);
-  return {p.cosine * p.su, -p.sine * p.sv, p.tu, p.sine * p.su, p.cosine * p.sv, p.tv};
+std::array<double, 4> SlopeTurn(const PlacementParts& p) {
+  // The slopes along u and v are A^T times the image's, A = R(angle) S:
+  // S R(-angle), with the signs of S alone.
+  const double u_sign = p.su < 0 ? -1 : 1, v_sign = p.sv < 0 ? -1 : 1;
+  return {u_sign * p.cosine, u_sign * p.sine, -v_sign * p.sine, v_sign * p.cosine};
 }
 
-GltfTextureTransform GltfTransformOfMap(const H3dsTextureMap& map) {
+GltfTextureTransform GltfTransformOf(const PlacementParts& p) {
   // glTF's texture space is the file's with v turned over (F(u, v) = (u,
   // 1 - v)): its transform is F P F, which has the same scales and angle,
   // and the offset F(A (0, 1) + t).
-  const Parts p = PartsOf(map);
   return {{-p.sine * p.sv + p.tu, 1 - (p.cosine * p.sv + p.tv)}, p.angle, {p.su, p.sv}};
 }
+
+GltfTextureTransform GltfTransformOfMap(const H3dsTextureMap& map) {
+  return GltfTransformOf(MapPlacementParts(map));
+}
+
+bool ShownOnce(const H3dsTextureMap& map) { return MapWrapOf(map) == MapWrap::clamp_to_edge; }
 
 MapWrap MapWrapOf(const H3dsTextureMap& map) {
   if ((map.tiling & kMapMirror) != 0) return MapWrap::mirrored_repeat;

@@ -7,74 +7,77 @@
 #include <limits>
 #include <map>
 
+#include "animation_samples.h"
 #include "scene_nodes.h"
 
 namespace torvik::gltf_build {
 
 namespace {
 
-// The most node transforms an animation computes: past it, fewer frames
-// are sampled (every n-th, and still every key), with a warning.
+// The most node matrices the samples at whole frames and keys may take, on
+// top of kSamplesPerKey for each key the file stores (so a file of many
+// keys is sampled at all of them): past it, fewer frames are sampled, with
+// a warning.  The samples within frames may take kRefinementShare times as
+// many again.
 constexpr std::uint64_t kMaxSamples = std::uint64_t{1} << 20;
+constexpr std::uint64_t kSamplesPerKey = 8;
+constexpr std::uint64_t kRefinementShare = 4;
 
-// Frames sampled for one node, each at a time (in seconds, as a float)
-// after the one before, and whether a key of the node stands there.
+// The times of samples (in seconds, as floats, each after the one before)
+// and which stand at keys.
 struct Samples {
-  std::vector<std::uint32_t> frames;
   std::vector<float> times;
   std::vector<bool> keys;
+  std::vector<double> slack;  // NodeSamples::slack
 };
 
-Samples SampleFrames(const std::array<std::uint32_t, 2>& range, std::uint32_t step,
-                     const std::vector<std::uint32_t>& key_frames, double fps) {
-  std::vector<std::uint32_t> grid;
-  for (std::uint64_t f = range[0]; f <= range[1]; f += step)
-    grid.push_back(static_cast<std::uint32_t>(f));
-  if (grid.back() != range[1]) grid.push_back(range[1]);
-  std::vector<std::uint32_t> keys;
-  for (const std::uint32_t f : key_frames)
-    if (f >= range[0] && f <= range[1]) keys.push_back(f);
-  std::vector<std::uint32_t> all;
-  std::set_union(grid.begin(), grid.end(), keys.begin(), keys.end(), std::back_inserter(all));
-  Samples samples;
-  std::size_t next_key = 0;
-  for (const std::uint32_t f : all) {
-    while (next_key < keys.size() && keys[next_key] < f) ++next_key;
-    const bool key = next_key < keys.size() && keys[next_key] == f;
-    const float time = static_cast<float>(f / fps);
-    // Frames too close for a float's time merge into the first; a key
-    // among them marks it.
-    if (!samples.times.empty() && !(time > samples.times.back())) {
-      if (key) samples.keys.back() = true;
-      continue;
-    }
-    samples.frames.push_back(f);
-    samples.times.push_back(time);
-    samples.keys.push_back(key);
-  }
-  return samples;
+template <std::size_t N>
+void AddFrames(const Track<N>& track, std::vector<std::uint32_t>& frames) {
+  if (track.keys.size() < 2) return;
+  for (const TrackKey<N>& key : track.keys) frames.push_back(key.frame);
 }
 
-// The node's world matrix at `frame`: its ancestors' local matrices and
-// its own, multiplied from the root down as the placement does.
-Affine WorldAt(const ScenePlacement& placement, const NodeAnimation& animation, std::size_t node,
-               double frame) {
-  std::vector<std::size_t> chain;
-  for (int n = static_cast<int>(node); n >= 0;
-       n = placement.nodes[static_cast<std::size_t>(n)].parent)
-    chain.push_back(static_cast<std::size_t>(n));
-  Affine world = animation.LocalAt(chain.back(), frame);
-  for (auto n = chain.rbegin() + 1; n != chain.rend(); ++n)
-    world = world * animation.LocalAt(*n, frame);
-  return world;
+// The frames of the keys that move or hide a node, its target's left out.
+std::vector<std::uint32_t> OwnKeyFrames(const NodeTracks* tracks) {
+  std::vector<std::uint32_t> frames;
+  if (tracks == nullptr) return frames;
+  AddFrames(tracks->position, frames);
+  AddFrames(tracks->rotation, frames);
+  AddFrames(tracks->scale, frames);
+  AddFrames(tracks->roll, frames);
+  frames.insert(frames.end(), tracks->hide.frames.begin(), tracks->hide.frames.end());
+  std::sort(frames.begin(), frames.end());
+  frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+  return frames;
+}
+
+// The samples of `node` whose times a float tells apart: of frames too
+// close for that, the first stays (a key among them marks it).
+std::vector<std::size_t> DistinctTimes(const NodeSamples& node, double first, double fps,
+                                       Samples& samples) {
+  std::vector<std::size_t> kept;
+  for (std::size_t i = 0; i < node.frames.size(); ++i) {
+    const float time = static_cast<float>((node.frames[i] - first) / fps);
+    if (!samples.times.empty() && !(time > samples.times.back())) {
+      if (node.keys[i]) samples.keys.back() = true;
+      continue;
+    }
+    samples.times.push_back(time);
+    samples.keys.push_back(node.keys[i]);
+    samples.slack.push_back(node.slack[i]);
+    kept.push_back(i);
+  }
+  return kept;
 }
 
 // The samples kept of `values` (`stride` floats a sample): the first, the
 // last, those at keys, and enough others that linear interpolation between
-// kept samples is within `tolerance` of every sample in each component
-// (the slopes that stay within it narrowed sample by sample, so linear in
-// the samples).  With `chord` > 0, kept neighbours are no farther apart
-// than that (for rotations, whose interpolation follows the sphere).
+// kept samples is within `tolerance` of every sample in each component,
+// less the share of it that the curve takes about the sample (its slack),
+// so within `tolerance` of the curve between samples too (the slopes that
+// stay within it narrowed sample by sample, so linear in the samples).  With `chord` > 0, kept
+// neighbours are no farther apart than that (for rotations, whose interpolation follows the
+// sphere).
 std::vector<std::size_t> KeptSamples(const Samples& samples, const std::vector<float>& values,
                                      std::size_t stride, double tolerance, double chord) {
   const std::size_t count = samples.times.size();
@@ -109,9 +112,10 @@ std::vector<std::size_t> KeptSamples(const Samples& samples, const std::vector<f
       continue;
     }
     const double dt = static_cast<double>(samples.times[j]) - samples.times[anchor];
+    const double within = tolerance * (1 - samples.slack[j]);
     for (std::size_t c = 0; c < stride; ++c) {
-      low[c] = std::max(low[c], (value(j, c) - tolerance - value(anchor, c)) / dt);
-      high[c] = std::min(high[c], (value(j, c) + tolerance - value(anchor, c)) / dt);
+      low[c] = std::max(low[c], (value(j, c) - within - value(anchor, c)) / dt);
+      high[c] = std::min(high[c], (value(j, c) + within - value(anchor, c)) / dt);
     }
   }
   return kept;
@@ -167,97 +171,121 @@ bool AllAre(const std::vector<float>& values, const std::array<float, N>& still)
   return true;
 }
 
+// The values of the samples `kept`, `stride` floats each.
+std::vector<float> Picked(const std::vector<float>& values, const std::vector<std::size_t>& kept,
+                          std::size_t stride) {
+  std::vector<float> picked;
+  picked.reserve(kept.size() * stride);
+  for (const std::size_t k : kept)
+    picked.insert(picked.end(), values.begin() + static_cast<std::ptrdiff_t>(k * stride),
+                  values.begin() + static_cast<std::ptrdiff_t>((k + 1) * stride));
+  return picked;
+}
+
+// The warning for samples thinned, or "".
+std::string ThinnedWarning(const AnimationSampling& sampling, std::uint64_t frames,
+                           std::size_t nodes) {
+  if (sampling.step == 1 && sampling.keys_kept == 2) return "";
+  const std::string keys = sampling.keys_kept == 2   ? " (and every key)"
+                           : sampling.keys_kept == 1 ? " (and every key of the nodes themselves, "
+                                                       "not their targets' keys)"
+                                                     : ", not every key,";
+  return "the animation samples every " +
+         (sampling.step == 1 ? std::string("") : std::to_string(sampling.step) + "th ") + "frame" +
+         keys + ": its " + std::to_string(frames) + " frames of " + std::to_string(nodes) +
+         " moving nodes would take too many samples";
+}
+
 }  // namespace
 
-void AddAnimation(GltfBuilder& builder, const ScenePlacement& placement,
+void AddAnimation(GltfBuilder& builder, const H3dsScene& scene, const ScenePlacement& placement,
                   const NodeAnimation& animation, const std::array<std::uint32_t, 2>& frames,
                   const std::vector<AnimatedNode>& nodes, const std::vector<HiddenMesh>& hidden,
                   const AnimationSettings& settings) {
   if (frames[1] <= frames[0] || (nodes.empty() && hidden.empty())) return;
-  // Each sample costs a matrix per node, and a lifted node's a matrix per
-  // ancestor.
-  std::uint64_t cost = hidden.size();
-  for (const AnimatedNode& node : nodes) {
-    std::uint64_t depth = 1;
-    if (node.world)
-      for (int n = placement.nodes[node.placement_node].parent; n >= 0;
-           n = placement.nodes[static_cast<std::size_t>(n)].parent)
-        ++depth;
-    cost += depth;
-  }
-  const std::uint64_t span = std::uint64_t{frames[1]} - frames[0] + 1;
-  const std::uint64_t step64 =
-      std::max<std::uint64_t>(1, (span * cost + kMaxSamples - 1) / kMaxSamples);
-  const std::uint32_t step = static_cast<std::uint32_t>(std::min<std::uint64_t>(step64, span));
-  if (step > 1)
-    builder.Warn("the animation samples every " + std::to_string(step) +
-                 "th frame (and every key): its " + std::to_string(span) + " frames of " +
-                 std::to_string(nodes.size()) + " moving nodes would take too many samples");
+  FramePoser poser(scene, placement);
+  std::vector<FramePoser::Request> requests;
+  for (const AnimatedNode& node : nodes) requests.push_back({node.placement_node, node.world});
+  std::uint64_t keys = 0;
+  for (const NodeTracks& tracks : scene.animation.tracks) keys += KeyCount(tracks);
+  SamplingBudget budget;
+  budget.base = kMaxSamples + kSamplesPerKey * keys;
+  budget.refinement = kRefinementShare * budget.base;
+  budget.check = settings.check;
+  // Hidden meshes take a sample a frame and one a key of their own.
+  std::uint64_t hidden_keys = 0;
+  for (const HiddenMesh& mesh : hidden)
+    hidden_keys += animation.KeyFrames(mesh.placement_node).size();
+
   const double fps = settings.frames_per_second;
-  const double translation_tolerance =
+  SampleTolerances tolerances;
+  tolerances.translation =
       kTranslationTolerance * (settings.diagonal > 0 ? settings.diagonal : 1) / std::sqrt(3.0);
   // Four components within t of the arc's are within 2t of it, turning by
   // twice that; the chord between kept samples leaves at most chord^2 / 8
   // between the sphere and its chord.
-  const double rotation_tolerance = kRotationTolerance / 6;
-  const double rotation_chord = std::sqrt(8 * rotation_tolerance);
-  const double scale_tolerance = kScaleTolerance / std::sqrt(3.0);
-
+  tolerances.rotation = kRotationTolerance / 6;
+  const double rotation_chord = std::sqrt(8 * tolerances.rotation);
+  tolerances.scale = kScaleTolerance / std::sqrt(3.0);
   Channels channels(builder);
-  std::size_t non_finite = 0;
-  for (const AnimatedNode& node : nodes) {
-    std::vector<std::uint32_t> keys = animation.KeyFrames(node.placement_node);
-    if (node.world)
-      for (int n = placement.nodes[node.placement_node].parent; n >= 0;
-           n = placement.nodes[static_cast<std::size_t>(n)].parent) {
-        const std::vector<std::uint32_t> more = animation.KeyFrames(static_cast<std::size_t>(n));
-        keys.insert(keys.end(), more.begin(), more.end());
-      }
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    const Samples samples = SampleFrames(frames, step, keys, fps);
-    std::vector<float> translations, rotations, scales;
-    for (const std::uint32_t frame : samples.frames) {
-      const Affine m = node.world ? WorldAt(placement, animation, node.placement_node, frame)
-                                  : animation.LocalAt(node.placement_node, frame);
-      FloatTransform t = FloatTransformOf(m, non_finite);
-      // The same turn the nearer way from the sample before: LINEAR
-      // interpolates rotations along the shorter arc.
-      if (!rotations.empty()) {
-        const float* before = &rotations[rotations.size() - 4];
-        const double dot = static_cast<double>(before[0]) * t.rotation[0] +
-                           static_cast<double>(before[1]) * t.rotation[1] +
-                           static_cast<double>(before[2]) * t.rotation[2] +
-                           static_cast<double>(before[3]) * t.rotation[3];
-        if (dot < 0)
-          for (float& c : t.rotation) c = -c;
-      }
-      Append(translations, t.translation);
-      Append(rotations, t.rotation);
-      Append(scales, t.scale);
-    }
+  const double first = frames[0];
+  // Each node's channels as soon as its samples are made, which are then
+  // let go.
+  const auto add_channels = [&](std::size_t n, const NodeSamples& sampled) {
+    const AnimatedNode& node = nodes[n];
+    Samples samples;
+    const std::vector<std::size_t> distinct = DistinctTimes(sampled, first, fps, samples);
+    const std::vector<float> translations = Picked(sampled.translations, distinct, 3);
+    const std::vector<float> rotations = Picked(sampled.rotations, distinct, 4);
+    const std::vector<float> scales = Picked(sampled.scales, distinct, 3);
     const NodePlacement& still = placement.nodes[node.placement_node];
     std::size_t ignored = 0;
     const FloatTransform rest = FloatTransformOf(node.world ? still.world : still.local, ignored);
     if (!AllAre(translations, rest.translation))
       channels.Add(node.gltf_node, "translation", samples,
-                   KeptSamples(samples, translations, 3, translation_tolerance, 0), translations, 3,
-                   "LINEAR");
+                   KeptSamples(samples, translations, 3, tolerances.translation, 0), translations,
+                   3, "LINEAR");
     if (!AllAre(rotations, rest.rotation))
       channels.Add(node.gltf_node, "rotation", samples,
-                   KeptSamples(samples, rotations, 4, rotation_tolerance, rotation_chord),
+                   KeptSamples(samples, rotations, 4, tolerances.rotation, rotation_chord),
                    rotations, 4, "LINEAR");
     if (!AllAre(scales, rest.scale))
       channels.Add(node.gltf_node, "scale", samples,
-                   KeptSamples(samples, scales, 3, scale_tolerance, 0), scales, 3, "LINEAR");
-  }
+                   KeptSamples(samples, scales, 3, tolerances.scale, 0), scales, 3, "LINEAR");
+  };
+  const AnimationSampling sampling = SampleAnimation(
+      poser, requests,
+      [&](std::size_t r, bool targets) {
+        return targets ? animation.KeyFrames(requests[r].node)
+                       : OwnKeyFrames(poser.CurvesOf(requests[r].node).tracks());
+      },
+      frames, tolerances, budget, {hidden.size(), hidden_keys}, add_channels);
+  const std::string thinned =
+      ThinnedWarning(sampling, std::uint64_t{frames[1]} - frames[0] + 1, nodes.size());
+  if (!thinned.empty()) builder.Warn(thinned);
+  if (!sampling.refined)
+    builder.Warn(
+        "some of the animation's curves are sampled at whole frames only, not within them: "
+        "the samples within frames would take too many samples");
+  const std::vector<double> grid = WholeFrames(frames, sampling.step);
   for (const HiddenMesh& mesh : hidden) {
-    const Samples samples =
-        SampleFrames(frames, step, animation.KeyFrames(mesh.placement_node), fps);
+    NodeSamples switches;
+    std::vector<std::uint32_t> keyed = animation.KeyFrames(mesh.placement_node);
+    switches.frames = grid;
+    if (sampling.keys_kept > 0)
+      for (const std::uint32_t f : keyed)
+        if (f >= frames[0] && f <= frames[1]) switches.frames.push_back(f);
+    std::sort(switches.frames.begin(), switches.frames.end());
+    switches.frames.erase(std::unique(switches.frames.begin(), switches.frames.end()),
+                          switches.frames.end());
+    switches.keys.assign(switches.frames.size(), false);
+    switches.slack.assign(switches.frames.size(), 0);
+    Samples samples;
+    const std::vector<std::size_t> distinct = DistinctTimes(switches, first, fps, samples);
     std::vector<float> scales;
     std::vector<std::size_t> kept;
-    for (std::size_t s = 0; s < samples.frames.size(); ++s) {
-      const bool hides = animation.HiddenAt(mesh.placement_node, samples.frames[s]);
+    for (std::size_t s = 0; s < distinct.size(); ++s) {
+      const bool hides = animation.HiddenAt(mesh.placement_node, switches.frames[distinct[s]]);
       Append(scales, hides ? std::array<float, 3>{0, 0, 0} : mesh.shown_scale);
       // STEP holds each value until the next: only changes are kept.
       if (s == 0 || !std::equal(scales.end() - 3, scales.end(), scales.end() - 6))
@@ -267,8 +295,8 @@ void AddAnimation(GltfBuilder& builder, const ScenePlacement& placement,
       channels.Add(mesh.gltf_node, "scale", samples, kept, scales, 3, "STEP");
   }
   channels.Finish(settings.name);
-  if (non_finite > 0)
-    builder.Warn(std::to_string(non_finite) +
+  if (sampling.non_finite > 0)
+    builder.Warn(std::to_string(sampling.non_finite) +
                  " animated transform values that were not numbers were written as 0");
 }
 

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <unordered_map>
+#include <vector>
 
 #include "base/portable_math.h"
 #include "torvik32c/keyframer_tracks.h"
@@ -30,23 +32,48 @@ int FirstCarrier(const std::unordered_map<std::string, int>& by_name, const std:
   return found == by_name.end() ? -1 : found->second;
 }
 
+// The tracks of a carrier's node, or none.
+const NodeTracks* TracksOf(const H3dsScene& scene, const ScenePlacement& placement, int carrier) {
+  if (carrier < 0) return nullptr;
+  const std::size_t stored = placement.nodes[static_cast<std::size_t>(carrier)].node;
+  return stored < scene.animation.tracks.size() ? &scene.animation.tracks[stored] : nullptr;
+}
+
+// Whether the track's keys hold more than one value.
+template <std::size_t N>
+bool Changes(const Track<N>& track) {
+  return std::any_of(track.keys.begin(), track.keys.end(),
+                     [&](const TrackKey<N>& key) { return key.value != track.keys.front().value; });
+}
+
 // The horizontal field of view of the camera, in degrees, and whether its
 // keys change it.
-std::pair<double, bool> FieldOfView(const H3dsScene& scene, const ScenePlacement& placement,
-                                    const H3dsCamera& camera, int carrier) {
-  if (carrier >= 0) {
-    const std::size_t stored = placement.nodes[static_cast<std::size_t>(carrier)].node;
-    if (stored < scene.animation.tracks.size()) {
-      const auto& keys = scene.animation.tracks[stored].fov.keys;
-      if (!keys.empty() && keys.front().value[0] > 0) {
-        const bool changes = std::any_of(keys.begin(), keys.end(), [&](const auto& key) {
-          return key.value[0] != keys.front().value[0];
-        });
-        return {keys.front().value[0], changes};
-      }
-    }
-  }
+std::pair<double, bool> FieldOfView(const NodeTracks* tracks, const H3dsCamera& camera) {
+  if (tracks != nullptr && !tracks->fov.keys.empty() && tracks->fov.keys.front().value[0] > 0)
+    return {tracks->fov.keys.front().value[0], Changes(tracks->fov)};
   return {LensFieldOfView(camera.lens), false};
+}
+
+// The light as its node's first colour, hotspot and falloff keys make it
+// (glTF's lights have no animation of these): the parts that its keys
+// change are named in `changing`.
+H3dsLight AsFirstKeysMakeIt(H3dsLight light, const NodeTracks* tracks,
+                            std::vector<const char*>& changing) {
+  if (tracks == nullptr) return light;
+  if (!tracks->color.keys.empty()) {
+    const std::array<float32, 3>& first = tracks->color.keys.front().value;
+    std::copy(first.begin(), first.end(), light.color);
+    if (Changes(tracks->color)) changing.push_back("colour");
+  }
+  if (!light.spot) return light;
+  for (const auto& [track, value, name] :
+       {std::tuple{&tracks->hotspot, &light.hotspot, "hotspot"},
+        std::tuple{&tracks->falloff, &light.falloff, "falloff"}}) {
+    if (track->keys.empty()) continue;
+    *value = track->keys.front().value[0];
+    if (Changes(*track)) changing.push_back(name);
+  }
+  return light;
 }
 
 Json CameraJson(GltfBuilder& builder, double horizontal, double diagonal, const std::string& name) {
@@ -88,8 +115,11 @@ Json LightJson(GltfBuilder& builder, const H3dsLight& light, const std::array<do
     const auto cone = [](float degrees) {
       return std::isfinite(degrees) ? std::clamp(Radians(degrees) / 2, 0.0, kPi / 2) : kPi / 4;
     };
-    // glTF wants 0 <= inner < outer <= pi / 2.
-    const float outer = std::max(static_cast<float>(cone(light.falloff)), 1e-3f);
+    // glTF wants 0 <= inner < outer <= pi / 2: the float nearest pi / 2 is
+    // above it, so the widest outer cone is the float below.
+    float widest = static_cast<float>(kPi / 2);
+    if (static_cast<double>(widest) > kPi / 2) widest = std::nextafter(widest, 0.0f);
+    const float outer = std::clamp(static_cast<float>(cone(light.falloff)), 1e-3f, widest);
     float inner = static_cast<float>(cone(light.hotspot));
     if (!(inner < outer)) inner = std::nextafter(outer, 0.0f);
     json["spot"] = {{"innerConeAngle", Factor(inner)}, {"outerConeAngle", Factor(outer)}};
@@ -129,24 +159,48 @@ Carriers CarriersOf(const H3dsScene& scene, const ScenePlacement& placement) {
   return carriers;
 }
 
-ModelBounds BoundsOf(const H3dsScene& scene) {
-  std::array<double, 3> low, high;
-  low.fill(std::numeric_limits<double>::infinity());
-  high.fill(-std::numeric_limits<double>::infinity());
+ModelBounds BoundsOf(const H3dsScene& scene, const ScenePlacement& placement) {
+  // Each mesh's box of its stored vertices (those finite).
+  using Box = std::array<double, 6>;  // low, then high
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<Box> boxes(scene.meshobjlist.size(), Box{inf, inf, inf, -inf, -inf, -inf});
+  Box all = boxes.empty() ? Box{} : boxes.front();
   bool any = false;
-  for (const H3dsMeshObj& mesh : scene.meshobjlist) {
-    for (const H3dsVert& v : mesh.vertlist) {
+  for (std::size_t m = 0; m < scene.meshobjlist.size(); ++m)
+    for (const H3dsVert& v : scene.meshobjlist[m].vertlist) {
       if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) continue;
       const double p[3] = {v.x, v.y, v.z};
-      for (int i = 0; i < 3; ++i)
-        low[i] = std::min(low[i], p[i]), high[i] = std::max(high[i], p[i]);
+      for (int i = 0; i < 3; ++i) {
+        boxes[m][i] = std::min(boxes[m][i], p[i]),
+        boxes[m][i + 3] = std::max(boxes[m][i + 3], p[i]);
+        all[i] = std::min(all[i], p[i]), all[i + 3] = std::max(all[i + 3], p[i]);
+      }
       any = true;
     }
-  }
   ModelBounds bounds;
   if (!any) return bounds;
-  for (int i = 0; i < 3; ++i) bounds.centre[i] = (low[i] + high[i]) / 2;
-  bounds.diagonal = Distance(low, high);
+  bounds.diagonal = Distance({all[0], all[1], all[2]}, {all[3], all[4], all[5]});
+  // The placed model: each mesh's box where each node draws it (the box of
+  // its corners), and the meshes that no node names as stored.
+  Box placed = {inf, inf, inf, -inf, -inf, -inf};
+  const auto add = [&](const Box& box, const Affine& m) {
+    if (!(box[0] <= box[3])) return;  // no finite vertex
+    for (int corner = 0; corner < 8; ++corner) {
+      const double p[3] = {box[(corner & 1) ? 3 : 0], box[(corner & 2) ? 4 : 1],
+                           box[(corner & 4) ? 5 : 2]};
+      double q[3];
+      Apply(m, p, q);
+      for (int i = 0; i < 3; ++i)
+        placed[i] = std::min(placed[i], q[i]), placed[i + 3] = std::max(placed[i + 3], q[i]);
+    }
+  };
+  for (const NodePlacement& node : placement.nodes)
+    if (node.mesh >= 0 && static_cast<std::size_t>(node.mesh) < boxes.size())
+      add(boxes[static_cast<std::size_t>(node.mesh)], node.mesh_placement);
+  for (const std::size_t m : placement.unplaced_meshes)
+    if (m < boxes.size()) add(boxes[m], IdentityAffine());
+  for (int i = 0; i < 3; ++i) bounds.centre[i] = (placed[i] + placed[i + 3]) / 2;
+  if (!std::isfinite(Distance(bounds.centre, {0, 0, 0}))) bounds.centre = {0, 0, 0};
   return bounds;
 }
 
@@ -167,7 +221,7 @@ void AddCamerasAndLights(GltfBuilder& builder, const H3dsScene& scene,
   for (std::size_t c = 0; c < scene.cameras.size(); ++c) {
     const H3dsCamera& camera = scene.cameras[c];
     const int carrier = carriers.cameras[c];
-    const auto [horizontal, changes] = FieldOfView(scene, placement, camera, carrier);
+    const auto [horizontal, changes] = FieldOfView(TracksOf(scene, placement, carrier), camera);
     if (changes)
       builder.Warn("camera '" + builder.Shown(camera.name) +
                    "' changes its field of view over its keys; the glTF keeps the first "
@@ -180,8 +234,21 @@ void AddCamerasAndLights(GltfBuilder& builder, const H3dsScene& scene,
   }
   Json lights = Json::array();
   for (std::size_t l = 0; l < scene.lights.size(); ++l) {
-    const H3dsLight& light = scene.lights[l];
     const int carrier = carriers.lights[l];
+    std::vector<const char*> changing;
+    const H3dsLight light =
+        AsFirstKeysMakeIt(scene.lights[l], TracksOf(scene, placement, carrier), changing);
+    if (!changing.empty()) {
+      std::string parts;
+      for (std::size_t i = 0; i < changing.size(); ++i)
+        parts += (i == 0                     ? ""
+                  : i + 1 == changing.size() ? " and "
+                                             : ", ") +
+                 std::string(changing[i]);
+      builder.Warn("light '" + builder.Shown(light.name) + "' changes its " + parts +
+                   " over its keys; the glTF keeps the first (glTF's lights have no animated " +
+                   parts + ")");
+    }
     const std::array<double, 3> at =
         carrier >= 0 ? TranslationOf(placement.nodes[static_cast<std::size_t>(carrier)].world)
                      : PositionOf(light.position);
@@ -200,7 +267,7 @@ void AddCamerasAndLights(GltfBuilder& builder, const H3dsScene& scene,
   }
   if (!lights.empty()) {
     builder.json()["extensions"]["KHR_lights_punctual"]["lights"] = std::move(lights);
-    builder.json()["extensionsUsed"].push_back("KHR_lights_punctual");
+    builder.UseExtension("KHR_lights_punctual");
   }
   if (non_finite > 0)
     builder.Warn(std::to_string(non_finite) +

@@ -73,11 +73,9 @@ Json FactorArray(const std::array<double, 3>& values) {
 // What one material's glTF is made of, step by step.
 class MaterialMaker {
  public:
-  MaterialMaker(GltfBuilder& builder, const H3dsMat& mat,
-                std::map<std::string, std::size_t>& normal_maps)
+  MaterialMaker(GltfBuilder& builder, const H3dsMat& mat)
       : builder_(builder),
         mat_(mat),
-        normal_maps_(normal_maps),
         look_(LookOf(mat, builder)),
         what_("material '" + builder.Shown(mat.name) + "'") {}
 
@@ -125,64 +123,101 @@ class MaterialMaker {
     return builder_.FindFile(map.name, kind, About(kind), Outcome(kind));
   }
 
-  const images::DecodedImage* Decoded(MapKind kind, const std::filesystem::path& file) {
-    try {
-      return &builder_.DecodedFile(file);
-    } catch (const std::exception& error) {
-      Warn(kind, ShownPath(file) + ": " + error.what());
-      return nullptr;
-    }
-  }
-
   std::optional<std::size_t> ImageOf(MapKind kind, const std::filesystem::path& file) {
     return builder_.ImageOfFile(file, mat_.Map(kind).name, About(kind), Outcome(kind));
   }
 
-  // The textureInfo of an image placed and wrapped as the map of `kind`.
-  Json InfoOf(std::size_t image, MapKind kind) {
+  // The textureInfo of an image sampled as `placement` and `wrap` say.
+  Json InfoOf(std::size_t image, const PlacementParts& placement, MapWrap wrap) {
     textured_ = true;
+    return builder_.TextureInfo(builder_.TextureOf(image, wrap, wrap), placement);
+  }
+  // The same for an image of the map of `kind` as its file holds it.
+  Json InfoOf(std::size_t image, MapKind kind) {
     const H3dsTextureMap& map = mat_.Map(kind);
-    const MapWrap wrap = MapWrapOf(map);
-    return builder_.TextureInfo(builder_.TextureOf(image, wrap, wrap), map);
+    return InfoOf(image, MapPlacementParts(map), MapWrapOf(map));
+  }
+  // The same for an image derived for the map of `kind`.
+  Json InfoOf(std::size_t image, const DerivedMap& derived, MapKind kind) {
+    return InfoOf(image, derived.PlacedAs(mat_.Map(kind)), derived.wrap);
+  }
+
+  // The glTF image of a derived one, named after the maps it was made of;
+  // none, with a warning, when it can't be embedded.
+  std::optional<std::size_t> EmbeddedImage(const DerivedMap& derived, const std::string& name,
+                                           MapKind kind) {
+    try {
+      return builder_.DerivedImageOf(derived, name);
+    } catch (const std::exception& error) {
+      Warn(kind, error.what());
+      return std::nullopt;
+    }
+  }
+
+  // A map's file as its textureInfo: embedded as it is, or framed in
+  // `outside` when the map is shown once.
+  std::optional<Json> MapTexture(MapKind kind, std::array<std::uint8_t, 4> outside) {
+    const std::optional<std::filesystem::path> file = FileOf(kind);
+    if (!file) return std::nullopt;
+    const H3dsTextureMap& map = mat_.Map(kind);
+    if (!ShownOnce(map)) {
+      const std::optional<std::size_t> image = ImageOf(kind, *file);
+      if (!image) return std::nullopt;
+      return InfoOf(*image, kind);
+    }
+    try {
+      const std::shared_ptr<const DerivedMap> framed =
+          builder_.Deriver().Framed(map, kind, *file, outside);
+      const std::optional<std::size_t> image = EmbeddedImage(*framed, map.name, kind);
+      if (!image) return std::nullopt;
+      return InfoOf(*image, *framed, kind);
+    } catch (const std::exception& error) {
+      Warn(kind, error.what());
+      return std::nullopt;
+    }
   }
 
   // Texture 1 and the opacity map as base_colour.h says.
   void AddBaseColour() {
     const std::optional<std::filesystem::path> texture_file = FileOf(MapKind::texture);
-    std::optional<std::filesystem::path> opacity_file = FileOf(MapKind::opacity);
-    BaseColourPlan plan = PlanBaseColour(mat_, texture_file.has_value(), opacity_file.has_value());
-    if (plan.opacity_misplaced)
+    const std::optional<std::filesystem::path> opacity_file = FileOf(MapKind::opacity);
+    if (PlanBaseColour(mat_, texture_file.has_value(), opacity_file.has_value()).opacity_misplaced)
       Warn(MapKind::opacity,
            "it lies on the faces otherwise than the texture (its scale, offset, rotation or "
            "tiling differ)");
-    const images::DecodedImage* texture = nullptr;
-    const images::DecodedImage* opacity = nullptr;
-    if (plan.Derived() && plan.texture &&
-        (texture = Decoded(MapKind::texture, *texture_file)) == nullptr)
-      plan = PlanBaseColour(mat_, false, !plan.opacity_misplaced && opacity_file.has_value());
-    if (plan.opacity && (opacity = Decoded(MapKind::opacity, *opacity_file)) == nullptr)
-      plan = PlanBaseColour(mat_, plan.texture, false);
-    std::optional<std::size_t> image;
+    const MaterialBaseColour colour =
+        BaseColourOf(builder_.Deriver(), mat_, texture_file, opacity_file, look_.opacity,
+                     [&](MapKind kind, const std::string& why) { Warn(kind, why); });
+    const BaseColourPlan& plan = colour.plan;
     if (plan.Derived()) {
-      try {
-        const DerivedBaseColour derived =
-            DeriveBaseColour(mat_, plan, texture, opacity, look_.opacity);
-        std::string name = plan.texture ? mat_.Map(MapKind::texture).name : "";
-        if (plan.opacity) name += (name.empty() ? "" : " + ") + mat_.Map(MapKind::opacity).name;
-        image = builder_.AddDerivedImage(name, derived.image);
-        if (plan.opacity) {
-          alpha_ = derived.alpha;
-          look_.opacity = 1;  // the image's alpha holds the material's opacity too
+      std::optional<std::size_t> image;
+      std::string name = plan.texture ? mat_.Map(MapKind::texture).name : "";
+      if (plan.opacity) name += (name.empty() ? "" : " + ") + mat_.Map(MapKind::opacity).name;
+      std::string failure = colour.failure;
+      if (colour.derived) {
+        try {
+          image = builder_.DerivedImageOf(*colour.derived, name);
+        } catch (const std::exception& error) {
+          failure = error.what();
         }
-      } catch (const std::exception& error) {
-        builder_.Warn(what_ + ": its texture could not be composed: " + error.what() +
-                      "; the material is left untextured");
       }
+      if (!image) {
+        builder_.Warn(what_ + ": its texture could not be composed: " + failure +
+                      "; the material is left untextured");
+        return;
+      }
+      if (plan.opacity) {
+        alpha_ = colour.derived->alpha;
+        look_.opacity = 1;  // the image's alpha holds the material's opacity too
+      }
+      base_ = InfoOf(*image, *colour.derived, plan.placement);
     } else if (plan.texture) {
-      image = ImageOf(MapKind::texture, *texture_file);
+      const std::optional<std::size_t> image = ImageOf(MapKind::texture, *texture_file);
+      if (!image) return;
+      base_ = InfoOf(*image, MapKind::texture);
+    } else {
+      return;
     }
-    if (!image) return;
-    base_ = InfoOf(*image, plan.placement);
     look_.texture = (*base_)["index"].get<std::size_t>();
   }
 
@@ -191,24 +226,16 @@ class MaterialMaker {
     const std::optional<std::filesystem::path> file = FileOf(MapKind::bump);
     if (!file) return std::nullopt;
     const H3dsTextureMap& bump = mat_.Map(MapKind::bump);
-    const std::string key = file->string() + '\n' + std::to_string(bump.tiling);
-    auto made = normal_maps_.find(key);
-    if (made == normal_maps_.end()) {
-      const images::DecodedImage* heights = Decoded(MapKind::bump, *file);
-      if (heights == nullptr) return std::nullopt;
-      try {
-        const images::EdgeWrap wrap = EdgeWrapOf(MapWrapOf(bump));
-        const images::DecodedImage normals =
-            images::NormalMap(images::MapValues(*heights, (bump.tiling & kMapAlphaSource) != 0,
-                                                (bump.tiling & kMapNegative) != 0),
-                              wrap, wrap);
-        made = normal_maps_.emplace(key, builder_.AddDerivedImage(bump.name, normals)).first;
-      } catch (const std::exception& error) {
-        Warn(MapKind::bump, error.what());
-        return std::nullopt;
-      }
+    std::shared_ptr<const DerivedMap> normals;
+    try {
+      normals = builder_.Deriver().Normals(bump, *file);
+    } catch (const std::exception& error) {
+      Warn(MapKind::bump, error.what());
+      return std::nullopt;
     }
-    Json info = InfoOf(made->second, MapKind::bump);
+    const std::optional<std::size_t> image = EmbeddedImage(*normals, bump.name, MapKind::bump);
+    if (!image) return std::nullopt;
+    Json info = InfoOf(*image, *normals, MapKind::bump);
     if (bump.percent != 1) info["scale"] = Factor(static_cast<float>(FractionOf(bump.percent)));
     return info;
   }
@@ -221,13 +248,11 @@ class MaterialMaker {
       amount = std::clamp(amount, 0.0, 1.0);
       return FactorArray({tint[0] * amount, tint[1] * amount, tint[2] * amount});
     };
-    if (const std::optional<std::filesystem::path> file = FileOf(MapKind::self_illumination)) {
-      if (const std::optional<std::size_t> image = ImageOf(MapKind::self_illumination, *file)) {
-        material["emissiveTexture"] = InfoOf(*image, MapKind::self_illumination);
-        material["emissiveFactor"] =
-            factor(FractionOf(mat_.Map(MapKind::self_illumination).percent));
-        return;
-      }
+    // Beyond a glow map shown once, no glow.
+    if (std::optional<Json> texture = MapTexture(MapKind::self_illumination, {0, 0, 0, 255})) {
+      material["emissiveTexture"] = std::move(*texture);
+      material["emissiveFactor"] = factor(FractionOf(mat_.Map(MapKind::self_illumination).percent));
+      return;
     }
     // The flag of older files, without a percentage: fully self-illuminated.
     const double glow =
@@ -240,10 +265,8 @@ class MaterialMaker {
   // KHR_materials_specular: the shininess strength as its factor (the part
   // above 1 scaling the colour), the specular colour, the specular map.
   std::optional<Json> Specular() {
-    std::optional<Json> texture;
-    if (const std::optional<std::filesystem::path> file = FileOf(MapKind::specular))
-      if (const std::optional<std::size_t> image = ImageOf(MapKind::specular, *file))
-        texture = InfoOf(*image, MapKind::specular);
+    // Beyond a specular map shown once, the specular colour alone.
+    const std::optional<Json> texture = MapTexture(MapKind::specular, {255, 255, 255, 255});
     if (!mat_.shininess_strength && !texture) return std::nullopt;
     const double strength = std::max(FractionOf(mat_.shininess_strength.value_or(1)), 0.0);
     Json extension = Json::object();
@@ -259,7 +282,6 @@ class MaterialMaker {
 
   GltfBuilder& builder_;
   const H3dsMat& mat_;
-  std::map<std::string, std::size_t>& normal_maps_;
   MaterialLook look_;
   std::string what_;
   std::optional<Json> base_;  // the base colour's textureInfo
@@ -278,7 +300,7 @@ std::pair<std::size_t, bool> SceneMaterials::MaterialOf(int index) {
   }
   std::optional<std::pair<std::size_t, bool>>& made = made_[static_cast<std::size_t>(index)];
   if (!made) {
-    MaterialMaker maker(builder_, materials_[static_cast<std::size_t>(index)], normal_maps_);
+    MaterialMaker maker(builder_, materials_[static_cast<std::size_t>(index)]);
     made = maker.Make();
     normal_mapped_[static_cast<std::size_t>(index)] = maker.NormalMapped();
   }

@@ -42,8 +42,6 @@ class SceneMaterials {
   std::vector<std::optional<std::pair<std::size_t, bool>>> made_;
   std::optional<std::pair<std::size_t, bool>> default_;
   std::vector<bool> normal_mapped_;
-  // The normal map made of a bump file with its tiling flags: its image.
-  std::map<std::string, std::size_t> normal_maps_;
 };
 
 }  // namespace torvik::gltf_build

@@ -15,9 +15,6 @@ const char* DecoderOf(ImageFormat format) {
 #ifdef TORVIK_IMAGES_NATIVE_PNG
   if (format == ImageFormat::png) return "libpng";
 #endif
-#ifdef TORVIK_IMAGES_NATIVE_JPEG
-  if (format == ImageFormat::jpeg) return "libjpeg-turbo";
-#endif
   (void)format;
   return "stb_image";
 }
@@ -27,9 +24,6 @@ namespace {
 void Decode(const DecodeTarget& target, ImageFormat format) {
 #ifdef TORVIK_IMAGES_NATIVE_PNG
   if (format == ImageFormat::png) return DecodePng(target);
-#endif
-#ifdef TORVIK_IMAGES_NATIVE_JPEG
-  if (format == ImageFormat::jpeg) return DecodeJpeg(target);
 #endif
   DecodeWithStb(target, format);
 }

@@ -1,7 +1,8 @@
-// Image files decoded into 8-bit pixels: JPEG and PNG by libjpeg-turbo and
-// libpng where the build has them, by stb_image otherwise; TGA, BMP and GIF
-// (its first frame) by stb_image.  Every image passes ReadImageHeader's
-// checks before any pixel is decoded.
+// Image files decoded into 8-bit pixels: PNG by libpng where the build has
+// it, by stb_image otherwise; JPEG, TGA, BMP and GIF (its first frame) by
+// stb_image on every build, so that every build decodes a JPEG to the same
+// pixels.  Every image passes ReadImageHeader's checks before any pixel is
+// decoded.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +48,7 @@ inline std::uint64_t DecodedBytes(const ImageHeader& header, int channels) {
   return header.Pixels() * static_cast<std::uint64_t>(channels);
 }
 
-// Which decoder reads a format in this build: "libpng", "libjpeg-turbo" or
-// "stb_image".
+// Which decoder reads a format in this build: "libpng" or "stb_image".
 const char* DecoderOf(ImageFormat format);
 
 }  // namespace torvik::images

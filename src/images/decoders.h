@@ -19,7 +19,6 @@ struct DecodeTarget {
 };
 
 void DecodePng(const DecodeTarget& target);
-void DecodeJpeg(const DecodeTarget& target);
 void DecodeWithStb(const DecodeTarget& target, ImageFormat format);
 
 // "damaged image (FORMAT: reason)".

@@ -52,14 +52,19 @@ ValueImage MapValues(const DecodedImage& image, bool from_alpha, bool negative) 
   return result;
 }
 
-ValueImage Resampled(const ValueImage& image, std::uint32_t width, std::uint32_t height,
-                     EdgeWrap wrap_x, EdgeWrap wrap_y) {
-  if (image.width == width && image.height == height) return image;
-  ValueImage result{width, height, std::vector<std::uint8_t>(PixelCount(width, height))};
-  const auto source_w = static_cast<std::int64_t>(image.width);
-  const auto source_h = static_cast<std::int64_t>(image.height);
-  const double scale_x = static_cast<double>(image.width) / width;
-  const double scale_y = static_cast<double>(image.height) / height;
+namespace {
+
+// Bilinear resampling of `channels` interleaved channels, rows from the top.
+std::vector<std::uint8_t> ResampledChannels(const std::uint8_t* pixels, std::uint32_t source_width,
+                                            std::uint32_t source_height, std::size_t channels,
+                                            std::uint32_t width, std::uint32_t height,
+                                            EdgeWrap wrap_x, EdgeWrap wrap_y) {
+  std::vector<std::uint8_t> result(PixelCount(width, height) * channels);
+  const auto source_w = static_cast<std::int64_t>(source_width);
+  const auto source_h = static_cast<std::int64_t>(source_height);
+  const double scale_x = static_cast<double>(source_width) / width;
+  const double scale_y = static_cast<double>(source_height) / height;
+  std::size_t out = 0;
   for (std::uint32_t y = 0; y < height; ++y) {
     const double sy = (y + 0.5) * scale_y - 0.5;
     const double fy_low = std::floor(sy);
@@ -74,13 +79,81 @@ ValueImage Resampled(const ValueImage& image, std::uint32_t width, std::uint32_t
       const auto x0 = static_cast<std::int64_t>(fx_low);
       const std::int64_t columns[2] = {WrappedIndex(x0, source_w, wrap_x),
                                        WrappedIndex(x0 + 1, source_w, wrap_x)};
-      const auto at = [&](int r, int c) {
-        return static_cast<double>(
-            image.values[static_cast<std::size_t>(rows[r] * source_w + columns[c])]);
-      };
-      const double value = (1 - fy) * ((1 - fx) * at(0, 0) + fx * at(0, 1)) +
-                           fy * ((1 - fx) * at(1, 0) + fx * at(1, 1));
-      result.values[std::size_t{y} * width + x] = RoundedByte(value);
+      for (std::size_t c = 0; c < channels; ++c) {
+        const auto at = [&](int r, int k) {
+          return static_cast<double>(
+              pixels[static_cast<std::size_t>(rows[r] * source_w + columns[k]) * channels + c]);
+        };
+        const double value = (1 - fy) * ((1 - fx) * at(0, 0) + fx * at(0, 1)) +
+                             fy * ((1 - fx) * at(1, 0) + fx * at(1, 1));
+        result[out++] = RoundedByte(value);
+      }
+    }
+  }
+  return result;
+}
+
+std::uint32_t RoundedUpTo16(std::uint32_t side) { return (side + 15) / 16 * 16; }
+
+}  // namespace
+
+ValueImage Resampled(const ValueImage& image, std::uint32_t width, std::uint32_t height,
+                     EdgeWrap wrap_x, EdgeWrap wrap_y) {
+  if (image.width == width && image.height == height) return image;
+  return {width, height,
+          ResampledChannels(image.values.data(), image.width, image.height, 1, width, height,
+                            wrap_x, wrap_y)};
+}
+
+DecodedImage Resampled(const DecodedImage& image, std::uint32_t width, std::uint32_t height,
+                       EdgeWrap wrap_x, EdgeWrap wrap_y) {
+  if (image.width == width && image.height == height) return image;
+  return {
+      width, height, image.channels,
+      ResampledChannels(image.pixels.data(), image.width, image.height,
+                        static_cast<std::size_t>(image.channels), width, height, wrap_x, wrap_y)};
+}
+
+std::uint64_t FramedSide(std::uint64_t side) {
+  const std::uint64_t inner = (side + 15) / 16 * 16;
+  return inner + inner / 8;
+}
+
+DecodedImage Framed(const DecodedImage& image, std::array<std::uint8_t, 4> outside) {
+  const std::uint32_t inner_w = RoundedUpTo16(image.width), inner_h = RoundedUpTo16(image.height);
+  DecodedImage resized;
+  const DecodedImage* inner = &image;
+  if (inner_w != image.width || inner_h != image.height) {
+    resized = Resampled(image, inner_w, inner_h, EdgeWrap::clamp, EdgeWrap::clamp);
+    inner = &resized;
+  }
+  const auto channels = static_cast<std::size_t>(image.channels);
+  DecodedImage result{static_cast<std::uint32_t>(FramedSide(image.width)),
+                      static_cast<std::uint32_t>(FramedSide(image.height)),
+                      image.channels,
+                      {}};
+  result.pixels.resize(PixelCount(result.width, result.height) * channels);
+  for (std::size_t i = 0; i < result.pixels.size(); i += channels)
+    std::copy_n(outside.begin(), channels, result.pixels.begin() + static_cast<std::ptrdiff_t>(i));
+  const std::size_t left = inner_w / 16, top = inner_h / 16;
+  const std::size_t row_bytes = std::size_t{inner_w} * channels;
+  for (std::size_t y = 0; y < inner_h; ++y)
+    std::copy_n(inner->pixels.begin() + static_cast<std::ptrdiff_t>(y * row_bytes), row_bytes,
+                result.pixels.begin() +
+                    static_cast<std::ptrdiff_t>(((top + y) * result.width + left) * channels));
+  return result;
+}
+
+ValueImage MirrorTiled(const ValueImage& image) {
+  const std::size_t width = image.width, height = image.height;
+  ValueImage result{2 * image.width, 2 * image.height, {}};
+  result.values.resize(4 * width * height);
+  for (std::size_t y = 0; y < 2 * height; ++y) {
+    // The lower half (v from 0 to 1) is the image; the upper its mirror image.
+    const std::size_t row = y >= height ? y - height : height - 1 - y;
+    for (std::size_t x = 0; x < 2 * width; ++x) {
+      const std::size_t column = x < width ? x : 2 * width - 1 - x;
+      result.values[y * 2 * width + x] = image.values[row * width + column];
     }
   }
   return result;
@@ -91,6 +164,15 @@ void ApplyAmount(ValueImage& opacity, double amount, double base) {
   amount = std::max(amount, 0.0);
   const double rest = (1 - amount) * 255 * std::clamp(base, 0.0, 1.0);
   for (std::uint8_t& value : opacity.values) value = RoundedByte(amount * value + rest);
+}
+
+ValueImage AlphaOf(const DecodedImage& image) {
+  ValueImage result{image.width, image.height,
+                    std::vector<std::uint8_t>(PixelCount(image.width, image.height), 255)};
+  if (image.channels == 4)
+    for (std::size_t i = 0; i < result.values.size(); ++i)
+      result.values[i] = image.pixels[4 * i + 3];
+  return result;
 }
 
 DecodedImage WithAlpha(const DecodedImage& colour, const ValueImage& alpha) {
@@ -144,7 +226,9 @@ AlphaUse AlphaUseOf(const ValueImage& alpha) {
   return partial * 20 <= alpha.values.size() ? AlphaUse::mask : AlphaUse::blend;
 }
 
-DecodedImage NormalMap(const ValueImage& heights, EdgeWrap wrap_x, EdgeWrap wrap_y) {
+DecodedImage NormalMap(const ValueImage& heights, EdgeWrap wrap_x, EdgeWrap wrap_y,
+                       const std::array<double, 4>& turn) {
+  const bool turned = turn != kUnturned;
   const auto width = static_cast<std::int64_t>(heights.width);
   const auto height = static_cast<std::int64_t>(heights.height);
   DecodedImage result{heights.width, heights.height, 3, {}};
@@ -159,8 +243,13 @@ DecodedImage NormalMap(const ValueImage& heights, EdgeWrap wrap_x, EdgeWrap wrap
   std::size_t out = 0;
   for (std::int64_t y = 0; y < height; ++y) {
     for (std::int64_t x = 0; x < width; ++x) {
-      const double sx = (at(x + 1, y) - at(x - 1, y)) * scale_x;
-      const double sy = (at(x, y - 1) - at(x, y + 1)) * scale_y;
+      double sx = (at(x + 1, y) - at(x - 1, y)) * scale_x;
+      double sy = (at(x, y - 1) - at(x, y + 1)) * scale_y;
+      if (turned) {
+        const double image_x = sx, image_y = sy;
+        sx = turn[0] * image_x + turn[1] * image_y;
+        sy = turn[2] * image_x + turn[3] * image_y;
+      }
       const double length = std::sqrt(sx * sx + sy * sy + 1);
       const double normal[3] = {-sx / length, -sy / length, 1 / length};
       for (const double c : normal) result.pixels[out++] = RoundedByte((c + 1) * 127.5);

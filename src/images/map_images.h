@@ -33,11 +33,38 @@ ValueImage MapValues(const DecodedImage& image, bool from_alpha, bool negative);
 // edges as `wrap_x` and `wrap_y` say.  The same size is a copy.
 ValueImage Resampled(const ValueImage& image, std::uint32_t width, std::uint32_t height,
                      EdgeWrap wrap_x, EdgeWrap wrap_y);
+// The same for every channel of an image.
+DecodedImage Resampled(const DecodedImage& image, std::uint32_t width, std::uint32_t height,
+                       EdgeWrap wrap_x, EdgeWrap wrap_y);
+
+// A map shown once is drawn as an image inside a border of what lies beyond
+// it, so that a sampler that stretches an image's edges (glTF's
+// CLAMP_TO_EDGE) stretches the border.  The border is 1/16 of the image's
+// size on every side, the same share both ways, so that the image's own
+// square lies at [1/18, 17/18] of the framed one's however it is turned,
+// and wide enough that a viewer's smaller mipmaps keep it apart from the
+// image.
+inline constexpr double kFramedScale = 16.0 / 18, kFramedShift = 1.0 / 18;
+// The framed side of an image's side: the side rounded up to a multiple of
+// 16, and an eighth of that more.
+std::uint64_t FramedSide(std::uint64_t side);
+// The image (resampled, its edges stretched, to sides that are multiples of
+// 16 where they are not) inside a border of `outside` (its first
+// `image.channels` components).
+DecodedImage Framed(const DecodedImage& image, std::array<std::uint8_t, 4> outside);
+
+// A mirrored map's tile: the image beside its mirror image, and both
+// mirrored above them (v up), twice the image each way; its bottom left
+// quarter is the image.
+ValueImage MirrorTiled(const ValueImage& image);
 
 // An opacity map's values as alpha: amount v + (1 - amount) 255 base, where
 // `amount` is the map's amount in [0, 1] and `base` the material's own
 // opacity in [0, 1], rounded.
 void ApplyAmount(ValueImage& opacity, double amount, double base);
+
+// The alpha channel of an RGBA image (255 for an RGB one).
+ValueImage AlphaOf(const DecodedImage& image);
 
 // The image in RGBA with `alpha` (of its size) as its alpha channel.
 DecodedImage WithAlpha(const DecodedImage& colour, const ValueImage& alpha);
@@ -65,9 +92,18 @@ AlphaUse AlphaUseOf(const ValueImage& alpha);
 // height map whose values are heights from 0 to 1.  The slopes are central
 // differences, continuing past the edges as `wrap_x` and `wrap_y` say,
 // scaled so that the full height over 1/128 of the image's width (or
-// height) is a slope of 1, whatever its size in pixels:
-//   n = normalise(-sx, -sy, 1),  sx = (h[x+1] - h[x-1]) W / 256,
+// height) is a slope of 1, whatever its size in pixels, and then turned by
+// `turn` into the frame the normal map is seen in (the faces' u and v where
+// the image lies turned or mirrored on them):
+//   n = normalise(-tx, -ty, 1),  (tx, ty) = (t0 sx + t1 sy, t2 sx + t3 sy),
+//                                sx = (h[x+1] - h[x-1]) W / 256,
 //                                sy = (h[y-1] - h[y+1]) H / 256 (rows from the top).
-DecodedImage NormalMap(const ValueImage& heights, EdgeWrap wrap_x, EdgeWrap wrap_y);
+// `turn` is a rotation, perhaps mirrored: the slopes keep their size.
+inline constexpr std::array<double, 4> kUnturned{1, 0, 0, 1};
+DecodedImage NormalMap(const ValueImage& heights, EdgeWrap wrap_x, EdgeWrap wrap_y,
+                       const std::array<double, 4>& turn = kUnturned);
+
+// The normal of a flat surface in a normal map's bytes.
+inline constexpr Rgb8Colour kFlatNormal{128, 128, 255};
 
 }  // namespace torvik::images

@@ -1,15 +1,17 @@
 // The one translation unit that compiles stb_image (Debian's header), with
-// only the formats that it decodes in this build: TGA, BMP and GIF always,
-// and PNG and JPEG where libpng or libjpeg-turbo are missing.  Its
+// only the formats that it decodes in this build: JPEG, TGA, BMP and GIF
+// always, and PNG where libpng is missing.  Its
 // functions are static here, so they neither clash with nor stand in for
 // another copy of stb_image that a program links.
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "decoder_memory.h"
 #include "decoders.h"
+#include "jpeg_scans.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -23,14 +25,12 @@
 #define STBI_MALLOC(size) malloc(size)
 #define STBI_REALLOC_SIZED(block, old_size, size) torvik::images::DecoderGrow(block, size)
 #define STBI_FREE(block) free(block)
+#define STBI_ONLY_JPEG
 #define STBI_ONLY_TGA
 #define STBI_ONLY_BMP
 #define STBI_ONLY_GIF
 #ifndef TORVIK_IMAGES_NATIVE_PNG
 #define STBI_ONLY_PNG
-#endif
-#ifndef TORVIK_IMAGES_NATIVE_JPEG
-#define STBI_ONLY_JPEG
 #endif
 // clang-format off
 #include "stb_warnings_off.h"
@@ -52,6 +52,11 @@ struct PixelsFree {
 void DecodeWithStb(const DecodeTarget& target, ImageFormat format) {
   if (target.size > static_cast<std::size_t>(INT_MAX))
     ThrowDamaged(format, "the file is too large");
+  // Each scan of a progressive JPEG is a pass over the whole image: more
+  // than an encoder writes are refused before any is decoded.
+  if (format == ImageFormat::jpeg &&
+      JpegScanCount({target.data, target.size}, kMaxJpegScans) > kMaxJpegScans)
+    ThrowDamaged(format, ("more than " + std::to_string(kMaxJpegScans) + " scans").c_str());
   int width = 0, height = 0, stored_channels = 0;
   const std::unique_ptr<stbi_uc, PixelsFree> pixels(
       stbi_load_from_memory(target.data, static_cast<int>(target.size), &width, &height,

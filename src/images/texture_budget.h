@@ -19,9 +19,12 @@ class TextureBudget {
  public:
   explicit TextureBudget(std::uint64_t limit = kModelTextureBudget) : limit_(limit) {}
 
+  // Whether `bytes` fit in what is left.
+  bool Fits(std::uint64_t bytes) const { return bytes <= limit_ - used_; }
+
   // Takes `bytes` from what is left; false, taking nothing, when they don't fit.
   bool Take(std::uint64_t bytes) {
-    if (bytes > limit_ - used_) return false;
+    if (!Fits(bytes)) return false;
     used_ += bytes;
     return true;
   }

@@ -86,7 +86,7 @@ std::string CheckedRelativePath(std::string_view reference, bool decode_percent)
   return path;
 }
 
-ModelFiles FolderFiles(const std::filesystem::path& folder) {
+FileReader FolderFiles(const std::filesystem::path& folder) {
   return [folder](const std::string& path, std::uint64_t most_bytes) {
     const std::filesystem::path file = folder / std::filesystem::path(path);
     std::error_code error;
@@ -109,7 +109,7 @@ ModelFiles FolderFiles(const std::filesystem::path& folder) {
   };
 }
 
-ModelFiles FilesBeside(const std::string& model_file) {
+FileReader FilesBeside(const std::string& model_file) {
   if (model_file.empty() || model_file == "-") return {};
   const std::filesystem::path folder = std::filesystem::path(model_file).parent_path();
   return FolderFiles(folder.empty() ? std::filesystem::path(".") : folder);

@@ -104,7 +104,18 @@ StreamContent ModelStreamContent() {
       return StreamEnd{.length =
                            std::max<std::size_t>(load_u32(read.data() + 8), kBinaryGltfHeader)};
     }
-    return StreamEnd{.length = static_cast<std::size_t>(kMaxModelBytes)};
+    // Text that may be a glTF's JSON or an OBJ file is read to its end;
+    // anything else stops where a 3DS stream would, so that a stream that
+    // is no model fails without waiting for its end.
+    std::size_t first = read[0] == 0xEF ? 3 : 0;  // a UTF-8 byte order mark
+    while (first < read.size() && IsBlank(read[first])) ++first;
+    if (first >= read.size()) return std::nullopt;
+    const auto word_end = std::find_if(read.begin() + static_cast<std::ptrdiff_t>(first),
+                                       read.end(), [](byte c) { return IsBlank(c); });
+    if (read[first] == '{' || read[first] == '#' || LooksLikeObj(read))
+      return StreamEnd{.length = static_cast<std::size_t>(kMaxModelBytes)};
+    if (word_end == read.end() && read.size() - first < 8) return std::nullopt;
+    return three_ds(read);
   };
 }
 

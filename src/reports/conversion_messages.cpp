@@ -1,10 +1,9 @@
-#include "torvik32c/reports.h"
-
 #include <exception>
 #include <new>
 
 #include "torvik32c/errors.h"
 #include "torvik32c/model_import.h"
+#include "torvik32c/reports.h"
 
 namespace torvik {
 

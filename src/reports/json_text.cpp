@@ -55,11 +55,17 @@ std::string JsonString(const std::string& text) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20) {
+        if (c < 0x20 || c == 0x7F) {
           AppendEscaped(out, c);
         } else if (c < 0x80) {
           out += static_cast<char>(c);
-        } else if (const std::size_t length = Utf8SequenceLength(text, i); length != 0) {
+        } else if (const std::size_t length = Utf8SequenceLength(text, i);
+                   length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+          // The C1 controls (U+0080 to U+009F): a terminal that shows the
+          // line may take U+009B for the start of a control sequence.
+          AppendEscaped(out, static_cast<unsigned char>(text[i + 1]));
+          ++i;
+        } else if (length != 0) {
           out.append(text, i, length);
           i += length - 1;
         } else {

@@ -31,6 +31,11 @@ std::vector<MaterialMap> ResolveMaterialMaps(const std::vector<H3dsMat>& materia
                                              const std::filesystem::path& model_file,
                                              const TextureSearchOptions& options) {
   ModelTextureSearch search(model_file, options);
+  return ResolveMaterialMaps(materials, search);
+}
+
+std::vector<MaterialMap> ResolveMaterialMaps(const std::vector<H3dsMat>& materials,
+                                             ModelTextureSearch& search) {
   std::vector<MaterialMap> maps;
   std::vector<TextureResolution> resolved;
   for (const H3dsMat& material : materials) {

@@ -28,22 +28,23 @@ std::string Folded(const std::string& name) {
   return folded;
 }
 
-// UTF-8 as it is; each maximal part of a sequence that is cut short or
-// broken, and each byte that starts none, as U+FFFD (as browsers' and
-// Python's decoders replace them).
-std::string ReplacingInvalidUtf8(std::string_view bytes) {
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const Utf8Prefix prefix = Utf8PrefixAt(bytes, i);
-    if (prefix.needed != 0 && prefix.matched == prefix.needed) {
-      out.append(bytes, i, prefix.needed);
-      i += prefix.needed;
-    } else {
-      out += kReplacement;
-      i += prefix.matched == 0 ? 1 : prefix.matched;
-    }
-  }
-  return out;
+// Encodings whose code units are wider than a byte, by the folded names
+// iconv and browsers know them by: a name's bytes are not text in them.
+bool HasWideCodeUnits(const std::string& folded) {
+  for (const std::string_view wide :
+       {"utf16", "utf32", "ucs2", "ucs4", "wchart", "iso10646ucs", "10646"})
+    if (folded.starts_with(wide)) return true;
+  for (const std::string_view wide : {"unicode", "unicodelittle", "unicodebig", "csunicode"})
+    if (folded == wide) return true;
+  return false;
+}
+
+[[noreturn]] void RefuseWide(const std::string& encoding) {
+  throw std::invalid_argument(
+      "--name-encoding " + ShownText(encoding) +
+      ": its characters are 2 or 4 bytes wide (as in UTF-16, UCS-2, UTF-32, UCS-4 and "
+      "WCHAR_T), and names are stored one byte at a time in a code page such as "
+      "windows-1252, shift_jis or utf-8");
 }
 
 #ifdef TORVIK_HAVE_ICONV
@@ -59,6 +60,20 @@ class Iconv {
   Iconv& operator=(const Iconv&) = delete;
 
   bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Whether a single byte, 'A', decodes into a character by itself: not in
+  // an encoding of wider code units, which waits for the rest of one.
+  bool DecodesByteByByte() {
+    char letter[] = "A";
+    char* in = letter;
+    std::size_t in_left = 1;
+    char buffer[16];
+    char* put = buffer;
+    std::size_t put_left = sizeof buffer;
+    const std::size_t result = iconv(handle_, &in, &in_left, &put, &put_left);
+    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+    return result != static_cast<std::size_t>(-1) && in_left == 0 && put != buffer;
+  }
 
   // The bytes as UTF-8; a byte that doesn't decode becomes U+FFFD and the
   // decoding goes on after it.
@@ -102,12 +117,18 @@ bool NameEncodingsByIconv() {
 }
 
 NameDecoder NameDecoderFor(const std::string& encoding) {
+  if (encoding.find('\0') != std::string::npos)
+    throw std::invalid_argument("--name-encoding " + ShownText(encoding) +
+                                ": an encoding's name holds no NUL character");
   const std::string folded = Folded(encoding);
   if (folded == "windows1252" || folded == "cp1252") return {};
-  if (folded == "utf8") return ReplacingInvalidUtf8;
+  if (folded == "utf8") return ReplaceInvalidUtf8;
+  if (HasWideCodeUnits(folded)) RefuseWide(encoding);
 #ifdef TORVIK_HAVE_ICONV
-  if (!encoding.empty() && Iconv(encoding).ok())
+  if (Iconv known(encoding); !encoding.empty() && known.ok()) {
+    if (!known.DecodesByteByByte()) RefuseWide(encoding);
     return [encoding](std::string_view stored) { return Iconv(encoding).Decode(stored); };
+  }
   throw std::invalid_argument("--name-encoding " + ShownText(encoding) +
                               ": iconv knows no such encoding ('iconv -l' lists them)");
 #else

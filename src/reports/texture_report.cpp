@@ -16,6 +16,11 @@ std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& n
                                                const std::filesystem::path& model_file,
                                                const TextureSearchOptions& options) {
   ModelTextureSearch search(model_file, options);
+  return ResolveTextures(names, search);
+}
+
+std::vector<TextureResolution> ResolveTextures(const std::vector<std::string>& names,
+                                               ModelTextureSearch& search) {
   std::vector<TextureResolution> textures;
   for (const std::string& name : names) textures.push_back(search.Resolve(name));
   return textures;

@@ -6,6 +6,7 @@
 
 #include "3dsload/parse3ds.h"
 #include "torvik32c/bmf.h"
+#include "torvik32c/file_identity.h"
 #include "torvik32c/torvik32c.h"
 
 namespace {
@@ -48,6 +49,12 @@ std::string EntryMessage(const StageError& failure, const std::string& src,
 int Convert(const char* src_path, const char* dest_path, char* ErrStr, std::size_t ErrSize) {
   const std::string src = src_path != nullptr ? src_path : "";
   const std::string dest = dest_path != nullptr ? dest_path : "";
+  // A destination that is the source (by another name or a link) would be
+  // replaced by the BMF: nothing is read or written.
+  if (!src.empty() && torvik::IsSameFile(src, dest)) {
+    Print(ErrStr, ErrSize, "Output is the source: " + dest);
+    return 1;
+  }
   torvik::Model model;
   std::optional<StageError> failure = torvik::parse3ds(src, model);
   // A source that can't be read still gives a BMF file without materials; a

@@ -376,8 +376,16 @@ TEST_F(BmftoolCli, HostileNamesAndPathsReachEveryTextOutputEscaped) {
                                  ShellQuoted(model));
   const nlohmann::json line = nlohmann::json::parse(json.out);
   EXPECT_EQ(line["textures"][1]["name"], kTerminalEscapes + ".jpg");
-  const nlohmann::json blocks = nlohmann::json::parse(Tool("info --json " + ShellQuoted(bmf)).out);
+  const ToolRun info_json = Tool("info --json " + ShellQuoted(bmf));
+  const nlohmann::json blocks = nlohmann::json::parse(info_json.out);
   EXPECT_EQ(blocks["blocks"][1]["texture"], kTerminalEscapes + ".jpg");
+  // ... escaped, C1 controls (U+009B) as \u009b too: a JSON line printed on a
+  // terminal can't drive it either.
+  const ToolRun listed_json = Converter("--list --json " + ShellQuoted(model));
+  for (const ToolRun* run : {&json, &info_json, &listed_json}) {
+    EXPECT_EQ(FirstTerminalControl(run->out), std::string::npos) << run->out;
+    EXPECT_NE(run->out.find("\\u009b31m"), std::string::npos) << run->out;
+  }
 }
 
 // Names that are not UTF-8 read as Windows-1252, or in the encoding that

@@ -11,10 +11,13 @@
 #include <cstring>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "animated_demo.h"
+#include "every_map_model.h"
 #include "image_files.h"
 #include "keyframer_demo.h"
+#include "map_placements.h"
 #include "materials_demo.h"
 #include "obj_export.h"
 #include "png_image.h"
@@ -286,8 +289,9 @@ TEST(GltfExport, EmbeddedTexturesRoundTrip) {
 // textured model and one of textures that viewers can't read as they are
 // (a PNG with a damaged text chunk or a bad chunk type; CMYK, YCCK and
 // two-component JPEGs), as .glb and as .gltf with its .bin, and what 3ds2bmf
-// --gltf makes of the same files and of a keyframer's scene: the Khronos
-// validator finds no error and no warning.
+// --gltf makes of the same files, of a keyframer's scene and of lights
+// beside specular materials: the Khronos validator finds no error and no
+// warning.
 TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const std::filesystem::path validator = TORVIK_GLTF_VALIDATOR_DIR;
   if (std::string(TORVIK_NODE).empty() ||
@@ -343,12 +347,34 @@ TEST(GltfValidator, SamplesCorpusAndTexturesPassWithoutErrorsOrWarnings) {
   const t3ds::Scene scene = t3ds::KeyframerDemo();
   testing_support::WriteFile(gate, t3ds::BuildFile(scene.materials, scene.meshes, scene.nodes));
   inputs.push_back(gate);
-  // And the animated turntable, with its camera and lights.
+  // And the animated turntable, with its camera and lights, and lights
+  // beside a specular material, aimed at targets that 3ds Max's order and
+  // hierarchy place, one with a cone past a half turn.
   const std::string turntable = dir.file("turntable.3ds");
   testing_support::WriteFile(turntable, t3ds::BuildFile(t3ds::AnimatedDemo()));
   inputs.push_back(turntable);
+  const std::string lit = dir.file("lit.3ds");
+  testing_support::WriteFile(lit, t3ds::BuildFile(t3ds::AimedLightsDemo()));
+  inputs.push_back(lit);
   ASSERT_TRUE(t3ds::SaveMaterialsDemo(dir.path().string()));
   inputs.push_back(dir.file("materials.3ds"));
+  // And one with every kind of map, in JPEG and PNG files, some missing.
+  ASSERT_TRUE(t3ds::SaveEveryMapModel(dir.path().string()));
+  inputs.push_back(dir.file("every_map.3ds"));
+  // And maps placed every way: tiled, mirrored, shown once, turned bumps.
+  std::vector<t3ds::PlacementCase> placed = t3ds::TilingCases();
+  for (auto more : {t3ds::MirrorCases(), t3ds::DecalCases()})
+    placed.insert(placed.end(), more.begin(), more.end());
+  for (const auto& [name, cases, id, file, image] :
+       {std::tuple{"placed", placed, std::uint16_t{0xA200}, "checker.png", t3ds::Checkerboard()},
+        std::tuple{"bumps", t3ds::BumpCases(), std::uint16_t{0xA230}, "domes.png",
+                   t3ds::Domes()}}) {
+    const t3ds::MaterialsDemo row = t3ds::PlacedMaps(cases, id, file);
+    testing_support::WriteFile(dir.file(std::string(name) + ".3ds"),
+                               t3ds::BuildFile(row.materials, row.meshes));
+    testing_support::WriteFile(dir.file(file), t3ds::PngBytes(image));
+    inputs.push_back(dir.file(std::string(name) + ".3ds"));
+  }
   for (const std::string& input : inputs) {
     const std::string output =
         dir.file(std::filesystem::path(input).stem().string() + ".scene.bmf");

@@ -18,6 +18,7 @@
 #include "shapes.h"
 #include "test_support.h"
 #include "threeds_builder.h"
+#include "torvik32c/errors.h"
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/gltf_export.h"
 #include "torvik32c/keyframer_tracks.h"
@@ -754,6 +755,299 @@ TEST(SceneGltf, FarKeysAreSampledWithinBounds) {
   const std::vector<float> values = Elements<float>(document, sampler["output"]);
   // (1, 2, 3) in glTF's axes.
   EXPECT_EQ(std::vector<float>(values.end() - 3, values.end()), (std::vector<float>{1, 3, -2}));
+}
+
+// The angle between two directions.
+double AngleBetween(const Point& a, const Point& b) {
+  const Point c = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+  const double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+  return std::atan2(std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]), dot);
+}
+
+// A point of the file's axes in glTF's.
+Point InGltf(double x, double y, double z) { return {x, z, -y}; }
+
+// Where the placement puts each stored node, in glTF's axes, and where the
+// node looks (its -z axis).
+struct PlacedNode {
+  Point at, view;
+};
+
+PlacedNode Placed(const torvik::ScenePlacement& placement, std::size_t stored) {
+  for (const torvik::NodePlacement& node : placement.nodes)
+    if (node.node == stored) {
+      const torvik::Affine& w = node.world;
+      return {InGltf(w[3], w[7], w[11]), InGltf(-w[2], -w[6], -w[10])};
+    }
+  ADD_FAILURE() << "no placed node " << stored;
+  return {};
+}
+
+// The glTF node that holds light `light` (or the camera, for -1).
+std::size_t HolderOf(const Json& json, int light) {
+  for (std::size_t i = 0; i < json["nodes"].size(); ++i) {
+    const Json& node = json["nodes"][i];
+    if (light < 0 ? node.contains("camera")
+                  : node.contains("extensions") &&
+                        node["extensions"]["KHR_lights_punctual"]["light"] == light)
+      return i;
+  }
+  ADD_FAILURE() << "no holder of light " << light;
+  return 0;
+}
+
+// Cameras and spotlights look at their targets wherever these stand: a
+// target before its camera (as 3ds Max writes them), after it, under
+// another parent (a moving, turning dummy) or the spotlight under a mesh's
+// node; the library's placement at any frame and the glTF (its still
+// transforms, and its samples at keys) aim within 1e-6 radians.
+TEST(SceneGltf, CamerasAndSpotlightsAimAtTheirTargetsWhereverTheyStand) {
+  const torvik::H3dsScene scene = SceneOf(t3ds::BuildFile(t3ds::AimedLightsDemo()));
+  // Stored nodes: camera 4 at target 3, spotlight 6 at 5, spotlight 7 at 8.
+  const std::array<std::array<std::size_t, 2>, 3> aims = {{{4, 3}, {6, 5}, {7, 8}}};
+  for (const double frame : {0.0, 5.5, 10.0, 13.25, 20.0}) {
+    const torvik::ScenePlacement placement = torvik::PlaceSceneAt(scene, frame);
+    for (const auto& [looker, target] : aims) {
+      const PlacedNode eye = Placed(placement, looker), at = Placed(placement, target);
+      const Point to = {at.at[0] - eye.at[0], at.at[1] - eye.at[1], at.at[2] - eye.at[2]};
+      EXPECT_LT(AngleBetween(eye.view, to), 1e-9) << "node " << looker << " at frame " << frame;
+    }
+  }
+  const GltfDocument document = BuildSceneGltf(scene);
+  // The holders of the camera, "Spot" (light 0) and "Wide" (light 1).
+  const std::array<int, 3> holders = {-1, 0, 1};
+  for (const double frame : {0.0, 20.0}) {
+    const Json posed = PosedAt(document, frame / 30).json;
+    const torvik::ScenePlacement placement = torvik::PlaceSceneAt(scene, frame);
+    for (std::size_t i = 0; i < aims.size(); ++i) {
+      const Matrix eye = WorldOf(posed, HolderOf(posed, holders[i]));
+      const Point at = Placed(placement, aims[i][1]).at;
+      const Point view = {-eye[8], -eye[9], -eye[10]};
+      const Point to = {at[0] - eye[12], at[1] - eye[13], at[2] - eye[14]};
+      EXPECT_LT(AngleBetween(view, to), 1e-6) << "aim " << i << " at frame " << frame;
+    }
+  }
+}
+
+// The lights keep the document valid beside a specular material (both
+// extensions listed), a falloff past a half turn gives the widest cone glTF
+// allows, the intensity lights the middle of the model as the keyframer
+// places it, and keys that change a light's colour or cone are warned of,
+// the first kept.
+TEST(SceneGltf, LightsListTheirExtensionKeepTheirConesAndFirstKeys) {
+  const torvik::H3dsScene scene = SceneOf(t3ds::BuildFile(t3ds::AimedLightsDemo()));
+  const GltfDocument document = BuildSceneGltf(scene);
+  const Json& json = document.json;
+  EXPECT_EQ(json["extensionsUsed"], Json::array({"KHR_materials_specular", "KHR_lights_punctual"}));
+  const Json& lights = json["extensions"]["KHR_lights_punctual"]["lights"];
+  ASSERT_EQ(lights.size(), 3u);
+  const double pi = 3.14159265358979323846;
+  // "Spot": its first hotspot key, 20 degrees across.
+  EXPECT_NEAR(lights[0]["spot"]["innerConeAngle"].get<double>(), 10 * pi / 180, 1e-7);
+  EXPECT_NEAR(lights[0]["spot"]["outerConeAngle"].get<double>(), 20 * pi / 180, 1e-7);
+  // "Wide": 200 degrees of falloff, 190 of hotspot.
+  const double outer = lights[1]["spot"]["outerConeAngle"];
+  const double inner = lights[1]["spot"]["innerConeAngle"];
+  EXPECT_LE(outer, pi / 2);
+  EXPECT_EQ(static_cast<float>(outer), std::nextafter(static_cast<float>(pi / 2), 0.0f));
+  EXPECT_LT(inner, outer);
+  // "Lamp": pi x 1.5 x d^2, d from (5, -5, 10) to the placed model's middle
+  // (12.75, 0, 1.4), not the stored one's (0, 0, 1.4).
+  const double d2 = 7.75 * 7.75 + 5 * 5 + 8.6 * 8.6;
+  EXPECT_NEAR(lights[2]["intensity"].get<double>(), pi * 1.5 * d2, 1e-3);
+  EXPECT_EQ(lights[2]["color"], Json::array({1.0, 1.0, 1.0}));
+  EXPECT_EQ(document.warnings,
+            (std::vector<std::string>{
+                "light 'Spot' changes its hotspot over its keys; the glTF keeps the first "
+                "(glTF's lights have no animated hotspot)",
+                "light 'Lamp' changes its colour over its keys; the glTF keeps the first "
+                "(glTF's lights have no animated colour)"}));
+}
+
+// The largest distance between the meshes the glTF draws `seconds` in and
+// those the library draws at `frame`, each library mesh paired with the
+// nearest glTF one.
+double DrawingError(const GltfDocument& document, double seconds, const torvik::H3dsScene& scene,
+                    double frame) {
+  const std::vector<Drawing> gltf = ShownDrawingsAt(document, seconds);
+  const std::vector<Drawing> library = LibraryDrawings(scene, torvik::PlaceSceneAt(scene, frame));
+  double worst = 0;
+  for (const Drawing& expected : library) {
+    double nearest = INFINITY;
+    for (const Drawing& d : gltf) {
+      double far = 0;
+      for (int c = 0; c < 3; ++c)
+        far = std::max(
+            {far, std::fabs(d.low[c] - expected.low[c]), std::fabs(d.high[c] - expected.high[c])});
+      nearest = std::min(nearest, far);
+    }
+    worst = std::max(worst, nearest);
+  }
+  return worst;
+}
+
+// Between whole frames too, the glTF as viewers interpolate it follows the
+// curves: a turn of three quarters inside one frame plays the long way, a
+// TCB path with tension, continuity, bias and ease under a turning parent
+// stays on its curve, and so do the corpus's spinning cube and target
+// camera; each mesh within 1e-4 of the diagonal for its translations plus
+// 1e-4 radians over its reach (here within the diagonal), at frames chosen
+// between samples.
+TEST(SceneGltf, AnimationFollowsItsCurvesBetweenFramesLongTurnsIncluded) {
+  t3ds::Scene spinner;
+  spinner.meshes = {t3ds::Box("Top", {-2, -0.5f, -0.5f}, {2, 0.5f, 0.5f})};
+  spinner.nodes = {{.id = 0,
+                    .name = "Top",
+                    .rotation_keys = {{.frame = 0, .value = {0, 0, 0, 1}},
+                                      {.frame = 10, .value = {0.1f, 0, 0, 1}},
+                                      {.frame = 11, .value = {4.712389f, 0, 0, 1}},
+                                      {.frame = 20, .value = {0.2f, 0, 0, 1}}}}};
+  t3ds::Scene tcb;
+  tcb.meshes = {t3ds::Box("Arm", {0, -0.2f, -0.2f}, {4, 0.2f, 0.2f}),
+                t3ds::Box("Rider", {-0.3f, -0.3f, -0.3f}, {0.3f, 0.3f, 0.3f})};
+  tcb.nodes = {{.id = 0,
+                .name = "Arm",
+                .rotation_keys = {{.frame = 0, .value = {0, 0, 0, 1}},
+                                  {.frame = 6, .value = {2.5f, 0, 0, 1}, .spline = {0, 0, 0, 0, 1}},
+                                  {.frame = 12,
+                                   .value = {-1.5f, 0.3f, 0, 1},
+                                   .spline = {0.5f, 0, 0, 1, 0}}}},
+               {.id = 1,
+                .name = "Rider",
+                .parent = 0,
+                .position_keys = {
+                    {.frame = 0, .value = {4, 0, 0}},
+                    {.frame = 3, .value = {1, 3, 2}, .spline = {-0.8f, 0.9f, 0.7f, 0, 0}},
+                    {.frame = 5, .value = {3, -2, 0}, .spline = {0.6f, -0.9f, -0.6f, 0.8f, 0.3f}},
+                    {.frame = 12, .value = {4, 0, 0}, .spline = {0, 0, 0, 1, 0}}}}};
+  std::vector<std::pair<std::string, torvik::H3dsScene>> scenes = {{"spinner", SceneOf(spinner)},
+                                                                   {"tcb", SceneOf(tcb)}};
+  for (const std::string& path : testing_support::CorpusFiles())
+    if (path.find("RotatingCube") != std::string::npos)
+      scenes.emplace_back(path, torvik::ReadSceneFile(path, SceneGltfReadOptions(1)));
+  for (const auto& [name, scene] : scenes) {
+    SCOPED_TRACE(name);
+    const GltfDocument document = BuildSceneGltf(scene);
+    EXPECT_EQ(document.warnings, std::vector<std::string>{});
+    const double diagonal = Diagonal(MeshDrawings(scene));
+    const std::array<std::uint32_t, 2> frames = torvik::AnimationFrames(scene.animation);
+    double worst = 0;
+    for (double frame = frames[0]; frame < frames[1]; frame += 1.0 / 16)
+      for (const double at : {frame + 1.0 / 37, frame + 1.0 / 23})
+        worst = std::max(worst, DrawingError(document, at / 30, scene, at));
+    EXPECT_LT(worst, 2e-4 * diagonal);
+  }
+  // The target camera: where it stands within 1e-4 of the diagonal, where
+  // it looks within 2e-4 radians.
+  for (const std::string& path : testing_support::CorpusFiles()) {
+    if (path.find("TargetCameraAnim") == std::string::npos) continue;
+    const torvik::H3dsScene scene = torvik::ReadSceneFile(path, SceneGltfReadOptions(1));
+    const GltfDocument document = BuildSceneGltf(scene);
+    const double diagonal = Diagonal(MeshDrawings(scene));
+    std::size_t camera = 0;
+    while (scene.nodes[camera].kind != 0xB003) ++camera;
+    const std::array<std::uint32_t, 2> frames = torvik::AnimationFrames(scene.animation);
+    double far = 0, turned = 0;
+    for (double frame = frames[0]; frame < frames[1]; frame += 1.0 / 16) {
+      const double at = frame + 1.0 / 37;
+      const Json posed = PosedAt(document, at / 30).json;
+      const Matrix eye = WorldOf(posed, HolderOf(posed, -1));
+      const PlacedNode expected = Placed(torvik::PlaceSceneAt(scene, at), camera);
+      for (int c = 0; c < 3; ++c) far = std::max(far, std::fabs(eye[12 + c] - expected.at[c]));
+      turned = std::max(turned, AngleBetween({-eye[8], -eye[9], -eye[10]}, expected.view));
+    }
+    EXPECT_LT(far, 1e-4 * diagonal);
+    EXPECT_LT(turned, 2e-4);
+  }
+}
+
+// The frames of a segment that starts past frame 0 play from the glTF's
+// time 0: nothing stands still for frames outside it.
+TEST(SceneGltf, AnimationPlaysItsSegmentFromTimeZero) {
+  t3ds::Node moved{.id = 0, .name = "Box"};
+  moved.position_keys = {{.frame = 0, .value = {0, 0, 0}}, {.frame = 40, .value = {4, 0, 0}}};
+  const torvik::H3dsScene scene =
+      SceneOf(t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})}, {moved},
+                              {.frames = std::array<std::uint32_t, 2>{10, 30}}));
+  const GltfDocument document = BuildSceneGltf(scene);
+  const Json& sampler = document.json["animations"][0]["samplers"][0];
+  const std::vector<float> times = Elements<float>(document, sampler["input"]);
+  EXPECT_EQ(times.front(), 0.0f);
+  EXPECT_EQ(times.back(), static_cast<float>(20.0 / 30));
+  for (const double frame : {10.0, 17.5, 30.0})
+    ExpectSameDrawings(ShownDrawingsAt(document, (frame - 10) / 30),
+                       LibraryDrawings(scene, torvik::PlaceSceneAt(scene, frame)), 1e-4);
+}
+
+// The samples an animation writes, over its channels.
+std::size_t SamplesWritten(const GltfDocument& document) {
+  std::size_t count = 0;
+  for (const Json& animation : document.json.value("animations", Json::array()))
+    for (const Json& channel : animation["channels"]) {
+      const Json& sampler = animation["samplers"][channel["sampler"].get<std::size_t>()];
+      count += document.json["accessors"][sampler["input"].get<std::size_t>()]["count"]
+                   .get<std::size_t>();
+    }
+  return count;
+}
+
+bool Warned(const GltfDocument& document, const std::string& part) {
+  return std::any_of(document.warnings.begin(), document.warnings.end(),
+                     [&](const std::string& w) { return w.find(part) != std::string::npos; });
+}
+
+// Keyframers whose samples would take work far beyond their size: a chain
+// of 1,500 nodes, each with two keys of its own frames (deeper than 127
+// levels, so written with world matrices), and 300 cameras looking at one
+// target of 8,000 keys (each key a sample of every camera, once).  Their
+// samples are thinned, with a warning, to what 2^20 matrices and 8 a key
+// allow, and the export stops when its caller asks it to.
+TEST(SceneGltf, AnimationWorkIsBoundedByTheFilesSize) {
+  const std::size_t budget = (std::size_t{1} << 20) + 8 * 8600;
+  t3ds::Scene chain;
+  chain.meshes = {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})};
+  for (std::uint16_t i = 0; i < 1500; ++i)
+    chain.nodes.push_back({.id = i,
+                           .name = "Box",
+                           .parent = i == 0 ? std::uint16_t{0xFFFF} : std::uint16_t(i - 1),
+                           .instance = "Box." + std::to_string(i),
+                           .position_keys = {{.frame = i, .value = {0.01f, 0, 0}},
+                                             {.frame = i + 1u, .value = {0.02f, 0, 0.001f}}}});
+  const torvik::H3dsScene deep = SceneOf(chain);
+  const GltfDocument chained = BuildSceneGltf(deep);
+  EXPECT_TRUE(Warned(chained, "the animation samples every ")) << chained.warnings.size();
+  EXPECT_LE(SamplesWritten(chained), budget);
+
+  t3ds::Scene watched;
+  watched.meshes = {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})};
+  t3ds::Node target{.id = 0, .name = "Cam", .kind = 0xB004};
+  for (std::uint32_t f = 0; f < 8000; ++f)
+    target.position_keys.push_back({.frame = f, .value = {0.01f * static_cast<float>(f), 0, 1}});
+  watched.nodes = {target};
+  for (std::uint16_t i = 0; i < 300; ++i) {
+    const auto id = static_cast<std::uint16_t>(1 + 2 * i);
+    watched.nodes.push_back({.id = id,
+                             .name = "Cam",
+                             .position = t3ds::Vec3{static_cast<float>(i), -20, 5},
+                             .kind = 0xB003});
+    watched.nodes.push_back({.id = static_cast<std::uint16_t>(id + 1),
+                             .name = "Box",
+                             .parent = id,
+                             .instance = "Box." + std::to_string(i),
+                             .position = t3ds::Vec3{0, 0, 0}});
+  }
+  const torvik::H3dsScene cameras = SceneOf(t3ds::BuildFile(
+      {}, watched.meshes, watched.nodes, {.cameras = {{.name = "Cam", .target = {0, 0, 1}}}}));
+  const GltfDocument document = BuildSceneGltf(cameras);
+  EXPECT_TRUE(Warned(document, "(and every key of the nodes themselves, not their targets' keys)"))
+      << (document.warnings.empty() ? "" : document.warnings.front());
+  EXPECT_LE(SamplesWritten(document), budget);
+
+  GltfOptions options;
+  std::size_t asked = 0;
+  options.cancelled = [&] { return ++asked > 20; };
+  EXPECT_THROW(BuildSceneGltf(cameras, options), torvik::Cancelled);
+  EXPECT_GT(asked, 20u);
 }
 
 // The corpus's animated files: every 5th frame drawn where the library

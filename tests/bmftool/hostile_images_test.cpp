@@ -14,6 +14,8 @@
 #include "images/decode_image.h"
 #include "images/decoder_memory.h"
 #include "images/encode_png.h"
+#include "images/jpeg_scans.h"
+#include "jpeg_image.h"
 #include "png_image.h"
 #include "preview_textures.h"
 #include "shapes.h"
@@ -290,6 +292,41 @@ TEST(HostileImages, JpegsOfOtherColourSpacesAreNotPassedOnAsTheyAre) {
   }
 }
 
+// Every build decodes JPEG with one decoder, which rounds a real image's
+// pixels (4:2:0, smooth colours) as it does everywhere; a JPEG of more scans
+// than an encoder writes, each a pass over the whole image, is refused
+// before any is decoded.
+TEST(HostileImages, JpegsAreDecodedAlikeAndTheirScansBounded) {
+  EXPECT_STREQ(images::DecoderOf(images::ImageFormat::jpeg), "stb_image");
+  t3ds::RgbImage gradient(24, 16);
+  for (int y = 0; y < gradient.height; ++y)
+    for (int x = 0; x < gradient.width; ++x)
+      gradient.at(x, y) = {static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(15 * y),
+                           static_cast<std::uint8_t>(7 * (x + y))};
+  const std::vector<std::uint8_t> jpeg = t3ds::JpegFile(gradient);
+  EXPECT_EQ(images::JpegScanCount(jpeg, images::kMaxJpegScans), 1u);
+  EXPECT_EQ(PixelsOf(jpeg).size(), 24u * 16 * 3);
+  // The one scan again and again before the end of the image.
+  const std::size_t scan = [&] {
+    for (std::size_t i = 2; i + 1 < jpeg.size(); ++i)
+      if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) return i;
+    return jpeg.size();
+  }();
+  ASSERT_LT(scan, jpeg.size());
+  const std::vector<std::uint8_t> scan_bytes(jpeg.begin() + static_cast<std::ptrdiff_t>(scan),
+                                             jpeg.end() - 2);
+  std::vector<std::uint8_t> many(jpeg.begin(), jpeg.end() - 2);
+  for (std::size_t i = 1; i <= images::kMaxJpegScans; ++i)
+    many.insert(many.end(), scan_bytes.begin(), scan_bytes.end());
+  many.insert(many.end(), {0xFF, 0xD9});
+  EXPECT_EQ(images::JpegScanCount(many, images::kMaxJpegScans), images::kMaxJpegScans + 1);
+  EXPECT_EQ(Reason(many), "damaged image (JPEG: more than 100 scans)");
+  // A walk into damaged bytes stops with what it counted.
+  EXPECT_EQ(images::JpegScanCount(std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + 30),
+                                  images::kMaxJpegScans),
+            0u);
+}
+
 class HostileTextures : public ::testing::Test {
  protected:
   // A model of `textures.size()` boxes, each with a material of its own
@@ -348,7 +385,7 @@ TEST_F(HostileTextures, CommandsRefuseThemWithTheReasonAndKeepGoing) {
     EXPECT_EQ(run->err.find("upright.bmp"), std::string::npos) << run->err;
   }
   // The glTF warns of the same three, and embeds the top-down BMP.
-  EXPECT_NE(convert.err.find("out.glb: warning: texture 'wide.bmp' of material 'M1': "),
+  EXPECT_NE(convert.err.find("model.3ds: warning: texture 'wide.bmp' of material 'M1': "),
             std::string::npos)
       << convert.err;
   const nlohmann::json json = GlbJson(ReadFile(dir.file("out.glb")));

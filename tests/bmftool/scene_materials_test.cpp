@@ -6,20 +6,30 @@
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <numbers>
+#include <numeric>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "gltf/map_deriver.h"
 #include "images/map_images.h"
+#include "map_placements.h"
 #include "materials_demo.h"
+#include "png_image.h"
+#include "preview_textures.h"
 #include "test_support.h"
 #include "threeds_builder.h"
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/gltf_export.h"
 #include "torvik32c/material_maps.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_finder.h"
 
 namespace {
@@ -103,7 +113,7 @@ std::array<double, 2> Transformed(const Json& info, double u, double v) {
   return {c * su + s * sv + offset[0], -s * su + c * sv + offset[1]};
 }
 
-TEST(SceneMaterials, MapsArePlacedAsTheGeneralReadersPlaceThemAndTilesMeetTheFacesEdges) {
+TEST(SceneMaterials, MapsArePlacedAsTheGeneralReadersPlaceThemAboutTheTilesCentre) {
   const DemoGltf& demo = Demo();
   const Json& json = demo.document.json;
   ASSERT_TRUE(json.contains("extensionsUsed"));
@@ -112,25 +122,28 @@ TEST(SceneMaterials, MapsArePlacedAsTheGeneralReadersPlaceThemAndTilesMeetTheFac
             json["extensionsUsed"].end());
   EXPECT_FALSE(json.contains("extensionsRequired"));  // viewers without it still draw the model
 
-  // The floor, 10 x 10 tiles: the face's corners (texture coordinates 0 and
-  // 1) fall on whole tiles, 10 apart, so the tiles meet its edges.
+  // The floor, 10 x 10 tiles scaled about the tile's centre: the face's
+  // corners (texture coordinates 0 and 1) fall in the middle of tiles, 10
+  // apart, so its edges cut the outer tiles in half.
   const Json& floor = demo.Material("Floor")["pbrMetallicRoughness"]["baseColorTexture"];
   EXPECT_EQ(floor["extensions"]["KHR_texture_transform"]["scale"], Json::array({10, 10}));
   const std::vector<float> uv =
       demo.Floats(demo.PrimitiveOf("Floor")["attributes"]["TEXCOORD_0"].get<std::size_t>(), 2);
   for (std::size_t i = 0; i < uv.size(); i += 2) {
     const std::array<double, 2> at = Transformed(floor, uv[i], uv[i + 1]);
-    for (const double c : at) EXPECT_DOUBLE_EQ(c, std::round(c)) << uv[i] << " " << uv[i + 1];
+    for (const double c : at)
+      EXPECT_DOUBLE_EQ(c - 0.5, std::round(c - 0.5)) << uv[i] << " " << uv[i + 1];
     EXPECT_DOUBLE_EQ(at[0] - 10 * uv[i], Transformed(floor, 0, 0)[0]);
   }
   EXPECT_EQ(demo.SamplerOf(floor)["wrapS"], kRepeat);
 
   // The roof, scaled 3.5, offset (0.25, 0.5), turned 30 degrees, mirrored:
-  // scales as stored, the rotation negated in radians, and the glTF's
-  // transform samples where the file's placement does (v turned over).
+  // the scales of the mirrored tile (twice the image each way), the rotation
+  // negated in radians, and the glTF's transform samples where the file's
+  // placement does (v turned over).
   const Json& roof = demo.Material("Roof")["pbrMetallicRoughness"]["baseColorTexture"];
   const Json& transform = roof["extensions"]["KHR_texture_transform"];
-  EXPECT_EQ(transform["scale"], Json::array({3.5, 3.5}));
+  EXPECT_EQ(transform["scale"], Json::array({7, 7}));
   EXPECT_FLOAT_EQ(transform["rotation"].get<float>(),
                   static_cast<float>(-30 * std::numbers::pi / 180));
   const torvik::H3dsScene scene =
@@ -304,6 +317,458 @@ TEST(SceneMaterials, DerivedImagesTakeTheValuesTheirRulesSay) {
   const DecodedImage mixed = MixedWithColour(image, {0, 0, 255}, 0.25);
   EXPECT_EQ(mixed.pixels, (std::vector<std::uint8_t>{64, 64, 255, 128, 0, 64, 191, 255}));
   EXPECT_EQ(Negated(image).pixels, (std::vector<std::uint8_t>{0, 0, 0, 128, 255, 0, 255, 255}));
+}
+
+}  // namespace
+
+// Where maps land on the faces, in the scene glTF (as a viewer samples its
+// images through KHR_texture_transform and the sampler) and in the preview,
+// against 3D Studio's rule written out here on its own; and which way a
+// bump map's relief stands.  Each case is one square of a generated row
+// (map_placements.h) whose map is a checkerboard, or domes of heights.
+namespace {
+
+using t3ds::PlacementCase;
+using Rgba = std::array<double, 4>;
+
+constexpr std::uint16_t kMirrorFlag = 0x0002, kShownOnce = 0x0001 | 0x0010;
+
+// Where 3D Studio samples a map for the stored coordinates (u, v), in the
+// image's units with v up: scaled and turned about the tile's centre, then
+// offset (the U offset to the left); a mirrored map's tile is the image
+// beside its mirror image, twice the image each way.
+std::array<double, 2> MaxSample(const t3ds::MapChunk& map, double u, double v) {
+  const double su = map.u_scale.value_or(1), sv = map.v_scale.value_or(1);
+  const double angle = -map.rotation.value_or(0) * std::numbers::pi / 180;
+  const double x = su * (u - 0.5), y = sv * (v - 0.5);
+  std::array<double, 2> q = {0.5 + std::cos(angle) * x - std::sin(angle) * y,
+                             0.5 + std::sin(angle) * x + std::cos(angle) * y};
+  q[0] -= map.u_offset.value_or(0);
+  q[1] += map.v_offset.value_or(0);
+  if ((map.tiling.value_or(0) & kMirrorFlag) != 0) q = {2 * q[0], 2 * q[1]};
+  return q;
+}
+
+// A coordinate of the image's units brought into [0, 1] as the tiling flags
+// say; none outside the one copy of a map shown once.
+std::optional<double> MaxWrapped(double q, std::uint16_t tiling) {
+  if ((tiling & kMirrorFlag) != 0) {
+    const double in_period = q - 2 * std::floor(q / 2);
+    return in_period <= 1 ? in_period : 2 - in_period;
+  }
+  if ((tiling & kShownOnce) != 0) {
+    if (q < 0 || q > 1) return std::nullopt;
+    return q;
+  }
+  return q - std::floor(q);
+}
+
+// A sampled image, rows from the top, its texel centres at (i + 0.5) / size.
+struct Texels {
+  int width = 0, height = 0, channels = 4;
+  std::vector<std::uint8_t> pixels;
+
+  // Bilinear, at image coordinates with v down (glTF's), continuing past
+  // the edges as the wraps (glTF's codes) say.
+  Rgba At(double s, double t, int wrap_s, int wrap_t) const {
+    const auto wrapped = [](long i, int size, int wrap) -> long {
+      if (wrap == kRepeat) return ((i % size) + size) % size;
+      if (wrap == kMirroredRepeat) {
+        const long in_period = ((i % (2 * size)) + 2 * size) % (2 * size);
+        return in_period < size ? in_period : 2 * size - 1 - in_period;
+      }
+      return std::clamp<long>(i, 0, size - 1);
+    };
+    const double x = s * width - 0.5, y = t * height - 0.5;
+    const double fx = x - std::floor(x), fy = y - std::floor(y);
+    const auto x0 = static_cast<long>(std::floor(x)), y0 = static_cast<long>(std::floor(y));
+    Rgba sum{};
+    for (int j = 0; j < 2; ++j) {
+      for (int i = 0; i < 2; ++i) {
+        const double weight = (i ? fx : 1 - fx) * (j ? fy : 1 - fy);
+        const std::size_t at = static_cast<std::size_t>(wrapped(y0 + j, height, wrap_t) * width +
+                                                        wrapped(x0 + i, width, wrap_s)) *
+                               static_cast<std::size_t>(channels);
+        for (int c = 0; c < 4; ++c)
+          sum[static_cast<std::size_t>(c)] +=
+              weight * (c < channels ? pixels[at + static_cast<std::size_t>(c)] : 255);
+      }
+    }
+    return sum;
+  }
+};
+
+// The generated row of squares, its glTF, and its preview's textures.
+struct PlacedRow {
+  TempDir dir;
+  std::vector<PlacementCase> cases;
+  torvik::GltfDocument document;
+  torvik::BmfFile bmf;
+  PreviewTextures preview;
+
+  PlacedRow(std::vector<PlacementCase> placements, std::uint16_t id, const t3ds::RgbImage& image,
+            torvik::GltfOptions options = {})
+      : cases(std::move(placements)) {
+    const t3ds::MaterialsDemo row = t3ds::PlacedMaps(cases, id, "MAP.PNG");
+    const std::vector<std::uint8_t> bytes = t3ds::BuildFile(row.materials, row.meshes);
+    const std::filesystem::path model = dir.path() / "row.3ds";
+    testing_support::WriteFile(model.string(), bytes);
+    testing_support::WriteFile(dir.file("map.png"), t3ds::PngBytes(image));
+    const torvik::H3dsScene scene = torvik::HRead3dsScene(bytes, torvik::SceneGltfReadOptions(1));
+    options.find_texture = torvik::TexturesBeside(model);
+    document = torvik::BuildSceneGltf(scene, options);
+    bmf = testing_support::ParseBmf(testing_support::Convert(bytes));
+    std::vector<std::size_t> blocks(cases.size());
+    std::iota(blocks.begin(), blocks.end(), 0);
+    preview = LoadScenePreviewTextures(
+        bmf, blocks, scene.material,
+        torvik::DistinctMapFiles(torvik::ResolveMaterialMaps(scene.material, model, {})), true);
+  }
+
+  const Json& Material(std::size_t i) const {
+    for (const Json& material : document.json["materials"])
+      if (material["name"] == cases[i].name) return material;
+    ADD_FAILURE() << "no material " << cases[i].name;
+    return document.json["materials"][0];
+  }
+  const Texels& ImageOf(const Json& info) const {
+    const Json& json = document.json;
+    const std::size_t image =
+        json["textures"][info["index"].get<std::size_t>()]["source"].get<std::size_t>();
+    auto [known, added] = decoded_.try_emplace(image);
+    if (added) {
+      const Json& view =
+          json["bufferViews"][json["images"][image]["bufferView"].get<std::size_t>()];
+      int channels = 0;
+      stbi_uc* pixels = stbi_load_from_memory(
+          document.binary.data() + view["byteOffset"].get<std::size_t>(),
+          view["byteLength"].get<int>(), &known->second.width, &known->second.height, &channels, 4);
+      EXPECT_NE(pixels, nullptr);
+      if (pixels != nullptr) {
+        known->second.pixels.assign(pixels,
+                                    pixels + 4 * known->second.width * known->second.height);
+        stbi_image_free(pixels);
+      }
+    }
+    return known->second;
+  }
+  // What a glTF viewer shows of the textureInfo at the stored coordinates
+  // (u, v): TEXCOORD_0 holds (u, 1 - v), then the texture's transform and
+  // sampler.
+  Rgba GltfTexel(const Json& info, double u, double v) const {
+    const Json& json = document.json;
+    const Json& sampler =
+        json["samplers"]
+            [json["textures"][info["index"].get<std::size_t>()]["sampler"].get<std::size_t>()];
+    std::array<double, 2> st = {u, 1 - v};
+    if (info.contains("extensions")) st = Transformed(info, u, 1 - v);
+    return ImageOf(info).At(st[0], st[1], sampler["wrapS"].get<int>(), sampler["wrapT"].get<int>());
+  }
+  // What the preview draws of block i's texture at (u, v).
+  std::optional<Rgba> PreviewTexel(std::size_t i, double u, double v) const {
+    const Image* image = preview.blocks[i].get();
+    if (image == nullptr) return std::nullopt;
+    const PreviewSurface& surface = preview.surfaces[i];
+    const auto [s, t] = surface.placement.Apply(u, v);
+    const int wrap = surface.wrap == torvik::MapWrap::repeat            ? kRepeat
+                     : surface.wrap == torvik::MapWrap::mirrored_repeat ? kMirroredRepeat
+                                                                        : kClampToEdge;
+    Texels texels{image->width, image->height, 4, {}};
+    for (std::size_t p = 0; p < image->pixels.size(); ++p)
+      texels.pixels.insert(texels.pixels.end(),
+                           {image->pixels[p].r, image->pixels[p].g, image->pixels[p].b,
+                            image->alpha.empty() ? std::uint8_t{255} : image->alpha[p]});
+    return texels.At(s, 1 - t, wrap, wrap);
+  }
+
+ private:
+  mutable std::map<std::size_t, Texels> decoded_;
+};
+
+// The cell of the checkerboard whose colour is nearest to a texel's (its
+// column and row), or the material's diffuse colour (-1, -1).
+using Cell = std::pair<int, int>;
+constexpr Cell kDiffuse{-1, -1};
+Cell Nearest(const Rgba& texel) {
+  const t3ds::Rgb diffuse = {51, 77, 230};  // kRowDiffuse in bytes
+  const auto distance = [&](const t3ds::Rgb& colour) {
+    double sum = 0;
+    for (std::size_t c = 0; c < 3; ++c) sum += std::abs(texel[c] - colour[c]);
+    return sum;
+  };
+  Cell best = kDiffuse;
+  double best_distance = distance(diffuse);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      if (distance(t3ds::CheckerCell(x, y)) < best_distance)
+        best = {x, y}, best_distance = distance(t3ds::CheckerCell(x, y));
+    }
+  }
+  return best;
+}
+
+// Of a grid of points on each square, those where 3D Studio's colour is
+// clear (not within 1.5 pixels of a cell's edge) and the export draws
+// another: the names of the cases where any does, in the glTF and in the
+// preview.
+struct Misplaced {
+  std::vector<std::string> gltf, preview;
+};
+Misplaced MisplacedCases(const PlacedRow& row) {
+  Misplaced result;
+  for (std::size_t i = 0; i < row.cases.size(); ++i) {
+    const t3ds::MapChunk& map = row.cases[i].map;
+    const Json& info = row.Material(i)["pbrMetallicRoughness"]["baseColorTexture"];
+    std::size_t gltf_wrong = 0, preview_wrong = 0;
+    for (int gy = 0; gy <= 40; ++gy) {
+      for (int gx = 0; gx <= 40; ++gx) {
+        const double u = 0.0125 + gx * 0.024375, v = 0.0125 + gy * 0.024375;
+        const std::array<double, 2> q = MaxSample(map, u, v);
+        const std::optional<double> x = MaxWrapped(q[0], map.tiling.value_or(0));
+        const std::optional<double> y = MaxWrapped(q[1], map.tiling.value_or(0));
+        const auto clear = [](double at) {
+          const double pixel = at * 64;
+          return std::abs(pixel - 8 * std::round(pixel / 8)) > 1.5;
+        };
+        Cell expected = kDiffuse;
+        if (x && y) {
+          if (!clear(*x) || !clear(*y)) continue;
+          expected = {std::min(static_cast<int>(*x * 8), 7),
+                      std::min(static_cast<int>((1 - *y) * 8), 7)};
+        } else if ((!x && (q[0] > -0.03 && q[0] < 1.03)) || (!y && (q[1] > -0.03 && q[1] < 1.03))) {
+          continue;  // beside the copy's edge
+        }
+        gltf_wrong += Nearest(row.GltfTexel(info, u, v)) != expected;
+        const std::optional<Rgba> drawn = row.PreviewTexel(i, u, v);
+        preview_wrong += !drawn || Nearest(*drawn) != expected;
+      }
+    }
+    if (gltf_wrong != 0) result.gltf.push_back(row.cases[i].name);
+    if (preview_wrong != 0) result.preview.push_back(row.cases[i].name);
+  }
+  return result;
+}
+
+using Names = std::vector<std::string>;
+
+// Tiling scales about the tile's centre: a square tiled 10 x 10 has a tile's
+// middle at its middle (its edges cut tiles in half); odd, even and
+// fractional scales, offsets, rotations and all three land where 3D Studio
+// puts them.
+TEST(SceneMaterials, TiledMapsLandWhere3dStudioPutsThemInTheGltfAndThePreview) {
+  const PlacedRow row(t3ds::TilingCases(), 0xA200, t3ds::Checkerboard());
+  const Misplaced misplaced = MisplacedCases(row);
+  EXPECT_EQ(misplaced.gltf, Names{});
+  EXPECT_EQ(misplaced.preview, Names{});
+  EXPECT_TRUE(row.document.warnings.empty()) << row.document.warnings.front();
+  EXPECT_TRUE(row.preview.problems.empty()) << row.preview.problems.front();
+}
+
+// Mirror at tiling 1 shows the image and its mirror image side by side, as
+// 3D Studio does: two copies, not one.
+TEST(SceneMaterials, MirroredMapsShowTheImageBesideItsMirrorImage) {
+  const PlacedRow row(t3ds::MirrorCases(), 0xA200, t3ds::Checkerboard());
+  const Misplaced misplaced = MisplacedCases(row);
+  EXPECT_EQ(misplaced.gltf, Names{});
+  EXPECT_EQ(misplaced.preview, Names{});
+  // Across the first square, the image's left column of cells shows twice.
+  int left_columns = 0;
+  bool was_left = false;
+  const Json& info = row.Material(0)["pbrMetallicRoughness"]["baseColorTexture"];
+  for (int x = 0; x < 200; ++x) {
+    const bool left = Nearest(row.GltfTexel(info, (x + 0.5) / 200, 0.3)).first == 0;
+    left_columns += left && !was_left;
+    was_left = left;
+  }
+  EXPECT_EQ(left_columns, 2);
+}
+
+// A decal or a map that does not tile shows one copy, and the material's
+// own colour around it, not its edges' pixels smeared.
+TEST(SceneMaterials, AMapShownOnceLeavesTheDiffuseColourAroundIt) {
+  const PlacedRow row(t3ds::DecalCases(), 0xA200, t3ds::Checkerboard());
+  const Misplaced misplaced = MisplacedCases(row);
+  EXPECT_EQ(misplaced.gltf, Names{});
+  EXPECT_EQ(misplaced.preview, Names{});
+  for (std::size_t i = 0; i < row.cases.size(); ++i) {
+    const Json& material = row.Material(i);
+    // Opaque, the diffuse colour in the image itself.
+    EXPECT_FALSE(material.contains("alphaMode")) << row.cases[i].name;
+    EXPECT_EQ(material["pbrMetallicRoughness"]["baseColorFactor"], Json::array({1, 1, 1, 1.0}));
+  }
+}
+
+// The relief a viewer shows through the normal map, its tangents and the
+// texture's transform: the slopes it leans the normals by, against those of
+// the heights as 3D Studio lays them on the face.  Correlation 1: the same
+// relief; -1: domes shown as dents.
+double ReliefCorrelation(const PlacedRow& row, std::size_t i) {
+  t3ds::RgbImage domes = t3ds::Domes();
+  const t3ds::MapChunk& map = row.cases[i].map;
+  const std::uint16_t tiling = map.tiling.value_or(0);
+  // The heights 3D Studio lays on the face at (u, v), bilinear.
+  const auto height = [&](double u, double v) {
+    const std::array<double, 2> q = MaxSample(map, u, v);
+    const double x = *MaxWrapped(q[0], tiling) * 64 - 0.5;
+    const double y = (1 - *MaxWrapped(q[1], tiling)) * 64 - 0.5;
+    const auto at = [&](double px, double py) {
+      const int cx = std::clamp(static_cast<int>(std::floor(px)), 0, 63);
+      const int cy = std::clamp(static_cast<int>(std::floor(py)), 0, 63);
+      return static_cast<double>(domes.at(cx, cy)[0]);
+    };
+    const double fx = x - std::floor(x), fy = y - std::floor(y);
+    return (1 - fy) * ((1 - fx) * at(x, y) + fx * at(x + 1, y)) +
+           fy * ((1 - fx) * at(x, y + 1) + fx * at(x + 1, y + 1));
+  };
+  const Json& primitive = [&]() -> const Json& {
+    for (const Json& mesh : row.document.json["meshes"])
+      if (mesh["name"] == row.cases[i].name) return mesh["primitives"][0];
+    return row.document.json["meshes"][0]["primitives"][0];
+  }();
+  const Json& info = row.Material(i)["normalTexture"];
+  EXPECT_TRUE(primitive["attributes"].contains("TANGENT")) << row.cases[i].name;
+  if (!primitive["attributes"].contains("TANGENT")) return 0;
+  // The square's tangent, normal and w, alike at every vertex.
+  const std::vector<float> tangent = [&] {
+    const Json& a =
+        row.document.json["accessors"][primitive["attributes"]["TANGENT"].get<std::size_t>()];
+    const Json& view = row.document.json["bufferViews"][a["bufferView"].get<std::size_t>()];
+    std::vector<float> t(4);
+    std::memcpy(t.data(), row.document.binary.data() + view["byteOffset"].get<std::size_t>(), 16);
+    return t;
+  }();
+  // glTF's axes: the file's x is X (u), its y is -Z (v), its z (the normal) Y.
+  const std::array<double, 3> t = {tangent[0], tangent[1], tangent[2]}, n = {0, 1, 0};
+  const std::array<double, 3> b = {(n[1] * t[2] - n[2] * t[1]) * tangent[3],
+                                   (n[2] * t[0] - n[0] * t[2]) * tangent[3],
+                                   (n[0] * t[1] - n[1] * t[0]) * tangent[3]};
+  std::vector<double> seen, true_slopes;
+  constexpr double kStep = 0.002;
+  for (int gy = 0; gy < 48; ++gy) {
+    for (int gx = 0; gx < 48; ++gx) {
+      const double u = (gx + 0.5) / 48, v = (gy + 0.5) / 48;
+      const Rgba texel = row.GltfTexel(info, u, v);
+      const double nt[3] = {texel[0] / 127.5 - 1, texel[1] / 127.5 - 1, texel[2] / 127.5 - 1};
+      std::array<double, 3> world{};
+      for (std::size_t c = 0; c < 3; ++c) world[c] = t[c] * nt[0] + b[c] * nt[1] + n[c] * nt[2];
+      seen.push_back(world[0]);   // along u
+      seen.push_back(-world[2]);  // along v
+      true_slopes.push_back(-(height(u + kStep, v) - height(u - kStep, v)));
+      true_slopes.push_back(-(height(u, v + kStep) - height(u, v - kStep)));
+    }
+  }
+  const auto mean = [](const std::vector<double>& xs) {
+    return std::accumulate(xs.begin(), xs.end(), 0.0) / static_cast<double>(xs.size());
+  };
+  const double ms = mean(seen), mt = mean(true_slopes);
+  double st = 0, ss = 0, tt = 0;
+  for (std::size_t k = 0; k < seen.size(); ++k) {
+    st += (seen[k] - ms) * (true_slopes[k] - mt);
+    ss += (seen[k] - ms) * (seen[k] - ms);
+    tt += (true_slopes[k] - mt) * (true_slopes[k] - mt);
+  }
+  return st / std::sqrt(ss * tt);
+}
+
+// A bump map turned or mirrored shows its relief as authored: domes stay
+// domes, whichever way the map lies.
+TEST(SceneMaterials, ATurnedOrMirroredBumpMapShowsTheReliefAsAuthored) {
+  const PlacedRow row(t3ds::BumpCases(), 0xA230, t3ds::Domes());
+  for (std::size_t i = 0; i < row.cases.size(); ++i)
+    EXPECT_GT(ReliefCorrelation(row, i), 0.9) << row.cases[i].name;
+}
+
+}  // namespace
+
+// Each image derived from maps is made once per model for what it is made
+// of, however many materials draw it, and the budget is asked for all it
+// would take before any of its files is decoded.
+namespace {
+
+torvik::H3dsMat MaterialWith(const std::string& texture, const std::string& opacity) {
+  torvik::H3dsMat mat;
+  mat.name = "M";
+  for (const auto& [kind, name] :
+       {std::pair{torvik::MapKind::texture, texture}, {torvik::MapKind::opacity, opacity}}) {
+    mat.Map(kind).present = !name.empty();
+    mat.Map(kind).name = name;
+  }
+  return mat;
+}
+
+TEST(SceneMaterials, EachMapIsDerivedOnceAndTheBudgetIsAskedBeforeAnythingIsDecoded) {
+  TempDir dir;
+  const std::filesystem::path colour = dir.path() / "colour.png", alpha = dir.path() / "alpha.png",
+                              heights = dir.path() / "heights.png";
+  testing_support::WriteFile(colour.string(), t3ds::PngBytes(t3ds::Checkerboard()));
+  testing_support::WriteFile(alpha.string(), t3ds::PngBytes(t3ds::Domes()));
+  testing_support::WriteFile(heights.string(), t3ds::PngBytes(t3ds::Domes()));
+  std::size_t reads = 0;
+  const auto read = [&](const std::filesystem::path& file) {
+    ++reads;
+    return testing_support::ReadFile(file.string());
+  };
+  const auto key = [](const std::filesystem::path& file) { return file.string(); };
+  constexpr std::uint64_t kPixels = 64 * 64;
+
+  // Sixty materials of one texture and opacity map, whatever their other
+  // colours: one image, its two files decoded once each.  Another amount of
+  // the texture is another image, of the same decoded files.
+  torvik::images::TextureBudget budget;
+  torvik::MapDeriver deriver(budget, read, key);
+  torvik::H3dsMat mat = MaterialWith("C.PNG", "A.PNG");
+  std::shared_ptr<const torvik::DerivedMap> first;
+  for (int i = 0; i < 60; ++i) {
+    mat.ambient.red = static_cast<float>(i) / 60;
+    const torvik::BaseColourPlan plan = torvik::PlanBaseColour(mat, true, true);
+    const std::shared_ptr<const torvik::DerivedMap> made =
+        deriver.BaseColour(mat, plan, colour, alpha, 1);
+    if (!first) first = made;
+    EXPECT_EQ(made, first);
+  }
+  EXPECT_EQ(deriver.Derivations(), 1u);
+  EXPECT_EQ(deriver.Decodings(), 2u);
+  mat.Map(torvik::MapKind::texture).percent = 0.5f;
+  EXPECT_NE(deriver.BaseColour(mat, torvik::PlanBaseColour(mat, true, true), colour, alpha, 1),
+            first);
+  EXPECT_EQ(deriver.Derivations(), 2u);
+  EXPECT_EQ(deriver.Decodings(), 2u);
+  EXPECT_EQ(reads, 2u);
+  // A bump map: once per file and the way it turns.
+  torvik::H3dsTextureMap bump;
+  bump.present = true;
+  bump.name = "H.PNG";
+  for (const float degrees : {0.0f, 0.0f, 90.0f, 90.0f, 0.0f}) {
+    bump.rotation = degrees;
+    deriver.Normals(bump, heights);
+  }
+  EXPECT_EQ(deriver.Derivations(), 4u);
+  EXPECT_EQ(deriver.Decodings(), 3u);
+
+  // Room for both files but not for what they make: refused before either
+  // is decoded, once, and so is every material that would draw it.
+  torvik::images::TextureBudget small(2 * kPixels * 4 + kPixels);
+  torvik::MapDeriver refusing(small, read, key);
+  const torvik::H3dsMat pair = MaterialWith("C.PNG", "A.PNG");
+  for (int i = 0; i < 3; ++i) {
+    try {
+      refusing.BaseColour(pair, torvik::PlanBaseColour(pair, true, true), colour, alpha, 1);
+      ADD_FAILURE() << "not refused";
+    } catch (const torvik::images::ImageError& error) {
+      EXPECT_EQ(std::string(error.what()), small.Exceeded());
+    }
+  }
+  EXPECT_EQ(refusing.Decodings(), 0u);
+  EXPECT_EQ(refusing.Derivations(), 0u);
+  EXPECT_TRUE(small.Take(2 * kPixels * 4 + kPixels));  // nothing was taken
+
+  // In the glTF and the preview of sixty materials alike: one image.
+  std::vector<PlacementCase> cases(60, PlacementCase{"", {.percent = 60}});
+  for (std::size_t i = 0; i < cases.size(); ++i) cases[i].name = "M" + std::to_string(i);
+  const PlacedRow row(cases, 0xA200, t3ds::Checkerboard());
+  EXPECT_EQ(row.document.json["images"].size(), 1u);
+  EXPECT_EQ(std::set(row.preview.blocks.begin(), row.preview.blocks.end()).size(), 1u);
+  EXPECT_NE(row.preview.blocks[0], nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // round; images it refuses; info and obj pointing at the files found.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 
 #include "png_file.h"
@@ -179,6 +181,64 @@ TEST_F(BmftoolTextures, BareFileNamesMeanTheCurrentFolder) {
   }
   EXPECT_TRUE(std::filesystem::exists(dir.file("quad.glb")));
   EXPECT_TRUE(std::filesystem::exists(dir.file("quad.png")));
+}
+
+// A model of several materials, the first untextured and the others each
+// with a texture of its own, and a box without a material, for which the
+// conversion puts the default material before the file's (and the corpus's
+// boxes of three textures): 3ds2bmf's preview draws every block with its own
+// material, pixel for pixel as bmftool png draws the BMF it wrote.
+TEST_F(BmftoolTextures, ThePreviewDrawsEachBlockWithItsOwnMaterialAsBmftoolPngDoes) {
+  const auto chequered = [](t3ds::Rgb colour) {
+    t3ds::RgbImage image(16, 16, {250, 250, 250});
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x)
+        if ((x / 4 + y / 4) % 2 == 0) image.at(x, y) = colour;
+    return image;
+  };
+  std::vector<t3ds::Material> materials = {
+      {"Grey", {}, t3ds::Color{0.5f, 0.5f, 0.5f}, {}, {}, false, ""}};
+  std::vector<t3ds::Mesh> boxes;
+  const t3ds::Rgb colours[] = {kRed, kGreen, kBlue};
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = "Box" + std::to_string(i);
+    if (i > 0) {
+      materials.push_back({name, {}, t3ds::Color{1, 1, 1}, {}, {}, false, name + ".TGA"});
+      WriteFile(dir.file(name + ".tga"), t3ds::TgaBytes(chequered(colours[i - 1])));
+    }
+    const auto x = static_cast<float>(i) * 1.5f;
+    boxes.push_back(t3ds::TexturedBox(name, {x, 0, 0}, {x + 1, 1, 1}));
+    t3ds::AssignAll(boxes.back(), materials.back().name);
+  }
+  boxes.push_back(t3ds::TexturedBox("Bare", {0, 1.5f, 0}, {1, 2.5f, 1}));
+  WriteFile(dir.file("boxes.3ds"), t3ds::BuildFile(materials, boxes));
+  std::vector<std::string> models = {"boxes"};
+  // The corpus's three boxes, beside textures of their names.
+  for (const std::string& path : testing_support::CorpusFiles()) {
+    if (std::filesystem::path(path).filename() != "test1.3ds") continue;
+    std::filesystem::copy_file(path, dir.file("test1.3ds"));
+    for (int i = 0; i < 3; ++i)
+      WriteFile(dir.file(std::array{"IMAGE1.JPG", "CWALL02.JPG", "IMAGE2.JPG"}[i]),
+                t3ds::TgaBytes(chequered(colours[i])));
+    models.push_back("test1");
+  }
+  for (const std::string& model : models) {
+    const ToolRun convert = testing_support::RunCommand(
+        std::string(TORVIK_3DS2BMF) + " --preview " + dir.file(model + ".3ds"), dir);
+    ASSERT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(convert.err, "") << model;
+    const ToolRun png = Tool("png -o " + dir.file("out.png") + " " + dir.file(model + ".bmf"));
+    ASSERT_EQ(png.status, 0) << png.err;
+    const Image preview = LoadTextureImage(dir.file(model + ".png"));
+    const Image drawn = LoadTextureImage(dir.file("out.png"));
+    EXPECT_TRUE(preview.pixels == drawn.pixels) << model;
+    if (model != "boxes") continue;
+    // Each box shows its own colour somewhere, the grey one none.
+    for (const t3ds::Rgb colour : colours)
+      EXPECT_TRUE(std::any_of(preview.pixels.begin(), preview.pixels.end(),
+                              [&](Rgb8 pixel) { return Near(pixel, colour); }))
+          << int{colour[0]} << "," << int{colour[1]} << "," << int{colour[2]};
+  }
 }
 
 // Every command that looks for textures takes --texture, and none takes

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "animated_demo.h"
 #include "cache_metrics.h"
@@ -395,6 +396,27 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   const ToolRun cluster = Tool(dir, "-q -v.3ds");
   EXPECT_EQ(cluster.status, 2);
   EXPECT_NE(cluster.err.find("unknown option '-v.3ds'"), std::string::npos) << cluster.err;
+  // -o names the BMF: with --gltf, a .glb name is refused before anything is
+  // written.
+  const ToolRun glb = Tool(dir, "--gltf -o " + dir.file("box.glb") + " " + dir.file("box.3ds"));
+  EXPECT_EQ(glb.status, 2);
+  EXPECT_NE(glb.err.find("the file of --gltf the name " + dir.file("box.glb.glb")),
+            std::string::npos)
+      << glb.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("box.glb")));
+  // The README's usage block names every option --help does.
+  const std::vector<std::uint8_t> readme = ReadFile(TORVIK_README);
+  const std::string text(readme.begin(), readme.end());
+  const std::size_t block = text.find("3ds2bmf [options] INPUT...");
+  ASSERT_NE(block, std::string::npos);
+  const std::string usage_block = text.substr(block, text.find("```", block) - block);
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t dashes = line.find("--");
+    if (line.rfind("  ", 0) != 0 || dashes == std::string::npos || dashes > 10) continue;
+    const std::string option = line.substr(dashes, line.find_first_of(" ,=", dashes) - dashes);
+    EXPECT_NE(usage_block.find(option), std::string::npos) << option << " is not in README.md";
+  }
 }
 
 TEST_F(Cli, SeveralFilesEndWithASummaryLine) {
@@ -519,6 +541,44 @@ TEST_F(Cli, InterruptedBatchLeavesOnlyCompleteFiles) {
     std::filesystem::remove_all(dir.file("out"));
     std::filesystem::create_directory(dir.file("out"));
   }
+}
+
+// SIGTERM while --gltf samples a long animation (cameras that follow a
+// target of many keys) stops it: the BMF, when written, is whole, and no
+// .glb is left.
+TEST_F(Cli, InterruptedGltfLeavesNoGlb) {
+  std::vector<t3ds::Node> nodes = {{.id = 0, .name = "Cam", .kind = 0xB004}};
+  for (std::uint32_t f = 0; f < 30000; ++f)
+    nodes[0].position_keys.push_back({.frame = f, .value = {static_cast<float>(f % 5), 0, 1}});
+  for (std::uint16_t i = 0; i < 1000; ++i) {
+    const auto id = static_cast<std::uint16_t>(1 + 2 * i);
+    nodes.push_back({.id = id,
+                     .name = "Cam",
+                     .position = t3ds::Vec3{static_cast<float>(i), -20, 5},
+                     .kind = 0xB003});
+    nodes.push_back({.id = static_cast<std::uint16_t>(id + 1),
+                     .name = "Box",
+                     .parent = id,
+                     .instance = "Box." + std::to_string(i),
+                     .position = t3ds::Vec3{0, 0, 0}});
+  }
+  const std::string input = dir.file("watched.3ds");
+  WriteFile(input, t3ds::BuildFile({}, {t3ds::Box("Box", {0, 0, 0}, {1, 1, 1})}, nodes,
+                                   {.cameras = {{.name = "Cam", .target = {0, 0, 1}}}}));
+  const ToolRun run = testing_support::RunCommand(
+      std::string("timeout --preserve-status -s TERM 0.5 ") + TORVIK_3DS2BMF + " --gltf -o " +
+          dir.file("watched.bmf") + " " + input,
+      dir);
+  // A machine fast enough to finish first exits 0, with both files.
+  EXPECT_EQ(std::filesystem::exists(dir.file("watched.glb")), run.status == 0) << run.err;
+  if (run.status != 0) {
+    EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
+    if (std::filesystem::exists(dir.file("watched.bmf"))) {
+      EXPECT_EQ(ReadFile(dir.file("watched.bmf")), testing_support::Convert(ReadFile(input)));
+    }
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file(".")))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
 // Standard input, a pipe and a FIFO are read to their end, and a FIFO
@@ -670,7 +730,8 @@ TEST_F(CliTextures, GltfEmbedsTheTexturesFound) {
   const ToolRun run = Tool(dir, "--gltf " + dir.file("house.3ds"));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("MISSING.JPG"), run.err.rfind("MISSING.JPG")) << run.err;
-  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.glb") +
+  // The glTF's warnings name the model, as the conversion's do.
+  EXPECT_NE(run.err.find("3ds2bmf: " + dir.file("house.3ds") +
                          ": warning: texture 'ROOFTILE.JPG' of material 'Roof': " +
                          dir.file("house_maps/roofTile.jpg") + ": not an image"),
             std::string::npos)
@@ -736,6 +797,18 @@ TEST_F(CliTextures, ConvertModelSaysAndWritesWhat3ds2bmfDoes) {
   const std::atomic<bool> cancel{true};
   settings.cancel = &cancel;
   EXPECT_THROW(torvik::ConvertModel(ReadFile(house), house, settings), torvik::Cancelled);
+
+  // A destination that is the model file, by any name, is refused before
+  // any work: the model stays as it was.
+  settings = {};
+  const std::vector<std::uint8_t> model = ReadFile(house);
+  std::filesystem::create_symlink("house.3ds", dir.file("link.3ds"));
+  std::filesystem::create_directory(dir.file("sub"));
+  for (const std::string& same : {house, dir.file("link.3ds"), dir.file("sub/../house.3ds")}) {
+    settings.destination = same;
+    EXPECT_THROW(torvik::ConvertModel(model, house, settings), torvik::DestinationIsModel) << same;
+    EXPECT_EQ(ReadFile(house), model);
+  }
 }
 
 TEST_F(CliTextures, CopyTexturesPutsThemUnderTheStoredNamesBesideTheBmf) {
@@ -885,6 +958,29 @@ TEST_F(CliTextures, CopyTexturesNeverWriteThroughALink) {
   EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
 }
 
+// A stored name that holds a newline or a backspace names no copy: the
+// texture is found and used, but not copied, with a warning.
+TEST_F(CliTextures, CopyTexturesNameNoFileWithControlCharacters) {
+  std::filesystem::create_directory(dir.file("out"));
+  const std::string forged = "A\nforged\b.png";
+  WriteFile(dir.file("forged.3ds"), TexturedBox(forged));
+  Texture(forged, "found");
+  const ToolRun run = Tool(dir, "--copy-textures -d " + dir.file("out") + " " +
+                                    testing_support::ShellQuoted(dir.file("forged.3ds")));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("texture \"A\\x0Aforged\\x08.png\": its name holds control "
+                         "characters, which no copy is named with: not copied"),
+            std::string::npos)
+      << run.err;
+  // The BMF alone is there.
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("out"))) {
+    EXPECT_EQ(entry.path().filename(), "forged.bmf");
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
+}
+
 // A texture past 2 GiB is copied whole (a sparse file, so that the test
 // writes next to nothing).
 TEST_F(CliTextures, CopyTexturesCopyEveryByteWhateverTheSize) {
@@ -1031,10 +1127,9 @@ TEST(CliMaps, ListJsonAndCopiesCoverEveryMap) {
   EXPECT_NE(reported.out.find("\"rotation\":0,\"copied\":true}"), std::string::npos)
       << reported.out;
 
-  // The front ends without a command line (the web page) get them when they ask.
-  torvik::ConversionSettings settings;
-  EXPECT_TRUE(torvik::ConvertModel(ReadFile(model), model, settings).maps.empty());
-  settings.resolve_maps = true;
+  // The front ends without a command line (the web page, Python) get them
+  // too, with every conversion.
+  const torvik::ConversionSettings settings;
   const torvik::ConversionReport report = torvik::ConvertModel(ReadFile(model), model, settings);
   ASSERT_EQ(report.maps.size(), 8u);
   EXPECT_EQ(report.maps[2].file.kind, torvik::MapKind::bump);

@@ -8,6 +8,7 @@
 
 #include "test_support.h"
 #include "torvik32c/bmf_reader.h"
+#include "torvik32c/model_conversion.h"
 
 namespace {
 
@@ -121,6 +122,43 @@ TEST_F(OtherFormats, RefusesWhatOnlyA3dsFileHoldsAndFailsNamingWhere) {
       << run.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("out/d.bmf")));
   EXPECT_TRUE(NoTemporaryFiles(dir.file("out")));
+}
+
+// The conversion every front end runs takes the same inputs: bytes, and
+// the files beside them through a virtual folder.
+TEST_F(OtherFormats, TheSharedConversionWritesAndSaysWhat3ds2bmfDoes) {
+  ASSERT_EQ(Tool(dir, "-q -o " + dir.file("out/crate.bmf") + " " + dir.file("crate.glb")).status,
+            0);
+  torvik::ConversionSettings settings;
+  settings.resolve_textures = false;
+  torvik::ConversionReport report =
+      torvik::ConvertModel(ReadFile(dir.file("crate.glb")), "", settings);
+  EXPECT_EQ(report.format, torvik::ModelFormat::gltf_binary);
+  EXPECT_EQ(report.bmf, ReadFile(dir.file("out/crate.bmf")));
+  ASSERT_EQ(report.images.size(), 2u);
+  EXPECT_EQ(report.images[0].bytes, ReadFile(dir.file("out/CRATE.TGA")));
+  EXPECT_FALSE(
+      torvik::ConvertSceneToGltf(ReadFile(dir.file("crate.glb")), "", settings).glb.empty());
+  // An OBJ whose material library comes from the caller's folder.
+  const std::string obj = "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Red\nf 1 2 3\n";
+  std::vector<std::string> asked;
+  settings.files = [&](const std::string& path, std::uint64_t) {
+    asked.push_back(path);
+    const std::string mtl = "newmtl Red\nKd 1 0 0\n";
+    return std::vector<torvik::byte>(mtl.begin(), mtl.end());
+  };
+  report = torvik::ConvertModel(std::vector<torvik::byte>(obj.begin(), obj.end()), "", settings);
+  EXPECT_EQ(asked, std::vector<std::string>{"m.mtl"});
+  EXPECT_EQ(torvik::ReadBmf(report.bmf).blocks[0].diffuse.red, 1.0f);
+  // The options only a 3DS file takes are refused, as 3ds2bmf words it.
+  settings.keyframer = true;
+  try {
+    torvik::ConvertModel(ReadFile(dir.file("crate.glb")), "", settings);
+    ADD_FAILURE() << "converted";
+  } catch (const torvik::RefusedSettingsError& refused) {
+    EXPECT_EQ(std::string(refused.what()),
+              "--keyframer reads what only a 3DS file holds; this is a glTF file");
+  }
 }
 
 }  // namespace

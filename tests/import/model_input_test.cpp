@@ -48,7 +48,7 @@ TEST(ModelInput, FolderFilesFollowNoLinkOutOfTheFolderAndKeepToTheBudget) {
   testing_support::WriteFile(dir.file("secret.bin"), {4, 5, 6});
   std::filesystem::create_symlink(dir.path() / "secret.bin", model / "out.bin");
   std::filesystem::create_symlink(model / "sub" / "a.bin", model / "in.bin");
-  const torvik::ModelFiles files = torvik::FolderFiles(model);
+  const torvik::FileReader files = torvik::FolderFiles(model);
   EXPECT_EQ(files("sub/a.bin", 100), (std::vector<std::uint8_t>{1, 2, 3}));
   EXPECT_EQ(files("in.bin", 100), (std::vector<std::uint8_t>{1, 2, 3}));
   EXPECT_THROW(files("out.bin", 100), torvik::IoError);

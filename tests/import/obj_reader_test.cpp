@@ -11,7 +11,7 @@ namespace {
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 // Files beside the model, by name.
-torvik::ModelFiles Beside(const std::map<std::string, std::string>& files) {
+torvik::FileReader Beside(const std::map<std::string, std::string>& files) {
   return [files](const std::string& path, std::uint64_t) {
     const auto found = files.find(path);
     if (found == files.end()) throw torvik::Error(torvik::Error::Kind::cannot_open, "missing");
@@ -136,7 +136,7 @@ TEST(ObjReader, DamagedFilesAreRefusedNamingTheLine) {
   EXPECT_EQ(Refusal("v 0 0\n"), "OBJ line 1: a position needs x, y and z");
   EXPECT_EQ(Refusal("v 1e99 0 0\n"), "OBJ line 1: \"1e99\" is no number");
   EXPECT_EQ(Refusal("v 0 0 \x1B[2J\n"), "OBJ line 1: \"\\x1B[2J\" is no number");
-  const torvik::ModelFiles files = Beside({{"m.mtl", "newmtl A\nKd 1 red 1\n"}});
+  const torvik::FileReader files = Beside({{"m.mtl", "newmtl A\nKd 1 red 1\n"}});
   try {
     torvik::ReadObjScene(Bytes("mtllib m.mtl\n"), {.files = files});
     ADD_FAILURE() << "read";

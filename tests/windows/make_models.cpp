@@ -7,7 +7,10 @@
 // and lights (animated_demo.h); a model textured by a BMP, a GIF and a
 // TGA, which the glTF export encodes again as PNG; and the model whose
 // materials use 3D Studio's maps (tiled, turned, bump and opacity maps),
-// whose glTF composes and derives images.
+// whose glTF composes and derives images, with maps placed every way
+// (map_placements.h: mirrored tiles, maps framed where they show once, bump
+// maps turned and mirrored); and one with every kind of map, in JPEG and PNG
+// files, some of them missing.
 //
 //   make_models OUTDIR
 #include <cstdint>
@@ -17,9 +20,12 @@
 #include <vector>
 
 #include "animated_demo.h"
+#include "every_map_model.h"
 #include "image_files.h"
+#include "map_placements.h"
 #include "materials_demo.h"
 #include "placement_scenes.h"
+#include "png_image.h"
 #include "shapes.h"
 
 namespace {
@@ -109,6 +115,20 @@ bool WriteTexturedFormats(const std::string& dir) {
          Write(dir + "textured_formats.3ds", materials, meshes);
 }
 
+// A checkerboard placed in every way as texture 1, and domes as turned
+// and mirrored bump maps.
+bool WritePlacedMaps(const std::string& dir) {
+  std::vector<PlacementCase> placed = TilingCases();
+  for (const auto& more : {MirrorCases(), DecalCases()})
+    placed.insert(placed.end(), more.begin(), more.end());
+  const MaterialsDemo textures = PlacedMaps(placed, 0xA200, "checker.png");
+  const MaterialsDemo bumps = PlacedMaps(BumpCases(), 0xA230, "domes.png");
+  return Write(dir + "checker.png", PngBytes(Checkerboard())) &&
+         Write(dir + "domes.png", PngBytes(Domes())) &&
+         Write(dir + "placed_maps.3ds", textures.materials, textures.meshes) &&
+         Write(dir + "placed_bumps.3ds", bumps.materials, bumps.meshes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,6 +168,7 @@ int main(int argc, char** argv) {
                   Write(dir + "placement_trial.3ds", PlacementTrial()) &&
                   Write(dir + "inward_and_outward.3ds", InwardAndOutward()) &&
                   Write(dir + "animated_demo.3ds", BuildFile(AnimatedDemo())) &&
-                  WriteTexturedFormats(dir) && SaveMaterialsDemo(dir);
+                  WriteTexturedFormats(dir) && SaveMaterialsDemo(dir) && SaveEveryMapModel(dir) &&
+                  WritePlacedMaps(dir);
   return ok ? 0 : 1;
 }

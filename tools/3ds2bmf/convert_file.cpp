@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "input_bytes.h"
 #include "model_input.h"
@@ -18,9 +19,8 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
-#include "torvik32c/gltf_export.h"
+#include "torvik32c/model_conversion.h"
 #include "torvik32c/reports.h"
-#include "torvik32c/texture_finder.h"
 #include "triangle_order.h"
 
 #ifdef _WIN32
@@ -59,113 +59,60 @@ torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
 
 namespace {
 
+// The settings of the conversion into `output` that every front end runs.
+torvik::ConversionSettings ConversionOf(const std::string& input, const std::string& output,
+                                        const FileSettings& settings) {
+  torvik::ConversionSettings conversion;
+  conversion.smoothing_groups = settings.smoothing_groups;
+  conversion.keep_file_winding = settings.keep_file_winding;
+  conversion.keyframer = settings.keyframer;
+  conversion.max_placed_faces = settings.max_placed_faces;
+  conversion.measure_keyframer = settings.report_keyframer;
+  conversion.report_scene = settings.report_scene;
+  conversion.orient_outward = settings.orient_outward;
+  conversion.file_normals = settings.file_normals;
+  conversion.texture_paths = settings.texture_paths;
+  conversion.texture_choices = settings.texture_choices;
+  conversion.require_textures = settings.require_textures;
+  conversion.outputs = TextureSearchFor(output, settings).outputs;
+  if (output != kStandardOutput) conversion.destination = output;
+  if (settings.optimize) conversion.triangle_order = GpuTriangleOrder;
+  conversion.frames_per_second = static_cast<double>(settings.frames_per_second);
+  // The glTF's animation is named after the input (the output for
+  // standard input).
+  conversion.animation_name =
+      std::filesystem::path(input == kStandardInput ? output : input).stem().string();
+  conversion.threads = settings.threads;
+  conversion.cancel = settings.cancel;
+  conversion.names = settings.names;
+  return conversion;
+}
+
 // Notes "PATH: message", the message's names and paths shown already.
 void AddNote(FileResult& result, const std::string& path, const std::string& message) {
   result.notes.push_back(torvik::ShownText(path) + ": " + message);
 }
 
-// Resolves the model's texture names and notes what is missing or
-// ambiguous; throws when the settings require every texture.
-void ResolveModelTextures(const torvik::Model& model, const FileSettings& settings,
-                          FileResult& result) {
-  std::vector<std::string> names;
-  for (const torvik::POLYGONLIST& material : model.PolyList())
-    names.push_back(material.texturename);
-  result.textures = torvik::ResolveTextures(torvik::DistinctTextureNames(names), result.input,
-                                            TextureSearchFor(result.output, settings));
-  std::size_t problems = 0;
-  for (const torvik::TextureResolution& texture : result.textures) {
-    std::string problem =
-        torvik::TextureProblem(texture, !settings.require_textures, settings.names);
-    if (problem.empty()) continue;
-    ++problems;
-    AddNote(result, result.input, problem);
-  }
-  if (settings.require_textures && problems != 0)
-    throw std::runtime_error(std::to_string(problems) + " of " +
-                             std::to_string(result.textures.size()) +
-                             " textures missing or ambiguous (--require-textures)");
+void AddNotes(FileResult& result, const std::vector<std::string>& warnings) {
+  result.notes.insert(result.notes.end(), warnings.begin(), warnings.end());
 }
 
-// Measures the keyframer of a 3DS scene read already and, when asked, draws
-// the meshes where it places them.
-void ApplyKeyframer(const std::string& input, torvik::H3dsScene& scene,
-                    const FileSettings& settings, FileResult& result) {
-  if (settings.report_scene)
-    result.contents =
-        torvik::MeasureSceneContents(scene, torvik::PlaceScene(scene, settings.names));
-  if (!settings.keyframer && !settings.report_keyframer) return;
-  result.keyframer = torvik::KeyframerEffect{};
-  if (scene.nodes.empty() && scene.keyframer_warnings.empty()) return;
-  torvik::KeyframerEffect effect;
-  for (const std::string& note : torvik::ApplyKeyframer(scene, settings.keyframer, effect,
-                                                        settings.names, settings.max_placed_faces))
-    AddNote(result, input, note);
-  result.keyframer = effect;
-}
-
-// The images stored inside an imported model go beside the BMF as files,
-// which its texture names name: the texture search takes them as given.
-void PlanEmbeddedImages(const torvik::ImportedScene& imported, FileSettings& settings,
-                        FileResult& result) {
-  if (imported.images.empty()) return;
+// The images stored inside a glTF go beside the BMF as files, which its
+// texture names name.
+void WriteEmbeddedImages(const std::vector<torvik::EmbeddedImage>& images,
+                         const FileSettings& settings, FileResult& result) {
+  if (images.empty()) return;
   if (result.output == kStandardOutput) {
     AddNote(result, result.input,
             "the images stored inside it are not written: the BMF goes to standard output");
     return;
   }
   const std::filesystem::path folder = FolderOf(result.output);
-  std::vector<torvik::TextureChoice> choices;
-  for (const torvik::EmbeddedImage& image : imported.images)
-    choices.push_back({image.texture_name, folder / image.file_name});
-  settings.texture_choices.insert(settings.texture_choices.begin(), choices.begin(), choices.end());
-}
-
-void WriteEmbeddedImages(const std::vector<torvik::EmbeddedImage>& images,
-                         const FileSettings& settings, FileResult& result) {
-  const std::filesystem::path folder = FolderOf(result.output);
   for (const torvik::EmbeddedImage& image : images) {
     const TextureCopy written = WriteEmbeddedImage(image, folder, settings.batch, result.input);
     if (!written.problem.empty()) AddNote(result, result.input, written.problem);
     if (written.copied) result.embedded.push_back((folder / image.file_name).string());
   }
-}
-
-// Writes the scene glTF of `scene` (as authored) beside the BMF.
-void WriteGltf(const std::string& input, const torvik::H3dsScene& scene,
-               const FileSettings& settings, FileResult& result) {
-  const torvik::ScenePlacement placement = torvik::PlaceScene(scene, settings.names);
-  // With --keyframer the BMF's conversion noted them already.
-  if (!settings.keyframer)
-    for (const std::string& warning : placement.warnings)
-      AddNote(result, result.error_path, "warning: " + warning);
-  torvik::GltfOptions gltf_options;
-  std::vector<torvik::TextureResolution> files = result.textures;
-  for (torvik::TextureResolution& file : torvik::DistinctMapFiles(*result.maps))
-    files.push_back(std::move(file));
-  gltf_options.find_texture = torvik::ResolvedTextures(std::move(files));
-  gltf_options.report_missing = false;  // noted above
-  gltf_options.orient_outward = settings.orient_outward;
-  gltf_options.frames_per_second = static_cast<double>(settings.frames_per_second);
-  // Named after the input (the output's name for standard input).
-  gltf_options.animation_name =
-      std::filesystem::path(input == "-" ? result.output : input).stem().string();
-  gltf_options.names = settings.names;
-  gltf_options.threads = settings.threads;
-  for (const std::string& warning :
-       torvik::WriteSceneGltf(scene, placement, result.error_path, gltf_options))
-    AddNote(result, result.error_path, "warning: " + warning);
-  result.gltf = result.error_path;
-}
-
-// Resolves the files of the materials' maps and notes those of other kinds
-// than texture 1 that are missing or ambiguous (texture 1's were noted).
-void ResolveModelMaps(const std::vector<torvik::H3dsMat>& materials, const FileSettings& settings,
-                      FileResult& result) {
-  result.maps = torvik::ResolveMaterialMaps(materials, result.input,
-                                            TextureSearchFor(result.output, settings));
-  for (const std::string& problem : torvik::MapFileProblems(*result.maps, settings.names))
-    AddNote(result, result.input, problem);
 }
 
 // A map whose stored name is also texture 1's, or an earlier map's, with
@@ -230,7 +177,7 @@ torvik::TextureSearchOptions TextureSearchFor(const std::string& output,
 }
 
 FileResult ConvertFile(const std::string& input, const std::string& output,
-                       const FileSettings& given) {
+                       const FileSettings& settings) {
   FileResult result;
   result.input = input;
   result.output = output;
@@ -238,63 +185,67 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   const auto start = std::chrono::steady_clock::now();
   const bool to_stdout = output == kStandardOutput;
   bool bmf_written = false;
-  FileSettings settings = given;
   CopyTurn turn(settings.batch, settings.index);
   try {
     torvik::StopIfCancelled(settings.cancel);
-    torvik::Model model;
-    torvik::ConversionStats conversion;
-    // The glTF is made from the scene as authored: a 3DS file's read again
-    // from the same bytes with its own options, another format's as read.
-    InputModel read = ReadInputModel(input, output, settings, settings.gltf);
-    std::optional<torvik::H3dsScene> gltf_scene;
-    std::vector<torvik::EmbeddedImage> embedded;
-    // The materials as stored, for their maps.
+    const torvik::ConversionSettings conversion = ConversionOf(input, output, settings);
+    std::vector<torvik::byte> bytes =
+        ReadInputBytes(input, settings.cancel, torvik::ModelStreamContent());
+    // The options that the input's format can't take fail it before any
+    // work, --name-encoding among them.
+    const torvik::ModelFormat format = torvik::DetectModelFormat(bytes, input);
+    if (const std::string refused =
+            torvik::RefusedSettings(format, conversion, settings.name_encoding_given);
+        !refused.empty())
+      throw std::runtime_error(refused);
+    // What the preview draws of the model as written: the materials as
+    // stored and the file with the material of each block.
     std::vector<torvik::H3dsMat> materials;
-    const torvik::ConvertOptions convert_options{.smoothing_groups = settings.smoothing_groups,
-                                                 .cancel = settings.cancel,
-                                                 .orient_outward = settings.orient_outward,
-                                                 .threads = settings.threads,
-                                                 .names = settings.names};
-    if (read.imported) {
-      torvik::ImportedScene& imported = *read.imported;
-      result.format = torvik::ModelFormatName(read.format);
-      if (read.format != torvik::ModelFormat::obj) result.instances = imported.instances;
-      for (const std::string& warning : imported.warnings)
-        AddNote(result, input, "warning: " + warning);
-      PlanEmbeddedImages(imported, settings, result);
-      if (!to_stdout) embedded = std::move(imported.images);
-      if (MapsUsed(settings)) materials = imported.scene.material;
-      if (settings.gltf) gltf_scene = imported.scene;
-      model = torvik::ConvertImportedScene(std::move(imported), &conversion, convert_options);
-    } else {
-      ApplyKeyframer(input, read.scene, settings, result);
-      if (MapsUsed(settings)) materials = read.scene.material;
-      model = torvik::convert_to_outgl(std::move(read.scene), &conversion, convert_options);
-    }
-    if (settings.orient_outward) result.reversed = conversion.meshes_reversed;
-    ResolveModelTextures(model, settings, result);
-    if (MapsUsed(settings)) ResolveModelMaps(materials, settings, result);
-    result.error_path = to_stdout ? "standard output" : output;
-    torvik::BmfStats written;
-    torvik::BmfWriteOptions write_options;
-    write_options.threads = settings.threads;
-    if (settings.optimize) write_options.triangle_order = GpuTriangleOrder;
+    std::optional<torvik::BmfFile> file;
+    std::vector<std::size_t> material_triangles;
+    const auto written = [&](const torvik::Model& model,
+                             const std::vector<torvik::H3dsMat>& stored) {
+      bmf_written = !to_stdout;
+      if (!settings.preview || to_stdout || !IsRegularFile(output)) return;
+      materials = stored;
+      file = torvik::ReadBmfFile(output);
+      material_triangles = MaterialTriangles(model);
+    };
+    const auto stage = [&](const char* name) {
+      if (std::string_view(name) == "writing")
+        result.error_path = to_stdout ? "standard output" : output;
+    };
+    // The glTF is made from the scene as authored, read again from the same
+    // bytes with its own options: they are kept for it.
+    const torvik::ConversionReport report = [&] {
+      try {
+        return settings.gltf
+                   ? torvik::ConvertModel(bytes, input, conversion, stage, written)
+                   : torvik::ConvertModel(std::move(bytes), input, conversion, stage, written);
+      } catch (const torvik::MissingTextures& missing) {
+        AddNotes(result, missing.warnings);
+        throw;
+      }
+    }();
+    AddNotes(result, report.warnings);
+    if (format != torvik::ModelFormat::three_ds) result.format = torvik::ModelFormatName(format);
+    if (format == torvik::ModelFormat::gltf_binary || format == torvik::ModelFormat::gltf_text)
+      result.instances = report.instances;
+    result.textures = report.textures;
+    if (MapsUsed(settings)) result.maps = report.maps;
+    if (settings.keyframer || settings.report_keyframer) result.keyframer = report.keyframer;
+    result.contents = report.contents;
+    if (settings.orient_outward) result.reversed = report.reversed;
     if (to_stdout) {
-      torvik::StopIfCancelled(settings.cancel);
-      WriteStandardOutput(torvik::OutGLBMFBytes(model, &written, write_options));
-    } else {
-      torvik::OutGLBMF(model, output, &written, settings.cancel, write_options);
+      WriteStandardOutput(report.bmf);
+      bmf_written = true;
     }
-    bmf_written = true;
-    WriteEmbeddedImages(embedded, settings, result);
-    // Nothing below needs the model: its memory goes back before the glTF.
-    model.FreeData();
-    result.blocks = written.blocks;
-    result.vertices = written.vertices;
-    result.triangles = written.triangles;
-    result.degenerate = conversion.degenerate_dropped;
-    result.default_material = conversion.default_material_added;
+    result.blocks = report.blocks;
+    result.vertices = report.vertices;
+    result.triangles = report.triangles;
+    result.degenerate = report.degenerate;
+    result.default_material = report.default_material;
+    WriteEmbeddedImages(report.images, settings, result);
     // Copies, the preview and the glTF need the BMF in a regular file beside
     // which they go; the preview is made from the file as written, read
     // once, so it shows what a host loads.
@@ -302,11 +253,6 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     const auto skipped = [&](const char* what) {
       AddNote(result, result.error_path,
               std::string("no ") + what + ": the BMF did not go to a regular file");
-    };
-    std::optional<torvik::BmfFile> file;
-    const auto written_file = [&]() -> const torvik::BmfFile& {
-      if (!file) file = torvik::ReadBmfFile(output);
-      return *file;
     };
     if (settings.copy_textures && !regular_output) {
       skipped("textures copied");
@@ -321,13 +267,14 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       result.error_path = PreviewPath(output);
       PreviewTextures textures;
       if (settings.preview_textures) {
-        textures =
-            LoadScenePreviewTextures(written_file(), BlockMaterials(model, written_file()),
-                                     materials, torvik::DistinctMapFiles(*result.maps), false,
-                                     torvik::images::kModelTextureBudget, settings.names);
+        const std::vector<std::size_t> block_materials =
+            BlockMaterials(material_triangles, report.default_material, *file);
+        textures = LoadScenePreviewTextures(*file, block_materials, materials,
+                                            torvik::DistinctMapFiles(report.maps), false,
+                                            torvik::images::kModelTextureBudget, settings.names);
         for (const std::string& problem : textures.problems) AddNote(result, input, problem);
       }
-      const Image image = RenderPreview(written_file(), {}, textures.Pointers(), textures.surfaces);
+      const Image image = RenderPreview(*file, {}, textures.Pointers(), textures.surfaces);
       torvik::StopIfCancelled(settings.cancel);
       WritePng(result.error_path, image);
       result.preview = result.error_path;
@@ -336,14 +283,10 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       skipped("glTF");
     } else if (settings.gltf) {
       result.error_path = GltfPath(output);
-      torvik::StopIfCancelled(settings.cancel);
-      if (!gltf_scene) {
-        torvik::ReadOptions scene_options = torvik::SceneGltfReadOptions(settings.threads);
-        scene_options.names = settings.names;
-        gltf_scene = torvik::HRead3dsScene(read.bytes, scene_options);
-        read.bytes = {};
-      }
-      WriteGltf(input, *gltf_scene, settings, result);
+      AddNotes(result, torvik::ConvertSceneToGltf(std::move(bytes), input, conversion,
+                                                  result.error_path, &report)
+                           .warnings);
+      result.gltf = result.error_path;
     }
     result.ok = true;
   } catch (const torvik::Cancelled&) {

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "convert_file.h"
-#include "file_identity.h"
 #include "interruption.h"
 #include "model_listing.h"
 #include "options.h"
 #include "output_folder.h"
 #include "report.h"
 #include "texture_folders.h"
+#include "torvik32c/file_identity.h"
 #include "torvik32c/name_text.h"
 
 #ifdef _WIN32
@@ -121,14 +121,14 @@ std::string CheckOutputs(const Options& options, const std::vector<std::string>&
       return "-o - writes the BMF to standard output, where --json and -v would print too";
     return "";
   }
-  InputFiles inputs;
+  torvik::InputFiles inputs;
   for (const std::string& input : options.inputs) inputs.Add(input);
   std::set<std::string> seen;
   for (const std::string& output : outputs) {
     for (const std::string& file : FilesWritten(options, output)) {
       if (inputs.Contains(file))
         return "the output " + torvik::ShownText(file) + " is one of the input files";
-      if (!seen.insert(FileKey(file)).second)
+      if (!seen.insert(torvik::FileKey(file)).second)
         return "two inputs would both be written to " + torvik::ShownText(file);
     }
   }

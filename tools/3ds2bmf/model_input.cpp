@@ -5,6 +5,7 @@
 
 #include "input_bytes.h"
 #include "torvik32c/gltf_import.h"
+#include "torvik32c/model_conversion.h"
 #include "torvik32c/obj_import.h"
 
 namespace {
@@ -32,22 +33,12 @@ torvik::ModelFormat InputFormat(const std::string& input) {
 }
 
 std::string RefusedOptions(torvik::ModelFormat format, const FileSettings& settings) {
-  const std::string kind = torvik::ModelFormatName(format);
-  if (format == torvik::ModelFormat::three_ds)
-    return settings.file_normals ? "--file-normals keeps the normals a glTF or OBJ file stores; "
-                                   "a 3DS file stores none"
-                                 : "";
-  std::string options;
-  const auto refuse = [&](bool given, const char* option) {
-    if (given) options += (options.empty() ? "" : ", ") + std::string(option);
-  };
-  refuse(settings.keyframer, "--keyframer");
-  refuse(settings.smoothing_groups, "--smoothing-groups");
-  refuse(settings.keep_file_winding, "--keep-file-winding");
-  refuse(settings.name_encoding_given, "--name-encoding");
-  if (options.empty()) return "";
-  options += options.find(',') == std::string::npos ? " reads" : " read";
-  return options + " what only a 3DS file holds; this is a " + kind + " file";
+  torvik::ConversionSettings conversion;
+  conversion.keyframer = settings.keyframer;
+  conversion.smoothing_groups = settings.smoothing_groups;
+  conversion.keep_file_winding = settings.keep_file_winding;
+  conversion.file_normals = settings.file_normals;
+  return torvik::RefusedSettings(format, conversion, settings.name_encoding_given);
 }
 
 InputModel ReadInputModel(const std::string& input, const std::string& model_name,

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 #include <stdexcept>
 
 #include "command_line.h"
+#include "convert_file.h"
 #include "meshoptimizer_available.h"
 #include "png_file.h"
 #include "texture_choices.h"
@@ -44,12 +46,15 @@ const char* const kUsage =
     "                      material, time); -q and -v exclude each other\n"
     "      --json          print one JSON object per file on standard output\n"
     "      --preview       also render each converted model into a PNG image beside\n"
-    "                      its BMF (OUTPUT.png; the same picture as 'bmftool png')\n"
+    "                      its BMF (OUTPUT.png; the same picture as 'bmftool png';\n"
+    "                      -o NAME.png is refused: -o names the BMF)\n"
     "      --gltf          also export each model as binary glTF 2.0 beside its BMF\n"
-    "                      (OUTPUT.glb), as authored whatever the BMF options: a node\n"
-    "                      per object, one shared mesh per 3DS mesh, the file's own\n"
-    "                      winding, smoothing groups, two-sided materials and\n"
-    "                      material names, with the textures found embedded; the\n"
+    "                      (OUTPUT.glb; -o NAME.glb is refused: -o names the BMF,\n"
+    "                      and -o NAME.bmf writes NAME.glb), as authored whatever\n"
+    "                      the BMF options: a node per object, one shared mesh per\n"
+    "                      3DS mesh, the file's own winding, smoothing groups,\n"
+    "                      two-sided materials and material names, with the\n"
+    "                      file of every map found embedded; the\n"
     "                      keyframer's animation (one, named after the input), the\n"
     "                      cameras and the omni and spot lights.  Of a glTF or OBJ\n"
     "                      input, a plain copy of the scene as read: each mesh as\n"
@@ -125,6 +130,8 @@ const char* const kUsage =
     "                      they are written as text (see 'Names' below):\n"
     "                      Windows-1252 (the default), UTF-8, or any encoding that\n"
     "                      iconv knows (Shift_JIS, GBK, Big5, EUC-KR, CP1251, ...)\n"
+    "                      but those of characters 2 or 4 bytes wide (UTF-16,\n"
+    "                      UTF-32, ...): names are stored a byte at a time\n"
     "      --list          write nothing: print each model's textures as a\n"
     "                      conversion with the same options would find them, its\n"
     "                      materials' maps, and what its keyframer would change\n"
@@ -185,6 +192,37 @@ const char* const kUsage =
     "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error,\n"
     "128 + the signal's number when interrupted (130 for Ctrl-C): no new file is\n"
     "started, files in flight stop, and no temporary file is left.\n";
+
+namespace {
+
+// Whether `path` ends in one of `extensions`, in any case.
+bool HasExtension(const std::string& path, std::initializer_list<const char*> extensions) {
+  std::string lower = path;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return std::any_of(extensions.begin(), extensions.end(),
+                     [&](const char* extension) { return lower.ends_with(extension); });
+}
+
+// -o names the BMF, and --gltf and --preview write beside it: an -o that
+// names the glTF or the preview instead would get the BMF under that name
+// and the file asked for under another (model.glb.glb).
+void RefuseOutputNamedAsCompanion(const Options& options) {
+  if (!options.output || *options.output == kStandardOutput) return;
+  const std::string& output = *options.output;
+  const auto refuse = [&](const char* option, const std::string& companion) {
+    throw std::invalid_argument(
+        "-o " + torvik::ShownText(output) + " names the BMF, and " + option +
+        " writes beside it, so the BMF would take the name " + torvik::ShownText(output) +
+        " and the file of " + option + " the name " + torvik::ShownText(companion) +
+        ": give the BMF's name (-o NAME.bmf) and " + option + " writes NAME" +
+        companion.substr(companion.find_last_of('.')) + " beside it");
+  };
+  if (options.gltf && HasExtension(output, {".glb", ".gltf"})) refuse("--gltf", GltfPath(output));
+  if (options.preview && HasExtension(output, {".png"})) refuse("--preview", PreviewPath(output));
+}
+
+}  // namespace
 
 std::string UsageText() {
   std::string missing;
@@ -273,6 +311,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::invalid_argument(std::string("--optimize is not available: ") + kNoMeshOptimizer);
   if (options.quiet && options.verbose)
     throw std::invalid_argument("-q (--quiet) and -v (--verbose) exclude each other");
+  RefuseOutputNamedAsCompanion(options);
   return options;
 }
 

@@ -127,6 +127,15 @@ std::string LastComponent(const std::string& stored) {
   return last == "." || last == ".." ? std::string() : last;
 }
 
+// Whether a name holds a control character (C0 or DEL): a file named with a
+// newline or a backspace in it would garble every listing of its folder.
+bool HoldsControlCharacter(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
 bool SameBytes(const fs::path& a, const fs::path& b) {
   std::error_code error;
   const auto size = fs::file_size(a, error);
@@ -276,6 +285,11 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
   const std::string last = as.empty() ? LastComponent(texture.name) : as;
   if (last.empty()) {
     result.problem = name + " names no file to copy to";
+    return result;
+  }
+  if (HoldsControlCharacter(last)) {
+    result.problem =
+        name + ": its name holds control characters, which no copy is named with: " + "not copied";
     return result;
   }
   const fs::path dest = folder / last;

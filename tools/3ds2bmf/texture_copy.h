@@ -26,7 +26,9 @@ struct TextureCopy {
 // their copies in turn; `input` is the model the copy is for.  The problem
 // quotes the stored name as `names` decodes it, and calls a map of another
 // kind than texture 1 by its kind ('bump map "X.JPG"').  With `as`, the
-// copy takes that name instead of the stored one.
+// copy takes that name instead of the stored one.  A name that holds a
+// control character (a newline, a backspace) is never given to a copy: the
+// texture is not copied, with a problem saying why.
 TextureCopy CopyTexture(const torvik::TextureResolution& texture,
                         const std::filesystem::path& folder, BatchCopies* batch = nullptr,
                         const std::string& input = {}, const torvik::NameDecoder& names = {},

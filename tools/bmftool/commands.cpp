@@ -7,10 +7,8 @@
 #include <span>
 #include <stdexcept>
 
-#include "file_identity.h"
 #include "input_bytes.h"
 #include "interruption.h"
-#include "torvik32c/reports.h"
 #include "model_info.h"
 #include "obj_export.h"
 #include "output_paths.h"
@@ -19,7 +17,9 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
+#include "torvik32c/file_identity.h"
 #include "torvik32c/gltf_export.h"
+#include "torvik32c/reports.h"
 #include "torvik32c/texture_finder.h"
 #include "validation_json.h"
 
@@ -153,14 +153,14 @@ std::vector<std::string> TextureFilesFor(const torvik::BmfFile& file,
 }  // namespace
 
 std::string CheckOutputs(const Arguments& arguments) {
-  InputFiles inputs;
+  torvik::InputFiles inputs;
   for (const std::string& path : arguments.files) inputs.Add(path);
   std::set<std::string> seen;
   for (const std::string& path : arguments.files) {
     for (const std::string& file : FilesWritten(arguments, path)) {
       if (inputs.Contains(file))
         return "the output " + torvik::ShownText(file) + " is one of the input files";
-      if (!seen.insert(FileKey(file)).second)
+      if (!seen.insert(torvik::FileKey(file)).second)
         return "two outputs would both be written to " + torvik::ShownText(file);
     }
   }

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "gltf/base_colour.h"
+#include "gltf/map_deriver.h"
 #include "images/image_file.h"
 #include "texture_image.h"
 #include "torvik32c/export_conventions.h"
@@ -30,13 +31,6 @@ class FileImages {
       const images::ImageHeader header = images::ReadImageHeader(bytes);
       budget_.Require(images::DecodedBytes(header, 3));
       return std::make_shared<const Image>(PreviewImage(bytes, header));
-    });
-  }
-
-  std::shared_ptr<const images::DecodedImage> Decoded(const std::filesystem::path& file,
-                                                      std::string& why) {
-    return Get(decoded_, file, why, [&](const std::vector<std::uint8_t>& bytes) {
-      return std::make_shared<const images::DecodedImage>(images::DecodeImage(bytes, 4, budget_));
     });
   }
 
@@ -67,7 +61,6 @@ class FileImages {
 
   images::TextureBudget budget_;
   Cache<Image> previews_;
-  Cache<images::DecodedImage> decoded_;
 };
 
 // The decoded image as the preview draws it, its alpha kept when some of
@@ -142,14 +135,24 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
   return result;
 }
 
-std::vector<std::size_t> BlockMaterials(const torvik::Model& model, const torvik::BmfFile& file) {
-  const std::vector<torvik::POLYGONLIST>& materials = model.PolyList();
+std::vector<std::size_t> MaterialTriangles(const torvik::Model& model) {
+  std::vector<std::size_t> counts;
+  for (const torvik::POLYGONLIST& material : model.PolyList())
+    counts.push_back(material.NumTriangles());
+  return counts;
+}
+
+std::vector<std::size_t> BlockMaterials(const std::vector<std::size_t>& material_triangles,
+                                        bool default_added, const torvik::BmfFile& file) {
   std::vector<std::size_t> result;
+  const std::size_t first_scene_material = default_added ? 1 : 0;
   std::size_t material = 0, placed = 0;
   for (const torvik::BmfBlock& block : file.blocks) {
-    result.push_back(material);
+    const bool scene_material =
+        material >= first_scene_material && material < material_triangles.size();
+    result.push_back(scene_material ? material - first_scene_material : kNoSceneMaterial);
     placed += block.triangles.size();
-    if (material < materials.size() && placed >= materials[material].NumTriangles()) {
+    if (material < material_triangles.size() && placed >= material_triangles[material]) {
       ++material;
       placed = 0;
     }
@@ -172,6 +175,12 @@ PreviewTextures LoadScenePreviewTextures(const torvik::BmfFile& file,
   const auto problem = [&](const std::string& text) {
     if (reported.insert(text).second) result.problems.push_back(text);
   };
+  // The images derived from the maps, each once, and each as the preview
+  // draws it once.
+  torvik::MapDeriver deriver(
+      files.Budget(), [](const std::filesystem::path& path) { return images::ReadImageFile(path); },
+      [](const std::filesystem::path& path) { return images::ImageFileKey(path).string(); });
+  std::map<const torvik::DerivedMap*, std::shared_ptr<const Image>> drawn;
   const auto make = [&](const torvik::H3dsMat& mat) {
     const auto found = [&](MapKind kind, const char* noun,
                            const char* outcome) -> std::optional<std::filesystem::path> {
@@ -186,50 +195,45 @@ PreviewTextures LoadScenePreviewTextures(const torvik::BmfFile& file,
     };
     constexpr const char* kColour = "drawn in its diffuse colour";
     constexpr const char* kOpaque = "drawn opaque";
+    const auto failed = [&](MapKind kind, const std::string& why) {
+      const bool texture = kind == MapKind::texture;
+      problem(std::string(texture ? "texture " : "opacity map ") +
+              torvik::QuotedName(mat.Map(kind).name, names) + ": " + why + ", " +
+              (texture ? kColour : kOpaque));
+    };
     const std::optional<std::filesystem::path> texture_file =
         found(MapKind::texture, "texture", kColour);
     const std::optional<std::filesystem::path> opacity_file =
         found(MapKind::opacity, "opacity map", kOpaque);
-    torvik::BaseColourPlan plan =
-        torvik::PlanBaseColour(mat, texture_file.has_value(), opacity_file.has_value());
     PreviewSurface surface;
     surface.opacity = torvik::OpacityOfTransparency(mat.transparency);
+    const torvik::MaterialBaseColour colour =
+        torvik::BaseColourOf(deriver, mat, texture_file, opacity_file, surface.opacity, failed);
+    const torvik::BaseColourPlan& plan = colour.plan;
+    const torvik::H3dsTextureMap& placed = mat.Map(plan.placement);
     std::shared_ptr<const Image> image;
-    std::string why;
-    const auto failed = [&](MapKind kind, const char* noun, const char* outcome) {
-      problem(std::string(noun) + " " + torvik::QuotedName(mat.Map(kind).name, names) + ": " + why +
-              ", " + outcome);
-      why.clear();
-    };
-    std::shared_ptr<const images::DecodedImage> texture, opacity;
-    if (plan.Derived() && plan.texture && !(texture = files.Decoded(*texture_file, why))) {
-      failed(MapKind::texture, "texture", kColour);
-      plan = torvik::PlanBaseColour(mat, false, !plan.opacity_misplaced && opacity_file);
-    }
-    if (plan.opacity && !(opacity = files.Decoded(*opacity_file, why))) {
-      failed(MapKind::opacity, "opacity map", kOpaque);
-      plan = torvik::PlanBaseColour(mat, plan.texture, false);
-    }
-    if (plan.Derived()) {
-      try {
-        const torvik::DerivedBaseColour derived =
-            torvik::DeriveBaseColour(mat, plan, texture.get(), opacity.get(), surface.opacity);
-        files.Budget().Require(derived.image.Bytes());
-        image = std::make_shared<const Image>(ImageOf(derived.image));
-        if (plan.opacity) {
-          surface.opacity = 1;
-          surface.blend_alpha = derived.alpha == images::AlphaUse::blend;
-        }
-      } catch (const std::exception& error) {
-        why = error.what();
-        failed(plan.texture ? MapKind::texture : MapKind::opacity,
-               plan.texture ? "texture" : "opacity map", kColour);
+    surface.placement = torvik::MapPlacement(placed);
+    surface.wrap = torvik::MapWrapOf(placed);
+    if (plan.Derived() && colour.derived) {
+      const torvik::DerivedMap& derived = *colour.derived;
+      auto [known, added] = drawn.try_emplace(&derived);
+      if (added) {
+        known->second = std::make_shared<const Image>(ImageOf(derived.image));
+        deriver.ReleasePixels(derived);
       }
-    } else if (plan.texture && !(image = files.Preview(*texture_file, why))) {
-      failed(MapKind::texture, "texture", kColour);
+      image = known->second;
+      surface.placement = derived.PlacedAs(placed).Affine();
+      surface.wrap = derived.wrap;
+      if (plan.opacity) {
+        surface.opacity = 1;
+        surface.blend_alpha = derived.alpha == images::AlphaUse::blend;
+      }
+    } else if (plan.Derived()) {
+      failed(plan.texture ? MapKind::texture : MapKind::opacity, colour.failure);
+    } else if (plan.texture) {
+      std::string why;
+      if (!(image = files.Preview(*texture_file, why))) failed(MapKind::texture, why);
     }
-    surface.placement = torvik::MapPlacement(mat.Map(plan.placement));
-    surface.wrap = torvik::MapWrapOf(mat.Map(plan.placement));
     return std::pair{image, surface};
   };
   for (std::size_t b = 0; b < file.blocks.size(); ++b) {

@@ -46,11 +46,20 @@ PreviewTextures LoadPreviewTextures(const torvik::BmfFile& file,
                                     std::uint64_t budget = torvik::images::kModelTextureBudget,
                                     const torvik::NameDecoder& names = {});
 
-// Which scene material each block of a BMF written from `model` draws: the
-// model's materials in order, each in one or more consecutive blocks that
-// hold its triangles (one empty block for a material without any).  A
-// block past them gets the model's material count.
-std::vector<std::size_t> BlockMaterials(const torvik::Model& model, const torvik::BmfFile& file);
+// How many triangles each of the model's materials holds, in order: what
+// BlockMaterials needs of the model, kept once its memory is given back.
+std::vector<std::size_t> MaterialTriangles(const torvik::Model& model);
+
+// Which scene material each block of a BMF written from a model whose
+// materials hold `material_triangles` draws: the model's materials in
+// order, each in one or more consecutive blocks that hold its triangles (one
+// empty block for a material without any).  The model's materials are the
+// scene's in order, after the default material when the conversion added
+// it (`default_added`): a block of the default material, or past them all,
+// gets kNoSceneMaterial.
+inline constexpr std::size_t kNoSceneMaterial = static_cast<std::size_t>(-1);
+std::vector<std::size_t> BlockMaterials(const std::vector<std::size_t>& material_triangles,
+                                        bool default_added, const torvik::BmfFile& file);
 
 // The textures of a BMF written from a scene with these materials, as the
 // scene glTF draws them (base_colour.h): `block_materials` gives each

@@ -41,7 +41,6 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   Settings settings;
   for (const auto& [name, member] : kFlags) settings.*member = Flag(options, name);
   settings.names = NameDecoderOf(options);
-  settings.resolve_maps = true;  // the report and the zip name every map
   const val limit = options["maxPlacedFaces"];
   if (limit.isNumber() && limit.as<double>() >= 1)
     settings.max_placed_faces = static_cast<std::uint64_t>(std::min(limit.as<double>(), 1e18));

@@ -12,13 +12,12 @@ struct WebGltf {
   bool ok = false;
   std::string error;
   std::vector<torvik::byte> glb;
-  std::vector<std::string> warnings;  // "PATH: warning: ..."
+  std::vector<std::string> warnings;  // what 3ds2bmf --gltf warns of
 };
 
-// Reads the 3DS file at `path` as the scene export reads it (the keyframer's
-// placement, the file's winding, smoothing groups) and packs it with the
-// textures found beside it, its names decoded as `names` says;
-// `orient_outward` reverses the meshes whose faces clearly face inward
-// (3ds2bmf --gltf --orient-outward).  Never throws.
+// The glTF 3ds2bmf --gltf writes for the 3DS file at `path`, with the file
+// of every map found beside it (torvik::ConvertSceneToGltf), its names
+// decoded as `names` says; `orient_outward` reverses the meshes whose faces
+// clearly face inward (3ds2bmf --gltf --orient-outward).  Never throws.
 WebGltf SceneGltfOfFile(const std::string& path, const torvik::NameDecoder& names,
                         bool orient_outward = false);

@@ -98,8 +98,10 @@ export function renderReport(container, entry) {
                    element('h3', {}, 'Textures'), texturesTable(entry.report.textures));
   if (entry.report.maps && entry.report.maps.length > 0)
     container.append(element('h3', {}, 'Maps'), mapsTable(entry.report.maps));
-  const warnings = [...entry.warnings, ...(entry.report.violations || []).map((v) => `${entry.path}: ${v}`),
-                    ...(entry.zip ? entry.zip.warnings : []), ...(entry.viewWarnings || [])];
+  // The scene's glTF warns of the maps it misses as the conversion does:
+  // each warning once.
+  const warnings = [...new Set([...entry.warnings, ...(entry.report.violations || []).map((v) => `${entry.path}: ${v}`),
+                                ...(entry.zip ? entry.zip.warnings : []), ...(entry.viewWarnings || [])])];
   container.append(element('h3', {}, 'Warnings'));
   container.append(warnings.length === 0
     ? element('p', {class: 'quiet'}, 'None.')

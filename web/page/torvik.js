@@ -186,12 +186,20 @@ class Torvik {
 }
 
 // The label as given, once the browser's TextDecoder is known to read it.
+// Names are stored one byte at a time: UTF-16, whose characters are two
+// bytes wide, can't read them.
 function checkedEncoding(label) {
   if (label === undefined || label === null) return undefined;
+  let decoder;
   try {
-    new TextDecoder(String(label));
+    decoder = new TextDecoder(String(label));
   } catch {
     throw new TorvikError(`nameEncoding: this browser knows no encoding '${label}'`);
+  }
+  if (decoder.encoding.startsWith('utf-16')) {
+    throw new TorvikError(`nameEncoding '${label}': its characters are 2 bytes wide, and names ` +
+                          'are stored one byte at a time in a code page such as windows-1252, ' +
+                          'shift_jis or utf-8');
   }
   return String(label);
 }

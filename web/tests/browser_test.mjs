@@ -83,6 +83,17 @@ function nativeGltf(input, options = []) {
   return readFileSync(output.replace(/\.bmf$/, '.glb'));
 }
 
+// What 3ds2bmf warns of for the file, run in its folder on its name so that
+// its lines begin as the module's do (without "3ds2bmf: ", and without the
+// note on the keyframer it does not apply, which is of the BMF alone).
+function nativeWarnings(input, options = []) {
+  const output = path.join(work, `warned-${path.basename(input)}.bmf`);
+  const run = spawnSync(args['3ds2bmf'], [...options, '-o', output, path.basename(input)],
+                        {cwd: path.dirname(input), encoding: 'utf8'});
+  return run.stderr.split('\n').filter((line) => line && !line.endsWith('--keyframer applies it'))
+    .map((line) => line.replace(/^3ds2bmf: /, ''));
+}
+
 // The colours of an uncompressed 24-bit TGA, as "r,g,b" strings.
 function tgaColours(file) {
   const bytes = readFileSync(file);
@@ -246,7 +257,7 @@ function companions(input) {
 // The floating point of every build must give the same bytes: the module the
 // page runs (WebAssembly, musl's C runtime) against the native 3ds2bmf
 // (glibc's), on models whose keyframer turns, pivots, mirrors and instances.
-await test('the page\'s module writes 3ds2bmf\'s .glb and --keyframer BMF for the samples, generated models and corpus', async () => {
+await test('the page\'s module writes 3ds2bmf\'s .glb and --keyframer BMF, with its warnings, for the samples, generated models (every kind of map among them) and corpus', async () => {
   const {loadTorvik} = await import(pathToFileURL(path.resolve(args.page, 'torvik.js')).href);
   const torvik = await loadTorvik({wasmBinary: readFileSync(path.join(args.page, 'torvik32c.wasm'))});
   const inputs = [samples, models, ...(args.corpus && existsSync(args.corpus) ? [args.corpus] : [])].flatMap((folder) =>
@@ -256,13 +267,19 @@ await test('the page\'s module writes 3ds2bmf\'s .glb and --keyframer BMF for th
     const options = {name: path.basename(input), files: companions(input)};
     const bytes = readFileSync(input);
     for (const orientOutward of [false, true]) {
-      const {glb} = torvik.toGltf(bytes, {...options, orientOutward});
+      const {glb, warnings} = torvik.toGltf(bytes, {...options, orientOutward});
       check(glb && Buffer.compare(Buffer.from(glb), nativeGltf(input, orientOutward ? ['--orient-outward'] : [])) === 0,
             `${input}${orientOutward ? ' with --orient-outward' : ''}: the module's .glb differs from 3ds2bmf --gltf's`);
+      const said = nativeWarnings(input, ['--gltf', ...(orientOutward ? ['--orient-outward'] : [])]);
+      check(JSON.stringify(warnings) === JSON.stringify(said),
+            `${input}: toGltf warns ${JSON.stringify(warnings)}, 3ds2bmf --gltf ${JSON.stringify(said)}`);
     }
-    const {bmf} = torvik.convert(bytes, {...options, keyframer: true});
+    const {bmf, warnings} = torvik.convert(bytes, {...options, keyframer: true});
     check(bmf && Buffer.compare(Buffer.from(bmf), native(input, ['--keyframer']).bmf) === 0,
           `${input}: the module's --keyframer BMF differs from 3ds2bmf's`);
+    const said = nativeWarnings(input, ['--keyframer']);
+    check(JSON.stringify(warnings) === JSON.stringify(said),
+          `${input}: convert warns ${JSON.stringify(warnings)}, 3ds2bmf ${JSON.stringify(said)}`);
     compared += 3;
   }
   console.log(`# ${compared} outputs of ${inputs.length} models are 3ds2bmf's`);
@@ -616,6 +633,16 @@ await test('the JavaScript API throws its own errors, naming the files, and read
           `${nameEncoding}: the texture is ${ours.report.textures[0].name}, 3ds2bmf says ${theirs.textures[0].name}`);
     check(ours.warnings.join('\n') === run.stderr.trim().replaceAll(`3ds2bmf: ${model}: `, 'names.3ds: '),
           `${nameEncoding}: warnings ${JSON.stringify(ours.warnings)} against ${JSON.stringify(run.stderr)}`);
+  }
+  // An encoding of 2-byte characters can't read names stored byte by byte.
+  for (const wide of ['utf-16', 'UTF-16BE']) {
+    let refused = null;
+    try {
+      torvik.toGltf(readFileSync(model), {name: 'names.3ds', nameEncoding: wide});
+    } catch (error) {
+      refused = error;
+    }
+    check(refused instanceof TorvikError && refused.message.includes('2 bytes wide'), `${wide}: ${refused}`);
   }
   const {glb} = torvik.toGltf(readFileSync(model), {name: 'names.3ds'});
   check(glbJson(glb).nodes[0].name === 'Tr\u00e8s' && glbJson(glb).meshes[0].name === 'D\u00e9cor',

@@ -1,10 +1,12 @@
-#include "file_identity.h"
+#include "torvik32c/file_identity.h"
 
 #include <sys/stat.h>
 
 #include <cctype>
 #include <filesystem>
 #include <system_error>
+
+namespace torvik {
 
 std::string PlaceKey(const std::string& path) {
   std::error_code error;
@@ -26,6 +28,12 @@ std::string FileKey(const std::string& path) {
   return PlaceKey(path);
 }
 
+bool IsSameFile(const std::string& input, const std::string& output) {
+  return FileKey(input) == FileKey(output);
+}
+
 void InputFiles::Add(const std::string& path) { keys_.insert(FileKey(path)); }
 
 bool InputFiles::Contains(const std::string& path) const { return keys_.count(FileKey(path)) > 0; }
+
+}  // namespace torvik
