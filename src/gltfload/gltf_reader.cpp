@@ -302,6 +302,7 @@ class GltfSceneReader {
       if (primitive.indices >= 0)
         indices.emplace(gltf_, primitive.indices, AccessorUse::indices, at + "/indices");
       const std::size_t corners = indices ? indices->Count() : count;
+      assembler.Reserve(count, primitive.mode == TINYGLTF_MODE_TRIANGLES ? corners / 3 : corners);
       const auto corner = [&](std::size_t k) -> std::uint32_t {
         const std::uint32_t i = indices ? indices->Index(k) : static_cast<std::uint32_t>(k);
         if (i >= count)

@@ -36,8 +36,7 @@ bool MeshAssembler::Same(const SourceVertex& a, const SourceVertex& b) const {
          (!keep_normals_ || same(a.normal, b.normal));
 }
 
-void MeshAssembler::Grow() {
-  const std::size_t size = std::max<std::size_t>(1024, table_.size() * 2);
+void MeshAssembler::Grow(std::size_t size) {
   table_.assign(size, 0);
   for (std::uint32_t i = 0; i < vertices_.size(); ++i) {
     std::size_t slot = HashOf(vertices_[i]) & (size - 1);
@@ -46,8 +45,17 @@ void MeshAssembler::Grow() {
   }
 }
 
+void MeshAssembler::Reserve(std::size_t vertices, std::size_t triangles) {
+  const std::size_t most = vertices_.size() + vertices;
+  vertices_.reserve(most);
+  corners_.reserve(corners_.size() + 3 * triangles);
+  slot_of_.reserve(slot_of_.size() + triangles);
+  if (most * 2 > table_.size()) Grow(std::max<std::size_t>(1024, std::bit_ceil(most * 2)));
+}
+
 std::uint32_t MeshAssembler::Welded(const SourceVertex& vertex) {
-  if ((vertices_.size() + 1) * 2 > table_.size()) Grow();
+  if ((vertices_.size() + 1) * 2 > table_.size())
+    Grow(std::max<std::size_t>(1024, table_.size() * 2));
   const std::size_t mask = table_.size() - 1;
   std::size_t slot = HashOf(vertex) & mask;
   while (table_[slot] != 0) {
@@ -129,6 +137,9 @@ void MeshAssembler::Finish(ImportedScene& out,
     mesh.name = name_;
     mesh_normals.clear();
     if (split) return;
+    mesh.vertlist.reserve(vertices_.size());
+    mesh.maplist.reserve(vertices_.size());
+    mesh.facelist.reserve(Triangles());
     for (std::uint32_t i = 0; i < vertices_.size(); ++i) {
       stamp[i] = part;
       local[i] = i;

@@ -29,6 +29,11 @@ class MeshAssembler {
   // the scene carries the normals; without it they are one vertex.
   MeshAssembler(std::string name, bool keep_normals);
 
+  // Makes room for `vertices` more vertices and `triangles` more triangles
+  // (a primitive's counts), so that the welding table and the lists grow
+  // once rather than step by step.
+  void Reserve(std::size_t vertices, std::size_t triangles);
+
   // The index of a vertex equal to `vertex` (bit for bit in position,
   // texture coordinates and, when kept, normal), added when there is none.
   std::uint32_t Welded(const SourceVertex& vertex);
@@ -59,7 +64,7 @@ class MeshAssembler {
  private:
   std::size_t HashOf(const SourceVertex& vertex) const;
   bool Same(const SourceVertex& a, const SourceVertex& b) const;
-  void Grow();
+  void Grow(std::size_t size);
   std::vector<std::vector<std::uint32_t>> TrianglesBySlot() const;
   std::vector<H3dsVert> WholeMeshNormals(
       const std::function<bool(const std::string&)>& double_sided) const;
