@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,12 @@ using FileReader =
 // The files in `folder` and below it.  A symbolic link that leads out of the
 // folder is not followed.
 FileReader FolderFiles(const std::filesystem::path& folder);
+
+// The files a caller hands over by their paths relative to the model's
+// folder ("maps/wood.png"; '\' taken for '/'), for a front end without
+// files of its own.  Throws std::invalid_argument for a path that leaves
+// the folder (CheckedRelativePath refuses it).
+FileReader GivenFiles(std::map<std::string, std::vector<byte>> files);
 
 // The files in the folder of `model_file`, or none for an empty name
 // (standard input).

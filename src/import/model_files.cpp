@@ -1,6 +1,8 @@
 // The files beside a model: references checked, files read from the model's
 // folder and below it only.
 #include <cctype>
+#include <memory>
+#include <stdexcept>
 #include <system_error>
 
 #include "torvik32c/file_bytes.h"
@@ -106,6 +108,28 @@ FileReader FolderFiles(const std::filesystem::path& folder) {
       throw Error(Error::Kind::too_large, ShownPath(file) + ": more than the " +
                                               std::to_string(most_bytes) + " bytes left to read");
     return bytes;
+  };
+}
+
+FileReader GivenFiles(std::map<std::string, std::vector<byte>> files) {
+  std::map<std::string, std::vector<byte>> by_path;
+  for (auto& [name, bytes] : files) {
+    const std::string path = CheckedRelativePath(name, false);
+    if (path.empty())
+      throw std::invalid_argument(ShownText(name) + ": not a path within the model's folder");
+    by_path[path] = std::move(bytes);
+  }
+  return [shared = std::make_shared<const std::map<std::string, std::vector<byte>>>(
+              std::move(by_path))](const std::string& path, std::uint64_t most_bytes) {
+    const auto found = shared->find(path);
+    if (found == shared->end())
+      throw IoError(Error::Kind::cannot_open, path,
+                    ShownPath(path) + ": not among the files given with the model");
+    if (found->second.size() > most_bytes)
+      throw Error(Error::Kind::too_large,
+                  ShownPath(path) + ": " + std::to_string(found->second.size()) +
+                      " bytes, more than the " + std::to_string(most_bytes) + " left to read");
+    return found->second;
   };
 }
 
