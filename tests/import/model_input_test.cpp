@@ -1,5 +1,5 @@
 // What the readers share: a model's format told by its content, and the
-// files beside it read from its folder and below only.
+// files beside it read from its folder and below only (or handed over).
 #include <gtest/gtest.h>
 
 #include "test_support.h"
@@ -27,6 +27,17 @@ TEST(ModelInput, TheFormatIsToldByContentAndTheExtensionOnlyWhereItTellsNothing)
   EXPECT_EQ(FormatOf("hello world\n"), ModelFormat::three_ds);
   EXPECT_EQ(FormatOf(std::string("v\0 1 2 3", 8)), ModelFormat::three_ds);
   EXPECT_EQ(FormatOf(""), ModelFormat::three_ds);
+  // A stream: a glTF's or OBJ's text is read to its end, anything else no
+  // further than a 3DS stream would go; a word cut short waits for more.
+  const auto end_of = [](const std::string& read) {
+    return torvik::ModelStreamContent()(
+        std::span(reinterpret_cast<const std::uint8_t*>(read.data()), read.size()));
+  };
+  for (const char* text : {" {\"asset\"", "# a comment", "v 0 0 0\n", "\xEF\xBB\xBF{"})
+    EXPECT_EQ(end_of(text)->length, torvik::kMaxModelBytes) << text;
+  EXPECT_EQ(end_of("no 3DS")->length, 6u);
+  EXPECT_FALSE(end_of("mtlli"));
+  EXPECT_FALSE(end_of("  \n"));
 }
 
 TEST(ModelInput, ReferencesStayWithinTheModelsFolder) {
@@ -59,6 +70,12 @@ TEST(ModelInput, FolderFilesFollowNoLinkOutOfTheFolderAndKeepToTheBudget) {
   } catch (const torvik::Error& error) {
     EXPECT_EQ(error.kind, torvik::Error::Kind::too_large);
   }
+  // Files a caller holds, by their paths in the model's folder.
+  const torvik::FileReader given = torvik::GivenFiles({{"maps\\wood.png", {7, 8}}});
+  EXPECT_EQ(given("maps/wood.png", 100), (std::vector<std::uint8_t>{7, 8}));
+  EXPECT_THROW(given("wood.png", 100), torvik::IoError);
+  EXPECT_THROW(given("maps/wood.png", 1), torvik::Error);
+  EXPECT_THROW(torvik::GivenFiles({{"../wood.png", {}}}), std::invalid_argument);
   EXPECT_FALSE(torvik::FilesBeside("-"));
   EXPECT_TRUE(torvik::FilesBeside((model / "x.gltf").string()));
 }
