@@ -419,18 +419,23 @@ check_binaries() {
     fi
   done
 
-  echo "== $arch: SSE2 arithmetic in the DLL's own code"
+  echo "== $arch: SSE2 arithmetic in the library's own code, in the DLL and the tools"
   # x87 loads and stores carry float results back from calls; x87
-  # arithmetic would round differently from the native build.
+  # arithmetic would round differently from the native build.  The tools
+  # hold the components too (images, glTF), whose pixels are written.
   local x87
-  x87="$("$triplet-objdump" -d --no-show-raw-insn "$dll" | awk '
-    /^[0-9a-f]+ <.*>:$/ { own = ($2 ~ /torvik|do3dsparse/); if (own) functions++ }
-    own && $2 ~ /^(f(add|sub|subr|mul|div|divr)[lsp]?|fi(add|sub|subr|mul|div|divr)[ls]?|fsqrt|fpatan|fsin|fcos|fsincos|fptan|fyl2x|f2xm1|fscale|fprem1?|frndint)$/ { print }
-    END { if (functions == 0) print "no function of the library found: is the DLL stripped?" }')"
-  if [ -n "$x87" ]; then
-    fail "x87 arithmetic in the library's code:"
-    echo "$x87" | head
-  fi
+  for binary in "$dll" "$build/3ds2bmf.exe" "$build/bmftool.exe"; do
+    x87="$("$triplet-objdump" -d --no-show-raw-insn "$binary" | awk '
+      /^[0-9a-f]+ <.*>:$/ { own = ($2 ~ /torvik|do3dsparse/); if (own) functions++ }
+      own && $2 ~ /^(f(add|sub|subr|mul|div|divr)[lsp]?|fi(add|sub|subr|mul|div|divr)[ls]?|fsqrt|fpatan|fsin|fcos|fsincos|fptan|fyl2x|f2xm1|fscale|fprem1?|frndint)$/ { print }
+      END { if (functions == 0) print "no function of the library found: is it stripped?" }')"
+    if [ -n "$x87" ]; then
+      fail "x87 arithmetic in the library's code in $(basename "$binary"):"
+      echo "$x87" | head
+    else
+      echo "$(basename "$binary"): no x87 arithmetic in the library's code"
+    fi
+  done
 }
 
 # test_arch ARCH PRESET WINE INPUT...: the DLL and tools under Wine.

@@ -284,8 +284,12 @@ TEST_F(BmftoolCli, StandardInputAndFifosAreReadToTheirEnd) {
                                         "' &) ; " + tool + " validate " + fifo,
                                     dir);
   EXPECT_EQ(run.out, fifo + ": valid, 1 block\n") << run.err;
+  // The signal comes once bmftool has opened the FIFO (opening it for
+  // writing waits for that), however slowly it starts.
   run = testing_support::RunCommand(
-      std::string("timeout -k 5 --preserve-status -s INT 0.5 ") + TORVIK_BMFTOOL + " info " + fifo,
+      std::string("timeout -k 5 30 sh -c '\"$0\" info \"$1\" & p=$!; exec 3>\"$1\"; kill -INT $p; "
+                  "wait $p' ") +
+          TORVIK_BMFTOOL + " " + fifo,
       dir);
   EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
   EXPECT_EQ(run.err, "bmftool: " + fifo + ": interrupted\n");

@@ -623,10 +623,13 @@ TEST_F(Cli, PipesFifosAndStandardInputAreReadToTheirEnd) {
   EXPECT_EQ(run.err.find("seek"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFile(dir.file("fifo.bmf")), bmf);
   std::filesystem::remove(dir.file("fifo.bmf"));
+  // The signal comes once the tool has opened the FIFO (opening it for
+  // writing waits for that), however slowly the tool starts.
   for (const char* signal : {"INT", "TERM"}) {
-    run = testing_support::RunCommand(std::string("timeout -k 5 --preserve-status -s ") + signal +
-                                          " 0.5 " + TORVIK_3DS2BMF + " " + fifo,
-                                      dir);
+    run = testing_support::RunCommand(
+        std::string("timeout -k 5 30 sh -c '\"$0\" \"$1\" & p=$!; exec 3>\"$1\"; kill -") + signal +
+            " $p; wait $p' " + TORVIK_3DS2BMF + " " + fifo,
+        dir);
     EXPECT_EQ(run.status, 128 + (std::string(signal) == "INT" ? SIGINT : SIGTERM)) << run.err;
     EXPECT_NE(run.err.find("interrupted: 0 of 1 files converted"), std::string::npos) << run.err;
   }
