@@ -1,14 +1,18 @@
 #include "mesh_assembly.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace torvik::import {
 
 namespace {
 
-std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
+// A float's bits (memcpy: Emscripten's C++ library has no std::bit_cast).
+std::uint32_t Bits(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
 
 std::uint64_t Mix(std::uint64_t hash, std::uint32_t value) {
   hash ^= value;
@@ -50,7 +54,13 @@ void MeshAssembler::Reserve(std::size_t vertices, std::size_t triangles) {
   vertices_.reserve(most);
   corners_.reserve(corners_.size() + 3 * triangles);
   slot_of_.reserve(slot_of_.size() + triangles);
-  if (most * 2 > table_.size()) Grow(std::max<std::size_t>(1024, std::bit_ceil(most * 2)));
+  if (most * 2 > table_.size()) {
+    // The smallest power of two that holds them twice over, at least 1024
+    // (a loop: Emscripten's C++ library has no std::bit_ceil).
+    std::size_t size = 1024;
+    while (size < most * 2) size *= 2;
+    Grow(size);
+  }
 }
 
 std::uint32_t MeshAssembler::Welded(const SourceVertex& vertex) {

@@ -1,6 +1,8 @@
 #include "obj_lines.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
 
 #include "torvik32c/name_text.h"
 
@@ -75,8 +77,22 @@ std::string Quoted(std::string_view text) {
 std::optional<float> Number(std::string_view word) {
   if (!word.empty() && word.front() == '+') word.remove_prefix(1);
   float value = 0;
+#if defined(__cpp_lib_to_chars)
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (error != std::errc() || end != word.data() + word.size()) return std::nullopt;
+#else
+  // Older libc++ (Emscripten's) reads no floating point with from_chars:
+  // strtof, correctly rounded there too, on the word alone, refusing what
+  // from_chars would (hexadecimal, a range error).
+  if (word.size() > 1 && (word[1] == 'x' || word[1] == 'X' ||
+                          (word.size() > 2 && (word[2] == 'x' || word[2] == 'X'))))
+    return std::nullopt;
+  const std::string text(word);
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtof(text.c_str(), &end);
+  if (text.empty() || errno == ERANGE || end != text.c_str() + text.size()) return std::nullopt;
+#endif
   return value;
 }
 
