@@ -453,11 +453,11 @@ await test('a model far larger than the samples converts in the worker while the
               `${probe.gap.toFixed(0)} ms`);
   for (const stage of ['reading the file', 'converting', 'writing the BMF'])
     check(probe.stages.includes(stage), `the progress never showed "${stage}" (saw ${probe.stages.join(', ')})`);
-  // The conversion alone takes longer than the page may stop for, so it
-  // can't have run on the page's thread (a measure that holds however busy
-  // the machine is).
+  // Had the conversion run on the page's thread, the page would have
+  // stopped for at least as long as it took (a measure that holds however
+  // busy the machine is; the longest gap may be the view being built).
   const milliseconds = Number(/, ([\d.]+) ms$/.exec(summary)[1]);
-  check(probe.gap < milliseconds / 2,
+  check(probe.gap < milliseconds,
         `the page's thread stopped for ${probe.gap.toFixed(0)} ms during a ${milliseconds} ms conversion`);
   console.log(`# large.3ds: ${timings['large.3ds'].summary}`);
 });
