@@ -5,13 +5,9 @@
 // a rule of the BMF layout.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <new>
 #include <span>
-#include <utility>
 
-#include "torvik32c/bmf.h"
-#include "torvik32c/bmf_reader.h"
+#include "imported_bmf_check.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/obj_import.h"
 
@@ -23,20 +19,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.files = [bytes](const std::string&, std::uint64_t) {
     return std::vector<torvik::byte>(bytes.begin(), bytes.end());
   };
-  std::vector<torvik::byte> bmf;
-  torvik::BmfStats stats;
-  try {
-    torvik::ImportedScene scene = torvik::ReadObjScene(bytes, options);
-    const torvik::Model model = torvik::ConvertImportedScene(std::move(scene));
-    bmf = torvik::OutGLBMFBytes(model, &stats);
-  } catch (const torvik::Error&) {
-    return 0;
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  if (bmf.size() != stats.bytes || !torvik::ValidateBmf(torvik::ReadBmf(bmf)).empty()) {
-    std::fprintf(stderr, "the BMF written breaks the layout\n");
-    __builtin_trap();
-  }
-  return 0;
+  return ConvertImportedAndCheck([&] { return torvik::ReadObjScene(bytes, options); });
 }
