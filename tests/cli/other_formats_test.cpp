@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli_tool.h"
 #include "test_support.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/model_conversion.h"
@@ -16,16 +17,6 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::ToolRun;
 using testing_support::WriteFile;
-
-ToolRun Tool(const TempDir& dir, const std::string& args) {
-  return testing_support::RunCommand(std::string(TORVIK_3DS2BMF) + " " + args, dir);
-}
-
-bool NoTemporaryFiles(const std::string& folder) {
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    if (entry.path().extension() == ".tmp") return false;
-  return true;
-}
 
 // glTF and OBJ inputs, told by their content.
 class OtherFormats : public ::testing::Test {
