@@ -21,7 +21,10 @@ std::string RefusedSettings(ModelFormat format, const ConversionSettings& settin
   refuse(name_encoding, "--name-encoding");
   if (options.empty()) return "";
   options += options.find(',') == std::string::npos ? " reads" : " read";
-  return options + " what only a 3DS file holds; this is a " + ModelFormatName(format) + " file";
+  const std::string name = ModelFormatName(format);
+  // "an OBJ file", "a glTF file".
+  const char* article = name.starts_with('O') ? "an " : "a ";
+  return options + " what only a 3DS file holds; this is " + article + name + " file";
 }
 
 void CheckSettingsFor(ModelFormat format, const ConversionSettings& settings) {
