@@ -31,7 +31,7 @@ done
 scripts/setup.sh
 [ "$install" -eq 0 ] || scripts/setup-bench.sh
 cmake --preset bench >/dev/null
-cmake --build --preset bench -j 2 --target make_preset torvik_stages torvik_e2e
+cmake --build --preset bench -j 2 --target make_preset torvik_stages torvik_e2e torvik_import_e2e
 
 bin=build/bench
 data=$bin/data
@@ -65,6 +65,13 @@ echo
 "$bin/bench/torvik_stages" --reps "$reps" --out "$scratch" "${files[@]}" | tee "$results/stages.md"
 echo
 "$bin/bench/torvik_e2e" --reps "$reps" --out "$scratch" "${files[@]}" | tee "$results/end_to_end.md"
+
+# A model arriving as glTF: the large preset's .glb, beside its .3ds and Assimp.
+if [ -n "$large" ]; then
+  echo
+  "$bin/bench/torvik_import_e2e" --reps "$reps" --out "$scratch" "$large" |
+    tee "$results/import_end_to_end.md"
+fi
 
 # An independent cross-check of the end-to-end ratios on the large preset.
 if command -v hyperfine >/dev/null && [ -n "$large" ]; then

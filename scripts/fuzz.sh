@@ -4,7 +4,9 @@
 # TARGET is fuzz_convert (bytes to BMF bytes), fuzz_reader (the reader
 # alone), fuzz_bmf_reader (the BMF reader and validator), fuzz_image (the
 # texture images: format, size check, decoding, PNG encoding) or
-# fuzz_gltf_scene (3DS bytes to the .glb of the scene as authored).  The corpus
+# fuzz_gltf_scene (3DS bytes to the .glb of the scene as authored),
+# fuzz_gltf_reader (a .glb or .gltf to BMF bytes) or fuzz_obj_reader (an .obj,
+# its material library the same bytes, to BMF bytes).  The corpus
 # grows in build/fuzz/corpus-TARGET and is kept between runs; it starts from
 # the generated seeds, and for the 3DS targets the shipped sample and, when
 # present, ../shared/corpus.  Findings (crash-*, leak-*, timeout-*, oom-*)
@@ -14,14 +16,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -lt 2 ]; then
-  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader|fuzz_bmf_reader|fuzz_image|fuzz_gltf_scene SECONDS [libFuzzer options...]" >&2
+  echo "usage: scripts/fuzz.sh fuzz_convert|fuzz_reader|fuzz_bmf_reader|fuzz_image|fuzz_gltf_scene|fuzz_gltf_reader|fuzz_obj_reader SECONDS [libFuzzer options...]" >&2
   exit 2
 fi
 target="$1"
 seconds="$2"
 shift 2
 case "$target" in
-  fuzz_convert | fuzz_reader | fuzz_bmf_reader | fuzz_image | fuzz_gltf_scene) ;;
+  fuzz_convert | fuzz_reader | fuzz_bmf_reader | fuzz_image | fuzz_gltf_scene | fuzz_gltf_reader | fuzz_obj_reader) ;;
   *)
     echo "fuzz.sh: unknown target '$target'" >&2
     exit 2
@@ -38,7 +40,17 @@ corpus="$build/corpus-$target"
 findings="$build/findings-$target"
 log="${FUZZ_LOG:-$build/run-$target.log}"
 mkdir -p "$corpus" "$findings"
-if [ "$target" = fuzz_image ]; then
+if [ "$target" = fuzz_gltf_reader ] || [ "$target" = fuzz_obj_reader ]; then
+  seeds="$build/import-seeds"
+  "$build/fuzz/make_import_seeds" "$seeds/gltf" "$seeds/obj"
+  if [ "$target" = fuzz_gltf_reader ]; then
+    inputs=("$corpus" "$seeds/gltf")
+    options=(-dict=fuzz/gltf.dict)
+  else
+    inputs=("$corpus" "$seeds/obj")
+    options=(-dict=fuzz/obj.dict)
+  fi
+elif [ "$target" = fuzz_image ]; then
   seeds="$build/image-seeds"
   mkdir -p "$seeds"
   "$build/fuzz/make_image_seeds" "$seeds"

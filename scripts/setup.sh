@@ -6,4 +6,5 @@
 # missing.
 set -euo pipefail
 "$(dirname "$0")/install-packages.sh" setup cmake g++ make pkg-config libgtest-dev libgmock-dev \
-  libpng-dev libcli11-dev nlohmann-json3-dev libstb-dev libmeshoptimizer-dev
+  libpng-dev libcli11-dev nlohmann-json3-dev libstb-dev libmeshoptimizer-dev \
+  libtinygltf-dev

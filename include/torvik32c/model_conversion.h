@@ -1,8 +1,8 @@
 // A conversion as every front end runs it (3ds2bmf, the web page's module,
-// the Python module): from the bytes of a 3DS file to the BMF bytes, with
-// what 3ds2bmf reports about it; and the scene's glTF as 3ds2bmf --gltf
-// writes it.  One implementation, so that every front end writes the same
-// bytes and says the same.  Part of torvik_reports.
+// the Python module): from the bytes of a model (a 3DS file, a glTF 2.0 or a
+// Wavefront OBJ file, told by content) to the BMF bytes, with what 3ds2bmf
+// reports about it; and the scene's glTF as 3ds2bmf --gltf writes it.  One implementation, so that
+// every front end writes the same bytes and says the same.  Part of torvik_reports.
 #pragma once
 
 #include <atomic>
@@ -21,6 +21,7 @@
 #include "torvik32c/bmf.h"
 #include "torvik32c/converted_meshes.h"
 #include "torvik32c/keyframer.h"
+#include "torvik32c/model_import.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/outgl.h"
 #include "torvik32c/reports.h"
@@ -38,6 +39,13 @@ struct ConversionSettings {
   // past it the conversion throws PlacementTooLarge.
   std::uint64_t max_placed_faces = kDefaultMaxPlacedFaces;
   bool orient_outward = false;  // --orient-outward
+  // --file-normals: keep the normals a glTF or OBJ file stores (its
+  // vertices that differ only in their normal stay apart).
+  bool file_normals = false;
+  // The files a glTF or OBJ file names beside it (buffers, images, material
+  // libraries): a virtual folder for a front end without files of its own;
+  // none: those in the folder of the model file and below (FilesBeside).
+  std::optional<FileReader> files;
   // Read the keyframer, when it is not applied, to measure what it would
   // change (ConversionReport::keyframer) and note it.
   bool measure_keyframer = true;
@@ -87,6 +95,13 @@ struct ConversionSettings {
 // The BMF and what 3ds2bmf would report for it.
 struct ConversionReport {
   std::vector<byte> bmf;  // empty when written to ConversionSettings::destination
+  ModelFormat format = ModelFormat::three_ds;  // the input's, told by its content
+  std::size_t instances = 0;  // a glTF's instances drawn beyond the first of each mesh
+  // The images stored inside a glTF, which the BMF names by file: whoever
+  // writes the BMF writes them beside it (their file names are plain).
+  // With a destination, its folder is where the textures' lookup expects
+  // them.
+  std::vector<EmbeddedImage> images;
   std::size_t blocks = 0;
   std::size_t vertices = 0;
   std::size_t triangles = 0;
@@ -153,7 +168,27 @@ ModelFiles FindModelFiles(const std::vector<H3dsMat>& materials,
                           const std::filesystem::path& model_file,
                           const ConversionSettings& settings);
 
-// Converts the bytes of a 3DS file.  `model_file` is where the model lies:
+// The settings that a model of `format` can't take: the 3DS-only ones
+// (keyframer, smoothing_groups, keep_file_winding) on a glTF or OBJ file,
+// file_normals on a 3DS file, which stores none; `name_encoding` says that
+// names are read in an encoding asked for.  Returns why, naming the
+// options as 3ds2bmf does ("--keyframer reads what only a 3DS file holds;
+// this is a glTF file"), or an empty string.
+std::string RefusedSettings(ModelFormat format, const ConversionSettings& settings,
+                            bool name_encoding = false);
+
+// A model given settings it can't take (RefusedSettings says why).
+class RefusedSettingsError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// Converts the bytes of a model: a 3DS, glTF or OBJ file, as its content
+// says (DetectModelFormat; the extension of `model_file` where it tells
+// nothing).  A glTF's or OBJ's files beside it are read through
+// ConversionSettings::files, within the input's budget; its warnings begin
+// as the others.  Throws RefusedSettingsError before any work for settings
+// the format can't take.  `model_file` is where the model lies:
 // textures and maps are looked up beside it (with resolve_textures,
 // FindModelFiles), and the warnings begin with it ("PATH: ", shown as
 // ShownPath shows it; nothing when it is empty).  The keyframer is read and
@@ -180,8 +215,10 @@ struct GltfConversion {
   std::vector<std::string> warnings;  // "PATH: texture ... not found", "PATH: warning: ..."
 };
 
-// The scene of the 3DS file's bytes as binary glTF, as 3ds2bmf --gltf
-// writes it (gltf_export.h): the scene as authored, with the settings'
+// The scene of the model's bytes as binary glTF, as 3ds2bmf --gltf writes
+// it (gltf_export.h); of a glTF or OBJ file, a plain copy of the scene as
+// read (each mesh as drawn, its materials and textures).  Of a 3DS file,
+// the scene as authored, with the settings'
 // orient_outward, frames_per_second, animation_name, names and threads, and
 // the file of each map found for its kind (FindModelFiles) embedded.  With
 // `conversion`, the report of ConvertModel for the same bytes and settings,

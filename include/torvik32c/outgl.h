@@ -92,6 +92,12 @@ class Model {
   // that the work would run away.
   TORVIK_API void OutGLFinishModelBySmoothingGroups();
 
+  // Gives the vertices from `first` on the normals `normals`, one each, in
+  // place of those the model computed (models whose normals come with them,
+  // as a glTF's can).  A normal that is not finite leaves the vertex's own;
+  // entries past the last vertex are ignored.
+  TORVIK_API void OutGLSetVertexNormals(std::size_t first, std::span<const NORMAL> normals);
+
   // Empties the model.
   TORVIK_API void FreeData();
 

@@ -96,6 +96,10 @@ void RaiseError(std::exception_ptr failure, const std::string& subject) {
     // A call that can't be made, not a conversion that failed.
     PyErr_SetString(PyExc_ValueError, same.what());
     throw py::error_already_set();
+  } catch (const torvik::RefusedSettingsError& refused) {
+    // Options the model's format can't take: a call that can't be made.
+    PyErr_SetString(PyExc_ValueError, message.c_str());
+    throw py::error_already_set();
   } catch (...) {
     error = errors.attr("Error")(message, py::arg("path") = path_of(subject));
   }

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/model_conversion.h"
+#include "torvik32c/model_import.h"
 #include "torvik32c/reports.h"
 
 #ifndef TORVIK_VERSION
@@ -40,6 +43,7 @@ const std::vector<Option<C>> kConvertOptions = {
     Flag("smoothing_groups", &C::smoothing_groups),
     Flags<C>("as_authored", {&C::keyframer, &C::keep_file_winding, &C::smoothing_groups}),
     Flag("orient_outward", &C::orient_outward),
+    Flag("file_normals", &C::file_normals),
     Limit("max_placed_faces", &C::max_placed_faces),
     Paths("texture_paths", &C::texture_paths),
     Choices("textures", &C::texture_choices),
@@ -121,6 +125,23 @@ fs::path ModelFile(const Source& source, const py::object& model_path, bool text
   return {};
 }
 
+// The files a glTF or OBJ given as bytes names beside it, from `files`
+// ({relative path: bytes}); None leaves them to model_path's folder.
+void GiveFiles(const py::object& files, torvik::ConversionSettings& settings) {
+  if (files.is_none()) return;
+  std::map<std::string, std::vector<torvik::byte>> given;
+  for (const auto& [name, data] : py::cast<py::dict>(files)) {
+    Source source(py::reinterpret_borrow<py::object>(data), "files");
+    const std::span<const torvik::byte> bytes = source.Bytes();
+    given[py::cast<std::string>(name)] = {bytes.begin(), bytes.end()};
+  }
+  try {
+    settings.files = torvik::GivenFiles(std::move(given));
+  } catch (const std::invalid_argument& refused) {
+    throw py::value_error(std::string("files: ") + refused.what());
+  }
+}
+
 torvik::TextureSearchOptions SearchOptions(const std::vector<fs::path>& folders,
                                            const std::vector<torvik::TextureChoice>& choices) {
   torvik::TextureSearchOptions search;
@@ -151,8 +172,9 @@ py::object Convert(const py::object& src, const py::object& dest, const py::kwar
 }
 
 py::bytes ConvertBytes(const py::object& data, const py::object& model_path,
-                       const py::kwargs& kwargs) {
+                       const py::object& files, const py::kwargs& kwargs) {
   C settings = ParseOptions<C>("convert_bytes", kwargs, kConvertOptions);
+  GiveFiles(files, settings);
   Source source(data, "data");
   const bool texture_options = !settings.texture_paths.empty() ||
                                !settings.texture_choices.empty() || settings.require_textures;
@@ -165,8 +187,10 @@ py::bytes ConvertBytes(const py::object& data, const py::object& model_path,
   return BytesOf(report.bmf);
 }
 
-py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::kwargs& kwargs) {
+py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::object& files,
+                 const py::kwargs& kwargs) {
   G settings = ParseOptions<G>("to_gltf", kwargs, kGltfOptions);
+  GiveFiles(files, settings);
   Source source(src, "src");
   const fs::path model_file =
       ModelFile(source, model_path,
@@ -244,7 +268,11 @@ PYBIND11_MODULE(_native, module) {
   module.attr("OPTIONS") = options;
 
   module.def("convert", &Convert, py::arg("src"), py::arg("dest"),
-             R"(Converts the 3DS file src into the BMF file dest, as 3ds2bmf does.
+             R"(Converts the model file src into the BMF file dest, as 3ds2bmf does.
+
+src is a 3DS, glTF 2.0 (.glb, or .gltf with its files beside it) or
+Wavefront OBJ file (with its .mtl), told by its content.  The images stored
+inside a glTF are reported (Conversion.images), not written.
 
 The BMF is written to a temporary file beside dest that replaces it only
 when complete: a failure leaves dest as it was.  Returns a Conversion (the
@@ -255,21 +283,31 @@ read or written, and a torvik32c.Error: DamagedFileError (with chunk,
 chunk_offset and offset), FileAccessError, TooLargeError, TextureError...
 
 Options (keyword only), those of 3ds2bmf: keyframer, keep_file_winding,
-smoothing_groups, as_authored, orient_outward, max_placed_faces (the most
+smoothing_groups, as_authored (these four 3DS files only: ValueError for
+another format), orient_outward, file_normals (a glTF's or OBJ's stored
+normals kept; ValueError for a 3DS file), max_placed_faces (the most
 faces and vertices keyframer may draw), texture_paths (folders),
 textures ({stored name: file}), require_textures, threads (0: the cores),
 name_encoding (how stored names that are not UTF-8 read: "windows-1252",
 the default, "utf-8", or any encoding iconv knows, such as "shift_jis").
 The GIL is released while the file is read, converted and written.)");
   module.def("convert_bytes", &ConvertBytes, py::arg("data"), py::kw_only(),
-             py::arg("model_path") = py::none(),
-             R"(Converts the bytes of a 3DS file; returns the BMF's bytes.
+             py::arg("model_path") = py::none(), py::arg("files") = py::none(),
+             R"(Converts the bytes of a 3DS, glTF or OBJ file; returns the BMF's bytes.
 
 They are the bytes convert() writes.  model_path says where the model lies,
-for its textures (needed by the texture options); warnings are issued as
-torvik32c.ConversionWarning.  Options as for convert().)");
+for its textures (needed by the texture options) and for the files a glTF
+or OBJ names beside it; files ({path relative to the model's folder:
+bytes}) gives those instead (a .gltf's buffers and images, an OBJ's .mtl).
+Images stored inside a glTF are not written (convert() reports them).
+Warnings are issued as torvik32c.ConversionWarning.  Options as for
+convert().)");
   module.def("to_gltf", &ToGltf, py::arg("src"), py::kw_only(), py::arg("model_path") = py::none(),
+             py::arg("files") = py::none(),
              R"(The scene of a 3DS file (a path, or bytes) as binary glTF (.glb bytes).
+
+Of a glTF or OBJ file, a plain copy of its scene as read, as 3ds2bmf --gltf
+makes it (files as for convert_bytes()).
 
 The scene as its author made it, the bytes 3ds2bmf --gltf writes: a node
 per keyframer node, a mesh per 3DS mesh, the file's winding, smoothing

@@ -111,12 +111,27 @@ py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect) {
   return Result("KeyframerEffect")(effect.nodes, effect.instances, effect.moved);
 }
 
+namespace {
+
+// The images stored inside a glTF, as EmbeddedImage objects.
+py::list ImagesOf(const std::vector<torvik::EmbeddedImage>& images) {
+  py::list list;
+  for (const torvik::EmbeddedImage& image : images)
+    list.append(Result("EmbeddedImage")(
+        py::str(torvik::NameUtf8(image.texture_name)), py::str(image.file_name),
+        py::bytes(reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size())));
+  return list;
+}
+
+}  // namespace
+
 py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
                         const std::string& destination, const torvik::NameDecoder& names) {
   return Result("Conversion")(
       PathText(source), PathText(destination), report.blocks, report.vertices, report.triangles,
       report.degenerate, report.default_material, KeyframerEffectOf(report.keyframer),
-      report.reversed, TextureList(report.textures, names), py::cast(report.warnings));
+      report.reversed, TextureList(report.textures, names), py::cast(report.warnings),
+      torvik::ModelFormatName(report.format), report.instances, ImagesOf(report.images));
 }
 
 py::object BmfModelOf(torvik::BmfFile&& file,

@@ -357,6 +357,49 @@ def test_gltf_equals_3ds2bmf(samples, cli, tmp_path):
     assert oriented != torvik32c.to_gltf(samples / "sample.3ds")
 
 
+def test_gltf_and_obj_inputs_as_3ds2bmf(samples, cli, tmp_path):
+    """A glTF with its images stored inside and an OBJ with its MTL give
+    3ds2bmf's bytes and warnings, from a path or from bytes with the files
+    beside them handed over; the options only a 3DS file takes are refused
+    as 3ds2bmf refuses them."""
+    folder = tmp_path / "crate"
+    shutil.copytree(samples / "crate_maps", folder / "crate_maps")
+    shutil.copy(samples / "crate.3ds", folder)
+    cli("-q", "--gltf", "-o", folder / "crate.bmf", folder / "crate.3ds")
+    glb = folder / "crate.glb"
+    out = tmp_path / "out"
+    out.mkdir()
+    run = cli("-o", out / "cli.bmf", glb)
+    report = torvik32c.convert(glb, tmp_path / "python.bmf")
+    assert (tmp_path / "python.bmf").read_bytes() == (out / "cli.bmf").read_bytes()
+    assert (report.format, report.warnings) == ("glTF", _said(run))
+    assert [(i.file_name, i.data) for i in report.images] == \
+        [(p.name, p.read_bytes()) for p in (out / "CRATE.TGA", out / "FLOORTIL.TGA")]
+    assert torvik32c.to_gltf(glb)[:4] == b"glTF"
+    obj, mtl = folder / "tri.obj", folder / "tri.mtl"
+    obj.write_text("mtllib tri.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n"
+                   "usemtl Red\nf 1//1 2//1 3//1\n")
+    mtl.write_text("newmtl Red\nKd 1 0 0\nmap_Kd gone.png\n")
+    for flags, options in (([], {}), (["--file-normals"], {"file_normals": True})):
+        run = cli(*flags, "-o", out / "tri.bmf", obj)
+        report = torvik32c.convert(obj, tmp_path / "tri.bmf", **options)
+        assert (tmp_path / "tri.bmf").read_bytes() == (out / "tri.bmf").read_bytes(), flags
+        assert report.format == "OBJ" and report.warnings == _said(run), flags
+        given = torvik32c.convert_bytes(obj.read_bytes(), files={"tri.mtl": mtl.read_bytes()},
+                                        **options)
+        assert given == (out / "tri.bmf").read_bytes(), flags
+    with pytest.warns(torvik32c.ConversionWarning, match="not among the files given"):
+        torvik32c.convert_bytes(obj.read_bytes(), files={})
+    with pytest.raises(ValueError, match="not a path within the model's folder"):
+        torvik32c.convert_bytes(obj.read_bytes(), files={"../tri.mtl": b""})
+    run = cli("--keyframer", "-o", out / "x.bmf", glb, check=False)
+    with pytest.raises(ValueError) as refused:
+        torvik32c.convert(glb, tmp_path / "x.bmf", keyframer=True)
+    assert run.stderr.strip() == f"3ds2bmf: {refused.value}"
+    with pytest.raises(ValueError, match="a 3DS file stores none"):
+        torvik32c.convert(folder / "crate.3ds", tmp_path / "x.bmf", file_normals=True)
+
+
 def test_threads_convert_in_parallel(samples, tmp_path):
     """Two conversions wait inside the library, each reading its own FIFO,
     while this thread converts a third and then feeds the FIFOs in reverse
@@ -399,7 +442,7 @@ def test_stubs_and_results(samples, tmp_path):
     stubs = ast.parse((Path(torvik32c.__file__).parent / "__init__.pyi").read_text())
     for function in stubs.body:
         if isinstance(function, ast.FunctionDef) and function.name in torvik32c.OPTIONS:
-            named = {arg.arg for arg in function.args.kwonlyargs} - {"model_path"}
+            named = {arg.arg for arg in function.args.kwonlyargs} - {"model_path", "files"}
             assert named == set(torvik32c.OPTIONS[function.name]), function.name
     assert set(torvik32c.OPTIONS) == {"convert", "convert_bytes", "read_3ds", "read_bmf", "to_gltf"}
     for name in ("convert", "convert_bytes", "read_bmf", "read_3ds", "to_gltf"):

@@ -1,4 +1,4 @@
-"""torvik32c: 3D Studio (.3ds) files to BMF models, from Python.
+"""torvik32c: 3D Studio (.3ds), glTF 2.0 and OBJ files to BMF models, from Python.
 
     import torvik32c
     report = torvik32c.convert("house.3ds", "house.bmf", as_authored=True)
@@ -6,6 +6,7 @@
     model = torvik32c.read_bmf("house.bmf")     # blocks with numpy arrays
     scene = torvik32c.read_3ds("house.3ds")     # meshes, materials, keyframer
     glb = torvik32c.to_gltf("house.3ds")        # the scene as authored
+    report = torvik32c.convert("car.glb", "car.bmf")  # glTF and OBJ too
 
 The BMF bytes are those 3ds2bmf writes with the same options.  Every
 function releases the GIL while the library works, so threads convert

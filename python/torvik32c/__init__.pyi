@@ -14,6 +14,7 @@ from .errors import TooLargeError as TooLargeError
 from .results import BmfModel as BmfModel
 from .results import Block as Block
 from .results import Conversion as Conversion
+from .results import EmbeddedImage as EmbeddedImage
 from .results import Keyframer as Keyframer
 from .results import KeyframerEffect as KeyframerEffect
 from .results import Material as Material
@@ -39,6 +40,7 @@ def convert(
     smoothing_groups: bool = ...,
     as_authored: bool = ...,
     orient_outward: bool = ...,
+    file_normals: bool = ...,
     max_placed_faces: int = ...,
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
@@ -50,11 +52,13 @@ def convert_bytes(
     data: _Bytes,
     *,
     model_path: Optional[_Path] = ...,
+    files: Optional[Mapping[str, _Bytes]] = ...,
     keyframer: bool = ...,
     keep_file_winding: bool = ...,
     smoothing_groups: bool = ...,
     as_authored: bool = ...,
     orient_outward: bool = ...,
+    file_normals: bool = ...,
     max_placed_faces: int = ...,
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,
@@ -66,6 +70,7 @@ def to_gltf(
     src: Union[_Path, _Bytes],
     *,
     model_path: Optional[_Path] = ...,
+    files: Optional[Mapping[str, _Bytes]] = ...,
     orient_outward: bool = ...,
     texture_paths: Sequence[_Path] = ...,
     textures: Mapping[str, _Path] = ...,

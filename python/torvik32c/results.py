@@ -12,6 +12,7 @@ if TYPE_CHECKING:
 __all__ = [
     "Texture",
     "KeyframerEffect",
+    "EmbeddedImage",
     "Conversion",
     "Block",
     "BmfModel",
@@ -61,8 +62,24 @@ class KeyframerEffect:
 
 
 @dataclass(frozen=True)
+class EmbeddedImage:
+    """An image stored inside a glTF, which the BMF names by file: its
+    texture name in the BMF, the plain file name 3ds2bmf writes it under
+    beside the BMF, and its bytes (PNG or JPEG) as stored."""
+
+    texture_name: str
+    file_name: str
+    data: bytes
+
+
+@dataclass(frozen=True)
 class Conversion:
-    """What a conversion wrote and found, as 3ds2bmf -v and --json report it."""
+    """What a conversion wrote and found, as 3ds2bmf -v and --json report it.
+
+    format is the input's ("3DS", "glTF", "OBJ"), told by its content;
+    instances a glTF's instances drawn beyond the first of each mesh; images
+    those stored inside a glTF, which convert() does not write: put them
+    beside the BMF under their file_name, as 3ds2bmf does."""
 
     source: str
     destination: str
@@ -75,6 +92,9 @@ class Conversion:
     reversed: int
     textures: List[Texture]
     warnings: List[str]
+    format: str = "3DS"
+    instances: int = 0
+    images: List[EmbeddedImage] = field(default_factory=list)
 
 
 @dataclass(eq=False)

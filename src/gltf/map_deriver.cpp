@@ -1,10 +1,10 @@
 #include "map_deriver.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <exception>
 
+#include "base/double_double.h"
 #include "torvik32c/name_text.h"
 
 namespace torvik {
@@ -22,7 +22,7 @@ class Key {
     return *this;
   }
   Key& operator<<(double number) {
-    return *this << std::to_string(std::bit_cast<std::uint64_t>(number));
+    return *this << std::to_string(dd::BitsOf(number));
   }
   Key& operator<<(std::uint64_t number) { return *this << std::to_string(number); }
   const std::string& Text() const { return text_; }

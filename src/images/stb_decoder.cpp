@@ -11,7 +11,7 @@
 
 #include "decoder_memory.h"
 #include "decoders.h"
-#include "jpeg_scans.h"
+#include "jpeg_survey.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -52,11 +52,18 @@ struct PixelsFree {
 void DecodeWithStb(const DecodeTarget& target, ImageFormat format) {
   if (target.size > static_cast<std::size_t>(INT_MAX))
     ThrowDamaged(format, "the file is too large");
-  // Each scan of a progressive JPEG is a pass over the whole image: more
-  // than an encoder writes are refused before any is decoded.
-  if (format == ImageFormat::jpeg &&
-      JpegScanCount({target.data, target.size}, kMaxJpegScans) > kMaxJpegScans)
-    ThrowDamaged(format, ("more than " + std::to_string(kMaxJpegScans) + " scans").c_str());
+  if (format == ImageFormat::jpeg) {
+    const JpegSurvey survey = SurveyJpeg({target.data, target.size}, kMaxJpegScans);
+    // The decoder would build such a table past the end of its own.
+    if (survey.oversized_huffman_table)
+      ThrowDamaged(format, ("a Huffman table of more than " +
+                            std::to_string(kMaxJpegHuffmanCodes) + " codes")
+                               .c_str());
+    // Each scan of a progressive JPEG is a pass over the whole image: more
+    // than an encoder writes are refused before any is decoded.
+    if (survey.scans > kMaxJpegScans)
+      ThrowDamaged(format, ("more than " + std::to_string(kMaxJpegScans) + " scans").c_str());
+  }
   int width = 0, height = 0, stored_channels = 0;
   const std::unique_ptr<stbi_uc, PixelsFree> pixels(
       stbi_load_from_memory(target.data, static_cast<int>(target.size), &width, &height,

@@ -1,4 +1,5 @@
 // The model's tables: materials, vertices and triangles.
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +30,18 @@ void Model::OutGLAddVertex(const VERTEX& v) {
   if (by_mesh_ && vertex_list_.size() == vertex_list_.capacity())
     throw std::logic_error("a mesh adds more vertices than the room reserved");
   vertex_list_.push_back(v);
+}
+
+void Model::OutGLSetVertexNormals(std::size_t first, std::span<const NORMAL> normals) {
+  for (std::size_t i = 0;
+       i < normals.size() && first < vertex_list_.size() && i < vertex_list_.size() - first; ++i) {
+    const NORMAL& n = normals[i];
+    if (!std::isfinite(n.n0) || !std::isfinite(n.n1) || !std::isfinite(n.n2)) continue;
+    VERTEX& vertex = vertex_list_[first + i];
+    vertex.nx = n.n0;
+    vertex.ny = n.n1;
+    vertex.nz = n.n2;
+  }
 }
 
 std::optional<std::size_t> Model::FindMaterialIndex(std::string_view name) const {

@@ -1,9 +1,9 @@
-#include "torvik32c/reports.h"
-
 #include <exception>
 #include <new>
 
 #include "torvik32c/errors.h"
+#include "torvik32c/model_import.h"
+#include "torvik32c/reports.h"
 
 namespace torvik {
 
@@ -12,6 +12,10 @@ std::string FailureReason(std::string_view limit_option) {
     throw;
   } catch (const PlacementTooLarge& error) {
     return "the keyframer would draw " + std::to_string(error.count) + " " + error.counted +
+           ", more than the " + std::to_string(error.limit) + " that " + std::string(limit_option) +
+           " allows";
+  } catch (const InstancesTooLarge& error) {
+    return "the scene's nodes would draw " + std::to_string(error.count) + " " + error.counted +
            ", more than the " + std::to_string(error.limit) + " that " + std::string(limit_option) +
            " allows";
   } catch (const ModelTooLarge& error) {

@@ -2,6 +2,7 @@
 // module's to_gltf, the web page's toGltf).
 #include <utility>
 
+#include "imported_model.h"
 #include "model_prefix.h"
 #include "torvik32c/gltf_document.h"
 #include "torvik32c/gltf_export.h"
@@ -30,6 +31,26 @@ GltfOptions ExportOptions(const std::filesystem::path& model_file,
   return options;
 }
 
+// The scene of `bytes` as the glTF shows it: a 3DS file's as authored, read
+// with the export's own options; a glTF's or OBJ's as read, its reader's
+// warnings noted unless the conversion noted them.
+H3dsScene ReadScene(std::span<const byte> bytes, const std::filesystem::path& model_file,
+                    const ConversionSettings& settings, const ConversionReport* conversion,
+                    std::vector<std::string>& warnings) {
+  const ModelFormat format = DetectModelFormat(bytes, model_file.filename().string());
+  if (format == ModelFormat::three_ds) {
+    ReadOptions read = SceneGltfReadOptions(settings.threads);
+    read.names = settings.names;
+    return HRead3dsScene(bytes, read);
+  }
+  CheckSettingsFor(format, settings);
+  ImportedScene imported = ReadImportedModel(bytes, format, model_file, settings);
+  if (conversion == nullptr)
+    for (const std::string& warning : imported.warnings)
+      warnings.push_back(ModelPrefix(model_file) + "warning: " + warning);
+  return std::move(imported.scene);
+}
+
 // Makes the glTF of `bytes`, releasing `owner` (which holds them, when
 // given) once the scene is read.
 GltfConversion Convert(std::span<const byte> bytes, std::vector<byte>* owner,
@@ -38,11 +59,9 @@ GltfConversion Convert(std::span<const byte> bytes, std::vector<byte>* owner,
                        const ConversionReport* conversion) {
   StopIfCancelled(settings.cancel);
   GltfConversion result;
-  ReadOptions read = SceneGltfReadOptions(settings.threads);
-  read.names = settings.names;
-  const H3dsScene scene = HRead3dsScene(bytes, read);
-  if (owner != nullptr) std::vector<byte>().swap(*owner);
   const std::string prefix = ModelPrefix(model_file);
+  const H3dsScene scene = ReadScene(bytes, model_file, settings, conversion, result.warnings);
+  if (owner != nullptr) std::vector<byte>().swap(*owner);
   const ScenePlacement placement = PlaceScene(scene, settings.names);
   // A conversion that applied the keyframer noted its warnings already.
   if (conversion == nullptr || !settings.keyframer)

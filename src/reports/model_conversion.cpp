@@ -1,9 +1,11 @@
 #include "torvik32c/model_conversion.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <utility>
 
+#include "imported_model.h"
 #include "model_prefix.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
@@ -76,19 +78,30 @@ ConversionReport ConvertModel(std::vector<byte>&& bytes, const std::filesystem::
 
 namespace {
 
-// Converts `bytes`, releasing `owner` (which holds them, when given) once
-// the scene is read.
-ConversionReport Convert(std::span<const byte> bytes, std::vector<byte>* owner,
-                         const std::filesystem::path& model_file,
-                         const ConversionSettings& settings, const StageCallback& stage,
-                         const WrittenCallback& written) {
-  CheckDestination(model_file, settings.destination);
-  const auto starting = [&](const char* name) {
-    StopIfCancelled(settings.cancel);
-    if (stage) stage(name);
-  };
-  ConversionReport report;
-  starting("reading");
+// The model read and converted, with its materials as stored.
+struct ConvertedModel {
+  Model model;
+  std::vector<H3dsMat> materials;
+  // Whether the scene glTF may take meshes from the model once it is
+  // written, and each mesh's vertices as read.
+  bool share_meshes = false;
+  std::vector<std::size_t> vertex_counts;
+};
+
+ConvertOptions ConvertOptionsOf(const ConversionSettings& settings) {
+  return {.smoothing_groups = settings.smoothing_groups,
+          .cancel = settings.cancel,
+          .orient_outward = settings.orient_outward,
+          .threads = settings.threads,
+          .names = settings.names};
+}
+
+// Reads and converts a 3DS file, its keyframer measured or applied.
+ConvertedModel ConvertThreeDs(std::span<const byte> bytes, std::vector<byte>* owner,
+                              const std::filesystem::path& model_file,
+                              const ConversionSettings& settings,
+                              const std::function<void(const char*)>& starting,
+                              ConversionReport& report, ConversionStats& conversion) {
   const bool read_keyframer =
       settings.keyframer || settings.measure_keyframer || settings.report_scene;
   H3dsScene scene = HRead3dsScene(bytes, {.smoothing_groups = settings.smoothing_groups,
@@ -106,37 +119,85 @@ ConversionReport Convert(std::span<const byte> bytes, std::vector<byte>* owner,
     for (const std::string& note : ApplyKeyframer(scene, settings.keyframer, report.keyframer,
                                                   settings.names, settings.max_placed_faces))
       report.warnings.push_back(ModelPrefix(model_file) + note);
-  ConversionStats conversion;
+  ConvertedModel converted;
   // Meshes the glTF may take: not placed, smoothed or turned by the
   // conversion, nor with faces the reader turned (the glTF keeps the file's
   // winding); none, and the model goes as soon as it is written.
-  bool share_meshes = settings.share_meshes_with_gltf && !settings.keyframer &&
-                      !settings.smoothing_groups && !settings.orient_outward;
-  std::vector<std::size_t> vertex_counts;
-  if (share_meshes) {
+  converted.share_meshes = settings.share_meshes_with_gltf && !settings.keyframer &&
+                           !settings.smoothing_groups && !settings.orient_outward;
+  if (converted.share_meshes) {
     bool any = false;
     for (const H3dsMeshObj& mesh : scene.meshobjlist) {
-      vertex_counts.push_back(mesh.vertlist.size());
+      converted.vertex_counts.push_back(mesh.vertlist.size());
       any = any || settings.keep_file_winding ||
             std::none_of(mesh.facelist.begin(), mesh.facelist.end(),
                          [](const H3dsFace& face) { return face.flags == kSwappedFaceFlags; });
     }
-    share_meshes = any;
+    converted.share_meshes = any;
   }
-  // The materials as stored, for their maps.
-  std::vector<H3dsMat> materials = scene.material;
-  Model model = convert_to_outgl(std::move(scene), &conversion,
-                                 {.smoothing_groups = settings.smoothing_groups,
-                                  .cancel = settings.cancel,
-                                  .orient_outward = settings.orient_outward,
-                                  .threads = settings.threads,
-                                  .names = settings.names});
+  converted.materials = scene.material;
+  converted.model = convert_to_outgl(std::move(scene), &conversion, ConvertOptionsOf(settings));
+  return converted;
+}
+
+// Reads and converts a glTF or OBJ file.  Its stored images are planned
+// beside the destination, where the textures' lookup then finds them.
+ConvertedModel ConvertImported(std::span<const byte> bytes, std::vector<byte>* owner,
+                               ModelFormat format, const std::filesystem::path& model_file,
+                               ConversionSettings& settings,
+                               const std::function<void(const char*)>& starting,
+                               ConversionReport& report, ConversionStats& conversion) {
+  ImportedScene imported = ReadImportedModel(bytes, format, model_file, settings);
+  if (owner != nullptr) std::vector<byte>().swap(*owner);
+  starting("converting");
+  if (format != ModelFormat::obj) report.instances = imported.instances;
+  for (const std::string& warning : imported.warnings)
+    report.warnings.push_back(ModelPrefix(model_file) + "warning: " + warning);
+  if (!settings.destination.empty()) {
+    std::filesystem::path folder = settings.destination.parent_path();
+    if (folder.empty()) folder = ".";
+    std::vector<TextureChoice> choices;
+    for (const EmbeddedImage& image : imported.images)
+      choices.push_back({image.texture_name, folder / image.file_name});
+    settings.texture_choices.insert(settings.texture_choices.begin(), choices.begin(),
+                                    choices.end());
+  }
+  report.images = std::move(imported.images);
+  ConvertedModel converted;
+  converted.materials = imported.scene.material;
+  converted.model =
+      ConvertImportedScene(std::move(imported), &conversion, ConvertOptionsOf(settings));
+  return converted;
+}
+
+// Converts `bytes`, releasing `owner` (which holds them, when given) once
+// the scene is read.
+ConversionReport Convert(std::span<const byte> bytes, std::vector<byte>* owner,
+                         const std::filesystem::path& model_file, const ConversionSettings& given,
+                         const StageCallback& stage, const WrittenCallback& written) {
+  CheckDestination(model_file, given.destination);
+  ConversionSettings settings = given;
+  const auto starting = [&](const char* name) {
+    StopIfCancelled(settings.cancel);
+    if (stage) stage(name);
+  };
+  ConversionReport report;
+  report.format = DetectModelFormat(bytes, model_file.filename().string());
+  CheckSettingsFor(report.format, settings);
+  starting("reading");
+  ConversionStats conversion;
+  ConvertedModel converted =
+      report.format == ModelFormat::three_ds
+          ? ConvertThreeDs(bytes, owner, model_file, settings, starting, report, conversion)
+          : ConvertImported(bytes, owner, report.format, model_file, settings, starting, report,
+                            conversion);
+  Model& model = converted.model;
   report.reversed = conversion.meshes_reversed;
   report.degenerate = conversion.degenerate_dropped;
   report.default_material = conversion.default_material_added;
   if (settings.resolve_textures) {
     starting("textures");
-    ModelFiles files = FindModelFiles(materials, model_file, settings);
+    ModelFiles files = FindModelFiles(converted.materials, model_file, settings);
     report.textures = std::move(files.textures);
     report.maps = std::move(files.maps);
     for (std::string& warning : files.warnings) report.warnings.push_back(std::move(warning));
@@ -155,11 +216,11 @@ ConversionReport Convert(std::span<const byte> bytes, std::vector<byte>* owner,
     report.bmf = OutGLBMFBytes(model, &stats, write_options);
   else
     OutGLBMF(model, settings.destination.string(), &stats, settings.cancel, write_options);
-  if (written) written(model, materials);
-  if (share_meshes)
+  if (written) written(model, converted.materials);
+  if (converted.share_meshes)
     report.meshes = std::make_shared<ConvertedMeshes>(
-        ShareConvertedMeshes(std::move(model), vertex_counts, conversion.default_material_added,
-                             settings.keep_file_winding));
+        ShareConvertedMeshes(std::move(model), converted.vertex_counts,
+                             conversion.default_material_added, settings.keep_file_winding));
   report.blocks = stats.blocks;
   report.vertices = stats.vertices;
   report.triangles = stats.triangles;

@@ -14,7 +14,7 @@
 #include "images/decode_image.h"
 #include "images/decoder_memory.h"
 #include "images/encode_png.h"
-#include "images/jpeg_scans.h"
+#include "images/jpeg_survey.h"
 #include "jpeg_image.h"
 #include "png_image.h"
 #include "preview_textures.h"
@@ -294,9 +294,10 @@ TEST(HostileImages, JpegsOfOtherColourSpacesAreNotPassedOnAsTheyAre) {
 
 // Every build decodes JPEG with one decoder, which rounds a real image's
 // pixels (4:2:0, smooth colours) as it does everywhere; a JPEG of more scans
-// than an encoder writes, each a pass over the whole image, is refused
-// before any is decoded.
-TEST(HostileImages, JpegsAreDecodedAlikeAndTheirScansBounded) {
+// than an encoder writes, each a pass over the whole image, or a Huffman
+// table of more codes than a table holds (which the decoder would build past
+// its end), is refused before any is decoded.
+TEST(HostileImages, JpegsAreDecodedAlikeAndTheirScansAndTablesBounded) {
   EXPECT_STREQ(images::DecoderOf(images::ImageFormat::jpeg), "stb_image");
   t3ds::RgbImage gradient(24, 16);
   for (int y = 0; y < gradient.height; ++y)
@@ -304,7 +305,11 @@ TEST(HostileImages, JpegsAreDecodedAlikeAndTheirScansBounded) {
       gradient.at(x, y) = {static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(15 * y),
                            static_cast<std::uint8_t>(7 * (x + y))};
   const std::vector<std::uint8_t> jpeg = t3ds::JpegFile(gradient);
-  EXPECT_EQ(images::JpegScanCount(jpeg, images::kMaxJpegScans), 1u);
+  const auto scans = [](const std::vector<std::uint8_t>& bytes) {
+    return images::SurveyJpeg(bytes, images::kMaxJpegScans).scans;
+  };
+  EXPECT_EQ(scans(jpeg), 1u);
+  EXPECT_FALSE(images::SurveyJpeg(jpeg, images::kMaxJpegScans).oversized_huffman_table);
   EXPECT_EQ(PixelsOf(jpeg).size(), 24u * 16 * 3);
   // The one scan again and again before the end of the image.
   const std::size_t scan = [&] {
@@ -319,12 +324,42 @@ TEST(HostileImages, JpegsAreDecodedAlikeAndTheirScansBounded) {
   for (std::size_t i = 1; i <= images::kMaxJpegScans; ++i)
     many.insert(many.end(), scan_bytes.begin(), scan_bytes.end());
   many.insert(many.end(), {0xFF, 0xD9});
-  EXPECT_EQ(images::JpegScanCount(many, images::kMaxJpegScans), images::kMaxJpegScans + 1);
+  EXPECT_EQ(scans(many), images::kMaxJpegScans + 1);
   EXPECT_EQ(Reason(many), "damaged image (JPEG: more than 100 scans)");
   // A walk into damaged bytes stops with what it counted.
-  EXPECT_EQ(images::JpegScanCount(std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + 30),
-                                  images::kMaxJpegScans),
-            0u);
+  EXPECT_EQ(scans(std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + 30)), 0u);
+
+  // A table of 257 codes, in a segment of its own or after a good table in
+  // the same segment, or with its counts running past the segment's length.
+  const auto with_table = [&](std::vector<std::uint8_t> segment) {
+    segment.insert(segment.begin(), jpeg.begin(), jpeg.begin() + 2);
+    segment.insert(segment.end(), jpeg.begin() + 2, jpeg.end());
+    return segment;
+  };
+  std::vector<std::uint8_t> counts(16, 0);
+  counts[15] = 255;
+  counts[14] = 2;  // 257 codes
+  std::vector<std::uint8_t> oversized = {0xFF, 0xC4, 0x01, 0x14, 0x10};
+  oversized.insert(oversized.end(), counts.begin(), counts.end());
+  oversized.resize(oversized.size() + 257, 1);
+  std::vector<std::uint8_t> after_good = {0xFF, 0xC4, 0x01, 0x26, 0x00, 0x01};
+  after_good.resize(after_good.size() + 15, 0);
+  after_good.push_back(7);  // one code of one bit, then the oversized one
+  after_good.insert(after_good.end(), oversized.begin() + 4, oversized.end());
+  // A segment of 2 bytes: its table's counts are the next segment's bytes.
+  const std::vector<std::uint8_t> short_segment = {0xFF, 0xC4, 0x00, 0x04, 0x10, 0x00,
+                                                   0xFF, 0xFE, 0x00, 0x04, 0x00, 0x00};
+  for (const auto& segment : {oversized, after_good, short_segment}) {
+    const std::vector<std::uint8_t> file = with_table(segment);
+    EXPECT_TRUE(images::SurveyJpeg(file, images::kMaxJpegScans).oversized_huffman_table);
+    EXPECT_EQ(Reason(file), "damaged image (JPEG: a Huffman table of more than 256 codes)");
+  }
+  // 256 codes is a table the decoder builds.
+  counts[14] = 1;
+  std::vector<std::uint8_t> full = {0xFF, 0xC4, 0x01, 0x13, 0x10};
+  full.insert(full.end(), counts.begin(), counts.end());
+  full.resize(full.size() + 256, 1);
+  EXPECT_FALSE(images::SurveyJpeg(with_table(full), images::kMaxJpegScans).oversized_huffman_table);
 }
 
 class HostileTextures : public ::testing::Test {

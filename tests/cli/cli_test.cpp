@@ -17,6 +17,7 @@
 #include "materials_demo.h"
 #include "presets.h"
 #include "shapes.h"
+#include "cli_tool.h"
 #include "test_support.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
@@ -30,16 +31,6 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 using testing_support::ToolRun;
-
-ToolRun Tool(const TempDir& dir, const std::string& args) {
-  return testing_support::RunCommand(std::string(TORVIK_3DS2BMF) + " " + args, dir);
-}
-
-bool NoTemporaryFiles(const std::string& folder) {
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    if (entry.path().extension() == ".tmp") return false;
-  return true;
-}
 
 class Cli : public ::testing::Test {
  protected:
@@ -407,7 +398,7 @@ TEST_F(Cli, HelpVersionAndUsageErrors) {
   // The README's usage block names every option --help does.
   const std::vector<std::uint8_t> readme = ReadFile(TORVIK_README);
   const std::string text(readme.begin(), readme.end());
-  const std::size_t block = text.find("3ds2bmf [options] INPUT.3ds...");
+  const std::size_t block = text.find("3ds2bmf [options] INPUT...");
   ASSERT_NE(block, std::string::npos);
   const std::string usage_block = text.substr(block, text.find("```", block) - block);
   std::istringstream lines(help.out);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "input_bytes.h"
+#include "model_input.h"
 #include "output_paths.h"
 #include "png_file.h"
 #include "preview_renderer.h"
@@ -44,6 +45,8 @@ bool IsRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+}  // namespace
+
 torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
   return {.smoothing_groups = settings.smoothing_groups,
           .keep_file_winding = settings.keep_file_winding,
@@ -53,6 +56,8 @@ torvik::ReadOptions SceneReadOptions(const FileSettings& settings) {
           .threads = settings.threads,
           .names = settings.names};
 }
+
+namespace {
 
 // The settings of the conversion into `output` that every front end runs.
 torvik::ConversionSettings ConversionOf(const std::string& input, const std::string& output,
@@ -65,6 +70,7 @@ torvik::ConversionSettings ConversionOf(const std::string& input, const std::str
   conversion.measure_keyframer = settings.report_keyframer;
   conversion.report_scene = settings.report_scene;
   conversion.orient_outward = settings.orient_outward;
+  conversion.file_normals = settings.file_normals;
   conversion.texture_paths = settings.texture_paths;
   conversion.texture_choices = settings.texture_choices;
   conversion.require_textures = settings.require_textures;
@@ -91,6 +97,24 @@ void AddNote(FileResult& result, const std::string& path, const std::string& mes
 
 void AddNotes(FileResult& result, const std::vector<std::string>& warnings) {
   result.notes.insert(result.notes.end(), warnings.begin(), warnings.end());
+}
+
+// The images stored inside a glTF go beside the BMF as files, which its
+// texture names name.
+void WriteEmbeddedImages(const std::vector<torvik::EmbeddedImage>& images,
+                         const FileSettings& settings, FileResult& result) {
+  if (images.empty()) return;
+  if (result.output == kStandardOutput) {
+    AddNote(result, result.input,
+            "the images stored inside it are not written: the BMF goes to standard output");
+    return;
+  }
+  const std::filesystem::path folder = FolderOf(result.output);
+  for (const torvik::EmbeddedImage& image : images) {
+    const TextureCopy written = WriteEmbeddedImage(image, folder, settings.batch, result.input);
+    if (!written.problem.empty()) AddNote(result, result.input, written.problem);
+    if (written.copied) result.embedded.push_back((folder / image.file_name).string());
+  }
 }
 
 // A map whose stored name is also texture 1's, or an earlier map's, with
@@ -168,7 +192,14 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     torvik::StopIfCancelled(settings.cancel);
     const torvik::ConversionSettings conversion = ConversionOf(input, output, settings);
     std::vector<torvik::byte> bytes =
-        ReadInputBytes(input, settings.cancel, torvik::ThreeDsStreamContent());
+        ReadInputBytes(input, settings.cancel, torvik::ModelStreamContent());
+    // The options that the input's format can't take fail it before any
+    // work, --name-encoding among them.
+    const torvik::ModelFormat format = torvik::DetectModelFormat(bytes, input);
+    if (const std::string refused =
+            torvik::RefusedSettings(format, conversion, settings.name_encoding_given);
+        !refused.empty())
+      throw std::runtime_error(refused);
     // What the preview draws of the model as written: the materials as
     // stored and the file with the material of each block.
     std::vector<torvik::H3dsMat> materials;
@@ -199,6 +230,9 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
       }
     }();
     AddNotes(result, report.warnings);
+    if (format != torvik::ModelFormat::three_ds) result.format = torvik::ModelFormatName(format);
+    if (format == torvik::ModelFormat::gltf_binary || format == torvik::ModelFormat::gltf_text)
+      result.instances = report.instances;
     result.textures = report.textures;
     if (MapsUsed(settings)) result.maps = report.maps;
     if (settings.keyframer || settings.report_keyframer) result.keyframer = report.keyframer;
@@ -213,6 +247,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
     result.triangles = report.triangles;
     result.degenerate = report.degenerate;
     result.default_material = report.default_material;
+    WriteEmbeddedImages(report.images, settings, result);
     // Copies, the preview and the glTF need the BMF in a regular file beside
     // which they go; the preview is made from the file as written, read
     // once, so it shows what a host loads.

@@ -1,4 +1,5 @@
-// Converts one 3DS file into one BMF file through the C++ API.
+// Converts one model file (3DS, glTF or OBJ) into one BMF file through the
+// C++ API.
 #pragma once
 
 #include <atomic>
@@ -20,6 +21,8 @@ inline constexpr const char* kStandardOutput = "-";
 
 struct FileResult {
   std::string input;
+  // The input's format, when it is not 3DS: "glTF", "OBJ".
+  std::string format;
   std::string output;
   bool ok = false;
   bool cancelled = false;  // interrupted before the BMF was complete: no output
@@ -49,6 +52,10 @@ struct FileResult {
   std::optional<torvik::SceneContents> contents;
   // With orient_outward: the meshes reversed.
   std::optional<std::size_t> reversed;
+  // A glTF's: the instances drawn beyond the first of each mesh.
+  std::optional<std::size_t> instances;
+  // The images stored inside a glTF, written beside the BMF.
+  std::vector<std::string> embedded;
 };
 
 struct FileSettings {
@@ -63,6 +70,12 @@ struct FileSettings {
   bool gltf = false;
   // Hard edges where the model's smoothing groups say so.
   bool smoothing_groups = false;
+  // A glTF's or OBJ's own normals rather than the converter's (refused for
+  // a 3DS file, which stores none).
+  bool file_normals = false;
+  // --name-encoding was given (refused for a glTF or OBJ file, whose names
+  // are UTF-8 or kept as they are).
+  bool name_encoding_given = false;
   // Every face keeps its corners as the file stores them (no exchange for
   // faces whose flag word is 7).
   bool keep_file_winding = false;
@@ -120,6 +133,9 @@ bool MapsUsed(const FileSettings& settings);
 std::string PreviewPath(const std::string& output);
 // Where --gltf puts the binary glTF of the BMF `output`.
 std::string GltfPath(const std::string& output);
+
+// How the settings read a 3DS file.
+torvik::ReadOptions SceneReadOptions(const FileSettings& settings);
 
 // Reads the scene of `input` as the conversion does: a regular file by the
 // library's own path; standard input ("-"), a pipe or a FIFO read to its

@@ -176,6 +176,8 @@ int Run(const Options& options) {
                                        {.preview = options.preview,
                                         .gltf = options.gltf,
                                         .smoothing_groups = options.smoothing_groups,
+                                        .file_normals = options.file_normals,
+                                        .name_encoding_given = options.name_encoding_given,
                                         .keep_file_winding = options.keep_file_winding,
                                         .keyframer = options.keyframer,
                                         .max_placed_faces = options.max_placed_faces,

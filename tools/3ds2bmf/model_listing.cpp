@@ -1,9 +1,11 @@
 #include "model_listing.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
 #include "interruption.h"
+#include "model_input.h"
 #include "texture_folders.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/errors.h"
@@ -19,12 +21,22 @@ struct ListingContext {
   const FileSettings& settings;
   const torvik::H3dsScene& scene;
   const torvik::SceneContents& contents;  // its animation, cameras and lights
+  // The images stored inside a glTF, which the conversion writes beside the
+  // BMF: their names are not looked for.
+  const std::vector<torvik::EmbeddedImage>& embedded;
 };
+
+bool IsEmbedded(const ListingContext& context, const std::string& name) {
+  return std::any_of(
+      context.embedded.begin(), context.embedded.end(),
+      [&](const torvik::EmbeddedImage& image) { return image.texture_name == name; });
+}
 
 ListingSection TexturesSection(const ListingContext& context) {
   std::vector<std::string> names;
   for (const torvik::H3dsMat& material : context.scene.material)
-    names.push_back(material.texture.texturename);
+    if (!IsEmbedded(context, material.texture.texturename))
+      names.push_back(material.texture.texturename);
   const std::vector<torvik::TextureResolution> textures =
       torvik::ResolveTextures(torvik::DistinctTextureNames(names), context.input,
                               TextureSearchFor(context.output, context.settings));
@@ -120,6 +132,25 @@ ListingSection LightsSection(const ListingContext& context) {
           .json = torvik::LightsJson(contents, names)};
 }
 
+// The images a glTF stores inside it, each with the file the conversion
+// writes beside the BMF.
+ListingSection EmbeddedSection(const ListingContext& context) {
+  ListingSection section;
+  section.title = "embedded images: " + std::to_string(context.embedded.size());
+  section.key = "embedded";
+  section.json = "[";
+  for (const torvik::EmbeddedImage& image : context.embedded) {
+    std::string line = torvik::QuotedName(image.texture_name);
+    line.append(": written beside the BMF as ").append(torvik::ShownText(image.file_name));
+    section.lines.push_back(std::move(line));
+    if (section.json.size() > 1) section.json += ',';
+    section.json.append("{\"name\":").append(torvik::JsonString(image.texture_name));
+    section.json.append(",\"file\":").append(torvik::JsonString(image.file_name)).append("}");
+  }
+  section.json += "]";
+  return section;
+}
+
 using SectionMaker = ListingSection (*)(const ListingContext&);
 constexpr SectionMaker kSectionMakers[] = {TexturesSection, KeyframerSection, AnimationSection,
                                            CamerasSection,  LightsSection,    MapsSection};
@@ -134,11 +165,21 @@ ModelListing ListModel(const std::string& input, const std::string& output,
     FileSettings reading = settings;
     reading.report_keyframer = true;
     reading.report_scene = true;
-    const torvik::H3dsScene scene = ReadSceneInput(input, reading);
+    InputModel read = ReadInputModel(input, output, reading, false);
+    const torvik::H3dsScene& scene = read.imported ? read.imported->scene : read.scene;
+    const std::vector<torvik::EmbeddedImage> none;
+    const std::vector<torvik::EmbeddedImage>& embedded =
+        read.imported ? read.imported->images : none;
     const torvik::SceneContents contents =
         torvik::MeasureSceneContents(scene, torvik::PlaceScene(scene, settings.names));
-    const ListingContext context{input, output, settings, scene, contents};
+    const ListingContext context{input, output, settings, scene, contents, embedded};
     for (const SectionMaker make : kSectionMakers) listing.sections.push_back(make(context));
+    if (read.imported) {
+      listing.format = torvik::ModelFormatName(read.format);
+      listing.sections.push_back(EmbeddedSection(context));
+      for (const std::string& warning : read.imported->warnings)
+        listing.warnings.push_back(warning);
+    }
   } catch (const torvik::Cancelled&) {
     throw;
   } catch (const std::bad_alloc&) {
@@ -151,7 +192,8 @@ ModelListing ListModel(const std::string& input, const std::string& output,
 }
 
 std::string ListingText(const ModelListing& listing) {
-  std::string text = torvik::ShownText(listing.input) + "\n";
+  std::string text = torvik::ShownText(listing.input) +
+                     (listing.format.empty() ? "" : " (" + listing.format + ")") + "\n";
   for (const ListingSection& section : listing.sections) {
     text += "  " + section.title + "\n";
     for (const std::string& line : section.lines) text += "    " + line + "\n";
@@ -161,9 +203,11 @@ std::string ListingText(const ModelListing& listing) {
 
 std::string ListingJson(const ModelListing& listing) {
   const bool ok = listing.error.empty();
-  std::string json = "{\"path\":" + torvik::JsonString(listing.input) +
-                     ",\"ok\":" + (ok ? "true" : "false") +
-                     ",\"error\":" + (ok ? std::string("null") : torvik::JsonString(listing.error));
+  std::string json =
+      "{\"path\":" + torvik::JsonString(listing.input) +
+      (listing.format.empty() ? "" : ",\"format\":" + torvik::JsonString(listing.format)) +
+      ",\"ok\":" + (ok ? "true" : "false") +
+      ",\"error\":" + (ok ? std::string("null") : torvik::JsonString(listing.error));
   for (const ListingSection& section : listing.sections)
     json.append(1, ',').append(torvik::JsonString(section.key)).append(1, ':').append(section.json);
   return json + "}";
@@ -188,6 +232,10 @@ int RunList(const Options& options) {
                      listing.error.c_str());
         status = 1;
       }
+      for (const std::string& warning : listing.warnings)
+        if (!options.quiet)
+          std::fprintf(stderr, "3ds2bmf: %s: warning: %s\n", torvik::ShownText(input).c_str(),
+                       warning.c_str());
       for (const ListingSection& section : listing.sections)
         if (options.require_textures && section.problems != 0) status = 1;
       if (options.json)

@@ -23,7 +23,9 @@ struct ListingSection {
 
 struct ModelListing {
   std::string input;
-  std::string error;  // why the model could not be read; empty when it was
+  std::string format;                 // "glTF", "OBJ"; empty for a 3DS file
+  std::vector<std::string> warnings;  // the reader's, for a glTF or OBJ file
+  std::string error;                  // why the model could not be read; empty when it was
   std::vector<ListingSection> sections;
 };
 

@@ -14,12 +14,18 @@
 #include "torvik32c/reports.h"
 
 const char* const kUsage =
-    "Usage: 3ds2bmf [options] INPUT.3ds...\n"
-    "Converts 3D Studio mesh files (.3ds) into BMF model files.\n"
+    "Usage: 3ds2bmf [options] INPUT...\n"
+    "Converts 3D Studio mesh files (.3ds), glTF 2.0 (.glb, or .gltf with its\n"
+    "buffers and images beside it or in data: URIs) and Wavefront OBJ files (.obj\n"
+    "with its .mtl) into BMF model files.  Each input's format is told by its\n"
+    "content (the 3DS main chunk, the 'glTF' magic, a JSON object with \"asset\",\n"
+    "OBJ statements), its extension deciding only where the content tells nothing.\n"
     "\n"
-    "Each INPUT.3ds is written as INPUT.bmf beside it, unless -o or -d says otherwise.\n"
-    "An INPUT of '-' reads standard input (with -o); a pipe or FIFO is read to the\n"
-    "end its main chunk declares (no further than 6 bytes when it is no 3DS file).\n"
+    "Each INPUT.3ds (.glb, .gltf, .obj) is written as INPUT.bmf beside it, unless -o\n"
+    "or -d says otherwise.  An INPUT of '-' reads standard input (with -o); a pipe or\n"
+    "FIFO is read to the end its main chunk declares (no further than 6 bytes when\n"
+    "it is no 3DS file), a binary glTF to the length its header declares, text to\n"
+    "its end.\n"
     "A file that fails to convert leaves no output behind and an existing output intact\n"
     "(a preview or glTF that can't be written fails its file but leaves the BMF in\n"
     "place).\n"
@@ -50,7 +56,15 @@ const char* const kUsage =
     "                      two-sided materials and material names, with the\n"
     "                      file of every map found embedded; the\n"
     "                      keyframer's animation (one, named after the input), the\n"
-    "                      cameras and the omni and spot lights\n"
+    "                      cameras and the omni and spot lights.  Of a glTF or OBJ\n"
+    "                      input, a plain copy of the scene as read: each mesh as\n"
+    "                      drawn (instances copied), its materials and textures\n"
+    "      --file-normals  keep the normals a glTF or OBJ file stores (hard edges\n"
+    "                      as the artist split them): vertices that differ only in\n"
+    "                      their normal stay apart.  By default they are one vertex\n"
+    "                      and the converter computes the normals, as for a 3DS\n"
+    "                      file, so that a model gives the same BMF in any format.\n"
+    "                      A 3DS file stores no normals: refused for it\n"
     "      --fps N         the frames per second of the --gltf animation, 1 to 1000\n"
     "                      (default 30): frame f plays at f / N seconds\n"
     "      --smoothing-groups\n"
@@ -81,6 +95,8 @@ const char* const kUsage =
     "                      ask for gigabytes.  A model past it fails, saying how\n"
     "                      many it would draw; its meshes as stored always pass\n"
     "      --as-authored   --keyframer --keep-file-winding --smoothing-groups\n"
+    "                      (these four and --name-encoding read what only a 3DS\n"
+    "                      file holds: a glTF or OBJ input given them fails)\n"
     "      --orient-outward\n"
     "                      reverse every mesh whose faces clearly face inward: its\n"
     "                      signed volume about its centroid is below -1/2 of the sum\n"
@@ -158,7 +174,20 @@ const char* const kUsage =
     "A run of several files ends with a line on standard error (unless -q): the\n"
     "files converted and failed, the warnings and the time taken.\n"
     "\n"
-    "Errors go to standard error as '3ds2bmf: PATH: reason'.\n"
+    "glTF and OBJ: a glTF's default scene (else scene 0) is drawn, each mesh once\n"
+    "per node that draws it (--max-placed-faces bounds the copies), its axes and\n"
+    "winding turned into a 3DS file's; triangle strips and fans become triangles,\n"
+    "points and lines are left out.  Materials: the base colour, alpha,\n"
+    "doubleSided, KHR_materials_specular and the base colour texture (its\n"
+    "KHR_texture_transform baked into the texture coordinates); OBJ's usemtl\n"
+    "groups with Kd, Ka, Ks, d, Tr and map_Kd from the .mtl.  An image stored\n"
+    "inside a glTF is written beside the BMF under its name (or MODEL_N.png|jpg),\n"
+    "never over another file.  Buffers, images and .mtl files are read only from\n"
+    "the input's folder and below it.\n"
+    "\n"
+    "Errors go to standard error as '3ds2bmf: PATH: reason' (with the chunk and\n"
+    "byte offset of a damaged 3DS file, the JSON pointer of a glTF's fault, the\n"
+    "line of an OBJ's).\n"
     "An output that is one of the inputs (by any name or link) is a usage error.\n"
     "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error,\n"
     "128 + the signal's number when interrupted (130 for Ctrl-C): no new file is\n"
@@ -224,6 +253,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   app.add_flag("--preview", options.preview);
   app.add_flag("--gltf", options.gltf);
   app.add_flag("--smoothing-groups", options.smoothing_groups);
+  app.add_flag("--file-normals", options.file_normals);
   app.add_flag("--keep-file-winding", options.keep_file_winding);
   app.add_flag("--keyframer", options.keyframer);
   app.add_option("--max-placed-faces", options.max_placed_faces)
@@ -262,7 +292,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (as_authored) options.keyframer = options.keep_file_winding = options.smoothing_groups = true;
   if (options.help || options.version) return options;
   options.texture_choices = ParseTextureChoices(texture_choices);
-  if (Given(name_encoding_option)) options.names = torvik::NameDecoderFor(name_encoding);
+  if (Given(name_encoding_option)) {
+    options.names = torvik::NameDecoderFor(name_encoding);
+    options.name_encoding_given = true;
+  }
   if (options.inputs.empty()) throw std::invalid_argument("no input files");
   if (options.output && options.directory)
     throw std::invalid_argument("-o and -d exclude each other");
@@ -295,7 +328,8 @@ std::string OutputPath(const Options& options, const std::string& input) {
     std::string extension = base.substr(dot);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".3ds") base.resize(dot);
+    if (extension == ".3ds" || extension == ".glb" || extension == ".gltf" || extension == ".obj")
+      base.resize(dot);
   }
   base += ".bmf";
   if (!options.directory) return base;

@@ -24,6 +24,7 @@ struct Options {
   bool preview = false;            // --preview: a PNG beside each BMF
   bool gltf = false;               // --gltf: a binary glTF beside each BMF
   bool smoothing_groups = false;   // --smoothing-groups: hard edges by groups
+  bool file_normals = false;       // --file-normals: a glTF's or OBJ's own normals
   bool keep_file_winding = false;  // --keep-file-winding: no flag-7 exchange
   bool keyframer = false;          // --keyframer: meshes where the keyframer places them
   // --max-placed-faces N: the most faces (and vertices) --keyframer draws
@@ -43,6 +44,7 @@ struct Options {
   bool list = false;
   // --name-encoding NAME: how names that are not UTF-8 read as text
   torvik::NameDecoder names;
+  bool name_encoding_given = false;
 };
 
 // Throws std::invalid_argument with a message for the user on a usage error.

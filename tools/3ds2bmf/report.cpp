@@ -35,7 +35,8 @@ std::string TexturesText(const FileResult& r) {
 
 std::string SummaryLine(const FileResult& r) {
   if (!r.ok) return torvik::ShownText(r.input) + ": failed: " + r.error;
-  return torvik::ShownText(r.input) + ": " + torvik::Counted(r.blocks, "block") + ", " +
+  return torvik::ShownText(r.input) + (r.format.empty() ? "" : " (" + r.format + ")") + ": " +
+         torvik::Counted(r.blocks, "block") + ", " +
          torvik::Counted(r.vertices, "vertex", "vertices") + ", " +
          torvik::Counted(r.triangles, "triangle") + ", " + std::to_string(r.degenerate) +
          " degenerate dropped, " +
@@ -48,6 +49,7 @@ std::string SummaryLine(const FileResult& r) {
 
 std::string JsonLine(const FileResult& r, const torvik::NameDecoder& names) {
   std::string line = "{\"path\":" + torvik::JsonString(r.input) +
+                     (r.format.empty() ? "" : ",\"format\":" + torvik::JsonString(r.format)) +
                      ",\"output\":" + torvik::JsonString(r.output) +
                      ",\"ok\":" + (r.ok ? "true" : "false") +
                      ",\"error\":" + (r.ok ? std::string("null") : torvik::JsonString(r.error));
@@ -71,6 +73,13 @@ std::string JsonLine(const FileResult& r, const torvik::NameDecoder& names) {
             ",\"cameras\":" + torvik::CamerasJson(*r.contents, names) +
             ",\"lights\":" + torvik::LightsJson(*r.contents, names);
   if (r.reversed) line += ",\"reversed\":" + std::to_string(*r.reversed);
+  if (r.instances) line += ",\"instances\":" + std::to_string(*r.instances);
+  if (!r.embedded.empty()) {
+    line += ",\"embedded\":[";
+    for (std::size_t i = 0; i < r.embedded.size(); ++i)
+      line.append(i > 0 ? "," : "").append(torvik::JsonString(r.embedded[i]));
+    line += "]";
+  }
   if (!r.preview.empty()) line += ",\"preview\":" + torvik::JsonString(r.preview);
   if (!r.gltf.empty()) line += ",\"gltf\":" + torvik::JsonString(r.gltf);
   if (!r.notes.empty()) {

@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -206,6 +209,14 @@ class TemporaryCopy {
     if (closed != 0) throw std::runtime_error("error writing: " + Reason(errno));
   }
 
+  // Writes `bytes` as the whole file; throws unless every byte arrived.
+  void FillBytes(std::span<const torvik::byte> bytes) {
+    Write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const int closed = CloseFile(fd_);
+    fd_ = -1;
+    if (closed != 0) throw std::runtime_error("error writing: " + Reason(errno));
+  }
+
   // Puts the copy in place at `dest` unless something took that name.
   void Place(const fs::path& dest) {
     if (!PlaceNew(path_, dest)) {
@@ -232,6 +243,36 @@ class TemporaryCopy {
   int fd_ = -1;
 };
 
+// What stands at `dest` already: nothing (an empty result), the same
+// bytes (`same_bytes` says so: copied), or something never replaced (the
+// problem says why).  `what` names the texture in the problem.
+std::optional<TextureCopy> ExistingDestination(const fs::path& dest, const std::string& what,
+                                               BatchCopies* batch,
+                                               const std::function<bool()>& same_bytes) {
+  TextureCopy result;
+  const std::string shown_dest = torvik::ShownPath(dest);
+  if (batch != nullptr && batch->IsOutput(dest)) {
+    result.problem = what + ": " + shown_dest + " is an output of this run: not copied";
+    return result;
+  }
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(dest, error);
+  if (!fs::exists(status)) return std::nullopt;
+  const std::string earlier = batch != nullptr ? batch->CopiedFor(dest) : "";
+  if (same_bytes()) {
+    result.copied = true;
+  } else if (fs::is_symlink(status)) {
+    result.problem = what + ": " + shown_dest + " is a symbolic link: not written through";
+  } else if (!earlier.empty()) {
+    result.problem = what + ": " + shown_dest + " is already the copy of another texture for " +
+                     torvik::ShownText(earlier) + ": not overwritten";
+  } else {
+    result.problem =
+        what + ": " + shown_dest + " already exists with other contents: not overwritten";
+  }
+  return result;
+}
+
 }  // namespace
 
 TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path& folder,
@@ -252,36 +293,51 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
     return result;
   }
   const fs::path dest = folder / last;
-  const std::string shown_dest = torvik::ShownPath(dest);
-  if (batch != nullptr && batch->IsOutput(dest)) {
-    result.problem = name + ": " + shown_dest + " is an output of this run: not copied";
-    return result;
-  }
-  std::error_code error;
-  const fs::file_status status = fs::symlink_status(dest, error);
-  if (fs::exists(status)) {
-    const std::string earlier = batch != nullptr ? batch->CopiedFor(dest) : "";
-    if (fs::equivalent(*texture.path, dest, error) ||
-        (fs::is_regular_file(status) && SameBytes(*texture.path, dest))) {
-      result.copied = true;
-    } else if (fs::is_symlink(status)) {
-      result.problem = name + ": " + shown_dest + " is a symbolic link: not written through";
-    } else if (!earlier.empty()) {
-      result.problem = name + ": " + shown_dest + " is already the copy of another texture for " +
-                       torvik::ShownText(earlier) + ": not overwritten";
-    } else {
-      result.problem =
-          name + ": " + shown_dest + " already exists with other contents: not overwritten";
-    }
-    return result;
-  }
+  if (std::optional<TextureCopy> existing = ExistingDestination(dest, name, batch, [&] {
+        std::error_code error;
+        return fs::equivalent(*texture.path, dest, error) ||
+               (fs::is_regular_file(fs::symlink_status(dest, error)) &&
+                SameBytes(*texture.path, dest));
+      }))
+    return *existing;
   try {
     TemporaryCopy copy(folder);
     copy.Fill(*texture.path);
     copy.Place(dest);
   } catch (const std::exception& failure) {
     result.problem = name + ": can't copy " + torvik::ShownPath(*texture.path) + " to " +
-                     shown_dest + ": " + failure.what();
+                     torvik::ShownPath(dest) + ": " + failure.what();
+    return result;
+  }
+  if (batch != nullptr) batch->RecordCopy(dest, input);
+  result.copied = true;
+  return result;
+}
+
+TextureCopy WriteEmbeddedImage(const torvik::EmbeddedImage& image, const fs::path& folder,
+                               BatchCopies* batch, const std::string& input) {
+  TextureCopy result;
+  const std::string name = "embedded image \"" + torvik::ShownText(image.texture_name) + "\"";
+  const fs::path dest = folder / image.file_name;
+  if (std::optional<TextureCopy> existing = ExistingDestination(dest, name, batch, [&] {
+        std::error_code error;
+        if (!fs::is_regular_file(fs::symlink_status(dest, error)) ||
+            fs::file_size(dest, error) != image.bytes.size())
+          return false;
+        std::ifstream in(dest, std::ios::binary);
+        std::vector<char> stored(image.bytes.size());
+        in.read(stored.data(), static_cast<std::streamsize>(stored.size()));
+        return in.gcount() == static_cast<std::streamsize>(stored.size()) &&
+               std::equal(stored.begin(), stored.end(), image.bytes.begin(),
+                          [](char a, torvik::byte b) { return static_cast<torvik::byte>(a) == b; });
+      }))
+    return *existing;
+  try {
+    TemporaryCopy copy(folder);
+    copy.FillBytes(image.bytes);
+    copy.Place(dest);
+  } catch (const std::exception& failure) {
+    result.problem = name + ": can't write " + torvik::ShownPath(dest) + ": " + failure.what();
     return result;
   }
   if (batch != nullptr) batch->RecordCopy(dest, input);

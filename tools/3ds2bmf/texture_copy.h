@@ -6,6 +6,7 @@
 #include <string>
 
 #include "batch_copies.h"
+#include "torvik32c/model_import.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/texture_resolver.h"
 
@@ -32,3 +33,11 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture,
                         const std::filesystem::path& folder, BatchCopies* batch = nullptr,
                         const std::string& input = {}, const torvik::NameDecoder& names = {},
                         const std::string& as = {});
+
+// Writes an image stored inside the model into `folder` as its file name,
+// by the same rules as CopyTexture: a file there with the same bytes counts
+// as written, one with other bytes, a symbolic link and an output of the
+// run are never replaced (a problem says so).
+TextureCopy WriteEmbeddedImage(const torvik::EmbeddedImage& image,
+                               const std::filesystem::path& folder, BatchCopies* batch = nullptr,
+                               const std::string& input = {});

@@ -453,11 +453,11 @@ await test('a model far larger than the samples converts in the worker while the
               `${probe.gap.toFixed(0)} ms`);
   for (const stage of ['reading the file', 'converting', 'writing the BMF'])
     check(probe.stages.includes(stage), `the progress never showed "${stage}" (saw ${probe.stages.join(', ')})`);
-  // The conversion alone takes longer than the page may stop for, so it
-  // can't have run on the page's thread (a measure that holds however busy
-  // the machine is).
+  // Had the conversion run on the page's thread, the page would have
+  // stopped for at least as long as it took (a measure that holds however
+  // busy the machine is; the longest gap may be the view being built).
   const milliseconds = Number(/, ([\d.]+) ms$/.exec(summary)[1]);
-  check(probe.gap < milliseconds / 2,
+  check(probe.gap < milliseconds,
         `the page's thread stopped for ${probe.gap.toFixed(0)} ms during a ${milliseconds} ms conversion`);
   console.log(`# large.3ds: ${timings['large.3ds'].summary}`);
 });
@@ -666,8 +666,23 @@ const layersBuilt = (page) => page.$eval('#view', (view) => Number(view.dataset.
 // A frame gap over the limit is measured again, up to three times in all: a
 // freeze of the page's own repeats, a stall of a shared machine's scheduler
 // seldom does.
-const frameLimit = 200;
 const frameTries = 3;
+
+// How much slower than the machine BENCHMARKS.md measured on this one is
+// now: 3ds2bmf --gltf takes about 500 ms on large.3ds there, idle.  The
+// page's own limits (a frame gap, a small model's time to the view) are
+// held on a slower or busier machine to as many times theirs, since the
+// page shares the same processors.
+let slowness = null;
+function machineSlowness() {
+  if (slowness === null) {
+    const native = nativeGltfMilliseconds(args['3ds2bmf'], path.join(work, 'large.3ds'), path.join(work, 'timed.bmf'));
+    slowness = Math.max(1, native / 500);
+    console.log(`# 3ds2bmf --gltf on large.3ds: ${native.toFixed(0)} ms, ${slowness.toFixed(2)} times the quiet machine's`);
+  }
+  return slowness;
+}
+const frameLimit = () => 200 * machineSlowness();
 
 // Drops the file on a fresh page; the page, its times and its longest gap.
 async function dropWithProbe(file, preset) {
@@ -696,7 +711,7 @@ await test('large models are shown without freezing the page, reported quickly, 
     const file = path.join(work, `${preset}.3ds`);
     const native = nativeGltfMilliseconds(args['3ds2bmf'], file, path.join(work, 'timed.bmf'));
     let shown = await dropWithProbe(file, preset);
-    for (let tries = 1; tries < frameTries && shown.longest > frameLimit; tries++) {
+    for (let tries = 1; tries < frameTries && shown.longest > frameLimit(); tries++) {
       console.log(`# ${preset}.3ds: longest gap ${shown.longest.toFixed(0)} ms (during "${shown.during}"); once more`);
       await shown.page.close();
       shown = await dropWithProbe(file, preset);
@@ -706,7 +721,8 @@ await test('large models are shown without freezing the page, reported quickly, 
                 `${times.report.toFixed(0)} ms, the view after ${times.view.toFixed(0)} ms ` +
                 `(${(times.view / native).toFixed(2)} times); longest gap between frames ${longest.toFixed(0)} ms ` +
                 `(during "${during}")`);
-    check(longest <= frameLimit, `${preset}.3ds: the page drew no frame for ${longest.toFixed(0)} ms (during "${during}")`);
+    check(longest <= frameLimit(), `${preset}.3ds: the page drew no frame for ${longest.toFixed(0)} ms (during "${during}"), ` +
+                                  `more than ${frameLimit().toFixed(0)} ms`);
     // The report within twice 3ds2bmf --gltf's time.  The view is not held
     // to it: on two cores the software renderer alone takes about as long
     // as 3ds2bmf to draw `large` (BENCHMARKS.md), so its ratio is printed.
@@ -723,11 +739,11 @@ await test('large models are shown without freezing the page, reported quickly, 
                       ['#statistics']];
     for (const [selector, mode, back = selector, backMode = mode] of settings) {
       let gap = await settingGap(page, selector, mode);
-      for (let tries = 1; tries < frameTries && gap > frameLimit; tries++) {
+      for (let tries = 1; tries < frameTries && gap > frameLimit(); tries++) {
         await settingGap(page, back, backMode);
         gap = await settingGap(page, selector, mode);
       }
-      check(gap <= frameLimit, `${preset}.3ds: ${selector} stopped the page's frames for ${gap.toFixed(0)} ms`);
+      check(gap <= frameLimit(), `${preset}.3ds: ${selector} stopped the page's frames for ${gap.toFixed(0)} ms`);
     }
     // Only the BMF's own view was built, once; the rest changed materials.
     check(await layersBuilt(page) === built + 1, `${preset}.3ds: the settings built the model again`);
@@ -760,7 +776,8 @@ await test('Clear in the middle of a large model cancels it, a small model is sh
     const marks = await page.evaluate(() => performance.getEntriesByType('mark').filter((mark) => mark.startTime > window.dropTimes.dropped - 1)
       .map((mark) => `${mark.name.replace('torvik:', '')} ${(mark.startTime - window.dropTimes.dropped).toFixed(0)}`).join(', '));
     console.log(`# Clear during large.3ds, then crate.3ds: shown after ${times.view.toFixed(0)} ms (${marks} ms)`);
-    check(times.view <= 1000, `the small model was shown ${times.view.toFixed(0)} ms after it was dropped`);
+    check(times.view <= 1000 * machineSlowness(),
+          `the small model was shown ${times.view.toFixed(0)} ms after it was dropped`);
     const said = await page.evaluate(() => window.said);
     check(!said.some((text) => text.includes('large')), `after Clear the status said: ${said.join(' | ')}`);
     // crate.3ds came without its textures: the notice on the first screen says so.
