@@ -23,7 +23,9 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/torvik32c
   PATTERN "gltf_*.h" EXCLUDE
   PATTERN "export_conventions.h" EXCLUDE
   PATTERN "texture_finder.h" EXCLUDE
-  PATTERN "reports.h" EXCLUDE)
+  PATTERN "reports.h" EXCLUDE
+  PATTERN "texture_copy.h" EXCLUDE
+  PATTERN "batch_copies.h" EXCLUDE)
 if(TORVIK_BUILD_TOOLS)
   install(TARGETS 3ds2bmf bmftool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

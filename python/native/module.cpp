@@ -22,6 +22,7 @@
 #include "torvik32c/model_conversion.h"
 #include "torvik32c/model_import.h"
 #include "torvik32c/reports.h"
+#include "torvik32c/texture_copy.h"
 
 #ifndef TORVIK_VERSION
 #define TORVIK_VERSION "unknown"
@@ -164,15 +165,25 @@ py::object Convert(const py::object& src, const py::object& dest, const py::kwar
   const fs::path source = PathValue("src", src);
   const fs::path destination = PathValue("dest", dest);
   settings.destination = destination;
+  // The images stored inside a glTF go beside the BMF as 3ds2bmf writes
+  // them, their warnings after the conversion's.
+  std::vector<fs::path> image_paths;
   const torvik::ConversionReport report = WithoutGil(source.string(), [&] {
     torvik::CheckDestination(source, destination);
-    return torvik::ConvertModel(torvik::ReadFileBytes(source.string()), source, settings);
+    torvik::ConversionReport converted =
+        torvik::ConvertModel(torvik::ReadFileBytes(source.string()), source, settings);
+    torvik::EmbeddedImagesWritten written =
+        torvik::WriteEmbeddedImages(converted.images, destination, source.string());
+    converted.warnings.insert(converted.warnings.end(), written.warnings.begin(),
+                              written.warnings.end());
+    image_paths = std::move(written.paths);
+    return converted;
   });
-  return ConversionOf(report, source.string(), destination.string(), settings.names);
+  return ConversionOf(report, source.string(), destination.string(), settings.names, image_paths);
 }
 
-py::bytes ConvertBytes(const py::object& data, const py::object& model_path,
-                       const py::object& files, const py::kwargs& kwargs) {
+py::object ConvertBytes(const py::object& data, const py::object& model_path,
+                        const py::object& files, const py::kwargs& kwargs) {
   C settings = ParseOptions<C>("convert_bytes", kwargs, kConvertOptions);
   GiveFiles(files, settings);
   Source source(data, "data");
@@ -184,7 +195,7 @@ py::bytes ConvertBytes(const py::object& data, const py::object& model_path,
     return torvik::ConvertModel(source.Bytes(), model_file, settings);
   });
   Warn(report.warnings);
-  return BytesOf(report.bmf);
+  return BmfBytesOf(report.bmf, report.images);
 }
 
 py::bytes ToGltf(const py::object& src, const py::object& model_path, const py::object& files,
@@ -272,7 +283,10 @@ PYBIND11_MODULE(_native, module) {
 
 src is a 3DS, glTF 2.0 (.glb, or .gltf with its files beside it) or
 Wavefront OBJ file (with its .mtl), told by its content.  The images stored
-inside a glTF are reported (Conversion.images), not written.
+inside a glTF are written beside dest under the file names its texture
+names give them, as 3ds2bmf writes them: never over a file of other
+contents or a symbolic link (a warning says so, and the BMF is written all
+the same); Conversion.images says where each lies.
 
 The BMF is written to a temporary file beside dest that replaces it only
 when complete: a failure leaves dest as it was.  Returns a Conversion (the
@@ -299,7 +313,9 @@ They are the bytes convert() writes.  model_path says where the model lies,
 for its textures (needed by the texture options) and for the files a glTF
 or OBJ names beside it; files ({path relative to the model's folder:
 bytes}) gives those instead (a .gltf's buffers and images, an OBJ's .mtl).
-Images stored inside a glTF are not written (convert() reports them).
+The result is bytes (a torvik32c.BmfBytes) whose images lists those
+stored inside a glTF, which nothing writes: the BMF names them, so put
+each beside it under its file_name, as convert() does.
 Warnings are issued as torvik32c.ConversionWarning.  Options as for
 convert().)");
   module.def("to_gltf", &ToGltf, py::arg("src"), py::kw_only(), py::arg("model_path") = py::none(),

@@ -113,25 +113,39 @@ py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect) {
 
 namespace {
 
-// The images stored inside a glTF, as EmbeddedImage objects.
-py::list ImagesOf(const std::vector<torvik::EmbeddedImage>& images) {
+// The images stored inside a glTF, as EmbeddedImage objects, each with
+// where it lies beside the BMF (None for an empty or missing path).
+py::list ImagesOf(const std::vector<torvik::EmbeddedImage>& images,
+                  const std::vector<std::filesystem::path>& paths = {}) {
   py::list list;
-  for (const torvik::EmbeddedImage& image : images)
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const torvik::EmbeddedImage& image = images[i];
+    const bool written = i < paths.size() && !paths[i].empty();
     list.append(Result("EmbeddedImage")(
         py::str(torvik::NameUtf8(image.texture_name)), py::str(image.file_name),
-        py::bytes(reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size())));
+        py::bytes(reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size()),
+        written ? py::object(PathText(paths[i].string())) : py::none()));
+  }
   return list;
 }
 
 }  // namespace
 
 py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
-                        const std::string& destination, const torvik::NameDecoder& names) {
-  return Result("Conversion")(
-      PathText(source), PathText(destination), report.blocks, report.vertices, report.triangles,
-      report.degenerate, report.default_material, KeyframerEffectOf(report.keyframer),
-      report.reversed, TextureList(report.textures, names), py::cast(report.warnings),
-      torvik::ModelFormatName(report.format), report.instances, ImagesOf(report.images));
+                        const std::string& destination, const torvik::NameDecoder& names,
+                        const std::vector<std::filesystem::path>& image_paths) {
+  return Result("Conversion")(PathText(source), PathText(destination), report.blocks,
+                              report.vertices, report.triangles, report.degenerate,
+                              report.default_material, KeyframerEffectOf(report.keyframer),
+                              report.reversed, TextureList(report.textures, names),
+                              py::cast(report.warnings), torvik::ModelFormatName(report.format),
+                              report.instances, ImagesOf(report.images, image_paths));
+}
+
+py::object BmfBytesOf(const std::vector<torvik::byte>& bmf,
+                      const std::vector<torvik::EmbeddedImage>& images) {
+  // BmfBytes copies the view once: the BMF is not copied twice.
+  return Result("BmfBytes")(py::memoryview::from_memory(bmf.data(), bmf.size()), ImagesOf(images));
 }
 
 py::object BmfModelOf(torvik::BmfFile&& file,

@@ -4,6 +4,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,16 @@ py::list TextureList(const std::vector<torvik::TextureResolution>& textures,
 py::object KeyframerEffectOf(const torvik::KeyframerEffect& effect);
 
 // Conversion(source, destination, blocks, ...), the paths as os.fsdecode
-// reads their bytes.
+// reads their bytes; `image_paths` says where each of the report's stored
+// images lies beside the BMF (empty: nowhere).
 py::object ConversionOf(const torvik::ConversionReport& report, const std::string& source,
-                        const std::string& destination, const torvik::NameDecoder& names);
+                        const std::string& destination, const torvik::NameDecoder& names,
+                        const std::vector<std::filesystem::path>& image_paths);
+
+// BmfBytes(bmf, images=[EmbeddedImage, ...]): the BMF's bytes with the
+// images stored inside a glTF, written nowhere.
+py::object BmfBytesOf(const std::vector<torvik::byte>& bmf,
+                      const std::vector<torvik::EmbeddedImage>& images);
 
 // BmfModel(blocks=[Block, ...], ...): the blocks' tables handed over to numpy.
 py::object BmfModelOf(torvik::BmfFile&& file,

@@ -357,25 +357,54 @@ def test_gltf_equals_3ds2bmf(samples, cli, tmp_path):
     assert oriented != torvik32c.to_gltf(samples / "sample.3ds")
 
 
-def test_gltf_and_obj_inputs_as_3ds2bmf(samples, cli, tmp_path):
-    """A glTF with its images stored inside and an OBJ with its MTL give
-    3ds2bmf's bytes and warnings, from a path or from bytes with the files
-    beside them handed over; the options only a 3DS file takes are refused
-    as 3ds2bmf refuses them."""
+def _crate_glb(samples, cli, tmp_path):
+    """The textured sample as 3ds2bmf --gltf writes it: a .glb with its two
+    textures stored inside, alone in its folder."""
     folder = tmp_path / "crate"
     shutil.copytree(samples / "crate_maps", folder / "crate_maps")
     shutil.copy(samples / "crate.3ds", folder)
     cli("-q", "--gltf", "-o", folder / "crate.bmf", folder / "crate.3ds")
-    glb = folder / "crate.glb"
-    out = tmp_path / "out"
+    shutil.rmtree(folder / "crate_maps")
+    return folder / "crate.glb"
+
+
+def _files(folder):
+    """Every file in `folder`: {name: bytes}."""
+    return {path.name: path.read_bytes() for path in folder.iterdir()}
+
+
+def test_gltf_and_obj_inputs_as_3ds2bmf(samples, cli, tmp_path):
+    """A glTF with its images stored inside and an OBJ with its MTL give
+    3ds2bmf's bytes and warnings, from a path or from bytes with the files
+    beside them handed over; convert() writes the stored images beside the
+    BMF as 3ds2bmf does (the same names and bytes), convert_bytes() returns
+    them; the options only a 3DS file takes are refused as 3ds2bmf refuses
+    them."""
+    glb = _crate_glb(samples, cli, tmp_path)
+    folder = glb.parent
+    out, mine = tmp_path / "out", tmp_path / "python"
     out.mkdir()
-    run = cli("-o", out / "cli.bmf", glb)
-    report = torvik32c.convert(glb, tmp_path / "python.bmf")
-    assert (tmp_path / "python.bmf").read_bytes() == (out / "cli.bmf").read_bytes()
+    mine.mkdir()
+    run = cli("-o", out / "crate.bmf", glb)
+    report = torvik32c.convert(glb, mine / "crate.bmf")
+    assert _files(mine) == _files(out)
+    assert sorted(_files(out)) == ["CRATE.TGA", "FLOORTIL.TGA", "crate.bmf"]
     assert (report.format, report.warnings) == ("glTF", _said(run))
-    assert [(i.file_name, i.data) for i in report.images] == \
-        [(p.name, p.read_bytes()) for p in (out / "CRATE.TGA", out / "FLOORTIL.TGA")]
-    assert torvik32c.to_gltf(glb)[:4] == b"glTF"
+    written = [(i.file_name, i.data, i.path) for i in report.images]
+    assert written == [(name, (out / name).read_bytes(), str(mine / name))
+                       for name in ("CRATE.TGA", "FLOORTIL.TGA")]
+    # Again: the same bytes are there already, nothing is said.
+    again = torvik32c.convert(glb, mine / "crate.bmf")
+    assert (again.warnings, again.images) == ([], report.images)
+    # From bytes: the BMF's bytes, the images returned and written nowhere.
+    given = torvik32c.convert_bytes(glb.read_bytes())
+    assert isinstance(given, bytes) and given == (out / "crate.bmf").read_bytes()
+    assert [(i.file_name, i.data, i.path) for i in given.images] == \
+        [(name, data, None) for name, data, _ in written]
+    assert pickle.loads(pickle.dumps(given)).images == given.images
+    assert sorted(_files(folder)) == ["crate.3ds", "crate.bmf", "crate.glb"]
+    with pytest.warns(torvik32c.ConversionWarning, match="not found"):  # its maps are gone
+        assert torvik32c.to_gltf(glb)[:4] == b"glTF"
     obj, mtl = folder / "tri.obj", folder / "tri.mtl"
     obj.write_text("mtllib tri.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\n"
                    "usemtl Red\nf 1//1 2//1 3//1\n")
@@ -398,6 +427,36 @@ def test_gltf_and_obj_inputs_as_3ds2bmf(samples, cli, tmp_path):
     assert run.stderr.strip() == f"3ds2bmf: {refused.value}"
     with pytest.raises(ValueError, match="a 3DS file stores none"):
         torvik32c.convert(folder / "crate.3ds", tmp_path / "x.bmf", file_normals=True)
+
+
+def test_images_stored_inside_never_replace_other_files(samples, cli, tmp_path):
+    """An image stored inside a glTF is never written over a file of other
+    contents, nor through a symbolic link, under its name: 3ds2bmf and
+    convert() leave both as they were with the same warnings, and write the
+    BMF all the same."""
+    glb = _crate_glb(samples, cli, tmp_path)
+    out = tmp_path / "out"
+    out.mkdir()
+    (out / "CRATE.TGA").write_bytes(b"other")
+    (tmp_path / "elsewhere.png").write_bytes(b"kept")
+    (out / "FLOORTIL.TGA").symlink_to(tmp_path / "elsewhere.png")
+    run = cli("-o", out / "crate.bmf", glb)
+    said = _said(run)
+    assert said == [f'{glb}: embedded image "{texture}": {out / name} {why}'
+                    for texture, name, why in (
+                        ("C:\\3DSMAX\\MAPS\\CRATE.TGA", "CRATE.TGA",
+                         "already exists with other contents: not overwritten"),
+                        ("FLOORTIL.TGA", "FLOORTIL.TGA", "is a symbolic link: not written through"))]
+    expected = (out / "crate.bmf").read_bytes()
+    (out / "crate.bmf").unlink()
+    report = torvik32c.convert(glb, out / "crate.bmf")
+    assert report.warnings == said
+    assert [i.path for i in report.images] == [None, None]
+    assert (out / "crate.bmf").read_bytes() == expected
+    assert (out / "CRATE.TGA").read_bytes() == b"other"
+    assert (out / "FLOORTIL.TGA").is_symlink()
+    assert (tmp_path / "elsewhere.png").read_bytes() == b"kept"
+    assert sorted(_files(out)) == ["CRATE.TGA", "FLOORTIL.TGA", "crate.bmf"]
 
 
 def test_threads_convert_in_parallel(samples, tmp_path):

@@ -15,6 +15,7 @@ from .results import BmfModel as BmfModel
 from .results import Block as Block
 from .results import Conversion as Conversion
 from .results import EmbeddedImage as EmbeddedImage
+from .results import BmfBytes as BmfBytes
 from .results import Keyframer as Keyframer
 from .results import KeyframerEffect as KeyframerEffect
 from .results import Material as Material
@@ -65,7 +66,7 @@ def convert_bytes(
     require_textures: bool = ...,
     threads: int = ...,
     name_encoding: str = ...,
-) -> bytes: ...
+) -> BmfBytes: ...
 def to_gltf(
     src: Union[_Path, _Bytes],
     *,

@@ -4,7 +4,7 @@ for the tables (they print, compare by value and pickle)."""
 from __future__ import annotations
 
 from dataclasses import dataclass, field
-from typing import TYPE_CHECKING, Dict, List, Optional, Tuple
+from typing import TYPE_CHECKING, Dict, List, Optional, Sequence, Tuple
 
 if TYPE_CHECKING:
     import numpy as np
@@ -14,6 +14,7 @@ __all__ = [
     "KeyframerEffect",
     "EmbeddedImage",
     "Conversion",
+    "BmfBytes",
     "Block",
     "BmfModel",
     "Mesh",
@@ -64,12 +65,15 @@ class KeyframerEffect:
 @dataclass(frozen=True)
 class EmbeddedImage:
     """An image stored inside a glTF, which the BMF names by file: its
-    texture name in the BMF, the plain file name 3ds2bmf writes it under
-    beside the BMF, and its bytes (PNG or JPEG) as stored."""
+    texture name in the BMF, the plain file name it goes under beside the
+    BMF, its bytes (PNG or JPEG) as stored, and path: where convert() wrote
+    it (or found it there already with the same bytes), None where it is
+    not (a warning says why) and from convert_bytes(), which writes none."""
 
     texture_name: str
     file_name: str
     data: bytes
+    path: Optional[str] = None
 
 
 @dataclass(frozen=True)
@@ -78,8 +82,9 @@ class Conversion:
 
     format is the input's ("3DS", "glTF", "OBJ"), told by its content;
     instances a glTF's instances drawn beyond the first of each mesh; images
-    those stored inside a glTF, which convert() does not write: put them
-    beside the BMF under their file_name, as 3ds2bmf does."""
+    those stored inside a glTF, which convert() writes beside the BMF under
+    their file_name as 3ds2bmf does: never over a file of other contents or
+    a symbolic link, which a warning names (that image's path is None)."""
 
     source: str
     destination: str
@@ -95,6 +100,22 @@ class Conversion:
     format: str = "3DS"
     instances: int = 0
     images: List[EmbeddedImage] = field(default_factory=list)
+
+
+class BmfBytes(bytes):
+    """The BMF's bytes that convert_bytes() returns, with images: those
+    stored inside a glTF (EmbeddedImage, path None), which nothing wrote.
+    The BMF names them by file: put each beside it under its file_name."""
+
+    images: List[EmbeddedImage]
+
+    def __new__(cls, data: bytes = b"", images: Sequence[EmbeddedImage] = ()) -> BmfBytes:
+        made = super().__new__(cls, data)
+        made.images = list(images)
+        return made
+
+    def __reduce__(self) -> Tuple[type, Tuple[bytes, List[EmbeddedImage]]]:
+        return (BmfBytes, (bytes(self), self.images))
 
 
 @dataclass(eq=False)

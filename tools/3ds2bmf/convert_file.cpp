@@ -14,13 +14,13 @@
 #include "png_file.h"
 #include "preview_renderer.h"
 #include "preview_textures.h"
-#include "texture_copy.h"
 #include "torvik32c/3dsload.h"
 #include "torvik32c/bmf.h"
 #include "torvik32c/bmf_reader.h"
 #include "torvik32c/errors.h"
 #include "torvik32c/model_conversion.h"
 #include "torvik32c/reports.h"
+#include "torvik32c/texture_copy.h"
 #include "triangle_order.h"
 
 #ifdef _WIN32
@@ -109,12 +109,11 @@ void WriteEmbeddedImages(const std::vector<torvik::EmbeddedImage>& images,
             "the images stored inside it are not written: the BMF goes to standard output");
     return;
   }
-  const std::filesystem::path folder = FolderOf(result.output);
-  for (const torvik::EmbeddedImage& image : images) {
-    const TextureCopy written = WriteEmbeddedImage(image, folder, settings.batch, result.input);
-    if (!written.problem.empty()) AddNote(result, result.input, written.problem);
-    if (written.copied) result.embedded.push_back((folder / image.file_name).string());
-  }
+  const torvik::EmbeddedImagesWritten written =
+      torvik::WriteEmbeddedImages(images, result.output, result.input, settings.batch);
+  AddNotes(result, written.warnings);
+  for (const std::filesystem::path& path : written.paths)
+    if (!path.empty()) result.embedded.push_back(path.string());
 }
 
 // A map whose stored name is also texture 1's, or an earlier map's, with
@@ -130,8 +129,8 @@ void CopyModelTextures(const FileSettings& settings, FileResult& result) {
       if (file.found() && earlier->found() && earlier->name == file.name &&
           *earlier->path != *file.path)
         as = file.path->filename().string();
-    const TextureCopy made =
-        CopyTexture(file, folder, settings.batch, result.input, settings.names, as);
+    const torvik::TextureCopy made =
+        torvik::CopyTexture(file, folder, settings.batch, result.input, settings.names, as);
     if (!made.problem.empty()) AddNote(result, result.input, made.problem);
     copied.push_back(&file);
     return made.copied;
@@ -187,7 +186,7 @@ FileResult ConvertFile(const std::string& input, const std::string& output,
   const auto start = std::chrono::steady_clock::now();
   const bool to_stdout = output == kStandardOutput;
   bool bmf_written = false;
-  CopyTurn turn(settings.batch, settings.index);
+  torvik::CopyTurn turn(settings.batch, settings.index);
   try {
     torvik::StopIfCancelled(settings.cancel);
     const torvik::ConversionSettings conversion = ConversionOf(input, output, settings);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "batch_copies.h"
+#include "torvik32c/batch_copies.h"
 #include "torvik32c/keyframer.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/reports.h"
@@ -110,7 +110,7 @@ struct FileSettings {
   bool report_maps = false;
   // Shared by the files of one run that copy textures, which copy in input
   // order, `index` being this file's place in it; none for a lone file.
-  BatchCopies* batch = nullptr;
+  torvik::BatchCopies* batch = nullptr;
   std::size_t index = 0;
   // A texture not found or ambiguous fails the file.
   bool require_textures = false;

@@ -151,7 +151,7 @@ int Run(const Options& options) {
   }
   for (const std::string& warning : TextureFolderWarnings(options.texture_paths))
     if (!options.quiet) std::fprintf(stderr, "3ds2bmf: %s\n", warning.c_str());
-  std::optional<BatchCopies> batch;
+  std::optional<torvik::BatchCopies> batch;
   if (options.copy_textures) {
     std::vector<std::string> written;
     for (const std::string& output : outputs)

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace torvik {
+
 class BatchCopies {
  public:
   // `outputs`: every file the batch writes (BMFs, previews, glTF files);
@@ -58,3 +60,5 @@ class CopyTurn {
   BatchCopies* batch_;
   std::size_t index_;
 };
+
+}  // namespace torvik

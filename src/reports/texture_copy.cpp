@@ -1,4 +1,4 @@
-#include "texture_copy.h"
+#include "torvik32c/texture_copy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +26,8 @@
 #else
 #include <unistd.h>
 #endif
+
+namespace torvik {
 
 namespace fs = std::filesystem;
 
@@ -131,8 +133,8 @@ std::string LastComponent(const std::string& stored) {
 // newline or a backspace in it would garble every listing of its folder.
 bool HoldsControlCharacter(const std::string& name) {
   return std::any_of(name.begin(), name.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
+    const auto code = static_cast<unsigned char>(c);
+    return code < 0x20 || code == 0x7F;
   });
 }
 
@@ -167,7 +169,7 @@ class TemporaryCopy {
       if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ < 0)
-      throw std::runtime_error("can't create a file in " + torvik::ShownPath(folder) + ": " +
+      throw std::runtime_error("can't create a file in " + ShownPath(folder) + ": " +
                                Reason(errno));
   }
   ~TemporaryCopy() {
@@ -210,7 +212,7 @@ class TemporaryCopy {
   }
 
   // Writes `bytes` as the whole file; throws unless every byte arrived.
-  void FillBytes(std::span<const torvik::byte> bytes) {
+  void FillBytes(std::span<const byte> bytes) {
     Write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     const int closed = CloseFile(fd_);
     fd_ = -1;
@@ -221,8 +223,7 @@ class TemporaryCopy {
   void Place(const fs::path& dest) {
     if (!PlaceNew(path_, dest)) {
       const int error = errno;
-      if (error == EEXIST)
-        throw std::runtime_error(torvik::ShownPath(dest) + " appeared meanwhile");
+      if (error == EEXIST) throw std::runtime_error(ShownPath(dest) + " appeared meanwhile");
       throw std::runtime_error("can't rename into place: " + Reason(error));
     }
     path_.clear();
@@ -250,7 +251,7 @@ std::optional<TextureCopy> ExistingDestination(const fs::path& dest, const std::
                                                BatchCopies* batch,
                                                const std::function<bool()>& same_bytes) {
   TextureCopy result;
-  const std::string shown_dest = torvik::ShownPath(dest);
+  const std::string shown_dest = ShownPath(dest);
   if (batch != nullptr && batch->IsOutput(dest)) {
     result.problem = what + ": " + shown_dest + " is an output of this run: not copied";
     return result;
@@ -265,7 +266,7 @@ std::optional<TextureCopy> ExistingDestination(const fs::path& dest, const std::
     result.problem = what + ": " + shown_dest + " is a symbolic link: not written through";
   } else if (!earlier.empty()) {
     result.problem = what + ": " + shown_dest + " is already the copy of another texture for " +
-                     torvik::ShownText(earlier) + ": not overwritten";
+                     ShownText(earlier) + ": not overwritten";
   } else {
     result.problem =
         what + ": " + shown_dest + " already exists with other contents: not overwritten";
@@ -275,13 +276,12 @@ std::optional<TextureCopy> ExistingDestination(const fs::path& dest, const std::
 
 }  // namespace
 
-TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path& folder,
-                        BatchCopies* batch, const std::string& input,
-                        const torvik::NameDecoder& names, const std::string& as) {
+TextureCopy CopyTexture(const TextureResolution& texture, const fs::path& folder,
+                        BatchCopies* batch, const std::string& input, const NameDecoder& names,
+                        const std::string& as) {
   TextureCopy result;
   if (!texture.found()) return result;
-  const std::string name =
-      torvik::MapNoun(texture.kind) + " " + torvik::QuotedName(texture.name, names);
+  const std::string name = MapNoun(texture.kind) + " " + QuotedName(texture.name, names);
   const std::string last = as.empty() ? LastComponent(texture.name) : as;
   if (last.empty()) {
     result.problem = name + " names no file to copy to";
@@ -305,8 +305,8 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
     copy.Fill(*texture.path);
     copy.Place(dest);
   } catch (const std::exception& failure) {
-    result.problem = name + ": can't copy " + torvik::ShownPath(*texture.path) + " to " +
-                     torvik::ShownPath(dest) + ": " + failure.what();
+    result.problem = name + ": can't copy " + ShownPath(*texture.path) + " to " + ShownPath(dest) +
+                     ": " + failure.what();
     return result;
   }
   if (batch != nullptr) batch->RecordCopy(dest, input);
@@ -314,10 +314,10 @@ TextureCopy CopyTexture(const torvik::TextureResolution& texture, const fs::path
   return result;
 }
 
-TextureCopy WriteEmbeddedImage(const torvik::EmbeddedImage& image, const fs::path& folder,
+TextureCopy WriteEmbeddedImage(const EmbeddedImage& image, const fs::path& folder,
                                BatchCopies* batch, const std::string& input) {
   TextureCopy result;
-  const std::string name = "embedded image \"" + torvik::ShownText(image.texture_name) + "\"";
+  const std::string name = "embedded image \"" + ShownText(image.texture_name) + "\"";
   const fs::path dest = folder / image.file_name;
   if (std::optional<TextureCopy> existing = ExistingDestination(dest, name, batch, [&] {
         std::error_code error;
@@ -329,7 +329,7 @@ TextureCopy WriteEmbeddedImage(const torvik::EmbeddedImage& image, const fs::pat
         in.read(stored.data(), static_cast<std::streamsize>(stored.size()));
         return in.gcount() == static_cast<std::streamsize>(stored.size()) &&
                std::equal(stored.begin(), stored.end(), image.bytes.begin(),
-                          [](char a, torvik::byte b) { return static_cast<torvik::byte>(a) == b; });
+                          [](char a, byte b) { return static_cast<byte>(a) == b; });
       }))
     return *existing;
   try {
@@ -337,10 +337,27 @@ TextureCopy WriteEmbeddedImage(const torvik::EmbeddedImage& image, const fs::pat
     copy.FillBytes(image.bytes);
     copy.Place(dest);
   } catch (const std::exception& failure) {
-    result.problem = name + ": can't write " + torvik::ShownPath(dest) + ": " + failure.what();
+    result.problem = name + ": can't write " + ShownPath(dest) + ": " + failure.what();
     return result;
   }
   if (batch != nullptr) batch->RecordCopy(dest, input);
   result.copied = true;
   return result;
 }
+
+EmbeddedImagesWritten WriteEmbeddedImages(const std::vector<EmbeddedImage>& images,
+                                          const fs::path& bmf, const std::string& input,
+                                          BatchCopies* batch) {
+  EmbeddedImagesWritten result;
+  fs::path folder = bmf.parent_path();
+  if (folder.empty()) folder = ".";
+  for (const EmbeddedImage& image : images) {
+    const TextureCopy written = WriteEmbeddedImage(image, folder, batch, input);
+    if (!written.problem.empty())
+      result.warnings.push_back(ShownText(input) + ": " + written.problem);
+    result.paths.push_back(written.copied ? folder / image.file_name : fs::path());
+  }
+  return result;
+}
+
+}  // namespace torvik

@@ -1,10 +1,12 @@
-#include "batch_copies.h"
+#include "torvik32c/batch_copies.h"
 
 #include "torvik32c/file_identity.h"
 
+namespace torvik {
+
 BatchCopies::BatchCopies(const std::vector<std::string>& outputs, std::size_t files)
     : ended_(files, false) {
-  for (const std::string& output : outputs) outputs_.insert(torvik::PlaceKey(output));
+  for (const std::string& output : outputs) outputs_.insert(PlaceKey(output));
 }
 
 void BatchCopies::WaitTurn(std::size_t index) {
@@ -21,16 +23,18 @@ void BatchCopies::EndTurn(std::size_t index) {
 }
 
 bool BatchCopies::IsOutput(const std::filesystem::path& place) const {
-  return outputs_.count(torvik::PlaceKey(place.string())) != 0;
+  return outputs_.count(PlaceKey(place.string())) != 0;
 }
 
 std::string BatchCopies::CopiedFor(const std::filesystem::path& place) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = copies_.find(torvik::PlaceKey(place.string()));
+  const auto found = copies_.find(PlaceKey(place.string()));
   return found == copies_.end() ? std::string() : found->second;
 }
 
 void BatchCopies::RecordCopy(const std::filesystem::path& place, const std::string& input) {
   std::lock_guard<std::mutex> lock(mutex_);
-  copies_.emplace(torvik::PlaceKey(place.string()), input);
+  copies_.emplace(PlaceKey(place.string()), input);
 }
+
+}  // namespace torvik
