@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert_file.h"
+#include "heap_reuse.h"
 #include "interruption.h"
 #include "model_listing.h"
 #include "options.h"
@@ -198,6 +199,7 @@ int Run(const Options& options) {
                                         .cancel = &InterruptionFlag(),
                                         .threads = threads_each}));
   };
+  if (options.optimize) KeepFreedMemoryForReuse();
   std::vector<std::thread> threads;
   for (std::size_t t = 1; t < jobs; ++t) threads.emplace_back(worker);
   worker();
