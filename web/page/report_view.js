@@ -19,12 +19,12 @@ export function summaryLine(entry) {
   const found = r.textures.filter((texture) => texture.path).length;
   const parts = [counted(r.blocks, 'block'), counted(r.vertices, 'vertex', 'vertices'),
                  counted(r.triangles, 'triangle')];
-  if (entry.kind === '3ds') {
+  if (entry.kind !== 'bmf') {
     parts.push(`${r.degenerate} degenerate dropped`,
                r.defaultMaterial ? 'default material used' : 'no default material');
   }
   parts.push(`textures ${found}/${r.textures.length} found`);
-  if (entry.kind === '3ds') parts.push(`${r.milliseconds.toFixed(1)} ms`);
+  if (entry.kind !== 'bmf') parts.push(`${r.milliseconds.toFixed(1)} ms`);
   return `${entry.path}: ${parts.join(', ')}`;
 }
 
@@ -40,7 +40,14 @@ export function missingTexturesNotice(entry) {
 function countsTable(entry) {
   const r = entry.report;
   const rows = [['blocks', r.blocks], ['vertices', r.vertices], ['triangles', r.triangles]];
-  if (entry.kind === '3ds') {
+  if (entry.kind !== 'bmf' && r.format !== '3DS') {
+    rows.push(['format', r.format], ['degenerate faces dropped', r.degenerate],
+              ['default material', r.defaultMaterial ? 'used' : 'not used'],
+              ...(r.format === 'glTF' ? [['instances drawn', r.instances]] : []),
+              ['images stored inside', (entry.images || []).length],
+              ...(r.options && r.options.orientOutward ? [['meshes reversed', r.reversed]] : []),
+              ['conversion', `${r.milliseconds.toFixed(1)} ms`]);
+  } else if (entry.kind !== 'bmf') {
     rows.push(['degenerate faces dropped', r.degenerate],
               ['default material', r.defaultMaterial ? 'used' : 'not used'],
               ['keyframer instances', `${r.keyframer.instances} (${counted(r.keyframer.nodes, 'object node')}, ` +
