@@ -16,7 +16,7 @@ import {createRequire} from 'node:module';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
-import {writeImportModels} from '../../web/tests/import_models.mjs';
+import {validateGltf, writeImportModels} from '../../web/tests/import_models.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 const source = path.resolve(here, '../..');
@@ -194,6 +194,7 @@ console.log(JSON.stringify(out));
     check(out[key].encoding === nativeRun(model, ['--name-encoding', 'shift_jis']).error.replace(`${model}: `, ''),
           `${key}: nameEncoding refused as ${out[key].encoding}`);
   }
+  validateGltf(cases.map(({model}) => path.join(consumer, `${path.basename(model)}.glb`)));
   check(out['crate.glb'].format === 'glTF' && out['tile.obj'].format === 'OBJ', JSON.stringify(out));
   check(JSON.stringify(out['crate.glb'].images.map(([name, file]) => [name, file])) ===
         '[["C:\\\\3DSMAX\\\\MAPS\\\\CRATE.TGA","CRATE.TGA"],["FLOORTIL.TGA","FLOORTIL.TGA"]]' &&
