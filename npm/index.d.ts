@@ -1,6 +1,10 @@
 // Types of torvik32c: the converter's JavaScript API over WebAssembly.
 
-/** The options of 3ds2bmf that change a conversion. */
+/**
+ * The options of 3ds2bmf that change a conversion.  asAuthored, keyframer, keepFileWinding,
+ * smoothingGroups and nameEncoding read what only a 3DS file holds: a glTF or OBJ model fails
+ * with them, in 3ds2bmf's words.
+ */
 export interface ConvertOptions extends FolderOptions {
   /** --as-authored: keyframer, keepFileWinding and smoothingGroups together. */
   asAuthored?: boolean;
@@ -12,6 +16,8 @@ export interface ConvertOptions extends FolderOptions {
   smoothingGroups?: boolean;
   /** --orient-outward: meshes whose faces clearly face inward reversed. */
   orientOutward?: boolean;
+  /** --file-normals: a glTF's or OBJ's stored normals kept (a 3DS file refuses it). */
+  fileNormals?: boolean;
   /**
    * --max-placed-faces: the most faces (and vertices) the keyframer may draw, 10,000,000 by
    * default; past it the conversion fails saying how many it would draw.
@@ -29,9 +35,12 @@ export interface GltfOptions extends FolderOptions {
 
 /** The virtual folder the model is converted in. */
 export interface FolderOptions {
-  /** The model's path among the files ('house/house.3ds'); 'model.3ds' by default. */
+  /** The model's path among the files ('house/house.3ds'); 'model.3ds' by default.  The model
+   *  (.3ds, .glb, .gltf or .obj) is told by its content, whatever its name. */
   name?: string;
-  /** The texture files, at their paths relative to the same root as name; files that
+  /** The texture files, and the files a glTF or OBJ names beside it (a .gltf's buffers and
+   *  images, an .obj's .mtl), at their paths relative to the same root as name; a glTF or OBJ
+   *  reads them from the model's folder and below only.  Files that
    *  can't all be laid out (one at 'a', another at 'a/b') are a TorvikError naming both, and so
    *  is a path more than 64 folders deep or longer than 4096 characters. */
   files?: Array<{path: string; bytes: Uint8Array | ArrayBuffer | ArrayBufferView}>;
@@ -56,8 +65,13 @@ export interface TextureReport {
 
 export interface ConversionReport {
   ok: boolean;
-  /** Why the file did not convert, as 3ds2bmf prints it; null when ok. */
+  /** Why the file did not convert, as 3ds2bmf prints it; null when ok.  A damaged glTF or OBJ
+   *  says where: 'glTF /accessors/4: ...', 'OBJ line 12: ...'. */
   error: string | null;
+  /** The model's format, told by its content: '3DS', 'glTF' or 'OBJ'; null when not ok. */
+  format: '3DS' | 'glTF' | 'OBJ' | null;
+  /** A glTF's instances drawn beyond the first of each mesh. */
+  instances: number;
   path: string;
   blocks: number;
   vertices: number;
@@ -69,7 +83,17 @@ export interface ConversionReport {
   textures: TextureReport[];
   milliseconds: number;
   options: {smoothingGroups: boolean; keepFileWinding: boolean; keyframer: boolean;
-            orientOutward: boolean};
+            orientOutward: boolean; fileNormals: boolean};
+}
+
+/** An image stored inside a glTF, which the BMF names by file. */
+export interface EmbeddedImage {
+  /** The texture name the BMF's blocks give it. */
+  name: string;
+  /** The file 3ds2bmf writes it to beside the BMF. */
+  fileName: string;
+  /** As stored (PNG or JPEG). */
+  bytes: Uint8Array;
 }
 
 export interface Conversion {
@@ -77,6 +101,8 @@ export interface Conversion {
   bmf: Uint8Array | null;
   report: ConversionReport;
   warnings: string[];
+  /** The images stored inside a glTF: write them beside the BMF under their fileName. */
+  images: EmbeddedImage[];
 }
 
 export interface BmfBlock {
@@ -98,7 +124,8 @@ export interface BmfReading {
 }
 
 export interface GltfExport {
-  /** The binary glTF (.glb) of the scene as authored, or null when report.error says why. */
+  /** The binary glTF (.glb) of the scene as authored (of a glTF or OBJ, the plain copy of its
+   *  scene), or null when report.error says why. */
   glb: Uint8Array | null;
   report: {ok: boolean; error: string | null; path: string};
   warnings: string[];

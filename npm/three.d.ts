@@ -1,4 +1,4 @@
-// Types of torvik32c/three: a three.js loader for .3ds files.
+// Types of torvik32c/three: a three.js loader for .3ds, .glb, .gltf and .obj files.
 import {AnimationClip, Camera, Group, Light, Loader, LoadingManager} from 'three';
 
 /** A texture file: a URL, or its bytes. */
@@ -13,7 +13,7 @@ export interface TorvikSceneInfo {
   warnings: string[];
 }
 
-/** The scene of a .3ds file. */
+/** The scene of a .3ds file (or of a glTF or OBJ, as the converter copies it). */
 export interface TorvikGroup extends Group {
   /** The file's animation (keyframer tracks), for an AnimationMixer on this group. */
   animations: AnimationClip[];

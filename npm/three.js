@@ -2,7 +2,8 @@
 // author made it (the keyframer's placement and instances, the file's
 // winding, smoothing groups, materials and their maps, the animation, the
 // cameras and lights), through one conversion by the converter's glTF export
-// and three.js's own GLTFLoader.
+// and three.js's own GLTFLoader.  It loads glTF (.glb, .gltf) and OBJ files
+// too, as the converter reads them (the plain copy of their scene).
 //
 //   import {TorvikLoader} from 'torvik32c/three';
 //   const model = await new TorvikLoader().loadAsync('models/house.3ds');
@@ -15,11 +16,15 @@
 // loader decides which files to fetch (texture_fetch.js): the folder's own
 // listing where the server gives one, else each name the model asks for in
 // its case variations, in the folder and its usual subfolders.  A map of
-// files (setTextures) gives every file at once.
+// files (setTextures) gives every file at once.  A glTF or OBJ names its
+// files itself: a .gltf's buffers and images that are not data: URIs, an
+// .obj's mtllib files, then the map_Kd textures those name (found as a
+// .3ds's textures are); each is fetched from beside the model.
 import {FileLoader, Loader, LoaderUtils} from 'three';
 import {GLTFLoader} from 'three/examples/jsm/loaders/GLTFLoader.js';
 
 import {loadTorvik, TorvikError} from './index.js';
+import {gltfFileUris, modelKind, mtlTextures, objLibraries} from './model_files.js';
 import {fetchTextureFiles} from './texture_fetch.js';
 import {storedTextureNames} from './texture_names.js';
 
@@ -70,7 +75,7 @@ export class TorvikLoader extends Loader {
     return this;
   }
 
-  // Loads the .3ds at `url` (resolved against setPath's path) and calls
+  // Loads the .3ds, .glb, .gltf or .obj at `url` (resolved against setPath's path) and calls
   // onLoad with the scene, as three's loaders do; loadAsync(url, onProgress)
   // gives a promise of it.
   load(url, onLoad, onProgress, onError) {
@@ -95,7 +100,7 @@ export class TorvikLoader extends Loader {
     }, onProgress, failed);
   }
 
-  // The scene of the .3ds bytes, to onLoad (or onError), and as a promise.
+  // The scene of the model's bytes, to onLoad (or onError), and as a promise.
   // `path` is the model's URL (its folder holds the textures, its name
   // names <model>_maps/), or a folder's URL ending in "/".
   parse(data, path, onLoad, onError) {
@@ -113,7 +118,8 @@ export class TorvikLoader extends Loader {
   // The scene (a three.js Group): `animations` (AnimationClips, for an
   // AnimationMixer on the group), `cameras` and `lights` (the file's own, in
   // the group), and userData.torvik: {textures: [{name, embedded}], fetched:
-  // [URL], warnings}.
+  // [URL], warnings} (textures: the names a .3ds's or .obj's materials ask
+  // for).
   async parseAsync(data, path = 'model.3ds') {
     const bytes = data instanceof Uint8Array ? data
         : ArrayBuffer.isView(data) ? new Uint8Array(data.buffer, data.byteOffset, data.byteLength)
@@ -124,15 +130,24 @@ export class TorvikLoader extends Loader {
       throw error;
     });
     const torvik = await converter;
-    const stored = storedTextureNames(bytes, this.nameEncoding);
-    const {files, fetched} = await this.#textureFiles(stored, name, folder);
-    const {glb, report, warnings} = torvik.toGltf(bytes, {name, files, nameEncoding: this.nameEncoding});
+    const kind = modelKind(bytes);
+    const threeDs = kind === '3ds';
+    let stored = threeDs ? storedTextureNames(bytes, this.nameEncoding) : [];
+    let files, fetched;
+    if (threeDs || (this.textures !== null && typeof this.textures === 'object' && !(this.textures instanceof URL))) {
+      ({files, fetched} = await this.#textureFiles(stored, name, folder));
+    } else {
+      ({files, fetched, stored} = await this.#namedFiles(bytes, kind, name, folder));
+    }
+    // A name encoding reads a 3DS file's names; the others store UTF-8.
+    const {glb, report, warnings} =
+        torvik.toGltf(bytes, {name, files, nameEncoding: threeDs ? this.nameEncoding : undefined});
     if (!glb) throw new TorvikError(`${name}: ${report.error}`);
     const whole = glb.byteOffset === 0 && glb.byteLength === glb.buffer.byteLength;
     const gltf = await new GLTFLoader(this.manager)
       .parseAsync(whole ? glb.buffer : glb.slice().buffer, '');
     const group = gltf.scene;
-    group.name ||= name.replace(/\.3ds$/i, '');
+    group.name ||= name.replace(/\.(3ds|glb|gltf|obj)$/i, '');
     group.animations = gltf.animations;
     group.cameras = gltf.cameras;
     group.lights = [];
@@ -147,18 +162,67 @@ export class TorvikLoader extends Loader {
     return group;
   }
 
+  #request() {
+    return {headers: this.requestHeader, credentials: this.withCredentials ? 'include' : 'same-origin'};
+  }
+
+  // The URL of the folder the files are fetched from.
+  #folderUrl(textures, folder) {
+    const base = new URL(String(textures), globalThis.location?.href ?? folder);
+    return base.href.endsWith('/') ? base.href : `${base.href}/`;
+  }
+
   async #textureFiles(stored, name, folder) {
     const textures = this.textures ?? (this.resourcePath || folder);
-    const request = {headers: this.requestHeader, credentials: this.withCredentials ? 'include' : 'same-origin'};
     if (typeof textures === 'string' || textures instanceof URL) {
       if (stored.length === 0) return {files: [], fetched: []};
-      const base = new URL(String(textures), globalThis.location?.href ?? folder);
-      const folderUrl = base.href.endsWith('/') ? base.href : `${base.href}/`;
-      return fetchTextureFiles(stored, {folder: folderUrl, stem: name.replace(/\.[^.]*$/, ''), request});
+      return fetchTextureFiles(stored, {folder: this.#folderUrl(textures, folder),
+                                        stem: name.replace(/\.[^.]*$/, ''), request: this.#request()});
     }
     const files = await Promise.all(Object.entries(textures).map(async ([path, file]) =>
       ({path, bytes: await this.#bytesOf(file, folder)})));
     return {files, fetched: []};
+  }
+
+  // The files a glTF or OBJ names, fetched from beside it (or from the
+  // folder setTextures or the resource path gives): {files, fetched,
+  // stored}, stored being an OBJ's texture names.
+  async #namedFiles(bytes, kind, name, folder) {
+    const folderUrl = this.#folderUrl(this.textures ?? (this.resourcePath || folder), folder);
+    const request = this.#request();
+    const files = [];
+    const fetched = [];
+    const fetchEach = (references, asPath) => Promise.all(references.map(async (reference) => {
+      const url = new URL(reference, folderUrl).href;
+      try {
+        const response = await fetch(url, request);
+        if (!response.ok) return;
+        files.push({path: asPath(reference), bytes: new Uint8Array(await response.arrayBuffer())});
+        fetched.push(url);
+      } catch {
+        // Missing: the conversion says which file, as 3ds2bmf does.
+      }
+    }));
+    if (kind !== 'obj') {
+      await fetchEach(gltfFileUris(bytes, kind), (uri) => {
+        try {
+          return decodeURIComponent(uri);
+        } catch {
+          return uri;
+        }
+      });
+      return {files, fetched, stored: []};
+    }
+    const encoded = (path) => path.split(/[\\/]/).map(encodeURIComponent).join('/');
+    await fetchEach(objLibraries(bytes).map(encoded), decodeURIComponent);
+    const stored = [...new Set(files.flatMap((file) => mtlTextures(file.bytes)))];
+    if (stored.length) {
+      const textures = await fetchTextureFiles(stored, {folder: folderUrl, stem: name.replace(/\.[^.]*$/, ''),
+                                                        request});
+      files.push(...textures.files);
+      fetched.push(...textures.fetched);
+    }
+    return {files, fetched, stored};
   }
 
   async #bytesOf(file, folder) {

@@ -17,7 +17,7 @@ package="$out/torvik32c"
 rm -rf "$package"
 mkdir -p "$package"
 sed "s/@VERSION@/$version/" npm/package.json > "$package/package.json"
-cp npm/index.js npm/index.d.ts npm/three.js npm/three.d.ts npm/texture_fetch.js npm/texture_names.js \
+cp npm/index.js npm/index.d.ts npm/three.js npm/three.d.ts npm/texture_fetch.js npm/texture_names.js npm/model_files.js \
   npm/README.md LICENSE "$package/"
 cp web/page/torvik.js build/wasm/web/torvik32c.mjs build/wasm/web/torvik32c.wasm "$package/"
 rm -f "$out"/torvik32c-*.tgz

@@ -16,6 +16,7 @@ import {createRequire} from 'node:module';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {parseArgs} from 'node:util';
+import {validateGltf, writeImportModels} from '../../web/tests/import_models.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 const source = path.resolve(here, '../..');
@@ -117,6 +118,97 @@ console.log(JSON.stringify(out));
   check(said.stderr.trim() === `3ds2bmf: ${cut}: ${out.damaged}`, `the error: ${out.damaged}`);
 });
 
+// A .glb with its images inside, a .gltf with its .bin and image beside it,
+// an .obj with its .mtl and texture: the package's BMF, warnings and glTF
+// are 3ds2bmf's; the options only a 3DS file takes, and a damaged model,
+// fail in 3ds2bmf's words.
+const imported = path.join(models, 'imported');
+const importModels = writeImportModels(imported, {threeDs2bmf: args['3ds2bmf'], samples: args.samples,
+                                                  scratch: work});
+
+// What 3ds2bmf writes and warns of for `model` (a path relative to the
+// consumer's folder, as the package is given it), its BMF and glTF put in
+// the work folder: {status, bmf, glb, warnings, error}.
+function nativeRun(model, flags) {
+  const output = path.join(work, 'native-imported', path.basename(model).replace(/\.[^.]*$/, '.bmf'));
+  mkdirSync(path.dirname(output), {recursive: true});
+  const run = spawnSync(path.resolve(args['3ds2bmf']), [...flags, '-o', output, model], {cwd: consumer, encoding: 'utf8'});
+  const lines = run.stderr.split('\n').filter(Boolean).map((line) => line.replace(/^3ds2bmf: /, ''));
+  return {status: run.status, bmf: run.status === 0 ? readFileSync(output) : null,
+          glb: flags.includes('--gltf') && run.status === 0 ? readFileSync(output.replace(/\.bmf$/, '.glb')) : null,
+          warnings: run.status === 0 ? lines : [], error: run.status === 0 ? null : lines.join('\n')};
+}
+
+await test('the package converts a .glb, a .gltf with its files and an .obj with its .mtl as 3ds2bmf does', async () => {
+  const relative = (file) => path.relative(consumer, file);
+  const cases = Object.entries(importModels.files).map(([model, files]) => ({
+    model: relative(model), files: files.map((file) => relative(path.join(imported, file)))}));
+  writeFileSync(path.join(work, 'damaged.obj'), 'v 0 0 0\nf 1 2 3\n');
+  cpSync(path.join(work, 'damaged.obj'), path.join(imported, 'damaged.obj'));
+  const script = path.join(consumer, 'node_imported.mjs');
+  writeFileSync(script, `
+import {readFileSync, writeFileSync} from 'node:fs';
+import {convert, toGltf} from 'torvik32c';
+const cases = ${JSON.stringify(cases)};
+const out = {};
+for (const {model, files} of cases) {
+  const options = {name: model, files: files.map((file) => ({path: file, bytes: readFileSync(file)}))};
+  const bytes = readFileSync(model);
+  const converted = await convert(bytes, options);
+  const normals = await convert(bytes, {...options, fileNormals: true});
+  const gltf = await toGltf(bytes, options);
+  const key = model.split('/').pop();
+  writeFileSync(key + '.bmf', converted.bmf);
+  writeFileSync(key + '.normals.bmf', normals.bmf);
+  writeFileSync(key + '.glb', gltf.glb);
+  out[key] = {warnings: converted.warnings, gltfWarnings: gltf.warnings, format: converted.report.format,
+              images: converted.images.map((image) => [image.name, image.fileName, image.bytes.length]),
+              textures: converted.report.textures.map((texture) => texture.rule),
+              keyframer: (await convert(bytes, {...options, keyframer: true})).report.error,
+              encoding: (await convert(bytes, {...options, nameEncoding: 'shift_jis'})).report.error};
+}
+const missing = cases.find(({model}) => model.endsWith('.gltf'));
+out.missing = (await convert(readFileSync(missing.model), {name: missing.model})).report.error;
+out.damaged = (await convert(readFileSync('models/imported/damaged.obj'), {name: 'models/imported/damaged.obj'})).report.error;
+out.threeDsNormals = (await convert(readFileSync('models/sample.3ds'), {fileNormals: true})).report.error;
+console.log(JSON.stringify(out));
+`);
+  const run = spawnSync(process.execPath, [script], {cwd: consumer, encoding: 'utf8'});
+  check(run.status === 0, `node failed: ${run.stderr}`);
+  const out = JSON.parse(run.stdout);
+  for (const {model} of cases) {
+    const key = path.basename(model);
+    const plain = nativeRun(model, []);
+    check(plain.status === 0, `3ds2bmf failed on ${model}: ${plain.error}`);
+    check(readFileSync(path.join(consumer, `${key}.bmf`)).equals(plain.bmf), `${key}: the BMF differs from 3ds2bmf's`);
+    check(JSON.stringify(out[key].warnings) === JSON.stringify(plain.warnings),
+          `${key}: warns ${JSON.stringify(out[key].warnings)}, 3ds2bmf ${JSON.stringify(plain.warnings)}`);
+    check(readFileSync(path.join(consumer, `${key}.normals.bmf`)).equals(nativeRun(model, ['--file-normals']).bmf),
+          `${key}: the --file-normals BMF differs from 3ds2bmf's`);
+    const gltf = nativeRun(model, ['--gltf']);
+    check(readFileSync(path.join(consumer, `${key}.glb`)).equals(gltf.glb), `${key}: the glTF differs from 3ds2bmf --gltf's`);
+    check(JSON.stringify(out[key].gltfWarnings) === JSON.stringify(gltf.warnings),
+          `${key}: toGltf warns ${JSON.stringify(out[key].gltfWarnings)}, 3ds2bmf --gltf ${JSON.stringify(gltf.warnings)}`);
+    check(out[key].keyframer === nativeRun(model, ['--keyframer']).error.replace(`${model}: `, ''),
+          `${key}: keyframer refused as ${out[key].keyframer}`);
+    check(out[key].encoding === nativeRun(model, ['--name-encoding', 'shift_jis']).error.replace(`${model}: `, ''),
+          `${key}: nameEncoding refused as ${out[key].encoding}`);
+  }
+  validateGltf(cases.map(({model}) => path.join(consumer, `${path.basename(model)}.glb`)));
+  check(out['crate.glb'].format === 'glTF' && out['tile.obj'].format === 'OBJ', JSON.stringify(out));
+  check(JSON.stringify(out['crate.glb'].images.map(([name, file]) => [name, file])) ===
+        '[["C:\\\\3DSMAX\\\\MAPS\\\\CRATE.TGA","CRATE.TGA"],["FLOORTIL.TGA","FLOORTIL.TGA"]]' &&
+        out['crate.glb'].images.every(([, , size]) => size > 0) && out['crate.glb'].textures.every((rule) => rule === 'given'),
+        `the .glb's images: ${JSON.stringify(out['crate.glb'])}`);
+  check(JSON.stringify(out['tile.obj'].textures) === '["path"]', `the .obj's texture: ${JSON.stringify(out['tile.obj'])}`);
+  check(/quad\.bin.*not among the files given with the model/.test(out.missing), `without its files: ${out.missing}`);
+  const damaged = nativeRun('models/imported/damaged.obj', []);
+  check(out.damaged === damaged.error.replace('models/imported/damaged.obj: ', '') && /^OBJ line 2: /.test(out.damaged),
+        `the damaged .obj: ${out.damaged} | ${damaged.error}`);
+  check(/^--file-normals keeps the normals a glTF or OBJ file stores; a 3DS file stores none$/.test(out.threeDsNormals),
+        out.threeDsNormals);
+});
+
 await test('the package refuses what is not bytes, and paths too deep or too long, at once', async () => {
   const script = path.join(consumer, 'node_refusals.mjs');
   writeFileSync(script, `
@@ -183,6 +275,9 @@ export async function use(bytes: Uint8Array): Promise<number> {
                                                        files: [{path: 'a/b.png', bytes}]});
   const triangles: number = conversion.report.triangles;
   const rule: string | null = conversion.report.textures[0].rule;
+  const obj = await convert(bytes, {name: 'tile/tile.obj', fileNormals: true});
+  const stored: number = obj.images.reduce((sum, image) => sum + image.bytes.length + image.fileName.length, 0) +
+                         (obj.report.format === 'OBJ' ? obj.report.instances : 0);
   // @ts-expect-error: an option 3ds2bmf does not have
   await convert(bytes, {smoothing: true});
   // @ts-expect-error: bmf may be null
@@ -200,7 +295,7 @@ export async function use(bytes: Uint8Array): Promise<number> {
   loader.parse(bytes, 'models/', (scene) => scene.userData.torvik.textures.map((t) => t.embedded));
   loader.setTextures('maps/');
   if (rule === null) throw new TorvikError('none');
-  return triangles + size + group.children.length + seen;
+  return triangles + size + group.children.length + seen + stored;
 }
 `);
   const tsc = path.join(args.tools, 'typescript/bin/tsc');
@@ -267,8 +362,16 @@ try {
     camera.position.set(3.5, 3, 4.5);
     camera.lookAt(0, 0.6, 0);
     renderer.render(scene, camera);
+    // glTF and OBJ models, the files they name fetched from beside them.
+    const imported = {};
+    for (const name of ['crate.glb', 'quad.gltf', 'tile.obj']) {
+      const group = await new TorvikLoader().loadAsync('models/imported/' + name);
+      imported[name] = {...describe(group), fetched: group.userData.torvik.fetched.map((u) => new URL(u).pathname),
+                        warnings: group.userData.torvik.warnings};
+    }
     const clips = loaded.animations.map((clip) => clip.duration > 0 && clip.tracks.length > 0);
     window.result = {
+      ...imported,
       map: describe(map), folder: describe(byFolder),
       progress: progress.length, calledWithResult: called === returned && !!called,
       parseGivesPromise: plain instanceof Promise && parsed.isGroup && !!parsed.userData.torvik,
@@ -301,7 +404,7 @@ async function listingServer(root) {
   return {origin: `http://127.0.0.1:${port}`, close: () => child.kill()};
 }
 
-await test('TorvikLoader loads as three\'s loaders do: the README\'s page, textures by its rules, animation, cameras, lights, errors', async () => {
+await test('TorvikLoader loads as three\'s loaders do: the README\'s page, textures by its rules, animation, cameras, lights, errors, glTF and OBJ models with the files they name', async () => {
   const require = createRequire(path.join(source, 'web/package.json'));
   const {default: puppeteer} = await import(require.resolve('puppeteer-core'));
   const {serve} = await import(path.join(source, 'web/server.mjs'));
@@ -350,6 +453,18 @@ await test('TorvikLoader loads as three\'s loaders do: the README\'s page, textu
     check(/404/.test(result.missing), `a missing model: ${result.missing}`);
     check(/^cut\.3ds: .*byte/.test(result.damaged) && result.damaged === result.damagedParse,
           `a damaged model: ${result.damaged} | ${result.damagedParse}`);
+    const brass = readFileSync(path.join(models, 'imported/textures/brass.png')).readUInt32BE(16);
+    const importedSeen = {glb: result['crate.glb'], gltf: result['quad.gltf'], obj: result['tile.obj']};
+    check(JSON.stringify(importedSeen.glb.maps) === JSON.stringify(widths) && importedSeen.glb.fetched.length === 0,
+          `the .glb: ${JSON.stringify(importedSeen.glb)}`);
+    check(JSON.stringify(importedSeen.gltf.maps) === JSON.stringify([brass]) &&
+          JSON.stringify(importedSeen.gltf.fetched.sort()) ===
+            '["/models/imported/quad.bin","/models/imported/textures/brass.png"]',
+          `the .gltf: ${JSON.stringify(importedSeen.gltf)}`);
+    check(JSON.stringify(importedSeen.obj.maps) === JSON.stringify([brass]) &&
+          JSON.stringify(importedSeen.obj.fetched) === '["/models/imported/tile.mtl","/models/imported/textures/brass.png"]' &&
+          importedSeen.obj.warnings.some((w) => w.endsWith('1 lines and points are left out: BMF draws triangles')),
+          `the .obj: ${JSON.stringify(importedSeen.obj)}`);
     check(errors.length === 0, `page errors: ${errors.join('; ')}`);
     check(server.requests.every((r) => !r.includes('..')), 'a request left the folder');
     if (args.screenshot) await (await page.$('#view')).screenshot({path: args.screenshot});

@@ -30,14 +30,25 @@ constexpr std::pair<const char*, bool Settings::*> kFlags[] = {
     {"keepFileWinding", &Settings::keep_file_winding},
     {"keyframer", &Settings::keyframer},
     {"orientOutward", &Settings::orient_outward},
+    {"fileNormals", &Settings::file_normals},
 };
 
+// The files beside a glTF or OBJ model (options.files) and whether a name
+// encoding was asked for.
+WebInputs InputsOf(const val& options) {
+  WebInputs inputs;
+  inputs.name_encoding_given = Flag(options, "nameEncodingGiven");
+  inputs.files = [files = options["files"]] { return GivenFilesOf(files); };
+  return inputs;
+}
+
 // convert(path, {smoothingGroups, keepFileWinding, keyframer, orientOutward,
-// nameEncoding, maxPlacedFaces},
-// stage => ...) -> {ok, error, bmf, blocks, vertices, triangles, degenerate,
-// defaultMaterial, keyframer: {nodes, instances, moved}, reversed, textures, maps,
-// warnings, milliseconds}
+// fileNormals, nameEncoding, nameEncodingGiven, maxPlacedFaces, files},
+// stage => ...) -> {ok, error, format, bmf, blocks, vertices, triangles,
+// degenerate, defaultMaterial, keyframer: {nodes, instances, moved},
+// reversed, instances, textures, maps, images, warnings, milliseconds}
 val Convert(const std::string& path, const val& options, const val& on_stage) {
+  const WebInputs inputs = InputsOf(options);
   Settings settings;
   for (const auto& [name, member] : kFlags) settings.*member = Flag(options, name);
   settings.names = NameDecoderOf(options);
@@ -45,13 +56,15 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   if (limit.isNumber() && limit.as<double>() >= 1)
     settings.max_placed_faces = static_cast<std::uint64_t>(std::min(limit.as<double>(), 1e18));
   const bool report_stages = on_stage.typeOf().as<std::string>() == "function";
-  const WebConversion conversion = ConvertModelFile(path, settings, [&](const char* stage) {
+  const WebConversion conversion = ConvertModelFile(path, settings, inputs, [&](const char* stage) {
     if (report_stages) on_stage(std::string(stage));
   });
   val result = val::object();
   const torvik::ConversionReport& report = conversion.report;
   result.set("ok", conversion.ok);
   result.set("error", conversion.ok ? val::null() : val(conversion.error));
+  result.set("format", conversion.ok ? val(std::string(torvik::ModelFormatName(report.format)))
+                                     : val::null());
   result.set("bmf",
              conversion.ok ? CopiedArray<torvik::byte>("Uint8Array", report.bmf) : val::null());
   result.set("blocks", static_cast<double>(report.blocks));
@@ -65,6 +78,8 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   keyframer.set("moved", static_cast<double>(report.keyframer.moved));
   result.set("keyframer", keyframer);
   result.set("reversed", static_cast<double>(report.reversed));
+  result.set("instances", static_cast<double>(report.instances));
+  result.set("images", ImageValues(report.images));
   result.set("textures", TextureValues(report.textures, settings.names));
   result.set("maps", MapValues(report.maps, settings.names));
   result.set("warnings", StringArray(report.warnings));
@@ -72,10 +87,12 @@ val Convert(const std::string& path, const val& options, const val& on_stage) {
   return result;
 }
 
-// toGltf(path, {nameEncoding, orientOutward}) -> {ok, error, glb, warnings}
+// toGltf(path, {nameEncoding, nameEncodingGiven, orientOutward, files}) ->
+// {ok, error, glb, warnings}
 val ToGltf(const std::string& path, const val& options) {
+  const WebInputs inputs = InputsOf(options);
   const WebGltf gltf =
-      SceneGltfOfFile(path, NameDecoderOf(options), Flag(options, "orientOutward"));
+      SceneGltfOfFile(path, NameDecoderOf(options), Flag(options, "orientOutward"), inputs);
   val result = val::object();
   result.set("ok", gltf.ok);
   result.set("error", gltf.ok ? val::null() : val(gltf.error));

@@ -1,5 +1,6 @@
 #include "js_values.h"
 
+#include <map>
 #include <stdexcept>
 
 #include "torvik32c/reports.h"
@@ -61,6 +62,33 @@ val MapValues(const std::vector<torvik::MaterialMap>& maps, const torvik::NameDe
     object.set("material", torvik::NameUtf8(map.material, names));
     object.set("kind", std::string(torvik::MapKindName(map.file.kind)));
     object.set("placement", torvik::MapParameters(map.map));
+    array.call<void>("push", object);
+  }
+  return array;
+}
+
+torvik::FileReader GivenFilesOf(const val& files) {
+  if (files.typeOf().as<std::string>() != "object" || files.isNull()) return {};
+  std::map<std::string, std::vector<torvik::byte>> given;
+  const val names = val::global("Object").call<val>("keys", files);
+  const std::size_t count = names["length"].as<std::size_t>();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string name = names[i].as<std::string>();
+    const val bytes = files[name];
+    std::vector<torvik::byte>& copy = given[name];
+    copy.resize(bytes["length"].as<std::size_t>());
+    val(emscripten::typed_memory_view(copy.size(), copy.data())).call<void>("set", bytes);
+  }
+  return torvik::GivenFiles(std::move(given));
+}
+
+val ImageValues(const std::vector<torvik::EmbeddedImage>& images) {
+  val array = val::array();
+  for (const torvik::EmbeddedImage& image : images) {
+    val object = val::object();
+    object.set("name", image.texture_name);
+    object.set("fileName", image.file_name);
+    object.set("bytes", CopiedArray<torvik::byte>("Uint8Array", image.bytes));
     array.call<void>("push", object);
   }
   return array;

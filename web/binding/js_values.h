@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "torvik32c/model_import.h"
 #include "torvik32c/name_text.h"
 #include "torvik32c/reports.h"
 #include "torvik32c/texture_resolver.h"
@@ -40,3 +41,15 @@ emscripten::val TextureValues(const std::vector<torvik::TextureResolution>& text
 // "bump", ...), placement ("30 %, tiled 3 x 4.5", or empty)}.
 emscripten::val MapValues(const std::vector<torvik::MaterialMap>& maps,
                           const torvik::NameDecoder& names);
+
+// The files beside a glTF or OBJ model from `files`, an object {path
+// relative to the model's folder: Uint8Array} (torvik.js gives those within
+// the folder), copied into the module (torvik::GivenFiles); none when it is
+// not an object.  Throws std::invalid_argument for a path that leaves the
+// folder.
+torvik::FileReader GivenFilesOf(const emscripten::val& files);
+
+// [{name, fileName, bytes}]: each image stored inside the model, by the
+// texture name its material gives it and the file name 3ds2bmf writes it
+// under beside the BMF.
+emscripten::val ImageValues(const std::vector<torvik::EmbeddedImage>& images);

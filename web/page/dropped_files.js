@@ -46,14 +46,20 @@ export function stemOf(path) {
   return dot <= 0 ? name : name.slice(0, dot);
 }
 
-// The models among the files: each .3ds and .bmf, in path order.
+// The kinds of model the page takes, by extension: the converter tells a
+// model's format by its content, but the page must pick the models out of
+// the files dropped with them.
+export const MODEL_KINDS = ['3ds', 'glb', 'gltf', 'obj', 'bmf'];
+
+// The models among the files, in path order.
 export function modelsAmong(files) {
   return files
-    .filter((entry) => ['3ds', 'bmf'].includes(extensionOf(entry.path)))
+    .filter((entry) => MODEL_KINDS.includes(extensionOf(entry.path)))
     .sort((a, b) => (a.path < b.path ? -1 : a.path > b.path ? 1 : 0));
 }
 
-// The files a model's textures may be among: every file that is no model.
+// The files a model's textures (and a glTF's buffers and images, an OBJ's
+// .mtl) may be among: every file that is no model.
 export function companionsAmong(files) {
-  return files.filter((entry) => !['3ds', 'bmf'].includes(extensionOf(entry.path)));
+  return files.filter((entry) => !MODEL_KINDS.includes(extensionOf(entry.path)));
 }

@@ -17,7 +17,7 @@ import {setUpViewControls} from './view_controls.js';
 import {Viewer} from './viewer.js';
 
 const $ = (selector) => document.querySelector(selector);
-const state = {files: [], entries: [], current: null, features: {}, options: [], run: 0, summary: '', job: null,
+const state = {files: [], entries: [], current: null, features: {}, options: [], threeDsOnly: [], run: 0, summary: '', job: null,
                preferredMode: 'authored'};
 let client = null;
 const viewer = createViewer();
@@ -108,12 +108,21 @@ function summary() {
 
 // --- files and runs ---
 
-function chosenOptions() {
+// The options chosen that the model's kind takes: a glTF or OBJ takes none
+// of those that read what only a 3DS file holds, a 3DS file keeps no
+// stored normals (it has none), and a BMF is only read.
+function chosenOptions(entry) {
   const options = {};
   for (const option of state.options) options[option.key] = $(`#option-${option.key}`).checked;
   options.nameEncoding = $('#option-nameEncoding').value;
+  if (entry.kind === '3ds') delete options.fileNormals;
+  else if (entry.kind !== 'bmf') for (const key of state.threeDsOnly) delete options[key];
   return options;
 }
+
+// Whether the page can show the model's scene as authored (as 3ds2bmf
+// --gltf exports it): any model but a BMF.
+const hasScene = (entry) => entry.kind !== 'bmf' && !!state.features.gltf;
 
 // Adds the files to those already there (a file at the same path replaces
 // the old one).  Models already converted stay as they are unless textures
@@ -149,7 +158,8 @@ async function convertAll(keepDone) {
   renderList();
   updateDownloads();
   if (models.length === 0) {
-    finish(run, 'No .3ds or .bmf file among the files dropped: drop a model with its textures.');
+    finish(run, 'No .3ds, .glb, .gltf, .obj or .bmf file among the files dropped: drop a model with its ' +
+                'textures (a .gltf with its .bin and images, an .obj with its .mtl).');
     return;
   }
   const waiting = state.entries.filter((entry) => entry.status === 'waiting');
@@ -192,7 +202,7 @@ async function convertOne(entry, run, previous) {
     if (run === state.run) showStage(entry, stage);
   };
   const conversion = client.request('convert', {...common, kind: entry.kind === 'bmf' ? 'inspect' : 'convert',
-                                                options: chosenOptions()}, {onStage});
+                                                options: chosenOptions(entry)}, {onStage});
   // With fewer than four cores the scene waits for the BMF: two workers at
   // once would leave the page no core to draw on (and, measured on two
   // cores, finish no sooner).
@@ -200,8 +210,8 @@ async function convertOne(entry, run, previous) {
     await conversion.catch(() => {});
     if (run !== state.run) throw new Cancelled();
   }
-  entry.scene = entry.kind === '3ds' && state.features.gltf
-    ? client.request('scene', {...common, kind: 'scene', options: chosenOptions()}).then((scene) => {
+  entry.scene = hasScene(entry)
+    ? client.request('scene', {...common, kind: 'scene', options: chosenOptions(entry)}).then((scene) => {
       performance.mark('torvik:scene');
       entry.glbBlob = scene.glbBlob || null;
       // The bytes stay for the view only if it will show this model now;
@@ -258,8 +268,25 @@ function updateDownloads() {
   const done = entry && entry.status === 'done';
   offer($('#download-bmf'), done ? entry.bmf : null, entry ? bmfFileName(entry.path) : '');
   offer($('#download-glb'), done && entry.glbBlob ? entry.glbBlob : null, entry ? `${stemOf(entry.path)}.glb` : '');
+  offerImages(done ? entry.images || [] : []);
   $('#download-zip').disabled = !done;
   $('#download-all').disabled = state.entries.filter((model) => model.status === 'done').length < 2;
+}
+
+// A link for each image stored inside the model, under the name 3ds2bmf
+// writes it beside the BMF.
+function offerImages(images) {
+  const list = $('#download-images');
+  for (const link of list.querySelectorAll('a')) URL.revokeObjectURL(link.href);
+  list.replaceChildren(...images.map((image) => {
+    const link = document.createElement('a');
+    offer(link, image.file, image.fileName);
+    link.textContent = `Download the image ${image.fileName}`;
+    const item = document.createElement('li');
+    item.append(link);
+    return item;
+  }));
+  list.hidden = images.length === 0;
 }
 
 function showNotice(entry) {
@@ -294,7 +321,7 @@ async function select(entry) {
 // The view the person chose, unless the model has no scene (a BMF): then
 // the BMF's, with "as authored" turned off until a .3ds is shown again.
 function chosenMode(entry) {
-  const authoredPossible = entry.kind === '3ds' && !!state.features.gltf;
+  const authoredPossible = hasScene(entry);
   $('#view-authored').disabled = !authoredPossible;
   const mode = authoredPossible ? state.preferredMode : 'bmf';
   $(mode === 'bmf' ? '#view-bmf' : '#view-authored').checked = true;
@@ -346,7 +373,8 @@ async function loadBmfView(entry) {
   const stage = state.job ? null : state.summary;
   progress(`${entry.path}: ${STAGES.blocks}…`);
   const {blocks, textures, problems} = await client.request('scene', {
-    kind: 'blocks', bmf: entry.bmf, textures: entry.report.textures, companions: entry.companions});
+    kind: 'blocks', bmf: entry.bmf, textures: entry.report.textures, companions: entry.companions,
+    images: entry.images || []});
   if (state.current !== entry) return;
   if (problems.length) {
     entry.viewWarnings = [...(entry.viewWarnings || []), ...problems];
@@ -443,7 +471,8 @@ async function start() {
   try {
     client = await ConverterClient.create(new URL('./worker.js', import.meta.url),
                                           new URL('./torvik32c.wasm', import.meta.url));
-    ({features: state.features, options: state.options} = await client.request('convert', {kind: 'about'}));
+    ({features: state.features, options: state.options, threeDsOnly: state.threeDsOnly} =
+        await client.request('convert', {kind: 'about'}));
   } catch (error) {
     progress(`The converter could not be loaded: ${error.message}`);
     return;

@@ -19,12 +19,12 @@ export function summaryLine(entry) {
   const found = r.textures.filter((texture) => texture.path).length;
   const parts = [counted(r.blocks, 'block'), counted(r.vertices, 'vertex', 'vertices'),
                  counted(r.triangles, 'triangle')];
-  if (entry.kind === '3ds') {
+  if (entry.kind !== 'bmf') {
     parts.push(`${r.degenerate} degenerate dropped`,
                r.defaultMaterial ? 'default material used' : 'no default material');
   }
   parts.push(`textures ${found}/${r.textures.length} found`);
-  if (entry.kind === '3ds') parts.push(`${r.milliseconds.toFixed(1)} ms`);
+  if (entry.kind !== 'bmf') parts.push(`${r.milliseconds.toFixed(1)} ms`);
   return `${entry.path}: ${parts.join(', ')}`;
 }
 
@@ -40,7 +40,14 @@ export function missingTexturesNotice(entry) {
 function countsTable(entry) {
   const r = entry.report;
   const rows = [['blocks', r.blocks], ['vertices', r.vertices], ['triangles', r.triangles]];
-  if (entry.kind === '3ds') {
+  if (entry.kind !== 'bmf' && r.format !== '3DS') {
+    rows.push(['format', r.format], ['degenerate faces dropped', r.degenerate],
+              ['default material', r.defaultMaterial ? 'used' : 'not used'],
+              ...(r.format === 'glTF' ? [['instances drawn', r.instances]] : []),
+              ['images stored inside', (entry.images || []).length],
+              ...(r.options && r.options.orientOutward ? [['meshes reversed', r.reversed]] : []),
+              ['conversion', `${r.milliseconds.toFixed(1)} ms`]);
+  } else if (entry.kind !== 'bmf') {
     rows.push(['degenerate faces dropped', r.degenerate],
               ['default material', r.defaultMaterial ? 'used' : 'not used'],
               ['keyframer instances', `${r.keyframer.instances} (${counted(r.keyframer.nodes, 'object node')}, ` +
@@ -55,14 +62,21 @@ function countsTable(entry) {
                                                         element('td', {}, String(value)))));
 }
 
-function texturesTable(textures) {
+// Where the file of a texture lies: an image stored inside the model is
+// named as 3ds2bmf writes it beside the BMF.
+function fileText(texture, images) {
+  const inside = images.find((image) => image.name === texture.name);
+  return inside ? `inside the model (${inside.fileName})` : texture.path;
+}
+
+function texturesTable(textures, images = []) {
   if (textures.length === 0) return element('p', {class: 'quiet'}, 'No textures named.');
   const head = element('tr', {}, element('th', {}, 'texture as stored'), element('th', {}, 'file'),
                        element('th', {}, 'rule'));
   const rows = textures.map((texture) => {
     const state = !texture.path ? 'missing' : texture.candidates.length > 1 ? 'ambiguous' : 'found';
     const file = texture.path
-      ? texture.path + (texture.candidates.length > 1 ? ` (of ${texture.candidates.join(', ')})` : '')
+      ? fileText(texture, images) + (texture.candidates.length > 1 ? ` (of ${texture.candidates.join(', ')})` : '')
       : 'not found';
     return element('tr', {class: `texture ${state}`}, element('td', {}, texture.name),
                    element('td', {}, file), element('td', {}, texture.rule || '—'));
@@ -72,7 +86,7 @@ function texturesTable(textures) {
 
 // Every map of every material (texture 1, bump, opacity, specular... maps),
 // how it lies, and the file found for its kind.
-function mapsTable(maps) {
+function mapsTable(maps, images = []) {
   const head = element('tr', {}, element('th', {}, 'material'), element('th', {}, 'map'),
                        element('th', {}, 'as stored'), element('th', {}, 'file'), element('th', {}, 'rule'));
   const rows = maps.map((map) => {
@@ -80,7 +94,7 @@ function mapsTable(maps) {
     const kind = map.kind === 'texture' ? 'texture' : `${map.kind} map`;
     return element('tr', {class: `texture ${state}`}, element('td', {}, map.material),
                    element('td', {}, map.placement ? `${kind} (${map.placement})` : kind),
-                   element('td', {}, map.name), element('td', {}, map.path || 'not found'),
+                   element('td', {}, map.name), element('td', {}, map.path ? fileText(map, images) : 'not found'),
                    element('td', {}, map.rule || '—'));
   });
   return element('table', {class: 'textures maps'}, head, ...rows);
@@ -95,9 +109,9 @@ export function renderReport(container, entry) {
     return;
   }
   container.append(element('p', {class: 'summary'}, summaryLine(entry)), countsTable(entry),
-                   element('h3', {}, 'Textures'), texturesTable(entry.report.textures));
+                   element('h3', {}, 'Textures'), texturesTable(entry.report.textures, entry.images));
   if (entry.report.maps && entry.report.maps.length > 0)
-    container.append(element('h3', {}, 'Maps'), mapsTable(entry.report.maps));
+    container.append(element('h3', {}, 'Maps'), mapsTable(entry.report.maps, entry.images));
   // The scene's glTF warns of the maps it misses as the conversion does:
   // each warning once.
   const warnings = [...new Set([...entry.warnings, ...(entry.report.violations || []).map((v) => `${entry.path}: ${v}`),

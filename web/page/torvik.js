@@ -1,14 +1,24 @@
 // The converter's JavaScript API, over the WebAssembly module.
 //
 //   const torvik = await loadTorvik();            // in a worker, or node given {wasmBinary}
-//   const {bmf, report, warnings} = torvik.convert(bytes, {
+//   const {bmf, report, warnings, images} = torvik.convert(bytes, {
 //     name: 'house/house.3ds',                    // where the model lies among the files
 //     files: [{path: 'house/house_maps/ROOF.JPG', bytes}],
 //     asAuthored: false, keyframer: false, keepFileWinding: false, smoothingGroups: true,
-//     orientOutward: false, nameEncoding: 'windows-1252',
+//     orientOutward: false, fileNormals: false, nameEncoding: 'windows-1252',
 //     maxPlacedFaces: 10000000, onStage: (stage) => {}});
 //   const {blocks, report, warnings} = torvik.readBmf(bmfBytes, {name, files, nameEncoding});
 //   const {glb} = torvik.toGltf(bytes, {name, files, nameEncoding, orientOutward});  // as authored
+//
+// The model is a 3DS, glTF 2.0 (.glb, or .gltf with its buffers and images
+// among the files) or Wavefront OBJ file (with its .mtl among the files),
+// told by its content as 3ds2bmf tells it.  A glTF or OBJ reads the files it
+// names from the model's folder and below only; the options only a 3DS file
+// takes (asAuthored, keyframer, keepFileWinding, smoothingGroups,
+// nameEncoding) fail it with 3ds2bmf's words, and fileNormals (keep the
+// normals it stores) fails a 3DS file.  The images a glTF stores inside it
+// come back as images: [{name (its texture name), fileName (the file
+// 3ds2bmf writes beside the BMF), bytes}].
 //
 // Names that are not UTF-8 (3DS files store them in their author's Windows
 // code page) are decoded as Windows-1252, or in the encoding nameEncoding
@@ -32,7 +42,11 @@ export const OPTIONS = [
   {key: 'keepFileWinding', flag: '--keep-file-winding'},
   {key: 'smoothingGroups', flag: '--smoothing-groups'},
   {key: 'orientOutward', flag: '--orient-outward'},
+  {key: 'fileNormals', flag: '--file-normals'},
 ];
+
+// The options only a 3DS file takes: a glTF or OBJ file refuses them.
+export const THREE_DS_ONLY = ['asAuthored', 'keyframer', 'keepFileWinding', 'smoothingGroups', 'nameEncoding'];
 
 export class TorvikError extends Error {
   constructor(message) {
@@ -104,21 +118,23 @@ class Torvik {
     this.jobs = 0;
   }
 
-  // Converts the bytes of a .3ds file; returns {bmf, report, warnings}, where
-  // bmf is null and report.error says why when the file does not convert.
+  // Converts the bytes of a .3ds, .glb, .gltf or .obj file; returns {bmf,
+  // report, warnings, images}, where bmf is null and report.error says why
+  // when the file does not convert.
   convert(bytes, options = {}) {
     for (const option of OPTIONS) {
       if (option.feature && options[option.key] && !this.features[option.feature])
         throw new TorvikError(`${option.flag} is not available in this build`);
     }
     const nameEncoding = checkedEncoding(options.nameEncoding);
-    return this.#inFolder(bytes, options, 'model.3ds', (path) => {
+    return this.#inFolder(bytes, options, 'model.3ds', (path, files) => {
       const authored = !!options.asAuthored;
       const used = {
         smoothingGroups: authored || !!options.smoothingGroups,
         keepFileWinding: authored || !!options.keepFileWinding,
         keyframer: authored || !!options.keyframer,
         orientOutward: !!options.orientOutward,
+        fileNormals: !!options.fileNormals,
       };
       // The most faces (and vertices) the keyframer may draw: past it the
       // conversion fails saying so (3ds2bmf --max-placed-faces).
@@ -128,8 +144,10 @@ class Torvik {
           throw new TorvikError(`maxPlacedFaces must be a whole number of at least 1, not ${options.maxPlacedFaces}`);
         used.maxPlacedFaces = limit;
       }
-      const {bmf, warnings, ...report} = this.module.convert(path, {...used, nameEncoding}, options.onStage || null);
-      return {bmf, report: {...report, path, options: used}, warnings};
+      const given = {nameEncoding, nameEncodingGiven: nameEncoding !== undefined, files};
+      const {bmf, warnings, images, ...report} =
+          this.module.convert(path, {...used, ...given}, options.onStage || null);
+      return {bmf, report: {...report, path, options: used}, warnings, images: images || []};
     });
   }
 
@@ -146,19 +164,23 @@ class Torvik {
   // The scene as authored, as binary glTF (what 3ds2bmf --gltf writes):
   // {glb, report, warnings}, glb null and report.error saying why when the
   // file can't be read.  Of the options of convert() only orientOutward
-  // changes it (3ds2bmf --gltf --orient-outward).
+  // changes it (3ds2bmf --gltf --orient-outward).  Of a glTF or OBJ file, the
+  // plain copy of its scene, its images embedded.
   toGltf(bytes, options = {}) {
     if (!this.features.gltf) throw new TorvikError('glTF export is not available in this build');
     const nameEncoding = checkedEncoding(options.nameEncoding);
-    return this.#inFolder(bytes, options, 'model.3ds', (path) => {
+    return this.#inFolder(bytes, options, 'model.3ds', (path, files) => {
       const {glb, warnings, ...report} =
-          this.module.toGltf(path, {nameEncoding, orientOutward: !!options.orientOutward});
+          this.module.toGltf(path, {nameEncoding, nameEncodingGiven: nameEncoding !== undefined,
+                                    orientOutward: !!options.orientOutward, files});
       return {glb, report: {...report, path}, warnings};
     });
   }
 
   // Lays the files out in a folder of their own, runs `work` on the model's
-  // path relative to it, and removes the folder again.  Files that can't all
+  // path relative to it and the files in the model's folder and below
+  // ({path relative to that folder: bytes}, what a glTF or OBJ reads), and
+  // removes the folder again.  Files that can't all
   // be laid out (one at "a", another at "a/b") are a TorvikError naming both.
   #inFolder(bytes, options, defaultName, work) {
     const FS = this.module.FS;
@@ -169,20 +191,36 @@ class Torvik {
       const files = options.files || [];
       if (!Array.isArray(files)) throw new TorvikError('files must be an array of {path, bytes}');
       const layout = new Layout(FS, root);
+      const laid = [];
       for (const file of files) {
         const path = file?.path;
-        layout.write(boundedParts(path, 'the file'), bytesOf(file?.bytes, `the file "${path}"`));
+        const parts = boundedParts(path, 'the file');
+        const fileBytes = bytesOf(file?.bytes, `the file "${path}"`);
+        layout.write(parts, fileBytes);
+        laid.push({parts, bytes: fileBytes});
       }
       const parts = boundedParts(options.name || defaultName, 'the model');
       if (parts.length === 0) parts.push(defaultName);
       layout.write(parts, model);
       FS.chdir(root);
-      return work(parts.join('/'));
+      return work(parts.join('/'), filesBeside(parts, laid));
     } finally {
       FS.chdir('/');
       removeTree(FS, root);
     }
   }
+}
+
+// The files laid out in the folder of the model at `modelParts` and below,
+// by their paths relative to it.
+function filesBeside(modelParts, laid) {
+  const folder = modelParts.slice(0, -1);
+  const beside = {};
+  for (const {parts, bytes} of laid) {
+    if (parts.length > folder.length && folder.every((part, i) => parts[i] === part))
+      beside[parts.slice(folder.length).join('/')] = bytes;
+  }
+  return beside;
 }
 
 // The label as given, once the browser's TextDecoder is known to read it.

@@ -6,19 +6,21 @@
 //
 //   about: what the module can do ({features, options}).
 //   convert {file, name, companions, options}: the BMF (as a Blob), the
-//     report, and what the model's zip would hold.
+//     report, the images a glTF stores inside it ({name, fileName, file}),
+//     and what the model's zip would hold.
 //   inspect {file, name, companions}: a dropped BMF's report.
 //   scene {file, name, companions, options}: the scene as authored, as glTF
 //     (its bytes for the view, transferred, and a Blob for the download);
 //     of the options only orientOutward changes it.
-//   blocks {bmf, textures, companions}: a BMF's blocks and their decoded
-//     textures, for drawing the BMF as a host does.
+//   blocks {bmf, textures, companions, images}: a BMF's blocks and their
+//     decoded textures (the files found, or the images stored inside the
+//     model), for drawing the BMF as a host does.
 //   zip {items}: a stored zip of the items ({name, file}), the same name
 //     with other bytes left out with a warning.
 import {blockTables} from './bmf_layout.js';
 import {bmfFileName, zipContents} from './downloads.js';
 import {decodeTexture} from './textures.js';
-import {fitsLayout, loadTorvik, OPTIONS} from './torvik.js';
+import {fitsLayout, loadTorvik, OPTIONS, THREE_DS_ONLY} from './torvik.js';
 import {storedZip} from './zip.js';
 
 let ready = null;
@@ -41,13 +43,15 @@ async function companionFiles(companions = []) {
   }));
 }
 
-// What the model's zip holds: the BMF and each texture found, under its
-// stored name, then the file of every other map (as 3ds2bmf
+// What the model's zip holds: the BMF, the images stored inside the model
+// under the names 3ds2bmf writes them beside it, and each texture found,
+// under its stored name, then the file of every other map (as 3ds2bmf
 // --copy-textures: one whose stored name an earlier file of another path
 // took, under its file's own name).
-async function zipPlan(name, bmf, textures, companions, maps = []) {
+async function zipPlan(name, bmf, textures, companions, maps = [], images = []) {
   const byPath = new Map(companions.map((entry) => [entry.path, entry.file]));
-  const items = [{name: bmfFileName(name), file: bmf}];
+  const items = [{name: bmfFileName(name), file: bmf},
+                 ...images.map((image) => ({name: image.fileName, file: image.file}))];
   const added = [];
   const add = (found) => {
     if (!found.path || !byPath.has(found.path)) return;
@@ -72,12 +76,13 @@ const work = {
     stage('reading');
     const bytes = await bytesOf(request.file);
     const files = await companionFiles(request.companions);
-    const {bmf, report, warnings} = torvik.convert(bytes, {...request.options, name: request.name, files,
-                                                          onStage: stage});
+    const {bmf, report, warnings, images: stored} =
+        torvik.convert(bytes, {...request.options, name: request.name, files, onStage: stage});
     if (!bmf) return {result: {report, warnings}};
     const blob = new Blob([bmf], {type: 'application/octet-stream'});
-    const zip = await zipPlan(request.name, blob, report.textures, request.companions, report.maps);
-    return {result: {report, warnings, bmf: blob, zip}};
+    const images = stored.map(({name, fileName, bytes: image}) => ({name, fileName, file: new Blob([image])}));
+    const zip = await zipPlan(request.name, blob, report.textures, request.companions, report.maps, images);
+    return {result: {report, warnings, bmf: blob, zip, images}};
   },
 
   async inspect(torvik, request, stage) {
@@ -113,12 +118,17 @@ const work = {
     const byPath = new Map((request.companions || []).map((entry) => [entry.path, entry.file]));
     const textures = [];
     const problems = [];
+    // The images stored inside the model first: the textures report them
+    // where 3ds2bmf writes them, which is no file dropped.
+    const storedInside = new Map((request.images || []).map((image) => [image.name, image]));
     for (const texture of request.textures) {
-      if (!texture.path || !byPath.has(texture.path)) continue;
+      const inside = storedInside.get(texture.name);
+      const [path, file] = inside ? [inside.fileName, inside.file] : [texture.path, byPath.get(texture.path)];
+      if (!path || !file) continue;
       try {
-        textures.push({name: texture.name, ...await decodeTexture(texture.path, byPath.get(texture.path))});
+        textures.push({name: texture.name, ...await decodeTexture(path, file)});
       } catch {
-        problems.push(`texture ${JSON.stringify(texture.name)}: the browser can't decode ${texture.path}`);
+        problems.push(`texture ${JSON.stringify(texture.name)}: the browser can't decode ${path}`);
       }
     }
     const transfer = [];
@@ -153,7 +163,8 @@ self.onmessage = async ({data: request}) => {
   try {
     const torvik = await ready;
     if (request.kind === 'about') {
-      postMessage({id: request.id, type: 'done', result: {features: torvik.features, options: OPTIONS}});
+      postMessage({id: request.id, type: 'done', result: {features: torvik.features, options: OPTIONS,
+                                                          threeDsOnly: THREE_DS_ONLY}});
       return;
     }
     const {result, transfer = []} = await work[request.kind](torvik, request, stage);

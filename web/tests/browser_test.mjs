@@ -15,6 +15,9 @@
 // larger than the samples converts in the worker while the page keeps
 // running; the JS API's keyframer limits hold in Node.js; no request leaves
 // the page's origin; an animated model plays, two of its frames differ,
+// a .glb and an .obj dropped with its .mtl show with their textures (the
+// module's BMF, .glb and warnings for them, and for a .gltf with its .bin,
+// are 3ds2bmf's),
 // and the view looks through its camera.  As a tool: no frame gap
 // over 200 ms from a drop to the model shown, nor on any view setting, for
 // `large` and `medium` (stand-ins for the real models this was measured on),
@@ -39,6 +42,7 @@ import puppeteer from 'puppeteer-core';
 import {memorySnapshot, nativeGltfMilliseconds, nextFrames, pageRenderer, startFrameProbe,
         stopFrameProbe, timeDropToView} from './page_probes.mjs';
 import {CONTENT_SECURITY_POLICY as CSP, serve} from '../server.mjs';
+import {writeImportModels} from './import_models.mjs';
 
 const {values: args} = parseArgs({options: {
   'page': {type: 'string'}, '3ds2bmf': {type: 'string'}, 'make-preset': {type: 'string'},
@@ -254,6 +258,11 @@ function companions(input) {
   return files;
 }
 
+// The glTF and OBJ models (a .glb with its images inside, a .gltf with its
+// .bin and image beside it, an .obj with its .mtl), in a folder of their own.
+const importModels = writeImportModels(path.join(work, 'imported'), {threeDs2bmf: args['3ds2bmf'], samples,
+                                                                     scratch: work});
+
 // The floating point of every build must give the same bytes: the module the
 // page runs (WebAssembly, musl's C runtime) against the native 3ds2bmf
 // (glibc's), on models whose keyframer turns, pivots, mirrors and instances.
@@ -282,7 +291,31 @@ await test('the page\'s module writes 3ds2bmf\'s .glb and --keyframer BMF, with 
           `${input}: convert warns ${JSON.stringify(warnings)}, 3ds2bmf ${JSON.stringify(said)}`);
     compared += 3;
   }
-  console.log(`# ${compared} outputs of ${inputs.length} models are 3ds2bmf's`);
+  // glTF and OBJ models with the files they name, given relative to the
+  // folder the model lies in (as 3ds2bmf is run there).
+  for (const [model, files] of Object.entries(importModels.files)) {
+    const folder = path.dirname(model);
+    const options = {name: path.basename(model),
+                     files: files.map((file) => ({path: file, bytes: readFileSync(path.join(folder, file))}))};
+    const bytes = readFileSync(model);
+    const {bmf, warnings, images} = torvik.convert(bytes, options);
+    check(bmf && Buffer.compare(Buffer.from(bmf), native(model).bmf) === 0, `${model}: the module's BMF differs from 3ds2bmf's`);
+    const said = nativeWarnings(model);
+    check(JSON.stringify(warnings) === JSON.stringify(said), `${model}: convert warns ${JSON.stringify(warnings)}, 3ds2bmf ${JSON.stringify(said)}`);
+    const {glb, warnings: gltfWarnings} = torvik.toGltf(bytes, options);
+    check(glb && Buffer.compare(Buffer.from(glb), nativeGltf(model)) === 0, `${model}: the module's .glb differs from 3ds2bmf --gltf's`);
+    const gltfSaid = nativeWarnings(model, ['--gltf']);
+    check(JSON.stringify(gltfWarnings) === JSON.stringify(gltfSaid),
+          `${model}: toGltf warns ${JSON.stringify(gltfWarnings)}, 3ds2bmf --gltf ${JSON.stringify(gltfSaid)}`);
+    // The images stored inside are those 3ds2bmf writes beside the BMF.
+    for (const image of images) {
+      const written = path.join(work, image.fileName);
+      check(existsSync(written) && Buffer.compare(Buffer.from(image.bytes), readFileSync(written)) === 0,
+            `${model}: the image ${image.fileName} differs from the one 3ds2bmf writes beside the BMF`);
+    }
+    compared += 2;
+  }
+  console.log(`# ${compared} outputs of ${inputs.length + 3} models are 3ds2bmf's`);
 });
 
 // The materials' maps, each found for its kind, for the report and the zip.
@@ -540,6 +573,55 @@ await test('a textured model dropped with its _maps folder finds its textures an
         `the zip holds ${Object.keys(zip).join(', ')}`);
   for (const [name, bytes] of Object.entries(expected))
     check(Buffer.compare(zip[name], bytes) === 0, `the zip's ${name} differs`);
+  await page.close();
+});
+
+await test('a .glb, and an .obj dropped with its .mtl and texture, show with their textures and download 3ds2bmf\'s BMF', async () => {
+  const page = await openPage();
+  // The .glb alone: its textures are stored inside it.
+  await drop(page, '#pick-files', [importModels.glb]);
+  check(await page.$eval('#view', (view) => view.dataset.drawn) === 'crate.glb', 'the .glb is not drawn');
+  check(Buffer.compare(await download(page, '#download-bmf'), native(importModels.glb).bmf) === 0,
+        'the .glb\'s downloaded BMF differs from 3ds2bmf\'s');
+  const text = await reportText(page);
+  check(/format\s+glTF/.test(text) && text.includes('textures 2/2 found'), `the .glb's report says:\n${text}`);
+  const offered = await page.$$eval('#download-images a', (links) => links.map((link) => link.download));
+  check(JSON.stringify(offered) === '["CRATE.TGA","FLOORTIL.TGA"]', `images offered: ${JSON.stringify(offered)}`);
+  // Unlit, the canvas shows the stored images' own colours, in the scene
+  // and in the BMF as a host draws it.
+  await page.click('#lighting');
+  for (const [radio, mode] of [['#view-authored', 'authored'], ['#view-bmf', 'bmf']]) {
+    await page.click(radio);
+    await drawn(page, mode);
+    const pixels = await canvasPixels(page);
+    for (const name of crateMaps) {
+      const share = colourShare(pixels, tgaColours(path.join(samples, 'crate_maps', name)));
+      check(share > 0.02, `the .glb's ${mode} view: ${name}'s colours cover only ${(share * 100).toFixed(2)}% of the canvas`);
+    }
+  }
+  await page.click('#lighting');
+  await page.click('#view-authored');
+  // The .obj as a folder with its .mtl and its texture in a subfolder.
+  const folder = path.join(work, 'tile');
+  mkdirSync(path.join(folder, 'textures'), {recursive: true});
+  for (const file of ['tile.obj', 'tile.mtl', 'textures/brass.png'])
+    copyFileSync(path.join(path.dirname(importModels.obj), file), path.join(folder, file));
+  await page.click('#clear');
+  await drop(page, '#pick-folder', [folder]);
+  check(await page.$eval('#view', (view) => view.dataset.drawn) === 'tile/tile.obj', 'the .obj is not drawn');
+  check(Buffer.compare(await download(page, '#download-bmf'), native(importModels.obj).bmf) === 0,
+        'the .obj\'s downloaded BMF differs from 3ds2bmf\'s');
+  const objText = await reportText(page);
+  check(/format\s+OBJ/.test(objText) && objText.includes('textures 1/1 found') &&
+        objText.includes('1 lines and points are left out: BMF draws triangles'), `the .obj's report says:\n${objText}`);
+  // A damaged OBJ says where, as 3ds2bmf does.
+  const damaged = path.join(work, 'broken.obj');
+  writeFileSync(damaged, 'v 0 0 0\nf 1 2 3\n');
+  const reason = native(damaged).stderr.slice(`3ds2bmf: ${damaged}: `.length);
+  await page.click('#clear');
+  await drop(page, '#pick-files', [damaged]);
+  const error = await page.$eval('#report .error', (p) => p.textContent);
+  check(error === `broken.obj: ${reason}` && /OBJ line 2: /.test(error), `the page says "${error}", 3ds2bmf "${reason}"`);
   await page.close();
 });
 
