@@ -122,7 +122,8 @@ Json PrecheckJson(std::span<const byte> text) {
       return true;
     };
     json = Json::parse(text.begin(), text.end(), depth);
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {
+    // A syntax error, or a number past what a double holds ("2e515").
     Fail("", std::string("the JSON does not parse: ") + error.what());
   }
   if (!json.is_object()) Fail("", "the JSON is not an object");

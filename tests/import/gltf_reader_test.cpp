@@ -326,6 +326,8 @@ TEST(GltfReader, DamagedFilesAreRefusedSayingWhere) {
   std::string deep = "{\"asset\":{\"version\":\"2.0\"},\"extras\":";
   for (int i = 0; i < 100000; ++i) deep += "[";
   expect({deep.begin(), deep.end()}, "", "nests deeper than 64 levels");
+  const std::string huge = "{\"asset\":{\"version\":\"2.0\"},\"extras\":2e515}";
+  expect({huge.begin(), huge.end()}, "", "number overflow");
   std::vector<std::uint8_t> glb = OneTriangle().Binary();
   glb[8] = 0xFF;
   expect(glb, "byte 8:", "the file has");
