@@ -1,11 +1,11 @@
 #include "imported_in_folder.h"
 
-#include <fstream>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
 
 #include "torvik32c/file_bytes.h"
+#include "torvik32c/texture_copy.h"
 
 namespace fs = std::filesystem;
 
@@ -41,14 +41,9 @@ torvik::ConversionReport ConvertImportedBeside(std::span<const torvik::byte> byt
 std::vector<fs::path> WriteImagesBeside(const torvik::ConversionReport& report,
                                         const fs::path& model_file) {
   std::vector<fs::path> written;
-  const fs::path folder = BmfBeside(model_file).parent_path();
-  for (const torvik::EmbeddedImage& image : report.images) {
-    const fs::path file = folder / image.file_name;
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.bytes.data()),
-              static_cast<std::streamsize>(image.bytes.size()));
-    if (out) written.push_back(file);
-  }
+  for (fs::path& file :
+       torvik::WriteEmbeddedImages(report.images, BmfBeside(model_file), model_file.string()).paths)
+    if (!file.empty()) written.push_back(std::move(file));
   return written;
 }
 
