@@ -148,6 +148,9 @@ struct ImportOptions {
   std::string model_name = {};
   // Raised by another thread: the reading stops with Cancelled.
   const std::atomic<bool>* cancel = nullptr;
+  // The most threads that draw a glTF's meshes at once (0: the machine's
+  // cores).  The scene is the same for any number.
+  std::size_t threads = 0;
 };
 
 // The most bytes a model and the files it names may take together: the

@@ -4,6 +4,7 @@
 #include <map>
 #include <tuple>
 
+#include "base/ordered_pipeline.h"
 #include "gltf_accessors.h"
 #include "gltf_container.h"
 #include "gltf_images.h"
@@ -36,6 +37,10 @@ struct Instance {
   std::size_t node;
 };
 
+// Drawing a glTF's instances takes another thread from this many vertices
+// per thread.
+constexpr std::size_t kVerticesForAThread = 100000;
+
 [[noreturn]] void Fail(const std::string& where, const std::string& problem) {
   throw ImportError(kGltf, where, problem);
 }
@@ -65,13 +70,31 @@ class GltfSceneReader {
     std::stable_sort(instances.begin(), instances.end(), [](const Instance& a, const Instance& b) {
       return std::tie(a.mesh, a.place, a.node) < std::tie(b.mesh, b.place, b.node);
     });
-    CheckBudget(instances);
+    const std::uint64_t vertices = CheckBudget(instances);
     PrepareMaterials(instances);
-    for (std::size_t i = 0; i < instances.size(); ++i) {
-      StopIfCancelled(options_.cancel);
-      if (i > 0 && instances[i].mesh == instances[i - 1].mesh) ++out_.instances;
-      Draw(instances[i]);
-    }
+    for (std::size_t i = 1; i < instances.size(); ++i)
+      if (instances[i].mesh == instances[i - 1].mesh) ++out_.instances;
+    // Instances are drawn on several threads when there are enough
+    // vertices to pay for them, and taken in order.
+    const std::size_t workers =
+        ThreadsFor(static_cast<std::size_t>(std::min<std::uint64_t>(vertices, SIZE_MAX)),
+                   kVerticesForAThread, options_.threads);
+    std::vector<Scratch> scratch(workers);
+    OrderedPipeline<Drawn>(
+        instances.size(), workers > 1 ? workers : 0, 2 * workers,
+        [&](std::size_t worker, std::size_t i) {
+          StopIfCancelled(options_.cancel);
+          return Draw(instances[i], scratch[worker]);
+        },
+        [&](std::size_t, Drawn drawn) {
+          for (H3dsMeshObj& mesh : drawn.part.scene.meshobjlist)
+            out_.scene.meshobjlist.push_back(std::move(mesh));
+          for (std::vector<H3dsVert>& normals : drawn.part.normals)
+            out_.normals.push_back(std::move(normals));
+          out_.scene.defaultmaterialwarning =
+              out_.scene.defaultmaterialwarning || drawn.default_material;
+          skipped_primitives_ += drawn.skipped_primitives;
+        });
     if (skipped_primitives_ > 0)
       out_.warnings.push_back(std::to_string(skipped_primitives_) +
                               " primitives of points or lines are left out: BMF draws triangles");
@@ -161,8 +184,9 @@ class GltfSceneReader {
   }
 
   // Instances copy their mesh: past the budget, and past the meshes drawn
-  // once each, the model fails before anything is drawn.
-  void CheckBudget(const std::vector<Instance>& instances) const {
+  // once each, the model fails before anything is drawn.  Returns the
+  // vertices drawn.
+  std::uint64_t CheckBudget(const std::vector<Instance>& instances) const {
     std::uint64_t triangles = 0, vertices = 0, once = 0;
     for (std::size_t i = 0; i < instances.size(); ++i) {
       const auto [t, v] = Size(instances[i].mesh);
@@ -173,6 +197,7 @@ class GltfSceneReader {
     const std::uint64_t limit = std::max(options_.max_placed_faces, once);
     if (triangles > limit) throw InstancesTooLarge("faces", triangles, limit);
     if (vertices > limit) throw InstancesTooLarge("vertices", vertices, limit);
+    return vertices;
   }
 
   // The materials of the primitives drawn, in the glTF's order, each under
@@ -238,19 +263,34 @@ class GltfSceneReader {
     return reader;
   }
 
-  void Draw(const Instance& instance) {
+  // What drawing one instance gives; drawn on any thread, it reads the
+  // reader's state and changes none of it.
+  struct Drawn {
+    ImportedScene part;
+    bool default_material = false;
+    std::size_t skipped_primitives = 0;
+  };
+
+  // The lists a thread reuses from one instance to the next.
+  struct Scratch {
+    import::AssemblyScratch assembly;
+    std::vector<std::uint32_t> welded;
+  };
+
+  Drawn Draw(const Instance& instance, Scratch& scratch) const {
+    Drawn drawn;
     const tinygltf::Mesh& mesh = model_.meshes[instance.mesh];
     const tinygltf::Node& node = model_.nodes[instance.node];
     std::string name = !mesh.name.empty() ? mesh.name : node.name;
     if (name.empty()) name = "mesh " + std::to_string(instance.mesh);
-    MeshAssembler assembler(name, options_.file_normals);
+    MeshAssembler assembler(name, options_.file_normals, std::move(scratch.assembly));
     const bool identity = gltfload::IsIdentity(instance.world);
     const bool mirrors = gltfload::Determinant(instance.world) < 0;
     for (std::size_t p = 0; p < mesh.primitives.size(); ++p) {
       const tinygltf::Primitive& primitive = mesh.primitives[p];
       const std::string at = PrimitiveAt(instance.mesh, p);
       if (!DrawsTriangles(primitive.mode)) {
-        ++skipped_primitives_;
+        ++drawn.skipped_primitives;
         continue;
       }
       const auto position = primitive.attributes.find("POSITION");
@@ -276,10 +316,11 @@ class GltfSceneReader {
       const std::string binding = primitive.material >= 0
                                       ? binding_[static_cast<std::size_t>(primitive.material)]
                                       : kDefaultMaterialName;
-      if (binding == kDefaultMaterialName) out_.scene.defaultmaterialwarning = true;
+      if (binding == kDefaultMaterialName) drawn.default_material = true;
       const std::size_t slot = assembler.Slot(binding);
 
-      std::vector<std::uint32_t> welded(count, UINT32_MAX);
+      std::vector<std::uint32_t>& welded = scratch.welded;
+      welded.assign(count, UINT32_MAX);
       const auto vertex = [&](std::uint32_t i) {
         if (welded[i] != UINT32_MAX) return welded[i];
         SourceVertex source;
@@ -332,7 +373,10 @@ class GltfSceneReader {
         for (std::size_t k = 1; k + 1 < corners; ++k) triangle(k, k + 1, 0);
       }
     }
-    assembler.Finish(out_, [this](const std::string& binding) { return DoubleSided(binding); });
+    assembler.Finish(drawn.part,
+                     [this](const std::string& binding) { return DoubleSided(binding); });
+    scratch.assembly = std::move(assembler).TakeScratch();
+    return drawn;
   }
 
   const gltfload::LoadedGltf& gltf_;

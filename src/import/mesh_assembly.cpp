@@ -22,8 +22,21 @@ std::uint64_t Mix(std::uint64_t hash, std::uint32_t value) {
 
 }  // namespace
 
-MeshAssembler::MeshAssembler(std::string name, bool keep_normals)
-    : name_(std::move(name)), keep_normals_(keep_normals) {}
+MeshAssembler::MeshAssembler(std::string name, bool keep_normals, AssemblyScratch scratch)
+    : name_(std::move(name)),
+      keep_normals_(keep_normals),
+      table_(std::move(scratch.table)),
+      corners_(std::move(scratch.corners)),
+      slot_of_(std::move(scratch.slot_of)) {
+  corners_.clear();
+  slot_of_.clear();
+}
+
+AssemblyScratch MeshAssembler::TakeScratch() && {
+  corners_.clear();
+  slot_of_.clear();
+  return {std::move(table_), std::move(corners_), std::move(slot_of_)};
+}
 
 std::size_t MeshAssembler::HashOf(const SourceVertex& v) const {
   std::uint64_t hash = 0xCBF29CE484222325ull;
@@ -34,27 +47,33 @@ std::size_t MeshAssembler::HashOf(const SourceVertex& v) const {
   return static_cast<std::size_t>(hash * 0x9E3779B97F4A7C15ull >> 16);
 }
 
-bool MeshAssembler::Same(const SourceVertex& a, const SourceVertex& b) const {
+bool MeshAssembler::Same(std::uint32_t index, const SourceVertex& v) const {
   const auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
-  return same(a.position, b.position) && same(a.uv, b.uv) &&
-         (!keep_normals_ || same(a.normal, b.normal));
+  return same(positions_[index], v.position) && same(uvs_[index], v.uv) &&
+         (!keep_normals_ || same(normals_[index], v.normal));
 }
 
 void MeshAssembler::Grow(std::size_t size) {
-  table_.assign(size, 0);
-  for (std::uint32_t i = 0; i < vertices_.size(); ++i) {
-    std::size_t slot = HashOf(vertices_[i]) & (size - 1);
+  table_size_ = size;
+  if (table_.size() < size) table_.resize(size);
+  std::fill_n(table_.begin(), size, 0);
+  for (std::uint32_t i = 0; i < positions_.size(); ++i) {
+    SourceVertex stored{positions_[i], uvs_[i], {}};
+    if (keep_normals_) stored.normal = normals_[i];
+    std::size_t slot = HashOf(stored) & (size - 1);
     while (table_[slot] != 0) slot = (slot + 1) & (size - 1);
     table_[slot] = i + 1;
   }
 }
 
 void MeshAssembler::Reserve(std::size_t vertices, std::size_t triangles) {
-  const std::size_t most = vertices_.size() + vertices;
-  vertices_.reserve(most);
+  const std::size_t most = positions_.size() + vertices;
+  positions_.reserve(most);
+  uvs_.reserve(most);
+  if (keep_normals_) normals_.reserve(most);
   corners_.reserve(corners_.size() + 3 * triangles);
   slot_of_.reserve(slot_of_.size() + triangles);
-  if (most * 2 > table_.size()) {
+  if (most * 2 > table_size_) {
     // The smallest power of two that holds them twice over, at least 1024
     // (a loop: Emscripten's C++ library has no std::bit_ceil).
     std::size_t size = 1024;
@@ -63,26 +82,28 @@ void MeshAssembler::Reserve(std::size_t vertices, std::size_t triangles) {
   }
 }
 
+std::uint32_t MeshAssembler::Append(const SourceVertex& vertex) {
+  positions_.push_back(vertex.position);
+  uvs_.push_back(vertex.uv);
+  if (keep_normals_) normals_.push_back(vertex.normal);
+  return static_cast<std::uint32_t>(positions_.size() - 1);
+}
+
 std::uint32_t MeshAssembler::Welded(const SourceVertex& vertex) {
-  if ((vertices_.size() + 1) * 2 > table_.size())
-    Grow(std::max<std::size_t>(1024, table_.size() * 2));
-  const std::size_t mask = table_.size() - 1;
+  if ((positions_.size() + 1) * 2 > table_size_) Grow(std::max<std::size_t>(1024, table_size_ * 2));
+  const std::size_t mask = table_size_ - 1;
   std::size_t slot = HashOf(vertex) & mask;
   while (table_[slot] != 0) {
     const std::uint32_t index = table_[slot] - 1;
-    if (Same(vertices_[index], vertex)) return index;
+    if (Same(index, vertex)) return index;
     slot = (slot + 1) & mask;
   }
-  const auto index = static_cast<std::uint32_t>(vertices_.size());
-  vertices_.push_back(vertex);
+  const std::uint32_t index = Append(vertex);
   table_[slot] = index + 1;
   return index;
 }
 
-std::uint32_t MeshAssembler::Added(const SourceVertex& vertex) {
-  vertices_.push_back(vertex);
-  return static_cast<std::uint32_t>(vertices_.size() - 1);
-}
+std::uint32_t MeshAssembler::Added(const SourceVertex& vertex) { return Append(vertex); }
 
 std::size_t MeshAssembler::Slot(const std::string& binding) {
   const auto found = std::find(slots_.begin(), slots_.end(), binding);
@@ -92,7 +113,9 @@ std::size_t MeshAssembler::Slot(const std::string& binding) {
 }
 
 void MeshAssembler::Triangle(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::size_t slot) {
-  corners_.insert(corners_.end(), {a, b, c});
+  corners_.push_back(a);
+  corners_.push_back(b);
+  corners_.push_back(c);
   slot_of_.push_back(static_cast<std::uint32_t>(slot));
 }
 
@@ -111,14 +134,13 @@ std::vector<H3dsVert> MeshAssembler::WholeMeshNormals(
   constexpr RGB kWhite{1, 1, 1, 1};
   for (const std::string& slot : slots_)
     model.OutGLAddMaterial(kWhite, kWhite, kWhite, slot, "", double_sided(slot) ? 1 : 0);
-  for (const SourceVertex& v : vertices_)
-    model.OutGLAddVertex(VERTEX{0, 0, 0, 0, 0, v.position.x, v.position.z, v.position.y});
+  for (const H3dsVert& p : positions_) model.OutGLAddVertex(VERTEX{0, 0, 0, 0, 0, p.x, p.z, p.y});
   for (std::size_t t = 0; t < slot_of_.size(); ++t)
     model.OutGLAddPolygon(TRIANGLE{corners_[3 * t], corners_[3 * t + 2], corners_[3 * t + 1]},
                           slots_[slot_of_[t]]);
   model.OutGLFinishModel(1);
   std::vector<H3dsVert> normals;
-  normals.reserve(vertices_.size());
+  normals.reserve(positions_.size());
   for (const VERTEX& v : model.VertexList()) normals.push_back({v.nx, v.nz, v.ny});
   return normals;
 }
@@ -126,18 +148,46 @@ std::vector<H3dsVert> MeshAssembler::WholeMeshNormals(
 void MeshAssembler::Finish(ImportedScene& out,
                            const std::function<bool(const std::string&)>& double_sided) {
   if (corners_.empty()) return;
-  const std::vector<std::vector<std::uint32_t>> by_slot = TrianglesBySlot();
-  const bool split = vertices_.size() > kMostPerSceneMesh || Triangles() > kMostPerSceneMesh;
-  std::vector<H3dsVert> normals;
-  if (keep_normals_)
-    for (const SourceVertex& v : vertices_) normals.push_back(v.normal);
-  else if (split)
-    normals = WholeMeshNormals(double_sided);
+  if (positions_.size() <= kMostPerSceneMesh && Triangles() <= kMostPerSceneMesh)
+    return FinishWhole(out);
+  FinishSplit(out, keep_normals_ ? normals_ : WholeMeshNormals(double_sided));
+}
 
-  // Each scene mesh takes its vertices in order of first use (all of them
-  // when the mesh is not split).
-  std::vector<std::uint32_t> local(vertices_.size(), 0);
-  std::vector<std::uint32_t> stamp(vertices_.size(), 0);
+// The mesh as one scene mesh: its vertices as they are, its triangles
+// grouped by material (each material's in their order, the materials in
+// order of first use).
+void MeshAssembler::FinishWhole(ImportedScene& out) {
+  H3dsMeshObj mesh;
+  mesh.name = name_;
+  std::vector<std::size_t> next(slots_.size() + 1, 0);
+  for (const std::uint32_t slot : slot_of_) ++next[slot + 1];
+  for (std::size_t s = 0; s < slots_.size(); ++s) {
+    const std::size_t count = next[s + 1];
+    next[s + 1] += next[s];
+    if (count == 0) continue;
+    H3dsMatList& binding = mesh.bindings.emplace_back(H3dsMatList{slots_[s], {}});
+    binding.faces.resize(count);
+    for (std::size_t k = 0; k < count; ++k) binding.faces[k] = static_cast<uword>(next[s] + k);
+  }
+  mesh.facelist.resize(slot_of_.size());
+  for (std::size_t t = 0; t < slot_of_.size(); ++t) {
+    const std::uint32_t* corners = &corners_[3 * t];
+    mesh.facelist[next[slot_of_[t]]++] =
+        H3dsFace{static_cast<uword>(corners[0]), static_cast<uword>(corners[1]),
+                 static_cast<uword>(corners[2]), 0};
+  }
+  mesh.vertlist = std::move(positions_);
+  mesh.maplist = std::move(uvs_);
+  out.scene.meshobjlist.push_back(std::move(mesh));
+  out.normals.push_back(std::move(normals_));
+}
+
+// A mesh of more vertices or faces than a scene mesh holds, as several.
+void MeshAssembler::FinishSplit(ImportedScene& out, const std::vector<H3dsVert>& normals) {
+  const std::vector<std::vector<std::uint32_t>> by_slot = TrianglesBySlot();
+  // Each scene mesh takes its vertices in order of first use.
+  std::vector<std::uint32_t> local(positions_.size(), 0);
+  std::vector<std::uint32_t> stamp(positions_.size(), 0);
   std::uint32_t part = 0;
   H3dsMeshObj mesh;
   std::vector<H3dsVert> mesh_normals;
@@ -146,17 +196,6 @@ void MeshAssembler::Finish(ImportedScene& out,
     mesh = H3dsMeshObj();
     mesh.name = name_;
     mesh_normals.clear();
-    if (split) return;
-    mesh.vertlist.reserve(vertices_.size());
-    mesh.maplist.reserve(vertices_.size());
-    mesh.facelist.reserve(Triangles());
-    for (std::uint32_t i = 0; i < vertices_.size(); ++i) {
-      stamp[i] = part;
-      local[i] = i;
-      mesh.vertlist.push_back(vertices_[i].position);
-      mesh.maplist.push_back(vertices_[i].uv);
-    }
-    mesh_normals = normals;
   };
   const auto emit = [&] {
     out.scene.meshobjlist.push_back(std::move(mesh));
@@ -164,10 +203,10 @@ void MeshAssembler::Finish(ImportedScene& out,
   };
   start();
   for (std::size_t s = 0; s < by_slot.size(); ++s) {
-    // A split mesh holds one material per scene mesh, split where the BMF
-    // writer splits the material's blocks, so that the blocks' vertices
-    // are those of the whole mesh.
-    if (split && !mesh.facelist.empty() && !by_slot[s].empty()) {
+    // Each scene mesh holds one material, split where the BMF writer splits
+    // the material's blocks, so that the blocks' vertices are those of the
+    // whole mesh.
+    if (!mesh.facelist.empty() && !by_slot[s].empty()) {
       emit();
       start();
     }
@@ -188,9 +227,9 @@ void MeshAssembler::Finish(ImportedScene& out,
         if (stamp[v] != part) {
           stamp[v] = part;
           local[v] = static_cast<std::uint32_t>(mesh.vertlist.size());
-          mesh.vertlist.push_back(vertices_[v].position);
-          mesh.maplist.push_back(vertices_[v].uv);
-          if (!normals.empty()) mesh_normals.push_back(normals[v]);
+          mesh.vertlist.push_back(positions_[v]);
+          mesh.maplist.push_back(uvs_[v]);
+          mesh_normals.push_back(normals[v]);
         }
         face[c] = static_cast<uword>(local[v]);
       }

@@ -23,11 +23,23 @@ struct SourceVertex {
 // The most vertices, and faces, one scene mesh holds (16-bit indices).
 inline constexpr std::size_t kMostPerSceneMesh = 0xFFFF;
 
+// The lists an assembler uses only while it works, which a reader that
+// assembles many meshes hands from one to the next (their memory is then
+// reused rather than asked for again).
+struct AssemblyScratch {
+  std::vector<std::uint32_t> table;  // open addressing: vertex index + 1, 0 free
+  std::vector<std::uint32_t> corners;
+  std::vector<std::uint32_t> slot_of;  // per triangle
+};
+
 class MeshAssembler {
  public:
   // With `keep_normals` vertices that differ in their normal stay apart and
   // the scene carries the normals; without it they are one vertex.
-  MeshAssembler(std::string name, bool keep_normals);
+  MeshAssembler(std::string name, bool keep_normals, AssemblyScratch scratch = {});
+
+  // The scratch lists, emptied, for the next assembler.
+  AssemblyScratch TakeScratch() &&;
 
   // Makes room for `vertices` more vertices and `triangles` more triangles
   // (a primitive's counts), so that the welding table and the lists grow
@@ -47,8 +59,8 @@ class MeshAssembler {
   // as a 3DS face: the scene's winding.
   void Triangle(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::size_t slot);
 
-  std::size_t Vertices() const { return vertices_.size(); }
-  std::size_t Triangles() const { return corners_.size() / 3; }
+  std::size_t Vertices() const { return positions_.size(); }
+  std::size_t Triangles() const { return slot_of_.size(); }
 
   // Appends the mesh to `out` as one scene mesh, or several when it holds
   // more than kMostPerSceneMesh vertices or faces: each material's triangles
@@ -63,18 +75,26 @@ class MeshAssembler {
 
  private:
   std::size_t HashOf(const SourceVertex& vertex) const;
-  bool Same(const SourceVertex& a, const SourceVertex& b) const;
+  bool Same(std::uint32_t index, const SourceVertex& vertex) const;
   void Grow(std::size_t size);
+  std::uint32_t Append(const SourceVertex& vertex);
   std::vector<std::vector<std::uint32_t>> TrianglesBySlot() const;
   std::vector<H3dsVert> WholeMeshNormals(
       const std::function<bool(const std::string&)>& double_sided) const;
+  void FinishWhole(ImportedScene& out);
+  void FinishSplit(ImportedScene& out, const std::vector<H3dsVert>& normals);
 
   std::string name_;
   bool keep_normals_;
-  std::vector<SourceVertex> vertices_;
+  // The vertices, each list as the scene mesh holds it, so that a mesh
+  // written whole takes them as they are.
+  std::vector<H3dsVert> positions_;
+  std::vector<H3dsMap> uvs_;
+  std::vector<H3dsVert> normals_;     // with keep_normals_ only
   std::vector<std::uint32_t> table_;  // open addressing: vertex index + 1, 0 free
   std::vector<std::uint32_t> corners_;
   std::vector<std::uint32_t> slot_of_;  // per triangle
+  std::size_t table_size_ = 0;          // the part of table_ in use
   std::vector<std::string> slots_;
 };
 

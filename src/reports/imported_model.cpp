@@ -43,7 +43,8 @@ ImportedScene ReadImportedModel(std::span<const byte> bytes, ModelFormat format,
       .max_placed_faces = settings.max_placed_faces,
       .files = settings.files ? *settings.files : FilesBeside(model_file.string()),
       .model_name = unnamed ? settings.destination.string() : model_file.string(),
-      .cancel = settings.cancel};
+      .cancel = settings.cancel,
+      .threads = settings.threads};
   return format == ModelFormat::obj ? ReadObjScene(bytes, options) : ReadGltfScene(bytes, options);
 }
 

@@ -19,7 +19,8 @@ torvik::ImportOptions ImportOptionsFor(const std::string& input, const std::stri
           .max_placed_faces = settings.max_placed_faces,
           .files = torvik::FilesBeside(input),
           .model_name = input == kStandardInput ? model_name : input,
-          .cancel = settings.cancel};
+          .cancel = settings.cancel,
+          .threads = settings.threads};
 }
 
 }  // namespace
