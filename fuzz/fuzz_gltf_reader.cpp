@@ -1,9 +1,9 @@
 // libFuzzer target: the glTF reader, from the bytes of a .glb or a .gltf to
-// BMF bytes.  A file the glTF names beside it is served from the input's
-// own bytes (so that external buffers are read too) or is missing, by the
-// input's length.  A damaged file must end in one of the library's errors;
-// anything else (a crash, a sanitizer report, a leak, a hang) is a finding,
-// and so is a written file that breaks a rule of the BMF layout.
+// BMF bytes, its meshes read whole or as the conversion takes them.  A file the glTF names beside
+// it is served from the input's own bytes (so that external buffers are read too) or is missing, by
+// the input's length.  A damaged file must end in one of the library's errors; anything else (a
+// crash, a sanitizer report, a leak, a hang) is a finding, and so is a written file that breaks a
+// rule of the BMF layout.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> bytes(data, size);
   torvik::ImportOptions options;
   options.file_normals = size % 2 == 1;
+  // Half of the others have their meshes drawn as the conversion takes them.
+  options.stream_meshes = size % 4 == 0;
   options.max_placed_faces = 1000000;
   options.model_name = "fuzz.glb";
   if (size % 3 == 0)

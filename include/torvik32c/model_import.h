@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,8 @@
 #include "torvik32c/types.h"
 
 namespace torvik {
+
+class SceneMeshStream;
 
 enum class ModelFormat {
   three_ds,     // a 3D Studio file
@@ -131,6 +134,10 @@ struct ImportedScene {
   std::vector<std::string> warnings;  // names shown as ShownText shows them
   // The instances drawn beyond the first of each mesh, for reports.
   std::size_t instances = 0;
+  // With ImportOptions::stream_meshes, the meshes that a reader makes as
+  // the conversion takes them (none are then in `scene`), or none.  It
+  // reads the model's bytes, which must outlive it.
+  std::shared_ptr<SceneMeshStream> meshes;
 };
 
 struct ImportOptions {
@@ -151,6 +158,10 @@ struct ImportOptions {
   // The most threads that draw a glTF's meshes at once (0: the machine's
   // cores).  The scene is the same for any number.
   std::size_t threads = 0;
+  // A glTF whose meshes each fit one scene mesh gives them through
+  // ImportedScene::meshes, drawn while ConvertImportedScene converts them,
+  // unless the normals stored are kept.
+  bool stream_meshes = false;
 };
 
 // The most bytes a model and the files it names may take together: the

@@ -1,21 +1,28 @@
-// Items made on worker threads and used in order on the calling thread:
-// produce(worker, i) runs for every i in [0, count) on one of `workers`
-// threads, at most `window` items ahead of the one being used, and
-// consume(i, result) runs on the calling thread for i = 0, 1, 2, ... as the
-// results come in.  An exception from produce(worker, i) reaches the caller
-// when item i's turn comes, so the first failure in item order is the one
-// reported, as if everything had run in order on one thread; an exception
-// from consume stops the workers and reaches the caller too.  Where threads
-// can't be had, every item is made and used in turn on the calling thread.
+// Items made on worker threads and used in order on the calling thread.
+//
+// OrderedSource: produce(worker, i) runs for every i in [0, count) on one of
+// `workers` threads, at most `window` items ahead of the one taken, and
+// Take(i) gives item i for i = 0, 1, 2, ... once it is made.  An exception
+// from produce(worker, i) is thrown by Take(i), so the first failure in item
+// order is the one reported, as if everything had run in order on one
+// thread.  Destroying the source stops the workers (the items not taken are
+// dropped) and waits for them.  Where threads can't be had, Take(i) makes
+// item i on the calling thread.
+//
+// OrderedPipeline: consume(i, result) runs on the calling thread for every
+// item of such a source in turn; an exception from consume stops the
+// workers and reaches the caller.
 #pragma once
 
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "parallel_ranges.h"
+#include "thread_start.h"
 
 #ifdef TORVIK_HAVE_THREADS
 #include <condition_variable>
@@ -24,90 +31,112 @@
 
 namespace torvik {
 
-template <class Result, class Produce, class Consume>
-void OrderedPipeline(std::size_t count, std::size_t workers, std::size_t window, Produce&& produce,
-                     Consume&& consume) {
-  auto in_turn = [&] {
-    for (std::size_t i = 0; i < count; ++i) consume(i, produce(std::size_t{0}, i));
-  };
+template <class Result>
+class OrderedSource {
+ public:
+  using Produce = std::function<Result(std::size_t worker, std::size_t index)>;
+
+  OrderedSource(std::size_t count, std::size_t workers, std::size_t window, Produce produce)
+      : produce_(std::move(produce)) {
 #ifdef TORVIK_HAVE_THREADS
-  if (workers == 0 || window == 0 || count == 0) return in_turn();
+    if (workers == 0 || window == 0 || count == 0) return;
+    count_ = count;
+    slots_.resize(window);
+    try {
+      threads_.reserve(workers);
+      for (std::size_t w = 0; w < workers; ++w)
+        threads_.push_back(StartThread([this, w] { Work(w); }));
+    } catch (const std::exception&) {
+      // Fewer threads than asked for: the ones started do all the work.
+    }
+#else
+    (void)count;
+    (void)workers;
+    (void)window;
+#endif
+  }
+
+  OrderedSource(const OrderedSource&) = delete;
+  OrderedSource& operator=(const OrderedSource&) = delete;
+
+  ~OrderedSource() {
+#ifdef TORVIK_HAVE_THREADS
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+#endif
+  }
+
+  Result Take(std::size_t i) {
+#ifdef TORVIK_HAVE_THREADS
+    if (!threads_.empty()) {
+      Slot slot;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return slots_[i % slots_.size()].ready; });
+        slot = std::move(slots_[i % slots_.size()]);
+        slots_[i % slots_.size()] = Slot{};
+        used_ = i + 1;
+      }
+      changed_.notify_all();
+      if (slot.error) std::rethrow_exception(slot.error);
+      return std::move(*slot.result);
+    }
+#endif
+    return produce_(0, i);
+  }
+
+ private:
+#ifdef TORVIK_HAVE_THREADS
   struct Slot {
     std::optional<Result> result;
     std::exception_ptr error;
     bool ready = false;
   };
-  std::vector<Slot> slots(window);
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t next = 0, used = 0;
-  bool stop = false;
 
-  auto work = [&](std::size_t worker) {
+  void Work(std::size_t worker) {
     for (;;) {
       std::size_t i;
       {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || next >= count || next < used + window; });
-        if (stop || next >= count) return;
-        i = next++;
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock,
+                      [&] { return stop_ || next_ >= count_ || next_ < used_ + slots_.size(); });
+        if (stop_ || next_ >= count_) return;
+        i = next_++;
       }
       Slot made;
       try {
-        made.result.emplace(produce(worker, i));
+        made.result.emplace(produce_(worker, i));
       } catch (...) {
         made.error = std::current_exception();
       }
       made.ready = true;
       {
-        std::lock_guard lock(mutex);
-        slots[i % window] = std::move(made);
+        std::lock_guard lock(mutex_);
+        slots_[i % slots_.size()] = std::move(made);
       }
-      changed.notify_all();
+      changed_.notify_all();
     }
-  };
-
-  std::vector<std::thread> threads;
-  auto finish = [&] {
-    {
-      std::lock_guard lock(mutex);
-      stop = true;
-    }
-    changed.notify_all();
-    for (std::thread& thread : threads) thread.join();
-  };
-  try {
-    threads.reserve(workers);
-    for (std::size_t w = 0; w < workers; ++w) threads.emplace_back(work, w);
-  } catch (const std::exception&) {
-    // Fewer threads than asked for: the ones started do all the work.
   }
-  if (threads.empty()) return in_turn();
 
-  try {
-    for (std::size_t i = 0; i < count; ++i) {
-      Slot slot;
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return slots[i % window].ready; });
-        slot = std::move(slots[i % window]);
-        slots[i % window] = Slot{};
-        used = i + 1;
-      }
-      changed.notify_all();
-      if (slot.error) std::rethrow_exception(slot.error);
-      consume(i, std::move(*slot.result));
-    }
-  } catch (...) {
-    finish();
-    throw;
-  }
-  finish();
-#else
-  (void)workers;
-  (void)window;
-  in_turn();
+  std::vector<Slot> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t count_ = 0, next_ = 0, used_ = 0;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
 #endif
+  Produce produce_;
+};
+
+template <class Result, class Produce, class Consume>
+void OrderedPipeline(std::size_t count, std::size_t workers, std::size_t window, Produce&& produce,
+                     Consume&& consume) {
+  OrderedSource<Result> source(count, workers, window, std::ref(produce));
+  for (std::size_t i = 0; i < count; ++i) consume(i, source.Take(i));
 }
 
 }  // namespace torvik

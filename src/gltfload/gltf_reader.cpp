@@ -2,8 +2,11 @@
 // that draws it, its primitives as triangles in the 3DS file's axes.
 #include <algorithm>
 #include <map>
+#include <memory>
+#include <optional>
 #include <tuple>
 
+#include "3dsload/scene_mesh_stream.h"
 #include "base/ordered_pipeline.h"
 #include "gltf_accessors.h"
 #include "gltf_container.h"
@@ -65,27 +68,57 @@ class GltfSceneReader {
   GltfSceneReader(const gltfload::LoadedGltf& gltf, const ImportOptions& options)
       : gltf_(gltf), model_(gltf.model), options_(options), images_(gltf, options.model_name) {}
 
-  ImportedScene Read() && {
-    std::vector<Instance> instances = Instances();
-    std::stable_sort(instances.begin(), instances.end(), [](const Instance& a, const Instance& b) {
-      return std::tie(a.mesh, a.place, a.node) < std::tie(b.mesh, b.place, b.node);
-    });
-    const std::uint64_t vertices = CheckBudget(instances);
-    PrepareMaterials(instances);
-    for (std::size_t i = 1; i < instances.size(); ++i)
-      if (instances[i].mesh == instances[i - 1].mesh) ++out_.instances;
+  // Walks the scene, checks its budget and reads the materials drawn.
+  void Prepare() {
+    instances_ = Instances();
+    std::stable_sort(instances_.begin(), instances_.end(),
+                     [](const Instance& a, const Instance& b) {
+                       return std::tie(a.mesh, a.place, a.node) < std::tie(b.mesh, b.place, b.node);
+                     });
+    const std::uint64_t vertices = CheckBudget(instances_);
+    PrepareMaterials(instances_);
+    for (std::size_t i = 1; i < instances_.size(); ++i)
+      if (instances_[i].mesh == instances_[i - 1].mesh) ++out_.instances;
     // Instances are drawn on several threads when there are enough
     // vertices to pay for them, and taken in order.
-    const std::size_t workers =
-        ThreadsFor(static_cast<std::size_t>(std::min<std::uint64_t>(vertices, SIZE_MAX)),
-                   kVerticesForAThread, options_.threads);
-    std::vector<Scratch> scratch(workers);
+    workers_ = ThreadsFor(static_cast<std::size_t>(std::min<std::uint64_t>(vertices, SIZE_MAX)),
+                          kVerticesForAThread, options_.threads);
+    scratch_.resize(workers_);
+  }
+
+  // Whether the meshes can come as they are drawn: every instance makes one
+  // scene mesh at most, whatever its welding gives, the normals are the
+  // conversion's, and the counts announced are those of accessors that fit
+  // their buffers (else drawing says what is wrong, in turn).
+  bool Streamable() const {
+    if (options_.file_normals) return false;
+    for (std::size_t i = 0; i < instances_.size(); ++i) {
+      const std::size_t m = instances_[i].mesh;
+      if (i > 0 && m == instances_[i - 1].mesh) continue;
+      const auto [triangles, vertices] = Size(m);
+      if (triangles > import::kMostPerSceneMesh || vertices > import::kMostPerSceneMesh)
+        return false;
+      for (const tinygltf::Primitive& primitive : model_.meshes[m].primitives) {
+        if (!DrawsTriangles(primitive.mode)) continue;
+        const auto position = primitive.attributes.find("POSITION");
+        if (position == primitive.attributes.end()) return false;
+        try {
+          (void)AccessorReader(gltf_, position->second, AccessorUse::positions, {});
+          if (primitive.indices >= 0)
+            (void)AccessorReader(gltf_, primitive.indices, AccessorUse::indices, {});
+        } catch (const ImportError&) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  // Draws every instance into the scene.
+  ImportedScene ReadAll() && {
     OrderedPipeline<Drawn>(
-        instances.size(), workers > 1 ? workers : 0, 2 * workers,
-        [&](std::size_t worker, std::size_t i) {
-          StopIfCancelled(options_.cancel);
-          return Draw(instances[i], scratch[worker]);
-        },
+        instances_.size(), Threaded(), 2 * workers_,
+        [&](std::size_t worker, std::size_t i) { return Draw(i, worker); },
         [&](std::size_t, Drawn drawn) {
           for (H3dsMeshObj& mesh : drawn.part.scene.meshobjlist)
             out_.scene.meshobjlist.push_back(std::move(mesh));
@@ -95,12 +128,46 @@ class GltfSceneReader {
               out_.scene.defaultmaterialwarning || drawn.default_material;
           skipped_primitives_ += drawn.skipped_primitives;
         });
-    if (skipped_primitives_ > 0)
-      out_.warnings.push_back(std::to_string(skipped_primitives_) +
-                              " primitives of points or lines are left out: BMF draws triangles");
-    for (std::string& warning : images_.TakeWarnings()) out_.warnings.push_back(warning);
-    out_.images = images_.TakeImages();
-    return std::move(out_);
+    return Finished();
+  }
+
+  // The scene without its meshes, and what `stream` announces of them: one
+  // per instance, drawn as they are taken.  What drawing would find of the
+  // primitives is counted from them.
+  ImportedScene Header(SceneMeshStream& stream) {
+    std::map<std::string, std::size_t> slot;
+    for (const Instance& instance : instances_)
+      for (const tinygltf::Primitive& primitive : model_.meshes[instance.mesh].primitives) {
+        if (!DrawsTriangles(primitive.mode)) {
+          ++skipped_primitives_;
+          continue;
+        }
+        const std::string& binding = BindingOf(primitive);
+        if (binding == kDefaultMaterialName) out_.scene.defaultmaterialwarning = true;
+        const auto [triangles, vertices] = PrimitiveSize(primitive);
+        const auto [at, added] = slot.try_emplace(binding, stream.triangles.size());
+        if (added) stream.triangles.emplace_back(binding, 0);
+        stream.triangles[at->second].second += static_cast<std::size_t>(triangles);
+        stream.most_vertices += static_cast<std::size_t>(vertices);
+      }
+    stream.count = instances_.size();
+    return Finished();
+  }
+
+  std::size_t Threaded() const { return workers_ > 1 ? workers_ : 0; }
+  std::size_t Workers() const { return workers_; }
+
+  // What drawing one instance gives; drawn on any thread, it reads the
+  // reader's state and changes none of it but the worker's scratch lists.
+  struct Drawn {
+    ImportedScene part;
+    bool default_material = false;
+    std::size_t skipped_primitives = 0;
+  };
+
+  Drawn Draw(std::size_t instance, std::size_t worker) const {
+    StopIfCancelled(options_.cancel);
+    return Draw(instances_[instance], scratch_[worker]);
   }
 
  private:
@@ -166,21 +233,30 @@ class GltfSceneReader {
   std::pair<std::uint64_t, std::uint64_t> Size(std::size_t m) const {
     std::uint64_t triangles = 0, vertices = 0;
     for (const tinygltf::Primitive& primitive : model_.meshes[m].primitives) {
-      if (!DrawsTriangles(primitive.mode)) continue;
-      const auto position = primitive.attributes.find("POSITION");
-      const auto count = [&](int accessor) -> std::uint64_t {
-        return accessor >= 0 && static_cast<std::size_t>(accessor) < model_.accessors.size()
-                   ? model_.accessors[static_cast<std::size_t>(accessor)].count
-                   : 0;
-      };
-      const std::uint64_t positions =
-          position == primitive.attributes.end() ? 0 : count(position->second);
-      const std::uint64_t corners = primitive.indices >= 0 ? count(primitive.indices) : positions;
-      vertices += positions;
-      triangles += primitive.mode == TINYGLTF_MODE_TRIANGLES ? corners / 3
-                                                             : (corners >= 3 ? corners - 2 : 0);
+      const auto [t, v] = PrimitiveSize(primitive);
+      triangles += t;
+      vertices += v;
     }
     return {triangles, vertices};
+  }
+
+  // The triangles and vertices of a primitive, counted from its accessors
+  // (none for points and lines).
+  std::pair<std::uint64_t, std::uint64_t> PrimitiveSize(
+      const tinygltf::Primitive& primitive) const {
+    if (!DrawsTriangles(primitive.mode)) return {0, 0};
+    const auto position = primitive.attributes.find("POSITION");
+    const auto count = [&](int accessor) -> std::uint64_t {
+      return accessor >= 0 && static_cast<std::size_t>(accessor) < model_.accessors.size()
+                 ? model_.accessors[static_cast<std::size_t>(accessor)].count
+                 : 0;
+    };
+    const std::uint64_t positions =
+        position == primitive.attributes.end() ? 0 : count(position->second);
+    const std::uint64_t corners = primitive.indices >= 0 ? count(primitive.indices) : positions;
+    return {
+        primitive.mode == TINYGLTF_MODE_TRIANGLES ? corners / 3 : (corners >= 3 ? corners - 2 : 0),
+        positions};
   }
 
   // Instances copy their mesh: past the budget, and past the meshes drawn
@@ -237,6 +313,7 @@ class GltfSceneReader {
         reading.mat.name = name;
         binding_[m] = name;
         out_.scene.material.push_back(reading.mat);
+        double_sided_[name] = reading.mat.doublesided != 0;
       }
       readings_[m] = std::move(reading);
     }
@@ -244,9 +321,8 @@ class GltfSceneReader {
 
   bool DoubleSided(const std::string& binding) const {
     if (binding == kDefaultMaterialName) return true;
-    for (const H3dsMat& mat : out_.scene.material)
-      if (mat.name == binding) return mat.doublesided != 0;
-    return false;
+    const auto found = double_sided_.find(binding);
+    return found != double_sided_.end() && found->second;
   }
 
   // The accessor of attribute `name` of a primitive, checked to have one
@@ -263,19 +339,26 @@ class GltfSceneReader {
     return reader;
   }
 
-  // What drawing one instance gives; drawn on any thread, it reads the
-  // reader's state and changes none of it.
-  struct Drawn {
-    ImportedScene part;
-    bool default_material = false;
-    std::size_t skipped_primitives = 0;
-  };
+  ImportedScene Finished() {
+    if (skipped_primitives_ > 0)
+      out_.warnings.push_back(std::to_string(skipped_primitives_) +
+                              " primitives of points or lines are left out: BMF draws triangles");
+    for (std::string& warning : images_.TakeWarnings()) out_.warnings.push_back(warning);
+    out_.images = images_.TakeImages();
+    return std::move(out_);
+  }
 
   // The lists a thread reuses from one instance to the next.
   struct Scratch {
     import::AssemblyScratch assembly;
     std::vector<std::uint32_t> welded;
   };
+
+  const std::string& BindingOf(const tinygltf::Primitive& primitive) const {
+    static const std::string kDefault = kDefaultMaterialName;
+    return primitive.material >= 0 ? binding_[static_cast<std::size_t>(primitive.material)]
+                                   : kDefault;
+  }
 
   Drawn Draw(const Instance& instance, Scratch& scratch) const {
     Drawn drawn;
@@ -313,9 +396,7 @@ class GltfSceneReader {
       const std::optional<gltfload::UvTransform> no_transform;
       const std::optional<gltfload::UvTransform>& transform =
           textured ? reading->transform : no_transform;
-      const std::string binding = primitive.material >= 0
-                                      ? binding_[static_cast<std::size_t>(primitive.material)]
-                                      : kDefaultMaterialName;
+      const std::string& binding = BindingOf(primitive);
       if (binding == kDefaultMaterialName) drawn.default_material = true;
       const std::size_t slot = assembler.Slot(binding);
 
@@ -385,17 +466,54 @@ class GltfSceneReader {
   gltfload::ImageNames images_;
   std::vector<gltfload::MaterialReading> readings_;  // per glTF material
   std::vector<std::string> binding_;                 // per glTF material
+  std::map<std::string, bool> double_sided_;         // per binding name
+  std::vector<Instance> instances_;
+  std::size_t workers_ = 1;
+  mutable std::vector<Scratch> scratch_;  // per worker
   std::size_t skipped_primitives_ = 0;
   ImportedScene out_;
+};
+
+// A glTF whose meshes are drawn as the conversion takes them, a few
+// instances ahead on the drawing threads.
+class GltfMeshStream final : public SceneMeshStream {
+ public:
+  GltfMeshStream(std::span<const byte> bytes, bool binary, const ImportOptions& options)
+      : options_(options),
+        gltf_(gltfload::LoadGltf(bytes, binary, options_)),
+        reader_(gltf_, options_) {}
+
+  static ImportedScene Read(std::shared_ptr<GltfMeshStream> stream) {
+    StopIfCancelled(stream->options_.cancel);
+    GltfSceneReader& reader = stream->reader_;
+    reader.Prepare();
+    if (!stream->options_.stream_meshes || !reader.Streamable()) return std::move(reader).ReadAll();
+    ImportedScene header = reader.Header(*stream);
+    stream->source_.emplace(
+        stream->count, reader.Threaded(), 2 * reader.Workers(),
+        [&reader](std::size_t worker, std::size_t i) { return reader.Draw(i, worker); });
+    header.meshes = std::move(stream);
+    return header;
+  }
+
+  H3dsMeshObj Take(std::size_t index) override {
+    GltfSceneReader::Drawn drawn = source_->Take(index);
+    if (drawn.part.scene.meshobjlist.empty()) return {};
+    return std::move(drawn.part.scene.meshobjlist.front());
+  }
+
+ private:
+  const ImportOptions options_;
+  const gltfload::LoadedGltf gltf_;
+  GltfSceneReader reader_;
+  std::optional<OrderedSource<GltfSceneReader::Drawn>> source_;
 };
 
 }  // namespace
 
 ImportedScene ReadGltfScene(std::span<const byte> bytes, const ImportOptions& options) {
   const bool binary = DetectModelFormat(bytes) == ModelFormat::gltf_binary;
-  const gltfload::LoadedGltf gltf = gltfload::LoadGltf(bytes, binary, options);
-  StopIfCancelled(options.cancel);
-  return GltfSceneReader(gltf, options).Read();
+  return GltfMeshStream::Read(std::make_shared<GltfMeshStream>(bytes, binary, options));
 }
 
 }  // namespace torvik

@@ -34,7 +34,7 @@ void CheckSettingsFor(ModelFormat format, const ConversionSettings& settings) {
 
 ImportedScene ReadImportedModel(std::span<const byte> bytes, ModelFormat format,
                                 const std::filesystem::path& model_file,
-                                const ConversionSettings& settings) {
+                                const ConversionSettings& settings, bool stream_meshes) {
   // Images stored inside without a name of their own are named after the
   // model, or after the BMF for standard input ("-").
   const bool unnamed = model_file.empty() || model_file == "-";
@@ -44,7 +44,8 @@ ImportedScene ReadImportedModel(std::span<const byte> bytes, ModelFormat format,
       .files = settings.files ? *settings.files : FilesBeside(model_file.string()),
       .model_name = unnamed ? settings.destination.string() : model_file.string(),
       .cancel = settings.cancel,
-      .threads = settings.threads};
+      .threads = settings.threads,
+      .stream_meshes = stream_meshes};
   return format == ModelFormat::obj ? ReadObjScene(bytes, options) : ReadGltfScene(bytes, options);
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "3dsload/scene_mesh_stream.h"
 #include "imported_model.h"
 #include "model_prefix.h"
 #include "torvik32c/3dsload.h"
@@ -147,8 +148,15 @@ ConvertedModel ConvertImported(std::span<const byte> bytes, std::vector<byte>* o
                                ConversionSettings& settings,
                                const std::function<void(const char*)>& starting,
                                ConversionReport& report, ConversionStats& conversion) {
-  ImportedScene imported = ReadImportedModel(bytes, format, model_file, settings);
-  if (owner != nullptr) std::vector<byte>().swap(*owner);
+  // The meshes are drawn from the bytes as the conversion takes them.
+  ImportedScene imported = ReadImportedModel(bytes, format, model_file, settings, true);
+  const bool streamed = imported.meshes != nullptr;
+  if (owner != nullptr) {
+    if (streamed)
+      imported.meshes->after_last = [owner] { std::vector<byte>().swap(*owner); };
+    else
+      std::vector<byte>().swap(*owner);
+  }
   starting("converting");
   if (format != ModelFormat::obj) report.instances = imported.instances;
   for (const std::string& warning : imported.warnings)

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "base/portable_math.h"
 #include "gltf_maker.h"
@@ -254,75 +253,6 @@ TEST(GltfReader, AMeshPastTheScenesLimitIsSplitWithoutASeam) {
   }
   EXPECT_EQ(normal_at.size(), 2 * (kQuads + 1));
   EXPECT_EQ(model.PolyList()[0].NumTriangles(), 2 * 2 * kQuads);
-}
-
-TEST(GltfReader, InstancesDrawnOnSeveralThreadsGiveTheSceneOfOneAndItsFirstFailure) {
-  // A grid of 250 x 250 vertices in two materials, drawn by eight nodes
-  // (one mirrored): enough vertices to be drawn on four threads.
-  GltfMaker maker;
-  std::vector<float> positions;
-  std::vector<std::uint32_t> top, bottom;
-  constexpr std::uint32_t kSide = 250;
-  for (std::uint32_t i = 0; i < kSide * kSide; ++i)
-    positions.insert(positions.end(), {static_cast<float>(i % kSide), static_cast<float>(i / kSide),
-                                       static_cast<float>(i % 7)});
-  for (std::uint32_t y = 0; y + 1 < kSide; ++y)
-    for (std::uint32_t x = 0; x + 1 < kSide; ++x) {
-      const std::uint32_t i = y * kSide + x;
-      (y < kSide / 2 ? top : bottom)
-          .insert((y < kSide / 2 ? top : bottom).end(),
-                  {i, i + 1, i + kSide, i + 1, i + kSide + 1, i + kSide});
-    }
-  maker.json["materials"] = nlohmann::json::array({{{"name", "top"}}, {{"name", "bottom"}}});
-  const int grid = maker.Floats(positions, 3);
-  const int mesh = maker.Mesh(grid, maker.Indices(top), 0);
-  maker.json["meshes"][mesh]["primitives"].push_back(
-      {{"attributes", {{"POSITION", grid}}}, {"indices", maker.Indices(bottom)}, {"material", 1}});
-  // A mesh of one material is written whole, one of two is split.
-  const int half = maker.Mesh(grid, maker.Indices(top), 0);
-  std::vector<int> roots;
-  for (int n = 0; n < 8; ++n)
-    roots.push_back(
-        maker.Node(n % 2 == 0 ? mesh : half,
-                   {n == 3 ? -1.0 : 1.0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 100.0 * n, 0, 0, 1},
-                   std::to_string(n)));
-  maker.Scene(roots);
-  const std::vector<std::uint8_t> bytes = maker.Binary();
-  const torvik::ImportedScene one = torvik::ReadGltfScene(bytes, {.threads = 1});
-  const torvik::ImportedScene four = torvik::ReadGltfScene(bytes, {.threads = 4});
-  EXPECT_EQ(four.instances, 6u);
-  ASSERT_EQ(one.scene.meshobjlist.size(), 12u);  // four split in two
-  ASSERT_EQ(four.scene.meshobjlist.size(), 12u);
-  const auto same = [](const auto& a, const auto& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0;
-  };
-  for (std::size_t m = 0; m < 12; ++m) {
-    const torvik::H3dsMeshObj& a = one.scene.meshobjlist[m];
-    const torvik::H3dsMeshObj& b = four.scene.meshobjlist[m];
-    EXPECT_TRUE(same(a.vertlist, b.vertlist) && same(a.maplist, b.maplist) &&
-                same(a.facelist, b.facelist))
-        << m;
-    ASSERT_EQ(a.bindings.size(), b.bindings.size());
-    for (std::size_t k = 0; k < a.bindings.size(); ++k)
-      EXPECT_TRUE(a.bindings[k].name == b.bindings[k].name &&
-                  same(a.bindings[k].faces, b.bindings[k].faces));
-  }
-  // The mirrored node (the second of the whole mesh's), at x = 300.
-  EXPECT_EQ(one.scene.meshobjlist[9].vertlist[1].x, 299.0f);
-  // Two meshes that fail, the first slowly (its last primitive, after three
-  // whole grids) and the second at once: the failure reported is the
-  // first's, however the threads fall.
-  const int heavy = maker.Mesh(grid, maker.Indices(top), 0);
-  for (const int more : {maker.Indices(bottom), maker.Indices(top), maker.Indices({0, 1, 62500})})
-    maker.json["meshes"][heavy]["primitives"].push_back(
-        {{"attributes", {{"POSITION", grid}}}, {"indices", more}});
-  const int bad =
-      maker.Mesh(maker.Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, 3), maker.Indices({0, 1, 9}));
-  maker.Scene({maker.Node(heavy, {}, "heavy"), maker.Node(bad, {}, "bad")});
-  const std::string first = "glTF /meshes/" + std::to_string(heavy) +
-                            "/primitives/3/indices: element 2 names vertex 62500 of 62500";
-  for (const std::size_t threads : {1, 4})
-    EXPECT_EQ(Refusal(maker.Binary(), {.threads = threads}), first);
 }
 
 TEST(GltfReader, InstancesPastTheBudgetFailBeforeAnythingIsDrawn) {

@@ -16,6 +16,7 @@
 #include "presets.h"
 #include "test_support.h"
 #include "threeds_builder.h"
+#include "torvik32c/bmf.h"
 #include "torvik32c/export_conventions.h"
 #include "torvik32c/gltf_import.h"
 #include "torvik32c/reports.h"
@@ -171,6 +172,7 @@ void Validate(const std::vector<std::string>& files, const TempDir& dir) {
 TEST(ImportRoundTrip, ThreeDsThroughGltfComesBackAsItself) {
   const TempDir dir;
   std::vector<std::string> written;
+  std::size_t streams = 0;
   for (const std::string& model : Models(dir)) {
     torvik::H3dsScene scene;
     torvik::Model original;
@@ -188,11 +190,28 @@ TEST(ImportRoundTrip, ThreeDsThroughGltfComesBackAsItself) {
     ASSERT_EQ(run.status, 0) << model << run.err;
     const std::string glb = dir.file(stem + ".from3ds.glb");
     written.push_back(glb);
-    torvik::ImportedScene imported = torvik::ReadGltfScene(
-        testing_support::ReadFile(glb), {.files = torvik::FilesBeside(glb), .model_name = glb});
+    const std::vector<std::uint8_t> bytes = testing_support::ReadFile(glb);
+    torvik::ImportedScene imported =
+        torvik::ReadGltfScene(bytes, {.files = torvik::FilesBeside(glb), .model_name = glb});
     const torvik::Model back = torvik::ConvertImportedScene(std::move(imported));
     ExpectSameModel(original, scene, back, model);
+    // The meshes drawn as the conversion takes them give the same model,
+    // with and without the outward orientation.
+    for (const bool outward : {false, true}) {
+      torvik::ImportedScene streamed = torvik::ReadGltfScene(
+          bytes, {.files = torvik::FilesBeside(glb), .model_name = glb, .stream_meshes = true});
+      streams += streamed.meshes != nullptr;
+      torvik::ImportedScene whole =
+          torvik::ReadGltfScene(bytes, {.files = torvik::FilesBeside(glb), .model_name = glb});
+      const torvik::ConvertOptions options{.orient_outward = outward};
+      EXPECT_EQ(
+          torvik::OutGLBMFBytes(
+              torvik::ConvertImportedScene(std::move(streamed), nullptr, options)),
+          torvik::OutGLBMFBytes(torvik::ConvertImportedScene(std::move(whole), nullptr, options)))
+          << model;
+    }
   }
+  EXPECT_GT(streams, 0u);
   Validate(written, dir);
 }
 
