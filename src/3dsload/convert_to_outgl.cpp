@@ -206,6 +206,7 @@ Model SceneConverter::Convert(H3dsScene& scene, SceneMeshStream& stream, Convers
         throw std::logic_error("a streamed mesh has more triangles than announced");
     }
     queue.Queue(mesh, binding_material);
+    stream.Recycle(std::move(mesh));
   };
   model.QueueMeshesAndFinish(stream.count, queue_mesh, options.threads, options.smoothing_groups);
   if (stats != nullptr) {

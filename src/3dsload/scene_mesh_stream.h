@@ -21,6 +21,9 @@ class SceneMeshStream {
 
   // Mesh `index`, taken for 0, 1, 2, ... in turn; it may have no faces.
   virtual H3dsMeshObj Take(std::size_t index) = 0;
+  // A mesh taken that the conversion is done with, whose memory the stream
+  // may use again.
+  virtual void Recycle(H3dsMeshObj&& mesh) { (void)mesh; }
 
   std::size_t count = 0;          // the meshes to take
   std::size_t most_vertices = 0;  // all of them together, at most

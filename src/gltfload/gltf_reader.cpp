@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <tuple>
 
@@ -165,8 +166,11 @@ class GltfSceneReader {
     std::size_t skipped_primitives = 0;
   };
 
-  Drawn Draw(std::size_t instance, std::size_t worker) const {
+  // Draws instance `instance` on worker `worker`, whose mesh takes the lists
+  // of `spare` where it can.
+  Drawn Draw(std::size_t instance, std::size_t worker, H3dsMeshObj spare = {}) const {
     StopIfCancelled(options_.cancel);
+    scratch_[worker].assembly.spare = std::move(spare);
     return Draw(instances_[instance], scratch_[worker]);
   }
 
@@ -489,9 +493,11 @@ class GltfMeshStream final : public SceneMeshStream {
     reader.Prepare();
     if (!stream->options_.stream_meshes || !reader.Streamable()) return std::move(reader).ReadAll();
     ImportedScene header = reader.Header(*stream);
-    stream->source_.emplace(
-        stream->count, reader.Threaded(), 2 * reader.Workers(),
-        [&reader](std::size_t worker, std::size_t i) { return reader.Draw(i, worker); });
+    GltfMeshStream* self = stream.get();
+    stream->source_.emplace(stream->count, reader.Threaded(), 2 * reader.Workers(),
+                            [self](std::size_t worker, std::size_t i) {
+                              return self->reader_.Draw(i, worker, self->Spare());
+                            });
     header.meshes = std::move(stream);
     return header;
   }
@@ -502,10 +508,31 @@ class GltfMeshStream final : public SceneMeshStream {
     return std::move(drawn.part.scene.meshobjlist.front());
   }
 
+  // A mesh the conversion is done with: the next ones drawn take its lists.
+  void Recycle(H3dsMeshObj&& mesh) override {
+    const std::lock_guard lock(mutex_);
+    if (spares_.size() < kMostSpares) spares_.push_back(std::move(mesh));
+  }
+
  private:
+  // As many as may be in flight between the threads that draw and the
+  // conversion.
+  static constexpr std::size_t kMostSpares = 8;
+
+  H3dsMeshObj Spare() {
+    const std::lock_guard lock(mutex_);
+    if (spares_.empty()) return {};
+    H3dsMeshObj spare = std::move(spares_.back());
+    spares_.pop_back();
+    return spare;
+  }
+
   const ImportOptions options_;
   const gltfload::LoadedGltf gltf_;
   GltfSceneReader reader_;
+  std::mutex mutex_;
+  std::vector<H3dsMeshObj> spares_;
+  // Last, so that its threads end before what they use goes.
   std::optional<OrderedSource<GltfSceneReader::Drawn>> source_;
 };
 

@@ -25,9 +25,14 @@ std::uint64_t Mix(std::uint64_t hash, std::uint32_t value) {
 MeshAssembler::MeshAssembler(std::string name, bool keep_normals, AssemblyScratch scratch)
     : name_(std::move(name)),
       keep_normals_(keep_normals),
+      positions_(std::move(scratch.spare.vertlist)),
+      uvs_(std::move(scratch.spare.maplist)),
       table_(std::move(scratch.table)),
       corners_(std::move(scratch.corners)),
-      slot_of_(std::move(scratch.slot_of)) {
+      slot_of_(std::move(scratch.slot_of)),
+      spare_(std::move(scratch.spare)) {
+  positions_.clear();
+  uvs_.clear();
   corners_.clear();
   slot_of_.clear();
 }
@@ -35,7 +40,7 @@ MeshAssembler::MeshAssembler(std::string name, bool keep_normals, AssemblyScratc
 AssemblyScratch MeshAssembler::TakeScratch() && {
   corners_.clear();
   slot_of_.clear();
-  return {std::move(table_), std::move(corners_), std::move(slot_of_)};
+  return {std::move(table_), std::move(corners_), std::move(slot_of_), {}};
 }
 
 std::size_t MeshAssembler::HashOf(const SourceVertex& v) const {
@@ -166,9 +171,12 @@ void MeshAssembler::FinishWhole(ImportedScene& out) {
     next[s + 1] += next[s];
     if (count == 0) continue;
     H3dsMatList& binding = mesh.bindings.emplace_back(H3dsMatList{slots_[s], {}});
+    if (mesh.bindings.size() == 1 && !spare_.bindings.empty())
+      binding.faces = std::move(spare_.bindings.front().faces);
     binding.faces.resize(count);
     for (std::size_t k = 0; k < count; ++k) binding.faces[k] = static_cast<uword>(next[s] + k);
   }
+  mesh.facelist = std::move(spare_.facelist);
   mesh.facelist.resize(slot_of_.size());
   for (std::size_t t = 0; t < slot_of_.size(); ++t) {
     const std::uint32_t* corners = &corners_[3 * t];

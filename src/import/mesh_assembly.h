@@ -30,6 +30,9 @@ struct AssemblyScratch {
   std::vector<std::uint32_t> table;  // open addressing: vertex index + 1, 0 free
   std::vector<std::uint32_t> corners;
   std::vector<std::uint32_t> slot_of;  // per triangle
+  // The lists of a scene mesh that is done with, which a mesh written
+  // whole takes in its place (their memory is warm).
+  H3dsMeshObj spare;
 };
 
 class MeshAssembler {
@@ -95,6 +98,7 @@ class MeshAssembler {
   std::vector<std::uint32_t> corners_;
   std::vector<std::uint32_t> slot_of_;  // per triangle
   std::size_t table_size_ = 0;          // the part of table_ in use
+  H3dsMeshObj spare_;
   std::vector<std::string> slots_;
 };
 
