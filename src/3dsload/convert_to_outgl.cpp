@@ -192,7 +192,6 @@ Model SceneConverter::Convert(H3dsScene& scene, SceneMeshStream& stream, Convers
   std::vector<std::size_t> queued(model.NumPolyLists(), 0);
   auto queue_mesh = [&](std::size_t m) {
     H3dsMeshObj mesh = stream.Take(m);
-    if (m + 1 == stream.count && stream.after_last) stream.after_last();
     if (const std::optional<std::string> fault = FindMeshFault(mesh, options.names))
       throw Error(Error::Kind::invalid_model, *fault);
     binding_material.clear();

@@ -20,7 +20,12 @@ class SceneMeshStream {
   virtual ~SceneMeshStream() = default;
 
   // Mesh `index`, taken for 0, 1, 2, ... in turn; it may have no faces.
-  virtual H3dsMeshObj Take(std::size_t index) = 0;
+  // Once the last is taken, after_last runs.
+  H3dsMeshObj Take(std::size_t index) {
+    H3dsMeshObj mesh = Make(index);
+    if (index + 1 == count && after_last) after_last();
+    return mesh;
+  }
   // A mesh taken that the conversion is done with, whose memory the stream
   // may use again.
   virtual void Recycle(H3dsMeshObj&& mesh) { (void)mesh; }
@@ -31,6 +36,10 @@ class SceneMeshStream {
   std::vector<std::pair<std::string, std::size_t>> triangles;
   // Called once the last mesh is taken (what it was made from can go).
   std::function<void()> after_last;
+
+ protected:
+  // Mesh `index`, made (or waited for) in the order taken.
+  virtual H3dsMeshObj Make(std::size_t index) = 0;
 };
 
 // Converts a scene whose meshes (none in `scene`) come from `meshes`, as

@@ -502,12 +502,6 @@ class GltfMeshStream final : public SceneMeshStream {
     return header;
   }
 
-  H3dsMeshObj Take(std::size_t index) override {
-    GltfSceneReader::Drawn drawn = source_->Take(index);
-    if (drawn.part.scene.meshobjlist.empty()) return {};
-    return std::move(drawn.part.scene.meshobjlist.front());
-  }
-
   // A mesh the conversion is done with: the next ones drawn take its lists.
   void Recycle(H3dsMeshObj&& mesh) override {
     const std::lock_guard lock(mutex_);
@@ -515,6 +509,12 @@ class GltfMeshStream final : public SceneMeshStream {
   }
 
  private:
+  H3dsMeshObj Make(std::size_t index) override {
+    GltfSceneReader::Drawn drawn = source_->Take(index);
+    if (drawn.part.scene.meshobjlist.empty()) return {};
+    return std::move(drawn.part.scene.meshobjlist.front());
+  }
+
   // As many as may be in flight between the threads that draw and the
   // conversion.
   static constexpr std::size_t kMostSpares = 8;
