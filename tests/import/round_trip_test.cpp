@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 
+#include "3dsload/scene_mesh_stream.h"
 #include "keyframer_demo.h"
 #include "materials_demo.h"
 #include "placement_scenes.h"
@@ -196,11 +197,15 @@ TEST(ImportRoundTrip, ThreeDsThroughGltfComesBackAsItself) {
     const torvik::Model back = torvik::ConvertImportedScene(std::move(imported));
     ExpectSameModel(original, scene, back, model);
     // The meshes drawn as the conversion takes them give the same model,
-    // with and without the outward orientation.
+    // with and without the outward orientation, and what they were made
+    // from is let go once, when the last is taken.
     for (const bool outward : {false, true}) {
       torvik::ImportedScene streamed = torvik::ReadGltfScene(
           bytes, {.files = torvik::FilesBeside(glb), .model_name = glb, .stream_meshes = true});
-      streams += streamed.meshes != nullptr;
+      std::size_t let_go = 0;
+      const bool stream = streamed.meshes != nullptr;
+      if (stream) streamed.meshes->after_last = [&let_go] { ++let_go; };
+      streams += stream;
       torvik::ImportedScene whole =
           torvik::ReadGltfScene(bytes, {.files = torvik::FilesBeside(glb), .model_name = glb});
       const torvik::ConvertOptions options{.orient_outward = outward};
@@ -209,6 +214,7 @@ TEST(ImportRoundTrip, ThreeDsThroughGltfComesBackAsItself) {
               torvik::ConvertImportedScene(std::move(streamed), nullptr, options)),
           torvik::OutGLBMFBytes(torvik::ConvertImportedScene(std::move(whole), nullptr, options)))
           << model;
+      EXPECT_EQ(let_go, stream ? 1u : 0u) << model;
     }
   }
   EXPECT_GT(streams, 0u);

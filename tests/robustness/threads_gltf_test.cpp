@@ -4,6 +4,7 @@
 // whichever thread met it.  Runs under ThreadSanitizer in the preset tsan.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -105,15 +106,27 @@ TEST(Threads, GltfInstancesAreDrawnAlongsideAndTakenInOrder) {
   }
   EXPECT_EQ(one.scene.meshobjlist[9].vertlist[1].x, 299.0f);  // mirrored, at x = 300
 
-  // Meshes that each fit a scene mesh come as the conversion takes them:
+  // Meshes that each fit a scene mesh come as the conversion takes them,
+  // each taking the lists of one converted before it, larger or smaller:
   // the BMF of one thread and a whole scene.
-  EightNodes(maker, {whole});
+  const int corner = maker.Mesh(
+      grid.positions,
+      maker.Indices(std::vector<std::uint32_t>(grid.top.begin(), grid.top.begin() + 300)), 1);
+  EightNodes(maker, {whole, corner, corner});
   const std::vector<std::uint8_t> wholes = maker.Binary();
   torvik::ImportedScene streamed =
       torvik::ReadGltfScene(wholes, {.threads = 4, .stream_meshes = true});
   ASSERT_NE(streamed.meshes, nullptr);
   EXPECT_TRUE(torvik::OutGLBMFBytes(torvik::ConvertImportedScene(std::move(streamed))) ==
               Bmf(wholes, {.threads = 1}));
+
+  // Cancelled while the meshes are drawn: the conversion stops, and the
+  // drawing threads with it.
+  std::atomic<bool> cancel{false};
+  torvik::ImportedScene cancelled =
+      torvik::ReadGltfScene(wholes, {.cancel = &cancel, .threads = 4, .stream_meshes = true});
+  cancel = true;
+  EXPECT_THROW(torvik::ConvertImportedScene(std::move(cancelled)), torvik::Cancelled);
 
   // A mesh that fails at its end, before one that fails at once and three
   // good ones (enough vertices for two threads): the first mesh's fault is
